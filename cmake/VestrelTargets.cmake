@@ -1,0 +1,18 @@
+# vestrel_library(NAME DIR [DEPS ...]): a static library of every .cpp below DIR.
+# Folders are globbed so that a new unit is one new file, nothing else.
+function(vestrel_library name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
+  file(GLOB_RECURSE _src CONFIGURE_DEPENDS "${dir}/*.cpp")
+  foreach(_ex IN LISTS ARG_EXCLUDE)
+    list(FILTER _src EXCLUDE REGEX "${_ex}")
+  endforeach()
+  if(_src)
+    add_library(${name} STATIC ${_src})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()

@@ -1,0 +1,33 @@
+#pragma once
+#include "engine/engine_window.h"
+#include "engine/modem_params.h"
+#include "engine/rx_text_sink.h"
+#include "engine/sine_table.h"
+
+namespace vestrel {
+
+// The one instance of every engine object. The main window owns one TEngine; each test
+// builds its own. Members are added here as the engine grows; nothing of it is global.
+class TEngine {
+ public:
+  TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxSink(rxSink) {}
+  TEngine(const TEngine&) = delete;
+  TEngine& operator=(const TEngine&) = delete;
+
+  EngineWindow& window;
+  RxTextSink& rxSink;
+
+  const SineTable sine;
+  TModemParams params;
+
+  // Output sample rate of the transmit audio (calibrated card rate) and the calibrated
+  // input rate of the card; both default to the nominal 11025 samples/s.
+  double OutSamplingFreq = 11025.0;
+  double SamplingFreq = 11025.0;
+
+  // 100 ms ticks during which no display is painted (menus and dialogs set it; speed,
+  // shift and mode changes clear it).
+  int DisplayPause = 0;
+};
+
+}  // namespace vestrel

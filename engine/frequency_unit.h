@@ -1,0 +1,31 @@
+#pragma once
+#include <cmath>
+#include <cstdint>
+
+namespace vestrel {
+
+// A tone position is an int32 count of 11025/32768 Hz: at once the phase step per sample of a
+// tone at 11025 samples/s on the SineTable and 1/16 of a bin of the 2048-point spectrum.
+inline constexpr double kRxRate = 11025.0;
+inline constexpr double kUnitsPerCycle = 32768.0;
+inline constexpr int32_t kMinToneUnits = 912;     // 306.9 Hz
+inline constexpr int32_t kMaxToneUnits = 11856;   // 3989.0 Hz
+
+// Hz to units at the given sample rate (11025 for receive, OutSamplingFreq for transmit).
+inline int32_t HzToUnits(double hz, double rate = kRxRate) {
+  return static_cast<int32_t>(std::floor(hz * kUnitsPerCycle / rate + 0.5));
+}
+
+inline double UnitsToHz(int32_t units, double rate = kRxRate) {
+  return units * rate / kUnitsPerCycle;
+}
+
+// The spectrum bin of a tone: (units + 8) / 16.
+constexpr int32_t UnitsToBin(int32_t units) { return (units + 8) / 16; }
+
+// A shift in spectrum bins: floor(Hz x 2048 / rate + 0.5).
+inline int32_t HzToBins(double hz, double rate = kRxRate) {
+  return static_cast<int32_t>(std::floor(hz * 2048.0 / rate + 0.5));
+}
+
+}  // namespace vestrel

@@ -1,0 +1,44 @@
+#include "engine/sine_table.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/frequency_unit.h"
+#include "engine/mode_number.h"
+
+namespace vestrel {
+namespace {
+
+TEST(SineTable, KnownEntriesAndCosineOffset) {
+  SineTable t;
+  EXPECT_EQ(t.Sin(0), 0);
+  EXPECT_EQ(t.Sin(8192), 32000);
+  EXPECT_EQ(t.Sin(16384), 0);
+  EXPECT_EQ(t.Sin(24576), -32000);
+  EXPECT_EQ(t.Sin(1), 6);  // floor(32000 sin(2 pi / 32768) + 0.5) = floor(6.136 + 0.5)
+  EXPECT_EQ(t.Cos(0), 32000);
+  // The phase wraps: any uint32 accumulator reads the table masked.
+  EXPECT_EQ(t.Sin(32768u * 7 + 8192), 32000);
+  EXPECT_EQ(t.Cos(0xFFFFFFFFu), t.Sin(8191));
+}
+
+TEST(FrequencyUnit, Conversions) {
+  EXPECT_EQ(HzToUnits(1700.0), 5053);
+  EXPECT_EQ(UnitsToBin(4800), 300);
+  EXPECT_EQ(UnitsToBin(5305), 332);
+  EXPECT_EQ(HzToUnits(170.0), 505);
+  EXPECT_EQ(HzToBins(170.0), 32);
+  EXPECT_NEAR(UnitsToHz(kMinToneUnits), 306.85, 0.01);
+  EXPECT_NEAR(UnitsToHz(kMaxToneUnits), 3989.0, 0.1);
+}
+
+TEST(ModeNumber, UnknownModesAreRttyAndPredicatesDiffer) {
+  for (int m : {13, 15, 17, 19, 21, 23, 99, -1}) EXPECT_EQ(NormaliseMode(m), 0) << m;
+  for (int m : {0, 1, 2, 11, 12, 14, 16, 18, 20, 22}) EXPECT_EQ(NormaliseMode(m), m) << m;
+  EXPECT_TRUE(IsSingleToneMode(11));
+  EXPECT_FALSE(IsPskMode(11));
+  for (int m : {1, 3, 5, 7, 9}) EXPECT_TRUE(IsPskMode(m) && IsSingleToneMode(m)) << m;
+  for (int m : {0, 2, 12, 22}) EXPECT_FALSE(IsSingleToneMode(m)) << m;
+}
+
+}  // namespace
+}  // namespace vestrel
