@@ -1,0 +1,119 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "app/app_settings.h"
+
+namespace vestrel {
+
+// The main window calls the features that are built apart from it through these small
+// interfaces. Each default does nothing, or reports the feature as absent, and claims no
+// success it did not have. Tests replace them with recording fakes.
+
+// The settings file, the default directory and the registry flags.
+class SettingsPart {
+ public:
+  virtual ~SettingsPart() = default;
+  virtual void SetDefaults(TAppSettings&) {}
+  // Reads every key of the settings file; a missing key keeps its value.
+  virtual void LoadSettings(const std::string& /*path*/, TAppSettings&) {}
+  // When no settings path was given and the file is missing: may move to the default directory.
+  virtual void CheckDefaultDirectory(const std::string& /*path*/, bool /*pathGiven*/) {}
+  virtual void ReadIsx64Flag() {}
+};
+
+// The logger link and the QSO panel.
+class LoggerLinkPart {
+ public:
+  virtual ~LoggerLinkPart() = default;
+  virtual void SetDefaults() {}
+  virtual void NotifyCommand(int /*code*/) {}
+  // An inbound "BRK_CW" command.
+  virtual void HandleCommand(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
+  virtual void ClearQsoPanel() {}
+};
+
+// The spectrum, waterfall, oscillogram and phase-vector displays.
+class DisplayPart {
+ public:
+  virtual ~DisplayPart() = default;
+  virtual void BuildWaterfallPalette() {}
+  virtual void PaintSpectrum() {}
+  virtual void RepaintOscillogram() {}
+  virtual void SetZoom(int /*zoom*/) {}
+  // The display layout changed (waterfall or phase scope switched).
+  virtual void LayoutChanged() {}
+};
+
+// The transmit text control and the text pump, with the transmit state flags.
+class TransmitPart {
+ public:
+  virtual ~TransmitPart() = default;
+  virtual void PumpTxText() {}
+  virtual void ShowSentChar() {}
+  virtual void SetTransmit(bool /*on*/) {}
+  virtual void SetPause(bool /*on*/) {}
+  virtual bool Transmitting() const { return false; }  // TxState != 0
+  virtual bool Paused() const { return false; }
+  virtual void ClearPausePoint() {}
+  // Lowers the typing countdown of the text pump by one tick when it is non-zero.
+  virtual void TickTypingCountdown() {}
+};
+
+// The macro language.
+class MacroPart {
+ public:
+  virtual ~MacroPart() = default;
+  virtual void RunMacro(int /*n*/) {}
+};
+
+// The rig-control link.
+class RigPart {
+ public:
+  virtual ~RigPart() = default;
+  virtual void Open() {}
+  // Once a second while receiving: re-applies the split transmit frequency.
+  virtual void AdjustSplit() {}
+  virtual void Restart() {}
+};
+
+// Capture files (text, wave) and the receive-buffer commands of the File menu.
+class CapturePart {
+ public:
+  virtual ~CapturePart() = default;
+  virtual void OpenTextCapture(const std::string& /*name*/) {}
+  virtual void CloseTextCapture() {}
+  virtual void ToggleTextCapture() {}
+  virtual void ToggleWaveCapture() {}
+  virtual void DecodeFromFile() {}
+  virtual void OpenBufferInEditor() {}
+  virtual void SaveBuffer() {}
+};
+
+// The PTT and keying ports and the port-I/O driver.
+class PortsPart {
+ public:
+  virtual ~PortsPart() = default;
+  // workersAbandoned: a serial worker did not stop, so the ports it uses must stay open.
+  virtual void ClosePorts(bool /*workersAbandoned*/) {}
+  virtual void ReopenPorts() {}
+  virtual void ClosePortDriver() {}
+};
+
+// The exchange library.
+class ExchangeLibraryPart {
+ public:
+  virtual ~ExchangeLibraryPart() = default;
+  // Non-zero result of the library's initialisation for the channel; false when absent.
+  virtual bool Init(int /*channel*/) { return false; }
+};
+
+// The automation server.
+class AutomationPart {
+ public:
+  virtual ~AutomationPart() = default;
+  virtual void SetClientCount(int /*n*/) {}
+  virtual int ClientCount() const { return 0; }
+};
+
+}  // namespace vestrel

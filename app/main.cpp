@@ -1,0 +1,34 @@
+#include <QApplication>
+#include <QMessageBox>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/fast_macros_form.h"
+#include "app/macros_form.h"
+#include "app/rx_form.h"
+#include "app/setup_form.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Vestrel"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Vestrel"));
+  try {
+    vestrel::TRxFormDeps deps;
+    for (int i = 1; i < argc; ++i) deps.args.emplace_back(argv[i]);
+    // The main form first, then the dialogs it opens.
+    auto rxForm = std::make_unique<vestrel::TRxForm>(std::move(deps));
+    auto macrosForm = std::make_unique<vestrel::TMacrosForm>();
+    auto setupForm = std::make_unique<vestrel::TSetupForm>();
+    auto fastMacrosForm = std::make_unique<vestrel::TFastMacrosForm>();
+    rxForm->SetForms(macrosForm.get(), setupForm.get(), fastMacrosForm.get());
+    rxForm->show();
+    QApplication::exec();
+    // The loop ended (window closed, Exit, or a failed start): the engine stops in order.
+    rxForm->FormDestroy();
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, QStringLiteral("Vestrel"), QString::fromLocal8Bit(e.what()));
+  }
+  return 0;
+}

@@ -1,0 +1,23 @@
+#include "app/message_boxes.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <chrono>
+#include <thread>
+
+namespace vestrel {
+
+void QtMessageBoxes::Show(std::string_view text, std::string_view caption) {
+  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(caption.data(), qsizetype(caption.size())),
+                  QString::fromLatin1(text.data(), qsizetype(text.size())), QMessageBox::Ok,
+                  QApplication::activeWindow());
+  box.exec();
+}
+
+void AppControl::Terminate() { QCoreApplication::quit(); }
+
+void AppControl::ProcessMessages() { QCoreApplication::processEvents(); }
+
+void AppControl::SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace vestrel

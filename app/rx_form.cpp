@@ -1,0 +1,440 @@
+#include "app/rx_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "app/fast_macros_form.h"
+#include "app/macros_form.h"
+#include "app/message_bus.h"
+#include "app/no_sound_devices.h"
+#include "app/rx_text_window.h"
+#include "app/setup_form.h"
+
+namespace vestrel {
+
+const QEvent::Type TPostedMessage::kType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+namespace {
+
+QToolButton* MakeToggle(QWidget* parent, const char* caption, const char* name) {
+  auto* b = new QToolButton(parent);
+  b->setText(QString::fromLatin1(caption));
+  b->setObjectName(QString::fromLatin1(name));
+  b->setCheckable(true);
+  b->setMinimumWidth(56);
+  return b;
+}
+
+QWidget* DarkBox(QWidget* parent, const char* name) {
+  auto* w = new QWidget(parent);
+  w->setObjectName(QString::fromLatin1(name));
+  w->setAutoFillBackground(true);
+  QPalette p = w->palette();
+  p.setColor(QPalette::Window, Qt::black);
+  w->setPalette(p);
+  return w;
+}
+
+QString Latin(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+
+}  // namespace
+
+TRxForm::TRxForm(TRxFormDeps deps)
+    : deps_(std::move(deps)),
+      boxes_(Use<QtMessageBoxes>(deps_.boxes, ownBoxes_)),
+      app_(Use<AppControl>(deps_.app, ownApp_)),
+      settingsPart_(Use<SettingsPart>(deps_.settings, ownSettings_)),
+      logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
+      display_(Use<DisplayPart>(deps_.display, ownDisplay_)),
+      transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
+      macros_(Use<MacroPart>(deps_.macros, ownMacros_)),
+      rig_(Use<RigPart>(deps_.rig, ownRig_)),
+      capture_(Use<CapturePart>(deps_.capture, ownCapture_)),
+      ports_(Use<PortsPart>(deps_.ports, ownPorts_)),
+      exchange_(Use<ExchangeLibraryPart>(deps_.exchange, ownExchange_)),
+      automation_(Use<AutomationPart>(deps_.automation, ownAutomation_)),
+      presence_(deps_.presenceName) {
+  setObjectName(QStringLiteral("TRxForm"));
+  setWindowTitle(QStringLiteral("Vestrel"));
+  BuildControls();
+  BuildMenus();
+  rxSink_ = std::make_unique<RxTextWindow>(*RxMemo);
+  engine_ = std::make_unique<TEngine>(*this, *rxSink_);
+  if (deps_.engine != nullptr) {
+    engineDriver_ = deps_.engine;
+  } else {
+    ownEngineDriver_ = std::make_unique<TEngineDriver>(*engine_);
+    engineDriver_ = ownEngineDriver_.get();
+  }
+  if (deps_.sound != nullptr) {
+    sound_ = deps_.sound;
+  } else {
+    ownSound_ = std::make_unique<NoSoundDevices>(boxes_);
+    sound_ = ownSound_.get();
+  }
+  if (deps_.workers != nullptr) {
+    workers_ = deps_.workers;
+  } else {
+    ownWorkers_ = std::make_unique<SerialWorkers>();
+    workers_ = ownWorkers_.get();
+  }
+  Timer1.setInterval(100);
+  connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  FormCreate();
+}
+
+TRxForm::~TRxForm() {
+  qApp->removeEventFilter(this);
+  FormDestroy();
+}
+
+void TRxForm::SetForms(TMacrosForm* macros, TSetupForm* setup, TFastMacrosForm* fast) {
+  macrosForm_ = macros;
+  setupForm_ = setup;
+  fastMacrosForm_ = fast;
+}
+
+RxTextSink& TRxForm::rxSink() { return *rxSink_; }
+
+void TRxForm::BuildControls() {
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(2, 2, 2, 2);
+  column->setSpacing(2);
+
+  RxMemo = new QPlainTextEdit(central);
+  RxMemo->setObjectName(QStringLiteral("RxMemo"));
+  RxMemo->setReadOnly(true);
+  RxMemo->setUndoRedoEnabled(false);
+  column->addWidget(RxMemo, 5);
+
+  // Three rows of 12 macro buttons, placed by FormResize.
+  Panel2 = new QWidget(central);
+  Panel2->setObjectName(QStringLiteral("Panel2"));
+  constexpr int kButtonHeight = 22;
+  Panel2->setFixedHeight(3 * (kButtonHeight + 2) + 2);
+  for (int n = 1; n <= 36; ++n) {
+    auto* b = new QPushButton(Panel2);
+    b->setObjectName(QStringLiteral("ButMacro%1").arg(n));
+    b->setFocusPolicy(Qt::NoFocus);
+    const int row = (n - 1) / 12, col = (n - 1) % 12;
+    b->setGeometry(2 + col * 52, 2 + row * (kButtonHeight + 2), 50, kButtonHeight);
+    ButMacro[n] = b;
+  }
+  column->addWidget(Panel2);
+
+  // The QSO panel.
+  auto* qso = new QHBoxLayout();
+  auto addEdit = [&](const char* label, const char* name, int width) {
+    qso->addWidget(new QLabel(QString::fromLatin1(label), central));
+    auto* e = new QLineEdit(central);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setFixedWidth(width);
+    qso->addWidget(e);
+    return e;
+  };
+  CallEdit = addEdit("Call", "CallEdit", 110);
+  RSTEdit = addEdit("RST", "RSTEdit", 50);
+  NameEdit = addEdit("Name", "NameEdit", 100);
+  OtherEdit = addEdit("Other", "OtherEdit", 25);
+  ClearEditButton = new QPushButton(QStringLiteral("Clear"), central);
+  ClearEditButton->setObjectName(QStringLiteral("ClearEditButton"));
+  ClearEditButton->setFocusPolicy(Qt::NoFocus);
+  qso->addWidget(ClearEditButton);
+  qso->addStretch(1);
+  column->addLayout(qso);
+
+  // Buttons, spectrum with its scale and tuning row, oscillogram.
+  auto* displays = new QHBoxLayout();
+  auto* buttons = new QGridLayout();
+  TxButton = MakeToggle(central, "TX", "TxButton");
+  PauseButton = MakeToggle(central, "Pause", "PauseButton");
+  AfcButton = MakeToggle(central, "AFC", "AfcButton");
+  TxAfcButton = MakeToggle(central, "TxAFC", "TxAfcButton");
+  SqlButton = MakeToggle(central, "SQL", "SqlButton");
+  SqlUpDown = new QSpinBox(central);
+  SqlUpDown->setObjectName(QStringLiteral("SqlUpDown"));
+  SqlUpDown->setRange(0, 100);
+  ReverseButton = MakeToggle(central, "Reverse", "ReverseButton");
+  OnTopButton = MakeToggle(central, "OnTop", "OnTopButton");
+  BeaconButton = MakeToggle(central, "Beacon", "BeaconButton");
+  BeaconUpDown = new QSpinBox(central);
+  BeaconUpDown->setObjectName(QStringLiteral("BeaconUpDown"));
+  BeaconUpDown->setRange(3, 999);
+  BeaconUpDown->setValue(settings_.BeaconPeriod);
+  for (QWidget* w : std::initializer_list<QWidget*>{TxButton, PauseButton, AfcButton, TxAfcButton, SqlButton,
+                                                    SqlUpDown, ReverseButton, OnTopButton, BeaconButton,
+                                                    BeaconUpDown}) {
+    w->setFocusPolicy(Qt::NoFocus);
+  }
+  buttons->addWidget(TxButton, 0, 0);
+  buttons->addWidget(PauseButton, 0, 1);
+  buttons->addWidget(AfcButton, 1, 0);
+  buttons->addWidget(TxAfcButton, 1, 1);
+  buttons->addWidget(SqlButton, 2, 0);
+  buttons->addWidget(SqlUpDown, 2, 1);
+  buttons->addWidget(ReverseButton, 3, 0);
+  buttons->addWidget(OnTopButton, 3, 1);
+  buttons->addWidget(BeaconButton, 4, 0);
+  buttons->addWidget(BeaconUpDown, 4, 1);
+  displays->addLayout(buttons);
+
+  auto* spectrum = new QVBoxLayout();
+  spectrum->setSpacing(0);
+  FFTBox = DarkBox(central, "FFTBox");
+  FFTBox->setMinimumHeight(100);
+  spectrum->addWidget(FFTBox, 1);
+  ScalePanel = new QWidget(central);
+  ScalePanel->setObjectName(QStringLiteral("ScalePanel"));
+  ScalePanel->setFixedHeight(14);
+  auto* scaleRow = new QHBoxLayout(ScalePanel);
+  scaleRow->setContentsMargins(0, 0, 0, 0);
+  scaleRow->addStretch(1);
+  FilterLabel = new QLabel(ScalePanel);
+  FilterLabel->setObjectName(QStringLiteral("FilterLabel"));
+  scaleRow->addWidget(FilterLabel);
+  spectrum->addWidget(ScalePanel);
+  TunePanel = new QWidget(central);
+  TunePanel->setObjectName(QStringLiteral("TunePanel"));
+  TunePanel->setFixedHeight(26);
+  static constexpr const char* kTuneCaptions[6] = {"<", ">", "<<", ">>", "Replay", "Save"};
+  static constexpr int kTuneWidths[6] = {30, 30, 30, 30, 60, 60};
+  for (int i = 0; i < 6; ++i) {
+    auto* b = new QPushButton(QString::fromLatin1(kTuneCaptions[i]), TunePanel);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setGeometry(0, 2, kTuneWidths[i], 22);
+    TuneButtons[i] = b;
+  }
+  spectrum->addWidget(TunePanel);
+  displays->addLayout(spectrum, 1);
+
+  PaintBox1 = DarkBox(central, "PaintBox1");
+  PaintBox1->setFixedWidth(140);
+  displays->addWidget(PaintBox1);
+  column->addLayout(displays, 3);
+
+  Sent = new QPlainTextEdit(central);
+  Sent->setObjectName(QStringLiteral("Sent"));
+  Sent->setReadOnly(true);
+  Sent->setFixedHeight(48);
+  column->addWidget(Sent);
+  Input = new QPlainTextEdit(central);
+  Input->setObjectName(QStringLiteral("Input"));
+  column->addWidget(Input, 2);
+  setCentralWidget(central);
+
+  // Panels 0..11 and the mode's extra panel 12.
+  static constexpr int kPanelWidths[13] = {70, 70, 80, 60, 60, 80, 60, 40, 40, 40, 60, 60, 80};
+  for (int i = 0; i < 13; ++i) {
+    auto* l = new QLabel(this);
+    l->setObjectName(QStringLiteral("Panel%1").arg(i));
+    l->setMinimumWidth(kPanelWidths[i]);
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addWidget(l, i == 12 ? 1 : 0);
+    panels_[i] = l;
+  }
+  connect(OnTopButton, &QToolButton::clicked, this, [this] { OnTopButtonClick(); });
+  connect(BeaconButton, &QToolButton::clicked, this, [this] {
+    BeaconButton->setChecked(BeaconOn);  // the click handler decides the state
+    BeaconButtonClick();
+  });
+  connect(TxButton, &QToolButton::clicked, this, [this](bool on) {
+    TxButton->setChecked(!on);
+    SetTransmit(on);
+  });
+  connect(PauseButton, &QToolButton::clicked, this, [this](bool on) {
+    PauseButton->setChecked(!on);
+    SetPause(on);
+  });
+  connect(AfcButton, &QToolButton::toggled, this, [this](bool on) { engineDriver_->SetAfc(on); });
+  connect(ClearEditButton, &QPushButton::clicked, this, [this] { logger_.ClearQsoPanel(); });
+  for (int n = 1; n <= 36; ++n) {
+    connect(ButMacro[n], &QPushButton::clicked, this, [this, n] {
+      // The first row serves the bank that the modifiers select.
+      RunMacro(n <= 12 ? n + macroBank_ : n);
+    });
+  }
+}
+
+QAction* TRxForm::AddItem(QMenu* menu, const char* caption) {
+  QAction* a = menu->addAction(QString::fromLatin1(caption));
+  menuItems_.emplace(caption, a);
+  return a;
+}
+
+void TRxForm::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  auto addMenu = [&](const char* caption) {
+    QMenu* m = bar->addMenu(QString::fromLatin1(caption));
+    menuItems_.emplace(caption, m->menuAction());
+    menus_.push_back(m);
+    return m;
+  };
+  QMenu* file = addMenu("File");
+  connect(AddItem(file, "Clear Buffer (Alt-D)"), &QAction::triggered, this,
+          [this] { RunKeyAction({KeyAction::kClearRx}); });
+  connect(AddItem(file, "Save Buffer (Ctrl-S)"), &QAction::triggered, this, [this] { capture_.SaveBuffer(); });
+  connect(AddItem(file, "Open Buffer in Notepad (Ctrl-N)"), &QAction::triggered, this,
+          [this] { capture_.OpenBufferInEditor(); });
+  file->addSeparator();
+  for (const char* c : {"Open Capture File (Alt-L)", "Close Capture File (Alt-L)", "Open Wave Capture File (Alt-V)",
+                        "Close Wave Capture File (Alt-V)", "Open KISS Capture File", "Close KISS Capture File"}) {
+    AddItem(file, c);
+  }
+  file->addSeparator();
+  AddItem(file, "Send Text File");
+  AddItem(file, "Send a File (Bypass Input Window)");
+  file->addSeparator();
+  connect(AddItem(file, "Decode From File"), &QAction::triggered, this, [this] { capture_.DecodeFromFile(); });
+  file->addSeparator();
+  connect(AddItem(file, "Exit"), &QAction::triggered, this, [this] { ExitClick(); });
+
+  QAction* setup = bar->addAction(QStringLiteral("Setup"));
+  menuItems_.emplace("Setup", setup);
+  connect(setup, &QAction::triggered, this, [this] {
+    engine_->DisplayPause = 3000;
+    if (setupForm_ != nullptr) {
+      setupForm_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+      setupForm_->show();
+    }
+  });
+
+  QMenu* mode = addMenu("Mode");
+  for (const char* c : {"RTTY", "ASCII-7", "ASCII-8"}) AddItem(mode, c);
+  mode->addSeparator();
+  QMenu* amtor = mode->addMenu(QStringLiteral("AMTOR-FEC"));
+  menuItems_.emplace("AMTOR-FEC", amtor->menuAction());
+  AddItem(amtor, "Normal Sync");
+  AddItem(amtor, "Fast Sync");
+  AddItem(mode, "AMTOR-ARQ (RX Only)");
+  mode->addSeparator();
+  AddItem(mode, "PACTOR1-FEC (RX Only)");
+  mode->addSeparator();
+  AddItem(mode, "PS2x5");
+  AddItem(mode, "PS33x5");
+  mode->addSeparator();
+  for (const char* c : {"BPSK-31", "QPSK-31", "BPSK-63", "QPSK-63", "BPSK-125"}) AddItem(mode, c);
+  mode->addSeparator();
+  AddItem(mode, "MultiFSK-8");
+  AddItem(mode, "MultiFSK-16");
+  mode->addSeparator();
+  AddItem(mode, "AX25 (HF)");
+  AddItem(mode, "AX25 (UHF)");
+  mode->addSeparator();
+  AddItem(mode, "DTMF RX Only)");
+
+  QMenu* speed = addMenu("Speed");
+  for (const char* c : {"1.5625 Baud", "2 Baud", "3.125 Baud", "4 Baud", "5 Baud", "6.25 Baud", "10 Baud",
+                        "12.5 Baud", "25 Baud", "45 Baud", "50 Baud", "57 Baud", "75 Baud", "100 Baud",
+                        "110 Baud", "150 Baud", "200 Baud", "250 Baud", "300 Baud", "500 Baud", "600 Baud",
+                        "1000 Baud", "1200 Baud"}) {
+    AddItem(speed, c);
+  }
+  QMenu* shift = addMenu("Shift");
+  for (const char* c : {"4 Hz", "5 Hz", "10 Hz", "20 Hz", "23 Hz", "25 Hz", "50 Hz", "85 Hz", "100 Hz", "150 Hz",
+                        "170 Hz", "182 Hz", "200 Hz", "250 Hz", "300 Hz", "400 Hz", "425 Hz", "450 Hz", "500 Hz",
+                        "600 Hz", "850 Hz", "1000 Hz", "1200 Hz"}) {
+    AddItem(shift, c);
+  }
+  QMenu* filters = addMenu("Filters");
+  for (const char* c : {"Narrow", "Optimal", "Wide (Polar)"}) AddItem(filters, c);
+  QMenu* zoom = addMenu("Zoom");
+  for (int z = 1; z <= 5; ++z) {
+    const std::string caption = std::to_string(z) + ":1 (Alt-" + std::to_string(z) + ")";
+    QAction* a = zoom->addAction(QString::fromStdString(caption));
+    menuItems_.emplace(caption, a);
+    connect(a, &QAction::triggered, this, [this, z] { display_.SetZoom(z); });
+  }
+  QAction* editMacros = bar->addAction(QStringLiteral("Edit Macros"));
+  menuItems_.emplace("Edit Macros", editMacros);
+  connect(editMacros, &QAction::triggered, this, [this] {
+    if (macrosForm_ != nullptr) macrosForm_->show();
+  });
+  QMenu* help = addMenu("Help");
+  for (const char* c : {"Contents", "About", "Contact us"}) AddItem(help, c);
+}
+
+QAction* TRxForm::MenuItem(std::string_view caption) const {
+  auto it = menuItems_.find(caption);
+  return it == menuItems_.end() ? nullptr : it->second;
+}
+
+void TRxForm::SetPanelText(int panel, std::string_view text) {
+  if (panel >= 0 && panel < int(panels_.size())) panels_[panel]->setText(Latin(text));
+}
+
+void TRxForm::SetMenuChecked(std::string_view item, bool checked) {
+  if (QAction* a = MenuItem(item)) {
+    a->setCheckable(true);
+    a->setChecked(checked);
+  }
+}
+
+void TRxForm::SetMenuVisible(std::string_view item, bool visible) {
+  if (QAction* a = MenuItem(item)) a->setVisible(visible);
+}
+
+void TRxForm::SetMenuEnabled(std::string_view item, bool enabled) {
+  if (QAction* a = MenuItem(item)) a->setEnabled(enabled);
+}
+
+void TRxForm::SetFilterLabel(std::string_view text) { FilterLabel->setText(Latin(text)); }
+
+void TRxForm::ReportModeToLogger(std::string_view) {}
+
+void TRxForm::ReopenKeyingPorts() { ports_.ReopenPorts(); }
+
+void TRxForm::Post(uint32_t message) { QCoreApplication::postEvent(this, new TPostedMessage(message)); }
+
+bool TRxForm::event(QEvent* e) {
+  if (e->type() == TPostedMessage::kType) {
+    Dispatch(static_cast<TPostedMessage*>(e)->message);
+    return true;
+  }
+  return QMainWindow::event(e);
+}
+
+bool TRxForm::eventFilter(QObject* watched, QEvent* e) {
+  // The window sees every key of its own controls first.
+  if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w != nullptr && w->window() == this) {
+      auto* k = static_cast<QKeyEvent*>(e);
+      const Qt::KeyboardModifiers m = k->modifiers();
+      const KeyModifiers mods{(m & Qt::ShiftModifier) != 0, (m & Qt::ControlModifier) != 0,
+                              (m & Qt::AltModifier) != 0, (m & Qt::KeypadModifier) != 0};
+      if (e->type() == QEvent::KeyPress) return FormKeyDown(k->key(), mods);
+      FormKeyUp(mods);
+    }
+  }
+  return QMainWindow::eventFilter(watched, e);
+}
+
+void TRxForm::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  FormResize();
+}
+
+void TRxForm::closeEvent(QCloseEvent* e) {
+  // FormCloseQuery: closing is always allowed, after the engine has stopped.
+  ShutdownEngine();
+  app_.SleepMs(100);
+  e->accept();
+}
+
+}  // namespace vestrel

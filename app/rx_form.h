@@ -1,0 +1,255 @@
+#pragma once
+#include <QEvent>
+#include <QImage>
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_settings.h"
+#include "app/command_line.h"
+#include "app/engine_driver.h"
+#include "app/form_parts.h"
+#include "app/key_table.h"
+#include "app/macro_table.h"
+#include "app/message_boxes.h"
+#include "io/serial_workers.h"
+#include "engine/engine.h"
+#include "engine/engine_window.h"
+#include "engine/sound_control.h"
+#include "platform/presence_semaphore.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QToolButton;
+
+namespace vestrel {
+
+class MessageBus;
+class NoSoundDevices;
+class RxTextWindow;
+class TMacrosForm;
+class TSetupForm;
+class TFastMacrosForm;
+
+// A message posted to the main window (both parameters 0).
+class TPostedMessage : public QEvent {
+ public:
+  static const QEvent::Type kType;
+  explicit TPostedMessage(uint32_t message) : QEvent(kType), message(message) {}
+  const uint32_t message;
+};
+
+// Everything the main window uses that a test replaces. Null entries get the program's own.
+struct TRxFormDeps {
+  MessageBoxes* boxes = nullptr;
+  AppControl* app = nullptr;
+  SoundControl* sound = nullptr;
+  EngineDriver* engine = nullptr;
+  SerialWorkers* workers = nullptr;
+  SettingsPart* settings = nullptr;
+  LoggerLinkPart* logger = nullptr;
+  DisplayPart* display = nullptr;
+  TransmitPart* transmit = nullptr;
+  MacroPart* macros = nullptr;
+  RigPart* rig = nullptr;
+  CapturePart* capture = nullptr;
+  PortsPart* ports = nullptr;
+  ExchangeLibraryPart* exchange = nullptr;
+  AutomationPart* automation = nullptr;
+  std::vector<std::string> args;  // the command line without the program name
+  std::string presenceName = PresenceSemaphore::kDefaultName;
+  bool realTimer = true;   // false: the test calls Timer1Timer itself
+  bool useDBus = true;
+};
+
+// The main window. It owns the engine (TEngine) and starts it on the 19th tick of its 100 ms
+// timer, drives it by posted messages and the timer, and stops it once on close.
+class TRxForm : public QMainWindow, public EngineWindow {
+ public:
+  explicit TRxForm(TRxFormDeps deps = {});
+  ~TRxForm() override;
+
+  void SetForms(TMacrosForm* macros, TSetupForm* setup, TFastMacrosForm* fast);
+
+  // EngineWindow
+  void SetPanelText(int panel, std::string_view text) override;
+  void SetMenuChecked(std::string_view item, bool checked) override;
+  void SetMenuVisible(std::string_view item, bool visible) override;
+  void SetMenuEnabled(std::string_view item, bool enabled) override;
+  void SetFilterLabel(std::string_view text) override;
+  void ReportModeToLogger(std::string_view modeName) override;
+  void ReopenKeyingPorts() override;
+  void Post(uint32_t message) override;  // any thread
+
+  // Start-up.
+  void FormCreate();
+  void StartEngine();
+  // The running window.
+  void Dispatch(uint32_t message);
+  void Timer1Timer();
+  void FormResize();
+  bool FormKeyDown(int key, KeyModifiers mods);  // true: consumed
+  void FormKeyUp(KeyModifiers mods);
+  void OnTopButtonClick();
+  void BeaconButtonClick();
+  void ShowMacroBank(KeyModifiers mods);
+  // Shutdown.
+  void ShutdownEngine();
+  void ExitClick();
+  void FormDestroy();
+  // Inbound logger command ("BRK_CW").
+  void HandleBrkCw(uint32_t wParam, uint32_t lParam);
+  void MenuOpened();
+  void MenuClosed();
+
+  // Commands that other Parts call; ignored once the shutdown has begun where they would
+  // key the transmitter.
+  void SetTransmit(bool on);
+  void SetPause(bool on);
+  void RunMacro(int n);
+
+  TEngine& engine() { return *engine_; }
+  RxTextSink& rxSink();
+  TAppSettings& settings() { return settings_; }
+  TMacroTable& macroTable() { return macroTable_; }
+  SerialWorkers& workers() { return *workers_; }
+  MessageBus* messageBus() { return bus_.get(); }
+  const PresenceSemaphore& presence() const { return presence_; }
+  QAction* MenuItem(std::string_view caption) const;
+  QLabel* Panel(int index) const { return panels_[index]; }
+
+  // State of the start-up, the timer and the shutdown.
+  int StartupCountdown = 100000;
+  int ShutdownDone = 0;
+  bool EngineStarted = false;  // StartEngine has run to its end
+  bool ExchangeLibraryActive = false;
+  bool Timer1Enabled = false;
+  int TickCounter = 0;
+  bool BeaconOn = false;
+  int BeaconSeconds = 0;
+  int LastFreeBuffers = 0;   // the number last shown in panel 11
+  int ResizeCount = 0;       // layouts made by FormResize
+  CommandLineSwitches CommandLine;
+
+  // Controls that other Parts act on, by the names they use.
+  QPlainTextEdit* RxMemo = nullptr;
+  QPlainTextEdit* Input = nullptr;
+  QPlainTextEdit* Sent = nullptr;
+  QLineEdit* CallEdit = nullptr;
+  QLineEdit* RSTEdit = nullptr;
+  QLineEdit* NameEdit = nullptr;
+  QLineEdit* OtherEdit = nullptr;
+  QPushButton* ClearEditButton = nullptr;
+  QWidget* Panel2 = nullptr;  // the macro buttons
+  std::array<QPushButton*, 37> ButMacro{};  // 1..36; built by FormCreate
+  std::array<QPushButton*, 37> MacroButtons{};  // the table filled by StartEngine
+  QWidget* TunePanel = nullptr;
+  std::array<QPushButton*, 6> TuneButtons{};  // "<", ">", "<<", ">>", Replay, Save
+  QWidget* FFTBox = nullptr;
+  QWidget* ScalePanel = nullptr;
+  QWidget* PaintBox1 = nullptr;
+  QLabel* FilterLabel = nullptr;
+  QToolButton* TxButton = nullptr;
+  QToolButton* PauseButton = nullptr;
+  QToolButton* AfcButton = nullptr;
+  QToolButton* TxAfcButton = nullptr;
+  QToolButton* SqlButton = nullptr;
+  QSpinBox* SqlUpDown = nullptr;
+  QToolButton* ReverseButton = nullptr;
+  QToolButton* OnTopButton = nullptr;
+  QToolButton* BeaconButton = nullptr;
+  QSpinBox* BeaconUpDown = nullptr;
+  QTimer Timer1;
+
+  // The design geometry, before the saved values are applied.
+  static constexpr int kDesignLeft = 60, kDesignTop = 40, kDesignWidth = 800, kDesignHeight = 600;
+
+ protected:
+  bool event(QEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  QAction* AddItem(QMenu* menu, const char* caption);
+  void FillMacroButtonTable();
+  void UpdateMacroButtonHints();
+  void RunKeyAction(const KeyCommand& cmd);
+  void StopBeacon();
+  void FreeBufferPanel();
+
+  template <typename D, typename T>
+  static T& Use(T* given, std::unique_ptr<T>& own) {
+    if (given != nullptr) return *given;
+    own = std::make_unique<D>();
+    return *own;
+  }
+
+  TRxFormDeps deps_;
+  TAppSettings settings_;
+  TMacroTable macroTable_;
+
+  std::unique_ptr<MessageBoxes> ownBoxes_;
+  std::unique_ptr<AppControl> ownApp_;
+  std::unique_ptr<SettingsPart> ownSettings_;
+  std::unique_ptr<LoggerLinkPart> ownLogger_;
+  std::unique_ptr<DisplayPart> ownDisplay_;
+  std::unique_ptr<TransmitPart> ownTransmit_;
+  std::unique_ptr<MacroPart> ownMacros_;
+  std::unique_ptr<RigPart> ownRig_;
+  std::unique_ptr<CapturePart> ownCapture_;
+  std::unique_ptr<PortsPart> ownPorts_;
+  std::unique_ptr<ExchangeLibraryPart> ownExchange_;
+  std::unique_ptr<AutomationPart> ownAutomation_;
+  MessageBoxes& boxes_;
+  AppControl& app_;
+  SettingsPart& settingsPart_;
+  LoggerLinkPart& logger_;
+  DisplayPart& display_;
+  TransmitPart& transmit_;
+  MacroPart& macros_;
+  RigPart& rig_;
+  CapturePart& capture_;
+  PortsPart& ports_;
+  ExchangeLibraryPart& exchange_;
+  AutomationPart& automation_;
+
+  std::unique_ptr<RxTextWindow> rxSink_;
+  std::unique_ptr<TEngine> engine_;
+  std::unique_ptr<EngineDriver> ownEngineDriver_;
+  EngineDriver* engineDriver_ = nullptr;
+  std::unique_ptr<NoSoundDevices> ownSound_;
+  SoundControl* sound_ = nullptr;
+  std::unique_ptr<SerialWorkers> ownWorkers_;
+  SerialWorkers* workers_ = nullptr;
+  std::unique_ptr<MessageBus> bus_;
+  PresenceSemaphore presence_;
+
+  std::array<QLabel*, 13> panels_{};
+  std::map<std::string, QAction*, std::less<>> menuItems_;
+  std::vector<QMenu*> menus_;
+  TMacrosForm* macrosForm_ = nullptr;
+  TSetupForm* setupForm_ = nullptr;
+  TFastMacrosForm* fastMacrosForm_ = nullptr;
+
+  // Off-screen images of the oscillogram and the spectrum, a spare, and the waterfall palette.
+  std::array<QImage, 3> bitmaps_;
+  std::vector<uint8_t> palette_;
+  int macroBank_ = 0;
+  bool timerBusy_ = false;
+  bool wndProcHooked_ = false;
+  bool destroyed_ = false;
+};
+
+}  // namespace vestrel

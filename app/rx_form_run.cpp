@@ -1,0 +1,308 @@
+// The running window: posted messages, the 100 ms timer, layout, hot keys and the shutdown.
+#include <QApplication>
+#include <QCursor>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QToolButton>
+
+#include "app/form_layout.h"
+#include "app/rx_form.h"
+#include "engine/mode_number.h"
+
+namespace vestrel {
+
+namespace {
+constexpr int kPlaybackBuffers = 8;
+constexpr int kWorkerWaitRounds = 350;  // 30 ms each: about 10.5 s for the workers to stop
+constexpr int kWorkerWaitMs = 30;
+}  // namespace
+
+void TRxForm::Dispatch(uint32_t message) {
+  switch (message) {
+    case WM_SENT_ECHO: transmit_.ShowSentChar(); break;
+    case WM_PUMP_TX: transmit_.PumpTxText(); break;
+    // Other programs' messages mean nothing before the engine runs.
+    case WM_TX_OFF: if (EngineStarted) SetTransmit(false); break;
+    case WM_PAUSE_ON: if (EngineStarted) SetPause(true); break;
+    case WM_TX_ON: if (EngineStarted) SetTransmit(true); break;
+    case WM_BEACON_OFF: if (EngineStarted) StopBeacon(); break;
+    case WM_SPECTRUM_READY:
+      if (engineDriver_->CaptureBuffersWaiting() < 3) display_.PaintSpectrum();
+      break;
+    case WM_WAVEIN_DATA: engineDriver_->ProcessSoundInput(); break;
+    case WM_WAVEOUT_DONE: engineDriver_->PumpTxAudio(); break;
+    default: break;
+  }
+}
+
+void TRxForm::HandleBrkCw(uint32_t wParam, uint32_t lParam) {
+  if (StartupCountdown != 0) return;
+  logger_.HandleCommand(wParam, lParam);
+}
+
+void TRxForm::MenuOpened() {
+  if (StartupCountdown == 0) engine_->DisplayPause = 400;
+}
+
+void TRxForm::MenuClosed() {
+  if (StartupCountdown == 0) engine_->DisplayPause = 0;
+}
+
+void TRxForm::FreeBufferPanel() {
+  const int free = kPlaybackBuffers - static_cast<int>(engineDriver_->PlaybackBuffersQueued());
+  // A rise by exactly one is not shown: the count flickers by one while transmitting.
+  if (free < LastFreeBuffers || free >= LastFreeBuffers + 2) {
+    SetPanelText(11, "FrB: " + std::to_string(free));
+    LastFreeBuffers = free;
+  }
+}
+
+void TRxForm::Timer1Timer() {
+  transmit_.TickTypingCountdown();
+  if (timerBusy_) {
+    ++TickCounter;
+    return;
+  }
+  timerBusy_ = true;
+  if (StartupCountdown != 0) {
+    --StartupCountdown;
+    if (StartupCountdown == 1) {
+      StartEngine();
+    } else if (StartupCountdown == 0) {
+      FormResize();
+    }
+    timerBusy_ = false;
+    return;
+  }
+  int& pause = engine_->DisplayPause;
+  if (pause != 0) --pause;
+  if (!isActiveWindow()) pause = 0;
+  if (engineDriver_->LevelsFlagged() &&
+      (engineDriver_->CaptureBuffersWaiting() < 3 || engineDriver_->DecodingFileInRealTime())) {
+    display_.RepaintOscillogram();
+    update();
+    engineDriver_->ClearLevelsFlag();
+  }
+  FreeBufferPanel();
+  if (transmit_.Transmitting() && engineDriver_->PlaybackBuffersQueued() < kPlaybackBuffers) {
+    engineDriver_->PumpTxAudio();
+  }
+  if (engineDriver_->CaptureBuffersWaiting() > 0) engineDriver_->ProcessSoundInput();
+  transmit_.PumpTxText();
+  transmit_.ShowSentChar();
+  if (transmit_.Transmitting()) {
+    TickCounter = 0;
+    BeaconSeconds = 0;
+  } else {
+    if (TickCounter == 0 && BeaconOn && BeaconSeconds == 0) {
+      SetPanelText(10, "BEA:" + std::to_string(settings_.BeaconPeriod));
+    }
+    ++TickCounter;
+  }
+  if (TickCounter > 9) {
+    TickCounter -= 10;
+    if (BeaconOn) {
+      ++BeaconSeconds;
+      if (BeaconSeconds < settings_.BeaconPeriod) {
+        SetPanelText(10, "BEA:" + std::to_string(settings_.BeaconPeriod - BeaconSeconds));
+      } else {
+        BeaconSeconds = 0;
+        RunMacro(36);
+        SetPanelText(10, "BEA:W");
+      }
+    }
+    if (!transmit_.Transmitting()) rig_.AdjustSplit();
+  }
+  if (engineDriver_->PacketTimingChanged()) engineDriver_->RecomputePacketTiming();
+  timerBusy_ = false;
+}
+
+void TRxForm::FormResize() {
+  if (StartupCountdown != 0 || ShutdownDone != 0) return;
+  FillMacroButtonTable();
+  OtherEdit->setFixedWidth(OtherEditWidth(width()));
+  const MacroColumns cols = ComputeMacroColumns(Panel2->width());
+  for (int n = 1; n <= 36; ++n) {
+    QPushButton* b = MacroButtons[n];
+    b->setGeometry(cols.ColumnX((n - 1) % 12), b->y(), cols.width, b->height());
+  }
+  const std::array<int, 6> xs = TuningButtonsX(TunePanel->width());
+  for (int i = 0; i < 6; ++i) TuneButtons[i]->move(xs[i], TuneButtons[i]->y());
+  ++ResizeCount;
+}
+
+bool TRxForm::FormKeyDown(int key, KeyModifiers mods) {
+  engine_->DisplayPause = 0;
+  const KeyCommand cmd = DecodeFormKey(key, mods);
+  if (cmd.action != KeyAction::kNone) RunKeyAction(cmd);
+  ShowMacroBank(mods);
+  return cmd.action != KeyAction::kNone;
+}
+
+void TRxForm::FormKeyUp(KeyModifiers mods) { ShowMacroBank(mods); }
+
+void TRxForm::ShowMacroBank(KeyModifiers mods) {
+  const int bank = mods.alt ? 24 : mods.ctrl ? 12 : 0;
+  if (bank == macroBank_) return;
+  macroBank_ = bank;
+  for (int n = 1; n <= 12; ++n) {
+    const std::string& name = macroTable_.ButtonName[bank + n];
+    ButMacro[n]->setText(QString::fromLatin1(name.data(), qsizetype(name.size())));
+  }
+  // Alt-drag scrolls the spectrum.
+  const QCursor cursor(bank == 24 ? Qt::SizeHorCursor : Qt::ArrowCursor);
+  FFTBox->setCursor(cursor);
+  ScalePanel->setCursor(cursor);
+}
+
+void TRxForm::RunKeyAction(const KeyCommand& cmd) {
+  using A = KeyAction;
+  switch (cmd.action) {
+    case A::kNone: break;
+    case A::kForceFigures: engineDriver_->ForceFiguresCase(); break;
+    case A::kForceLetters: engineDriver_->ForceLettersCase(); break;
+    case A::kTogglePause: SetPause(!PauseButton->isChecked()); break;
+    case A::kRunMacro: RunMacro(cmd.arg); break;
+    case A::kToggleTransmit: SetTransmit(!transmit_.Transmitting()); break;
+    case A::kInsertRxEscape:
+      Input->textCursor().insertText(QStringLiteral("`[rx]"));
+      Input->setFocus();
+      break;
+    case A::kShiftRxTone: engineDriver_->ShiftRxFrequency(cmd.arg); break;
+    case A::kZoom: display_.SetZoom(cmd.arg); break;
+    case A::kClearQso: logger_.ClearQsoPanel(); break;
+    case A::kFocusCall: CallEdit->setFocus(); break;
+    case A::kFocusRst: RSTEdit->setFocus(); break;
+    case A::kFocusName: NameEdit->setFocus(); break;
+    case A::kFocusOther: OtherEdit->setFocus(); break;
+    case A::kClearRx:
+      engine_->DisplayPause = 0;
+      RxMemo->clear();
+      transmit_.ClearPausePoint();
+      break;
+    case A::kToggleAfc: AfcButton->setChecked(!(AfcButton->isChecked() || settings_.TuneRig != 0)); break;
+    case A::kTogglePhaseShow:
+      if (IsPskMode(engine_->params.Mode)) {
+        settings_.PhaseShow = settings_.PhaseShow != 0 ? 0 : 1;
+        display_.LayoutChanged();
+      }
+      break;
+    case A::kToggleTextCapture: capture_.ToggleTextCapture(); break;
+    case A::kToggleWaveCapture: capture_.ToggleWaveCapture(); break;
+    case A::kToggleWaterFall:
+      settings_.WaterFall = settings_.WaterFall != 0 ? 0 : 1;
+      display_.LayoutChanged();
+      break;
+    case A::kToggleLogSpectrum: settings_.LogarithmicSpectrum = settings_.LogarithmicSpectrum != 0 ? 0 : 1; break;
+    case A::kDecodeFromFile: capture_.DecodeFromFile(); break;
+    case A::kBeaconClick: BeaconButtonClick(); break;
+    case A::kOpenBufferInEditor: capture_.OpenBufferInEditor(); break;
+    case A::kSaveBuffer: capture_.SaveBuffer(); break;
+    case A::kToggleTuneRig:
+      settings_.TuneRig = settings_.TuneRig != 0 ? 0 : settings_.LastTuneRig;
+      rig_.Restart();
+      break;
+    case A::kToggleLogOscillogram:
+      settings_.LogarithmicOscillogram = settings_.LogarithmicOscillogram != 0 ? 0 : 1;
+      break;
+  }
+}
+
+void TRxForm::SetTransmit(bool on) {
+  // Once the shutdown has begun the sound output is closed: nothing may key the transmitter.
+  if (on && ShutdownDone != 0) return;
+  transmit_.SetTransmit(on);
+}
+
+void TRxForm::SetPause(bool on) { transmit_.SetPause(on); }
+
+void TRxForm::RunMacro(int n) {
+  if (ShutdownDone != 0) return;
+  macros_.RunMacro(n);
+}
+
+void TRxForm::OnTopButtonClick() {
+  const bool wasVisible = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, OnTopButton->isChecked());
+  // Changing the flag rebuilds the window, which hides it.
+  if (wasVisible) show();
+  // With automation clients the window must not be closed by the user.
+  if (automation_.ClientCount() > 0) SetMenuEnabled("Exit", false);
+}
+
+void TRxForm::BeaconButtonClick() {
+  BeaconSeconds = 0;
+  BeaconOn = !BeaconOn;
+  BeaconButton->setChecked(BeaconOn);
+  if (BeaconOn) {
+    RunMacro(36);
+    SetPanelText(10, "BEA:W");
+    logger_.NotifyCommand(125);
+  } else {
+    SetPanelText(10, " ");
+    logger_.NotifyCommand(124);
+  }
+}
+
+void TRxForm::StopBeacon() {
+  BeaconSeconds = 0;
+  BeaconOn = false;
+  BeaconButton->setChecked(false);
+  SetPanelText(10, " ");
+  logger_.NotifyCommand(124);
+}
+
+void TRxForm::ShutdownEngine() {
+  // 1.-2.
+  automation_.SetClientCount(0);
+  if (ShutdownDone != 0) return;
+  ShutdownDone = 1;
+  // 3.
+  ExchangeLibraryActive = false;
+  engineDriver_->SetEngineClosing();
+  workers_->RequestStop();
+  // 4.
+  Timer1.stop();
+  Timer1Enabled = false;
+  engineDriver_->StopSlotTimer();
+  // 5.
+  sound_->CloseSoundInput();
+  sound_->CloseSoundOutput();
+  // 6.
+  capture_.CloseTextCapture();
+  // 7.
+  logger_.NotifyCommand(99);
+  // 8.
+  presence_.Withdraw();
+  // 9. Posted work still drains while the workers stop.
+  for (int round = 0; round < kWorkerWaitRounds && workers_->AnyRunning(); ++round) {
+    app_.ProcessMessages();
+    app_.SleepMs(kWorkerWaitMs);
+  }
+  // 10. A worker that did not stop is abandoned; what it uses stays open.
+  workers_->ReleaseThreads();
+  // 11.
+  ports_.ClosePorts(workers_->anyAbandoned());
+  // 12.
+  workers_->CloseEvents();
+}
+
+void TRxForm::ExitClick() {
+  ShutdownEngine();
+  app_.SleepMs(100);
+  app_.Terminate();
+}
+
+void TRxForm::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  automation_.SetClientCount(0);
+  ShutdownEngine();
+  for (QImage& b : bitmaps_) b = QImage();
+  palette_.clear();
+  ports_.ClosePortDriver();
+}
+
+}  // namespace vestrel

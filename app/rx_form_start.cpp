@@ -1,0 +1,152 @@
+// The window's creation and the deferred engine start.
+#include <QApplication>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/message_bus.h"
+#include "app/rx_form.h"
+#include "app/screen_settings.h"
+
+namespace vestrel {
+
+namespace {
+constexpr int kPaletteBytes = 30009;  // 10000 steps of 3 bytes plus two copies of the last
+}
+
+void TRxForm::FormCreate() {
+  // 1. The engine objects are thread-safe where they must be; nothing to mark.
+  // 2. Defaults of the settings, the logger link and the own-call watch.
+  settings_ = TAppSettings{};
+  settingsPart_.SetDefaults(settings_);
+  logger_.SetDefaults();
+  // 3. The rate converters at the nominal rate until the settings give the card's.
+  engineDriver_->InitInputConverter(settings_.CardSamplingRate);
+  // 4. PS33X5 converter, PS2X5 capture folder, PSK rate.
+  engineDriver_->PrepareConverters();
+  // 5. The port semaphores live with the serial workers (SerialWorkers).
+  // 6. Random seed, default macros and the default button captions.
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  macroTable_.SetDefaultButtonNames();
+  // 7. SineTable is built with the engine (TEngine::sine).
+  // 8. Settings path, command line, default directory, registry flag.
+  CommandLine = ParseCommandLine(deps_.args);
+  settingsPart_.CheckDefaultDirectory(CommandLine.settingsPath, CommandLine.settingsPathGiven);
+  settingsPart_.ReadIsx64Flag();
+  // 9. Geometry and the two general keys; -1 keeps the designed value.
+  setGeometry(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
+  const ScreenSettings screen = ReadScreenSettings(CommandLine.settingsPath);
+  QRect g = geometry();
+  if (screen.Left != -1) g.moveLeft(screen.Left);
+  if (screen.Top != -1) g.moveTop(screen.Top);
+  if (screen.Height != -1) g.setHeight(screen.Height);
+  if (screen.Width != -1) g.setWidth(screen.Width);
+  setGeometry(g);
+  settings_.OnTop = screen.OnTop;
+  if (screen.OnTop != 0) {
+    OnTopButton->setChecked(true);
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  }
+  settings_.UTCoffset = screen.UTCoffset;
+  // 10. Off-screen images, palette buffer, level ring.
+  bitmaps_[0] = QImage(PaintBox1->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  bitmaps_[1] = QImage(FFTBox->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  bitmaps_[2] = QImage();
+  palette_.assign(kPaletteBytes, 0);
+  engineDriver_->ClearLevelRing();
+  // 11. The window's own message handling: keys first, menu loop pauses the displays.
+  qApp->installEventFilter(this);
+  for (QMenu* m : menus_) {
+    connect(m, &QMenu::aboutToShow, this, [this] { MenuOpened(); });
+    connect(m, &QMenu::aboutToHide, this, [this] { MenuClosed(); });
+  }
+  wndProcHooked_ = true;
+  // 12. The countdown to the engine start.
+  if (StartupCountdown > 20) {
+    StartupCountdown = 20;
+    Timer1Enabled = true;
+    if (deps_.realTimer) Timer1.start();
+  }
+}
+
+void TRxForm::FillMacroButtonTable() {
+  if (MacroButtons[1] != nullptr) return;
+  for (int n = 1; n <= 36; ++n) MacroButtons[n] = ButMacro[n];
+}
+
+void TRxForm::UpdateMacroButtonHints() {
+  for (int n = 1; n <= 36; ++n) {
+    MacroButtons[n]->setToolTip(QString::fromLatin1(macroTable_.Macro[n].data(), qsizetype(macroTable_.Macro[n].size())));
+  }
+}
+
+void TRxForm::StartEngine() {
+  // 1.
+  FillMacroButtonTable();
+  // 2.
+  settingsPart_.LoadSettings(CommandLine.settingsPath, settings_);
+  // 3.
+  engineDriver_->InitInputConverter(settings_.CardSamplingRate);
+  // 4. The /C file; its name is forgotten once used.
+  if (!CommandLine.captureFile.empty()) {
+    capture_.OpenTextCapture(CommandLine.captureFile);
+    CommandLine.captureFile.clear();
+  }
+  // 5.
+  for (int n = 1; n <= 36; ++n) {
+    const std::string& name = macroTable_.ButtonName[n];
+    MacroButtons[n]->setText(QString::fromLatin1(name.data(), qsizetype(name.size())));
+  }
+  macroBank_ = 0;
+  UpdateMacroButtonHints();
+  // 6. "BRK_CW" and "Tandel_Message" on the session bus.
+  if (deps_.useDBus) {
+    bus_ = std::make_unique<MessageBus>(*this, [this](uint32_t w, uint32_t l) { HandleBrkCw(w, l); });
+    bus_->Register();
+  }
+  // 7. Pause off, back to receive.
+  logger_.NotifyCommand(100);
+  logger_.NotifyCommand(110);
+  // 8.
+  logger_.ClearQsoPanel();
+  Input->setFocus();
+  // 9.
+  display_.BuildWaterfallPalette();
+  // 10.
+  engineDriver_->StartObjects();
+  // 11.
+  engineDriver_->ApplySpeedShiftMode();
+  // 12.
+  if (settings_.ExCanal != 0) {
+    ExchangeLibraryActive = exchange_.Init(settings_.ExCanal);
+    if (!ExchangeLibraryActive) boxes_.Show("ZOZARIRI.DLL initialization error!", "Error");
+  }
+  // 13.-16. A failure of 13-15 ends the program once the current message is done; the
+  // remaining steps still run.
+  if (!workers_->CreateComEvent()) {
+    boxes_.Show("COM-event creation error!", "Error");
+    app_.Terminate();
+  }
+  if (!workers_->StartRsThread()) {
+    boxes_.Show("RsThread start failed!", "Error");
+    app_.Terminate();
+  }
+  if (!workers_->CreateExTxEvent()) {
+    boxes_.Show("RsExTxEvent creation error!", "Error");
+    app_.Terminate();
+  }
+  workers_->StartExchangeThreads();
+  // 17.
+  rig_.Open();
+  // 18.
+  sound_->OpenSoundInput();
+  if (settings_.UseDuplex != 0) sound_->OpenSoundOutput();
+  // 19. Every running instance adds 3; no single-instance test is made.
+  presence_.Announce();
+  EngineStarted = true;
+}
+
+}  // namespace vestrel

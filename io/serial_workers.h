@@ -1,0 +1,74 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "platform/auto_reset_event.h"
+
+namespace vestrel {
+
+// What the three serial worker threads share with the GUI thread. Held by shared_ptr: a
+// worker that does not stop in time is abandoned, and everything it touches stays alive
+// until it ends.
+struct WorkerShared {
+  enum Index { kComWriter = 0, kExchangeWriter = 1, kExchangeReader = 2, kCount = 3 };
+  // 1 asks the thread to end; the thread clears it when it has ended.
+  std::array<std::atomic<int>, kCount> stop{};
+  // Null when absent.
+  std::shared_ptr<AutoResetEvent> comEvent;    // bytes wait in the COM byte ring
+  std::shared_ptr<AutoResetEvent> exTxEvent;   // "RsExTxEvent": bytes wait for the exchange port
+};
+
+// The thread bodies: the COM writer and the exchange-port writer and reader. Each returns
+// once its stop flag is set. Until the port code exists, the bodies only wait for work and
+// for the stop, so no byte is ever taken.
+class WorkerBodies {
+ public:
+  virtual ~WorkerBodies() = default;
+  virtual void RsThreadProc(WorkerShared& shared);
+  virtual void ExchangeWriterProc(WorkerShared& shared);
+  virtual void ExchangeReaderProc(WorkerShared& shared);
+};
+
+// The events and threads of the serial links, from the engine start to the shutdown.
+class SerialWorkers {
+ public:
+  explicit SerialWorkers(std::shared_ptr<WorkerBodies> bodies = std::make_shared<WorkerBodies>());
+  SerialWorkers(const SerialWorkers&) = delete;
+  SerialWorkers& operator=(const SerialWorkers&) = delete;
+  virtual ~SerialWorkers();
+
+  bool CreateComEvent();
+  bool StartRsThread();
+  bool CreateExTxEvent();
+  // A failed start of these two is not reported.
+  void StartExchangeThreads();
+
+  // Sets every stop flag and wakes the waiting threads (only through events that exist).
+  void RequestStop();
+  // True while a thread that was started has not acknowledged its stop flag. A thread that
+  // never started is never waited for.
+  bool AnyRunning() const;
+  // Joins the threads that ended and abandons the others.
+  void ReleaseThreads();
+  bool anyAbandoned() const { return abandoned_; }
+  // Closes the events, unless a thread was abandoned (it still waits on them).
+  void CloseEvents();
+
+  bool started(int index) const { return threads_[index].joinable(); }
+  const std::shared_ptr<WorkerShared>& shared() const { return shared_; }
+
+ protected:
+  // Seams for tests: an event or a thread that cannot be made.
+  virtual bool MakeEvent(std::shared_ptr<AutoResetEvent>& event);
+  virtual bool Launch(int index);
+
+ private:
+  std::shared_ptr<WorkerBodies> bodies_;
+  std::shared_ptr<WorkerShared> shared_;
+  std::array<std::thread, WorkerShared::kCount> threads_;
+  bool abandoned_ = false;
+};
+
+}  // namespace vestrel
