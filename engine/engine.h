@@ -1,4 +1,6 @@
 #pragma once
+#include <atomic>
+
 #include "engine/engine_window.h"
 #include "engine/modem_params.h"
 #include "engine/rx_text_sink.h"
@@ -28,6 +30,12 @@ class TEngine {
   // 100 ms ticks during which no display is painted (menus and dialogs set it; speed,
   // shift and mode changes clear it).
   int DisplayPause = 0;
+
+  // Set once by the shutdown; set while the sound devices are closed and reopened (engine
+  // start, transmit switch, transmit pump, setup apply). The sound callbacks read both on the
+  // device threads: no message is posted and no capture block processed while either is set.
+  std::atomic<bool> EngineClosing{false};
+  std::atomic<bool> SoundDevicesBusy{false};
 };
 
 }  // namespace vestrel
