@@ -1,4 +1,5 @@
 #pragma once
+#include "engine/engine_modem_targets.h"
 #include "engine/engine_window.h"
 #include "engine/modem_params.h"
 #include "engine/rx_text_sink.h"
@@ -28,6 +29,9 @@ class TEngine {
   // 100 ms ticks during which no display is painted (menus and dialogs set it; speed,
   // shift and mode changes clear it).
   int DisplayPause = 0;
+
+  // Where the mode, speed and shift switches push tones and speeds.
+  EngineModemTargets modemTargets{*this};
 };
 
 }  // namespace vestrel
