@@ -1,7 +1,9 @@
 #pragma once
 #include <atomic>
 
+#include "engine/engine_modem_targets.h"
 #include "engine/engine_window.h"
+#include "engine/mode_switch.h"
 #include "engine/modem_params.h"
 #include "engine/rx_text_sink.h"
 #include "engine/sine_table.h"
@@ -36,6 +38,14 @@ class TEngine {
   // device threads: no message is posted and no capture block processed while either is set.
   std::atomic<bool> EngineClosing{false};
   std::atomic<bool> SoundDevicesBusy{false};
+
+  // Where the mode, speed and shift switches push tones and speeds.
+  EngineModemTargets modemTargets{*this};
+  // SetMode, SetBaudRate, SetShift, UpdateFilterMenu.
+  ModeSwitch modeSwitch{*this, modemTargets};
+
+  // Set by a mode switch so that the spectrum display redraws its frequency scale.
+  int FrequencyScaleChanged = 0;
 };
 
 }  // namespace vestrel
