@@ -1,12 +1,20 @@
 #pragma once
 #include <cstdint>
+#include <memory>
+
+#include "app/receive_chain.h"
+#include "engine/tx_audio_buffers.h"
+#include "io/message_box.h"
+#include "io/sound_devices.h"
+#include "io/termination_request.h"
+#include "platform/wave_device.h"
 
 namespace vestrel {
 
 class TEngine;
 
-// What the main window asks of the engine objects that TEngine holds: their start, the
-// per-message work and the counters the timer reads. GUI thread only.
+// What the main window asks of the engine objects: their start, the per-message work and
+// the counters the timer reads. GUI thread only.
 class EngineDriver {
  public:
   virtual ~EngineDriver() = default;
@@ -38,15 +46,35 @@ class EngineDriver {
   // Receive tone moved by the given FrequencyUnit steps.
   virtual void ShiftRxFrequency(int /*units*/) {}
   virtual void SetAfc(bool /*on*/) {}
+  // The sound devices, when this driver has them.
+  virtual SoundControl* Sound() { return nullptr; }
 };
 
-// The driver over the engine objects that exist so far.
-class TEngineDriver : public EngineDriver {
+// The driver over the engine objects that exist: mode switching, the receive chain and the
+// sound devices with their playback buffers.
+class TEngineDriver final : public EngineDriver {
  public:
-  explicit TEngineDriver(TEngine& engine) : engine_(engine) {}
+  // backend: null for ALSA.
+  TEngineDriver(TEngine& engine, MessageBoxSink& boxes, TerminationRequest& termination, WaveBackend* backend);
+  ~TEngineDriver() override;
+
+  void InitInputConverter(double cardRate) override;
+  void ApplySpeedShiftMode() override;
+  void ProcessSoundInput() override { sound_.ProcessSoundInput(); }
+  int CaptureBuffersWaiting() const override { return static_cast<int>(sound_.capture.full.load()); }
+  uint32_t PlaybackBuffersQueued() const override { return tx_.InFlight.load(); }
+  void SetEngineClosing() override;
+  SoundControl* Sound() override { return &sound_; }
+
+  ReceiveChain& receiveChain() { return chain_; }
+  SoundDevices& soundDevices() { return sound_; }
 
  private:
-  [[maybe_unused]] TEngine& engine_;
+  TEngine& engine_;
+  std::unique_ptr<WaveBackend> ownBackend_;
+  TxAudioBuffers tx_;
+  ReceiveChain chain_;
+  SoundDevices sound_;
 };
 
 }  // namespace vestrel

@@ -7,7 +7,7 @@
 
 namespace vestrel {
 
-void QtMessageBoxes::Show(std::string_view text, std::string_view caption) {
+void QtMessageBoxes::ShowMessage(std::string_view caption, std::string_view text) {
   QMessageBox box(QMessageBox::Warning, QString::fromLatin1(caption.data(), qsizetype(caption.size())),
                   QString::fromLatin1(text.data(), qsizetype(text.size())), QMessageBox::Ok,
                   QApplication::activeWindow());

@@ -1,19 +1,15 @@
 #pragma once
 #include <string_view>
 
+#include "io/message_box.h"
+
 namespace vestrel {
 
-// OK message boxes of the program. A modal box would block an offscreen test, so the window
-// reaches them through this interface; tests record them.
-class MessageBoxes {
+// OK message boxes on the screen. The window reaches them through MessageBoxSink, so that a
+// test records them (a modal box would block an offscreen test).
+class QtMessageBoxes final : public MessageBoxSink {
  public:
-  virtual ~MessageBoxes() = default;
-  virtual void Show(std::string_view text, std::string_view caption) = 0;
-};
-
-class QtMessageBoxes : public MessageBoxes {
- public:
-  void Show(std::string_view text, std::string_view caption) override;
+  void ShowMessage(std::string_view caption, std::string_view text) override;
 };
 
 // Process control that tests replace: the end of the message loop, message processing during

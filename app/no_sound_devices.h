@@ -8,17 +8,17 @@ namespace vestrel {
 // one says so as the device layer does when the system has none.
 class NoSoundDevices final : public SoundControl {
  public:
-  explicit NoSoundDevices(MessageBoxes& boxes) : boxes_(boxes) {}
+  explicit NoSoundDevices(MessageBoxSink& boxes) : boxes_(boxes) {}
   bool InputOpen() const override { return false; }
   bool OutputOpen() const override { return false; }
-  void OpenSoundInput() override { boxes_.Show("No sound input device", "Error"); }
+  void OpenSoundInput() override { boxes_.ShowMessage("Error", "No sound input device"); }
   void CloseSoundInput() override {}
-  void OpenSoundOutput() override { boxes_.Show("No sound output device", "Error"); }
+  void OpenSoundOutput() override { boxes_.ShowMessage("Error", "No sound output device"); }
   void CloseSoundOutput() override {}
   int WriteOutput(uint32_t) override { return -1; }
 
  private:
-  MessageBoxes& boxes_;
+  MessageBoxSink& boxes_;
 };
 
 }  // namespace vestrel

@@ -56,7 +56,7 @@ QString Latin(std::string_view s) { return QString::fromLatin1(s.data(), qsizety
 
 TRxForm::TRxForm(TRxFormDeps deps)
     : deps_(std::move(deps)),
-      boxes_(Use<QtMessageBoxes>(deps_.boxes, ownBoxes_)),
+      boxes_(deps_.boxes != nullptr ? *deps_.boxes : *(ownBoxes_ = std::make_unique<QtMessageBoxes>())),
       app_(Use<AppControl>(deps_.app, ownApp_)),
       settingsPart_(Use<SettingsPart>(deps_.settings, ownSettings_)),
       logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
@@ -78,12 +78,11 @@ TRxForm::TRxForm(TRxFormDeps deps)
   if (deps_.engine != nullptr) {
     engineDriver_ = deps_.engine;
   } else {
-    ownEngineDriver_ = std::make_unique<TEngineDriver>(*engine_);
+    ownEngineDriver_ = std::make_unique<TEngineDriver>(*engine_, boxes_, *this, deps_.waveBackend);
     engineDriver_ = ownEngineDriver_.get();
   }
-  if (deps_.sound != nullptr) {
-    sound_ = deps_.sound;
-  } else {
+  sound_ = deps_.sound != nullptr ? deps_.sound : engineDriver_->Sound();
+  if (sound_ == nullptr) {
     ownSound_ = std::make_unique<NoSoundDevices>(boxes_);
     sound_ = ownSound_.get();
   }
@@ -398,6 +397,8 @@ void TRxForm::SetFilterLabel(std::string_view text) { FilterLabel->setText(Latin
 void TRxForm::ReportModeToLogger(std::string_view) {}
 
 void TRxForm::ReopenKeyingPorts() { ports_.ReopenPorts(); }
+
+void TRxForm::RequestTermination() { app_.Terminate(); }
 
 void TRxForm::Post(uint32_t message) { QCoreApplication::postEvent(this, new TPostedMessage(message)); }
 

@@ -20,6 +20,9 @@
 #include "engine/engine.h"
 #include "engine/engine_window.h"
 #include "engine/sound_control.h"
+#include "io/message_box.h"
+#include "io/termination_request.h"
+#include "platform/wave_device.h"
 #include "platform/presence_semaphore.h"
 
 class QAction;
@@ -50,7 +53,8 @@ class TPostedMessage : public QEvent {
 
 // Everything the main window uses that a test replaces. Null entries get the program's own.
 struct TRxFormDeps {
-  MessageBoxes* boxes = nullptr;
+  MessageBoxSink* boxes = nullptr;
+  WaveBackend* waveBackend = nullptr;  // null: ALSA
   AppControl* app = nullptr;
   SoundControl* sound = nullptr;
   EngineDriver* engine = nullptr;
@@ -73,7 +77,7 @@ struct TRxFormDeps {
 
 // The main window. It owns the engine (TEngine) and starts it on the 19th tick of its 100 ms
 // timer, drives it by posted messages and the timer, and stops it once on close.
-class TRxForm : public QMainWindow, public EngineWindow {
+class TRxForm : public QMainWindow, public EngineWindow, public TerminationRequest {
  public:
   explicit TRxForm(TRxFormDeps deps = {});
   ~TRxForm() override;
@@ -89,6 +93,8 @@ class TRxForm : public QMainWindow, public EngineWindow {
   void ReportModeToLogger(std::string_view modeName) override;
   void ReopenKeyingPorts() override;
   void Post(uint32_t message) override;  // any thread
+  // TerminationRequest: the loop ends after the current message; the shutdown follows.
+  void RequestTermination() override;
 
   // Start-up.
   void FormCreate();
@@ -200,7 +206,7 @@ class TRxForm : public QMainWindow, public EngineWindow {
   TAppSettings settings_;
   TMacroTable macroTable_;
 
-  std::unique_ptr<MessageBoxes> ownBoxes_;
+  std::unique_ptr<QtMessageBoxes> ownBoxes_;
   std::unique_ptr<AppControl> ownApp_;
   std::unique_ptr<SettingsPart> ownSettings_;
   std::unique_ptr<LoggerLinkPart> ownLogger_;
@@ -212,7 +218,7 @@ class TRxForm : public QMainWindow, public EngineWindow {
   std::unique_ptr<PortsPart> ownPorts_;
   std::unique_ptr<ExchangeLibraryPart> ownExchange_;
   std::unique_ptr<AutomationPart> ownAutomation_;
-  MessageBoxes& boxes_;
+  MessageBoxSink& boxes_;
   AppControl& app_;
   SettingsPart& settingsPart_;
   LoggerLinkPart& logger_;

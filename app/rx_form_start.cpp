@@ -122,20 +122,20 @@ void TRxForm::StartEngine() {
   // 12.
   if (settings_.ExCanal != 0) {
     ExchangeLibraryActive = exchange_.Init(settings_.ExCanal);
-    if (!ExchangeLibraryActive) boxes_.Show("ZOZARIRI.DLL initialization error!", "Error");
+    if (!ExchangeLibraryActive) boxes_.ShowMessage("Error", "ZOZARIRI.DLL initialization error!");
   }
   // 13.-16. A failure of 13-15 ends the program once the current message is done; the
   // remaining steps still run.
   if (!workers_->CreateComEvent()) {
-    boxes_.Show("COM-event creation error!", "Error");
+    boxes_.ShowMessage("Error", "COM-event creation error!");
     app_.Terminate();
   }
   if (!workers_->StartRsThread()) {
-    boxes_.Show("RsThread start failed!", "Error");
+    boxes_.ShowMessage("Error", "RsThread start failed!");
     app_.Terminate();
   }
   if (!workers_->CreateExTxEvent()) {
-    boxes_.Show("RsExTxEvent creation error!", "Error");
+    boxes_.ShowMessage("Error", "RsExTxEvent creation error!");
     app_.Terminate();
   }
   workers_->StartExchangeThreads();

@@ -1,0 +1,225 @@
+#include "app/rx_form.h"
+
+#include <gtest/gtest.h>
+#include <semaphore.h>
+#include <unistd.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+
+#include "support/qt_test_app.h"
+#include "support/recording_form_parts.h"
+
+namespace vestrel {
+namespace {
+
+using test::RecordingFormParts;
+
+// A semaphore name no other test or program uses.
+std::string UniqueSemaphoreName(const char* tag) {
+  return "/vestrel_test_" + std::string(tag) + "_" + std::to_string(getpid());
+}
+
+// Serial workers whose event creation or thread start fails on demand.
+class FailingWorkers : public SerialWorkers {
+ public:
+  explicit FailingWorkers(int failStep) : failStep_(failStep) {}
+
+ protected:
+  bool MakeEvent(std::shared_ptr<AutoResetEvent>& event) override {
+    ++events_;
+    // The COM event is made first (step 13), the exchange event second (step 15).
+    if ((failStep_ == 13 && events_ == 1) || (failStep_ == 15 && events_ == 2)) return false;
+    return SerialWorkers::MakeEvent(event);
+  }
+  bool Launch(int index) override {
+    if (failStep_ == 14 && index == WorkerShared::kComWriter) return false;
+    return SerialWorkers::Launch(index);
+  }
+
+ private:
+  int failStep_;
+  int events_ = 0;
+};
+
+struct Form {
+  explicit Form(RecordingFormParts& p, std::string semaphore = UniqueSemaphoreName("form"),
+                std::vector<std::string> args = {}, SerialWorkers* workers = nullptr) {
+    test::TestApp();
+    TRxFormDeps d;
+    d.boxes = &p;
+    d.app = &p;
+    d.sound = &p;
+    d.engine = &p;
+    d.workers = workers;
+    d.settings = &p;
+    d.logger = &p;
+    d.display = &p;
+    d.transmit = &p;
+    d.macros = &p;
+    d.rig = &p;
+    d.capture = &p;
+    d.ports = &p;
+    d.exchange = &p;
+    d.automation = &p;
+    d.args = std::move(args);
+    d.presenceName = std::move(semaphore);
+    d.realTimer = false;
+    d.useDBus = false;
+    form = std::make_unique<TRxForm>(std::move(d));
+  }
+  ~Form() {
+    const std::string name = form->presence().name();
+    form.reset();
+    sem_unlink(name.c_str());
+  }
+  void Ticks(int n) {
+    for (int i = 0; i < n; ++i) form->Timer1Timer();
+  }
+  std::unique_ptr<TRxForm> form;
+};
+
+std::vector<std::string> From(const std::vector<std::string>& log, const std::string& first) {
+  auto it = std::find(log.begin(), log.end(), first);
+  return {it, log.end()};
+}
+
+TEST(RxFormStart, EngineStartsOnTick19AndFirstLayoutOnTick20) {
+  RecordingFormParts parts;
+  Form f(parts);
+  TRxForm& w = *f.form;
+  EXPECT_EQ(w.StartupCountdown, 20);
+  EXPECT_TRUE(w.Timer1Enabled);
+  EXPECT_FALSE(parts.Has("LoadSettings"));  // creation loads no settings and opens nothing
+  EXPECT_FALSE(parts.Has("OpenSoundInput"));
+
+  f.Ticks(18);
+  EXPECT_FALSE(parts.Has("LoadSettings"));
+  w.resize(700, 500);  // before the 20th tick a resize leaves the designed layout
+  w.FormResize();
+  EXPECT_EQ(w.ResizeCount, 0);
+
+  f.Ticks(1);  // 19th
+  EXPECT_EQ(parts.Count("LoadSettings"), 1);
+  EXPECT_TRUE(w.EngineStarted);
+  EXPECT_EQ(w.ResizeCount, 0);
+
+  f.Ticks(1);  // 20th
+  EXPECT_EQ(w.StartupCountdown, 0);
+  EXPECT_EQ(w.ResizeCount, 1);
+  f.Ticks(30);
+  EXPECT_EQ(parts.Count("LoadSettings"), 1);
+}
+
+TEST(RxFormStart, StepsRunInOrder) {
+  RecordingFormParts parts;
+  parts.exCanal = 2;
+  parts.useDuplex = 1;
+  Form f(parts, UniqueSemaphoreName("order"), {"/C", "rx.txt"});
+  f.Ticks(19);
+  const std::vector<std::string> expected = {
+      "LoadSettings", "OpenTextCapture rx.txt", "Notify 100", "Notify 110", "ClearQsoPanel",
+      "BuildWaterfallPalette", "StartObjects", "ApplySpeedShiftMode", "ExchangeInit 2", "RigOpen",
+      "OpenSoundInput", "OpenSoundOutput"};
+  EXPECT_EQ(From(parts.log, "LoadSettings"), expected);
+  EXPECT_TRUE(f.form->ExchangeLibraryActive);
+  EXPECT_TRUE(f.form->CommandLine.captureFile.empty());  // the /C name is used once
+  EXPECT_EQ(f.form->presence().Value(), 3);
+  for (int n = 1; n <= 36; ++n) ASSERT_NE(f.form->MacroButtons[n], nullptr);
+  EXPECT_EQ(f.form->ButMacro[13]->text().toStdString(), "cF1");
+}
+
+TEST(RxFormStart, ExchangeChannelZeroNeverCallsTheLibraryAndAFailureIsReported) {
+  {
+    RecordingFormParts parts;
+    parts.exCanal = 0;
+    Form f(parts);
+    f.Ticks(19);
+    EXPECT_FALSE(parts.Has("ExchangeInit 0"));
+    EXPECT_TRUE(parts.boxes.empty());
+    EXPECT_FALSE(f.form->ExchangeLibraryActive);
+  }
+  RecordingFormParts parts;
+  parts.exCanal = 5;
+  parts.exchangeOk = false;
+  Form f(parts);
+  f.Ticks(19);
+  ASSERT_EQ(parts.boxes.size(), 1u);
+  EXPECT_EQ(parts.boxes[0], std::make_pair(std::string("Error"), std::string("ZOZARIRI.DLL initialization error!")));
+  EXPECT_FALSE(f.form->ExchangeLibraryActive);
+  EXPECT_FALSE(parts.Has("Terminate"));  // the program goes on without the library
+  EXPECT_TRUE(parts.Has("OpenSoundInput"));
+}
+
+TEST(RxFormStart, EachEventOrThreadFailureIsReportedAndTheLaterStepsStillRun) {
+  const std::pair<int, const char*> cases[] = {
+      {13, "COM-event creation error!"}, {14, "RsThread start failed!"}, {15, "RsExTxEvent creation error!"}};
+  for (const auto& [step, text] : cases) {
+    SCOPED_TRACE(step);
+    RecordingFormParts parts;
+    FailingWorkers workers(step);
+    Form f(parts, UniqueSemaphoreName("fail"), {}, &workers);
+    f.Ticks(19);
+    ASSERT_EQ(parts.boxes.size(), 1u);
+    EXPECT_EQ(parts.boxes[0], std::make_pair(std::string("Error"), std::string(text)));
+    const auto after = From(parts.log, "Box " + std::string(text));
+    ASSERT_GE(after.size(), 4u);
+    EXPECT_EQ(after[1], "Terminate");
+    EXPECT_NE(std::find(after.begin(), after.end(), "RigOpen"), after.end());
+    EXPECT_NE(std::find(after.begin(), after.end(), "OpenSoundInput"), after.end());
+    EXPECT_EQ(f.form->presence().Value(), 3);
+    EXPECT_EQ(workers.started(WorkerShared::kComWriter), step != 14);
+    // Shutdown signals only events that exist and waits only for threads that started.
+    f.form->ShutdownEngine();
+    EXPECT_LT(parts.processRounds, 350);
+    EXPECT_FALSE(workers.AnyRunning());
+  }
+}
+
+TEST(RxFormStart, SavedGeometryOfMinusOneKeepsTheDesignedValue) {
+  const auto dir = std::filesystem::temp_directory_path() / ("vestrel_geom_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const auto ini = (dir / "VESTREL.INI").string();
+  {
+    std::ofstream out(ini, std::ios::binary);
+    out << "[Screen]\r\nLeft=-1\r\nTop=\"123\"\r\nHeight=-1\r\nWidth=700\r\n[RTTY]\r\nUTCoffset=60\r\n";
+  }
+  RecordingFormParts parts;
+  Form f(parts, UniqueSemaphoreName("geom"), {"/F" + ini});
+  const QRect g = f.form->geometry();
+  EXPECT_EQ(g.left(), TRxForm::kDesignLeft);
+  EXPECT_EQ(g.top(), 123);
+  EXPECT_EQ(g.height(), TRxForm::kDesignHeight);
+  EXPECT_EQ(g.width(), 700);
+  EXPECT_EQ(f.form->settings().UTCoffset, 60);
+  EXPECT_EQ(f.form->settings().OnTop, 0);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(RxFormStart, TwoInstancesLeaveThePresenceSemaphoreAtSix) {
+  const std::string name = UniqueSemaphoreName("presence");
+  RecordingFormParts a, b;
+  auto first = std::make_unique<Form>(a, name);
+  auto second = std::make_unique<Form>(b, name);
+  first->Ticks(19);
+  second->Ticks(19);
+  EXPECT_EQ(first->form->presence().Value(), 6);
+  second->form->ShutdownEngine();  // each instance takes back its own 3
+  EXPECT_EQ(first->form->presence().Value(), 3);
+  first->form->ShutdownEngine();
+  sem_t* s = sem_open(name.c_str(), 0);
+  ASSERT_NE(s, SEM_FAILED);
+  int v = -1;
+  sem_getvalue(s, &v);
+  EXPECT_EQ(v, 0);
+  sem_close(s);
+}
+
+}  // namespace
+}  // namespace vestrel
