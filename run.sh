@@ -9,7 +9,8 @@ scripts/build.sh release -DCMAKE_BUILD_TYPE=Release
 
 if [[ -x build/release/app/vestrel ]]; then
   if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
-    echo "Vestrel needs a desktop session (no DISPLAY or WAYLAND_DISPLAY is set)." >&2
+    echo "Vestrel needs a desktop session: no DISPLAY or WAYLAND_DISPLAY is set." >&2
+    echo "On a machine without a screen it runs under Xvfb: xvfb-run -a ./run.sh" >&2
     exit 1
   fi
   exec build/release/app/vestrel "$@"

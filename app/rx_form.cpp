@@ -137,26 +137,28 @@ void TRxForm::BuildControls() {
   }
   column->addWidget(Panel2);
 
-  // The QSO panel.
-  auto* qso = new QHBoxLayout();
-  auto addEdit = [&](const char* label, const char* name, int width) {
-    qso->addWidget(new QLabel(QString::fromLatin1(label), central));
-    auto* e = new QLineEdit(central);
+  // The QSO panel, placed by hand: its last edit takes the width the others leave
+  // (FormResize), so no layout may feed that width back into the window's minimum.
+  QsoPanel = new QWidget(central);
+  QsoPanel->setObjectName(QStringLiteral("QsoPanel"));
+  QsoPanel->setFixedHeight(24);
+  auto addEdit = [&](const char* label, const char* name, int x, int labelWidth, int width) {
+    auto* l = new QLabel(QString::fromLatin1(label), QsoPanel);
+    l->setGeometry(x, 3, labelWidth, 18);
+    auto* e = new QLineEdit(QsoPanel);
     e->setObjectName(QString::fromLatin1(name));
-    e->setFixedWidth(width);
-    qso->addWidget(e);
+    e->setGeometry(x + labelWidth, 1, width, 22);
     return e;
   };
-  CallEdit = addEdit("Call", "CallEdit", 110);
-  RSTEdit = addEdit("RST", "RSTEdit", 50);
-  NameEdit = addEdit("Name", "NameEdit", 100);
-  OtherEdit = addEdit("Other", "OtherEdit", 25);
-  ClearEditButton = new QPushButton(QStringLiteral("Clear"), central);
+  CallEdit = addEdit("Call", "CallEdit", 2, 30, 90);
+  RSTEdit = addEdit("RST", "RSTEdit", 126, 28, 40);
+  NameEdit = addEdit("Name", "NameEdit", 198, 40, 84);
+  OtherEdit = addEdit("Other", "OtherEdit", 326, 40, 25);  // 366 + 44 leaves 410 for the rest
+  ClearEditButton = new QPushButton(QStringLiteral("Clear"), QsoPanel);
   ClearEditButton->setObjectName(QStringLiteral("ClearEditButton"));
   ClearEditButton->setFocusPolicy(Qt::NoFocus);
-  qso->addWidget(ClearEditButton);
-  qso->addStretch(1);
-  column->addLayout(qso);
+  ClearEditButton->setGeometry(366 + 25 + 2, 1, 40, 22);
+  column->addWidget(QsoPanel);
 
   // Buttons, spectrum with its scale and tuning row, oscillogram.
   auto* displays = new QHBoxLayout();

@@ -124,6 +124,8 @@ class TRxForm : public QMainWindow, public EngineWindow, public TerminationReque
   void RunMacro(int n);
 
   TEngine& engine() { return *engine_; }
+  EngineDriver& engineDriver() { return *engineDriver_; }
+  SoundControl& sound() { return *sound_; }
   RxTextSink& rxSink();
   TAppSettings& settings() { return settings_; }
   TMacroTable& macroTable() { return macroTable_; }
@@ -155,6 +157,7 @@ class TRxForm : public QMainWindow, public EngineWindow, public TerminationReque
   QLineEdit* NameEdit = nullptr;
   QLineEdit* OtherEdit = nullptr;
   QPushButton* ClearEditButton = nullptr;
+  QWidget* QsoPanel = nullptr;
   QWidget* Panel2 = nullptr;  // the macro buttons
   std::array<QPushButton*, 37> ButMacro{};  // 1..36; built by FormCreate
   std::array<QPushButton*, 37> MacroButtons{};  // the table filled by StartEngine

@@ -122,7 +122,8 @@ void TRxForm::Timer1Timer() {
 void TRxForm::FormResize() {
   if (StartupCountdown != 0 || ShutdownDone != 0) return;
   FillMacroButtonTable();
-  OtherEdit->setFixedWidth(OtherEditWidth(width()));
+  OtherEdit->resize(OtherEditWidth(width()), OtherEdit->height());
+  ClearEditButton->move(OtherEdit->x() + OtherEdit->width() + 2, ClearEditButton->y());
   const MacroColumns cols = ComputeMacroColumns(Panel2->width());
   for (int n = 1; n <= 36; ++n) {
     QPushButton* b = MacroButtons[n];
