@@ -419,8 +419,13 @@ bool TRxForm::eventFilter(QObject* watched, QEvent* e) {
     if (w != nullptr && w->window() == this) {
       auto* k = static_cast<QKeyEvent*>(e);
       const Qt::KeyboardModifiers m = k->modifiers();
-      const KeyModifiers mods{(m & Qt::ShiftModifier) != 0, (m & Qt::ControlModifier) != 0,
-                              (m & Qt::AltModifier) != 0, (m & Qt::KeypadModifier) != 0};
+      KeyModifiers mods{(m & Qt::ShiftModifier) != 0, (m & Qt::ControlModifier) != 0,
+                        (m & Qt::AltModifier) != 0, (m & Qt::KeypadModifier) != 0};
+      // Platforms differ in whether a modifier key's own event carries its modifier.
+      const bool down = e->type() == QEvent::KeyPress;
+      if (k->key() == Qt::Key_Control) mods.ctrl = down;
+      if (k->key() == Qt::Key_Alt) mods.alt = down;
+      if (k->key() == Qt::Key_Shift) mods.shift = down;
       if (e->type() == QEvent::KeyPress) return FormKeyDown(k->key(), mods);
       FormKeyUp(mods);
     }

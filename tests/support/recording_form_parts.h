@@ -118,7 +118,10 @@ class RecordingFormParts : public SettingsPart,
   }
   // AppControl
   void Terminate() override { Log("Terminate"); }
-  void ProcessMessages() override { ++processRounds; }
+  void ProcessMessages() override {
+    ++processRounds;
+    if (onProcessMessages) onProcessMessages();
+  }
   void SleepMs(int ms) override {
     if (realSleep) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   }
@@ -126,6 +129,7 @@ class RecordingFormParts : public SettingsPart,
   std::vector<std::string> log;
   std::vector<std::pair<std::string, std::string>> boxes;  // (caption, text)
   std::function<void()> onPumpTxText;
+  std::function<void()> onProcessMessages;
   int exCanal = 0;
   int useDuplex = 0;
   bool exchangeOk = true;

@@ -13,77 +13,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/qt_test_app.h"
-#include "support/recording_form_parts.h"
+#include "support/recording_form.h"
 
 namespace vestrel {
 namespace {
 
+using test::FailingWorkers;
+using test::Form;
 using test::RecordingFormParts;
-
-// A semaphore name no other test or program uses.
-std::string UniqueSemaphoreName(const char* tag) {
-  return "/vestrel_test_" + std::string(tag) + "_" + std::to_string(getpid());
-}
-
-// Serial workers whose event creation or thread start fails on demand.
-class FailingWorkers : public SerialWorkers {
- public:
-  explicit FailingWorkers(int failStep) : failStep_(failStep) {}
-
- protected:
-  bool MakeEvent(std::shared_ptr<AutoResetEvent>& event) override {
-    ++events_;
-    // The COM event is made first (step 13), the exchange event second (step 15).
-    if ((failStep_ == 13 && events_ == 1) || (failStep_ == 15 && events_ == 2)) return false;
-    return SerialWorkers::MakeEvent(event);
-  }
-  bool Launch(int index) override {
-    if (failStep_ == 14 && index == WorkerShared::kComWriter) return false;
-    return SerialWorkers::Launch(index);
-  }
-
- private:
-  int failStep_;
-  int events_ = 0;
-};
-
-struct Form {
-  explicit Form(RecordingFormParts& p, std::string semaphore = UniqueSemaphoreName("form"),
-                std::vector<std::string> args = {}, SerialWorkers* workers = nullptr) {
-    test::TestApp();
-    TRxFormDeps d;
-    d.boxes = &p;
-    d.app = &p;
-    d.sound = &p;
-    d.engine = &p;
-    d.workers = workers;
-    d.settings = &p;
-    d.logger = &p;
-    d.display = &p;
-    d.transmit = &p;
-    d.macros = &p;
-    d.rig = &p;
-    d.capture = &p;
-    d.ports = &p;
-    d.exchange = &p;
-    d.automation = &p;
-    d.args = std::move(args);
-    d.presenceName = std::move(semaphore);
-    d.realTimer = false;
-    d.useDBus = false;
-    form = std::make_unique<TRxForm>(std::move(d));
-  }
-  ~Form() {
-    const std::string name = form->presence().name();
-    form.reset();
-    sem_unlink(name.c_str());
-  }
-  void Ticks(int n) {
-    for (int i = 0; i < n; ++i) form->Timer1Timer();
-  }
-  std::unique_ptr<TRxForm> form;
-};
+using test::UniqueSemaphoreName;
 
 std::vector<std::string> From(const std::vector<std::string>& log, const std::string& first) {
   auto it = std::find(log.begin(), log.end(), first);

@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "app/rx_form.h"
+#include "engine/messages.h"
+#include "support/recording_form.h"
+
+namespace vestrel {
+namespace {
+
+using test::Form;
+using test::RecordingFormParts;
+using test::UniqueSemaphoreName;
+
+std::string PanelText(TRxForm& w, int i) { return w.Panel(i)->text().toStdString(); }
+
+// A form whose engine has started and which has had its first layout.
+struct Running : Form {
+  explicit Running(RecordingFormParts& p, SerialWorkers* workers = nullptr)
+      : Form(p, UniqueSemaphoreName("run"), {}, workers), parts(p) {
+    Ticks(20);
+    parts.log.clear();
+  }
+  RecordingFormParts& parts;
+};
+
+TEST(RxFormTimer, AReenteredTickOnlyAdvancesTheTickCounter) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  int inner = 0;
+  parts.onPumpTxText = [&] {
+    // A duty that processes messages lets the next tick in.
+    if (inner++ == 0) w.Timer1Timer();
+  };
+  const int before = w.TickCounter;
+  w.Timer1Timer();
+  EXPECT_EQ(parts.Count("PumpTxText"), 1);  // the inner tick ran no duty
+  EXPECT_EQ(w.TickCounter, before + 2);     // one for the skipped tick, one for the real one
+  parts.onPumpTxText = nullptr;
+  w.Timer1Timer();
+  EXPECT_EQ(parts.Count("PumpTxText"), 2);  // the flag was cleared again
+}
+
+TEST(RxFormTimer, FreeBufferPanelShowsFallsAndRisesOfTwo) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  struct Step {
+    uint32_t queued;
+    const char* shown;
+  };
+  // Free buffers = 8 - queued.
+  const Step steps[] = {{2, "FrB: 6"}, {3, "FrB: 5"}, {2, "FrB: 5"}, {1, "FrB: 7"}, {0, "FrB: 7"}, {7, "FrB: 1"}};
+  for (const Step& s : steps) {
+    parts.queued = s.queued;
+    w.Timer1Timer();
+    EXPECT_EQ(PanelText(w, 11), s.shown) << s.queued;
+  }
+}
+
+TEST(RxFormTimer, DisplayPauseFallsToZeroWhenTheWindowIsNotActive) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  ASSERT_FALSE(w.isActiveWindow());
+  w.engine().DisplayPause = 50;
+  w.Timer1Timer();
+  EXPECT_EQ(w.engine().DisplayPause, 0);
+}
+
+TEST(RxFormTimer, BeaconCountsSecondsWhileReceivingAndStandsStillWhileTransmitting) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  w.settings().BeaconPeriod = 3;
+  w.TickCounter = 0;
+  w.BeaconButtonClick();  // on: the beacon text goes at once
+  EXPECT_EQ(parts.Count("RunMacro 36"), 1);
+  EXPECT_EQ(PanelText(w, 10), "BEA:W");
+  EXPECT_TRUE(parts.Has("Notify 125"));
+  w.Timer1Timer();
+  EXPECT_EQ(PanelText(w, 10), "BEA:3");  // the full period on the first tick of a second
+  r.Ticks(9);
+  EXPECT_EQ(PanelText(w, 10), "BEA:2");
+  r.Ticks(10);
+  EXPECT_EQ(PanelText(w, 10), "BEA:1");
+  parts.transmitting = true;
+  r.Ticks(25);
+  EXPECT_EQ(PanelText(w, 10), "BEA:1");  // held while transmitting
+  EXPECT_EQ(w.BeaconSeconds, 0);
+  parts.transmitting = false;
+  r.Ticks(29);
+  EXPECT_EQ(parts.Count("RunMacro 36"), 1);
+  r.Ticks(1);  // three whole seconds after the transmission
+  EXPECT_EQ(parts.Count("RunMacro 36"), 2);
+  EXPECT_EQ(PanelText(w, 10), "BEA:W");
+  w.Dispatch(WM_BEACON_OFF);
+  EXPECT_FALSE(w.BeaconOn);
+  EXPECT_EQ(PanelText(w, 10), " ");
+  EXPECT_EQ(parts.Count("Notify 124"), 1);
+}
+
+TEST(RxFormMessages, OutsideMessagesWaitForTheEngineStart) {
+  RecordingFormParts parts;
+  Form f(parts);
+  TRxForm& w = *f.form;
+  for (uint32_t m : {WM_TX_ON, WM_TX_OFF, WM_PAUSE_ON, WM_BEACON_OFF}) w.Dispatch(m);
+  w.HandleBrkCw(111, 0);
+  EXPECT_FALSE(parts.Has("SetTransmit 1"));
+  EXPECT_FALSE(parts.Has("SetPause 1"));
+  EXPECT_FALSE(parts.Has("LoggerCommand 111 0"));
+  f.Ticks(20);
+  w.Post(WM_TX_ON);  // posted as other programs post it
+  QCoreApplication::sendPostedEvents(&w);
+  w.Dispatch(WM_PAUSE_ON);
+  w.HandleBrkCw(111, 0);
+  EXPECT_TRUE(parts.Has("SetTransmit 1"));
+  EXPECT_TRUE(parts.Has("SetPause 1"));
+  EXPECT_TRUE(parts.Has("LoggerCommand 111 0"));
+  w.Dispatch(0x8196);  // not a message of the window
+}
+
+TEST(RxFormMessages, MenusPauseTheDisplaysOnlyAfterTheStart) {
+  RecordingFormParts parts;
+  Form f(parts);
+  TRxForm& w = *f.form;
+  w.MenuOpened();
+  EXPECT_EQ(w.engine().DisplayPause, 0);
+  f.Ticks(20);
+  w.MenuOpened();
+  EXPECT_EQ(w.engine().DisplayPause, 400);
+  w.MenuClosed();
+  EXPECT_EQ(w.engine().DisplayPause, 0);
+}
+
+TEST(RxFormKeys, HotKeysAreConsumedAndOthersReachTheTextWindow) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  w.show();
+  QPlainTextEdit* input = w.Input;
+
+  QTest::keyClick(input, Qt::Key_F4, Qt::AltModifier);
+  EXPECT_TRUE(parts.Has("RunMacro 28"));
+  EXPECT_EQ(w.ShutdownDone, 0);
+  EXPECT_TRUE(w.isVisible());
+  QTest::keyClick(input, Qt::Key_F4, Qt::ControlModifier);
+  EXPECT_TRUE(parts.Has("RunMacro 16"));
+  QTest::keyClick(input, Qt::Key_F10);
+  EXPECT_TRUE(parts.Has("RunMacro 10"));
+  QTest::keyClick(input, Qt::Key_Escape);
+  EXPECT_TRUE(parts.Has("RunMacro 0"));
+  QTest::keyClick(input, Qt::Key_Asterisk, Qt::KeypadModifier);
+  EXPECT_TRUE(parts.Has("ForceFigures"));
+  QTest::keyClick(input, Qt::Key_Minus, Qt::KeypadModifier);
+  EXPECT_TRUE(parts.Has("ForceLetters"));
+  QTest::keyClick(input, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_TRUE(parts.Has("SetPause 1"));
+  QTest::keyClick(input, Qt::Key_3, Qt::AltModifier);
+  EXPECT_TRUE(parts.Has("SetZoom 3"));
+  EXPECT_TRUE(input->toPlainText().isEmpty());  // none of them reached the typing window
+
+  QTest::keyClick(input, Qt::Key_BracketRight, Qt::ControlModifier);
+  EXPECT_EQ(input->toPlainText().toStdString(), "`[rx]");
+  QTest::keyClicks(input, "ab*-");  // plain keys and the main keyboard's * and - are text
+  EXPECT_EQ(input->toPlainText().toStdString(), "`[rx]ab*-");
+  EXPECT_EQ(parts.Count("ForceFigures"), 1);
+
+  QTest::keyClick(input, Qt::Key_D, Qt::AltModifier);  // clears the receive window
+  w.RxMemo->setPlainText(QStringLiteral("x"));
+  QTest::keyClick(input, Qt::Key_D, Qt::AltModifier);
+  EXPECT_TRUE(w.RxMemo->toPlainText().isEmpty());
+}
+
+TEST(RxFormKeys, ModifiersRelabelTheFirstRow) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  QTest::keyPress(w.Input, Qt::Key_Control, Qt::ControlModifier);
+  EXPECT_EQ(w.ButMacro[1]->text().toStdString(), "cF1");
+  QTest::keyRelease(w.Input, Qt::Key_Control, Qt::NoModifier);
+  EXPECT_EQ(w.ButMacro[1]->text().toStdString(), "F1");
+  QTest::keyPress(w.Input, Qt::Key_Alt, Qt::AltModifier);
+  EXPECT_EQ(w.ButMacro[12]->text().toStdString(), "aF12");
+  QTest::keyRelease(w.Input, Qt::Key_Alt, Qt::NoModifier);
+}
+
+const std::vector<std::string> kShutdownOrder = {
+    "SetClientCount 0", "SetEngineClosing", "StopSlotTimer", "CloseSoundInput", "CloseSoundOutput",
+    "CloseTextCapture", "Notify 99", "ClosePorts 0"};
+
+std::vector<std::string> ShutdownCalls(const RecordingFormParts& p) {
+  std::vector<std::string> out;
+  for (const auto& e : p.log) {
+    if (std::find(kShutdownOrder.begin(), kShutdownOrder.end(), e) != kShutdownOrder.end()) out.push_back(e);
+  }
+  return out;
+}
+
+TEST(RxFormShutdown, ClosingTwiceStopsTheEngineOnceInOrder) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  w.show();
+  EXPECT_TRUE(w.close());
+  EXPECT_EQ(w.ShutdownDone, 1);
+  EXPECT_FALSE(w.Timer1Enabled);
+  EXPECT_EQ(w.presence().Value(), -1);
+  w.show();
+  EXPECT_TRUE(w.close());
+  std::vector<std::string> expected = kShutdownOrder;
+  expected.push_back("SetClientCount 0");  // a second shutdown only zeroes the client count
+  EXPECT_EQ(ShutdownCalls(parts), expected);
+  EXPECT_EQ(parts.Count("Notify 99"), 1);
+  const int layouts = w.ResizeCount;
+  w.resize(500, 400);
+  w.FormResize();
+  EXPECT_EQ(w.ResizeCount, layouts);  // no layout after the shutdown
+}
+
+TEST(RxFormShutdown, ExitThenDestroyStopsOnce) {
+  RecordingFormParts parts;
+  {
+    Running r(parts);
+    r.form->ExitClick();
+    EXPECT_TRUE(parts.Has("Terminate"));
+  }
+  std::vector<std::string> expected = kShutdownOrder;
+  expected.insert(expected.end(), {"SetClientCount 0", "SetClientCount 0"});
+  EXPECT_EQ(ShutdownCalls(parts), expected);
+  EXPECT_EQ(parts.Count("ClosePortDriver"), 1);
+}
+
+TEST(RxFormShutdown, NothingKeysTheTransmitterWhileTheShutdownWaits) {
+  // A worker that takes a few rounds to stop keeps the shutdown's message loop running.
+  class SlowBodies : public WorkerBodies {
+   public:
+    void RsThreadProc(WorkerShared& shared) override {
+      while (shared.stop[WorkerShared::kComWriter] == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::atomic<bool> release{false};
+  };
+  auto bodies = std::make_shared<SlowBodies>();
+  SerialWorkers workers(bodies);
+  RecordingFormParts parts;
+  Running r(parts, &workers);
+  TRxForm& w = *r.form;
+  parts.onProcessMessages = [&] {
+    // What may arrive meanwhile: a logger command, a D-Bus "transmit on", a macro key.
+    w.Dispatch(WM_TX_ON);
+    w.SetTransmit(true);
+    QTest::keyClick(w.Input, Qt::Key_F1);
+    w.Dispatch(WM_TX_OFF);
+    if (parts.processRounds == 3) bodies->release = true;
+  };
+  w.ShutdownEngine();
+  EXPECT_GE(parts.processRounds, 3);
+  EXPECT_FALSE(parts.Has("SetTransmit 1"));
+  EXPECT_FALSE(parts.Has("RunMacro 1"));
+  EXPECT_TRUE(parts.Has("SetTransmit 0"));  // switching off is still allowed
+  EXPECT_FALSE(workers.anyAbandoned());
+  EXPECT_TRUE(parts.Has("ClosePorts 0"));
+}
+
+TEST(RxFormShutdown, AWorkerThatDoesNotStopIsAbandonedAndItsPortsStayOpen) {
+  class StuckBodies : public WorkerBodies {
+   public:
+    void RsThreadProc(WorkerShared&) override {
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::atomic<bool> release{false};
+  };
+  auto bodies = std::make_shared<StuckBodies>();
+  {
+    SerialWorkers workers(bodies);
+    RecordingFormParts parts;
+    parts.realSleep = false;
+    {
+      Running r(parts, &workers);
+      r.form->ShutdownEngine();
+      EXPECT_EQ(parts.processRounds, 350);
+      EXPECT_TRUE(workers.anyAbandoned());
+      EXPECT_TRUE(parts.Has("ClosePorts 1"));
+      EXPECT_NE(workers.shared()->comEvent, nullptr);  // the abandoned thread may still wait on it
+    }
+  }
+  bodies->release = true;  // the thread ends on its own, holding what it uses until then
+}
+
+}  // namespace
+}  // namespace vestrel
