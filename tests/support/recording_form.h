@@ -41,7 +41,7 @@ class FailingWorkers : public SerialWorkers {
 
 struct Form {
   explicit Form(RecordingFormParts& p, std::string semaphore = UniqueSemaphoreName("form"),
-                std::vector<std::string> args = {}, SerialWorkers* workers = nullptr) {
+                std::vector<std::string> args = {}, SerialWorkers* workers = nullptr, bool useDBus = false) {
     test::TestApp();
     TRxFormDeps d;
     d.boxes = &p;
@@ -62,7 +62,7 @@ struct Form {
     d.args = std::move(args);
     d.presenceName = std::move(semaphore);
     d.realTimer = false;
-    d.useDBus = false;
+    d.useDBus = useDBus;
     form = std::make_unique<TRxForm>(std::move(d));
   }
   ~Form() {
