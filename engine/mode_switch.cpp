@@ -127,7 +127,8 @@ double ModeSwitch::TxRate() const {
 }
 
 void ModeSwitch::CheckOnly(const char* const* items, int count, const char* item) {
-  for (int i = 0; i < count; ++i) engine_.window.SetMenuChecked(items[i], items[i] == item);
+  for (int i = 0; i < count; ++i)
+    if (items[i][0] != '\0') engine_.window.SetMenuChecked(items[i], items[i] == item);
 }
 
 void ModeSwitch::SetBaudRate(double baud) {
