@@ -2,9 +2,11 @@
 #include <atomic>
 
 #include "engine/engine_modem_targets.h"
+#include "engine/engine_receive_targets.h"
 #include "engine/engine_window.h"
 #include "engine/mode_switch.h"
 #include "engine/modem_params.h"
+#include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
 #include "engine/sine_table.h"
 
@@ -43,6 +45,10 @@ class TEngine {
   EngineModemTargets modemTargets{*this};
   // SetMode, SetBaudRate, SetShift, UpdateFilterMenu.
   ModeSwitch modeSwitch{*this, modemTargets};
+
+  // Where the receive block processor runs the AFC and the demodulators, and the processor.
+  EngineReceiveTargets receiveTargets{*this};
+  TRxBlockProcessor rxBlocks{params, window, receiveTargets};
 
   // Set by a mode switch so that the spectrum display redraws its frequency scale.
   int FrequencyScaleChanged = 0;
