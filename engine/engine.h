@@ -1,7 +1,9 @@
 #pragma once
 #include <atomic>
 
+#include "engine/engine_modem_targets.h"
 #include "engine/engine_window.h"
+#include "engine/mode_switch.h"
 #include "engine/modem_params.h"
 #include "engine/rx_text_sink.h"
 #include "engine/sine_table.h"
@@ -30,6 +32,14 @@ class TEngine {
   // 100 ms ticks during which no display is painted (menus and dialogs set it; speed,
   // shift and mode changes clear it).
   int DisplayPause = 0;
+
+  // Where the mode, speed and shift switches push tones and speeds.
+  EngineModemTargets modemTargets{*this};
+  // SetMode, SetBaudRate, SetShift, UpdateFilterMenu.
+  ModeSwitch modeSwitch{*this, modemTargets};
+
+  // Set by a mode switch so that the spectrum display redraws its frequency scale.
+  int FrequencyScaleChanged = 0;
 
   // Set once by the shutdown; set while the sound devices are closed and reopened (engine
   // start, transmit switch, transmit pump, setup apply). The sound callbacks read both on the
