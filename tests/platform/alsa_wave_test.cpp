@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "io/input_feed.h"
 #include "io/sound_devices.h"
 #include "support/alsa_test_config.h"
 #include "support/fake_engine_window.h"
@@ -91,6 +92,41 @@ TEST_F(AlsaWaveTest, ToneFromTheCaptureFileArrivesInBlocksOf2048) {
   }
   EXPECT_GT(window.PostCount(WM_WAVEIN_DATA), 0);
   EXPECT_EQ(devices.capture.queued.load(), 0u);
+}
+
+// Through the rate converter, as the block processor receives it: 2048 samples at a time.
+TEST_F(AlsaWaveTest, ToneReachesTheBlockProcessorThroughTheRateConverter) {
+  struct Blocks {
+    static void Take(void* self, double x) {
+      auto& b = *static_cast<Blocks*>(self);
+      b.current.push_back(static_cast<float>(x));
+      if (b.current.size() == 2048) {
+        b.full.push_back(std::move(b.current));
+        b.current.clear();
+      }
+    }
+    std::vector<float> current;
+    std::vector<std::vector<float>> full;
+  } blocks;
+  TUniResample converter;
+  ASSERT_EQ(converter.Setup(engine.SamplingFreq, 11025.0, &Blocks::Take, &blocks), 0);
+  InputFeed feed(converter);
+  SoundDevices live{engine, backend, *tx, feed, messages, termination};
+
+  constexpr size_t kBlocks = 6;
+  const std::vector<int16_t> tone = Tone(kBlocks * 2048, 1500.0, 20000.0);
+  UseFilePcm(tone);
+  live.OpenSoundInput();
+  ASSERT_TRUE(live.InputOpen());
+  for (int i = 0; i < 20000 && blocks.full.size() < kBlocks; ++i) {
+    live.ProcessSoundInput();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  live.CloseSoundInput();
+  ASSERT_GE(blocks.full.size(), kBlocks);
+  for (size_t b = 0; b < kBlocks; ++b)
+    for (size_t k = 0; k < 2048; ++k) ASSERT_EQ(blocks.full[b][k], tone[b * 2048 + k]) << b << " " << k;
+  EXPECT_EQ(feed.InputSource(), 0);
 }
 
 TEST_F(AlsaWaveTest, StereoCaptureKeepsTheRightChannel) {
