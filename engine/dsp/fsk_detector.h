@@ -70,15 +70,19 @@ class TFskDetector {
   // produced new outputs.
   template <class OnOutput>
   void Process(std::span<const float> in, OnOutput&& onOutput) {
+    const size_t n = in.size();
     switch (pathRate_) {
       case 919:
-        Run(in, onOutput, &TFskDetector::Step919);
+        for (size_t i = 0; i < n; ++i)
+          if (Step919(in[i])) onOutput(i);
         break;
       case 2756:
-        Run(in, onOutput, &TFskDetector::Step2756);
+        for (size_t i = 0; i < n; ++i)
+          if (Step2756(in[i])) onOutput(i);
         break;
       case 11025:
-        Run(in, onOutput, &TFskDetector::Step11025);
+        for (size_t i = 0; i < n; ++i)
+          if (Step11025(in[i])) onOutput(i);
         break;
       default:
         break;
@@ -113,12 +117,6 @@ class TFskDetector {
     void Clear();
     void Step(double* frame);
   };
-
-  template <class OnOutput>
-  void Run(std::span<const float> in, OnOutput& onOutput, bool (TFskDetector::*step)(float)) {
-    for (size_t i = 0; i < in.size(); ++i)
-      if ((this->*step)(in[i])) onOutput(i);
-  }
 
   void Mix(float x, double* frame);
   bool HalfBand(float x);
