@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/dsp/fsk_mixer.h"
+#include "engine/dsp/reqt_filter.h"
 #include "engine/dsp/tap_ring.h"
 #include "engine/sine_table.h"
 
@@ -33,7 +34,7 @@ extern const std::array<double, 49> kPre49;
 // the same chain built from the single filters, kept to test this one against.
 class TFskDetector {
  public:
-  static constexpr int kMaxAverageLength = 1 << 16;
+  static constexpr int kMaxAverageLength = TReqtFilter::kMaxLength;
 
   explicit TFskDetector(const SineTable& sine);
 

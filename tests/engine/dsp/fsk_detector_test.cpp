@@ -145,6 +145,29 @@ TEST(FskDetector, EqualTonesGiveEqualArms) {
   }
 }
 
+// The output scale decoders rely on: a steady tone of amplitude A on tone A settles to
+// |(OutASin, OutACos)| = 16000 A (table amplitude 32000, half of it in the difference term)
+// times the chain's DC gain, 0.99995 x 0.98643 x 1.00005 on the 919 path, 0.99998 x 0.98643
+// on the 2756 path, the unit-gain FIR alone on the 11025 path. Tone B, 170 Hz away, is far
+// outside the 30 Hz final filter. 0.1% covers the table's rounding.
+TEST(FskDetector, SettledToneGivesItsScaledAmplitude) {
+  SineTable sine;
+  struct Case {
+    int path;
+    double gain;
+  };
+  for (Case c : {Case{919, 0.99995 * 0.98643 * 1.00005}, Case{2756, 0.99998 * 0.98643}, Case{11025, 1.0}}) {
+    TFskDetector d(sine);
+    const int32_t a = 6286, b = 6791;  // 2115 and 2285 Hz
+    d.SetTones(a, b);
+    ASSERT_TRUE(d.Setup(c.path, WindowedSinc(c.path == 11025 ? 301 : 113, 30.0 / c.path)));
+    for (int n = 1; n <= 11025; ++n)
+      d.Step(static_cast<float>(100.0 * std::sin(2.0 * std::numbers::pi * a * n / 32768.0)));
+    EXPECT_NEAR(std::hypot(d.OutASin, d.OutACos), 16000.0 * 100.0 * c.gain, 16000.0 * 100.0 * 1e-3) << c.path;
+    EXPECT_LT(std::hypot(d.OutBSin, d.OutBCos), 16000.0 * 100.0 * 0.01) << c.path;
+  }
+}
+
 // Copy mid-stream: both copies continue identically.
 TEST(FskDetector, CopiesContinueIdentically) {
   SineTable sine;
