@@ -71,11 +71,7 @@ void TRttyDecoder::ProcessSample(float x) {
   if (Step(x)) Discriminator = Magnitude(OutBSin, OutBCos) - Magnitude(OutASin, OutACos);
   if (++LevelCount >= kLevelEvery) {
     LevelCount = 0;
-    if (level_.ring) {
-      *level_.index = static_cast<int32_t>((static_cast<uint32_t>(*level_.index) + 1) & level_.mask);
-      level_.ring[*level_.index] = Discriminator * kLevelScale;
-      *level_.fresh = 1;
-    }
+    if (levels_) levels_->Write(*levelIndex_, Discriminator * kLevelScale);
   }
   SubAcc += 1.0;
   if (SubAcc < SubStep) return;

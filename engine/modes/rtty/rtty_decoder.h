@@ -6,6 +6,7 @@
 #include "engine/codes/baudot.h"
 #include "engine/dsp/fsk_detector.h"
 #include "engine/engine_window.h"
+#include "engine/level_ring.h"
 #include "engine/modem_params.h"
 
 namespace vestrel {
@@ -25,6 +26,12 @@ class TRttyDecoder : public TFskDetector {
 
   TRttyDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window,
                TBaudotDecoder& baudot);
+  // The same, writing its level into the tuning displays' ring.
+  TRttyDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window,
+               TBaudotDecoder& baudot, LevelRing& levels, int32_t& levelIndex)
+      : TRttyDecoder(sine, params, window, baudot) {
+    SetLevelRing(&levels, &levelIndex);
+  }
 
   // 45.45 Bd, Optimal, tones 2115 and 2285 Hz, then enabled.
   void Start();
@@ -37,15 +44,12 @@ class TRttyDecoder : public TFskDetector {
   void ProcessSample(float x);
   void ProcessBlock(std::span<const float> block);
 
-  // Where the decoder writes its level for the tuning displays, every 61 input samples:
-  // ring[(index + 1) & mask] := value, index advanced, fresh := 1. Unset: not written.
-  struct LevelOutput {
-    double* ring = nullptr;
-    uint32_t mask = 0;
-    int32_t* index = nullptr;
-    int* fresh = nullptr;
-  };
-  void SetLevelOutput(const LevelOutput& out) { level_ = out; }
+  // Where the decoder writes its level for the tuning displays, every 61 input samples;
+  // index is the ring's write index (TModemParams::LevelRingIndex). Unset: not written.
+  void SetLevelRing(LevelRing* ring, int32_t* index) {
+    levels_ = ring;
+    levelIndex_ = index;
+  }
 
   int Enabled = 0;
   int SquelchOpen = 1;  // written once per block by the block processor
@@ -71,7 +75,8 @@ class TRttyDecoder : public TFskDetector {
   const TModemParams& params_;
   EngineWindow& window_;
   TBaudotDecoder& baudot_;
-  LevelOutput level_;
+  LevelRing* levels_ = nullptr;
+  int32_t* levelIndex_ = nullptr;
 };
 
 }  // namespace vestrel
