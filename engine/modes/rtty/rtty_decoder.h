@@ -59,11 +59,16 @@ class TRttyDecoder : public TFskDetector {
   int DataBits = 5;
   double Discriminator = 0.0;
   double SubAcc = 0.0;
-  std::array<float, kRingSize> Ring{};
+  std::array<float, kRingSize> Ring{};  // sub-bit samples, > 0 mark, <= 0 space
   uint32_t RingIndex = 0;
   int HoldState = 0;
   int HoldCount = 0;
   int LevelCount = 0;
+  // While the filters settle on a signal that follows none (after a set-up, or after digital
+  // silence) the ring gets 0, neither mark nor space: the input samples still to wait, and the
+  // chain's group delay.
+  int Settle = 0;
+  int SettleLength = 0;
 
  private:
   void Push(float v);
