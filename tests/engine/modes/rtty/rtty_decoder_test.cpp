@@ -92,6 +92,18 @@ std::vector<int> CodesFor(int32_t mode, std::string* text) {
   return codes;
 }
 
+std::vector<int> RepeatedCodesFor(int32_t mode, int passes, std::string* text) {
+  std::string once;
+  const std::vector<int> codes = CodesFor(mode, &once);
+  std::vector<int> out;
+  text->clear();
+  for (int pass = 0; pass < passes; ++pass) {
+    out.insert(out.end(), codes.begin(), codes.end());
+    *text += once;
+  }
+  return out;
+}
+
 FskSignalOptions SignalFor(const SpeedCase& s) {
   FskSignalOptions o;
   o.baud = s.baud;
@@ -133,15 +145,9 @@ TEST_F(RttyDecoderTest, NoiseOffsetAndClockErrorKeepTheCharacterErrorRateLow) {
       for (double clock : {0.005, -0.005}) {
         SCOPED_TRACE(testing::Message()
                      << "mode " << s.mode << " baud " << s.baud << " width " << width << " clock " << clock);
-        std::string text;
-        std::vector<int> codes = CodesFor(s.mode, &text);
         // Three passes of the text, so that each case sees several hundred characters.
-        std::vector<int> sent;
         std::string expected;
-        for (int pass = 0; pass < 3; ++pass) {
-          sent.insert(sent.end(), codes.begin(), codes.end());
-          expected += text;
-        }
+        const std::vector<int> sent = RepeatedCodesFor(s.mode, 3, &expected);
         FskSignalOptions o = SignalFor(s);
         Configure(s.mode, s.baud, width, o.spaceHz, o.markHz);
         o.offsetHz = 4.0;
@@ -163,14 +169,8 @@ TEST_F(RttyDecoderTest, OneStopBitSenderWithClockErrorLosesNothing) {
   for (double clock : {0.02, -0.02}) {
     SCOPED_TRACE(testing::Message() << "clock " << clock);
     const SpeedCase s = {kModeAscii8, 300, 500, 1.0};
-    std::string text;
-    const std::vector<int> codes = CodesFor(s.mode, &text);
-    std::vector<int> sent;
     std::string expected;
-    for (int pass = 0; pass < 4; ++pass) {
-      sent.insert(sent.end(), codes.begin(), codes.end());
-      expected += text;
-    }
+    const std::vector<int> sent = RepeatedCodesFor(s.mode, 4, &expected);
     FskSignalOptions o = SignalFor(s);
     o.clockError = clock;
     Configure(s.mode, s.baud, 0, o.spaceHz, o.markHz);
