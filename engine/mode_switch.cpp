@@ -119,8 +119,16 @@ int32_t ClampCentre(int32_t centre, int32_t h) {
 
 }  // namespace
 
+double ModeSwitch::TxRate() const {
+  const double rate = engine_.OutSamplingFreq;
+  // A calibrated rate is near the nominal one; anything else would make every transmit slot
+  // meaningless (or overflow it), so the nominal rate stands in.
+  return rate >= 1000.0 && rate <= 1.0e6 ? rate : kRxRate;
+}
+
 void ModeSwitch::CheckOnly(const char* const* items, int count, const char* item) {
-  for (int i = 0; i < count; ++i) engine_.window.SetMenuChecked(items[i], items[i] == item);
+  for (int i = 0; i < count; ++i)
+    if (items[i][0] != '\0') engine_.window.SetMenuChecked(items[i], items[i] == item);
 }
 
 void ModeSwitch::SetBaudRate(double baud) {
@@ -130,7 +138,8 @@ void ModeSwitch::SetBaudRate(double baud) {
 
   int index = FindSpeed(baud);
   if (index < 0) index = kSpeed45;
-  const int32_t mode = p.Mode;
+  const int32_t mode = NormaliseMode(p.Mode);
+  const double outRate = TxRate();
   // In PS33X5 only its steps apply.
   if (mode == kModePs33x5 && !(kSpeeds[index].groups & kPs33x5)) index = kSpeed6p25;
   const Speed& s = kSpeeds[index];
@@ -149,9 +158,9 @@ void ModeSwitch::SetBaudRate(double baud) {
   ModemTargets::Ps33x5TxBand txBand;
   if (s.groups & kPs33x5) {
     const double rxCentre = (p.RxTone[0] + p.RxTone[1]) / 2.0 * kRxRate / kUnitsPerCycle;
-    const double txCentre = (p.TxTone[0] + p.TxTone[1]) / 2.0 * engine_.OutSamplingFreq / kUnitsPerCycle;
+    const double txCentre = (p.TxTone[0] + p.TxTone[1]) / 2.0 * outRate / kUnitsPerCycle;
     rxBand = targets_.Ps33x5RxSetSpeed(s.step, rxCentre);
-    txBand = targets_.Ps33x5TxSetSpeed(s.step, txCentre, engine_.OutSamplingFreq);
+    txBand = targets_.Ps33x5TxSetSpeed(s.step, txCentre, outRate);
   }
 
   p.Baud = s.baud;
@@ -162,8 +171,8 @@ void ModeSwitch::SetBaudRate(double baud) {
   const double working = (index == kSpeed45 && mode != kModePs2x5) ? 45.45 : s.baud;
   p.RxSamplesPerBit = Round(kRxRate / working);
   p.RxSamplesPerBitMilli = Round(kRxRate * 1000.0 / working);
-  p.TxSamplesPerBit = Round(engine_.OutSamplingFreq / working);
-  p.TxSamplesPerBitMilli = Round(engine_.OutSamplingFreq * 1000.0 / working);
+  p.TxSamplesPerBit = Round(outRate / working);
+  p.TxSamplesPerBitMilli = Round(outRate * 1000.0 / working);
 
   if (mode == kModePs33x5) {
     ApplyPs33x5Rx(rxBand.lowerHz, rxBand.upperHz);
@@ -250,7 +259,8 @@ void ModeSwitch::PushRxTones() {
 void ModeSwitch::SetShift(int hz) {
   TModemParams& p = engine_.params;
   EngineWindow& w = engine_.window;
-  if (p.Mode == kModePs33x5) return;
+  const int32_t mode = NormaliseMode(p.Mode);
+  if (mode == kModePs33x5) return;
   engine_.DisplayPause = 0;
 
   if (hz == 22) hz = 23;
@@ -266,13 +276,13 @@ void ModeSwitch::SetShift(int hz) {
   p.ShiftHz = hz;
   // In the single-tone modes mark and space coincide and the shift slots stay 0: the shift
   // is only remembered for the next two-tone mode.
-  if (IsSingleToneMode(p.Mode)) return;
-  if (p.Mode == kModeRtty) p.RttyShift = hz;
-  if (p.Mode == kModePs2x5) p.Ps2x5Shift = hz;
+  if (IsSingleToneMode(mode)) return;
+  if (mode == kModeRtty) p.RttyShift = hz;
+  if (mode == kModePs2x5) p.Ps2x5Shift = hz;
   p.RxShiftBin = HzToBins(hz);
   p.RxShift = HzToUnits(hz);
-  p.TxShiftBin = HzToBins(hz, engine_.OutSamplingFreq);
-  p.TxShift = HzToUnits(hz, engine_.OutSamplingFreq);
+  p.TxShiftBin = HzToBins(hz, TxRate());
+  p.TxShift = HzToUnits(hz, TxRate());
 
   w.SetPanelText(3, std::to_string(hz) + " Hz");
 
@@ -323,7 +333,7 @@ void ModeSwitch::SetMode(int requested) {
     targets_.MfskRxSetMode(mfsk8);
     targets_.MfskTxSetMode(mfsk8);
     p.RxShift = HzToUnits(spanHz);
-    p.TxShift = HzToUnits(spanHz, engine_.OutSamplingFreq);
+    p.TxShift = HzToUnits(spanHz, TxRate());
     p.RxShiftBin = UnitsToBin(p.RxShift);
     p.TxShiftBin = UnitsToBin(p.TxShift);
   };
@@ -403,8 +413,8 @@ void ModeSwitch::SetMode(int requested) {
     const double rxCentre = (p.RxTone[0] + p.RxTone[1]) / 2.0 * kRxRate / kUnitsPerCycle;
     const ModemTargets::Ps33x5RxBand rx = targets_.Ps33x5RxSetSpeed(step, rxCentre);
     ApplyPs33x5Rx(rx.lowerHz, rx.upperHz);
-    const double txCentre = (p.TxTone[0] + p.TxTone[1]) / 2.0 * engine_.OutSamplingFreq / kUnitsPerCycle;
-    const ModemTargets::Ps33x5TxBand tx = targets_.Ps33x5TxSetSpeed(step, txCentre, engine_.OutSamplingFreq);
+    const double txCentre = (p.TxTone[0] + p.TxTone[1]) / 2.0 * TxRate() / kUnitsPerCycle;
+    const ModemTargets::Ps33x5TxBand tx = targets_.Ps33x5TxSetSpeed(step, txCentre, TxRate());
     ApplyPs33x5Tx(tx.lowerStep, tx.upperStep);
     SetBaudRate(step * 1.5625);
   } else {
@@ -444,7 +454,7 @@ void ModeSwitch::SetMode(int requested) {
 
 void ModeSwitch::UpdateFilterMenu() {
   EngineWindow& w = engine_.window;
-  const int32_t mode = engine_.params.Mode;
+  const int32_t mode = NormaliseMode(engine_.params.Mode);
   int width = 0;
   bool enabled = false;
   if (mode == kModeRtty || mode == kModeAscii7 || mode == kModeAscii8 || mode == kModePs2x5) {

@@ -174,15 +174,15 @@ void TRxBlockProcessor::Demodulate(int32_t mode, std::span<const float> block) {
 }
 
 void TRxBlockProcessor::DemodulatePs33x5(std::span<const float> block, int squelchOpen) {
-  int n = 0;
-  Ps33x5Resampler.PushBlockTo(block, [&](double y) {
-    ps33x5_[n++] = y;
-    if (n == kPs33x5Chunk) {
-      targets_.Ps33x5Demodulate(std::span<const double>(ps33x5_.data(), n), squelchOpen);
-      n = 0;
-    }
-  });
-  if (n > 0) targets_.Ps33x5Demodulate(std::span<const double>(ps33x5_.data(), n), squelchOpen);
+  ps33x5Open_ = squelchOpen;
+  Ps33x5Resampler.PushBlockTo(block, [this](double y) { OnPs33x5Sample(y); });
+  FlushPs33x5();
+}
+
+void TRxBlockProcessor::FlushPs33x5() {
+  if (ps33x5Fill_ > 0)
+    targets_.Ps33x5Demodulate(std::span<const double>(ps33x5_.data(), ps33x5Fill_), ps33x5Open_);
+  ps33x5Fill_ = 0;
 }
 
 }  // namespace vestrel

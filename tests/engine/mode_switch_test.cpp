@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "engine/engine.h"
@@ -479,6 +480,31 @@ TEST_F(ModeSwitchTest, ReportsModeToLoggerWhenAsked) {
   sw.SetMode(1);
   sw.SetMode(13);  // RTTY, whose name is empty here
   EXPECT_EQ(window.loggerReports, std::vector<std::string>{"PSK31"});
+}
+
+}  // namespace
+}  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+// A stored mode number that names no mode (written by a settings loader directly) is RTTY to
+// the speed and shift switches too; an output rate that is no sample rate (0, NaN from a bad
+// calibration) gives the nominal 11025 instead of overflowing the transmit slots.
+TEST_F(ModeSwitchTest, BadStoredValuesAreHandledSafely) {
+  p.Mode = 13;
+  sw.SetBaudRate(75);
+  EXPECT_EQ(p.RttySpeed, 75);
+  sw.SetShift(425);
+  EXPECT_EQ(p.RttyShift, 425);
+  for (double rate : {0.0, -11025.0, std::nan(""), 1e300}) {
+    engine.OutSamplingFreq = rate;
+    sw.SetBaudRate(45);
+    EXPECT_EQ(p.TxSamplesPerBit, 243);
+    EXPECT_EQ(p.TxSamplesPerBitMilli, 242574);
+    sw.SetShift(170);
+    EXPECT_EQ(p.TxShift, 505);
+  }
 }
 
 }  // namespace
