@@ -129,6 +129,43 @@ TEST_F(RttyDecoderTest, CleanRoundTripsDecodeEveryCharacterInEveryWidth) {
   }
 }
 
+// Every character of every code set, with the third register where the set has one, over the
+// air at 45.45 Bd.
+TEST_F(RttyDecoderTest, EveryCodeSetOverTheAir) {
+  for (int set = 0; set < kBaudotCodeSets; ++set) {
+    SCOPED_TRACE(testing::Message() << "code set " << set);
+    params.BaudotCodeSet = set;
+    baudot.ExtendedBaudot = 1;
+    baudot.BaudotShift = baudot.BaudotThird = 0;
+    std::string text;
+    for (uint8_t c : BaudotCodeTable(set)) {
+      if (c != 0 && text.find(static_cast<char>(c)) == std::string::npos)
+        text.push_back(static_cast<char>(c));
+    }
+    const FskSignalOptions o = SignalFor(kSpeeds[0]);
+    Configure(kModeRtty, 45.45, 0, o.spaceHz, o.markHz);
+    EXPECT_EQ(Run(test::BaudotCodesOf(text, set, true), o), text);
+  }
+}
+
+// The tuning displays get the discriminator, scaled by 2^-30, once every 61 input samples.
+TEST_F(RttyDecoderTest, LevelEverySixtyOneSamples) {
+  LevelRing levels;
+  int32_t index = 2047;
+  TRttyDecoder withLevels{sine, params, window, baudot, levels, index};
+  withLevels.Start();
+  const std::vector<int> codes = {31, 3};
+  const std::vector<int16_t> samples = test::MakeStartStopSignal(codes, SignalFor(kSpeeds[0]));
+  for (size_t i = 0; i < 61 * 40; ++i) {
+    withLevels.ProcessSample(samples[i]);
+    if (i == 61 * 40 - 1) {
+      EXPECT_EQ(levels.Levels[39], withLevels.Discriminator / (1 << 30));
+    }
+  }
+  EXPECT_EQ(index, 39);
+  EXPECT_EQ(levels.LevelRingFresh, 1);
+}
+
 // White noise, the tones 4 Hz off, and the sender's clock 0.5 % fast or slow. In sample terms
 // Eb/N0 = A^2 x (samples per bit) / (4 sigma^2). At 15 dB an ideal non-coherent FSK detector
 // has BER = exp(-Eb/2N0) / 2 = 7e-8. The decoder's filters are wider than a matched filter
