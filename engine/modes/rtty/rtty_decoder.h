@@ -14,8 +14,9 @@ namespace vestrel {
 // Receiver of the asynchronous FSK modes: RTTY (5 data bits), ASCII-7 and ASCII-8.
 // The FSK core gives the filtered mixer products; this class forms the discriminator
 // |upper tone| - |lower tone| (positive = mark unless Reverse), samples it 22 times per bit
-// into a ring and finds characters by a scored start/stop pattern 13 bits back, so a
-// character comes out about 13 bit times after its start bit began.
+// into a ring and finds characters by a scored start/stop pattern whose window starts 13 bits
+// back, so a character comes out 13 bit times after the bit before its start bit, plus the
+// filters' delay.
 class TRttyDecoder : public TFskDetector {
  public:
   static constexpr int kSubSamples = 22;      // ring samples per bit
