@@ -3,6 +3,11 @@
 #include "engine/modem_params.h"
 #include "engine/rx_text_sink.h"
 #include "engine/sine_table.h"
+#include "engine/tone_synth.h"
+#include "engine/tx_audio_buffers.h"
+#include "engine/tx_audio_pump.h"
+#include "engine/tx_state.h"
+#include "engine/tx_symbol_queue.h"
 
 namespace vestrel {
 
@@ -28,6 +33,15 @@ class TEngine {
   // 100 ms ticks during which no display is painted (menus and dialogs set it; speed,
   // shift and mode changes clear it).
   int DisplayPause = 0;
+
+  // The transmit side: flags, the symbol and echo queues, the playback buffers, the
+  // synthesisers and the pump that joins them.
+  TTxState tx;
+  TxSymbolQueue TxQueue{window};
+  SentEchoQueue SentEcho{window};
+  TxAudioBuffers txBuffers;
+  TToneSynth synth{sine, params};
+  TTxAudioPump txPump{*this};
 };
 
 }  // namespace vestrel
