@@ -8,8 +8,8 @@ namespace vestrel {
 // tone at 11025 samples/s on the SineTable and 1/16 of a bin of the 2048-point spectrum.
 inline constexpr double kRxRate = 11025.0;
 inline constexpr double kUnitsPerCycle = 32768.0;
-inline constexpr int32_t kMinToneUnits = 912;    // 306.9 Hz
-inline constexpr int32_t kMaxToneUnits = 11856;  // 3989.0 Hz
+inline constexpr int32_t kMinToneUnits = 912;     // 306.9 Hz
+inline constexpr int32_t kMaxToneUnits = 11856;   // 3989.0 Hz
 
 // Hz to units at the given sample rate (11025 for receive, OutSamplingFreq for transmit).
 inline int32_t HzToUnits(double hz, double rate = kRxRate) {
@@ -21,9 +21,7 @@ inline double UnitsToHz(int32_t units, double rate = kRxRate) {
 }
 
 // The spectrum bin of a tone: (units + 8) / 16.
-constexpr int32_t UnitsToBin(int32_t units) {
-  return (units + 8) / 16;
-}
+constexpr int32_t UnitsToBin(int32_t units) { return (units + 8) / 16; }
 
 // A shift in spectrum bins: floor(Hz x 2048 / rate + 0.5).
 inline int32_t HzToBins(double hz, double rate = kRxRate) {

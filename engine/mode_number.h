@@ -30,24 +30,8 @@ inline constexpr int kModeCount = 23;  // size of every table indexed by mode nu
 // A mode number as the engine stores it: unknown numbers become RTTY.
 constexpr int32_t NormaliseMode(int32_t mode) {
   switch (mode) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-    case 10:
-    case 11:
-    case 12:
-    case 14:
-    case 16:
-    case 18:
-    case 20:
-    case 22:
+    case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9:
+    case 10: case 11: case 12: case 14: case 16: case 18: case 20: case 22:
       return mode;
     default:
       return kModeRtty;
@@ -55,13 +39,9 @@ constexpr int32_t NormaliseMode(int32_t mode) {
 }
 
 // A mode whose two tones coincide: PSK (1, 3, 5, 7, 9) and DTMF (11).
-constexpr bool IsSingleToneMode(int32_t mode) {
-  return (mode & 1) != 0 && mode <= 11;
-}
+constexpr bool IsSingleToneMode(int32_t mode) { return (mode & 1) != 0 && mode <= 11; }
 
 // The phase-shift modes BPSK31/63/125 and QPSK31/63.
-constexpr bool IsPskMode(int32_t mode) {
-  return (mode & 1) != 0 && mode <= 9;
-}
+constexpr bool IsPskMode(int32_t mode) { return (mode & 1) != 0 && mode <= 9; }
 
 }  // namespace vestrel

@@ -7,8 +7,8 @@ namespace vestrel {
 
 SineTable::SineTable() {
   for (uint32_t j = 0; j < kSize; ++j) {
-    table_[j] =
-        static_cast<int16_t>(std::floor(kAmplitude * std::sin(2.0 * std::numbers::pi * j / kSize) + 0.5));
+    table_[j] = static_cast<int16_t>(
+        std::floor(kAmplitude * std::sin(2.0 * std::numbers::pi * j / kSize) + 0.5));
   }
 }
 

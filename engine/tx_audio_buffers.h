@@ -13,9 +13,9 @@ namespace vestrel {
 struct TxAudioBuffer {
   static constexpr uint32_t kCapacity = 131072;  // 16-bit samples (65536 stereo frames)
   std::vector<int16_t> samples = std::vector<int16_t>(kCapacity);
-  uint32_t length = 0;  // samples written (interleaved when stereo)
-  std::string text;     // the characters synthesised into this buffer, for the sent echo
-  int32_t endMark = 0;  // 0, or -3 when the buffer carries the end of transmission
+  uint32_t length = 0;   // samples written (interleaved when stereo)
+  std::string text;      // the characters synthesised into this buffer, for the sent echo
+  int32_t endMark = 0;   // 0, or -3 when the buffer carries the end of transmission
 };
 
 struct TxAudioBuffers {
