@@ -1,6 +1,10 @@
 #pragma once
+#include "engine/engine_modem_targets.h"
+#include "engine/engine_receive_targets.h"
 #include "engine/engine_window.h"
+#include "engine/mode_switch.h"
 #include "engine/modem_params.h"
+#include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
 #include "engine/sine_table.h"
 #include "engine/tone_synth.h"
@@ -33,6 +37,18 @@ class TEngine {
   // 100 ms ticks during which no display is painted (menus and dialogs set it; speed,
   // shift and mode changes clear it).
   int DisplayPause = 0;
+
+  // Where the mode, speed and shift switches push tones and speeds.
+  EngineModemTargets modemTargets{*this};
+  // SetMode, SetBaudRate, SetShift, UpdateFilterMenu.
+  ModeSwitch modeSwitch{*this, modemTargets};
+
+  // Where the receive block processor runs the AFC and the demodulators, and the processor.
+  EngineReceiveTargets receiveTargets{*this};
+  TRxBlockProcessor rxBlocks{params, window, receiveTargets};
+
+  // Set by a mode switch so that the spectrum display redraws its frequency scale.
+  int FrequencyScaleChanged = 0;
 
   // The transmit side: flags, the symbol and echo queues, the playback buffers, the
   // synthesisers and the pump that joins them.

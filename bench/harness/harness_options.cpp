@@ -16,16 +16,29 @@ struct ModeName {
 };
 
 constexpr std::array<ModeName, 18> kModeNames = {{
-    {kModeRtty, "RTTY"},       {kModeBpsk31, "BPSK31"},   {kModeAscii7, "ASCII-7"},  {kModeQpsk31, "QPSK31"},
-    {kModeAscii8, "ASCII-8"},  {kModeBpsk63, "BPSK63"},   {kModeAmtorFec, "AMT-FEC"}, {kModeBpsk125, "BPSK125"},
-    {kModeAx25Hf, "AX25-H"},   {kModeQpsk63, "QPSK63"},   {kModeAx25Uhf, "AX25-U"},  {kModeDtmf, "DTMF"},
-    {kModeMfsk16, "MFSK16"},   {kModeAmtorArq, "AMT-ARQ"}, {kModeMfsk8, "MFSK8"},    {kModePactorFec, "PACTOR"},
-    {kModePs2x5, "PS2x5"},     {kModePs33x5, "PS33x5"},
+    {kModeRtty, "RTTY"},
+    {kModeBpsk31, "BPSK31"},
+    {kModeAscii7, "ASCII-7"},
+    {kModeQpsk31, "QPSK31"},
+    {kModeAscii8, "ASCII-8"},
+    {kModeBpsk63, "BPSK63"},
+    {kModeAmtorFec, "AMT-FEC"},
+    {kModeBpsk125, "BPSK125"},
+    {kModeAx25Hf, "AX25-H"},
+    {kModeQpsk63, "QPSK63"},
+    {kModeAx25Uhf, "AX25-U"},
+    {kModeDtmf, "DTMF"},
+    {kModeMfsk16, "MFSK16"},
+    {kModeAmtorArq, "AMT-ARQ"},
+    {kModeMfsk8, "MFSK8"},
+    {kModePactorFec, "PACTOR"},
+    {kModePs2x5, "PS2x5"},
+    {kModePs33x5, "PS33x5"},
 }};
 
 constexpr std::array<double, 23> kBauds = {1.5625, 2,   3.125, 4,   5,   6.25, 10,  12.5, 25,  45,   50,  57,
                                            75,     100, 110,   150, 200, 250,  300, 500,  600, 1000, 1200};
-constexpr std::array<int, 24> kShifts = {4,   5,   10,  20,  22,  23,  25,  50,  85,   100,  150, 170,
+constexpr std::array<int, 24> kShifts = {4,   5,   10,  20,  22,  23,  25,  50,  85,  100, 150,  170,
                                          182, 200, 250, 300, 400, 425, 450, 500, 600, 850, 1000, 1200};
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
@@ -39,7 +52,8 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string ParseArgs(int argc, const char* const* argv, std::span<const OptionSpec> specs, ParsedArgs& args) {
+std::string ParseArgs(int argc, const char* const* argv, std::span<const OptionSpec> specs,
+                      ParsedArgs& args) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view a = argv[i];
     if (a.size() < 3 || a.substr(0, 2) != "--") {
@@ -142,7 +156,8 @@ std::string ReadModemOptions(const ParsedArgs& args, std::string_view centreOpti
   }
   if (const std::string* v = value(centreOption)) {
     const auto hz = ParseDouble(*v);
-    if (!hz || *hz < 300.0 || *hz > 4000.0) return "--" + std::string(centreOption) + " must be 300..4000 Hz, not " + *v;
+    if (!hz || *hz < 300.0 || *hz > 4000.0)
+      return "--" + std::string(centreOption) + " must be 300..4000 Hz, not " + *v;
     out.centreHz = *hz;
   }
   if (const std::string* v = value("shift")) {

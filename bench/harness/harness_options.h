@@ -38,8 +38,8 @@ struct ModemOptions {
   int32_t mode = 0;
   double centreHz = 1700.0;  // centre of the tone pair
   int shiftHz = 170;
-  double baud = 45.0;        // 45 stands for 45.45 Bd
-  int filterWidth = 0;       // 0 Optimal, 1 Wide, 2 Narrow
+  double baud = 45.0;   // 45 stands for 45.45 Bd
+  int filterWidth = 0;  // 0 Optimal, 1 Wide, 2 Narrow
   bool reverse = false;
 };
 

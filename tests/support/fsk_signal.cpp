@@ -14,9 +14,13 @@ namespace {
 
 constexpr double kRate = 11025.0;
 
-double SamplesPerBit(const FskSignalOptions& o) { return kRate / (o.baud * (1.0 + o.clockError)); }
+double SamplesPerBit(const FskSignalOptions& o) {
+  return kRate / (o.baud * (1.0 + o.clockError));
+}
 
-double CharacterBits(const FskSignalOptions& o) { return 1.0 + o.dataBits + o.stopBits; }
+double CharacterBits(const FskSignalOptions& o) {
+  return 1.0 + o.dataBits + o.stopBits;
+}
 
 }  // namespace
 

@@ -14,13 +14,13 @@ struct FskSignalOptions {
   double baud = 45.45;
   int dataBits = 5;
   double stopBits = 1.5;
-  double amplitude = 16000.0;   // peak, of 32767
-  double offsetHz = 0.0;        // added to both tones
-  double clockError = 0.0;      // relative: 0.005 sends 0.5 % fast
-  double noiseRms = 0.0;        // white Gaussian noise, same units as amplitude
+  double amplitude = 16000.0;  // peak, of 32767
+  double offsetHz = 0.0;       // added to both tones
+  double clockError = 0.0;     // relative: 0.005 sends 0.5 % fast
+  double noiseRms = 0.0;       // white Gaussian noise, same units as amplitude
   uint32_t seed = 1;
-  double leadBits = 20.0;       // idle mark before the first character
-  double tailBits = 20.0;       // and after the last
+  double leadBits = 20.0;  // idle mark before the first character
+  double tailBits = 20.0;  // and after the last
 };
 
 // Each code is sent LSB first between a start bit (space) and the stop bits (mark).

@@ -1,0 +1,25 @@
+#include "engine/dsp/uni_resample.h"
+
+namespace vestrel {
+
+namespace {
+// Written so that NaN fails too.
+bool RateAccepted(double rate) {
+  return rate >= TUniResample::kMinRate && rate <= TUniResample::kMaxRate;
+}
+}  // namespace
+
+int TUniResample::Setup(double inputRate, double outputRate, Callback callback, void* context) {
+  if (!RateAccepted(inputRate) || !RateAccepted(outputRate)) return -1;
+  inputRate_ = inputRate;
+  outputRate_ = outputRate;
+  inputPeriod_ = 1.0e6 / inputRate;
+  outputPeriod_ = 1.0e6 / outputRate;
+  previous_ = 0.0;
+  elapsed_ = 0.0;
+  callback_ = callback;
+  context_ = context;
+  return 0;
+}
+
+}  // namespace vestrel
