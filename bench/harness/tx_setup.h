@@ -1,30 +1,21 @@
 #pragma once
-#include <cmath>
 #include <cstdint>
 
+#include "engine/engine.h"
 #include "engine/frequency_unit.h"
-#include "engine/modem_params.h"
 
 namespace vestrel {
 
-// Sets the transmit side of the mode record for a start-stop or AMTOR transmission without
-// the mode switch: speed (45 stands for 45.45 Bd), tone centre and shift in Hz, all at the
-// output rate. Mark is the upper tone unless reversed.
-inline void SetTxModeForHarness(TModemParams& p, int32_t mode, double baud, double centreHz, double shiftHz,
-                                bool reverse, double outputRate) {
-  const double b = baud == 45.0 ? 45.45 : baud;
-  p.Mode = mode;
+// Switches the engine to a transmit mode the way the menus do: the tone pair centred on
+// centreHz at the output rate, then the mode switch applies shift and speed (45 stands for
+// 45.45 Bd). Mark is the upper tone unless reversed.
+inline void SetTxModeForHarness(TEngine& engine, int32_t mode, double baud, double centreHz, int shiftHz,
+                                bool reverse) {
+  TModemParams& p = engine.params;
+  p.TxTone[0] = p.TxTone[1] = HzToUnits(centreHz, engine.OutSamplingFreq);
+  p.ShiftHz = shiftHz;
   p.Baud = baud;
-  p.TxSamplesPerBitMilli = static_cast<int32_t>(std::floor(outputRate * 1000.0 / b + 0.5));
-  p.TxSamplesPerBit = static_cast<int32_t>(std::floor(outputRate / b + 0.5));
-  p.ShiftHz = static_cast<int32_t>(shiftHz);
-  p.TxShift = HzToUnits(shiftHz, outputRate);
-  p.TxShiftBin = UnitsToBin(p.TxShift);
-  const int32_t centre = HzToUnits(centreHz, outputRate);
-  p.TxTone[0] = centre - p.TxShift / 2;
-  p.TxTone[1] = centre + p.TxShift / 2;
-  p.TxToneBin[0] = UnitsToBin(p.TxTone[0]);
-  p.TxToneBin[1] = UnitsToBin(p.TxTone[1]);
+  engine.modeSwitch.SetMode(mode);
   p.Reverse = reverse ? 1 : 0;
 }
 

@@ -150,7 +150,7 @@ int Run(int argc, char** argv) {
   NoRx rx;
   auto engine = std::make_unique<TEngine>(window, rx);
   engine->OutSamplingFreq = kRate;
-  SetTxModeForHarness(engine->params, m.mode, m.baud, m.centreHz, m.shiftHz, m.reverse, kRate);
+  SetTxModeForHarness(*engine, m.mode, m.baud, m.centreHz, m.shiftHz, m.reverse);
   FileDevice device(engine->txBuffers, stdout);
   ToolFatal fatal;
   TxPumpLinks links;

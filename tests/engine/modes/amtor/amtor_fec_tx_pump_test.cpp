@@ -29,7 +29,8 @@ class AmtorFecTxPumpTest : public ::testing::Test {
   AmtorFecTxPumpTest() {
     // 100 Bd, tones 1000 and 2000 Hz: a bit is 110.25 samples, ten times the 1000 Hz spacing's
     // resolution, so every bit reads back without doubt.
-    SetTxModeForHarness(engine->params, kModeAmtorFec, 100, 1500, 1000, false, 11025);
+    SetTxModeForHarness(*engine, kModeAmtorFec, 100, 1500, 1000, false);
+    EXPECT_EQ(engine->params.TxSamplesPerBitMilli, 110250);
     engine->txPump.Connect(links.Links());
     links.sound.OpenSoundOutput();
   }
