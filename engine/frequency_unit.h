@@ -11,6 +11,12 @@ inline constexpr double kUnitsPerCycle = 32768.0;
 inline constexpr int32_t kMinToneUnits = 912;     // 306.9 Hz
 inline constexpr int32_t kMaxToneUnits = 11856;   // 3989.0 Hz
 
+// The transmit sample rate to compute with. A calibrated OutSamplingFreq lies near the nominal
+// rate; anything that is no sample rate (0, negative, NaN, absurd) stands for the nominal one.
+inline double UsableTxRate(double rate) {
+  return rate >= 1000.0 && rate <= 1.0e6 ? rate : kRxRate;
+}
+
 // Hz to units at the given sample rate (11025 for receive, OutSamplingFreq for transmit).
 inline int32_t HzToUnits(double hz, double rate = kRxRate) {
   return static_cast<int32_t>(std::floor(hz * kUnitsPerCycle / rate + 0.5));

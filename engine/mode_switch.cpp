@@ -120,10 +120,7 @@ int32_t ClampCentre(int32_t centre, int32_t h) {
 }  // namespace
 
 double ModeSwitch::TxRate() const {
-  const double rate = engine_.OutSamplingFreq;
-  // A calibrated rate is near the nominal one; anything else would make every transmit slot
-  // meaningless (or overflow it), so the nominal rate stands in.
-  return rate >= 1000.0 && rate <= 1.0e6 ? rate : kRxRate;
+  return UsableTxRate(engine_.OutSamplingFreq);
 }
 
 void ModeSwitch::CheckOnly(const char* const* items, int count, const char* item) {
