@@ -180,6 +180,34 @@ TEST_F(RxBlockProcessorTest, DispatchAfcAndSquelchPerMode) {
   }
 }
 
+// The start-stop modes and PS2X5 search both tones as one pair when the signal is fast (99 Bd
+// and up) or narrow (shift below 24 Hz), else each tone on its own; both edges exactly.
+TEST_F(RxBlockProcessorTest, FskAfcChoosesPairOrSeparateSearch) {
+  struct Case {
+    double baud;
+    int shift;
+    const char* afc;
+  } cases[] = {{45.0, 170, "AfcTuneFskSeparate"}, {98.99, 170, "AfcTuneFskSeparate"},
+               {99.0, 170, "AfcTuneFsk"},         {300.0, 850, "AfcTuneFsk"},
+               {45.0, 23, "AfcTuneFsk"},          {45.0, 24, "AfcTuneFskSeparate"},
+               {2.0, 4, "AfcTuneFsk"}};
+  const std::vector<float> silence(kN, 0.0f);
+  rx.AfcOn = 1;
+  for (int mode : {0, 2, 4, 20}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(mode) + " " + std::to_string(c.baud) + " " + std::to_string(c.shift));
+      params.Mode = mode;
+      params.Baud = c.baud;
+      params.ShiftHz = c.shift;
+      targets.calls.clear();
+      Run(silence);
+      ASSERT_EQ(targets.calls.size(), 3u);
+      EXPECT_EQ(targets.calls[0], c.afc);
+      EXPECT_EQ(targets.calls[1], "SyncTxFrequencyToRx");
+    }
+  }
+}
+
 TEST_F(RxBlockProcessorTest, SquelchDetails) {
   params.RxToneBin[0] = 300;
   params.RxToneBin[1] = 340;
