@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,29 @@ TEST_F(RxBlockProcessorTest, BinCentredToneSettlesToAOver8192) {
     EXPECT_NEAR(s.SpectrumAvg[316], a / 8192, a / 8192 * 2e-5) << a;
     EXPECT_NEAR(s.SpectrumPeak[316], a / 8192, a / 8192 * 2e-5) << a;
     EXPECT_LT(s.SpectrumAvg[300], a / 8192 * 1e-4);  // no leakage at a bin centre
+  }
+}
+
+// A block with an infinite sample (a damaged float WAV file) overflows the float transform.
+// Such bins count as silence: an infinite average would stay infinite for ever, since it only
+// ever shrinks by a third, and the display, squelch and AFC would never recover.
+TEST_F(RxBlockProcessorTest, NonFiniteBlockLeavesTheSpectrumFinite) {
+  for (float bad : {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                    std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::max()}) {
+    SCOPED_TRACE(bad);
+    s.SpectrumAvg.fill(0.3f);
+    s.SpectrumPeak.fill(0.6f);
+    std::vector<float> block = Tone(1000.0, 316);
+    block[100] = bad;
+    block[101] = bad;
+    Run(block);
+    for (int k = SpectrumArrays::kFirstBin; k <= SpectrumArrays::kLastBin; ++k) {
+      ASSERT_TRUE(std::isfinite(s.SpectrumAvg[k])) << k;
+      ASSERT_TRUE(std::isfinite(s.SpectrumPeak[k])) << k;
+    }
+    Run(std::vector<float>(kN, 0.0f), 20);
+    EXPECT_LT(s.SpectrumAvg[316], 1e-6);
+    EXPECT_LT(s.SpectrumPeak[316], 0.6 * std::pow(0.95, 20) + 1e-6);
   }
 }
 
