@@ -8,8 +8,8 @@ namespace vestrel {
 // tone at 11025 samples/s on the SineTable and 1/16 of a bin of the 2048-point spectrum.
 inline constexpr double kRxRate = 11025.0;
 inline constexpr double kUnitsPerCycle = 32768.0;
-inline constexpr int32_t kMinToneUnits = 912;     // 306.9 Hz
-inline constexpr int32_t kMaxToneUnits = 11856;   // 3989.0 Hz
+inline constexpr int32_t kMinToneUnits = 912;    // 306.9 Hz
+inline constexpr int32_t kMaxToneUnits = 11856;  // 3989.0 Hz
 
 // The transmit sample rate to compute with. A calibrated OutSamplingFreq lies near the nominal
 // rate; anything that is no sample rate (0, negative, NaN, absurd) stands for the nominal one.
@@ -37,7 +37,9 @@ inline double UnitsToHz(int32_t units, double rate = kRxRate) {
 }
 
 // The spectrum bin of a tone: (units + 8) / 16.
-constexpr int32_t UnitsToBin(int32_t units) { return static_cast<int32_t>((int64_t{units} + 8) / 16); }
+constexpr int32_t UnitsToBin(int32_t units) {
+  return static_cast<int32_t>((int64_t{units} + 8) / 16);
+}
 
 // A shift in spectrum bins: floor(Hz x 2048 / rate + 0.5).
 inline int32_t HzToBins(double hz, double rate = kRxRate) {

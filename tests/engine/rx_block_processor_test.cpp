@@ -211,9 +211,12 @@ TEST_F(RxBlockProcessorTest, FskAfcChoosesPairOrSeparateSearch) {
     double baud;
     int shift;
     const char* afc;
-  } cases[] = {{45.0, 170, "AfcTuneFskSeparate"}, {98.99, 170, "AfcTuneFskSeparate"},
-               {99.0, 170, "AfcTuneFsk"},         {300.0, 850, "AfcTuneFsk"},
-               {45.0, 23, "AfcTuneFsk"},          {45.0, 24, "AfcTuneFskSeparate"},
+  } cases[] = {{45.0, 170, "AfcTuneFskSeparate"},
+               {98.99, 170, "AfcTuneFskSeparate"},
+               {99.0, 170, "AfcTuneFsk"},
+               {300.0, 850, "AfcTuneFsk"},
+               {45.0, 23, "AfcTuneFsk"},
+               {45.0, 24, "AfcTuneFskSeparate"},
                {2.0, 4, "AfcTuneFsk"}};
   const std::vector<float> silence(kN, 0.0f);
   rx.AfcOn = 1;

@@ -53,8 +53,8 @@ TEST(TUniResample, OneSecondInGivesOneSecondOut) {
 TEST(TUniResample, RampIsReproduced) {
   struct Case {
     double in, out;
-  } cases[] = {{48000.0, 11025.0}, {44100.0, 11025.0}, {22050.0, 11025.0}, {8000.0, 11025.0},
-               {11000.0, 11025.0}, {11025.0, 12800.0}};
+  } cases[] = {{48000.0, 11025.0}, {44100.0, 11025.0}, {22050.0, 11025.0},
+               {8000.0, 11025.0},  {11000.0, 11025.0}, {11025.0, 12800.0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.in) + " -> " + std::to_string(c.out));
     TUniResample r;
