@@ -89,7 +89,7 @@ void EngineModemTargets::MfskTxSetMode(int mfsk8) {
   mfskTx8_ = mfsk8 ? 1 : 0;
 }
 ModemTargets::MfskPlan EngineModemTargets::MfskTxSetTones(int32_t base) {
-  return PlanMfskTones(base, mfskTx8_, engine_.OutSamplingFreq);
+  return PlanMfskTones(base, mfskTx8_, UsableTxRate(engine_.OutSamplingFreq));
 }
 
 // DTMF decoder: not yet part of the engine.
