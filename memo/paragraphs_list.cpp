@@ -152,26 +152,26 @@ bool ParNeedsExtra(const ParInfo& p) {
 // ---- the list ----
 
 TParagraphsList::TParagraphsList() {
-  pars_.emplace_back();
+  pars_.push_back(std::make_unique<ParInfo>());
   TotalLineCount = VisibleLineCount = 1;
   FirstModPar = 1;
 }
 
 ParInfo& TParagraphsList::getParPointers(int32_t i) {
   if (i < 0 || i >= Count()) throw ERangeError();
-  return pars_[static_cast<size_t>(i)];
+  return (*pars_[static_cast<size_t>(i)]);
 }
 
 const ParInfo& TParagraphsList::getParPointers(int32_t i) const {
   if (i < 0 || i >= Count()) throw ERangeError();
-  return pars_[static_cast<size_t>(i)];
+  return (*pars_[static_cast<size_t>(i)]);
 }
 
 int32_t TParagraphsList::ParFromOffset(int32_t pos) const {
   if (pars_.empty()) return 0;
   pos = std::clamp(pos, 0, CharCount);
   auto it = std::upper_bound(pars_.begin(), pars_.end(), pos,
-                             [](int32_t v, const ParInfo& p) { return v < p.StartOffset; });
+                             [](int32_t v, const std::unique_ptr<ParInfo>& p) { return v < p->StartOffset; });
   return std::max<int32_t>(0, static_cast<int32_t>(it - pars_.begin()) - 1);
 }
 
@@ -203,7 +203,7 @@ void TParagraphsList::CleanUp() {
 }
 
 void TParagraphsList::MarkUnformatted() {
-  for (ParInfo& p : pars_) p.States &= static_cast<uint8_t>(~smpFormatted);
+  for (auto& p : pars_) p->States &= static_cast<uint8_t>(~smpFormatted);
   FirstUnformatted = 0;
   LastUnformatted = Count() - 1;
 }
@@ -231,7 +231,7 @@ void TParagraphsList::LoadFromStream(TStream& stream, unsigned char nullChar, bo
     p.FirstLine = Count();
     p.Line0 = WholeLine(p.Length(), curStyle);
     total += p.Length() + (withBreak ? 2 : 0);
-    pars_.push_back(std::move(p));
+    pars_.push_back(std::make_unique<ParInfo>(std::move(p)));
     curStyle = style;
     if (progress && Count() % 16 == 0 && Clock::now() >= deadline) {
       progress(*this);
@@ -302,7 +302,7 @@ void TParagraphsList::SaveToStream(TStream& stream, bool collapseCodes, bool tri
   const auto interval = std::chrono::milliseconds(progressInterval);
   auto last = Clock::now();
   for (size_t i = 0; i < pars_.size(); ++i) {
-    const TByteString* text = &pars_[i].Text;
+    const TByteString* text = &(*pars_[i]).Text;
     TByteString copy;
     if ((collapseCodes && StaticFormat) || trimTrailing) {
       copy = *text;
@@ -331,8 +331,8 @@ void TParagraphsList::UpdateLines(int32_t from, int32_t delta) {
 void TParagraphsList::UpdateOffsetsLines(int32_t from, int32_t offsetDelta, int32_t lineDelta) {
   if (offsetDelta == 0 && lineDelta == 0) return;
   for (size_t i = static_cast<size_t>(std::max(from, 0)); i < pars_.size(); ++i) {
-    pars_[i].StartOffset += offsetDelta;
-    pars_[i].FirstLine += lineDelta;
+    (*pars_[i]).StartOffset += offsetDelta;
+    (*pars_[i]).FirstLine += lineDelta;
   }
 }
 
@@ -340,11 +340,12 @@ void TParagraphsList::ExtendMods(int32_t firstPar, int32_t lineInPar, int32_t la
   if (pars_.empty()) return;
   firstPar = std::clamp(firstPar, 0, Count() - 1);
   if (LastModPar < FirstModPar) {
-    const ParInfo& last = pars_.back();
+    const ParInfo& last = *pars_.back();
     FirstModPar = Count();
     FirstModLine = last.FirstLine + ((last.States & smpHidden) ? 0 : GetLineCount(last));
   }
-  if (firstPar <= FirstModPar) FirstModLine = std::min(FirstModLine, pars_[firstPar].FirstLine + lineInPar);
+  if (firstPar <= FirstModPar)
+    FirstModLine = std::min(FirstModLine, (*pars_[firstPar]).FirstLine + lineInPar);
   FirstModPar = std::min(FirstModPar, firstPar);
   LastModPar = std::max(LastModPar, lastPar);
   ParsedUpTo = std::min(ParsedUpTo, firstPar - 1);
@@ -357,7 +358,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
                                                           bool trimTrailing, bool insertCodes) {
   TInsertResult r;
   if (pars_.empty()) {  // a cleaned-up store edits as an empty one
-    pars_.emplace_back();
+    pars_.push_back(std::make_unique<ParInfo>());
     CharCount = 0;
     TotalLineCount = VisibleLineCount = 1;
   }
@@ -368,8 +369,8 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
   if (stopPos < startPos) std::swap(startPos, stopPos);
   const int32_t sp = ParFromOffset(startPos);
   const int32_t ep = ParFromOffset(stopPos);
-  int32_t so = std::min(startPos - pars_[sp].StartOffset, pars_[sp].Length());
-  const int32_t eo = std::min(stopPos - pars_[ep].StartOffset, pars_[ep].Length());
+  int32_t so = std::min(startPos - (*pars_[sp]).StartOffset, (*pars_[sp]).Length());
+  const int32_t eo = std::min(stopPos - (*pars_[ep]).StartOffset, (*pars_[ep]).Length());
 
   std::vector<TByteString> pieces(1);
   for (size_t i = 0; i < buf.size(); ++i) {
@@ -385,7 +386,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
   if (trimTrailing) {
     for (size_t k = 0; k + 1 < n; ++k) TrimBlanks(pieces[k]);
     if (n > 1 && pieces[0].empty()) {
-      const TByteString& t = pars_[sp].Text;
+      const TByteString& t = (*pars_[sp]).Text;
       while (so > 0 && IsBlank(t[static_cast<size_t>(so - 1)])) --so;
     }
   }
@@ -395,11 +396,11 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
   if (StaticFormat) {
     uint8_t deleted = 0;
     if (sp == ep) {
-      deleted = StyleToggles(TByteView(pars_[sp].Text).substr(so, eo - so));
+      deleted = StyleToggles(TByteView((*pars_[sp]).Text).substr(so, eo - so));
     } else {
-      deleted = StyleToggles(TByteView(pars_[sp].Text).substr(so));
-      for (int32_t j = sp + 1; j < ep; ++j) deleted ^= StyleToggles(pars_[j].Text);
-      deleted ^= StyleToggles(TByteView(pars_[ep].Text).substr(0, eo));
+      deleted = StyleToggles(TByteView((*pars_[sp]).Text).substr(so));
+      for (int32_t j = sp + 1; j < ep; ++j) deleted ^= StyleToggles((*pars_[j]).Text);
+      deleted ^= StyleToggles(TByteView((*pars_[ep]).Text).substr(0, eo));
     }
     uint8_t inserted = 0;
     for (const TByteString& piece : pieces) inserted ^= StyleToggles(piece);
@@ -413,9 +414,9 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
   // Sizes first: a refused edit changes nothing.
   int64_t insLen = 2 * static_cast<int64_t>(n - 1);
   for (const TByteString& piece : pieces) insLen += static_cast<int64_t>(piece.size());
-  const int64_t startAbs = pars_[sp].StartOffset + so;
-  const int64_t delLen = pars_[ep].StartOffset + eo - startAbs;
-  const int64_t tailLen = pars_[ep].Length() - eo;
+  const int64_t startAbs = (*pars_[sp]).StartOffset + so;
+  const int64_t delLen = (*pars_[ep]).StartOffset + eo - startAbs;
+  const int64_t tailLen = (*pars_[ep]).Length() - eo;
   const int64_t newCount = CharCount - delLen + insLen;
   int64_t longest = n == 1 ? so + static_cast<int64_t>(pieces[0].size()) + tailLen
                            : std::max<int64_t>(so + static_cast<int64_t>(pieces[0].size()),
@@ -427,7 +428,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
   TextChanged = true;
   {
     int32_t lineInPar = 0;
-    const ParInfo& p = pars_[sp];
+    const ParInfo& p = (*pars_[sp]);
     while (lineInPar + 1 < GetLineCount(p) && GetLine(p, lineInPar + 1).Start <= so) ++lineInPar;
     ExtendMods(sp, lineInPar, ep);
   }
@@ -443,7 +444,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
   int32_t visDelta = 0;
 
   if (n == 1 && sp == ep) {
-    ParInfo& p = pars_[sp];
+    ParInfo& p = (*pars_[sp]);
     const int32_t ins = static_cast<int32_t>(pieces[0].size());
     p.Text.replace(static_cast<size_t>(so), static_cast<size_t>(eo - so), pieces[0]);
     p.States |= smpOwnTextBuffer;
@@ -503,8 +504,8 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     UpdateOffsetsLines(sp + 1, charsDelta, visDelta);
     LinesShifted = r.LinesDelta == 0;
   } else {
-    ParInfo& P = pars_[sp];
-    ParInfo& Q = pars_[ep];
+    ParInfo& P = (*pars_[sp]);
+    ParInfo& Q = (*pars_[ep]);
     std::vector<DynInfoRec> firstDyns, lastDyns;
     for (const DynInfoRec& d : GetDynArray(P)) {
       if (d.Start < so)
@@ -513,7 +514,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
         r.StylesChanged = true;
     }
     for (int32_t j = sp + 1; j < ep; ++j)
-      if (GetDynCount(pars_[j])) r.StylesChanged = true;
+      if (GetDynCount((*pars_[j]))) r.StylesChanged = true;
     const int32_t lastPrefix = static_cast<int32_t>(n == 1 ? so + pieces[0].size() : pieces.back().size());
     for (DynInfoRec d : GetDynArray(Q)) {
       if (d.Start < eo) {
@@ -576,8 +577,8 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     // Offsets, lines and start styles in sequence.
     int32_t oldTotal = 0, oldVisible = 0;
     for (int32_t j = sp; j <= ep; ++j) {
-      oldTotal += GetLineCount(pars_[j]);
-      if (!(pars_[j].States & smpHidden)) oldVisible += GetLineCount(pars_[j]);
+      oldTotal += GetLineCount((*pars_[j]));
+      if (!((*pars_[j]).States & smpHidden)) oldVisible += GetLineCount((*pars_[j]));
     }
     int32_t offset = P.StartOffset, line = P.FirstLine;
     uint8_t style = P.Line0.StartStyle;
@@ -590,17 +591,25 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     }
     r.LinesDelta = static_cast<int32_t>(n) - oldTotal;
     visDelta = static_cast<int32_t>(n) - oldVisible;
-    pars_.erase(pars_.begin() + sp, pars_.begin() + ep + 1);
-    pars_.insert(pars_.begin() + sp, std::make_move_iterator(fresh.begin()),
-                 std::make_move_iterator(fresh.end()));
+    // Reuse the records of the replaced paragraphs; the tail moves only when the count changes.
+    const size_t oldN = static_cast<size_t>(ep - sp + 1);
+    for (size_t k = 0; k < std::min(n, oldN); ++k) *pars_[static_cast<size_t>(sp) + k] = std::move(fresh[k]);
+    if (n < oldN) {
+      pars_.erase(pars_.begin() + sp + static_cast<int32_t>(n), pars_.begin() + ep + 1);
+    } else if (n > oldN) {
+      std::vector<std::unique_ptr<ParInfo>> more;
+      for (size_t k = oldN; k < n; ++k) more.push_back(std::make_unique<ParInfo>(std::move(fresh[k])));
+      pars_.insert(pars_.begin() + ep + 1, std::make_move_iterator(more.begin()),
+                   std::make_move_iterator(more.end()));
+    }
     UpdateOffsetsLines(sp + static_cast<int32_t>(n), charsDelta, visDelta);
-    if (static_cast<size_t>(Count() + Count() / 16 + 8) < pars_.capacity()) pars_.shrink_to_fit();
+    if (pars_.capacity() > 2 * pars_.size() + 64) pars_.shrink_to_fit();
     LinesShifted = false;
   }
 
   if (tailFlip) {
     for (size_t j = static_cast<size_t>(r.StopPar) + 1; j < pars_.size(); ++j)
-      ForEachLine(pars_[j], [&](LineInfo& l) { l.StartStyle ^= tailFlip; });
+      ForEachLine((*pars_[j]), [&](LineInfo& l) { l.StartStyle ^= tailFlip; });
   }
 
   const int32_t lastNew = r.StopPar;
@@ -650,12 +659,12 @@ void TParagraphsList::SetCollapsedBit(ParInfo& p, int level, bool on) {
 }
 
 int32_t TParagraphsList::BlockHead(int32_t par, int level) const {
-  while (par > 0 && smsGetParBlockStartLevel(pars_[par]) >= level) --par;
+  while (par > 0 && smsGetParBlockStartLevel((*pars_[par])) >= level) --par;
   return par;
 }
 
 int32_t TParagraphsList::BlockLast(int32_t par, int level) const {
-  while (par + 1 < Count() && smsGetParBlockEndLevel(pars_[par]) >= level) ++par;
+  while (par + 1 < Count() && smsGetParBlockEndLevel((*pars_[par])) >= level) ++par;
   return par;
 }
 
@@ -664,9 +673,9 @@ int32_t TParagraphsList::BlockLast(int32_t par, int level) const {
 void TParagraphsList::RelayLines(int32_t first, int32_t last) {
   if (first > last) return;
   int32_t oldVisible = 0, newVisible = 0;
-  int32_t line = pars_[first].FirstLine;
+  int32_t line = (*pars_[first]).FirstLine;
   for (int32_t j = first; j <= last; ++j) {
-    ParInfo& p = pars_[j];
+    ParInfo& p = (*pars_[j]);
     if (!(p.States & smpHidden)) oldVisible += GetLineCount(p);
     const int start = smsGetParBlockStartLevel(p);
     const uint32_t inside = start >= 32 ? ~0u : ((1u << start) - 1u);  // levels 1..start contain p
@@ -687,15 +696,15 @@ void TParagraphsList::RelayLines(int32_t first, int32_t last) {
 
 bool TParagraphsList::CollapseExpandBlock(int32_t par, int level, bool collapse) {
   if (par < 0 || par >= Count()) throw ERangeError();
-  const ParInfo& head = pars_[par];
+  const ParInfo& head = (*pars_[par]);
   const int start = smsGetParBlockStartLevel(head);
   const int l = std::min(level, smsGetParLevel(head));
   if (start >= level || l <= start) return false;
   const int32_t last = BlockLast(par, l);
   bool changed = false;
   for (int32_t j = par; j <= last; ++j) {
-    if (smsGetParCollapsed(pars_[j], l) != collapse) {
-      SetCollapsedBit(pars_[j], l, collapse);
+    if (smsGetParCollapsed((*pars_[j]), l) != collapse) {
+      SetCollapsedBit((*pars_[j]), l, collapse);
       changed = true;
     }
   }
@@ -705,7 +714,7 @@ bool TParagraphsList::CollapseExpandBlock(int32_t par, int level, bool collapse)
 
 bool TParagraphsList::CollapseExpandPar(int32_t par, int fromLevel, int toLevel, bool collapse) {
   if (par < 0 || par >= Count()) throw ERangeError();
-  const int level = smsGetParLevel(pars_[par]);
+  const int level = smsGetParLevel((*pars_[par]));
   fromLevel = std::clamp(fromLevel, 1, std::max(level, 1));
   toLevel = std::min(toLevel, level);
   bool changed = false;
@@ -715,21 +724,21 @@ bool TParagraphsList::CollapseExpandPar(int32_t par, int fromLevel, int toLevel,
 
 void TParagraphsList::ExpandAllLevels(int32_t par) {
   if (par < 0 || par >= Count()) return;
-  for (int l = smsGetParLevel(pars_[par]); l >= 1; --l)
-    if (smsGetParCollapsed(pars_[par], l)) CollapseExpandPar(par, l, l, false);
+  for (int l = smsGetParLevel((*pars_[par])); l >= 1; --l)
+    if (smsGetParCollapsed((*pars_[par]), l)) CollapseExpandPar(par, l, l, false);
 }
 
 bool TParagraphsList::MakeCollapsibleBlock(int32_t first, int32_t last) {
   if (first > last) std::swap(first, last);
   if (first < 0 || last >= Count()) throw ERangeError();
-  int outer = smsGetParLevel(pars_[first]);  // levels that hold the whole range keep their number
+  int outer = smsGetParLevel((*pars_[first]));  // levels that hold the whole range keep their number
   for (int32_t j = first; j <= last; ++j) {
-    if (smsGetParLevel(pars_[j]) >= kMaxBlockLevel) return false;
-    if (j > first) outer = std::min(outer, smsGetParBlockStartLevel(pars_[j]));
+    if (smsGetParLevel((*pars_[j])) >= kMaxBlockLevel) return false;
+    if (j > first) outer = std::min(outer, smsGetParBlockStartLevel((*pars_[j])));
   }
   const uint32_t keep = (1u << outer) - 1u;
   for (int32_t j = first; j <= last; ++j) {
-    ParInfo& p = pars_[j];
+    ParInfo& p = (*pars_[j]);
     const int sd = smsGetParLevel(p) - smsGetParBlockStartLevel(p);
     const int ed = smsGetParLevel(p) - smsGetParBlockEndLevel(p);
     const uint32_t m = CollapsedMask(p);
@@ -743,13 +752,13 @@ bool TParagraphsList::MakeCollapsibleBlock(int32_t first, int32_t last) {
 
 bool TParagraphsList::RemoveCollapsibleBlock(int32_t par) {
   if (par < 0 || par >= Count()) throw ERangeError();
-  const int l = smsGetParLevel(pars_[par]);
+  const int l = smsGetParLevel((*pars_[par]));
   if (l == 0) return false;
   const int32_t head = BlockHead(par, l);
   const int32_t last = BlockLast(par, l);
   const uint32_t keep = (1u << (l - 1)) - 1u;  // outer levels keep their state; this and deeper expand
   for (int32_t j = head; j <= last; ++j) {
-    ParInfo& p = pars_[j];
+    ParInfo& p = (*pars_[j]);
     const int sd = smsGetParLevel(p) - smsGetParBlockStartLevel(p);
     const int ed = smsGetParLevel(p) - smsGetParBlockEndLevel(p);
     p.Blocks = static_cast<uint8_t>((p.Blocks & ~smbLevelMask) | (smsGetParLevel(p) - 1));
@@ -765,7 +774,8 @@ bool TParagraphsList::RemoveCollapsibleBlock(int32_t par) {
 std::string TParagraphsList::IntegrityFault() const {
   int64_t offset = 0, visible = 0, total = 0;
   int prevEnd = 0;
-  for (const ParInfo& p : pars_) {
+  for (const auto& pp : pars_) {
+    const ParInfo& p = *pp;
     if (p.FirstLine != visible) return "Error 1";
     if (p.StartOffset != offset) return "Error 2 in ";
     if (smsGetParBlockStartLevel(p) != prevEnd) return "Error 7 in ";

@@ -199,7 +199,7 @@ class TParagraphsList {
   int32_t BlockLast(int32_t par, int level) const;
   void RelayLines(int32_t first, int32_t last);
 
-  std::vector<ParInfo> pars_;
+  std::vector<std::unique_ptr<ParInfo>> pars_;  // records keep their address while the list changes
 };
 
 }  // namespace vestrel
