@@ -65,6 +65,15 @@ int32_t GetDynCount(const ParInfo& p) {
   return p.Extra ? static_cast<int32_t>(p.Extra->Dyns.size()) : 0;
 }
 
+void SetDynCount(ParInfo& p, int32_t n) {
+  n = std::max(n, 0);
+  if (n == GetDynCount(p)) return;
+  std::vector<DynInfoRec>& d = SetParExtras(p).Dyns;
+  DynInfoRec empty;
+  empty.Start = p.Length();
+  d.resize(static_cast<size_t>(n), empty);
+}
+
 const std::vector<DynInfoRec>& GetDynArray(const ParInfo& p) {
   static const std::vector<DynInfoRec> none;
   return p.Extra ? p.Extra->Dyns : none;

@@ -98,6 +98,7 @@ LineInfo& GetLine(ParInfo& p, int32_t i);  // ERangeError outside 0..count-1
 const LineInfo& GetLine(const ParInfo& p, int32_t i);
 ParExtraInfo& SetParExtras(ParInfo& p);  // the extra block, made when missing
 int32_t GetDynCount(const ParInfo& p);
+void SetDynCount(ParInfo& p, int32_t n);  // cuts, or adds empty attributes at the paragraph end
 const std::vector<DynInfoRec>& GetDynArray(const ParInfo& p);
 void SetParDyns(ParInfo& p, std::vector<DynInfoRec> dyns);
 const DynInfoRec& GetStartDynAttrib(const ParInfo& p);
@@ -117,6 +118,11 @@ int smsGetParBlockStartLevel(const ParInfo& p);
 int smsGetParBlockEndLevel(const ParInfo& p);
 // Whether the paragraph needs more than the compact 18-byte record (smpHasExtra).
 bool ParNeedsExtra(const ParInfo& p);
+// Every paragraph owns its text here; the state bit still tells an edited paragraph from a
+// loaded one.
+inline void MakeOwnTextBuffer(ParInfo& p) {
+  p.States |= smpOwnTextBuffer;
+}
 
 // The paragraph store of a memo: at least one paragraph once loaded or constructed.
 class TParagraphsList {

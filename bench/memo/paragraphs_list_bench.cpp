@@ -22,13 +22,17 @@ std::vector<unsigned char> LogText(size_t bytes) {
   return t;
 }
 
+void LoadInto(TParagraphsList& s, const std::vector<unsigned char>& text) {
+  TMemoryStream m(text);
+  TStyledLineBreak lb = psbCRLF;
+  s.LoadFromStream(m, 0, false, lb);
+}
+
 void BM_LoadFromStream(benchmark::State& state) {
   const std::vector<unsigned char> text = LogText(static_cast<size_t>(state.range(0)));
   for (auto _ : state) {
-    TMemoryStream m(text);
     TParagraphsList s;
-    TStyledLineBreak lb = psbCRLF;
-    s.LoadFromStream(m, 0, false, lb);
+    LoadInto(s, text);
     benchmark::DoNotOptimize(s.CharCount);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
@@ -37,10 +41,8 @@ BENCHMARK(BM_LoadFromStream)->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMill
 
 void BM_SaveToStream(benchmark::State& state) {
   const std::vector<unsigned char> text = LogText(16 << 20);
-  TMemoryStream in(text);
   TParagraphsList s;
-  TStyledLineBreak lb = psbCRLF;
-  s.LoadFromStream(in, 0, false, lb);
+  LoadInto(s, text);
   for (auto _ : state) {
     TMemoryStream out;
     s.SaveToStream(out, false, false, psbCRLF);
@@ -54,10 +56,8 @@ BENCHMARK(BM_SaveToStream)->Unit(benchmark::kMillisecond);
 // state.range(0) bytes; every edit shifts the offsets of the paragraphs after it.
 void BM_RandomInsertBuf(benchmark::State& state) {
   const std::vector<unsigned char> text = LogText(static_cast<size_t>(state.range(0)));
-  TMemoryStream in(text);
   TParagraphsList s;
-  TStyledLineBreak lb = psbCRLF;
-  s.LoadFromStream(in, 0, false, lb);
+  LoadInto(s, text);
   std::mt19937 rng(2);
   const TByteString typed = ToBytes("x"), brk = ToBytes("\r\n"), none;
   for (auto _ : state) {
@@ -81,10 +81,8 @@ BENCHMARK(BM_RandomInsertBuf)->Arg(64 << 10)->Arg(1 << 20)->Arg(16 << 20);
 // Typing at the end, as the received-text window does.
 void BM_AppendAtEnd(benchmark::State& state) {
   const std::vector<unsigned char> text = LogText(1 << 20);
-  TMemoryStream in(text);
   TParagraphsList s;
-  TStyledLineBreak lb = psbCRLF;
-  s.LoadFromStream(in, 0, false, lb);
+  LoadInto(s, text);
   const TByteString typed = ToBytes("x");
   for (auto _ : state) s.InsertBuf(typed, s.CharCount, s.CharCount, false, false);
   state.SetItemsProcessed(state.iterations());

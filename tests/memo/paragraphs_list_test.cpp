@@ -217,6 +217,23 @@ TEST(ParagraphsListSave, BreaksCodePairsAndTrimming) {
   EXPECT_EQ(s[0].Length(), 4);
 }
 
+TEST(ParagraphsListProgress, LoadReportsEvery16ParagraphsSaveAtTheEnd) {
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "p\r\n";  // 101 paragraphs
+  TMemoryStream m = StreamOf(text);
+  TParagraphsList s;
+  TStyledLineBreak lb = psbCR;
+  std::vector<int32_t> seen;
+  s.LoadFromStream(
+      m, 0, false, lb, [&](TParagraphsList& l) { seen.push_back(l.Count()); }, 0);
+  EXPECT_EQ(seen, (std::vector<int32_t>{16, 32, 48, 64, 80, 96}));
+  int calls = 0;
+  TMemoryStream out;
+  s.SaveToStream(
+      out, false, false, psbCRLF, [&](TParagraphsList&) { ++calls; }, 1000000);
+  EXPECT_EQ(calls, 1);  // the interval never passed: only the closing call
+}
+
 TEST(ParagraphsListSave, LoadSaveRoundTripKeepsBytes) {
   std::string text;
   for (int c = 0; c < 256; ++c)
