@@ -65,8 +65,7 @@ TParagraphsList& TStyledNavigator::Store() const {
 void TStyledNavigator::Invalidate() {
   parNb_ = -1;
   offset_ = 0;
-  dynNb_ = -1;
-  parLine_ = -1;
+  ForgetDynAndLine();
 }
 
 void TStyledNavigator::Assign(const TStyledNavigator& other) {
@@ -75,6 +74,8 @@ void TStyledNavigator::Assign(const TStyledNavigator& other) {
   offset_ = other.offset_;
   dynNb_ = other.dynNb_;
   parLine_ = other.parLine_;
+  dynRight_ = other.dynRight_;
+  lineEnd_ = other.lineEnd_;
 }
 
 // ---- positions ----
@@ -101,15 +102,20 @@ void TStyledNavigator::Resolve() {
   if (!Contains(s[g], pos_)) g = s.ParFromOffset(pos_);
   parNb_ = g;
   offset_ = pos_ - s[g].StartOffset;
-  dynNb_ = -1;
-  parLine_ = -1;
+  ForgetDynAndLine();
 }
 
 void TStyledNavigator::SetParAndOffset(int32_t par, int32_t offset) {
   const ParInfo& p = Store()[par];
+  if (par != parNb_ || offset != offset_) dynRight_ = lineEnd_ = false;
   parNb_ = par;
   offset_ = offset;
   pos_ = p.StartOffset + offset;
+}
+
+void TStyledNavigator::SetDyn(int32_t n) {
+  dynNb_ = n;
+  dynRight_ = n > DynsBefore(GetDynArray(Store()[parNb_]), offset_);
 }
 
 void TStyledNavigator::SetPos(int32_t pos) {
@@ -118,10 +124,11 @@ void TStyledNavigator::SetPos(int32_t pos) {
   if (parNb_ >= 0 && parNb_ < s.Count() && Contains(s[parNb_], pos)) {
     const ParInfo& p = s[parNb_];
     const bool forward = pos >= pos_;
+    if (pos != pos_) dynRight_ = lineEnd_ = false;
     pos_ = pos;
     offset_ = pos - p.StartOffset;
     if (!forward) {
-      dynNb_ = parLine_ = -1;
+      ForgetDynAndLine();
       return;
     }
     const std::vector<DynInfoRec>& d = GetDynArray(p);
@@ -154,6 +161,7 @@ void TStyledNavigator::setParNb(int32_t n) {
   TParagraphsList& s = Store();
   n = std::clamp(n, 0, s.Count() - 1);
   SetParAndOffset(n, 0);
+  ForgetDynAndLine();
   dynNb_ = 0;
   parLine_ = 0;
 }
@@ -179,11 +187,13 @@ int32_t TStyledNavigator::LineOf(const ParInfo& p, int32_t offset) const {
 int32_t TStyledNavigator::GetParLine() {
   const ParInfo& p = GetPar();
   const int32_t last = GetLineCount(p) - 1;
-  if (parLine_ >= 0 && parLine_ <= last) {
-    const LineInfo& l = vestrel::GetLine(p, parLine_);
-    if (l.Start <= offset_ && (offset_ <= l.Stop || parLine_ == last)) return parLine_;
-  }
-  parLine_ = LineOf(p, offset_);
+  const int32_t at = LineOf(p, offset_);
+  if (parLine_ == at) return parLine_;
+  // The line that ends here is kept only when the position was put at its end on purpose.
+  if (lineEnd_ && parLine_ >= 0 && parLine_ < last && vestrel::GetLine(p, parLine_).Stop == offset_)
+    return parLine_;
+  parLine_ = at;
+  lineEnd_ = false;
   return parLine_;
 }
 
@@ -192,6 +202,7 @@ void TStyledNavigator::SetParLine(int32_t line) {
   line = std::clamp(line, 0, GetLineCount(p) - 1);
   const LineInfo& l = vestrel::GetLine(p, line);
   SetParAndOffset(parNb_, l.Start);
+  ForgetDynAndLine();
   parLine_ = line;
   dynNb_ = l.StartDyn;
 }
@@ -208,6 +219,7 @@ void TStyledNavigator::SetColNb(int32_t c) {
   const int32_t end = line == GetLineCount(p) - 1 ? p.Length() : l.Stop;
   SetParAndOffset(parNb_, l.Start + std::clamp(c, 0, end - l.Start));
   parLine_ = line;
+  lineEnd_ = line < GetLineCount(p) - 1 && offset_ == l.Stop;
   dynNb_ = -1;
 }
 
@@ -323,11 +335,11 @@ uint8_t TStyledNavigator::GetStyle() {
 int32_t TStyledNavigator::GetDynNb() {
   const ParInfo& p = GetPar();
   const std::vector<DynInfoRec>& d = GetDynArray(p);
-  const int32_t c = static_cast<int32_t>(d.size());
-  if (dynNb_ >= 0 && dynNb_ <= c && (dynNb_ == 0 || d[dynNb_ - 1].Start <= offset_) &&
-      (dynNb_ == c || d[dynNb_].Start >= offset_))
-    return dynNb_;
-  dynNb_ = DynsBefore(d, offset_);
+  const int32_t before = DynsBefore(d, offset_);
+  if (dynNb_ == before) return dynNb_;
+  if (dynRight_ && dynNb_ > before && dynNb_ <= DynsAtOrBefore(d, offset_)) return dynNb_;
+  dynNb_ = before;
+  dynRight_ = false;
   return dynNb_;
 }
 
@@ -336,7 +348,7 @@ bool TStyledNavigator::setDynNb(int32_t n) {
   const std::vector<DynInfoRec>& d = GetDynArray(p);
   if (n < 0 || n > static_cast<int32_t>(d.size())) return false;
   SetParAndOffset(parNb_, n == 0 ? 0 : d[static_cast<size_t>(n - 1)].Start);
-  dynNb_ = n;
+  SetDyn(n);
   parLine_ = -1;
   return true;
 }
@@ -356,14 +368,14 @@ void TStyledNavigator::RightOfDyn() {
   int32_t n = GetDynNb();
   const std::vector<DynInfoRec>& d = GetDynArray(GetPar());
   while (n < static_cast<int32_t>(d.size()) && d[static_cast<size_t>(n)].Start <= offset_) ++n;
-  dynNb_ = n;
+  SetDyn(n);
 }
 
 bool TStyledNavigator::AdvanceDyn() {
   const int32_t n = GetDynNb();
   const std::vector<DynInfoRec>& d = GetDynArray(GetPar());
   if (n >= static_cast<int32_t>(d.size()) || d[static_cast<size_t>(n)].Start > offset_) return false;
-  dynNb_ = n + 1;
+  SetDyn(n + 1);
   return true;
 }
 
@@ -375,7 +387,7 @@ void TStyledNavigator::AddDyn(const DynInfoRec& rec) {
   r.Start = at;
   std::vector<DynInfoRec>& d = SetParExtras(p).Dyns;
   d.insert(d.begin() + n, r);
-  dynNb_ = n + 1;
+  SetDyn(n + 1);
   for (int32_t i = 0; i < GetLineCount(p); ++i)  // lines after it count one attribute more
     if (vestrel::GetLine(p, i).Start > at) ++vestrel::GetLine(p, i).StartDyn;
 }
@@ -403,7 +415,7 @@ bool TStyledNavigator::ForwardToDyn(int32_t limit) {
       const int32_t start = d[static_cast<size_t>(k)].Start;
       if (par.StartOffset + start > limit) return false;
       SetParAndOffset(p, start);
-      dynNb_ = k;  // left of it
+      SetDyn(k);  // left of it
       parLine_ = -1;
       return true;
     }
@@ -420,7 +432,7 @@ bool TStyledNavigator::BackToDyn(int32_t limit) {
       const int32_t start = d[static_cast<size_t>(k)].Start;
       if (s[p].StartOffset + start < limit) return false;
       SetParAndOffset(p, start);
-      dynNb_ = k;  // left of it, so that the next call goes further back
+      SetDyn(k);  // left of it, so that the next call goes further back
       parLine_ = -1;
       return true;
     }
@@ -432,7 +444,7 @@ bool TStyledNavigator::BackToDyn(int32_t limit) {
 
 bool TStyledNavigator::NextDyn() {
   if (!ForwardToDyn(Store().CharCount)) return false;
-  ++dynNb_;
+  SetDyn(dynNb_ + 1);
   return true;
 }
 

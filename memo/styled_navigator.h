@@ -84,6 +84,7 @@ class TStyledNavigator {
   void ForgetDynAndLine() {
     dynNb_ = -1;
     parLine_ = -1;
+    dynRight_ = lineEnd_ = false;
   }
 
   // ---- positions ----
@@ -156,6 +157,7 @@ class TStyledNavigator {
   int32_t LineX(const ParInfo& p, const LineInfo& l, int32_t end, int32_t stopAtX, int32_t* hitOffset);
   int32_t TabStep() const;
   void SetParAndOffset(int32_t par, int32_t offset);
+  void SetDyn(int32_t n);  // dynNb_ := n, noting whether that is past attributes starting here
 
   TNavigatorContext* memo_;
   int32_t pos_ = 0;
@@ -163,6 +165,11 @@ class TStyledNavigator {
   int32_t offset_ = 0;
   int32_t dynNb_ = -1;
   int32_t parLine_ = -1;
+  // dynNb_ was moved past attributes that start exactly at the position (RightOfDyn and the
+  // like); without it dynNb_ counts the attributes that start before the position.
+  bool dynRight_ = false;
+  // parLine_ is the line that ends at the position, not the one that starts there.
+  bool lineEnd_ = false;
 };
 
 // The edit primitive between two navigators: start ends at the edit's start, stop just

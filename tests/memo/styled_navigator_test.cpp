@@ -384,6 +384,58 @@ TEST(StyledNavigator, EditBetweenNavigatorsAndStaleCaches) {
   EXPECT_EQ(testing::StoreFault(f.store), "");
 }
 
+// Random walks and jumps agree with a plain string and a binary search, also when edits
+// behind the navigator's back left its caches stale.
+TEST(StyledNavigator, RandomMovesAgreeWithAPlainString) {
+  std::mt19937 rng(9);
+  std::string text;
+  for (int i = 0; i < 300; ++i) {
+    if (i) text += "\r\n";
+    text += std::string(rng() % 30, static_cast<char>('a' + i % 26));
+  }
+  Fixture f(text);
+  TParagraphsList& s = f.store;
+  for (int32_t i = 0; i < s.Count(); i += 3) {  // lines and attributes on some paragraphs
+    const int32_t len = s[i].Length();
+    if (len > 4) SetLines(s, i, {Line(0, len / 2, 0, 0), Line(len / 2, len, 0, len)});
+    TStyledNavigator a(&f.ctx);
+    for (int k = 0; k < 3 && len > 0; ++k) {
+      a.SetPos(s[i].StartOffset + static_cast<int32_t>(rng() % static_cast<unsigned>(len)));
+      a.AddDyn(DynInfoRec{});
+    }
+  }
+  TByteString mirror = testing::StoreText(s);
+  TStyledNavigator n(&f.ctx);
+  int32_t pos = 0;
+  for (int step = 0; step < 20000; ++step) {
+    SCOPED_TRACE(step);
+    const unsigned kind = rng() % 100;
+    if (kind < 2) {  // an edit the navigator is not told about
+      const int32_t at = s[static_cast<int32_t>(rng() % static_cast<unsigned>(s.Count()))].StartOffset;
+      const TByteString ins = ToBytes(rng() % 2 ? "new\r\nparagraphs\r\n" : "xyz");
+      s.InsertBuf(ins, at, at, false, false);
+      mirror.insert(static_cast<size_t>(at), ins);
+    } else if (kind < 20) {
+      pos = static_cast<int32_t>(rng() % (mirror.size() + 1));
+    } else {
+      pos += static_cast<int32_t>(rng() % 7) - 3;
+    }
+    n.SetPos(pos);
+    pos = n.GetPos();
+    ASSERT_EQ(pos, std::clamp<int32_t>(pos, 0, static_cast<int32_t>(mirror.size())));
+    const int32_t par = s.ParFromOffset(pos);
+    ASSERT_EQ(n.GetParNb(), par);
+    ASSERT_EQ(n.GetOffset(), pos - s[par].StartOffset);
+    ASSERT_EQ(n.GetText(), pos < static_cast<int32_t>(mirror.size()) ? mirror[static_cast<size_t>(pos)] : 0);
+    const auto& dyns = GetDynArray(s[par]);
+    ASSERT_EQ(n.GetDynNb(),
+              std::count_if(dyns.begin(), dyns.end(), [&](auto& d) { return d.Start < n.GetOffset(); }));
+    int32_t line = 0;
+    while (line + 1 < GetLineCount(s[par]) && GetLine(s[par], line + 1).Start <= n.GetOffset()) ++line;
+    ASSERT_EQ(n.GetParLine(), line);
+  }
+}
+
 TEST(LinesList, ViewOfAParagraph) {
   ParInfo p;
   p.Text = ToBytes("abcdef");
