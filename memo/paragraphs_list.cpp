@@ -233,14 +233,14 @@ void TParagraphsList::LoadFromStream(TStream& stream, unsigned char nullChar, bo
 
   auto addPar = [&](bool withBreak) {
     if (trimTrailing && withBreak) TrimBlanks(cur);
-    ParInfo p;
-    p.Text = std::move(cur);
-    cur = TByteString();
-    p.StartOffset = static_cast<int32_t>(total);
-    p.FirstLine = Count();
-    p.Line0 = WholeLine(p.Length(), curStyle);
-    total += p.Length() + (withBreak ? 2 : 0);
-    pars_.push_back(std::make_unique<ParInfo>(std::move(p)));
+    auto p = std::make_unique<ParInfo>();
+    p->Text.assign(cur);
+    cur.clear();
+    p->StartOffset = static_cast<int32_t>(total);
+    p->FirstLine = Count();
+    p->Line0 = WholeLine(p->Length(), curStyle);
+    total += p->Length() + (withBreak ? 2 : 0);
+    pars_.push_back(std::move(p));
     curStyle = style;
     if (progress && Count() % 16 == 0 && Clock::now() >= deadline) {
       progress(*this);
@@ -433,6 +433,11 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
   for (size_t k = 1; k + 1 < n; ++k)
     longest = std::max<int64_t>(longest, static_cast<int64_t>(pieces[k].size()));
   if (newCount > MaxTextLength || longest > MaxTextLength) throw EStyledMemoError(kTextTooLong);
+  if (insLen == 0 && delLen == 0) {  // nothing to replace: the text is unchanged
+    r.StartPos = r.StopPos = static_cast<int32_t>(startAbs);
+    r.StopPar = sp;
+    return r;
+  }
 
   TextChanged = true;
   {

@@ -285,6 +285,16 @@ TEST(ParagraphsListInsert, OffsetBetweenCrAndLfIsTheParagraphEnd) {
   EXPECT_EQ(StoreFault(s), "");
 }
 
+TEST(ParagraphsListInsert, EmptyEditChangesNothing) {
+  TParagraphsList s;
+  Load(s, "ab\r\ncd");
+  const auto r = s.InsertBuf(TByteView(), 3, 3, false, true);
+  EXPECT_FALSE(s.TextChanged);
+  EXPECT_EQ(r.StopPos, 2);  // the LF half counts as the paragraph end
+  EXPECT_EQ(r.CharsDelta, 0);
+  EXPECT_EQ(s.LastModPar, 1);  // as the load left it
+}
+
 TEST(ParagraphsListInsert, TooLongChangesNothing) {
   TParagraphsList s;
   Load(s, "abc\r\ndef");
