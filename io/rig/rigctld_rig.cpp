@@ -24,6 +24,9 @@ std::optional<std::string> Record(const std::map<std::string, std::string>& reco
   return it->second;
 }
 
+// The capability dump, the longest reply, has a few hundred lines.
+constexpr size_t kMaxReplyLines = 5000;
+
 bool IsOneBitOf(int64_t value, uint32_t set) {
   return value > 0 && value <= 0xFFFFFFFF && std::has_single_bit(static_cast<uint32_t>(value)) &&
          (static_cast<uint32_t>(value) & set) != 0;
@@ -268,9 +271,14 @@ std::string RigctldRig::Cmd(const char* op, const std::string& args, const char*
 
 bool RigctldRig::Exchange(const std::string& command, Reply& reply) {
   reply = Reply{};
+  // The whole reply within one time-out, so a daemon that talks without end is lost too.
+  const auto deadline = std::chrono::steady_clock::now() + timing_.replyTimeout;
   if (!socket_.WriteAll("+" + command + "\n", timing_.replyTimeout)) return false;
   for (std::string line;;) {
-    if (!socket_.ReadLine(line, timing_.replyTimeout)) return false;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || reply.lines.size() >= kMaxReplyLines) return false;
+    if (!socket_.ReadLine(line, left)) return false;
     if (line.rfind("RPRT ", 0) == 0) {
       reply.code = std::atoi(line.c_str() + 5);
       return true;

@@ -5,9 +5,12 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -250,6 +253,71 @@ TEST_F(RigctldRigTest, LostDaemonGivesServerErrorsAndTheLinkComesBack) {
   EXPECT_TRUE(RigShows(&Rig::FreqA, 21'080'000));
   // Both objects re-opened; the old connections were closed, not left behind.
   EXPECT_EQ(OpenFileCount(), filesOnline);
+}
+
+// A daemon gone wrong: it accepts, then answers in one of several broken ways.
+class BrokenDaemon {
+ public:
+  enum class Way { kSilent, kEndlessLines, kHugeLine, kHangUp };
+  explicit BrokenDaemon(Way way) : way_(way) {
+    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(listen_, 4) == 0 &&
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+      port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~BrokenDaemon() {
+    stop_ = true;
+    thread_.join();
+    close(listen_);
+  }
+  uint16_t Port() const { return port_; }
+
+ private:
+  void Serve() {
+    while (!stop_) {
+      pollfd p{listen_, POLLIN, 0};
+      if (poll(&p, 1, 20) <= 0) continue;
+      const int c = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (c < 0) continue;
+      const std::string junk = way_ == Way::kHugeLine ? std::string(8192, 'x') : "Frequency: junk\n";
+      while (!stop_ && way_ != Way::kHangUp) {
+        char buf[256];
+        [[maybe_unused]] ssize_t n = recv(c, buf, sizeof buf, 0);
+        if (way_ == Way::kSilent) {
+          std::this_thread::sleep_for(5ms);
+          continue;
+        }
+        if (send(c, junk.data(), junk.size(), MSG_NOSIGNAL) < 0 && errno != EAGAIN) break;
+        std::this_thread::sleep_for(1ms);
+      }
+      close(c);
+    }
+  }
+
+  const Way way_;
+  int listen_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+TEST(RigctldBrokenDaemonTest, BrokenRepliesCountAsALostLink) {
+  const RigctldTiming timing{50ms, 300ms, 300ms, 50ms};
+  for (auto way : {BrokenDaemon::Way::kSilent, BrokenDaemon::Way::kEndlessLines, BrokenDaemon::Way::kHugeLine,
+                   BrokenDaemon::Way::kHangUp}) {
+    BrokenDaemon daemon(way);
+    ASSERT_NE(daemon.Port(), 0);
+    RigctldRig rig({"127.0.0.1", daemon.Port()}, timing);
+    EXPECT_TRUE(Eventually([&] { return rig.LinkState() == RigctldRig::Link::kOffline; }))
+        << static_cast<int>(way);
+    EXPECT_EQ(rig.Freq().status, RigStatus::kServerError);
+    // Leaving the scope stops the poller, whatever it was waiting on.
+  }
 }
 
 TEST(RigctldUnreachableTest, EveryCallFailsCleanly) {
