@@ -74,8 +74,10 @@ class RigctldRigTest : public ::testing::Test {
   }
 
   bool StartDaemon() {
-    daemon_ = std::make_unique<test::ChildProcess>(std::vector<std::string>{
-        "rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", std::to_string(port_)});
+    std::vector<std::string> argv = {
+        "rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", std::to_string(port_)};
+    if (vfoMode_) argv.push_back("--vfo");
+    daemon_ = std::make_unique<test::ChildProcess>(argv);
     if (!daemon_->Started()) return false;
     return Eventually([this] {
       TcpLineSocket probe;
@@ -107,6 +109,7 @@ class RigctldRigTest : public ::testing::Test {
     });
   }
 
+  bool vfoMode_ = false;  // daemon started with --vfo: every command names its VFO
   uint16_t port_ = 0;
   std::unique_ptr<test::ChildProcess> daemon_;
   std::unique_ptr<RigctldRig> observer_;
@@ -253,6 +256,28 @@ TEST_F(RigctldRigTest, LostDaemonGivesServerErrorsAndTheLinkComesBack) {
   EXPECT_TRUE(RigShows(&Rig::FreqA, 21'080'000));
   // Both objects re-opened; the old connections were closed, not left behind.
   EXPECT_EQ(OpenFileCount(), filesOnline);
+}
+
+class RigctldVfoModeTest : public RigctldRigTest {
+ protected:
+  RigctldVfoModeTest() { vfoMode_ = true; }
+};
+
+TEST_F(RigctldVfoModeTest, VfosSplitAndPttByName) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  const auto readable = static_cast<uint32_t>(rig.ReadableParams().value);
+  EXPECT_EQ(readable & (kPmFreqA | kPmFreqB), kPmFreqA | kPmFreqB);
+  ASSERT_EQ(rig.SetFreqA(1'838'000), RigStatus::kOk);
+  ASSERT_EQ(rig.SetFreqB(1'840'000), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::FreqA, 1'838'000));
+  EXPECT_TRUE(RigShows(&Rig::FreqB, 1'840'000));
+  ASSERT_EQ(rig.SetSplit(kPmSplitOn), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Vfo, kPmVfoAB));
+  ASSERT_EQ(rig.SetTx(kPmTx), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Tx, kPmTx));
+  ASSERT_EQ(rig.SetTx(kPmRx), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Tx, kPmRx));
 }
 
 // A daemon gone wrong: it accepts, then answers in one of several broken ways.
