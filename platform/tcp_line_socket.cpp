@@ -21,6 +21,7 @@ TcpLineSocket::~TcpLineSocket() {
 }
 
 void TcpLineSocket::Interrupt() {
+  interrupted_.store(true);
   if (wakeFd_ >= 0) {
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
@@ -43,6 +44,7 @@ bool TcpLineSocket::WaitFor(short events, std::chrono::steady_clock::time_point 
 
 bool TcpLineSocket::Connect(const std::string& host, uint16_t port, std::chrono::milliseconds timeout) {
   Close();
+  if (interrupted_.load()) return false;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
@@ -79,7 +81,7 @@ void TcpLineSocket::Close() {
 }
 
 bool TcpLineSocket::WriteAll(std::string_view data, std::chrono::milliseconds timeout) {
-  if (fd_ < 0) return false;
+  if (fd_ < 0 || interrupted_.load()) return false;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!data.empty()) {
     const ssize_t n = send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
@@ -95,7 +97,7 @@ bool TcpLineSocket::WriteAll(std::string_view data, std::chrono::milliseconds ti
 }
 
 bool TcpLineSocket::ReadLine(std::string& line, std::chrono::milliseconds timeout) {
-  if (fd_ < 0) return false;
+  if (fd_ < 0 || interrupted_.load()) return false;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     const size_t eol = buffer_.find('\n');

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -37,6 +38,7 @@ class TcpLineSocket {
 
   int fd_ = -1;
   int wakeFd_ = -1;  // eventfd; readable once Interrupt was called
+  std::atomic<bool> interrupted_{false};
   std::string buffer_;
 };
 

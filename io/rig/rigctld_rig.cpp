@@ -255,6 +255,9 @@ void RigctldRig::Run() {
     }
     if (!ApplyWrites() || !PollOnce()) {
       DropLink();
+      // A daemon that accepts and then fails at once is not hammered.
+      std::unique_lock lock(mutex_);
+      wake_.wait_for(lock, timing_.reconnectInterval, [this] { return stop_; });
       continue;
     }
     std::unique_lock lock(mutex_);
@@ -270,10 +273,13 @@ std::string RigctldRig::Cmd(const char* op, const std::string& args, const char*
 }
 
 bool RigctldRig::Exchange(const std::string& command, Reply& reply) {
+  return socket_.WriteAll("+" + command + "\n", timing_.replyTimeout) && ReadReply(reply);
+}
+
+bool RigctldRig::ReadReply(Reply& reply) {
   reply = Reply{};
   // The whole reply within one time-out, so a daemon that talks without end is lost too.
   const auto deadline = std::chrono::steady_clock::now() + timing_.replyTimeout;
-  if (!socket_.WriteAll("+" + command + "\n", timing_.replyTimeout)) return false;
   for (std::string line;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -307,7 +313,11 @@ bool RigctldRig::OpenLink() {
   access.vfoMode = !line.empty() && line.rfind("RPRT", 0) != 0 && line.back() == '1';
 
   Reply reply;
-  if (!Exchange("\\dump_caps", reply) || reply.code != 0) {
+  bool ok = Exchange("\\dump_caps", reply);
+  // Some daemon versions end the one-line answer above with an RPRT record as well: that
+  // stray record is skipped, so replies and commands stay paired.
+  if (ok && reply.lines.empty()) ok = ReadReply(reply);
+  if (!ok || reply.code != 0 || reply.lines.empty()) {
     socket_.Close();
     return false;
   }

@@ -109,6 +109,7 @@ class RigctldRig final : public Rig, private PortBits {
   void DropLink();
   // Sends one command and reads its reply; false when the link failed.
   bool Exchange(const std::string& command, Reply& reply);
+  bool ReadReply(Reply& reply);
   // The command with this connection's VFO argument where the daemon wants one.
   std::string Cmd(const char* op, const std::string& args = {}, const char* vfo = "currVFO") const;
   bool CurrentVfo(char& letter);
