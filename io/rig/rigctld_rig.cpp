@@ -32,20 +32,6 @@ bool IsOneBitOf(int64_t value, uint32_t set) {
          (static_cast<uint32_t>(value) & set) != 0;
 }
 
-uint32_t ParamBits(int param) {
-  // Indexed by RigctldRig::Param.
-  static constexpr uint32_t kBits[] = {kPmFreq,
-                                       kPmFreqA,
-                                       kPmFreqB,
-                                       kPmModes,
-                                       kPmRitOn | kPmRitOff,
-                                       kPmRitOffset,
-                                       kPmVfoStates | kPmVfoSwap,
-                                       kPmSplitOn | kPmSplitOff,
-                                       kPmRx | kPmTx};
-  return kBits[param];
-}
-
 }  // namespace
 
 RigctldRig::RigctldRig(RigctldEndpoint endpoint, RigctldTiming timing)
@@ -146,10 +132,35 @@ RigStatus RigctldRig::SetTx(int64_t tx) {
   return Queue(Param::kTx, tx);
 }
 
+// Every bit a write of `param` may carry.
+uint32_t RigctldRig::ParamBits(Param param) {
+  switch (param) {
+    case Param::kFreq:
+      return kPmFreq;
+    case Param::kFreqA:
+      return kPmFreqA;
+    case Param::kFreqB:
+      return kPmFreqB;
+    case Param::kMode:
+      return kPmModes;
+    case Param::kRit:
+      return kPmRitOn | kPmRitOff;
+    case Param::kRitOffset:
+      return kPmRitOffset;
+    case Param::kVfo:
+      return kPmVfoStates | kPmVfoSwap;
+    case Param::kSplit:
+      return kPmSplitOn | kPmSplitOff;
+    case Param::kTx:
+      return kPmRx | kPmTx;
+  }
+  return 0;
+}
+
 // kInvalidValue for a value of the wrong shape; with the capabilities known, kNotSupported
 // for one the rig cannot take.
 RigStatus RigctldRig::Validate(Param param, int64_t value) const {
-  const uint32_t bits = ParamBits(static_cast<int>(param));
+  const uint32_t bits = ParamBits(param);
   bool shapeOk = false;
   uint32_t needed = bits;
   switch (param) {
@@ -179,7 +190,8 @@ RigStatus RigctldRig::Queue(Param param, int64_t value) {
     const Write w{param, value};
     writes_.push_back(w);
     ++writeSeq_;
-    Foresee(w);
+    // Before the capabilities the cache stays empty: it is rebuilt on connecting.
+    if (capsKnown_) Foresee(w);
   }
   wake_.notify_all();
   return RigStatus::kOk;
@@ -227,10 +239,11 @@ void RigctldRig::Foresee(const Write& w) {
           s.vfo = *s.vfo == 'A' ? 'B' : 'A';
         }
       } else {
-        s.vfo = (v & (kPmVfoA | kPmVfoAA | kPmVfoAB)) != 0 ? 'A' : 'B';
+        const char rx = (v & (kPmVfoA | kPmVfoAA | kPmVfoAB)) != 0 ? 'A' : 'B';
+        if (s.vfo != rx) s.mode.reset();  // the other VFO may be in another mode
+        s.vfo = rx;
         if (v & (kPmVfoAA | kPmVfoBB)) s.split = false;
         if (v & (kPmVfoAB | kPmVfoBA)) s.split = true;
-        if (v & (kPmVfoA | kPmVfoB)) s.mode.reset();
       }
       if (s.vfo) s.freq = freqOf(*s.vfo);
       break;

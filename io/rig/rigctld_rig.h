@@ -94,6 +94,8 @@ class RigctldRig final : public Rig, private PortBits {
     int code = 0;
   };
 
+  static uint32_t ParamBits(Param param);
+
   // GUI side.
   RigValue ReadState(auto pick);
   RigStatus Queue(Param param, int64_t value);
