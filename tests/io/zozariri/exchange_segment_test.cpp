@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vestrel {
@@ -108,6 +111,49 @@ TEST_F(ExchangeSegmentTest, CorruptedIndexesNeitherCrashNorWedge) {
     EXPECT_EQ(terminal.Get(), 'k');
     shm_unlink(ExchangeSegment::SegmentName(6).c_str());
   }
+}
+
+// A long stream through a ring far smaller than it, written by another process as fast as
+// the ring lets it: every byte arrives once, in order.
+TEST_F(ExchangeSegmentTest, StreamFromAnotherProcessKeepsOrder) {
+  constexpr int kBytes = 200'000;
+  ExchangeSegment terminal;
+  ASSERT_TRUE(terminal.Open(8, Side::kTerminal));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ExchangeSegment peer;
+    if (!peer.Open(8, Side::kPeer)) _exit(2);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int i = 0; i < kBytes;) {
+      if (peer.Put(static_cast<uint8_t>(i * 7))) {
+        ++i;
+      } else if (std::chrono::steady_clock::now() > deadline) {
+        _exit(3);
+      } else {
+        std::this_thread::yield();
+      }
+    }
+    _exit(0);
+  }
+  int got = 0;
+  bool inOrder = true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (got < kBytes && std::chrono::steady_clock::now() < deadline) {
+    const int b = terminal.Get();
+    if (b < 0) {
+      std::this_thread::yield();
+      continue;
+    }
+    inOrder &= b == static_cast<uint8_t>(got * 7);
+    ++got;
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(got, kBytes);
+  EXPECT_TRUE(inOrder);
+  EXPECT_EQ(terminal.Get(), -1);
 }
 
 TEST_F(ExchangeSegmentTest, SegmentOfAnotherLayoutIsRefused) {
