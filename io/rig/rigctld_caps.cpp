@@ -119,6 +119,17 @@ const std::array<VfoRow, 6> kVfoTable = {{
     {"MainB", 'B'},
 }};
 
+// The Vfo state table: each state bit, its receive VFO and its split. A pair is read from
+// v and s and written as V rx then S split tx; a lone VFO is read from v and written as V.
+const std::array<VfoState, 6> kVfoStateTable = {{
+    {kPmVfoAA, 'A', false},
+    {kPmVfoAB, 'A', true},
+    {kPmVfoBA, 'B', true},
+    {kPmVfoBB, 'B', false},
+    {kPmVfoA, 'A', std::nullopt},
+    {kPmVfoB, 'B', std::nullopt},
+}};
+
 }  // namespace
 
 RigctldCaps ParseDumpCaps(std::string_view text) {
@@ -213,10 +224,17 @@ const char* VfoName(char letter) {
   return letter == 'B' ? "VFOB" : "VFOA";
 }
 
+const VfoState* FindVfoState(uint32_t bit) {
+  for (const VfoState& row : kVfoStateTable)
+    if (row.bit == bit) return &row;
+  return nullptr;
+}
+
 uint32_t VfoStateBit(char rxVfo, bool split, bool haveSplit) {
-  if (!haveSplit) return rxVfo == 'B' ? kPmVfoB : kPmVfoA;
-  if (rxVfo == 'B') return split ? kPmVfoBA : kPmVfoBB;
-  return split ? kPmVfoAB : kPmVfoAA;
+  for (const VfoState& row : kVfoStateTable)
+    if (row.rx == rxVfo && row.split.has_value() == haveSplit && (!haveSplit || *row.split == split))
+      return row.bit;
+  return kPmUnknown;
 }
 
 }  // namespace vestrel

@@ -49,7 +49,16 @@ const char* ModeNameForBit(uint32_t bit, const RigctldCaps& caps);
 char VfoLetterFromName(std::string_view name);
 // The daemon's name of VFO 'A' or 'B'.
 const char* VfoName(char letter);
-// The Vfo state bit of a receive VFO and, when split, the transmit VFO (both 'A'/'B').
+// A Vfo state: the receive VFO and whether the other one transmits (split); states that
+// say nothing of split (only the VFO selected) have split nullopt.
+struct VfoState {
+  uint32_t bit;
+  char rx;
+  std::optional<bool> split;
+};
+// The state of a bit (nullptr for one that is no Vfo state), and the bit of a state:
+// with haveSplit the four receive/transmit pairs, without it VFO A or B alone.
+const VfoState* FindVfoState(uint32_t bit);
 uint32_t VfoStateBit(char rxVfo, bool split, bool haveSplit);
 
 }  // namespace vestrel

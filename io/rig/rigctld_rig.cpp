@@ -238,12 +238,10 @@ void RigctldRig::Foresee(const Write& w) {
         } else if (s.vfo) {
           s.vfo = *s.vfo == 'A' ? 'B' : 'A';
         }
-      } else {
-        const char rx = (v & (kPmVfoA | kPmVfoAA | kPmVfoAB)) != 0 ? 'A' : 'B';
-        if (s.vfo != rx) s.mode.reset();  // the other VFO may be in another mode
-        s.vfo = rx;
-        if (v & (kPmVfoAA | kPmVfoBB)) s.split = false;
-        if (v & (kPmVfoAB | kPmVfoBA)) s.split = true;
+      } else if (const VfoState* state = FindVfoState(v)) {
+        if (s.vfo != state->rx) s.mode.reset();  // the other VFO may be in another mode
+        s.vfo = state->rx;
+        if (state->split) s.split = *state->split;
       }
       if (s.vfo) s.freq = freqOf(*s.vfo);
       break;
@@ -432,12 +430,14 @@ bool RigctldRig::ApplyWrite(const Write& w) {
       const auto v = static_cast<uint32_t>(w.value);
       if (v == kPmVfoSwap)
         return Exchange(Cmd("G", caps_.vfoOpList.count("XCHG") != 0 ? "XCHG" : "TOGGLE"), r);
-      const char rx = (v & (kPmVfoA | kPmVfoAA | kPmVfoAB)) != 0 ? 'A' : 'B';
-      if (!Exchange(std::string("V ") + VfoName(rx), r)) return false;
-      if (v & (kPmVfoA | kPmVfoB)) return true;
-      const bool split = (v & (kPmVfoAB | kPmVfoBA)) != 0;
-      const char tx = split ? (rx == 'A' ? 'B' : 'A') : rx;
-      return Exchange(Cmd("S", std::string(split ? "1 " : "0 ") + VfoName(tx)), r);
+      const VfoState* state = FindVfoState(v);
+      if (state == nullptr) return true;
+      if (!Exchange(std::string("V ") + VfoName(state->rx), r)) return false;
+      if (!state->split) return true;
+      const char other = state->rx == 'A' ? 'B' : 'A';
+      return Exchange(Cmd("S", *state->split ? std::string("1 ") + VfoName(other)
+                                             : std::string("0 ") + VfoName(state->rx)),
+                      r);
     }
   }
   return true;

@@ -153,6 +153,14 @@ TEST(RigctldCapsTest, VfoNamesAndStates) {
   EXPECT_EQ(VfoStateBit('B', false, true), kPmVfoBB);
   EXPECT_EQ(VfoStateBit('A', true, false), kPmVfoA);
   EXPECT_EQ(VfoStateBit('B', false, false), kPmVfoB);
+  // Every state bit names one state, and that state gives the bit back.
+  for (uint32_t bit : {kPmVfoAA, kPmVfoAB, kPmVfoBA, kPmVfoBB, kPmVfoA, kPmVfoB}) {
+    const VfoState* s = FindVfoState(bit);
+    ASSERT_NE(s, nullptr) << bit;
+    EXPECT_EQ(VfoStateBit(s->rx, s->split.value_or(false), s->split.has_value()), bit);
+  }
+  EXPECT_EQ(FindVfoState(kPmVfoSwap), nullptr);
+  EXPECT_EQ(FindVfoState(kPmVfoAA | kPmVfoAB), nullptr);
   // The states in which VFO B receives are exactly BA, BB and B.
   for (uint32_t s : {kPmVfoAA, kPmVfoAB, kPmVfoA}) EXPECT_EQ(s & (kPmVfoBA | kPmVfoBB | kPmVfoB), 0u);
 }
