@@ -1,14 +1,21 @@
 #pragma once
 #include <atomic>
 
+#include "engine/codes/baudot.h"
 #include "engine/engine_modem_targets.h"
 #include "engine/engine_receive_targets.h"
 #include "engine/engine_window.h"
 #include "engine/mode_switch.h"
 #include "engine/modem_params.h"
+#include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
 #include "engine/sine_table.h"
+#include "engine/tone_synth.h"
+#include "engine/tx_audio_buffers.h"
+#include "engine/tx_audio_pump.h"
+#include "engine/tx_state.h"
+#include "engine/tx_symbol_queue.h"
 
 namespace vestrel {
 
@@ -52,6 +59,20 @@ class TEngine {
 
   // Set by a mode switch so that the spectrum display redraws its frequency scale.
   int FrequencyScaleChanged = 0;
+
+  // The transmit side: flags, the symbol and echo queues, the playback buffers, the
+  // synthesisers and the pump that joins them.
+  TTxState tx;
+  TxSymbolQueue TxQueue{window};
+  SentEchoQueue SentEcho{window};
+  TxAudioBuffers txBuffers;
+  TToneSynth synth{sine, params};
+  TTxAudioPump txPump{*this};
+
+  // Received Baudot codes to text (registers, UnshiftOnSpace, ExtendedBaudot), and the
+  // start-stop decoder of RTTY, ASCII-7 and ASCII-8 (Start() at engine start).
+  TBaudotDecoder baudot{params, rxSink};
+  TRttyDecoder rtty{sine, params, window, baudot, rxBlocks.Levels, params.LevelRingIndex};
 };
 
 }  // namespace vestrel

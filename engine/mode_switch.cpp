@@ -110,6 +110,14 @@ std::string Hz(double hz) {
   return buf;
 }
 
+// The mean of a tone pair, rounded toward zero; summed wide, as stored tones are not bounded.
+int32_t Mean(const int32_t (&pair)[2]) {
+  return static_cast<int32_t>((int64_t{pair[0]} + pair[1]) / 2);
+}
+double MeanHz(const int32_t (&pair)[2], double rate) {
+  return (static_cast<double>(pair[0]) + pair[1]) / 2.0 * rate / kUnitsPerCycle;
+}
+
 // A centre kept within the tone band for a pair of half-shift h.
 int32_t ClampCentre(int32_t centre, int32_t h) {
   if (centre < kMinToneUnits + h) centre = kMinToneUnits + h;
@@ -120,10 +128,7 @@ int32_t ClampCentre(int32_t centre, int32_t h) {
 }  // namespace
 
 double ModeSwitch::TxRate() const {
-  const double rate = engine_.OutSamplingFreq;
-  // A calibrated rate is near the nominal one; anything else would make every transmit slot
-  // meaningless (or overflow it), so the nominal rate stands in.
-  return rate >= 1000.0 && rate <= 1.0e6 ? rate : kRxRate;
+  return UsableTxRate(engine_.OutSamplingFreq);
 }
 
 void ModeSwitch::CheckOnly(const char* const* items, int count, const char* item) {
@@ -157,8 +162,8 @@ void ModeSwitch::SetBaudRate(double baud) {
   ModemTargets::Ps33x5RxBand rxBand;
   ModemTargets::Ps33x5TxBand txBand;
   if (s.groups & kPs33x5) {
-    const double rxCentre = (p.RxTone[0] + p.RxTone[1]) / 2.0 * kRxRate / kUnitsPerCycle;
-    const double txCentre = (p.TxTone[0] + p.TxTone[1]) / 2.0 * outRate / kUnitsPerCycle;
+    const double rxCentre = MeanHz(p.RxTone, kRxRate);
+    const double txCentre = MeanHz(p.TxTone, outRate);
     rxBand = targets_.Ps33x5RxSetSpeed(s.step, rxCentre);
     txBand = targets_.Ps33x5TxSetSpeed(s.step, txCentre, outRate);
   }
@@ -216,7 +221,7 @@ void ModeSwitch::ApplyPs33x5Tx(int32_t lowerStep, int32_t upperStep) {
 void ModeSwitch::RecentreTx() {
   TModemParams& p = engine_.params;
   const int32_t h = p.TxShift / 2;
-  const int32_t centre = ClampCentre((p.TxTone[0] + p.TxTone[1]) / 2, h);
+  const int32_t centre = ClampCentre(Mean(p.TxTone), h);
   p.TxTone[0] = centre - h;
   p.TxTone[1] = centre + h;
   p.TxToneBin[0] = UnitsToBin(p.TxTone[0]);
@@ -226,7 +231,7 @@ void ModeSwitch::RecentreTx() {
 void ModeSwitch::RecentreRx() {
   TModemParams& p = engine_.params;
   const int32_t h = p.RxShift / 2;
-  const int32_t centre = ClampCentre((p.RxTone[0] + p.RxTone[1]) / 2, h);
+  const int32_t centre = ClampCentre(Mean(p.RxTone), h);
   p.RxTone[0] = centre - h;
   p.RxTone[1] = centre + h;
   p.RxToneBin[0] = UnitsToBin(p.RxTone[0]);
@@ -238,8 +243,8 @@ void ModeSwitch::RecentreRx() {
 // Both tones of each pair to the pair's mean (single-tone modes).
 void ModeSwitch::CentrePairs() {
   TModemParams& p = engine_.params;
-  const int32_t rx = (p.RxTone[0] + p.RxTone[1]) / 2;
-  const int32_t tx = (p.TxTone[0] + p.TxTone[1]) / 2;
+  const int32_t rx = Mean(p.RxTone);
+  const int32_t tx = Mean(p.TxTone);
   p.RxTone[0] = p.RxTone[1] = rx;
   p.TxTone[0] = p.TxTone[1] = tx;
   p.RxToneBin[0] = p.RxToneBin[1] = UnitsToBin(rx);
@@ -410,10 +415,10 @@ void ModeSwitch::SetMode(int requested) {
   } else if (mode == kModePs33x5) {
     int step = p.Ps33x5SpeedX;
     if (SpeedOfStep(step) < 0) step = 4;
-    const double rxCentre = (p.RxTone[0] + p.RxTone[1]) / 2.0 * kRxRate / kUnitsPerCycle;
+    const double rxCentre = MeanHz(p.RxTone, kRxRate);
     const ModemTargets::Ps33x5RxBand rx = targets_.Ps33x5RxSetSpeed(step, rxCentre);
     ApplyPs33x5Rx(rx.lowerHz, rx.upperHz);
-    const double txCentre = (p.TxTone[0] + p.TxTone[1]) / 2.0 * TxRate() / kUnitsPerCycle;
+    const double txCentre = MeanHz(p.TxTone, TxRate());
     const ModemTargets::Ps33x5TxBand tx = targets_.Ps33x5TxSetSpeed(step, txCentre, TxRate());
     ApplyPs33x5Tx(tx.lowerStep, tx.upperStep);
     SetBaudRate(step * 1.5625);

@@ -32,7 +32,9 @@ void TRxBlockProcessor::UpdateSpectrum(const float* block) {
     const double re = s.SpectrumRe[k] * kScale;
     const double im = s.SpectrumIm[k] * kScale;
     const double p = re * re + im * im;
-    const double mag = p > 1e-12 ? std::sqrt(p) : 0.0;
+    // A bin the float transform overflowed (an infinite or huge sample) counts as silence: an
+    // infinite average would never come down again.
+    const double mag = p > 1e-12 && std::isfinite(p) ? std::sqrt(p) : 0.0;
     s.SpectrumAvg[k] = static_cast<float>((2.0 * mag + s.SpectrumAvg[k]) / 3.0);
     if (!frozen && s.SpectrumAvg[k] > s.SpectrumPeak[k]) s.SpectrumPeak[k] = s.SpectrumAvg[k];
   }

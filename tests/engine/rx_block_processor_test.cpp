@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,29 @@ TEST_F(RxBlockProcessorTest, BinCentredToneSettlesToAOver8192) {
     EXPECT_NEAR(s.SpectrumAvg[316], a / 8192, a / 8192 * 2e-5) << a;
     EXPECT_NEAR(s.SpectrumPeak[316], a / 8192, a / 8192 * 2e-5) << a;
     EXPECT_LT(s.SpectrumAvg[300], a / 8192 * 1e-4);  // no leakage at a bin centre
+  }
+}
+
+// A block with an infinite sample (a damaged float WAV file) overflows the float transform.
+// Such bins count as silence: an infinite average would stay infinite for ever, since it only
+// ever shrinks by a third, and the display, squelch and AFC would never recover.
+TEST_F(RxBlockProcessorTest, NonFiniteBlockLeavesTheSpectrumFinite) {
+  for (float bad : {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                    std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::max()}) {
+    SCOPED_TRACE(bad);
+    s.SpectrumAvg.fill(0.3f);
+    s.SpectrumPeak.fill(0.6f);
+    std::vector<float> block = Tone(1000.0, 316);
+    block[100] = bad;
+    block[101] = bad;
+    Run(block);
+    for (int k = SpectrumArrays::kFirstBin; k <= SpectrumArrays::kLastBin; ++k) {
+      ASSERT_TRUE(std::isfinite(s.SpectrumAvg[k])) << k;
+      ASSERT_TRUE(std::isfinite(s.SpectrumPeak[k])) << k;
+    }
+    Run(std::vector<float>(kN, 0.0f), 20);
+    EXPECT_LT(s.SpectrumAvg[316], 1e-6);
+    EXPECT_LT(s.SpectrumPeak[316], 0.6 * std::pow(0.95, 20) + 1e-6);
   }
 }
 
@@ -177,6 +201,37 @@ TEST_F(RxBlockProcessorTest, DispatchAfcAndSquelchPerMode) {
     EXPECT_EQ(run(0, 1, 0.2f, 0.0f), demodOpen);    // lower tone above
     const bool upperCounts = !(c.mode & 1);         // PSK looks at its one tone only
     EXPECT_EQ(run(0, 1, 0.0f, 0.2f), upperCounts || !c.flag ? demodOpen : demodShut);
+  }
+}
+
+// The start-stop modes and PS2X5 search both tones as one pair when the signal is fast (99 Bd
+// and up) or narrow (shift below 24 Hz), else each tone on its own; both edges exactly.
+TEST_F(RxBlockProcessorTest, FskAfcChoosesPairOrSeparateSearch) {
+  struct Case {
+    double baud;
+    int shift;
+    const char* afc;
+  } cases[] = {{45.0, 170, "AfcTuneFskSeparate"},
+               {98.99, 170, "AfcTuneFskSeparate"},
+               {99.0, 170, "AfcTuneFsk"},
+               {300.0, 850, "AfcTuneFsk"},
+               {45.0, 23, "AfcTuneFsk"},
+               {45.0, 24, "AfcTuneFskSeparate"},
+               {2.0, 4, "AfcTuneFsk"}};
+  const std::vector<float> silence(kN, 0.0f);
+  rx.AfcOn = 1;
+  for (int mode : {0, 2, 4, 20}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(mode) + " " + std::to_string(c.baud) + " " + std::to_string(c.shift));
+      params.Mode = mode;
+      params.Baud = c.baud;
+      params.ShiftHz = c.shift;
+      targets.calls.clear();
+      Run(silence);
+      ASSERT_EQ(targets.calls.size(), 3u);
+      EXPECT_EQ(targets.calls[0], c.afc);
+      EXPECT_EQ(targets.calls[1], "SyncTxFrequencyToRx");
+    }
   }
 }
 
