@@ -1,9 +1,11 @@
 #pragma once
+#include "engine/codes/baudot.h"
 #include "engine/engine_modem_targets.h"
 #include "engine/engine_receive_targets.h"
 #include "engine/engine_window.h"
 #include "engine/mode_switch.h"
 #include "engine/modem_params.h"
+#include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
 #include "engine/sine_table.h"
@@ -58,6 +60,11 @@ class TEngine {
   TxAudioBuffers txBuffers;
   TToneSynth synth{sine, params};
   TTxAudioPump txPump{*this};
+
+  // Received Baudot codes to text (registers, UnshiftOnSpace, ExtendedBaudot), and the
+  // start-stop decoder of RTTY, ASCII-7 and ASCII-8 (Start() at engine start).
+  TBaudotDecoder baudot{params, rxSink};
+  TRttyDecoder rtty{sine, params, window, baudot, rxBlocks.Levels, params.LevelRingIndex};
 };
 
 }  // namespace vestrel

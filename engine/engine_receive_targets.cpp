@@ -12,8 +12,10 @@ void EngineReceiveTargets::AfcTuneMfsk() {}
 void EngineReceiveTargets::AfcTunePs33x5() {}
 void EngineReceiveTargets::SyncTxFrequencyToRx() {}
 
-// Start-stop decoder: not yet part of the engine.
-void EngineReceiveTargets::StartStopDemodulate(std::span<const float>, int) {}
+void EngineReceiveTargets::StartStopDemodulate(std::span<const float> block, int squelchOpen) {
+  engine_.rtty.SquelchOpen = squelchOpen;
+  engine_.rtty.ProcessBlock(block);
+}
 
 // PSK receiver: not yet part of the engine.
 void EngineReceiveTargets::PskBpskDemodulate(std::span<const float>, int) {}

@@ -32,7 +32,9 @@ void TRxBlockProcessor::UpdateSpectrum(const float* block) {
     const double re = s.SpectrumRe[k] * kScale;
     const double im = s.SpectrumIm[k] * kScale;
     const double p = re * re + im * im;
-    const double mag = p > 1e-12 ? std::sqrt(p) : 0.0;
+    // A bin the float transform overflowed (an infinite or huge sample) counts as silence: an
+    // infinite average would never come down again.
+    const double mag = p > 1e-12 && std::isfinite(p) ? std::sqrt(p) : 0.0;
     s.SpectrumAvg[k] = static_cast<float>((2.0 * mag + s.SpectrumAvg[k]) / 3.0);
     if (!frozen && s.SpectrumAvg[k] > s.SpectrumPeak[k]) s.SpectrumPeak[k] = s.SpectrumAvg[k];
   }
@@ -174,15 +176,15 @@ void TRxBlockProcessor::Demodulate(int32_t mode, std::span<const float> block) {
 }
 
 void TRxBlockProcessor::DemodulatePs33x5(std::span<const float> block, int squelchOpen) {
-  int n = 0;
-  Ps33x5Resampler.PushBlockTo(block, [&](double y) {
-    ps33x5_[n++] = y;
-    if (n == kPs33x5Chunk) {
-      targets_.Ps33x5Demodulate(std::span<const double>(ps33x5_.data(), n), squelchOpen);
-      n = 0;
-    }
-  });
-  if (n > 0) targets_.Ps33x5Demodulate(std::span<const double>(ps33x5_.data(), n), squelchOpen);
+  ps33x5Open_ = squelchOpen;
+  Ps33x5Resampler.PushBlockTo(block, [this](double y) { OnPs33x5Sample(y); });
+  FlushPs33x5();
+}
+
+void TRxBlockProcessor::FlushPs33x5() {
+  if (ps33x5Fill_ > 0)
+    targets_.Ps33x5Demodulate(std::span<const double>(ps33x5_.data(), ps33x5Fill_), ps33x5Open_);
+  ps33x5Fill_ = 0;
 }
 
 }  // namespace vestrel

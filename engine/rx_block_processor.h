@@ -46,6 +46,13 @@ class TRxBlockProcessor {
   // One block of 2048 samples at 11025 samples/s.
   void ProcessInputBlock(const float* block);
 
+  // One sample of the PS33X5 converter (12800 samples/s): gathered for the PS33X5 receiver,
+  // which gets them in parts of up to kPs33x5Chunk and the rest at the end of each block.
+  void OnPs33x5Sample(double x) {
+    ps33x5_[ps33x5Fill_] = x;
+    if (++ps33x5Fill_ == kPs33x5Chunk) FlushPs33x5();
+  }
+
   // The squelch-open flag of `mode` from the current spectrum: 1 while IsSquelch is off.
   int SquelchOpenFor(int32_t mode) const;
 
@@ -78,6 +85,7 @@ class TRxBlockProcessor {
   void RunAfc(int32_t mode);
   void Demodulate(int32_t mode, std::span<const float> block);
   void DemodulatePs33x5(std::span<const float> block, int squelchOpen);
+  void FlushPs33x5();
 
   TModemParams& params_;
   Poster& poster_;
@@ -85,6 +93,8 @@ class TRxBlockProcessor {
   std::array<float, kBlockSize> block_{};
   int fill_ = 0;
   std::array<double, kPs33x5Chunk> ps33x5_{};
+  int ps33x5Fill_ = 0;
+  int ps33x5Open_ = 1;
 };
 
 }  // namespace vestrel

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/dsp/fsk_mixer.h"
+#include "engine/dsp/reqt_filter.h"
 #include "engine/dsp/tap_ring.h"
 #include "engine/sine_table.h"
 
@@ -33,7 +34,7 @@ extern const std::array<double, 49> kPre49;
 // the same chain built from the single filters, kept to test this one against.
 class TFskDetector {
  public:
-  static constexpr int kMaxAverageLength = 1 << 16;
+  static constexpr int kMaxAverageLength = TReqtFilter::kMaxLength;
 
   explicit TFskDetector(const SineTable& sine);
 
@@ -70,15 +71,19 @@ class TFskDetector {
   // produced new outputs.
   template <class OnOutput>
   void Process(std::span<const float> in, OnOutput&& onOutput) {
+    const size_t n = in.size();
     switch (pathRate_) {
       case 919:
-        Run(in, onOutput, &TFskDetector::Step919);
+        for (size_t i = 0; i < n; ++i)
+          if (Step919(in[i])) onOutput(i);
         break;
       case 2756:
-        Run(in, onOutput, &TFskDetector::Step2756);
+        for (size_t i = 0; i < n; ++i)
+          if (Step2756(in[i])) onOutput(i);
         break;
       case 11025:
-        Run(in, onOutput, &TFskDetector::Step11025);
+        for (size_t i = 0; i < n; ++i)
+          if (Step11025(in[i])) onOutput(i);
         break;
       default:
         break;
@@ -113,12 +118,6 @@ class TFskDetector {
     void Clear();
     void Step(double* frame);
   };
-
-  template <class OnOutput>
-  void Run(std::span<const float> in, OnOutput& onOutput, bool (TFskDetector::*step)(float)) {
-    for (size_t i = 0; i < in.size(); ++i)
-      if ((this->*step)(in[i])) onOutput(i);
-  }
 
   void Mix(float x, double* frame);
   bool HalfBand(float x);

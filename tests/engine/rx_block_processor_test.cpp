@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,29 @@ TEST_F(RxBlockProcessorTest, BinCentredToneSettlesToAOver8192) {
     EXPECT_NEAR(s.SpectrumAvg[316], a / 8192, a / 8192 * 2e-5) << a;
     EXPECT_NEAR(s.SpectrumPeak[316], a / 8192, a / 8192 * 2e-5) << a;
     EXPECT_LT(s.SpectrumAvg[300], a / 8192 * 1e-4);  // no leakage at a bin centre
+  }
+}
+
+// A block with an infinite sample (a damaged float WAV file) overflows the float transform.
+// Such bins count as silence: an infinite average would stay infinite for ever, since it only
+// ever shrinks by a third, and the display, squelch and AFC would never recover.
+TEST_F(RxBlockProcessorTest, NonFiniteBlockLeavesTheSpectrumFinite) {
+  for (float bad : {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                    std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::max()}) {
+    SCOPED_TRACE(bad);
+    s.SpectrumAvg.fill(0.3f);
+    s.SpectrumPeak.fill(0.6f);
+    std::vector<float> block = Tone(1000.0, 316);
+    block[100] = bad;
+    block[101] = bad;
+    Run(block);
+    for (int k = SpectrumArrays::kFirstBin; k <= SpectrumArrays::kLastBin; ++k) {
+      ASSERT_TRUE(std::isfinite(s.SpectrumAvg[k])) << k;
+      ASSERT_TRUE(std::isfinite(s.SpectrumPeak[k])) << k;
+    }
+    Run(std::vector<float>(kN, 0.0f), 20);
+    EXPECT_LT(s.SpectrumAvg[316], 1e-6);
+    EXPECT_LT(s.SpectrumPeak[316], 0.6 * std::pow(0.95, 20) + 1e-6);
   }
 }
 
@@ -180,6 +204,37 @@ TEST_F(RxBlockProcessorTest, DispatchAfcAndSquelchPerMode) {
   }
 }
 
+// The start-stop modes and PS2X5 search both tones as one pair when the signal is fast (99 Bd
+// and up) or narrow (shift below 24 Hz), else each tone on its own; both edges exactly.
+TEST_F(RxBlockProcessorTest, FskAfcChoosesPairOrSeparateSearch) {
+  struct Case {
+    double baud;
+    int shift;
+    const char* afc;
+  } cases[] = {{45.0, 170, "AfcTuneFskSeparate"},
+               {98.99, 170, "AfcTuneFskSeparate"},
+               {99.0, 170, "AfcTuneFsk"},
+               {300.0, 850, "AfcTuneFsk"},
+               {45.0, 23, "AfcTuneFsk"},
+               {45.0, 24, "AfcTuneFskSeparate"},
+               {2.0, 4, "AfcTuneFsk"}};
+  const std::vector<float> silence(kN, 0.0f);
+  rx.AfcOn = 1;
+  for (int mode : {0, 2, 4, 20}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(mode) + " " + std::to_string(c.baud) + " " + std::to_string(c.shift));
+      params.Mode = mode;
+      params.Baud = c.baud;
+      params.ShiftHz = c.shift;
+      targets.calls.clear();
+      Run(silence);
+      ASSERT_EQ(targets.calls.size(), 3u);
+      EXPECT_EQ(targets.calls[0], c.afc);
+      EXPECT_EQ(targets.calls[1], "SyncTxFrequencyToRx");
+    }
+  }
+}
+
 TEST_F(RxBlockProcessorTest, SquelchDetails) {
   params.RxToneBin[0] = 300;
   params.RxToneBin[1] = 340;
@@ -229,6 +284,26 @@ TEST_F(RxBlockProcessorTest, Ps33x5GoesThroughTheSecondConverter) {
   for (size_t m = 0; m < targets.ps33x5Samples.size(); ++m)
     ASSERT_NEAR(targets.ps33x5Samples[m], (m + 1) * 11025.0 / 12800.0, 1e-6) << m;
   for (const std::string& call : targets.calls) EXPECT_EQ(call, "Ps33x5 1");
+}
+
+// A 1700 Hz tone captured at 48000 samples/s comes out of the input converter at 11025 and
+// peaks in bin 1700 / (11025 / 2048) = 315.8, i.e. 316. Off the bin centre by 0.2 bin the
+// transform loses at most sinc(0.2) = 0.94 (plus the converter's linear-interpolation droop,
+// 0.5 % at 1700 Hz against 48 kHz), so the average settles above 0.9 x A / 8192.
+TEST_F(RxBlockProcessorTest, CapturedToneThroughTheConverterPeaksAtItsBin) {
+  ASSERT_EQ(rx.InputResampler.Setup(48000.0, 11025.0), 0);
+  const double a = 10000.0;
+  std::vector<int16_t> captured(48000 * 3);
+  for (size_t i = 0; i < captured.size(); ++i)
+    captured[i] = static_cast<int16_t>(std::lround(a * std::sin(2 * kPi * 1700.0 * i / 48000.0)));
+  rx.PushCaptured(std::span<const int16_t>(captured));
+  ASSERT_GE(targets.samples.size(), static_cast<size_t>(15 * kN));
+  int best = SpectrumArrays::kFirstBin;
+  for (int k = SpectrumArrays::kFirstBin; k <= SpectrumArrays::kLastBin; ++k)
+    if (s.SpectrumAvg[k] > s.SpectrumAvg[best]) best = k;
+  EXPECT_EQ(best, 316);
+  EXPECT_GT(s.SpectrumAvg[316], 0.9 * a / 8192);
+  EXPECT_LT(s.SpectrumAvg[316], 1.0 * a / 8192);
 }
 
 // A mode change reaches the next block; an unknown stored mode runs as RTTY.

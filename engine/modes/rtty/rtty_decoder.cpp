@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "engine/dsp/decimator2.h"
+#include "engine/dsp/decimator3.h"
 #include "engine/frequency_unit.h"
 #include "engine/modes/rtty/rtty_filters.h"
 
@@ -18,13 +20,29 @@ double Magnitude(double s, double c) {
   return p > 1e-8 ? std::sqrt(p) : 0.0;
 }
 
+// Input samples from the moment a signal reaches empty filters until the discriminator tells
+// it: the group delay of the chain (each symmetric stage delays by half its length at its own
+// rate). Before that the filters hold only the signal's first edge and the two tone magnitudes
+// compare at random.
+int SettleSamples(int path, int taps, int average) {
+  int d = (average > 0 ? (average - 1) / 2 : 0);
+  if (path == 919) {
+    d += static_cast<int>(kPre919.size() - 1) / 2 + 2 * static_cast<int>(kC45.size() - 1) / 2 +
+         4 * static_cast<int>(kC27.size() - 1) / 2 + 12 * (taps - 1) / 2;
+  } else if (path == 2756) {
+    d += static_cast<int>(kPre49.size() - 1) / 2 + 2 * static_cast<int>(kC45.size() - 1) / 2 +
+         4 * (taps - 1) / 2;
+  } else {
+    d += (taps - 1) / 2;
+  }
+  return d;
+}
+
 }  // namespace
 
 TRttyDecoder::TRttyDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window,
                            TBaudotDecoder& baudot)
-    : TFskDetector(sine), params_(params), window_(window), baudot_(baudot) {
-  Ring.fill(kIdle);
-}
+    : TFskDetector(sine), params_(params), window_(window), baudot_(baudot) {}
 
 void TRttyDecoder::Start() {
   Enabled = 0;
@@ -44,13 +62,19 @@ bool TRttyDecoder::SetBaud(double baud, int filterWidth) {
   const int average = f.movingAverage ? static_cast<int>(std::floor(11025.0 / working + 0.5)) | 1 : 0;
   if (!SetupWithAverage(f.path, f.taps, f.table, average)) return false;
   BaudInt = baudInt;
+  SettleLength = SettleSamples(f.path, f.taps, average);
+  Settle = SettleLength;
+  Discriminator = 0.0;
   SamplesPerBit = 11025.0 / working;
   SubStep = SamplesPerBit / kSubSamples;
   HoldState = 0;
   HoldCount = 0;
   SubAcc = 0.0;
   RingIndex = 0;
-  Ring.fill(kIdle);
+  // Empty, neither mark nor space: a start bit needs a received mark before it. Filled with
+  // mark, the first negative sample after a set-up (the filters settling, or a start bit
+  // already under way) would pass for a start edge and frame the following characters wrongly.
+  Ring.fill(0.0f);
   window_.SetPanelText(kDcdPanel, "");
   return true;
 }
@@ -69,17 +93,21 @@ void TRttyDecoder::ProcessBlock(std::span<const float> block) {
 void TRttyDecoder::ProcessSample(float x) {
   if (!Enabled) return;
   if (Step(x)) Discriminator = Magnitude(OutBSin, OutBCos) - Magnitude(OutASin, OutACos);
+  // No signal at all leaves both magnitudes at 0; the next signal must first settle.
+  if (Discriminator == 0.0) {
+    Settle = SettleLength;
+  } else if (Settle > 0) {
+    --Settle;
+  }
   if (++LevelCount >= kLevelEvery) {
     LevelCount = 0;
-    if (level_.ring) {
-      *level_.index = static_cast<int32_t>((static_cast<uint32_t>(*level_.index) + 1) & level_.mask);
-      level_.ring[*level_.index] = Discriminator * kLevelScale;
-      *level_.fresh = 1;
-    }
+    if (levels_) levels_->Write(*levelIndex_, Discriminator * kLevelScale);
   }
   SubAcc += 1.0;
   if (SubAcc < SubStep) return;
-  const float v = !SquelchOpen ? kIdle : static_cast<float>(params_.Reverse ? -Discriminator : Discriminator);
+  float v = kIdle;
+  if (SquelchOpen)
+    v = Settle > 0 ? 0.0f : static_cast<float>(params_.Reverse ? -Discriminator : Discriminator);
   do {
     SubAcc -= SubStep;
     Push(v);
