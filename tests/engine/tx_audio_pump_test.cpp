@@ -1,4 +1,4 @@
-// ctest-labels: tsan
+// ctest-labels: unit tsan
 #include "engine/tx_audio_pump.h"
 
 #include <gtest/gtest.h>
