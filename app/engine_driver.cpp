@@ -6,28 +6,54 @@
 namespace vestrel {
 
 namespace {
+
 WaveBackend& BackendOrAlsa(WaveBackend* given, std::unique_ptr<WaveBackend>& own) {
   if (given != nullptr) return *given;
   own = std::make_unique<AlsaWaveBackend>();
   return *own;
 }
+
+void ToBlockProcessor(void* blocks, double sample) { static_cast<TRxBlockProcessor*>(blocks)->OnInputSample(sample); }
+
+void ClearPeaks(void* blocks) { static_cast<TRxBlockProcessor*>(blocks)->Spectrum.ClearPeaks(); }
+
 }  // namespace
 
 TEngineDriver::TEngineDriver(TEngine& engine, MessageBoxSink& boxes, TerminationRequest& termination,
-                             WaveBackend* backend)
-    : engine_(engine), sound_(engine, BackendOrAlsa(backend, ownBackend_), tx_, chain_, boxes, termination) {}
+                             WaveBackend* backend, TxPumpLinks links)
+    : engine_(engine),
+      feed_(engine.rxBlocks.InputResampler, &ClearPeaks, &engine.rxBlocks),
+      sound_(engine, BackendOrAlsa(backend, ownBackend_), engine.txBuffers, feed_, boxes, termination) {
+  InitInputConverter(engine.SamplingFreq);
+  links.sound = &sound_;
+  engine_.txPump.Connect(links);
+}
 
 TEngineDriver::~TEngineDriver() {
-  // The device threads are joined before the buffers and the chain they feed go.
-  engine_.EngineClosing = true;
+  // The device threads are joined before the engine objects they feed go.
+  SetEngineClosing();
   sound_.CloseSoundInput();
   sound_.CloseSoundOutput();
+  TxPumpLinks none;
+  engine_.txPump.Connect(none);
 }
 
 void TEngineDriver::InitInputConverter(double cardRate) {
-  engine_.SamplingFreq = cardRate;
-  chain_.SetInputRate(cardRate);
+  // A rate the converter refuses keeps the nominal one.
+  if (engine_.rxBlocks.InputResampler.Setup(cardRate, 11025.0, &ToBlockProcessor, &engine_.rxBlocks) == 0) {
+    engine_.SamplingFreq = cardRate;
+  } else {
+    engine_.rxBlocks.InputResampler.Setup(11025.0, 11025.0, &ToBlockProcessor, &engine_.rxBlocks);
+    engine_.SamplingFreq = 11025.0;
+  }
 }
+
+void TEngineDriver::ClearLevelRing() {
+  engine_.rxBlocks.Levels.Levels.fill(0.0);
+  engine_.rxBlocks.Levels.LevelRingFresh = 0;
+}
+
+void TEngineDriver::StartObjects() { engine_.rtty.Start(); }
 
 void TEngineDriver::ApplySpeedShiftMode() {
   ModeSwitch& s = engine_.modeSwitch;
@@ -42,6 +68,34 @@ void TEngineDriver::ApplySpeedShiftMode() {
   s.SetShift(shift);
 }
 
-void TEngineDriver::SetEngineClosing() { engine_.EngineClosing = true; }
+void TEngineDriver::ProcessSoundInput() {
+  // The block processor skips its display work while the capture side lags.
+  engine_.rxBlocks.CaptureBuffersWaiting = static_cast<int>(sound_.capture.full.load());
+  sound_.ProcessSoundInput();
+}
+
+void TEngineDriver::PumpTxAudio() { engine_.txPump.PumpTxAudio(); }
+
+bool TEngineDriver::DecodingFileInRealTime() const { return engine_.rxBlocks.FeedMode == 1; }
+
+bool TEngineDriver::LevelsFlagged() const { return engine_.rxBlocks.Levels.LevelRingFresh != 0; }
+
+void TEngineDriver::ClearLevelsFlag() { engine_.rxBlocks.Levels.LevelRingFresh = 0; }
+
+uint32_t TEngineDriver::PlaybackBuffersQueued() const { return engine_.txBuffers.InFlight.load(); }
+
+void TEngineDriver::SetEngineClosing() {
+  engine_.EngineClosing = true;
+  engine_.tx.EngineClosing = true;
+}
+
+void TEngineDriver::ForceFiguresCase() {
+  engine_.baudot.BaudotShift = kBaudotFiguresOffset;
+  engine_.baudot.BaudotThird = 0;
+}
+
+void TEngineDriver::ForceLettersCase() { engine_.baudot.BaudotShift = 0; }
+
+void TEngineDriver::SetAfc(bool on) { engine_.rxBlocks.AfcOn = on ? 1 : 0; }
 
 }  // namespace vestrel

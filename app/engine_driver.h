@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/receive_chain.h"
-#include "engine/tx_audio_buffers.h"
+#include "engine/tx_seams.h"
+#include "io/input_feed.h"
 #include "io/message_box.h"
 #include "io/sound_devices.h"
 #include "io/termination_request.h"
@@ -50,30 +50,40 @@ class EngineDriver {
   virtual SoundControl* Sound() { return nullptr; }
 };
 
-// The driver over the engine objects that exist: mode switching, the receive chain and the
-// sound devices with their playback buffers.
+// The driver over the engine objects that exist: mode switching, the block processor behind
+// the input converter, the start-stop decoder, the transmit pump and the sound devices.
 class TEngineDriver final : public EngineDriver {
  public:
-  // backend: null for ALSA.
-  TEngineDriver(TEngine& engine, MessageBoxSink& boxes, TerminationRequest& termination, WaveBackend* backend);
+  // backend: null for ALSA. links: what the transmit pump needs of the window (sound is
+  // filled in here).
+  TEngineDriver(TEngine& engine, MessageBoxSink& boxes, TerminationRequest& termination, WaveBackend* backend,
+                TxPumpLinks links);
   ~TEngineDriver() override;
 
   void InitInputConverter(double cardRate) override;
+  void ClearLevelRing() override;
+  void StartObjects() override;
   void ApplySpeedShiftMode() override;
-  void ProcessSoundInput() override { sound_.ProcessSoundInput(); }
+  void ProcessSoundInput() override;
+  void PumpTxAudio() override;
   int CaptureBuffersWaiting() const override { return static_cast<int>(sound_.capture.full.load()); }
-  uint32_t PlaybackBuffersQueued() const override { return tx_.InFlight.load(); }
+  bool DecodingFileInRealTime() const override;
+  bool LevelsFlagged() const override;
+  void ClearLevelsFlag() override;
+  uint32_t PlaybackBuffersQueued() const override;
   void SetEngineClosing() override;
+  void ForceFiguresCase() override;
+  void ForceLettersCase() override;
+  void SetAfc(bool on) override;
   SoundControl* Sound() override { return &sound_; }
 
-  ReceiveChain& receiveChain() { return chain_; }
   SoundDevices& soundDevices() { return sound_; }
+  const InputFeed& inputFeed() const { return feed_; }
 
  private:
   TEngine& engine_;
   std::unique_ptr<WaveBackend> ownBackend_;
-  TxAudioBuffers tx_;
-  ReceiveChain chain_;
+  InputFeed feed_;
   SoundDevices sound_;
 };
 

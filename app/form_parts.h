@@ -55,6 +55,8 @@ class TransmitPart {
   virtual void SetPause(bool /*on*/) {}
   virtual bool Transmitting() const { return false; }  // TxState != 0
   virtual bool Paused() const { return false; }
+  // The send position has reached the end of the typed text.
+  virtual bool InputAllSent() const { return true; }
   virtual void ClearPausePoint() {}
   // Lowers the typing countdown of the text pump by one tick when it is non-zero.
   virtual void TickTypingCountdown() {}
@@ -97,6 +99,8 @@ class PortsPart {
   // workersAbandoned: a serial worker did not stop, so the ports it uses must stay open.
   virtual void ClosePorts(bool /*workersAbandoned*/) {}
   virtual void ReopenPorts() {}
+  // The transmitter's push-to-talk line; without a keying port there is nothing to key.
+  virtual void SetPtt(bool /*on*/) {}
   virtual void ClosePortDriver() {}
 };
 

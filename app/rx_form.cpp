@@ -78,7 +78,12 @@ TRxForm::TRxForm(TRxFormDeps deps)
   if (deps_.engine != nullptr) {
     engineDriver_ = deps_.engine;
   } else {
-    ownEngineDriver_ = std::make_unique<TEngineDriver>(*engine_, boxes_, *this, deps_.waveBackend);
+    TxPumpLinks links;
+    links.ptt = this;
+    links.text = this;
+    links.logger = this;
+    links.fatal = this;
+    ownEngineDriver_ = std::make_unique<TEngineDriver>(*engine_, boxes_, *this, deps_.waveBackend, links);
     engineDriver_ = ownEngineDriver_.get();
   }
   sound_ = deps_.sound != nullptr ? deps_.sound : engineDriver_->Sound();
@@ -401,6 +406,22 @@ void TRxForm::ReportModeToLogger(std::string_view) {}
 void TRxForm::ReopenKeyingPorts() { ports_.ReopenPorts(); }
 
 void TRxForm::RequestTermination() { app_.Terminate(); }
+
+void TRxForm::PumpTxText() { transmit_.PumpTxText(); }
+
+void TRxForm::ShowSentChar() { transmit_.ShowSentChar(); }
+
+bool TRxForm::InputAllSent() const { return transmit_.InputAllSent(); }
+
+void TRxForm::SetTxButton(bool down) { TxButton->setChecked(down); }
+
+void TRxForm::NotifyCommand(int command) { logger_.NotifyCommand(command); }
+
+void TRxForm::SetPtt(bool on) { ports_.SetPtt(on); }
+
+void TRxForm::ShowError(std::string_view text, std::string_view caption) { boxes_.ShowMessage(caption, text); }
+
+bool TRxForm::Transmitting() const { return transmit_.Transmitting() || engine_->tx.TxState != 0; }
 
 void TRxForm::Post(uint32_t message) { QCoreApplication::postEvent(this, new TPostedMessage(message)); }
 

@@ -20,6 +20,7 @@
 #include "engine/engine.h"
 #include "engine/engine_window.h"
 #include "engine/sound_control.h"
+#include "engine/tx_seams.h"
 #include "io/message_box.h"
 #include "io/termination_request.h"
 #include "platform/wave_device.h"
@@ -77,7 +78,13 @@ struct TRxFormDeps {
 
 // The main window. It owns the engine (TEngine) and starts it on the 19th tick of its 100 ms
 // timer, drives it by posted messages and the timer, and stops it once on close.
-class TRxForm : public QMainWindow, public EngineWindow, public TerminationRequest {
+class TRxForm : public QMainWindow,
+                public EngineWindow,
+                public TerminationRequest,
+                public TxTextPump,
+                public LoggerLink,
+                public PttControl,
+                public FatalErrorSink {
  public:
   explicit TRxForm(TRxFormDeps deps = {});
   ~TRxForm() override;
@@ -95,6 +102,17 @@ class TRxForm : public QMainWindow, public EngineWindow, public TerminationReque
   void Post(uint32_t message) override;  // any thread
   // TerminationRequest: the loop ends after the current message; the shutdown follows.
   void RequestTermination() override;
+  // What the transmit pump needs of the window.
+  void PumpTxText() override;
+  void ShowSentChar() override;
+  bool InputAllSent() const override;
+  void SetTxButton(bool down) override;
+  void NotifyCommand(int command) override;
+  void SetPtt(bool on) override;
+  void ShowError(std::string_view text, std::string_view caption) override;
+  void RequestTerminate() override { RequestTermination(); }
+  // TxState of the engine, or the transmit control's own view of it.
+  bool Transmitting() const;
 
   // Start-up.
   void FormCreate();
@@ -120,7 +138,7 @@ class TRxForm : public QMainWindow, public EngineWindow, public TerminationReque
   // Commands that other Parts call; ignored once the shutdown has begun where they would
   // key the transmitter.
   void SetTransmit(bool on);
-  void SetPause(bool on);
+  void SetPause(bool on) override;
   void RunMacro(int n);
 
   TEngine& engine() { return *engine_; }

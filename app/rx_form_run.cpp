@@ -21,8 +21,8 @@ constexpr int kWorkerWaitMs = 30;
 
 void TRxForm::Dispatch(uint32_t message) {
   switch (message) {
-    case WM_SENT_ECHO: transmit_.ShowSentChar(); break;
-    case WM_PUMP_TX: transmit_.PumpTxText(); break;
+    case WM_SENT_ECHO: ShowSentChar(); break;
+    case WM_PUMP_TX: PumpTxText(); break;
     // Other programs' messages mean nothing before the engine runs.
     case WM_TX_OFF: if (EngineStarted) SetTransmit(false); break;
     case WM_PAUSE_ON: if (EngineStarted) SetPause(true); break;
@@ -86,13 +86,13 @@ void TRxForm::Timer1Timer() {
     engineDriver_->ClearLevelsFlag();
   }
   FreeBufferPanel();
-  if (transmit_.Transmitting() && engineDriver_->PlaybackBuffersQueued() < kPlaybackBuffers) {
+  if (Transmitting() && engineDriver_->PlaybackBuffersQueued() < kPlaybackBuffers) {
     engineDriver_->PumpTxAudio();
   }
   if (engineDriver_->CaptureBuffersWaiting() > 0) engineDriver_->ProcessSoundInput();
-  transmit_.PumpTxText();
-  transmit_.ShowSentChar();
-  if (transmit_.Transmitting()) {
+  PumpTxText();
+  ShowSentChar();
+  if (Transmitting()) {
     TickCounter = 0;
     BeaconSeconds = 0;
   } else {
@@ -113,7 +113,7 @@ void TRxForm::Timer1Timer() {
         SetPanelText(10, "BEA:W");
       }
     }
-    if (!transmit_.Transmitting()) rig_.AdjustSplit();
+    if (!Transmitting()) rig_.AdjustSplit();
   }
   if (engineDriver_->PacketTimingChanged()) engineDriver_->RecomputePacketTiming();
   timerBusy_ = false;
@@ -166,7 +166,7 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
     case A::kForceLetters: engineDriver_->ForceLettersCase(); break;
     case A::kTogglePause: SetPause(!PauseButton->isChecked()); break;
     case A::kRunMacro: RunMacro(cmd.arg); break;
-    case A::kToggleTransmit: SetTransmit(!transmit_.Transmitting()); break;
+    case A::kToggleTransmit: SetTransmit(!Transmitting()); break;
     case A::kInsertRxEscape:
       Input->textCursor().insertText(QStringLiteral("`[rx]"));
       Input->setFocus();

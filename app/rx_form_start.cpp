@@ -108,8 +108,8 @@ void TRxForm::StartEngine() {
     bus_->Register();
   }
   // 7. Pause off, back to receive.
-  logger_.NotifyCommand(100);
-  logger_.NotifyCommand(110);
+  NotifyCommand(100);
+  NotifyCommand(110);
   // 8.
   logger_.ClearQsoPanel();
   Input->setFocus();

@@ -1,6 +1,6 @@
 // ctest-labels: integration
 // The program's window on a real X server (Xvfb) with ALSA's file plug-in as the sound card:
-// the engine starts, the capture device opens and delivers blocks, and a screenshot is saved
+// the engine starts, the capture device opens and its audio reaches the demodulator, and a screenshot is saved
 // to build/<name>/tests/screenshots/main_window.png.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 
 #include "app/engine_driver.h"
 #include "app/rx_form.h"
+#include "support/alsa_test_config.h"
 #include "support/fake_sound_links.h"
 #include "support/qt_test_app.h"
 
@@ -23,34 +25,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// An ALSA set-up whose default device captures from a raw file and plays into /dev/null.
-fs::path MakeAlsaHome() {
-  const fs::path home = fs::temp_directory_path() / ("vestrel_screen_home_" + std::to_string(getpid()));
-  fs::create_directories(home);
-  const fs::path raw = home / "capture.raw";
-  {
-    // 30 s of a 1000 Hz tone, 16-bit mono at 11025 samples/s.
-    std::ofstream out(raw, std::ios::binary);
-    std::vector<int16_t> s(11025 * 30);
-    for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(8000 * ((i / 5) % 2 ? 1 : -1));
-    out.write(reinterpret_cast<const char*>(s.data()), std::streamsize(s.size() * 2));
-  }
-  std::ofstream(home / ".asoundrc") << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n"
-                                    << "  infile \"" << raw.string() << "\"\n  format \"raw\"\n}\n";
-  return home;
+// 30 s of a 1000 Hz tone as the capture source, 16-bit mono at 11025 samples/s.
+fs::path WriteCaptureSource(const fs::path& dir) {
+  const fs::path raw = dir / "capture.raw";
+  std::ofstream out(raw, std::ios::binary);
+  std::vector<int16_t> s(11025 * 30);
+  for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(std::lround(8000 * std::sin(2 * M_PI * 1000.0 * double(i) / 11025.0)));
+  out.write(reinterpret_cast<const char*>(s.data()), std::streamsize(s.size() * 2));
+  return raw;
 }
 
 TEST(RxFormScreen, WindowAppearsTheEngineStartsAndCaptureRuns) {
   if (std::getenv("VESTREL_UNDER_XVFB") == nullptr) {
     if (std::system("command -v xvfb-run > /dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
-    const fs::path home = MakeAlsaHome();
+    // ALSA's default device captures from a raw file and plays into another.
+    test::SoundTestDir dir;
+    const fs::path conf =
+        test::AlsaTestConfig::WriteFilePcm(dir.path(), WriteCaptureSource(dir.path()), dir.path() / "out.raw");
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string cmd = "HOME='" + home.string() + "' VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb " +
+    const std::string cmd = "ALSA_CONFIG_PATH='" + conf.string() + "' VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb " +
                             "xvfb-run -a -s '-screen 0 1024x768x24' '" + self +
                             "' --gtest_filter=RxFormScreen.WindowAppearsTheEngineStartsAndCaptureRuns";
-    const int status = std::system(cmd.c_str());
-    fs::remove_all(home);
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
     return;
   }
   test::TestApp();
@@ -67,8 +63,10 @@ TEST(RxFormScreen, WindowAppearsTheEngineStartsAndCaptureRuns) {
   EXPECT_TRUE(form.sound().InputOpen());
   auto* driver = dynamic_cast<TEngineDriver*>(&form.engineDriver());
   ASSERT_NE(driver, nullptr);
-  for (int i = 0; i < 200 && driver->receiveChain().blocksOut < 3; ++i) QTest::qWait(50);
-  EXPECT_GE(driver->receiveChain().blocksOut, 3u);  // the capture road reaches the block cutter
+  const int32_t before = form.engine().params.LevelRingIndex;
+  for (int i = 0; i < 200 && form.engine().params.LevelRingIndex == before; ++i) QTest::qWait(50);
+  // The capture road reaches the demodulator, which writes the oscillogram levels.
+  EXPECT_NE(form.engine().params.LevelRingIndex, before);
   for (const auto& [caption, text] : boxes.shown) {
     // The exchange library is not part of this build; nothing else may fail.
     EXPECT_EQ(text, "ZOZARIRI.DLL initialization error!") << caption;
