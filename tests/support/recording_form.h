@@ -41,7 +41,8 @@ class FailingWorkers : public SerialWorkers {
 
 struct Form {
   explicit Form(RecordingFormParts& p, std::string semaphore = UniqueSemaphoreName("form"),
-                std::vector<std::string> args = {}, SerialWorkers* workers = nullptr, bool useDBus = false) {
+                std::vector<std::string> args = {}, SerialWorkers* workers = nullptr, bool useDBus = false,
+                WaveBackend* realEngineOn = nullptr) {
     test::TestApp();
     TRxFormDeps d;
     d.boxes = &p;
@@ -63,6 +64,12 @@ struct Form {
     d.presenceName = std::move(semaphore);
     d.realTimer = false;
     d.useDBus = useDBus;
+    if (realEngineOn != nullptr) {
+      // The engine objects and the sound devices of the program, on the given backend.
+      d.engine = nullptr;
+      d.sound = nullptr;
+      d.waveBackend = realEngineOn;
+    }
     form = std::make_unique<TRxForm>(std::move(d));
   }
   ~Form() {
