@@ -17,6 +17,7 @@
 #include "engine/engine.h"
 #include "io/capture_ring.h"
 #include "platform/fake_wave.h"
+#include "support/encoder_audio.h"
 #include "support/recording_form.h"
 
 namespace vestrel {
@@ -25,26 +26,8 @@ namespace {
 using test::Form;
 using test::RecordingFormParts;
 
-// The samples of a whole RTTY transmission of `text` (45.45 Bd, 170 Hz, the program's own
-// transmit pump) from the encoder harness.
-std::vector<int16_t> Encode(const std::string& text) {
-  const std::string tool = std::string(VESTREL_BENCH_DIR) + "/vestrel-encode";
-  if (!std::filesystem::exists(tool)) return {};
-  const std::string in = (std::filesystem::temp_directory_path() / ("vestrel_road_" + std::to_string(getpid()))).string();
-  std::FILE* f = std::fopen(in.c_str(), "wb");
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-  std::FILE* p = popen((tool + " --mode rtty < '" + in + "'").c_str(), "r");
-  std::vector<int16_t> out;
-  int16_t buf[4096];
-  for (size_t n; (n = std::fread(buf, 2, 4096, p)) > 0;) out.insert(out.end(), buf, buf + n);
-  pclose(p);
-  std::remove(in.c_str());
-  return out;
-}
-
 TEST(EngineDriver, CapturedRttyReachesTheReceiveWindow) {
-  std::vector<int16_t> audio = Encode("RYRY THE QUICK BROWN FOX 73\r\n");
+  std::vector<int16_t> audio = test::EncodeWithHarness("rtty", "RYRY THE QUICK BROWN FOX 73\r\n");
   if (audio.empty()) GTEST_SKIP() << "the encoder harness is not built";
   audio.insert(audio.begin(), 11025, 0);  // a second of silence before and after
   audio.insert(audio.end(), 11025, 0);
