@@ -10,8 +10,30 @@
 #include "app/rx_form.h"
 #include "app/setup_form.h"
 
+namespace {
+
+void ShowException(const std::exception& e) {
+  QMessageBox::critical(nullptr, QStringLiteral("Vestrel"), QString::fromLocal8Bit(e.what()));
+}
+
+// Exceptions are caught at the top of the message loop: shown, and the loop goes on.
+class TApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      ShowException(e);
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vestrel"));
   QApplication::setApplicationDisplayName(QStringLiteral("Vestrel"));
   try {
@@ -28,7 +50,7 @@ int main(int argc, char** argv) {
     // The loop ended (window closed, Exit, or a failed start): the engine stops in order.
     rxForm->FormDestroy();
   } catch (const std::exception& e) {
-    QMessageBox::critical(nullptr, QStringLiteral("Vestrel"), QString::fromLocal8Bit(e.what()));
+    ShowException(e);
   }
   return 0;
 }

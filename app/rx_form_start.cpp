@@ -88,6 +88,7 @@ void TRxForm::StartEngine() {
   FillMacroButtonTable();
   // 2.
   settingsPart_.LoadSettings(CommandLine.settingsPath, settings_);
+  engine_->tx.UseDuplex = settings_.UseDuplex != 0;
   // 3.
   engineDriver_->InitInputConverter(settings_.CardSamplingRate);
   // 4. The /C file; its name is forgotten once used.
@@ -142,8 +143,10 @@ void TRxForm::StartEngine() {
   // 17.
   rig_.Open();
   // 18.
+  engine_->SoundDevicesBusy = true;
   sound_->OpenSoundInput();
   if (settings_.UseDuplex != 0) sound_->OpenSoundOutput();
+  engine_->SoundDevicesBusy = false;
   // 19. Every running instance adds 3; no single-instance test is made.
   presence_.Announce();
   EngineStarted = true;

@@ -47,6 +47,11 @@ fs::path WriteCaptureSource(const fs::path& dir) {
 }
 
 TEST(RxFormScreen, WindowAppearsTheEngineStartsAndCaptureRuns) {
+#ifndef NDEBUG
+  // The sound card delivers in real time; an unoptimised build decodes slower than that and
+  // would only fall further behind.
+  GTEST_SKIP() << "needs an optimised build to keep up with a real-time capture device";
+#endif
   if (std::getenv("VESTREL_UNDER_XVFB") == nullptr) {
     if (std::system("command -v xvfb-run > /dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
     // ALSA's default device captures from a raw file and plays into another.
