@@ -110,6 +110,8 @@ class ExchangeLibraryPart {
   virtual ~ExchangeLibraryPart() = default;
   // Non-zero result of the library's initialisation for the channel; false when absent.
   virtual bool Init(int /*channel*/) { return false; }
+  // Takes the link out of use (the shutdown); the library has no closing call.
+  virtual void Deactivate() {}
 };
 
 // The automation server.

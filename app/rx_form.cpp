@@ -20,6 +20,7 @@
 
 #include "app/fast_macros_form.h"
 #include "app/macros_form.h"
+#include "app/linked_exchange_library.h"
 #include "app/message_bus.h"
 #include "app/no_sound_devices.h"
 #include "app/rx_text_window.h"
@@ -66,7 +67,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
       rig_(Use<RigPart>(deps_.rig, ownRig_)),
       capture_(Use<CapturePart>(deps_.capture, ownCapture_)),
       ports_(Use<PortsPart>(deps_.ports, ownPorts_)),
-      exchange_(Use<ExchangeLibraryPart>(deps_.exchange, ownExchange_)),
+      exchange_(Use<LinkedExchangeLibrary>(deps_.exchange, ownExchange_)),
       automation_(Use<AutomationPart>(deps_.automation, ownAutomation_)),
       presence_(deps_.presenceName) {
   setObjectName(QStringLiteral("TRxForm"));

@@ -262,6 +262,7 @@ void TRxForm::ShutdownEngine() {
   ShutdownDone = 1;
   // 3.
   ExchangeLibraryActive = false;
+  exchange_.Deactivate();
   engineDriver_->SetEngineClosing();
   workers_->RequestStop();
   // 4.
