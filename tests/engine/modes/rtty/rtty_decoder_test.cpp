@@ -17,12 +17,15 @@ namespace {
 
 using test::FskSignalOptions;
 
+// What a receiver of our own prints at figures J; we send it as "." (figures J is BEL's).
+constexpr char kReceivedOnly = '*';
+
 // Every character of the English code set, letters and figures.
 std::string EnglishText() {
   std::string text;
   const auto& t = BaudotCodeTable(0);
   for (int i = 0; i < 64; ++i) {
-    if (t[i] != 0) text.push_back(static_cast<char>(t[i]));
+    if (t[i] != 0 && t[i] != kReceivedOnly) text.push_back(static_cast<char>(t[i]));
   }
   return text;
 }
@@ -139,7 +142,7 @@ TEST_F(RttyDecoderTest, EveryCodeSetOverTheAir) {
     baudot.BaudotShift = baudot.BaudotThird = 0;
     std::string text;
     for (uint8_t c : BaudotCodeTable(set)) {
-      if (c != 0 && text.find(static_cast<char>(c)) == std::string::npos)
+      if (c != 0 && c != kReceivedOnly && text.find(static_cast<char>(c)) == std::string::npos)
         text.push_back(static_cast<char>(c));
     }
     const FskSignalOptions o = SignalFor(kSpeeds[0]);
