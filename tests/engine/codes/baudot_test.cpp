@@ -128,10 +128,16 @@ TEST(BaudotClasses, Registers) {
   EXPECT_EQ(BaudotLettersClass(0xDE, 1), 0);  // Ю is a Russian figure
   EXPECT_EQ(BaudotLettersClass(0xC4, 1), 1);  // Д
   EXPECT_EQ(BaudotLettersClass(0xC4, 2), 0);  // Ä
+  // Ё goes out as Е in letters: in figures its code would print "3".
+  EXPECT_EQ(BaudotLettersClass(0xA8, 1), 1);
+  EXPECT_EQ(BaudotLettersClass(0xB8, 1), 1);
   EXPECT_EQ(BaudotLettersClass(-1, 0), 0);
   EXPECT_EQ(BaudotLettersClass(256, 0), 0);
   EXPECT_EQ(BaudotThirdClass('q', 0), 1);
   EXPECT_EQ(BaudotThirdClass('Q', 0), 0);
+  // < and > live only in the third figures (12, 28); in figures those codes print "," and ".".
+  EXPECT_EQ(BaudotThirdClass('<', 0), 1);
+  EXPECT_EQ(BaudotThirdClass('>', 0), 1);
   EXPECT_EQ(BaudotThirdClass(0xB8, 0), 1);  // ё
   EXPECT_EQ(BaudotThirdClass(0xB8, 2), 0);
   EXPECT_EQ(BaudotThirdClass(0xF7, 1), 0);  // ч goes as figures "4"

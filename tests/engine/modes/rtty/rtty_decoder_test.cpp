@@ -348,6 +348,22 @@ TEST_F(RttyDecoderTest, FourBaudOnTheMovingAveragePath) {
   EXPECT_EQ(Run(codes, o), text);
 }
 
+TEST_F(RttyDecoderTest, StartIsFortyFiveBaudOptimalOnTheDefaultTones) {
+  TBaudotDecoder baudot2{params, sink};
+  TRttyDecoder fresh{sine, params, window, baudot2};
+  EXPECT_EQ(fresh.Enabled, 0);
+  EXPECT_EQ(fresh.DataBits, 5);
+  fresh.Start();
+  EXPECT_EQ(fresh.Enabled, 1);
+  EXPECT_EQ(fresh.BaudInt, 45);
+  EXPECT_DOUBLE_EQ(fresh.SamplesPerBit, 11025.0 / 45.45);
+  EXPECT_DOUBLE_EQ(fresh.SubStep, 11025.0 / 45.45 / 22);
+  EXPECT_EQ(fresh.PathRate(), 919);
+  EXPECT_EQ(fresh.AverageLength(), 0);
+  EXPECT_EQ(fresh.ToneAStep(), 6286);  // 2115 Hz
+  EXPECT_EQ(fresh.ToneBStep(), 6791);  // 2285 Hz
+}
+
 TEST_F(RttyDecoderTest, DisabledDoesNothing) {
   decoder.Enabled = 0;
   FskSignalOptions o = SignalFor(kSpeeds[0]);
