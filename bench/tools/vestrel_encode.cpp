@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "bench/harness/harness_options.h"
+#include "bench/harness/tx_harness.h"
 #include "bench/harness/tx_setup.h"
 #include "engine/engine.h"
 #include "engine/mode_number.h"
@@ -17,67 +17,6 @@ namespace vestrel {
 namespace {
 
 constexpr double kRate = 11025.0;
-
-class QuietWindow : public EngineWindow {
- public:
-  void SetPanelText(int, std::string_view) override {}
-  void SetMenuChecked(std::string_view, bool) override {}
-  void SetMenuVisible(std::string_view, bool) override {}
-  void SetMenuEnabled(std::string_view, bool) override {}
-  void SetFilterLabel(std::string_view) override {}
-  void ReportModeToLogger(std::string_view) override {}
-  void ReopenKeyingPorts() override {}
-  void Post(uint32_t) override {}
-};
-
-class NoRx : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override {}
-  void PutRxString(std::string_view) override {}
-};
-
-// A playback device that writes each buffer to a file as it is handed over and has played it
-// by the next pump pass.
-class FileDevice : public SoundControl {
- public:
-  FileDevice(TxAudioBuffers& buffers, std::FILE* out) : buffers_(buffers), out_(out) {}
-  bool InputOpen() const override { return true; }
-  bool OutputOpen() const override { return open_; }
-  void OpenSoundInput() override {}
-  void CloseSoundInput() override {}
-  void OpenSoundOutput() override {
-    buffers_.ClearCounters();
-    open_ = true;
-  }
-  void CloseSoundOutput() override {
-    open_ = false;
-    buffers_.ClearCounters();
-  }
-  int WriteOutput(uint32_t index) override {
-    const TxAudioBuffer& b = buffers_.buffers[index];
-    std::vector<uint8_t> bytes(2 * static_cast<size_t>(b.length));
-    for (uint32_t i = 0; i < b.length; ++i) {
-      const uint16_t s = static_cast<uint16_t>(b.samples[i]);
-      bytes[2 * i] = static_cast<uint8_t>(s & 0xFF);
-      bytes[2 * i + 1] = static_cast<uint8_t>(s >> 8);
-    }
-    if (std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size()) return errno != 0 ? errno : EIO;
-    ++writes;
-    return 0;
-  }
-  void PlayAll() {
-    while (buffers_.InFlight.load() > 0) {
-      buffers_.InFlight.fetch_sub(1);
-      buffers_.Completed.fetch_add(1);
-    }
-  }
-  size_t writes = 0;
-
- private:
-  TxAudioBuffers& buffers_;
-  std::FILE* out_;
-  bool open_ = false;
-};
 
 class ToolFatal : public FatalErrorSink {
  public:
@@ -146,12 +85,12 @@ int Run(int argc, char** argv) {
   if (readError) return Fail("cannot read the input text");
   if (text.size() > TxSymbolQueue::kMaxPending / 3 - 8) return Fail("input text too long");
 
-  QuietWindow window;
-  NoRx rx;
+  harness::QuietWindow window;
+  harness::NoRxText rx;
   auto engine = std::make_unique<TEngine>(window, rx);
   engine->OutSamplingFreq = kRate;
   SetTxModeForHarness(*engine, m.mode, m.baud, m.centreHz, m.shiftHz, m.reverse);
-  FileDevice device(engine->txBuffers, stdout);
+  harness::HarnessPlayback device(engine->txBuffers, stdout);
   ToolFatal fatal;
   TxPumpLinks links;
   links.sound = &device;

@@ -1,4 +1,4 @@
-// ctest-labels: tsan
+// ctest-labels: unit tsan
 #include "engine/tx_audio_pump.h"
 
 #include <gtest/gtest.h>
@@ -337,10 +337,13 @@ struct RoundTripCase {
   int32_t mode;
   double baud;
   int shiftHz;
-  double ebN0dB;  // 0: clean
+  double ebN0dB;        // 0: clean
+  double offsetHz = 0;  // transmit centre above the receiver's
+  double clockPpm = 0;  // the transmitter's sample clock against the receiver's
 };
 
-// Our own transmission through our own start-stop receiver, clean and in white noise.
+// Our own transmission through our own start-stop receiver, clean, in white noise, and with
+// the transmitter off tune and its clock off by 1000 ppm.
 // Noise: a real sample of variance s^2 has N0 = 2 s^2, and a bit of Ns samples at amplitude A
 // has Eb = A^2 Ns / 2, so s = A sqrt(Ns / (4 Eb/N0)). At 16 dB non-coherent FSK has a BER of
 // 0.5 exp(-Eb/2N0) = 0.5 exp(-19.9) = 1e-9; a receiver 5 dB from theory still makes 2e-4,
@@ -349,7 +352,10 @@ class RoundTrip : public TxAudioPumpTest, public ::testing::WithParamInterface<R
 
 TEST_P(RoundTrip, OurReceiverReadsBackTheSentText) {
   const RoundTripCase c = GetParam();
-  SetTxModeForHarness(*engine, c.mode, c.baud, 1700, c.shiftHz, false);
+  // Synthesising for a card of rate 11025 (1 + e) and playing at 11025 lowers every tone and
+  // stretches every bit by that share: a transmitter clock that runs slow by e.
+  engine->OutSamplingFreq = 11025.0 * (1.0 + c.clockPpm * 1e-6);
+  SetTxModeForHarness(*engine, c.mode, c.baud, 1700 + c.offsetHz, c.shiftHz, false);
   const std::string text = c.mode == kModeRtty ? "CQ CQ DE TEST 599 73 RYRY ?/-.,() QRZ\r\n"
                                                : "Hello, World! 0123456789 <>{}[]~ the quick fox\r\n";
   Start(text);
@@ -397,7 +403,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTripCase{kModeRtty, 50, 170, 16}, RoundTripCase{kModeRtty, 75, 170, 16},
                       RoundTripCase{kModeAscii7, 110, 425, 16}, RoundTripCase{kModeAscii7, 300, 500, 16},
                       RoundTripCase{kModeAscii7, 1200, 1000, 16}, RoundTripCase{kModeAscii8, 110, 425, 16},
-                      RoundTripCase{kModeAscii8, 300, 500, 16}, RoundTripCase{kModeAscii8, 1200, 1000, 16}));
+                      RoundTripCase{kModeAscii8, 300, 500, 16}, RoundTripCase{kModeAscii8, 1200, 1000, 16},
+                      RoundTripCase{kModeRtty, 45, 170, 16, 10, 1000},
+                      RoundTripCase{kModeRtty, 75, 170, 16, -10, -1000},
+                      RoundTripCase{kModeAscii7, 110, 425, 16, 20, 1000},
+                      RoundTripCase{kModeAscii8, 300, 500, 16, -20, 1000},
+                      RoundTripCase{kModeAscii8, 1200, 1000, 16, 30, -1000}));
 
 }  // namespace
 }  // namespace vestrel
