@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <random>
 
 #include "memo/byte_stream.h"
@@ -251,6 +253,24 @@ TEST(StyledNavigator, DisplayY) {
   EXPECT_EQ(n.GetParNb(), 0);
   n.setDisplayY(1000);
   EXPECT_EQ(n.GetPos(), f.store.CharCount);
+  // 40 lines of a 2^26-pixel font pass 2^31: the y saturates instead of turning negative, and
+  // a y near the top of the range still finds the end of the text.
+  f.ctx.TopOffset = f.ctx.TopOrigin = 0;
+  f.ctx.LineHeight = 1 << 26;
+  n.setParNb(4);
+  EXPECT_EQ(n.GetDisplayY(), 4 << 26);
+  std::string many;
+  for (int i = 0; i < 40; ++i) many += "x\r\n";
+  Fixture g(many);
+  g.ctx.LineHeight = 1 << 26;
+  TStyledNavigator m(&g.ctx);
+  m.setParNb(40);
+  EXPECT_EQ(m.GetDisplayY(), INT32_MAX);
+  g.ctx.TopOrigin = 1 << 30;
+  m.setDisplayY(INT32_MAX - 1);  // line (2^31 - 2 + 2^30) / 2^26 = 47: past the last
+  EXPECT_EQ(m.GetPos(), g.store.CharCount);
+  m.setDisplayY(1 << 26);  // line (2^26 + 2^30) / 2^26 = 17
+  EXPECT_EQ(m.GetParNb(), 17);
 }
 
 TEST(StyledNavigator, AttributeMoves) {
@@ -365,6 +385,14 @@ TEST(StyledNavigator, RegistrationInvalidationAndOwnerless) {
   ctx.reset();
   EXPECT_EQ(a->Memo(), nullptr);
   EXPECT_THROW(a->GetParNb(), EStyledMemoError);
+  // Whatever is asked of a navigator whose memo is gone, it answers with the error, never by
+  // reaching into the freed memo.
+  const std::function<void()> calls[] = {
+      [&] { a->GetLineNb(); },    [&] { a->SetLineNb(1); },      [&] { a->GetWord(); },
+      [&] { a->GetDisplayX(); },  [&] { a->SetDisplayX(10); },   [&] { a->GetDisplayY(); },
+      [&] { a->setDisplayY(5); }, [&] { a->getDisplayWidth(); }, [&] { a->ToNextWord(DefaultDelimiters()); },
+  };
+  for (size_t i = 0; i < std::size(calls); ++i) EXPECT_THROW(calls[i](), EStyledMemoError) << i;
 }
 
 TEST(StyledNavigator, EditBetweenNavigatorsAndStaleCaches) {
