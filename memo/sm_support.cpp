@@ -195,12 +195,12 @@ uint8_t AttrToExtFontStyles(uint8_t staticStyle, uint8_t dynFlags, uint8_t fontS
 
 int32_t GetTextWidth(TFontMeasure& dc, const unsigned char* text, int32_t len, int32_t maxChunk) {
   maxChunk = std::max(maxChunk, 1);
-  int32_t total = 0;
-  for (int32_t i = 0; i < len; i += maxChunk) {
+  int64_t total = 0;  // a long paragraph can pass 32 bits of pixels: the sum saturates
+  for (int32_t i = 0; i < len; i += std::min(maxChunk, len - i)) {
     int32_t w = 0;
     if (dc.TextExtent(text + i, std::min(maxChunk, len - i), w)) total += w;
   }
-  return total;
+  return static_cast<int32_t>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
 }
 
 void PutText(DrawSurface& dc, TPoint& p, const unsigned char* text, int32_t len, int32_t maxChunk,
@@ -237,7 +237,10 @@ void PutText(DrawSurface& dc, TPoint& p, const unsigned char* text, int32_t len,
 }
 
 void WavyLine(DrawSurface& dc, int32_t x1, int32_t x2, int32_t y, int32_t h) {
-  h = std::max(h, 1);
+  // The line lies inside the 16-bit drawing range, so a half-wave is never wider or taller
+  // than that range; sums below cannot then pass 32 bits.
+  h = std::clamp(h, 1, 65535);
+  y = std::clamp(y, INT32_MIN + 65536, INT32_MAX - 65536);
   x1 = std::max(x1, -32768);
   x2 = std::min(x2, 32767);
   int32_t x = x1;

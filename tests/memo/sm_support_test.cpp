@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "memo/byte_stream.h"
 #include "memo/paragraphs_list.h"
 #include "support/fake_draw_surface.h"
@@ -74,6 +76,10 @@ TEST(Measuring, GetTextWidthSumsBoundedPieces) {
   EXPECT_EQ(GetTextWidth(dc, t.data(), 6, 0), 5 * 7 + 4);  // a chunk of 0 still ends
   EXPECT_EQ(dc.maxExtentLen, 1);
   EXPECT_EQ(GetTextWidth(dc, t.data(), 6, -3), 5 * 7 + 4);
+  // A long run of wide glyphs passes 32 bits of pixels: the width saturates, never negative.
+  dc.advance.fill(1 << 20);
+  const TByteString wide(4096, 'w');  // 2^32 pixels
+  EXPECT_EQ(GetTextWidth(dc, wide.data(), 4096, 1000), INT32_MAX);
 }
 
 TEST(Measuring, PutTextSkipsFarLeftTextMeasuringOnly) {
@@ -133,6 +139,22 @@ TEST(Drawing, WavyLinePoints) {
   dc.ops.clear();
   WavyLine(dc, -40000, -32760, 0, 4);
   EXPECT_EQ(dc.ops.front().x, -32768);
+  // Heights and positions at the ends of the 32-bit range: every point stays inside the
+  // 16-bit drawing range in x, and nothing wraps round (the sanitizer build checks the sums).
+  const struct {
+    int32_t x1, x2, y, h;
+  } extreme[] = {
+      {0, 100, INT32_MAX - 5, INT32_MAX}, {32000, 32767, 0, INT32_MAX}, {-32768, 32767, INT32_MIN, 7}};
+  for (const auto& c : extreme) {
+    dc.ops.clear();
+    WavyLine(dc, c.x1, c.x2, c.y, c.h);
+    ASSERT_FALSE(dc.ops.empty());
+    for (const auto& op : dc.ops) {
+      EXPECT_GE(op.x, c.x1);
+      EXPECT_LE(op.x, c.x2);
+    }
+    EXPECT_EQ(dc.ops.back().x, c.x2);
+  }
 }
 
 TEST(Columns, TabsAndCodes) {
