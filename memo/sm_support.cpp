@@ -294,6 +294,7 @@ int32_t ColToExtra(TByteView par, int32_t col, int32_t tabSize, bool skipCodes) 
 // ---- find ----
 namespace {
 
+// Tested on the raw text: the delimiter set holds the characters as typed, not upper-cased.
 bool WordEdgesOk(const TByteString& t, size_t at, size_t len, const TDelimiters& d) {
   if (at > 0 && !d.test(t[at - 1])) return false;
   if (at + len < t.size() && !d.test(t[at + len])) return false;
@@ -336,7 +337,7 @@ bool FindTextP(TFindTarget& memo, TByteView text, bool forward, bool matchCase, 
       const TByteString t = hay(p);
       for (size_t at = t.find(needle, p == sp ? static_cast<size_t>(so) : 0); at != TByteString::npos;
            at = t.find(needle, at + 1)) {
-        if (!wholeWord || WordEdgesOk(t, at, len, delims)) {
+        if (!wholeWord || WordEdgesOk(pars[p].Text, at, len, delims)) {
           select(p, at);
           return true;
         }
@@ -351,7 +352,7 @@ bool FindTextP(TFindTarget& memo, TByteView text, bool forward, bool matchCase, 
     size_t from = p == sp ? static_cast<size_t>(so) - len : TByteString::npos;
     for (size_t at = t.rfind(needle, from); at != TByteString::npos;
          at = at ? t.rfind(needle, at - 1) : TByteString::npos) {
-      if (!wholeWord || WordEdgesOk(t, at, len, delims)) {
+      if (!wholeWord || WordEdgesOk(pars[p].Text, at, len, delims)) {
         select(p, at);
         return true;
       }

@@ -248,5 +248,20 @@ TEST(Find, WholeWordCaseAndBreaks) {
   EXPECT_EQ(m.selStart, 0);
 }
 
+TEST(Find, EightBitLettersAndDelimiters) {
+  // 0xE9 and 0xC9 are one letter in two cases; 0xFF (a small letter whose capital is 0x9F)
+  // and 0xA0 are word delimiters here, and tested as typed, not upper-cased.
+  FindMemo m("caf\xe9\xff\xc9t\xe9\xa0x");
+  m.delims = MakeDelimiters(ToBytes("\xff\xa0 "));
+  ASSERT_TRUE(FindTextP(m, ToBytes("CAF\xc9"), true, false, true, false));
+  EXPECT_EQ(m.selStart, 4);
+  EXPECT_EQ(m.selLength, -4);
+  ASSERT_TRUE(FindTextP(m, ToBytes("\xe9t\xc9"), true, false, true, false));
+  EXPECT_EQ(m.selStart, 8);
+  EXPECT_FALSE(FindTextP(m, ToBytes("\xe9t\xc9"), true, true, true, true));  // case matters
+  ASSERT_TRUE(FindTextP(m, ToBytes("x"), false, true, true, true));
+  EXPECT_EQ(m.selStart, 9);
+}
+
 }  // namespace
 }  // namespace vestrel
