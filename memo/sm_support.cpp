@@ -263,23 +263,30 @@ void WavyLine(DrawSurface& dc, int32_t x1, int32_t x2, int32_t y, int32_t h) {
 // ---- columns ----
 namespace {
 
-int32_t NextCol(int32_t col, unsigned char c, int32_t tabSize, bool skipCodes) {
+// Columns are counted in 64 bits: large tab sizes would pass 32 bits after a few tabs.
+int64_t NextCol(int64_t col, unsigned char c, int32_t tabSize, bool skipCodes) {
   if (c == '\t') return tabSize > 1 ? (col / tabSize + 1) * tabSize : col + 1;
   if (skipCodes && IsStyleCode(c)) return col;
   return col + 1;
 }
 
-}  // namespace
-
-int32_t OffsetToCol(TByteView par, int32_t offset, int32_t tabSize, bool skipCodes) {
+int64_t ColAt(TByteView par, int32_t offset, int32_t tabSize, bool skipCodes) {
   const int32_t end = std::clamp<int32_t>(offset, 0, static_cast<int32_t>(par.size()));
-  int32_t col = 0;
+  int64_t col = 0;
   for (int32_t i = 0; i < end; ++i) col = NextCol(col, par[static_cast<size_t>(i)], tabSize, skipCodes);
   return col;
 }
 
+}  // namespace
+
+int32_t OffsetToCol(TByteView par, int32_t offset, int32_t tabSize, bool skipCodes) {
+  return static_cast<int32_t>(std::min<int64_t>(ColAt(par, offset, tabSize, skipCodes), INT32_MAX));
+}
+
+// A column left of the text is column 0.
 int32_t ColToOffset(TByteView par, int32_t col, int32_t tabSize, bool skipCodes) {
-  int32_t c = 0;
+  col = std::max(col, 0);
+  int64_t c = 0;
   for (size_t i = 0; i < par.size(); ++i) {
     c = NextCol(c, par[i], tabSize, skipCodes);
     if (c > col) return static_cast<int32_t>(i);
@@ -287,8 +294,11 @@ int32_t ColToOffset(TByteView par, int32_t col, int32_t tabSize, bool skipCodes)
   return static_cast<int32_t>(par.size());
 }
 
+// Never negative: the offset found starts at or left of col.
 int32_t ColToExtra(TByteView par, int32_t col, int32_t tabSize, bool skipCodes) {
-  return col - OffsetToCol(par, ColToOffset(par, col, tabSize, skipCodes), tabSize, skipCodes);
+  col = std::max(col, 0);
+  return static_cast<int32_t>(col -
+                              ColAt(par, ColToOffset(par, col, tabSize, skipCodes), tabSize, skipCodes));
 }
 
 // ---- find ----

@@ -176,6 +176,18 @@ TEST(Columns, TabsAndCodes) {
   EXPECT_EQ(OffsetToCol(codes, 4, 8, true), 2);
   EXPECT_EQ(OffsetToCol(codes, 4, 8, false), 4);
   EXPECT_EQ(ColToOffset(codes, 0, 8, true), 1);  // the code before 'a' takes no column
+  // A column left of the text is column 0: no negative padding for a caller to allocate.
+  EXPECT_EQ(ColToOffset(t, -5, 4, false), 0);
+  EXPECT_EQ(ColToExtra(t, -5, 4, false), 0);
+  EXPECT_EQ(ColToExtra(TByteString(), INT32_MIN, 8, false), 0);
+  // Tab sizes near the top of the range: three tabs reach 3 * 2^30, past 32 bits. Columns
+  // saturate, and a column is still found inside the second tab.
+  const TByteString tabs = ToBytes("\t\t\tx");
+  EXPECT_EQ(OffsetToCol(tabs, 1, 1 << 30, false), 1 << 30);
+  EXPECT_EQ(OffsetToCol(tabs, 3, 1 << 30, false), INT32_MAX);
+  EXPECT_EQ(ColToOffset(tabs, (1 << 30) + 5, 1 << 30, false), 1);
+  EXPECT_EQ(ColToOffset(tabs, INT32_MAX, 1 << 30, false), 1);  // the second tab ends at 2^31
+  EXPECT_EQ(ColToExtra(tabs, (1 << 30) + 5, 1 << 30, false), 5);
 }
 
 // A memo as the find sees it: a store, a caret and a selection.
