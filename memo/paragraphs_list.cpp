@@ -500,12 +500,14 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     lines.back().Stop = p.Length();
     lines.back().JustifyFrom = p.Length();
     // Attribute counts and styles at the line starts follow the new text.
+    // Lines and attributes are both in ascending order: one merged walk, not a count per line.
     uint8_t style = lines.front().StartStyle;
     int32_t walked = 0;
     const std::vector<DynInfoRec>& dyns = GetDynArray(p);
+    size_t before = 0;
     for (LineInfo& l : lines) {
-      l.StartDyn = static_cast<int32_t>(
-          std::count_if(dyns.begin(), dyns.end(), [&](const DynInfoRec& d) { return d.Start < l.Start; }));
+      while (before < dyns.size() && dyns[before].Start < l.Start) ++before;
+      l.StartDyn = static_cast<int32_t>(before);
       if (StaticFormat) {
         for (; walked < l.Start; ++walked) XORStyleCode(style, p.Text[static_cast<size_t>(walked)]);
         l.StartStyle = style;
