@@ -394,7 +394,9 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
   const size_t n = pieces.size();
   if (trimTrailing) {
     for (size_t k = 0; k + 1 < n; ++k) TrimBlanks(pieces[k]);
-    if (n > 1 && pieces[0].empty()) {
+    // A break typed at a paragraph end also takes the blanks before it; one typed inside the
+    // text leaves the text before it as it was.
+    if (n > 1 && pieces[0].empty() && eo == (*pars_[ep]).Length()) {
       const TByteString& t = (*pars_[sp]).Text;
       while (so > 0 && IsBlank(t[static_cast<size_t>(so - 1)])) --so;
     }

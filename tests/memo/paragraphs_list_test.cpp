@@ -343,6 +343,31 @@ TEST(ParagraphsListInsert, TrimmingDropsBlanksBeforeNewBreaks) {
   EXPECT_EQ(Texts(s), (std::vector<std::string>{"ab", "c", "d "}));
   EXPECT_EQ(s.CharCount, 2 + 2 + 1 + 2 + 2);
   EXPECT_EQ(StoreFault(s), "");
+  // The blanks before the start go only when the edit runs to the end of its paragraph.
+  const struct {
+    std::string text, buf;
+    int32_t start, stop;
+    std::vector<std::string> pars;
+    int32_t startPos, stopPos;
+  } cases[] = {
+      {"ab \t", "\r\n", 4, 4, {"ab", ""}, 2, 4},               // Enter at the end
+      {"ab  cd", "\r\n", 4, 4, {"ab  ", "cd"}, 4, 6},          // Enter inside the text
+      {"ab  cd", "\r\n", 4, 6, {"ab", ""}, 2, 4},              // replacing the rest of it
+      {"ab  cd\r\nef", "\r\n", 4, 7, {"ab", "", "ef"}, 2, 4},  // to the LF half: the end
+      {"ab  cd\r\nef", "\r\n", 4, 9, {"ab  ", "f"}, 4, 6},     // into the next paragraph
+      {"ab  ", "x\r\n", 4, 4, {"ab  x", ""}, 4, 7},            // the first new one is not blank
+      {"ab  ", "  ", 4, 4, {"ab    "}, 4, 6},                  // no break: nothing trimmed
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.text) + " @" + std::to_string(c.start));
+    TParagraphsList t;
+    Load(t, c.text);
+    const auto r = t.InsertBuf(ToBytes(c.buf), c.start, c.stop, true, false);
+    EXPECT_EQ(Texts(t), c.pars);
+    EXPECT_EQ(r.StartPos, c.startPos);
+    EXPECT_EQ(r.StopPos, c.stopPos);
+    EXPECT_EQ(StoreFault(t), "");
+  }
 }
 
 // A paragraph broken into lines at the given starts, as the line breaker would leave it.
