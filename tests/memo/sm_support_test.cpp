@@ -176,6 +176,10 @@ TEST(Columns, TabsAndCodes) {
   EXPECT_EQ(OffsetToCol(codes, 4, 8, true), 2);
   EXPECT_EQ(OffsetToCol(codes, 4, 8, false), 4);
   EXPECT_EQ(ColToOffset(codes, 0, 8, true), 1);  // the code before 'a' takes no column
+  // A byte above 127 is one column, never a code or a tab.
+  const TByteString high = ToBytes("\xe9\x89\x95\tx");
+  EXPECT_EQ(OffsetToCol(high, 4, 8, true), 8);
+  EXPECT_EQ(ColToOffset(high, 2, 8, true), 2);
   // A column left of the text is column 0: no negative padding for a caller to allocate.
   EXPECT_EQ(ColToOffset(t, -5, 4, false), 0);
   EXPECT_EQ(ColToExtra(t, -5, 4, false), 0);

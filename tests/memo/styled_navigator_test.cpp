@@ -364,6 +364,25 @@ TEST(StyledNavigator, WordMoves) {
   EXPECT_EQ(n.GetPos(), 14);
   n.ToStartOfWord(d);
   EXPECT_EQ(n.GetPos(), 9);
+
+  // Bytes above 127 are letters like any other, and one of them (0xA0 here) a delimiter.
+  Fixture g("\xe9t\xe9 caf\xe9\xa0\xff\xfe");
+  g.ctx.Delimiters = MakeDelimiters(ToBytes(" \xa0"));
+  TStyledNavigator m(&g.ctx);
+  m.SetPos(1);
+  EXPECT_EQ(m.GetWord(), ToBytes("\xe9t\xe9"));
+  m.ToNextWord(g.ctx.Delimiters);
+  EXPECT_EQ(m.GetPos(), 4);
+  EXPECT_EQ(m.GetWord(), ToBytes("caf\xe9"));
+  m.ToNextWord(g.ctx.Delimiters);
+  EXPECT_EQ(m.GetPos(), 9);
+  EXPECT_EQ(m.GetText(), 0xFF);
+  m.ToEndOfWord(g.ctx.Delimiters);
+  EXPECT_EQ(m.GetPos(), 11);
+  m.ToPreviousWord(g.ctx.Delimiters);
+  EXPECT_EQ(m.GetPos(), 9);
+  m.ToPreviousWord(g.ctx.Delimiters);
+  EXPECT_EQ(m.GetPos(), 4);
 }
 
 TEST(StyledNavigator, RegistrationInvalidationAndOwnerless) {
