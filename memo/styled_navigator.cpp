@@ -564,7 +564,8 @@ int32_t TStyledNavigator::GetDisplayX() {
   const ParInfo& p = GetPar();
   const LineInfo& l = vestrel::GetLine(p, line);
   const int32_t end = std::clamp(offset_, l.Start, p.Length());
-  return LineOrigin(l) + LineX(p, l, end, 0, nullptr);
+  const int64_t x = int64_t{LineOrigin(l)} + LineX(p, l, end, 0, nullptr);
+  return static_cast<int32_t>(std::clamp<int64_t>(x, INT32_MIN, INT32_MAX));
 }
 
 void TStyledNavigator::SetDisplayX(int32_t x) {
@@ -573,7 +574,9 @@ void TStyledNavigator::SetDisplayX(int32_t x) {
   const LineInfo& l = vestrel::GetLine(p, line);
   const int32_t end = line == GetLineCount(p) - 1 ? p.Length() : l.Stop;
   int32_t hit = end;
-  LineX(p, l, end, x - LineOrigin(l), &hit);
+  // Any x is a place on the line, the far ends of the range included (no wrap-round).
+  const int64_t rel = int64_t{x} - LineOrigin(l);
+  LineX(p, l, end, static_cast<int32_t>(std::clamp<int64_t>(rel, INT32_MIN / 2, INT32_MAX / 2)), &hit);
   SetColNb(hit - l.Start);
 }
 

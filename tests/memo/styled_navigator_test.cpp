@@ -229,6 +229,15 @@ TEST(StyledNavigator, SetDisplayXPicksTheNearerBoundary) {
     n.SetDisplayX(x);
     EXPECT_EQ(n.GetOffset(), off) << x;
   }
+  // The ends of the 32-bit range (the memo's "no remembered x" is INT32_MIN) are the line's
+  // ends, also when scrolled.
+  f.ctx.LeftOrigin = -50;
+  for (auto [x, off] : {std::pair{INT32_MAX, 3}, std::pair{INT32_MIN, 0}}) {
+    n.SetPos(1);
+    n.SetDisplayX(x);
+    EXPECT_EQ(n.GetOffset(), off) << x;
+  }
+  f.ctx.LeftOrigin = 0;
   for (int32_t off = 0; off <= 3; ++off) {  // round trip
     n.SetPos(off);
     const int32_t x = n.GetDisplayX();
