@@ -542,8 +542,8 @@ int32_t TStyledNavigator::LineX(const ParInfo& p, const LineInfo& l, int32_t end
     }
     if (w < 0) continue;  // stays in the run
     flush(q);
-    if (c == '\t') w = step > 0 ? w - x : 0;     // the tab's width up to its stop
-    if (hitOffset && 2 * stopAtX < 2 * x + w) {  // left of the character's middle
+    if (c == '\t') w = step > 0 ? w - x : 0;                       // the tab's width up to its stop
+    if (hitOffset && 2 * int64_t{stopAtX} < 2 * int64_t{x} + w) {  // left of the character's middle
       *hitOffset = q;
       return x;
     }
