@@ -96,14 +96,16 @@ void SoundDevices::OpenSoundInput() {
     }
   }
   for (uint32_t i = 0; i < CaptureRing::kCount; ++i) {
+    // Counted before the hand-over: the device may fill and return it at once.
+    capture.queued.fetch_add(1);
     r = dev->AddBuffer(capture.headers[i]);
     if (r != kWaveOk) {
+      capture.queued.fetch_sub(1);
       waveIn_ = std::move(dev);
       CloseSoundInput();
       messages_.ShowMessage("*Error*", WithCode("  Error in AddBuffer (%d)! ", r));
       return;
     }
-    capture.queued.fetch_add(1);
     capture.requeueIndex = (capture.requeueIndex + 1) & CaptureRing::kMask;
   }
   r = dev->Start();
@@ -139,14 +141,17 @@ bool SoundDevices::RequeueCapture() {
   WaveHeader& h = capture.headers[capture.requeueIndex];
   h.data = capture.Slot(capture.requeueIndex);
   h.bufferLength = CaptureBytes();
+  // Counted before the hand-over: after a stall the device returns it full at once, and a
+  // buffer returned while `queued` still reads 0 would be dropped by the callback.
+  capture.queued.fetch_add(1);
   const int r = waveIn_->AddBuffer(h);
   if (r != kWaveOk) {
+    capture.queued.fetch_sub(1);
     CloseSoundInput();
     messages_.ShowMessage("Error", WithCode("  Error in AddBuffer (%d)! ", r));
     termination_.RequestTermination();
     return false;
   }
-  capture.queued.fetch_add(1);
   capture.requeueIndex = (capture.requeueIndex + 1) & CaptureRing::kMask;
   return true;
 }

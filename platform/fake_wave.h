@@ -20,6 +20,7 @@ class FakeWaveBackend final : public WaveBackend {
     int queueResult = kWaveOk;  // AddBuffer / Write
     int startResult = kWaveOk;
     bool returnOnReset = true;  // false: Reset keeps every buffer (a driver that never answers)
+    bool returnOnAdd = false;   // true: a handed-over buffer comes back at once (a backlog)
     // What happened.
     bool open = false;
     bool started = false;

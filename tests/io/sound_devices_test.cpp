@@ -115,6 +115,23 @@ TEST_F(SoundDevicesTest, RequeueGivesBackTheHeaderAtRequeueIndex) {
   EXPECT_EQ(devices.capture.requeueIndex, 10u);
 }
 
+// After a stall the device may hand a re-queued buffer back full before AddBuffer returns;
+// it must be counted like any other.
+TEST_F(SoundDevicesTest, BufferReturnedDuringTheRequeueIsCounted) {
+  devices.OpenSoundInput();
+  Deliver(16);
+  backend.in.returnOnAdd = true;
+  devices.ProcessSoundInput();
+  EXPECT_EQ(input.blocks.size(), 16u);  // the backlog never falls: one whole ring, no more
+  EXPECT_EQ(devices.capture.full.load(), 16u);
+  EXPECT_EQ(devices.capture.queued.load(), 0u);
+  backend.in.returnOnAdd = false;
+  devices.ProcessSoundInput();
+  EXPECT_EQ(input.blocks.size(), 25u);
+  EXPECT_EQ(devices.capture.full.load(), 7u);
+  EXPECT_EQ(devices.capture.queued.load(), 9u);
+}
+
 TEST_F(SoundDevicesTest, CaptureNotificationWithNothingQueuedChangesNothing) {
   devices.WaveInProc(WIM_DATA);  // closed: nothing queued
   EXPECT_EQ(devices.capture.full.load(), 0u);
@@ -322,7 +339,10 @@ TEST_F(SoundDevicesTest, PlayedBuffersAreCountedAndPosted) {
     tx->buffers[i].length = 10 + i;
     for (uint32_t k = 0; k < tx->buffers[i].length; ++k) tx->buffers[i].samples[k] = static_cast<int16_t>(i);
     ASSERT_EQ(devices.WriteOutput(i), kWaveOk);
-    if (i == 1) backend.CompleteOutput(1);
+    if (i == 0) {
+      backend.CompleteOutput(1);  // played before the pump has counted it
+      EXPECT_EQ(tx->Completed.load(), 1u);
+    }
     tx->InFlight += 1;
   }
   EXPECT_EQ(tx->InFlight.load(), 2u);
@@ -332,6 +352,7 @@ TEST_F(SoundDevicesTest, PlayedBuffersAreCountedAndPosted) {
   EXPECT_EQ(tx->Completed.load(), 3u);
   EXPECT_EQ(window.PostCount(WM_WAVEOUT_DONE), 3);
   ASSERT_EQ(backend.out.played.size(), 10u + 11u + 12u);
+  EXPECT_EQ(backend.out.played[0], 0);
   EXPECT_EQ(backend.out.played[10], 1);
   EXPECT_EQ(backend.out.played.back(), 2);
 
@@ -391,14 +412,54 @@ TEST_F(SoundDevicesTest, CallbacksFromAnotherThreadLoseNoBuffer) {
         std::this_thread::yield();
     }
   });
+  // As the main timer does it: run the handler while buffers wait (each run posts the text pump).
   while (input.blocks.size() < static_cast<size_t>(kBuffers)) {
-    devices.ProcessSoundInput();
-    std::this_thread::yield();
+    if (devices.capture.full.load() > 0)
+      devices.ProcessSoundInput();
+    else
+      std::this_thread::yield();
   }
   driver.join();
   ASSERT_EQ(input.blocks.size(), static_cast<size_t>(kBuffers));
   for (int b = 0; b < kBuffers; ++b) ASSERT_EQ(input.blocks[b][100], static_cast<int16_t>(b)) << b;
   devices.CloseSoundInput();
+}
+
+// The pump's cycle against a driver thread that may finish a buffer before the pump has
+// counted it in flight: every buffer is recycled exactly once and the counters end at zero.
+TEST_F(SoundDevicesTest, PlaybackCountersStayExactAgainstADriverThread) {
+  devices.OpenSoundOutput();
+  constexpr uint32_t kBuffers = 3000;
+  std::atomic<bool> stop{false};
+  std::thread driver([&] {
+    while (!stop) {
+      if (backend.CompleteOutput(1) == 0) std::this_thread::yield();
+    }
+  });
+  uint32_t written = 0, recycled = 0;
+  // A lost completion would leave a buffer in flight for ever: the bound ends the test then.
+  for (uint64_t spins = 0; recycled < kBuffers && spins < 20'000'000; ++spins) {
+    while (tx->Completed.load() > 0) {
+      tx->Completed -= 1;
+      tx->RecycleIndex = (tx->RecycleIndex + 1) & TxAudioBuffers::kMask;
+      ++recycled;
+    }
+    if (written < kBuffers && tx->InFlight.load() + tx->Completed.load() <= 7) {
+      tx->buffers[tx->FillIndex].length = 64;
+      ASSERT_EQ(devices.WriteOutput(tx->FillIndex), kWaveOk);
+      tx->InFlight += 1;
+      tx->FillIndex = (tx->FillIndex + 1) & TxAudioBuffers::kMask;
+      ++written;
+    } else {
+      std::this_thread::yield();
+    }
+  }
+  stop = true;
+  driver.join();
+  EXPECT_EQ(recycled, kBuffers);
+  EXPECT_EQ(tx->InFlight.load(), 0u);
+  EXPECT_EQ(tx->Completed.load(), 0u);
+  devices.CloseSoundOutput();
 }
 
 }  // namespace

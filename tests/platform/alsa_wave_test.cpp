@@ -59,7 +59,7 @@ class AlsaWaveTest : public testing::Test {
   bool PumpUntil(Done done) {
     for (int i = 0; i < 20000; ++i) {
       if (done()) return true;
-      devices.ProcessSoundInput();
+      if (devices.capture.full.load() > 0) devices.ProcessSoundInput();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return done();
@@ -119,7 +119,7 @@ TEST_F(AlsaWaveTest, ToneReachesTheBlockProcessorThroughTheRateConverter) {
   live.OpenSoundInput();
   ASSERT_TRUE(live.InputOpen());
   for (int i = 0; i < 20000 && blocks.full.size() < kBlocks; ++i) {
-    live.ProcessSoundInput();
+    if (live.capture.full.load() > 0) live.ProcessSoundInput();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   live.CloseSoundInput();
@@ -168,6 +168,30 @@ TEST_F(AlsaWaveTest, TransmittedSamplesLandInThePlaybackFile) {
   const std::vector<int16_t> written = ReadRaw(OutPath());
   ASSERT_GE(written.size(), sent.size());
   EXPECT_TRUE(std::equal(sent.begin(), sent.end(), written.begin()));
+}
+
+// Full duplex: both sides of the test device at once, each with its own file.
+TEST_F(AlsaWaveTest, CaptureAndPlaybackRunTogether) {
+  const std::vector<int16_t> tone = Tone(4 * 2048, 1200.0, 15000.0);
+  UseFilePcm(tone);
+  devices.OpenSoundInput();
+  devices.OpenSoundOutput();
+  ASSERT_TRUE(devices.InputOpen());
+  ASSERT_TRUE(devices.OutputOpen());
+  const std::vector<int16_t> part = Tone(2100, 2100.0, 7000.0);
+  std::copy(part.begin(), part.end(), tx->buffers[0].samples.begin());
+  tx->buffers[0].length = static_cast<uint32_t>(part.size());
+  ASSERT_EQ(devices.WriteOutput(0), kWaveOk);
+  tx->InFlight += 1;
+  ASSERT_TRUE(PumpUntil([&] { return input.blocks.size() >= 4 && tx->Completed.load() == 1; }));
+  devices.CloseSoundInput();
+  devices.CloseSoundOutput();
+  for (size_t b = 0; b < 4; ++b)
+    ASSERT_TRUE(std::equal(input.blocks[b].begin(), input.blocks[b].end(), tone.begin() + b * 2048)) << b;
+  const std::vector<int16_t> written = ReadRaw(OutPath());
+  ASSERT_GE(written.size(), part.size());
+  EXPECT_TRUE(std::equal(part.begin(), part.end(), written.begin()));
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(AlsaWaveTest, TheTestDeviceIsListedAndOpensByIndex) {
