@@ -10,21 +10,36 @@ mkdir -p build
 
 jobs=$(nproc)
 status=0
+passed=0
+failed=0
+
+# run_ctest DIR ARGS...: runs ctest in DIR and adds its counts to the totals.
+run_ctest() {
+  local dir=$1
+  shift
+  local log="$top/build/$(basename "$dir").ctest.log"
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@") 2>&1 | tee "$log" || status=1
+  local line
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if [[ -n "$line" ]]; then
+    local bad total
+    bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+    total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+  fi
+}
 
 scripts/build.sh release -DCMAKE_BUILD_TYPE=Release -DVESTREL_WERROR=ON
-(cd build/release && ctest --output-on-failure -j "$jobs" --timeout 600) || status=1
+run_ctest build/release --timeout 600
 
 scripts/build.sh asan -DCMAKE_BUILD_TYPE=Debug -DVESTREL_WERROR=ON "-DVESTREL_SANITIZE=address;undefined" \
   -DVESTREL_BUILD_BENCH=OFF
-(cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j "$jobs" --timeout 900 -LE interop) || status=1
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build/asan --timeout 900 -LE interop
 
 scripts/build.sh tsan -DCMAKE_BUILD_TYPE=Debug -DVESTREL_WERROR=ON -DVESTREL_SANITIZE=thread \
   -DVESTREL_TSAN_ONLY=ON -DVESTREL_BUILD_APP=OFF
-(cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" --timeout 900 -L tsan \
-  --no-tests=ignore) || status=1
+TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan --timeout 900 -L tsan --no-tests=ignore
 
-if ((status != 0)); then
-  echo "Some tests failed."
-fi
+echo "total: $passed passed, $failed failed"
 exit "$status"

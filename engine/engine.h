@@ -1,12 +1,21 @@
 #pragma once
 #include <atomic>
 
+#include "engine/codes/baudot.h"
 #include "engine/engine_modem_targets.h"
+#include "engine/engine_receive_targets.h"
 #include "engine/engine_window.h"
 #include "engine/mode_switch.h"
 #include "engine/modem_params.h"
+#include "engine/modes/rtty/rtty_decoder.h"
+#include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
 #include "engine/sine_table.h"
+#include "engine/tone_synth.h"
+#include "engine/tx_audio_buffers.h"
+#include "engine/tx_audio_pump.h"
+#include "engine/tx_state.h"
+#include "engine/tx_symbol_queue.h"
 
 namespace vestrel {
 
@@ -38,14 +47,32 @@ class TEngine {
   // SetMode, SetBaudRate, SetShift, UpdateFilterMenu.
   ModeSwitch modeSwitch{*this, modemTargets};
 
+  // Where the receive block processor runs the AFC and the demodulators, and the processor.
+  EngineReceiveTargets receiveTargets{*this};
+  TRxBlockProcessor rxBlocks{params, window, receiveTargets};
+
   // Set by a mode switch so that the spectrum display redraws its frequency scale.
   int FrequencyScaleChanged = 0;
 
-  // Set once by the shutdown; set while the sound devices are closed and reopened (engine
-  // start, transmit switch, transmit pump, setup apply). The sound callbacks read both on the
-  // device threads: no message is posted and no capture block processed while either is set.
-  std::atomic<bool> EngineClosing{false};
-  std::atomic<bool> SoundDevicesBusy{false};
+  // The transmit side: flags, the symbol and echo queues, the playback buffers, the
+  // synthesisers and the pump that joins them.
+  TTxState tx;
+  TxSymbolQueue TxQueue{window};
+  SentEchoQueue SentEcho{window};
+  TxAudioBuffers txBuffers;
+  TToneSynth synth{sine, params};
+  TTxAudioPump txPump{*this};
+
+  // Received Baudot codes to text (registers, UnshiftOnSpace, ExtendedBaudot), and the
+  // start-stop decoder of RTTY, ASCII-7 and ASCII-8 (Start() at engine start).
+  TBaudotDecoder baudot{params, rxSink};
+  TRttyDecoder rtty{sine, params, window, baudot, rxBlocks.Levels, params.LevelRingIndex};
+
+  // The two device flags of the transmit state under the names the sound layer uses: set once
+  // by the shutdown, and while the sound devices are closed and reopened. The sound callbacks
+  // read them on the device threads.
+  std::atomic<bool>& EngineClosing = tx.EngineClosing;
+  std::atomic<bool>& SoundDevicesBusy = tx.SoundDevicesBusy;
 };
 
 }  // namespace vestrel

@@ -30,10 +30,15 @@ ModemTargets::Ps33x5RxBand PlanPs33x5Band(int step, double centreHz) {
   return {centreHz - half, centreHz + half};
 }
 
-// Start-stop decoder: not yet part of the engine.
-void EngineModemTargets::StartStopSetBaud(double, int) {}
-void EngineModemTargets::StartStopSetTones(int32_t, int32_t) {}
-void EngineModemTargets::StartStopSetDataBits(int) {}
+void EngineModemTargets::StartStopSetBaud(double baud, int filterWidth) {
+  engine_.rtty.SetBaud(baud, filterWidth);
+}
+void EngineModemTargets::StartStopSetTones(int32_t lower, int32_t upper) {
+  engine_.rtty.SetTones(lower, upper);
+}
+void EngineModemTargets::StartStopSetDataBits(int bits) {
+  engine_.rtty.SetDataBits(bits);
+}
 
 // PS2X5 receiver and transmitter: not yet part of the engine.
 void EngineModemTargets::Ps2x5RxSetBaud(double, int) {}
@@ -84,7 +89,7 @@ void EngineModemTargets::MfskTxSetMode(int mfsk8) {
   mfskTx8_ = mfsk8 ? 1 : 0;
 }
 ModemTargets::MfskPlan EngineModemTargets::MfskTxSetTones(int32_t base) {
-  return PlanMfskTones(base, mfskTx8_, engine_.OutSamplingFreq);
+  return PlanMfskTones(base, mfskTx8_, UsableTxRate(engine_.OutSamplingFreq));
 }
 
 // DTMF decoder: not yet part of the engine.

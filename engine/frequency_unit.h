@@ -8,12 +8,28 @@ namespace vestrel {
 // tone at 11025 samples/s on the SineTable and 1/16 of a bin of the 2048-point spectrum.
 inline constexpr double kRxRate = 11025.0;
 inline constexpr double kUnitsPerCycle = 32768.0;
-inline constexpr int32_t kMinToneUnits = 912;     // 306.9 Hz
-inline constexpr int32_t kMaxToneUnits = 11856;   // 3989.0 Hz
+inline constexpr int32_t kMinToneUnits = 912;    // 306.9 Hz
+inline constexpr int32_t kMaxToneUnits = 11856;  // 3989.0 Hz
+
+// The transmit sample rate to compute with. A calibrated OutSamplingFreq lies near the nominal
+// rate; anything that is no sample rate (0, negative, NaN, absurd) stands for the nominal one.
+inline double UsableTxRate(double rate) {
+  return rate >= 1000.0 && rate <= 1.0e6 ? rate : kRxRate;
+}
+
+// floor(x + 0.5) as an int32, saturating at the int32 range; NaN gives 0. Tones and shifts come
+// from stored settings and outside programs, so no value may reach an undefined cast.
+inline int32_t RoundToInt32(double x) {
+  const double r = std::floor(x + 0.5);
+  if (!(r == r)) return 0;
+  if (r >= 2147483647.0) return INT32_MAX;
+  if (r <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(r);
+}
 
 // Hz to units at the given sample rate (11025 for receive, OutSamplingFreq for transmit).
 inline int32_t HzToUnits(double hz, double rate = kRxRate) {
-  return static_cast<int32_t>(std::floor(hz * kUnitsPerCycle / rate + 0.5));
+  return RoundToInt32(hz * kUnitsPerCycle / rate);
 }
 
 inline double UnitsToHz(int32_t units, double rate = kRxRate) {
@@ -21,11 +37,13 @@ inline double UnitsToHz(int32_t units, double rate = kRxRate) {
 }
 
 // The spectrum bin of a tone: (units + 8) / 16.
-constexpr int32_t UnitsToBin(int32_t units) { return (units + 8) / 16; }
+constexpr int32_t UnitsToBin(int32_t units) {
+  return static_cast<int32_t>((int64_t{units} + 8) / 16);
+}
 
 // A shift in spectrum bins: floor(Hz x 2048 / rate + 0.5).
 inline int32_t HzToBins(double hz, double rate = kRxRate) {
-  return static_cast<int32_t>(std::floor(hz * 2048.0 / rate + 0.5));
+  return RoundToInt32(hz * 2048.0 / rate);
 }
 
 }  // namespace vestrel

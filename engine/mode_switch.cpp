@@ -110,6 +110,14 @@ std::string Hz(double hz) {
   return buf;
 }
 
+// The mean of a tone pair, rounded toward zero; summed wide, as stored tones are not bounded.
+int32_t Mean(const int32_t (&pair)[2]) {
+  return static_cast<int32_t>((int64_t{pair[0]} + pair[1]) / 2);
+}
+double MeanHz(const int32_t (&pair)[2], double rate) {
+  return (static_cast<double>(pair[0]) + pair[1]) / 2.0 * rate / kUnitsPerCycle;
+}
+
 // A centre kept within the tone band for a pair of half-shift h.
 int32_t ClampCentre(int32_t centre, int32_t h) {
   if (centre < kMinToneUnits + h) centre = kMinToneUnits + h;
@@ -119,8 +127,13 @@ int32_t ClampCentre(int32_t centre, int32_t h) {
 
 }  // namespace
 
+double ModeSwitch::TxRate() const {
+  return UsableTxRate(engine_.OutSamplingFreq);
+}
+
 void ModeSwitch::CheckOnly(const char* const* items, int count, const char* item) {
-  for (int i = 0; i < count; ++i) engine_.window.SetMenuChecked(items[i], items[i] == item);
+  for (int i = 0; i < count; ++i)
+    if (items[i][0] != '\0') engine_.window.SetMenuChecked(items[i], items[i] == item);
 }
 
 void ModeSwitch::SetBaudRate(double baud) {
@@ -130,7 +143,8 @@ void ModeSwitch::SetBaudRate(double baud) {
 
   int index = FindSpeed(baud);
   if (index < 0) index = kSpeed45;
-  const int32_t mode = p.Mode;
+  const int32_t mode = NormaliseMode(p.Mode);
+  const double outRate = TxRate();
   // In PS33X5 only its steps apply.
   if (mode == kModePs33x5 && !(kSpeeds[index].groups & kPs33x5)) index = kSpeed6p25;
   const Speed& s = kSpeeds[index];
@@ -148,10 +162,10 @@ void ModeSwitch::SetBaudRate(double baud) {
   ModemTargets::Ps33x5RxBand rxBand;
   ModemTargets::Ps33x5TxBand txBand;
   if (s.groups & kPs33x5) {
-    const double rxCentre = (p.RxTone[0] + p.RxTone[1]) / 2.0 * kRxRate / kUnitsPerCycle;
-    const double txCentre = (p.TxTone[0] + p.TxTone[1]) / 2.0 * engine_.OutSamplingFreq / kUnitsPerCycle;
+    const double rxCentre = MeanHz(p.RxTone, kRxRate);
+    const double txCentre = MeanHz(p.TxTone, outRate);
     rxBand = targets_.Ps33x5RxSetSpeed(s.step, rxCentre);
-    txBand = targets_.Ps33x5TxSetSpeed(s.step, txCentre, engine_.OutSamplingFreq);
+    txBand = targets_.Ps33x5TxSetSpeed(s.step, txCentre, outRate);
   }
 
   p.Baud = s.baud;
@@ -162,8 +176,8 @@ void ModeSwitch::SetBaudRate(double baud) {
   const double working = (index == kSpeed45 && mode != kModePs2x5) ? 45.45 : s.baud;
   p.RxSamplesPerBit = Round(kRxRate / working);
   p.RxSamplesPerBitMilli = Round(kRxRate * 1000.0 / working);
-  p.TxSamplesPerBit = Round(engine_.OutSamplingFreq / working);
-  p.TxSamplesPerBitMilli = Round(engine_.OutSamplingFreq * 1000.0 / working);
+  p.TxSamplesPerBit = Round(outRate / working);
+  p.TxSamplesPerBitMilli = Round(outRate * 1000.0 / working);
 
   if (mode == kModePs33x5) {
     ApplyPs33x5Rx(rxBand.lowerHz, rxBand.upperHz);
@@ -207,7 +221,7 @@ void ModeSwitch::ApplyPs33x5Tx(int32_t lowerStep, int32_t upperStep) {
 void ModeSwitch::RecentreTx() {
   TModemParams& p = engine_.params;
   const int32_t h = p.TxShift / 2;
-  const int32_t centre = ClampCentre((p.TxTone[0] + p.TxTone[1]) / 2, h);
+  const int32_t centre = ClampCentre(Mean(p.TxTone), h);
   p.TxTone[0] = centre - h;
   p.TxTone[1] = centre + h;
   p.TxToneBin[0] = UnitsToBin(p.TxTone[0]);
@@ -217,7 +231,7 @@ void ModeSwitch::RecentreTx() {
 void ModeSwitch::RecentreRx() {
   TModemParams& p = engine_.params;
   const int32_t h = p.RxShift / 2;
-  const int32_t centre = ClampCentre((p.RxTone[0] + p.RxTone[1]) / 2, h);
+  const int32_t centre = ClampCentre(Mean(p.RxTone), h);
   p.RxTone[0] = centre - h;
   p.RxTone[1] = centre + h;
   p.RxToneBin[0] = UnitsToBin(p.RxTone[0]);
@@ -229,8 +243,8 @@ void ModeSwitch::RecentreRx() {
 // Both tones of each pair to the pair's mean (single-tone modes).
 void ModeSwitch::CentrePairs() {
   TModemParams& p = engine_.params;
-  const int32_t rx = (p.RxTone[0] + p.RxTone[1]) / 2;
-  const int32_t tx = (p.TxTone[0] + p.TxTone[1]) / 2;
+  const int32_t rx = Mean(p.RxTone);
+  const int32_t tx = Mean(p.TxTone);
   p.RxTone[0] = p.RxTone[1] = rx;
   p.TxTone[0] = p.TxTone[1] = tx;
   p.RxToneBin[0] = p.RxToneBin[1] = UnitsToBin(rx);
@@ -250,7 +264,8 @@ void ModeSwitch::PushRxTones() {
 void ModeSwitch::SetShift(int hz) {
   TModemParams& p = engine_.params;
   EngineWindow& w = engine_.window;
-  if (p.Mode == kModePs33x5) return;
+  const int32_t mode = NormaliseMode(p.Mode);
+  if (mode == kModePs33x5) return;
   engine_.DisplayPause = 0;
 
   if (hz == 22) hz = 23;
@@ -266,13 +281,13 @@ void ModeSwitch::SetShift(int hz) {
   p.ShiftHz = hz;
   // In the single-tone modes mark and space coincide and the shift slots stay 0: the shift
   // is only remembered for the next two-tone mode.
-  if (IsSingleToneMode(p.Mode)) return;
-  if (p.Mode == kModeRtty) p.RttyShift = hz;
-  if (p.Mode == kModePs2x5) p.Ps2x5Shift = hz;
+  if (IsSingleToneMode(mode)) return;
+  if (mode == kModeRtty) p.RttyShift = hz;
+  if (mode == kModePs2x5) p.Ps2x5Shift = hz;
   p.RxShiftBin = HzToBins(hz);
   p.RxShift = HzToUnits(hz);
-  p.TxShiftBin = HzToBins(hz, engine_.OutSamplingFreq);
-  p.TxShift = HzToUnits(hz, engine_.OutSamplingFreq);
+  p.TxShiftBin = HzToBins(hz, TxRate());
+  p.TxShift = HzToUnits(hz, TxRate());
 
   w.SetPanelText(3, std::to_string(hz) + " Hz");
 
@@ -323,7 +338,7 @@ void ModeSwitch::SetMode(int requested) {
     targets_.MfskRxSetMode(mfsk8);
     targets_.MfskTxSetMode(mfsk8);
     p.RxShift = HzToUnits(spanHz);
-    p.TxShift = HzToUnits(spanHz, engine_.OutSamplingFreq);
+    p.TxShift = HzToUnits(spanHz, TxRate());
     p.RxShiftBin = UnitsToBin(p.RxShift);
     p.TxShiftBin = UnitsToBin(p.TxShift);
   };
@@ -400,11 +415,11 @@ void ModeSwitch::SetMode(int requested) {
   } else if (mode == kModePs33x5) {
     int step = p.Ps33x5SpeedX;
     if (SpeedOfStep(step) < 0) step = 4;
-    const double rxCentre = (p.RxTone[0] + p.RxTone[1]) / 2.0 * kRxRate / kUnitsPerCycle;
+    const double rxCentre = MeanHz(p.RxTone, kRxRate);
     const ModemTargets::Ps33x5RxBand rx = targets_.Ps33x5RxSetSpeed(step, rxCentre);
     ApplyPs33x5Rx(rx.lowerHz, rx.upperHz);
-    const double txCentre = (p.TxTone[0] + p.TxTone[1]) / 2.0 * engine_.OutSamplingFreq / kUnitsPerCycle;
-    const ModemTargets::Ps33x5TxBand tx = targets_.Ps33x5TxSetSpeed(step, txCentre, engine_.OutSamplingFreq);
+    const double txCentre = MeanHz(p.TxTone, TxRate());
+    const ModemTargets::Ps33x5TxBand tx = targets_.Ps33x5TxSetSpeed(step, txCentre, TxRate());
     ApplyPs33x5Tx(tx.lowerStep, tx.upperStep);
     SetBaudRate(step * 1.5625);
   } else {
@@ -444,7 +459,7 @@ void ModeSwitch::SetMode(int requested) {
 
 void ModeSwitch::UpdateFilterMenu() {
   EngineWindow& w = engine_.window;
-  const int32_t mode = engine_.params.Mode;
+  const int32_t mode = NormaliseMode(engine_.params.Mode);
   int width = 0;
   bool enabled = false;
   if (mode == kModeRtty || mode == kModeAscii7 || mode == kModeAscii8 || mode == kModePs2x5) {

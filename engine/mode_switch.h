@@ -37,6 +37,7 @@ class ModeSwitch {
   std::array<std::string, kModeCount> ModeReportNames;
 
  private:
+  double TxRate() const;  // OutSamplingFreq, or 11025 when it is not a sample rate
   void CheckOnly(const char* const* items, int count, const char* item);
   void RecentreRx();
   void RecentreTx();

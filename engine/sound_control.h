@@ -15,7 +15,9 @@ class SoundControl {
   virtual void CloseSoundOutput() = 0;
   // Hands buffer `index` of the TxAudioBuffers (its `length` samples) to the playback device.
   // Returns 0 on success, else the device's error code. On success the device will raise
-  // `Completed` and lower `InFlight` once the buffer has played.
+  // `Completed` and lower `InFlight` once the buffer has played. The pump raises `InFlight`
+  // before the call, so a completion that arrives at once is never missed, and lowers it again
+  // when the call fails.
   virtual int WriteOutput(uint32_t index) = 0;
 
  protected:

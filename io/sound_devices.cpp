@@ -166,6 +166,7 @@ void SoundDevices::ProcessSoundInput() {
     capture.readIndex = (capture.readIndex + 1) & CaptureRing::kMask;
     capture.full.fetch_sub(1);
     ReduceToChannel(block);
+    input_.SetCaptureBuffersWaiting(capture.full.load());
     if (files_ == nullptr || !files_->DecodingFile()) FeedInputBlock(block, 0);
     if (files_ != nullptr) {
       files_->PushHistory(block, CaptureRing::kFrames);
@@ -208,7 +209,8 @@ void SoundDevices::OpenSoundOutput() {
   }
   int device = settings.OutSoundCardNumber == -2 ? settings.SoundCardNumber : settings.OutSoundCardNumber;
   if (device < 0) device = kWaveDefaultDevice;
-  const bool stereo = settings.OutputCardChannel == 1 || settings.OutputCardChannel == 2;
+  const int32_t channel = engine_.tx.OutputCardChannel;  // 1 and 2 open stereo
+  const bool stereo = channel == 1 || channel == 2;
   WaveFormat format;
   format.channels = stereo ? 2 : 1;
 

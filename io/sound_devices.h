@@ -22,7 +22,7 @@ struct SoundSettings {
   int SoundCardNumber = -1;     // capture device index; -1 the default device
   int InputCardChannel = 0;     // 0 mono, 1 left, 2 right (1 and 2 open the device in stereo)
   int OutSoundCardNumber = -2;  // -2 the capture device, -1 the default device, else an index
-  int OutputCardChannel = 0;    // 0 mono, 1 left, 2 right (1 and 2 open stereo)
+  // The output channel is the transmit state's OutputCardChannel, which the pump spreads by.
 };
 
 // Text shown for a failed device open.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "engine/engine.h"
 #include "support/fake_engine_window.h"
 #include "support/fake_rx_sink.h"
@@ -39,6 +41,19 @@ TEST(EngineModemTargets, MfskTransmitPlanUsesOutputRate) {
   engine.modemTargets.MfskTxSetMode(1);
   const auto plan = engine.modemTargets.MfskTxSetTones(2972);
   EXPECT_EQ(plan.lastStep, HzToUnits(2972 * 11100.0 / 32768 + 242.1875, 11100.0));
+
+  // An output rate that is no sample rate (an unset or broken calibration) plans at the nominal
+  // 11025, as the mode switch computes the transmit shift, instead of casting NaN to a tone.
+  const auto nominal = PlanMfskTones(2972, 1, 11025.0);
+  for (double rate : {0.0, -11025.0, std::nan(""), 1e300}) {
+    SCOPED_TRACE(rate);
+    engine.OutSamplingFreq = rate;
+    const auto bad = engine.modemTargets.MfskTxSetTones(2972);
+    EXPECT_EQ(bad.firstStep, nominal.firstStep);
+    EXPECT_EQ(bad.lastStep, nominal.lastStep);
+    EXPECT_EQ(bad.firstBin, nominal.firstBin);
+    EXPECT_EQ(bad.lastBin, nominal.lastBin);
+  }
 
   test::RecordingModemTargets fake;
   fake.StartStopSetBaud(45.45, 1);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "engine/engine.h"
@@ -479,6 +480,50 @@ TEST_F(ModeSwitchTest, ReportsModeToLoggerWhenAsked) {
   sw.SetMode(1);
   sw.SetMode(13);  // RTTY, whose name is empty here
   EXPECT_EQ(window.loggerReports, std::vector<std::string>{"PSK31"});
+}
+
+}  // namespace
+}  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+// A stored mode number that names no mode (written by a settings loader directly) is RTTY to
+// the speed and shift switches too; an output rate that is no sample rate (0, NaN from a bad
+// calibration) gives the nominal 11025 instead of overflowing the transmit slots.
+TEST_F(ModeSwitchTest, BadStoredValuesAreHandledSafely) {
+  p.Mode = 13;
+  sw.SetBaudRate(75);
+  EXPECT_EQ(p.RttySpeed, 75);
+  sw.SetShift(425);
+  EXPECT_EQ(p.RttyShift, 425);
+  // Tones stored far outside the band (a hand-edited settings file) are brought to its nearer
+  // edge: the pair's mean is summed without overflow, so INT32_MAX twice does not wrap to the
+  // bottom of the band. 170 Hz = 505 units, half 252.
+  p.Mode = 0;
+  for (int32_t tone : {INT32_MAX, INT32_MIN}) {
+    SCOPED_TRACE(tone);
+    p.RxTone[0] = p.RxTone[1] = p.TxTone[0] = p.TxTone[1] = tone;
+    sw.SetShift(170);
+    const int32_t lower = tone > 0 ? kMaxToneUnits - 504 : kMinToneUnits;
+    EXPECT_EQ(p.RxTone[0], lower);
+    EXPECT_EQ(p.RxTone[1], lower + 504);
+    EXPECT_EQ(p.TxTone[0], lower);
+    EXPECT_EQ(p.TxTone[1], lower + 504);
+    p.RxTone[0] = p.RxTone[1] = p.TxTone[0] = p.TxTone[1] = tone;
+    sw.SetMode(kModeBpsk31);
+    EXPECT_EQ(p.RxTone[0], tone);  // the mean of two equal tones is the tone
+    EXPECT_EQ(p.TxTone[1], tone);
+    sw.SetMode(0);
+  }
+  for (double rate : {0.0, -11025.0, std::nan(""), 1e300}) {
+    engine.OutSamplingFreq = rate;
+    sw.SetBaudRate(45);
+    EXPECT_EQ(p.TxSamplesPerBit, 243);
+    EXPECT_EQ(p.TxSamplesPerBitMilli, 242574);
+    sw.SetShift(170);
+    EXPECT_EQ(p.TxShift, 505);
+  }
 }
 
 }  // namespace

@@ -330,7 +330,7 @@ TEST_F(SoundDevicesTest, CloseGivesUpOnBuffersNeverReturned) {
 }
 
 TEST_F(SoundDevicesTest, PlayedBuffersAreCountedAndPosted) {
-  devices.settings.OutputCardChannel = 2;
+  engine.tx.OutputCardChannel = 2;
   devices.OpenSoundOutput();
   EXPECT_EQ(backend.out.format.channels, 2);
   // The pump raises InFlight after the write returns; a buffer that has played by then

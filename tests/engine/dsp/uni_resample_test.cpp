@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace vestrel {
@@ -45,8 +46,28 @@ TEST(TUniResample, OneSecondInGivesOneSecondOut) {
 
 // A ramp x(t) = t / Tin is reproduced at every output instant m x Tout; the first output after
 // Setup interpolates from the silence before the first input. 8000 -> 16000 has exact periods
-// (125 and 62.5 us), so the interpolation is exact; 11025 -> 12800 is exact to rounding.
+// (125 and 62.5 us), so the interpolation is exact; the others are exact to rounding. The
+// capture rates down to 11025 place each output between two inputs and carry the remainder
+// from one output to the next: an error there shows as a drift of the ramp, which reaches
+// 10 s x 48000 = 480000 at the end, so 1e-6 relative holds the instants to 1e-6 of a period.
 TEST(TUniResample, RampIsReproduced) {
+  struct Case {
+    double in, out;
+  } cases[] = {{48000.0, 11025.0}, {44100.0, 11025.0}, {22050.0, 11025.0},
+               {8000.0, 11025.0},  {11000.0, 11025.0}, {11025.0, 12800.0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.in) + " -> " + std::to_string(c.out));
+    TUniResample r;
+    std::vector<double> out;
+    ASSERT_EQ(r.Setup(c.in, c.out, Collect, &out), 0);
+    const int n = static_cast<int>(10 * c.in);
+    for (int i = 1; i <= n; ++i) r.Push(i);
+    ASSERT_NEAR(static_cast<double>(out.size()), 10 * c.out, 1.0);
+    for (size_t m = 0; m < out.size(); ++m) {
+      const double want = (m + 1) * c.in / c.out;
+      ASSERT_NEAR(out[m], want, want * 1e-6) << m;
+    }
+  }
   {
     TUniResample r;
     std::vector<double> out;

@@ -1,0 +1,126 @@
+// vestrel-encode: text in, the samples of a whole transmission out (raw signed 16-bit
+// little-endian mono at 11025 samples/s), through the program's own transmit pump.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "bench/harness/harness_options.h"
+#include "bench/harness/tx_harness.h"
+#include "bench/harness/tx_setup.h"
+#include "engine/engine.h"
+#include "engine/mode_number.h"
+
+namespace vestrel {
+namespace {
+
+constexpr double kRate = 11025.0;
+
+class ToolFatal : public FatalErrorSink {
+ public:
+  void ShowError(std::string_view text, std::string_view) override {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    message = std::string(text);
+  }
+  void RequestTerminate() override { terminate = true; }
+  std::string message;
+  bool terminate = false;
+};
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "vestrel-encode: %s\n", message.c_str());
+  return 2;
+}
+
+bool CanTransmit(int32_t mode) {
+  return mode == kModeRtty || mode == kModeAscii7 || mode == kModeAscii8 || mode == kModeAmtorFec;
+}
+
+// Queues the text the way the typing window's pump does: a line end as CR LF, and in the
+// ASCII modes a NUL before every line end and blank.
+void QueueText(TEngine& engine, const std::string& text) {
+  const int32_t mode = engine.params.Mode;
+  const bool ascii = mode == kModeAscii7 || mode == kModeAscii8;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (ascii) engine.TxQueue.QueueTxSymbol(0);
+      engine.TxQueue.QueueTxSymbol(13);
+      engine.TxQueue.QueueTxSymbol(10);
+      continue;
+    }
+    if (ascii && c == ' ') engine.TxQueue.QueueTxSymbol(0);
+    engine.TxQueue.QueueTxSymbol(c);
+  }
+}
+
+int Run(int argc, char** argv) {
+  static constexpr harness::OptionSpec kSpecs[] = {
+      {"mode", true}, {"tx-hz", true}, {"shift", true}, {"baud", true}, {"reverse", false}};
+  harness::ParsedArgs args;
+  if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
+  harness::ModemOptions m;
+  if (!args.Has("baud")) m.baud = 0;
+  if (std::string e = harness::ReadModemOptions(args, "tx-hz", m); !e.empty()) return Fail(e);
+  if (!CanTransmit(m.mode)) {
+    return Fail("no transmitter for mode " + std::string(harness::ModePanelName(m.mode)) +
+                "; modes: RTTY, ASCII-7, ASCII-8, AMT-FEC");
+  }
+  if (m.baud == 0) m.baud = m.mode == kModeAmtorFec ? 100.0 : 45.0;
+  if (args.positional.size() > 1) return Fail("more than one input file");
+
+  std::FILE* in = stdin;
+  if (!args.positional.empty()) {
+    in = std::fopen(args.positional[0].c_str(), "rb");
+    if (in == nullptr) return Fail("cannot open " + args.positional[0] + ": " + std::strerror(errno));
+  }
+  std::string text;
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) text.append(chunk, n);
+  const bool readError = std::ferror(in) != 0;
+  if (in != stdin) std::fclose(in);
+  if (readError) return Fail("cannot read the input text");
+  if (text.size() > TxSymbolQueue::kMaxPending / 3 - 8) return Fail("input text too long");
+
+  harness::NullEngineWindow window;
+  harness::NullRxSink rx;
+  auto engine = std::make_unique<TEngine>(window, rx);
+  engine->OutSamplingFreq = kRate;
+  SetTxModeForHarness(*engine, m.mode, m.baud, m.centreHz, m.shiftHz, m.reverse);
+  harness::HarnessPlayback device(engine->txBuffers, stdout);
+  ToolFatal fatal;
+  TxPumpLinks links;
+  links.sound = &device;
+  links.fatal = &fatal;
+  engine->txPump.Connect(links);
+  device.OpenSoundOutput();
+
+  // The transmit switch: two LTRS, the text, then LTRS and the end of transmission.
+  engine->TxQueue.QueueTxSymbol(kTxLtrs);
+  engine->TxQueue.QueueTxSymbol(kTxLtrs);
+  QueueText(*engine, text);
+  engine->TxQueue.QueueTxSymbol(kTxLtrs);
+  engine->TxQueue.QueueTxSymbol(kTxEnd);
+  engine->tx.TxState = 1;
+  while (engine->tx.TxState != 0) {
+    const size_t before = device.writes;
+    engine->txPump.PumpTxAudio();
+    if (fatal.terminate) return Fail(fatal.message);
+    if (engine->tx.TxState != 0 && device.writes == before && engine->txBuffers.InFlight.load() == 0) {
+      return Fail("the transmit pump stopped before the end of transmission");
+    }
+    device.PlayAll();
+  }
+  if (std::fflush(stdout) != 0) return Fail(std::string("cannot write the samples: ") + std::strerror(errno));
+  return 0;
+}
+
+}  // namespace
+}  // namespace vestrel
+
+int main(int argc, char** argv) {
+  return vestrel::Run(argc, argv);
+}

@@ -1,0 +1,124 @@
+#include "platform/tcp_line_socket.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace vestrel {
+
+TcpLineSocket::TcpLineSocket() : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+TcpLineSocket::~TcpLineSocket() {
+  Close();
+  if (wakeFd_ >= 0) close(wakeFd_);
+}
+
+void TcpLineSocket::Interrupt() {
+  interrupted_.store(true);
+  if (wakeFd_ >= 0) {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
+  }
+}
+
+bool TcpLineSocket::WaitFor(short events, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() < 0) return false;
+    pollfd fds[2] = {{fd_, events, 0}, {wakeFd_, POLLIN, 0}};
+    const int r = poll(fds, wakeFd_ >= 0 ? 2 : 1, static_cast<int>(left.count()));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    if (wakeFd_ >= 0 && (fds[1].revents & POLLIN)) return false;
+    return (fds[0].revents & (events | POLLHUP | POLLERR)) != 0;
+  }
+}
+
+bool TcpLineSocket::Connect(const std::string& host, uint16_t port, std::chrono::milliseconds timeout) {
+  Close();
+  if (interrupted_.load()) return false;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0) return false;
+  for (addrinfo* a = list; a != nullptr && fd_ < 0; a = a->ai_next) {
+    const int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) continue;
+    fd_ = fd;
+    bool ok = connect(fd, a->ai_addr, a->ai_addrlen) == 0;
+    if (!ok && errno == EINPROGRESS && WaitFor(POLLOUT, deadline)) {
+      int err = 0;
+      socklen_t len = sizeof err;
+      ok = getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0;
+    }
+    if (!ok) {
+      close(fd);
+      fd_ = -1;
+    }
+  }
+  freeaddrinfo(list);
+  if (fd_ >= 0) {
+    const int one = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  }
+  return fd_ >= 0;
+}
+
+void TcpLineSocket::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  buffer_.clear();
+}
+
+bool TcpLineSocket::WriteAll(std::string_view data, std::chrono::milliseconds timeout) {
+  if (fd_ < 0 || interrupted_.load()) return false;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!data.empty()) {
+    const ssize_t n = send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+    if (n > 0) {
+      data.remove_prefix(static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(POLLOUT, deadline)) continue;
+    return false;
+  }
+  return true;
+}
+
+bool TcpLineSocket::ReadLine(std::string& line, std::chrono::milliseconds timeout) {
+  if (fd_ < 0 || interrupted_.load()) return false;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const size_t eol = buffer_.find('\n');
+    if (eol != std::string::npos) {
+      line.assign(buffer_, 0, eol);
+      buffer_.erase(0, eol + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return true;
+    }
+    if (buffer_.size() > kMaxLine) return false;
+    char chunk[4096];
+    const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    if (n > 0) {
+      buffer_.append(chunk, static_cast<size_t>(n));
+      continue;
+    }
+    if (n == 0) return false;  // peer closed
+    if (errno == EINTR) continue;
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(POLLIN, deadline)) continue;
+    return false;
+  }
+}
+
+}  // namespace vestrel

@@ -1,0 +1,189 @@
+// ctest-labels: integration
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/codes/baudot.h"
+#include "support/fsk_signal.h"
+#include "support/tool_runner.h"
+
+namespace vestrel {
+namespace {
+
+using test::FskSignalOptions;
+using test::ShellQuote;
+
+class VestrelDecodeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tool = test::BenchToolPath("vestrel-decode");
+    if (tool.empty()) GTEST_SKIP() << "vestrel-decode is not built";
+  }
+
+  // A recording: half a second of silence, then the carrier with the characters.
+  std::string Recording(const std::vector<int>& codes, const FskSignalOptions& o) {
+    std::vector<int16_t> samples(5512, 0);
+    const std::vector<int16_t> signal = test::MakeStartStopSignal(codes, o);
+    samples.insert(samples.end(), signal.begin(), signal.end());
+    const std::string path = test::TempPath("in.raw");
+    EXPECT_TRUE(test::WriteRawSamples(path, samples));
+    return path;
+  }
+
+  test::ToolResult Decode(const std::string& options, const std::string& file) {
+    return test::RunTool(ShellQuote(tool) + " " + options + " " + ShellQuote(file));
+  }
+
+  std::string tool;
+};
+
+const std::string kText = "RYRY THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789 -?:()$!&#'.,/+=\r\n";
+
+TEST_F(VestrelDecodeTest, DefaultsAreRttyAt1700HzWith170HzShift) {
+  FskSignalOptions o;  // 45.45 Bd, mark 1785 Hz, space 1615 Hz
+  const std::string file = Recording(test::BaudotCodesOf(kText, 0), o);
+  const test::ToolResult r = Decode("--mode RTTY", file);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, kText);
+  // The same samples on standard input.
+  const test::ToolResult s = test::RunTool(ShellQuote(tool) + " --mode 0", file);
+  EXPECT_EQ(s.out, r.out);
+}
+
+TEST_F(VestrelDecodeTest, SpeedShiftCentreFilterAndReverse) {
+  struct Case {
+    std::string options;
+    int dataBits;
+    double baud, centre, shift;
+    bool markLow;
+  };
+  const Case cases[] = {
+      {"--mode RTTY --baud 75 --shift 850 --rx-hz 2000 --filter wide", 5, 75, 2000, 850, false},
+      {"--mode RTTY --baud 50 --rx-hz 1000 --filter narrow --reverse", 5, 50, 1000, 170, true},
+      {"--mode ASCII-7 --baud 110 --shift 425", 7, 110, 1700, 425, false},
+      {"--mode 4 --baud 1200 --shift 1000 --reverse", 8, 1200, 1700, 1000, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    FskSignalOptions o;
+    o.baud = c.baud;
+    o.dataBits = c.dataBits;
+    o.stopBits = c.dataBits == 5 ? 1.5 : 1.0;
+    o.markHz = c.centre + (c.markLow ? -c.shift : c.shift) / 2;
+    o.spaceHz = c.centre - (c.markLow ? -c.shift : c.shift) / 2;
+    std::vector<int> codes;
+    if (c.dataBits == 5) {
+      codes = test::BaudotCodesOf(kText, 0);
+    } else {
+      for (char ch : kText) codes.push_back(static_cast<uint8_t>(ch));
+    }
+    const test::ToolResult r = Decode(c.options, Recording(codes, o));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, kText);
+  }
+}
+
+// Our transmitter into our receiver: vestrel-encode's whole transmission (preamble, text,
+// tail) through vestrel-decode at every speed and filter width. The ASCII modes send a NUL
+// before each blank, which the receiver shows as the byte it is.
+TEST_F(VestrelDecodeTest, RoundTripFromVestrelEncode) {
+  const std::string encoder = test::BenchToolPath("vestrel-encode");
+  if (encoder.empty()) GTEST_SKIP() << "vestrel-encode is not built";
+  std::string ascii;
+  for (int c = 33; c < 127; ++c) ascii.push_back(static_cast<char>(c));
+  ascii += " The quick brown fox";
+  const std::string baudot = "RYRY THE QUICK BROWN FOX 0123456789 -?:()$!&#'.,/+=";
+  struct Case {
+    std::string options;
+    const std::string* text;
+  };
+  const Case cases[] = {
+      {"--mode RTTY", &baudot},
+      {"--mode RTTY --baud 50", &baudot},
+      {"--mode RTTY --baud 75 --shift 425", &baudot},
+      {"--mode RTTY --baud 100 --shift 850 --reverse", &baudot},
+      {"--mode ASCII-7 --baud 110 --shift 425", &ascii},
+      {"--mode ASCII-8 --baud 300 --shift 500", &ascii},
+      {"--mode ASCII-8 --baud 1200 --shift 1000", &ascii},
+  };
+  const std::string textPath = test::TempPath("text.txt");
+  const std::string raw = test::TempPath("tx.raw");
+  for (const Case& c : cases) {
+    FILE* f = std::fopen(textPath.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(c.text->data(), 1, c.text->size(), f);
+    std::fclose(f);
+    const test::ToolResult tx = test::RunTool(ShellQuote(encoder) + " " + c.options + " " +
+                                              ShellQuote(textPath) + " > " + ShellQuote(raw));
+    ASSERT_EQ(tx.exitCode, 0) << c.options << ": " << tx.err;
+    for (const char* filter : {"optimal", "wide", "narrow"}) {
+      SCOPED_TRACE(c.options + " --filter " + filter);
+      const test::ToolResult r = Decode(c.options + " --filter " + filter, raw);
+      EXPECT_EQ(r.exitCode, 0);
+      std::string shown;
+      for (char ch : r.out) {
+        if (ch != '\0') shown.push_back(ch);
+      }
+      EXPECT_EQ(shown, *c.text);
+    }
+  }
+}
+
+// FIGS 1 space A, with no LTRS after the space: only unshift-on-space gets the letter back.
+TEST_F(VestrelDecodeTest, UnshiftOnSpace) {
+  const std::string file = Recording({kBaudotFigs, 23, 4, 3}, FskSignalOptions{});
+  EXPECT_EQ(Decode("--mode RTTY", file).out, "1 -");
+  EXPECT_EQ(Decode("--mode RTTY --unshift-on-space", file).out, "1 A");
+}
+
+TEST_F(VestrelDecodeTest, SquelchClosedPrintsNothing) {
+  FskSignalOptions o;
+  o.amplitude = 2000;
+  const std::string file = Recording(test::BaudotCodesOf(kText, 0), o);
+  // Position 100 asks for a peak of 2, far above this signal's; 50 (0.036) lets it through.
+  const test::ToolResult closed = Decode("--mode RTTY --squelch 100", file);
+  EXPECT_EQ(closed.exitCode, 0);
+  EXPECT_EQ(closed.out, "");
+  EXPECT_EQ(Decode("--mode RTTY --squelch 50", file).out, kText);
+}
+
+TEST_F(VestrelDecodeTest, BadOptionsAndFilesExitWithStatusTwo) {
+  const std::string file = Recording({31}, FskSignalOptions{});
+  const std::string cases[] = {
+      "",
+      "--mode",
+      "--mode FOO",
+      "--mode 13",
+      "--mode RTTY --baud 47",
+      "--mode RTTY --baud fast",
+      "--mode RTTY --shift 171",
+      "--mode RTTY --filter medium",
+      "--mode RTTY --squelch 101",
+      "--mode RTTY --squelch -1",
+      "--mode RTTY --rx-hz 12k",
+      "--mode RTTY --rx-hz 9000",
+      "--mode RTTY --reverse=1",
+      "--mode RTTY --bogus",
+      "--mode RTTY -x",
+      "--mode RTTY " + ShellQuote(file) + " " + ShellQuote(file),
+      "--mode RTTY /nonexistent/input.raw",
+  };
+  for (const std::string& c : cases) {
+    SCOPED_TRACE(c);
+    const test::ToolResult r = test::RunTool(ShellQuote(tool) + " " + c);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    ASSERT_FALSE(r.err.empty());
+    EXPECT_EQ(r.err.rfind("vestrel-decode: ", 0), 0u);
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line";
+  }
+  const test::ToolResult help = test::RunTool(ShellQuote(tool) + " --help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("usage: vestrel-decode --mode MODE"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vestrel

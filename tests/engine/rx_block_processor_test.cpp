@@ -1,0 +1,340 @@
+#include "engine/rx_block_processor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/frequency_unit.h"
+#include "support/fake_engine_window.h"
+#include "support/fake_rx_sink.h"
+#include "support/recording_receive_targets.h"
+
+namespace vestrel {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kN = TRxBlockProcessor::kBlockSize;
+
+class RxBlockProcessorTest : public ::testing::Test {
+ protected:
+  test::FakeEngineWindow window;
+  TModemParams params;
+  test::RecordingReceiveTargets targets;
+  TRxBlockProcessor rx{params, window, targets};
+  SpectrumArrays& s = rx.Spectrum;
+
+  // A cosine of amplitude `a` at bin `bin` of the 2048-point transform.
+  static std::vector<float> Tone(double a, int bin) {
+    std::vector<float> v(kN);
+    for (int j = 0; j < kN; ++j) v[j] = static_cast<float>(a * std::cos(2 * kPi * bin * j / kN));
+    return v;
+  }
+  void Run(const std::vector<float>& block, int times = 1) {
+    for (int i = 0; i < times; ++i) rx.ProcessInputBlock(block.data());
+  }
+};
+
+// Silence: every magnitude is 0, so each block the averages fall to a third and the peaks by
+// 0.95; bins outside 55..743 are left alone.
+TEST_F(RxBlockProcessorTest, SilenceDecaysAveragesAndPeaks) {
+  s.SpectrumAvg.fill(0.9f);
+  s.SpectrumPeak.fill(0.8f);
+  const std::vector<float> silence(kN, 0.0f);
+  Run(silence);
+  EXPECT_FLOAT_EQ(s.SpectrumAvg[55], 0.3f);
+  EXPECT_FLOAT_EQ(s.SpectrumAvg[743], 0.3f);
+  // 0.3 is below the decayed 0.76, so the peak only decays.
+  EXPECT_FLOAT_EQ(s.SpectrumPeak[400], 0.76f);
+  EXPECT_EQ(s.SpectrumAvg[54], 0.9f);
+  EXPECT_EQ(s.SpectrumAvg[744], 0.9f);
+  EXPECT_EQ(s.SpectrumPeak[54], 0.8f);
+  Run(silence, 9);
+  EXPECT_NEAR(s.SpectrumAvg[300], 0.9 * std::pow(1.0 / 3, 10), 1e-8);
+  EXPECT_NEAR(s.SpectrumPeak[300], 0.8 * std::pow(0.95, 10), 1e-6);
+}
+
+// A tone of amplitude A at bin k transforms to A N / 2 = 1024 A; times 2^-23 that is A / 8192.
+// The average approaches it as (2 m + avg) / 3: the gap shrinks by 3 each block, under 1e-6
+// relative after 13 blocks. The peak follows the average.
+TEST_F(RxBlockProcessorTest, BinCentredToneSettlesToAOver8192) {
+  for (double a : {100.0, 8192.0, 32000.0}) {
+    s.SpectrumAvg.fill(0.0f);
+    s.SpectrumPeak.fill(0.0f);
+    Run(Tone(a, 316), 15);
+    EXPECT_NEAR(s.SpectrumAvg[316], a / 8192, a / 8192 * 2e-5) << a;
+    EXPECT_NEAR(s.SpectrumPeak[316], a / 8192, a / 8192 * 2e-5) << a;
+    EXPECT_LT(s.SpectrumAvg[300], a / 8192 * 1e-4);  // no leakage at a bin centre
+  }
+}
+
+// A block with an infinite sample (a damaged float WAV file) overflows the float transform.
+// Such bins count as silence: an infinite average would stay infinite for ever, since it only
+// ever shrinks by a third, and the display, squelch and AFC would never recover.
+TEST_F(RxBlockProcessorTest, NonFiniteBlockLeavesTheSpectrumFinite) {
+  for (float bad : {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                    std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::max()}) {
+    SCOPED_TRACE(bad);
+    s.SpectrumAvg.fill(0.3f);
+    s.SpectrumPeak.fill(0.6f);
+    std::vector<float> block = Tone(1000.0, 316);
+    block[100] = bad;
+    block[101] = bad;
+    Run(block);
+    for (int k = SpectrumArrays::kFirstBin; k <= SpectrumArrays::kLastBin; ++k) {
+      ASSERT_TRUE(std::isfinite(s.SpectrumAvg[k])) << k;
+      ASSERT_TRUE(std::isfinite(s.SpectrumPeak[k])) << k;
+    }
+    Run(std::vector<float>(kN, 0.0f), 20);
+    EXPECT_LT(s.SpectrumAvg[316], 1e-6);
+    EXPECT_LT(s.SpectrumPeak[316], 0.6 * std::pow(0.95, 20) + 1e-6);
+  }
+}
+
+TEST_F(RxBlockProcessorTest, FreezeOnlyDecaysThePeaks) {
+  const std::vector<float> tone = Tone(8192.0, 200);
+  s.SpectrumPeak[200] = 0.5f;
+  rx.SpectrumFreeze = 2;
+  Run(tone);
+  EXPECT_EQ(rx.SpectrumFreeze, 1);
+  EXPECT_FLOAT_EQ(s.SpectrumPeak[200], 0.475f);  // the average (2/3) would have raised it
+  EXPECT_NEAR(s.SpectrumAvg[200], 2.0 / 3.0, 1e-5);
+  Run(tone);
+  EXPECT_EQ(rx.SpectrumFreeze, 0);
+  EXPECT_FLOAT_EQ(s.SpectrumPeak[200], 0.45125f);
+  Run(tone);
+  EXPECT_EQ(s.SpectrumPeak[200], s.SpectrumAvg[200]);  // thawed: the peak takes the average
+}
+
+TEST_F(RxBlockProcessorTest, SpectrumPostSkippedUnderBacklog) {
+  const std::vector<float> silence(kN, 0.0f);
+  struct Case {
+    int waiting, feedMode, posts;
+  } cases[] = {{0, 0, 1}, {2, 0, 1}, {3, 0, 0}, {7, 0, 0}, {3, 1, 1}, {5, 1, 1}, {3, 2, 0}};
+  for (const Case& c : cases) {
+    window.posts.clear();
+    targets.samples.clear();
+    rx.CaptureBuffersWaiting = c.waiting;
+    rx.FeedMode = c.feedMode;
+    Run(silence);
+    EXPECT_EQ(window.PostCount(WM_SPECTRUM_READY), c.posts) << c.waiting << " " << c.feedMode;
+    EXPECT_EQ(targets.samples.size(), static_cast<size_t>(kN));  // the samples are never dropped
+  }
+}
+
+// Samples pushed one at a time are handed on in blocks of 2048, all of them, in order.
+TEST_F(RxBlockProcessorTest, OnInputSampleGathersBlocks) {
+  for (int i = 0; i < 3 * kN + 100; ++i) rx.OnInputSample(i * 0.5);
+  ASSERT_EQ(targets.samples.size(), static_cast<size_t>(3 * kN));
+  for (int i = 0; i < 3 * kN; ++i) ASSERT_EQ(targets.samples[i], static_cast<float>(i * 0.5)) << i;
+  EXPECT_EQ(targets.calls, (std::vector<std::string>{"StartStop 1", "StartStop 1", "StartStop 1"}));
+  // Through the input converter at 44100 samples/s: every fourth sample reaches a block.
+  targets.samples.clear();
+  ASSERT_EQ(rx.InputResampler.Setup(44100.0, 11025.0), 0);
+  std::vector<int16_t> captured(4 * kN);
+  for (size_t i = 0; i < captured.size(); ++i) captured[i] = static_cast<int16_t>(i % 4 == 3 ? 1000 : 0);
+  rx.PushCaptured(std::span<const int16_t>(captured));
+  // 100 samples were already waiting: the block completes 1948 converted samples later.
+  ASSERT_EQ(targets.samples.size(), static_cast<size_t>(kN));
+  EXPECT_EQ(targets.samples[150], 1000.0f);
+}
+
+// Which demodulator each mode feeds, with which AFC, and the squelch flag with the tones above
+// and below the level. Lower tone at bin 300, upper at 332; SquelchLevel 0.1.
+TEST_F(RxBlockProcessorTest, DispatchAfcAndSquelchPerMode) {
+  struct Case {
+    int mode;
+    const char* afc;  // with the AFC on, joined by ","
+    const char* demod;
+    bool flag;  // has a squelch flag
+  } cases[] = {
+      {0, "AfcTuneFskSeparate,SyncTxFrequencyToRx", "StartStop", true},
+      {2, "AfcTuneFskSeparate,SyncTxFrequencyToRx", "StartStop", true},
+      {4, "AfcTuneFskSeparate,SyncTxFrequencyToRx", "StartStop", true},
+      {1, "AfcTunePsk,SyncTxFrequencyToRx", "PskBpsk", true},
+      {5, "AfcTunePsk,SyncTxFrequencyToRx", "PskBpsk", true},
+      {7, "AfcTunePsk,SyncTxFrequencyToRx", "PskBpsk", true},
+      {3, "AfcTunePsk,SyncTxFrequencyToRx", "PskQpsk", true},
+      {9, "AfcTunePsk,SyncTxFrequencyToRx", "PskQpsk", true},
+      {6, "AfcTuneFsk,SyncTxFrequencyToRx", "AmtorFec", true},
+      {8, "AfcTuneFsk,SyncTxFrequencyToRx", "Packet", true},
+      {10, "AfcTuneFsk,SyncTxFrequencyToRx", "Packet", true},
+      {11, "", "Dtmf", false},
+      {12, "AfcTuneMfsk,SyncTxFrequencyToRx", "Mfsk", true},
+      {16, "AfcTuneMfsk,SyncTxFrequencyToRx", "Mfsk", true},
+      {14, "AfcTuneFsk", "AmtorArq", true},
+      {18, "AfcTuneFsk", "Pactor", true},
+      {20, "AfcTuneFskSeparate,SyncTxFrequencyToRx", "Ps2x5", true},
+  };
+  params.RxToneBin[0] = 300;
+  params.RxToneBin[1] = 332;
+  rx.SquelchLevel = 0.1;
+  const std::vector<float> silence(kN, 0.0f);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    params.Mode = c.mode;
+    auto run = [&](int afcOn, int squelch, float peakLo, float peakHi) {
+      rx.AfcOn = afcOn;
+      rx.IsSquelch = squelch;
+      targets.calls.clear();
+      s.SpectrumPeak.fill(0.0f);
+      s.SpectrumAvg.fill(0.0f);
+      // Set after the decay of this block: peaks of silence decay by 0.95, averages to 1/3.
+      s.SpectrumPeak[300] = peakLo / 0.95f;
+      s.SpectrumPeak[332] = peakHi / 0.95f;
+      s.SpectrumAvg[300] = peakLo * 3.0f;
+      s.SpectrumAvg[332] = peakHi * 3.0f;
+      Run(silence);
+      std::string joined;
+      for (const std::string& call : targets.calls) joined += (joined.empty() ? "" : ",") + call;
+      return joined;
+    };
+    const std::string demodOpen = c.flag ? std::string(c.demod) + " 1" : c.demod;
+    const std::string demodShut = c.flag ? std::string(c.demod) + " 0" : c.demod;
+    const std::string afc = c.afc;
+    EXPECT_EQ(run(1, 0, 0, 0), afc.empty() ? demodOpen : afc + "," + demodOpen);
+    EXPECT_EQ(run(0, 0, 0, 0), demodOpen);          // squelch off: always open
+    EXPECT_EQ(run(0, 1, 0.05f, 0.05f), demodShut);  // both tones below the level
+    EXPECT_EQ(run(0, 1, 0.2f, 0.0f), demodOpen);    // lower tone above
+    const bool upperCounts = !(c.mode & 1);         // PSK looks at its one tone only
+    EXPECT_EQ(run(0, 1, 0.0f, 0.2f), upperCounts || !c.flag ? demodOpen : demodShut);
+  }
+}
+
+// The start-stop modes and PS2X5 search both tones as one pair when the signal is fast (99 Bd
+// and up) or narrow (shift below 24 Hz), else each tone on its own; both edges exactly.
+TEST_F(RxBlockProcessorTest, FskAfcChoosesPairOrSeparateSearch) {
+  struct Case {
+    double baud;
+    int shift;
+    const char* afc;
+  } cases[] = {{45.0, 170, "AfcTuneFskSeparate"},
+               {98.99, 170, "AfcTuneFskSeparate"},
+               {99.0, 170, "AfcTuneFsk"},
+               {300.0, 850, "AfcTuneFsk"},
+               {45.0, 23, "AfcTuneFsk"},
+               {45.0, 24, "AfcTuneFskSeparate"},
+               {2.0, 4, "AfcTuneFsk"}};
+  const std::vector<float> silence(kN, 0.0f);
+  rx.AfcOn = 1;
+  for (int mode : {0, 2, 4, 20}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(mode) + " " + std::to_string(c.baud) + " " + std::to_string(c.shift));
+      params.Mode = mode;
+      params.Baud = c.baud;
+      params.ShiftHz = c.shift;
+      targets.calls.clear();
+      Run(silence);
+      ASSERT_EQ(targets.calls.size(), 3u);
+      EXPECT_EQ(targets.calls[0], c.afc);
+      EXPECT_EQ(targets.calls[1], "SyncTxFrequencyToRx");
+    }
+  }
+}
+
+TEST_F(RxBlockProcessorTest, SquelchDetails) {
+  params.RxToneBin[0] = 300;
+  params.RxToneBin[1] = 340;
+  rx.IsSquelch = 1;
+  rx.SquelchLevel = 0.1;
+  // MFSK: any bin between the first and the last tone.
+  s.SpectrumPeak[320] = 0.2f;
+  EXPECT_EQ(rx.SquelchOpenFor(kModeMfsk16), 1);
+  EXPECT_EQ(rx.SquelchOpenFor(kModeRtty), 0);
+  // Packet reads the smoothed array, not the peaks.
+  s.SpectrumPeak[300] = 0.2f;
+  EXPECT_EQ(rx.SquelchOpenFor(kModeAx25Hf), 0);
+  s.SpectrumAvg[340] = 0.2f;
+  EXPECT_EQ(rx.SquelchOpenFor(kModeAx25Uhf), 1);
+  // PS33X5 is always open.
+  s.SpectrumPeak.fill(0.0f);
+  EXPECT_EQ(rx.SquelchOpenFor(kModePs33x5), 1);
+  // Tone bins out of the arrays (a bad settings file) are kept inside them.
+  params.RxToneBin[0] = -5;
+  params.RxToneBin[1] = 99999;
+  EXPECT_EQ(rx.SquelchOpenFor(kModeMfsk8), 0);
+  EXPECT_EQ(rx.SquelchOpenFor(kModeRtty), 0);
+
+  // The 100 steps span 8.058 nepers, just under 70 dB below 2 (0.7 dB a step): position 50 is
+  // 2 exp(-4.029009) = 0.0355839, position 0 is 2 exp(-8.058018) = 0.00063311.
+  EXPECT_NEAR(TRxBlockProcessor::SquelchLevelAt(50), 0.0355839, 1e-7);
+  EXPECT_NEAR(TRxBlockProcessor::SquelchLevelAt(0), 0.00063311, 1e-8);
+  EXPECT_DOUBLE_EQ(TRxBlockProcessor::SquelchLevelAt(100), 2.0);
+  EXPECT_DOUBLE_EQ(TRxBlockProcessor::SquelchLevelAt(150), 2.0);
+  EXPECT_DOUBLE_EQ(TRxBlockProcessor::SquelchLevelAt(-3), TRxBlockProcessor::SquelchLevelAt(0));
+  rx.SetSquelchPosition(50);
+  EXPECT_NEAR(rx.SquelchLevel, 0.0355839, 1e-7);
+}
+
+// PS33X5: every sample through the 11025 -> 12800 converter; 10 blocks give 20480 x 12800 /
+// 11025 = 23777.4 samples at 12800/s, handed on in order, with the squelch always open.
+TEST_F(RxBlockProcessorTest, Ps33x5GoesThroughTheSecondConverter) {
+  params.Mode = kModePs33x5;
+  rx.IsSquelch = 1;
+  rx.SquelchLevel = 1.0;
+  std::vector<float> ramp(kN);
+  for (int b = 0; b < 10; ++b) {
+    for (int j = 0; j < kN; ++j) ramp[j] = static_cast<float>(b * kN + j + 1);
+    Run(ramp);
+  }
+  EXPECT_NEAR(static_cast<double>(targets.ps33x5Samples.size()), 10 * kN * 12800.0 / 11025.0, 1.0);
+  for (size_t m = 0; m < targets.ps33x5Samples.size(); ++m)
+    ASSERT_NEAR(targets.ps33x5Samples[m], (m + 1) * 11025.0 / 12800.0, 1e-6) << m;
+  for (const std::string& call : targets.calls) EXPECT_EQ(call, "Ps33x5 1");
+}
+
+// A 1700 Hz tone captured at 48000 samples/s comes out of the input converter at 11025 and
+// peaks in bin 1700 / (11025 / 2048) = 315.8, i.e. 316. Off the bin centre by 0.2 bin the
+// transform loses at most sinc(0.2) = 0.94 (plus the converter's linear-interpolation droop,
+// 0.5 % at 1700 Hz against 48 kHz), so the average settles above 0.9 x A / 8192.
+TEST_F(RxBlockProcessorTest, CapturedToneThroughTheConverterPeaksAtItsBin) {
+  ASSERT_EQ(rx.InputResampler.Setup(48000.0, 11025.0), 0);
+  const double a = 10000.0;
+  std::vector<int16_t> captured(48000 * 3);
+  for (size_t i = 0; i < captured.size(); ++i)
+    captured[i] = static_cast<int16_t>(std::lround(a * std::sin(2 * kPi * 1700.0 * i / 48000.0)));
+  rx.PushCaptured(std::span<const int16_t>(captured));
+  ASSERT_GE(targets.samples.size(), static_cast<size_t>(15 * kN));
+  int best = SpectrumArrays::kFirstBin;
+  for (int k = SpectrumArrays::kFirstBin; k <= SpectrumArrays::kLastBin; ++k)
+    if (s.SpectrumAvg[k] > s.SpectrumAvg[best]) best = k;
+  EXPECT_EQ(best, 316);
+  EXPECT_GT(s.SpectrumAvg[316], 0.9 * a / 8192);
+  EXPECT_LT(s.SpectrumAvg[316], 1.0 * a / 8192);
+}
+
+// A mode change reaches the next block; an unknown stored mode runs as RTTY.
+TEST_F(RxBlockProcessorTest, ModeIsReadPerBlock) {
+  const std::vector<float> silence(kN, 0.0f);
+  params.Mode = 18;
+  Run(silence);
+  params.Mode = 13;
+  Run(silence);
+  EXPECT_EQ(targets.calls, (std::vector<std::string>{"Pactor 1", "StartStop 1"}));
+}
+
+// The engine's own targets accept every mode while their objects are still to come.
+TEST(RxBlockProcessorEngine, RunsEveryModeOnTheEngine) {
+  test::FakeEngineWindow window;
+  test::FakeRxSink sink;
+  TEngine engine(window, sink);
+  engine.rxBlocks.AfcOn = 1;
+  engine.rxBlocks.IsSquelch = 1;
+  const std::vector<float> tone = [] {
+    std::vector<float> v(kN);
+    for (int j = 0; j < kN; ++j) v[j] = static_cast<float>(1000 * std::sin(j * 0.9));
+    return v;
+  }();
+  for (int mode = 0; mode < kModeCount; ++mode) {
+    engine.modeSwitch.SetMode(mode);
+    engine.rxBlocks.ProcessInputBlock(tone.data());
+  }
+  engine.rxBlocks.ProcessInputBlock(nullptr);  // ignored
+  EXPECT_EQ(window.PostCount(WM_SPECTRUM_READY), kModeCount);
+}
+
+}  // namespace
+}  // namespace vestrel

@@ -1,0 +1,364 @@
+// ctest-labels: interop tsan
+#include "io/rig/rigctld_rig.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "io/rig/rig_params.h"
+#include "io/rig/rigctld_server.h"
+#include "platform/tcp_line_socket.h"
+#include "support/child_process.h"
+
+namespace vestrel {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Polls until `done` holds; false after the deadline. Every wait of these tests is bounded.
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+uint16_t FreeLoopbackPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  uint16_t port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    port = ntohs(a.sin_port);
+  close(fd);
+  return port;
+}
+
+int OpenFileCount() {
+  int n = 0;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (readdir(d) != nullptr) ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+constexpr RigctldTiming kFast{50ms, 2000ms, 500ms, 100ms};
+
+// A dummy rig (hamlib model 1) behind a real rigctld on a free loopback port, with PTT by
+// CAT command so that the daemon keeps the PTT state.
+class RigctldRigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int attempt = 0; attempt < 3 && !daemon_; ++attempt) {
+      port_ = FreeLoopbackPort();
+      if (!StartDaemon()) daemon_.reset();
+    }
+    ASSERT_TRUE(daemon_) << "rigctld did not start";
+  }
+
+  bool StartDaemon() {
+    std::vector<std::string> argv = {
+        "rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", std::to_string(port_)};
+    if (vfoMode_) argv.push_back("--vfo");
+    daemon_ = std::make_unique<test::ChildProcess>(argv);
+    if (!daemon_->Started()) return false;
+    return Eventually([this] {
+      TcpLineSocket probe;
+      return probe.Connect("127.0.0.1", port_, 200ms);
+    });
+  }
+
+  RigctldEndpoint Endpoint() const { return {"127.0.0.1", port_}; }
+
+  // Waits until a rig object is online with its capabilities and first state read.
+  static bool Online(RigctldRig& rig) {
+    return Eventually([&rig] {
+      const RigValue mode = rig.Mode();
+      return rig.LinkState() == RigctldRig::Link::kOnline && mode.Ok() && mode.value != kPmUnknown &&
+             rig.ReadableParams().value != kPmUnknown;
+    });
+  }
+
+  // Waits until `read` of a second, independent connection gives `want`: the value has
+  // reached the rig, not only this object's cache.
+  bool RigShows(RigValue (Rig::*read)(), int64_t want) {
+    if (!observer_) {
+      observer_ = std::make_unique<RigctldRig>(Endpoint(), kFast);
+      if (!Online(*observer_)) return false;
+    }
+    return Eventually([&] {
+      const RigValue v = ((*observer_).*read)();
+      return v.Ok() && v.value == want;
+    });
+  }
+
+  bool vfoMode_ = false;  // daemon started with --vfo: every command names its VFO
+  uint16_t port_ = 0;
+  std::unique_ptr<test::ChildProcess> daemon_;
+  std::unique_ptr<RigctldRig> observer_;
+};
+
+TEST_F(RigctldRigTest, DummyRigCapabilitiesBecomeKnown) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  const auto readable = static_cast<uint32_t>(rig.ReadableParams().value);
+  const auto writeable = static_cast<uint32_t>(rig.WriteableParams().value);
+  const uint32_t both = kPmFreq | kPmFreqA | kPmFreqB | kPmRitOffset | kPmVfoAA | kPmVfoAB | kPmVfoBA |
+                        kPmVfoBB | kPmSplitOn | kPmSplitOff | kPmRitOn | kPmRitOff | kPmRx | kPmTx | kPmSsbU |
+                        kPmSsbL | kPmCwU | kPmCwL | kPmDigU | kPmDigL | kPmAm | kPmFm;
+  EXPECT_EQ(readable & both, both);
+  EXPECT_EQ(writeable & both, both);
+  EXPECT_NE(writeable & (kPmVfoA | kPmVfoB | kPmVfoSwap), 0u);
+  EXPECT_EQ(readable & kPmUnknown, 0u);
+  EXPECT_EQ(rig.Mode().value, kPmFm);  // the dummy starts in FM
+  EXPECT_EQ(rig.Vfo().value, kPmVfoAA);
+  EXPECT_EQ(rig.Tx().value, kPmRx);
+}
+
+TEST_F(RigctldRigTest, FrequenciesOfBothVfos) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  ASSERT_EQ(rig.SetFreqA(7'040'000), RigStatus::kOk);
+  ASSERT_EQ(rig.SetFreqB(7'045'500), RigStatus::kOk);
+  // The cache shows a write at once; the rig shows it once the poller has sent it.
+  EXPECT_EQ(rig.FreqA().value, 7'040'000);
+  EXPECT_EQ(rig.FreqB().value, 7'045'500);
+  EXPECT_EQ(rig.Freq().value, 7'040'000);  // VFO A receives
+  EXPECT_TRUE(RigShows(&Rig::FreqA, 7'040'000));
+  EXPECT_TRUE(RigShows(&Rig::FreqB, 7'045'500));
+  EXPECT_TRUE(RigShows(&Rig::Freq, 7'040'000));
+  EXPECT_TRUE(RigShows(&Rig::Vfo, kPmVfoAA));  // writing B went there and back
+
+  ASSERT_EQ(rig.SetFreq(14'070'000), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::FreqA, 14'070'000));
+  EXPECT_EQ(rig.SetFreq(0), RigStatus::kInvalidValue);
+  EXPECT_EQ(rig.SetFreq(-5), RigStatus::kInvalidValue);
+}
+
+TEST_F(RigctldRigTest, SplitOnAndOff) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  ASSERT_EQ(rig.SetSplit(kPmSplitOn), RigStatus::kOk);
+  EXPECT_EQ(rig.Split().value, kPmSplitOn);
+  EXPECT_TRUE(RigShows(&Rig::Split, kPmSplitOn));
+  EXPECT_TRUE(RigShows(&Rig::Vfo, kPmVfoAB));
+  ASSERT_EQ(rig.SetSplit(kPmSplitOff), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Split, kPmSplitOff));
+  EXPECT_TRUE(RigShows(&Rig::Vfo, kPmVfoAA));
+  EXPECT_EQ(rig.SetSplit(kPmSplitOn | kPmSplitOff), RigStatus::kInvalidValue);
+
+  // Receive on B, transmit on A, and back.
+  ASSERT_EQ(rig.SetVfo(kPmVfoBA), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Vfo, kPmVfoBA));
+  ASSERT_EQ(rig.SetVfo(kPmVfoAA), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Vfo, kPmVfoAA));
+}
+
+// The split transmit frequency as the client sets it on a rig that has only Freq and a VFO
+// swap: split off, swap, write, swap back, split on.
+TEST_F(RigctldRigTest, SwapWriteSwapReachesTheOtherVfo) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  ASSERT_EQ(rig.SetFreqA(3'580'000), RigStatus::kOk);
+  ASSERT_EQ(rig.SetFreqB(3'590'000), RigStatus::kOk);
+  ASSERT_EQ(rig.SetSplit(kPmSplitOff), RigStatus::kOk);
+  ASSERT_EQ(rig.SetVfo(kPmVfoSwap), RigStatus::kOk);
+  ASSERT_EQ(rig.SetFreq(3'581'000), RigStatus::kOk);
+  ASSERT_EQ(rig.SetVfo(kPmVfoSwap), RigStatus::kOk);
+  ASSERT_EQ(rig.SetSplit(kPmSplitOn), RigStatus::kOk);
+  EXPECT_EQ(rig.FreqB().value, 3'581'000);
+  EXPECT_EQ(rig.Freq().value, 3'580'000);
+  EXPECT_TRUE(RigShows(&Rig::FreqB, 3'581'000));
+  EXPECT_TRUE(RigShows(&Rig::FreqA, 3'580'000));
+  EXPECT_TRUE(RigShows(&Rig::Split, kPmSplitOn));
+}
+
+TEST_F(RigctldRigTest, RitOnOffsetAndClear) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  EXPECT_EQ(rig.Rit().value, kPmRitOff);
+  ASSERT_EQ(rig.SetRit(kPmRitOn), RigStatus::kOk);
+  ASSERT_EQ(rig.SetRitOffset(-120), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Rit, kPmRitOn));
+  EXPECT_TRUE(RigShows(&Rig::RitOffset, -120));
+  ASSERT_EQ(rig.ClearRit(), RigStatus::kOk);
+  EXPECT_EQ(rig.RitOffset().value, 0);
+  EXPECT_TRUE(RigShows(&Rig::RitOffset, 0));
+  ASSERT_EQ(rig.SetRit(kPmRitOff), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Rit, kPmRitOff));
+}
+
+TEST_F(RigctldRigTest, PttOnAndOff) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  ASSERT_EQ(rig.SetTx(kPmTx), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Tx, kPmTx));
+  ASSERT_EQ(rig.SetTx(kPmRx), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Tx, kPmRx));
+  EXPECT_EQ(rig.SetTx(1), RigStatus::kInvalidValue);
+}
+
+TEST_F(RigctldRigTest, ModesByTheirBits) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  for (uint32_t mode : {kPmSsbL, kPmSsbU, kPmCwL, kPmCwU, kPmDigL, kPmDigU, kPmAm, kPmFm}) {
+    ASSERT_EQ(rig.SetMode(mode), RigStatus::kOk) << std::hex << mode;
+    EXPECT_EQ(rig.Mode().value, mode);
+    EXPECT_TRUE(RigShows(&Rig::Mode, mode)) << std::hex << mode;
+  }
+  EXPECT_EQ(rig.SetMode(kPmSsbL | kPmSsbU), RigStatus::kInvalidValue);
+  EXPECT_EQ(rig.SetMode(kPmFreq), RigStatus::kInvalidValue);
+}
+
+TEST_F(RigctldRigTest, WritesReachTheRigInOrder) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  for (int64_t f = 10'100'000; f <= 10'100'900; f += 100) ASSERT_EQ(rig.SetFreq(f), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Freq, 10'100'900));
+  // Nothing older overtakes the last write later.
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(rig.Freq().value, 10'100'900);
+}
+
+TEST_F(RigctldRigTest, LostDaemonGivesServerErrorsAndTheLinkComesBack) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  ASSERT_TRUE(RigShows(&Rig::Tx, kPmRx));  // the observer's connection is up as well
+  const int filesOnline = OpenFileCount();
+
+  daemon_->Kill();
+  EXPECT_TRUE(Eventually([&] { return rig.Mode().status == RigStatus::kServerError; }));
+  EXPECT_EQ(rig.LinkState(), RigctldRig::Link::kOffline);
+  EXPECT_EQ(rig.Freq().status, RigStatus::kServerError);
+  EXPECT_EQ(rig.ReadableParams().status, RigStatus::kServerError);
+  EXPECT_EQ(rig.SetTx(kPmTx), RigStatus::kServerError);
+
+  ASSERT_TRUE(StartDaemon());
+  ASSERT_TRUE(Online(rig));
+  EXPECT_EQ(rig.SetFreqA(21'080'000), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::FreqA, 21'080'000));
+  // Both objects re-opened; the old connections were closed, not left behind.
+  EXPECT_EQ(OpenFileCount(), filesOnline);
+}
+
+class RigctldVfoModeTest : public RigctldRigTest {
+ protected:
+  RigctldVfoModeTest() { vfoMode_ = true; }
+};
+
+TEST_F(RigctldVfoModeTest, VfosSplitAndPttByName) {
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  const auto readable = static_cast<uint32_t>(rig.ReadableParams().value);
+  EXPECT_EQ(readable & (kPmFreqA | kPmFreqB), kPmFreqA | kPmFreqB);
+  ASSERT_EQ(rig.SetFreqA(1'838'000), RigStatus::kOk);
+  ASSERT_EQ(rig.SetFreqB(1'840'000), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::FreqA, 1'838'000));
+  EXPECT_TRUE(RigShows(&Rig::FreqB, 1'840'000));
+  ASSERT_EQ(rig.SetSplit(kPmSplitOn), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Vfo, kPmVfoAB));
+  ASSERT_EQ(rig.SetTx(kPmTx), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Tx, kPmTx));
+  ASSERT_EQ(rig.SetTx(kPmRx), RigStatus::kOk);
+  EXPECT_TRUE(RigShows(&Rig::Tx, kPmRx));
+}
+
+// A daemon gone wrong: it accepts, then answers in one of several broken ways.
+class BrokenDaemon {
+ public:
+  enum class Way { kSilent, kEndlessLines, kHugeLine, kHangUp };
+  explicit BrokenDaemon(Way way) : way_(way) {
+    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(listen_, 4) == 0 &&
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+      port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~BrokenDaemon() {
+    stop_ = true;
+    thread_.join();
+    close(listen_);
+  }
+  uint16_t Port() const { return port_; }
+
+ private:
+  void Serve() {
+    while (!stop_) {
+      pollfd p{listen_, POLLIN, 0};
+      if (poll(&p, 1, 20) <= 0) continue;
+      const int c = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (c < 0) continue;
+      const std::string junk = way_ == Way::kHugeLine ? std::string(8192, 'x') : "Frequency: junk\n";
+      while (!stop_ && way_ != Way::kHangUp) {
+        char buf[256];
+        [[maybe_unused]] ssize_t n = recv(c, buf, sizeof buf, 0);
+        if (way_ == Way::kSilent) {
+          std::this_thread::sleep_for(5ms);
+          continue;
+        }
+        if (send(c, junk.data(), junk.size(), MSG_NOSIGNAL) < 0 && errno != EAGAIN) break;
+        std::this_thread::sleep_for(1ms);
+      }
+      close(c);
+    }
+  }
+
+  const Way way_;
+  int listen_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+TEST(RigctldBrokenDaemonTest, BrokenRepliesCountAsALostLink) {
+  const RigctldTiming timing{50ms, 300ms, 300ms, 50ms};
+  for (auto way : {BrokenDaemon::Way::kSilent, BrokenDaemon::Way::kEndlessLines, BrokenDaemon::Way::kHugeLine,
+                   BrokenDaemon::Way::kHangUp}) {
+    BrokenDaemon daemon(way);
+    ASSERT_NE(daemon.Port(), 0);
+    RigctldRig rig({"127.0.0.1", daemon.Port()}, timing);
+    EXPECT_TRUE(Eventually([&] { return rig.LinkState() == RigctldRig::Link::kOffline; }))
+        << static_cast<int>(way);
+    EXPECT_EQ(rig.Freq().status, RigStatus::kServerError);
+    // Leaving the scope stops the poller, whatever it was waiting on.
+  }
+}
+
+TEST(RigctldUnreachableTest, EveryCallFailsCleanly) {
+  const uint16_t port = FreeLoopbackPort();  // nothing listens there
+  RigctldServer server({{"127.0.0.1", port}, {"127.0.0.1", port}, kFast});
+  Rig& rig = server.Rig1();
+  auto& concrete = static_cast<RigctldRig&>(rig);
+  ASSERT_TRUE(Eventually([&] { return concrete.LinkState() == RigctldRig::Link::kOffline; }));
+  EXPECT_EQ(rig.Mode().status, RigStatus::kServerError);
+  EXPECT_EQ(rig.WriteableParams().status, RigStatus::kServerError);
+  EXPECT_EQ(rig.SetFreq(7'000'000), RigStatus::kServerError);
+  EXPECT_EQ(rig.GetPortBits().SetRts(true), RigStatus::kNotSupported);
+  EXPECT_EQ(rig.GetPortBits().SetDtr(false), RigStatus::kNotSupported);
+  EXPECT_EQ(server.SetDialogVisible(true), RigStatus::kNotSupported);
+  EXPECT_NE(&server.Rig2(), &server.Rig1());
+}
+
+}  // namespace
+}  // namespace vestrel

@@ -1,0 +1,43 @@
+#pragma once
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace vestrel::test {
+
+// An outside program started by a test. The destructor kills and reaps it, so a failing
+// test never leaves it running.
+class ChildProcess {
+ public:
+  // Starts argv[0] (searched on PATH) with the test's environment; stdout goes to a pipe
+  // when captureStdout, else to /dev/null, as does stderr.
+  explicit ChildProcess(const std::vector<std::string>& argv, bool captureStdout = false);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
+  // Sends SIGKILL and reaps.
+  void Kill();
+  // Waits for the exit, at most `limit`; the exit status, or -1 when it had to be killed.
+  int Wait(std::chrono::milliseconds limit = std::chrono::seconds(10));
+  // Everything it wrote to stdout, read until it closed the pipe or `limit` passed.
+  std::string ReadAll(std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+ private:
+  pid_t pid_ = -1;
+  int outFd_ = -1;
+};
+
+// Runs a program to its end (bounded by `limit`) and returns its exit status and stdout.
+struct RunResult {
+  int status = -1;
+  std::string out;
+};
+RunResult RunProgram(const std::vector<std::string>& argv,
+                     std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+}  // namespace vestrel::test
