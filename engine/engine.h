@@ -1,4 +1,6 @@
 #pragma once
+#include <atomic>
+
 #include "engine/codes/baudot.h"
 #include "engine/engine_modem_targets.h"
 #include "engine/engine_receive_targets.h"
@@ -65,6 +67,12 @@ class TEngine {
   // start-stop decoder of RTTY, ASCII-7 and ASCII-8 (Start() at engine start).
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, rxBlocks.Levels, params.LevelRingIndex};
+
+  // The two device flags of the transmit state under the names the sound layer uses: set once
+  // by the shutdown, and while the sound devices are closed and reopened. The sound callbacks
+  // read them on the device threads.
+  std::atomic<bool>& EngineClosing = tx.EngineClosing;
+  std::atomic<bool>& SoundDevicesBusy = tx.SoundDevicesBusy;
 };
 
 }  // namespace vestrel

@@ -1,0 +1,41 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+namespace vestrel::test {
+
+// An ALSA configuration of the test's own, so that sound devices work on a machine without a
+// sound card. ALSA_CONFIG_PATH replaces the whole system configuration; the one written here
+// makes "default" (and device 0 of the lists) a PCM whose capture side reads `input` (raw
+// signed 16-bit little-endian samples) and whose playback side writes `output`.
+// In this process: WriteFilePcm, then Use before the first device opens. For a program started
+// by the test: WriteFilePcm, then ALSA_CONFIG_PATH=<that path> in the child's environment.
+// The device is not paced: it delivers and consumes audio as fast as it is asked, and once
+// `input` is exhausted capture returns repeated stale frames, so give it more input than the
+// test reads.
+class AlsaTestConfig {
+ public:
+  // Writes `dir`/asound.conf and returns its path.
+  static std::filesystem::path WriteFilePcm(const std::filesystem::path& dir,
+                                            const std::filesystem::path& input,
+                                            const std::filesystem::path& output);
+  // Writes `dir`/empty.conf: no device at all.
+  static std::filesystem::path WriteNoDevice(const std::filesystem::path& dir);
+  // Points ALSA_CONFIG_PATH at `conf` and makes ALSA read it afresh.
+  static void Use(const std::filesystem::path& conf);
+};
+
+// A fresh directory under the system's temporary directory, removed with the object.
+class SoundTestDir {
+ public:
+  SoundTestDir();
+  ~SoundTestDir();
+  SoundTestDir(const SoundTestDir&) = delete;
+  SoundTestDir& operator=(const SoundTestDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace vestrel::test
