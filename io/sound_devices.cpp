@@ -182,17 +182,17 @@ void SoundDevices::ProcessSoundInput() {
   processing_ = false;
 }
 
-void SoundDevices::WaitUntilZero(const std::atomic<uint32_t>& counter) {
-  const uint64_t start = clock_.NowMs();
+void SoundDevices::WaitUntilZero(const std::atomic<uint32_t>& counter, uint64_t start) {
   while (counter.load() != 0 && clock_.NowMs() - start < kCloseWaitMs) clock_.SleepMs(kClosePollMs);
 }
 
 void SoundDevices::CloseSoundInput() {
   if (!waveIn_) return;
+  const uint64_t start = clock_.NowMs();  // the wait is bounded from the call, a slow reset included
   std::unique_ptr<WaveIn> dev = std::move(waveIn_);  // the handler sees a closed device from here on
   dev->Stop();
   dev->Reset();
-  WaitUntilZero(capture.queued);
+  WaitUntilZero(capture.queued, start);
   for (WaveHeader& h : capture.headers) dev->Unprepare(h);
   dev->Close();  // joins the device thread: no callback runs after this
   dev.reset();
@@ -261,9 +261,10 @@ void SoundDevices::WaveOutProc(uint32_t message) {
 
 void SoundDevices::CloseSoundOutput() {
   if (!waveOut_) return;
+  const uint64_t start = clock_.NowMs();
   std::unique_ptr<WaveOut> dev = std::move(waveOut_);
   dev->Reset();
-  WaitUntilZero(outPending_);
+  WaitUntilZero(outPending_, start);
   for (WaveHeader& h : outHeaders_) dev->Unprepare(h);
   dev->Close();
   dev.reset();

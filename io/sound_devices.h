@@ -83,7 +83,8 @@ class SoundDevices final : public SoundControl {
   }
   void ReduceToChannel(int16_t* samples) const;
   bool RequeueCapture();
-  void WaitUntilZero(const std::atomic<uint32_t>& counter);
+  // Polls until `counter` is 0 or kCloseWaitMs have passed since `start`.
+  void WaitUntilZero(const std::atomic<uint32_t>& counter, uint64_t start);
 
   TEngine& engine_;
   WaveBackend& backend_;

@@ -35,6 +35,7 @@ class FakeWaveDevice final : public WaveIn, public WaveOut {
   }
   int Reset() override {
     std::lock_guard calls(backend_.callbackMutex_);
+    if (side_.onReset) side_.onReset();
     std::deque<WaveHeader*> returned;
     WaveCallback* callback;
     {

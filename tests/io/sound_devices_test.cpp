@@ -329,6 +329,29 @@ TEST_F(SoundDevicesTest, CloseGivesUpOnBuffersNeverReturned) {
   EXPECT_EQ(tx->Completed.load(), 0u);
 }
 
+// A driver that takes 2 s to reset and then keeps its buffers: the close still ends 3 s after
+// it was called (2000 ms in the reset + at most 1000 ms of polling), not 2 + 3 s.
+TEST_F(SoundDevicesTest, CloseWaitIsCountedFromTheCall) {
+  constexpr uint64_t kSlowResetMs = 2000;
+  for (FakeWaveBackend::Side* side : {&backend.in, &backend.out}) {
+    side->returnOnReset = false;
+    side->onReset = [this] { clock.now += kSlowResetMs; };
+  }
+  devices.OpenSoundInput();
+  uint64_t start = clock.now;
+  devices.CloseSoundInput();
+  EXPECT_LE(clock.now - start, SoundDevices::kCloseWaitMs + SoundDevices::kClosePollMs);
+  EXPECT_FALSE(backend.in.open);
+  EXPECT_EQ(devices.capture.queued.load(), 0u);
+
+  devices.OpenSoundOutput();
+  ASSERT_EQ(devices.WriteOutput(0), kWaveOk);
+  start = clock.now;
+  devices.CloseSoundOutput();
+  EXPECT_LE(clock.now - start, SoundDevices::kCloseWaitMs + SoundDevices::kClosePollMs);
+  EXPECT_FALSE(backend.out.open);
+}
+
 TEST_F(SoundDevicesTest, PlayedBuffersAreCountedAndPosted) {
   engine.tx.OutputCardChannel = 2;
   devices.OpenSoundOutput();
