@@ -101,8 +101,9 @@ class SoundDevices final : public SoundControl {
   std::unique_ptr<WaveOut> waveOut_;  // null when closed
   int inStereoChannel_ = 0;           // channel kept from a stereo capture device: 0 (mono), 1, 2
   std::array<WaveHeader, TxAudioBuffers::kCount> outHeaders_{};
-  // Playback buffers handed to the device and not yet returned. The pump raises InFlight only
-  // after a write returns, so a buffer finished before that must still be counted.
+  // Playback buffers handed to the device and not yet returned: the callback's own count, so a
+  // buffer finished before the pump has counted it in flight is still counted, whichever order
+  // the pump raises InFlight in.
   std::atomic<uint32_t> outPending_{0};
   bool processing_ = false;  // re-entry flag of ProcessSoundInput
 };

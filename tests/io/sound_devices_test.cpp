@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "platform/fake_wave.h"
@@ -356,7 +357,7 @@ TEST_F(SoundDevicesTest, PlayedBuffersAreCountedAndPosted) {
   engine.tx.OutputCardChannel = 2;
   devices.OpenSoundOutput();
   EXPECT_EQ(backend.out.format.channels, 2);
-  // The pump raises InFlight after the write returns; a buffer that has played by then
+  // Should InFlight be raised only after the write returns, a buffer that has played by then
   // still counts.
   for (uint32_t i = 0; i < 3; ++i) {
     tx->buffers[i].length = 10 + i;
@@ -427,8 +428,9 @@ TEST_F(SoundDevicesTest, CallbacksFromAnotherThreadLoseNoBuffer) {
   devices.OpenSoundInput();
   constexpr int kBuffers = 2000;
   std::atomic<int> sent{0};
+  std::atomic<bool> stop{false};
   std::thread driver([&] {
-    while (sent < kBuffers) {
+    while (sent < kBuffers && !stop) {
       if (Deliver(1) == 1)
         ++sent;
       else
@@ -436,53 +438,65 @@ TEST_F(SoundDevicesTest, CallbacksFromAnotherThreadLoseNoBuffer) {
     }
   });
   // As the main timer does it: run the handler while buffers wait (each run posts the text pump).
-  while (input.blocks.size() < static_cast<size_t>(kBuffers)) {
+  // A lost buffer would stall both sides: the deadline (far above the milliseconds this takes,
+  // even under load and TSan) ends the test then.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (input.blocks.size() < static_cast<size_t>(kBuffers) && std::chrono::steady_clock::now() < deadline) {
     if (devices.capture.full.load() > 0)
       devices.ProcessSoundInput();
     else
       std::this_thread::yield();
   }
+  stop = true;
   driver.join();
   ASSERT_EQ(input.blocks.size(), static_cast<size_t>(kBuffers));
   for (int b = 0; b < kBuffers; ++b) ASSERT_EQ(input.blocks[b][100], static_cast<int16_t>(b)) << b;
   devices.CloseSoundInput();
 }
 
-// The pump's cycle against a driver thread that may finish a buffer before the pump has
-// counted it in flight: every buffer is recycled exactly once and the counters end at zero.
+// The pump's cycle against a driver thread that may finish a buffer at once: every buffer is
+// recycled exactly once and the counters end at zero, whether the pump counts a buffer in
+// flight before the write (as it does) or only after it returns.
 TEST_F(SoundDevicesTest, PlaybackCountersStayExactAgainstADriverThread) {
-  devices.OpenSoundOutput();
-  constexpr uint32_t kBuffers = 3000;
-  std::atomic<bool> stop{false};
-  std::thread driver([&] {
-    while (!stop) {
-      if (backend.CompleteOutput(1) == 0) std::this_thread::yield();
+  for (bool raiseFirst : {true, false}) {
+    SCOPED_TRACE(raiseFirst);
+    devices.OpenSoundOutput();
+    constexpr uint32_t kBuffers = 3000;
+    std::atomic<bool> stop{false};
+    std::thread driver([&] {
+      while (!stop) {
+        if (backend.CompleteOutput(1) == 0) std::this_thread::yield();
+      }
+    });
+    uint32_t written = 0, recycled = 0;
+    bool refused = false;
+    // A lost completion would leave a buffer in flight for ever: the deadline ends the test then.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (recycled < kBuffers && !refused && std::chrono::steady_clock::now() < deadline) {
+      while (tx->Completed.load() > 0) {
+        tx->Completed -= 1;
+        tx->RecycleIndex = (tx->RecycleIndex + 1) & TxAudioBuffers::kMask;
+        ++recycled;
+      }
+      if (written < kBuffers && tx->InFlight.load() + tx->Completed.load() <= 7) {
+        tx->buffers[tx->FillIndex].length = 64;
+        if (raiseFirst) tx->InFlight += 1;
+        refused = devices.WriteOutput(tx->FillIndex) != kWaveOk;
+        if (!raiseFirst) tx->InFlight += 1;
+        tx->FillIndex = (tx->FillIndex + 1) & TxAudioBuffers::kMask;
+        ++written;
+      } else {
+        std::this_thread::yield();
+      }
     }
-  });
-  uint32_t written = 0, recycled = 0;
-  // A lost completion would leave a buffer in flight for ever: the bound ends the test then.
-  for (uint64_t spins = 0; recycled < kBuffers && spins < 20'000'000; ++spins) {
-    while (tx->Completed.load() > 0) {
-      tx->Completed -= 1;
-      tx->RecycleIndex = (tx->RecycleIndex + 1) & TxAudioBuffers::kMask;
-      ++recycled;
-    }
-    if (written < kBuffers && tx->InFlight.load() + tx->Completed.load() <= 7) {
-      tx->buffers[tx->FillIndex].length = 64;
-      ASSERT_EQ(devices.WriteOutput(tx->FillIndex), kWaveOk);
-      tx->InFlight += 1;
-      tx->FillIndex = (tx->FillIndex + 1) & TxAudioBuffers::kMask;
-      ++written;
-    } else {
-      std::this_thread::yield();
-    }
+    stop = true;
+    driver.join();
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(recycled, kBuffers);
+    EXPECT_EQ(tx->InFlight.load(), 0u);
+    EXPECT_EQ(tx->Completed.load(), 0u);
+    devices.CloseSoundOutput();
   }
-  stop = true;
-  driver.join();
-  EXPECT_EQ(recycled, kBuffers);
-  EXPECT_EQ(tx->InFlight.load(), 0u);
-  EXPECT_EQ(tx->Completed.load(), 0u);
-  devices.CloseSoundOutput();
 }
 
 }  // namespace
