@@ -171,6 +171,46 @@ TEST_F(AlsaWaveTest, TransmittedSamplesLandInThePlaybackFile) {
   EXPECT_TRUE(std::equal(sent.begin(), sent.end(), written.begin()));
 }
 
+// The card runs dry between buffers (an underrun once the last frame has played) and the GUI
+// stalls with every capture buffer full (an overrun): both sides recover and count on.
+TEST_F(AlsaWaveTest, PlaybackAndCaptureRecoverAfterRunningDryAndAStall) {
+  // Input for the 16 buffers the stall fills, the 4 processed after it, and to spare.
+  const std::vector<int16_t> tone = Tone(40 * 2048, 900.0, 11000.0);
+  UseFilePcm(tone);
+  devices.OpenSoundOutput();
+  ASSERT_TRUE(devices.OutputOpen());
+  std::vector<int16_t> sent;
+  for (uint32_t i = 0; i < 3; ++i) {
+    const std::vector<int16_t> part = Tone(1500 + 11 * i, 600.0 + 200 * i, 8000.0);
+    std::copy(part.begin(), part.end(), tx->buffers[i].samples.begin());
+    tx->buffers[i].length = static_cast<uint32_t>(part.size());
+    sent.insert(sent.end(), part.begin(), part.end());
+    tx->InFlight += 1;
+    ASSERT_EQ(devices.WriteOutput(i), kWaveOk);
+    ASSERT_TRUE(PumpUntil([&] { return tx->Completed.load() == i + 1; })) << i;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let the card run dry
+  }
+  EXPECT_EQ(tx->InFlight.load(), 0u);
+  devices.CloseSoundOutput();
+  const std::vector<int16_t> written = ReadRaw(OutPath());
+  ASSERT_GE(written.size(), sent.size());
+  EXPECT_TRUE(std::equal(sent.begin(), sent.end(), written.begin()));
+
+  devices.OpenSoundInput();
+  ASSERT_TRUE(devices.InputOpen());
+  // No processing until the whole ring is full and the device has nowhere to put frames.
+  for (int i = 0; i < 20000 && devices.capture.full.load() < CaptureRing::kCount; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(devices.capture.full.load(), CaptureRing::kCount);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(PumpUntil([&] { return input.blocks.size() >= CaptureRing::kCount + 4; }));
+  devices.CloseSoundInput();
+  EXPECT_EQ(devices.capture.queued.load(), 0u);
+  for (size_t b = 0; b < CaptureRing::kCount; ++b)
+    ASSERT_TRUE(std::equal(input.blocks[b].begin(), input.blocks[b].end(), tone.begin() + b * 2048)) << b;
+  EXPECT_TRUE(messages.shown.empty());
+}
+
 // Full duplex: both sides of the test device at once, each with its own file.
 TEST_F(AlsaWaveTest, CaptureAndPlaybackRunTogether) {
   const std::vector<int16_t> tone = Tone(4 * 2048, 1200.0, 15000.0);
