@@ -1,6 +1,7 @@
 #include "io/sound_devices.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "engine/messages.h"
 
@@ -21,6 +22,19 @@ bool TakeOne(std::atomic<uint32_t>& counter) {
     if (n == 0) return false;
   } while (!counter.compare_exchange_weak(n, n - 1));
   return true;
+}
+
+// The playback index of capture device `input`: the two lists need not line up (a capture-only
+// or playback-only device shifts the rest), so the device is found by its name. Falls back to
+// the index itself when the name is not among the playback devices.
+int SameDeviceForOutput(WaveBackend& backend, int input) {
+  if (input < 0) return kWaveDefaultDevice;
+  const std::vector<WaveDeviceInfo> inputs = backend.InputDevices();
+  if (static_cast<size_t>(input) >= inputs.size()) return input;
+  const std::vector<WaveDeviceInfo> outputs = backend.OutputDevices();
+  for (size_t i = 0; i < outputs.size(); ++i)
+    if (outputs[i].name == inputs[input].name) return static_cast<int>(i);
+  return input;
 }
 
 constexpr uint32_t kOutBytesStereo = TxAudioBuffer::kCapacity * 2;  // 262144
@@ -207,7 +221,8 @@ void SoundDevices::OpenSoundOutput() {
     messages_.ShowMessage("Error", "No sound output device");
     return;
   }
-  int device = settings.OutSoundCardNumber == -2 ? settings.SoundCardNumber : settings.OutSoundCardNumber;
+  int device = settings.OutSoundCardNumber == -2 ? SameDeviceForOutput(backend_, settings.SoundCardNumber)
+                                                 : settings.OutSoundCardNumber;
   if (device < 0) device = kWaveDefaultDevice;
   const int32_t channel = engine_.tx.OutputCardChannel;  // 1 and 2 open stereo
   const bool stereo = channel == 1 || channel == 2;

@@ -194,6 +194,26 @@ TEST_F(SoundDevicesTest, OutputDeviceFollowsTheSettings) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
+// "The same device as the capture device" is the same device, not the same place in the
+// other list: a capture-only device ahead of it shifts the capture indexes.
+TEST_F(SoundDevicesTest, OutputOnTheCaptureDeviceIsFoundByName) {
+  backend.inputs = {{"mic-only", "Microphone"}, {"card", "Card"}, {"usb", "USB"}};
+  backend.outputs = {{"card", "Card"}, {"usb", "USB"}};
+  devices.settings.OutSoundCardNumber = -2;
+  struct Case {
+    int in, device;
+  };
+  for (Case c : {Case{2, 1}, Case{1, 0}, Case{-1, kWaveDefaultDevice}}) {
+    SCOPED_TRACE(c.in);
+    devices.settings.SoundCardNumber = c.in;
+    devices.OpenSoundOutput();
+    ASSERT_TRUE(devices.OutputOpen());
+    EXPECT_EQ(backend.out.device, c.device);
+    devices.CloseSoundOutput();
+  }
+  EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(SoundDevicesTest, ClosingAClosedDeviceDoesNothing) {
   devices.CloseSoundInput();
   devices.CloseSoundOutput();
