@@ -130,6 +130,7 @@ void SoundDevices::OpenSoundInput() {
     return;
   }
   waveIn_ = std::move(dev);
+  ++inOpens_;
 }
 
 void SoundDevices::WaveInProc(uint32_t message) {
@@ -173,6 +174,7 @@ bool SoundDevices::RequeueCapture() {
 void SoundDevices::ProcessSoundInput() {
   if (processing_ || engine_.SoundDevicesBusy || !waveIn_ || engine_.EngineClosing) return;
   processing_ = true;
+  const uint32_t opens = inOpens_;
   // Catch up in bursts: go on while more than 7 buffers wait, at most a whole ring per call.
   uint32_t done = 0;
   while (capture.full.load() > 0) {
@@ -189,7 +191,10 @@ void SoundDevices::ProcessSoundInput() {
         files_->CloseWaveCapture();
       }
     }
-    if (!Quiet() && waveIn_ && !RequeueCapture()) break;
+    // A device closed meanwhile, and reopened perhaps, owns none of these buffers: its ring
+    // started afresh.
+    if (!waveIn_ || inOpens_ != opens) break;
+    if (!Quiet() && !RequeueCapture()) break;
     if (++done >= CaptureRing::kCount || capture.full.load() <= 7) break;
   }
   engine_.window.Post(WM_PUMP_TX);

@@ -106,6 +106,7 @@ class SoundDevices final : public SoundControl {
   // the pump raises InFlight in.
   std::atomic<uint32_t> outPending_{0};
   bool processing_ = false;  // re-entry flag of ProcessSoundInput
+  uint32_t inOpens_ = 0;     // capture devices opened: a close and reopen is seen as a close
 };
 
 }  // namespace vestrel

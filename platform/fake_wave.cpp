@@ -87,6 +87,7 @@ class FakeWaveDevice final : public WaveIn, public WaveOut {
     if (!side_.open) return kWaveInvalidHandle;
     if (side_.queueResult != kWaveOk) return side_.queueResult;
     if (!(header.flags & kWaveHeaderPrepared)) return kWaveUnprepared;
+    if (header.flags & kWaveHeaderInQueue) return kWaveStillPlaying;  // as a real driver refuses it
     header.flags = (header.flags & ~kWaveHeaderDone) | kWaveHeaderInQueue;
     header.bytesRecorded = 0;
     side_.queue.push_back(&header);

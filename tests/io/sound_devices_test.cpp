@@ -133,6 +133,39 @@ TEST_F(SoundDevicesTest, BufferReturnedDuringTheRequeueIsCounted) {
   EXPECT_EQ(devices.capture.queued.load(), 9u);
 }
 
+// The receive chain closes the capture device while a block is processed (and reopens it): the
+// handler gives back nothing to the new device, whose ring is already queued, and stops.
+TEST_F(SoundDevicesTest, DeviceClosedDuringABlockGetsNothingBack) {
+  struct Switching final : ReceiveInput {
+    void FeedInputBlock(const int16_t*, uint32_t, int) override {
+      ++fed;
+      devices->CloseSoundInput();
+      if (reopen) devices->OpenSoundInput();
+    }
+    void ClearPeakHold() override {}
+    SoundDevices* devices = nullptr;
+    bool reopen = false;
+    int fed = 0;
+  } chain;
+  SoundDevices switching{engine, backend, *tx, chain, messages, termination, &files, &clock};
+  chain.devices = &switching;
+  for (bool reopen : {false, true}) {
+    SCOPED_TRACE(reopen);
+    chain.reopen = reopen;
+    chain.fed = 0;
+    switching.OpenSoundInput();
+    ASSERT_EQ(Deliver(12), 12);
+    switching.ProcessSoundInput();
+    EXPECT_EQ(chain.fed, 1);
+    EXPECT_EQ(switching.InputOpen(), reopen);
+    EXPECT_EQ(switching.capture.queued.load(), reopen ? 16u : 0u);
+    EXPECT_EQ(switching.capture.requeueIndex, 0u);
+    switching.CloseSoundInput();
+  }
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(termination.requests, 0);
+}
+
 TEST_F(SoundDevicesTest, CaptureNotificationWithNothingQueuedChangesNothing) {
   devices.WaveInProc(WIM_DATA);  // closed: nothing queued
   EXPECT_EQ(devices.capture.full.load(), 0u);
