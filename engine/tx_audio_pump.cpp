@@ -140,6 +140,15 @@ bool TTxAudioPump::WriteBuffer(uint32_t bufferIndex, uint32_t count) {
     return true;
   }
   b.InFlight.fetch_sub(1);
+  // Unkey before the message: the box may stand for minutes, and nothing will play.
+  TTxState& tx = engine_.tx;
+  tx.TxActive = false;
+  if (links_.ptt) links_.ptt->SetPtt(false);
+  tx.TxState = 0;
+  tx.TxEnding = 0;
+  Phase = 0;
+  carryPos_ = carryLen_ = 0;
+  carryEndMark_ = 0;
   links_.sound->CloseSoundOutput();
   char text[64];
   std::snprintf(text, sizeof text, "  Error in Out Write! (%d) %u", error, count);

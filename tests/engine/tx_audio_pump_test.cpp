@@ -295,17 +295,34 @@ TEST_F(TxAudioPumpTest, ASymbolWithoutSamplesBecomesSilence) {
 }
 
 TEST_F(TxAudioPumpTest, AFailedDeviceWriteIsReportedOnceAndAsksForShutdown) {
+  // The transmitter is unkeyed before the message stands: nothing will play any more.
+  struct PttAtError : test::FakeFatal {
+    explicit PttAtError(const test::FakePtt& p) : ptt(p) {}
+    void ShowError(std::string_view text, std::string_view caption) override {
+      keyedAtError = ptt.ptt;
+      FakeFatal::ShowError(text, caption);
+    }
+    const test::FakePtt& ptt;
+    bool keyedAtError = true;
+  } fatal{links.ptt};
+  TxPumpLinks l = links.Links();
+  l.fatal = &fatal;
+  engine->txPump.Connect(l);
   links.sound.writeError = 11;
   Start("TEST");
   Pump();
-  ASSERT_EQ(links.fatal.errors.size(), 1u);
-  EXPECT_EQ(links.fatal.errors[0].second, "Error");
-  EXPECT_EQ(links.fatal.errors[0].first.rfind("  Error in Out Write! (11) ", 0), 0u);
-  EXPECT_EQ(links.fatal.terminations, 1);
+  EXPECT_FALSE(fatal.keyedAtError);
+  EXPECT_FALSE(links.ptt.ptt);
+  EXPECT_FALSE(engine->tx.TxActive);
+  EXPECT_EQ(engine->tx.TxState, 0);
+  ASSERT_EQ(fatal.errors.size(), 1u);
+  EXPECT_EQ(fatal.errors[0].second, "Error");
+  EXPECT_EQ(fatal.errors[0].first.rfind("  Error in Out Write! (11) ", 0), 0u);
+  EXPECT_EQ(fatal.terminations, 1);
   EXPECT_FALSE(links.sound.outputOpen);
   EXPECT_EQ(engine->txBuffers.InFlight.load(), 0u);
   Pump();
-  EXPECT_EQ(links.fatal.errors.size(), 1u);
+  EXPECT_EQ(fatal.errors.size(), 1u);
 }
 
 TEST_F(TxAudioPumpTest, PlaybackCompletingOnItsOwnThreadLosesNothing) {
