@@ -56,10 +56,10 @@ void TTxAudioPump::PumpTxAudio() {
   if (links_.sound == nullptr || !links_.sound->OutputOpen()) return;
   busy_ = true;
   RunTextPump();
-  if (TxSymbolSource* source = SourceFor(engine_.params.Mode)) {
-    Recycle();
-    Fill(*source);
-  }
+  // Recycling belongs to the frame, whatever the mode: a returned end mark must key off even
+  // when the current mode has no pump of its own.
+  Recycle();
+  if (TxSymbolSource* source = SourceFor(engine_.params.Mode)) Fill(*source);
   if (links_.text) links_.text->ShowSentChar();
   busy_ = false;
 }

@@ -325,6 +325,20 @@ TEST_F(TxAudioPumpTest, AFailedDeviceWriteIsReportedOnceAndAsksForShutdown) {
   EXPECT_EQ(fatal.errors.size(), 1u);
 }
 
+TEST_F(TxAudioPumpTest, TheEndMarkUnkeysEvenWhenTheModeHasNoPumpOfItsOwn) {
+  Start("E");
+  for (int i = 0; i < 8 && engine->tx.TxEnding == 0; ++i) {
+    links.sound.Complete();
+    Pump();
+  }
+  ASSERT_EQ(links.sound.written.back().endMark, kTxEnd);
+  // Switched away while the end still plays, to a mode whose pump is not registered.
+  engine->params.Mode = kModeMfsk16;
+  while (links.sound.Complete()) Pump();
+  EXPECT_FALSE(links.ptt.ptt);
+  EXPECT_EQ(engine->tx.TxState, 0);
+}
+
 TEST_F(TxAudioPumpTest, PlaybackCompletingOnItsOwnThreadLosesNothing) {
   // The device thread only moves the atomic counters, as the playback callback does.
   Start("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890");
