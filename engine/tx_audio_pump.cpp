@@ -341,8 +341,15 @@ uint32_t TTxAudioPump::Synthesise(TxSymbol symbol, int16_t* out) {
     case kTxStopCarrier:
       return StopCarrier(out);
     case kTxPreamble: {
-      const uint32_t n =
-          params.TxLineState != 0 ? synth.WriteTxSilence(out, Phase) : synth.WriteTxPreamble(out, Phase);
+      // With CW identification requested the carrier stays off: the stop before CW is then a
+      // silence, not a tail out of nothing.
+      uint32_t n;
+      if (params.TxLineState != 0) {
+        n = synth.WriteTxSilence(out, Phase);
+        params.TxLineState = 2;
+      } else {
+        n = synth.WriteTxPreamble(out, Phase);
+      }
       engine_.tx.TxState = 3;
       return n;
     }

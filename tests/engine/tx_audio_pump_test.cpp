@@ -339,6 +339,21 @@ TEST_F(TxAudioPumpTest, TheEndMarkUnkeysEvenWhenTheModeHasNoPumpOfItsOwn) {
   EXPECT_EQ(engine->tx.TxState, 0);
 }
 
+TEST_F(TxAudioPumpTest, CwRequestedFromReceiveKeepsTheCarrierOff) {
+  // The CW macro from receive: line state "requested", the stop before CW, then the end.
+  engine->params.TxLineState = 1;
+  engine->tx.TxState = 1;
+  engine->TxQueue.PostTxSymbol(kTxStopCarrier);
+  engine->TxQueue.PostTxSymbol(kTxLtrs);
+  engine->TxQueue.PostTxSymbol(kTxEnd);
+  ASSERT_TRUE(PlayToEnd());
+  // No preamble and no tail: the carrier never came on, so stopping it is silence too.
+  const std::vector<int16_t> stream = links.sound.Stream();
+  ASSERT_FALSE(stream.empty());
+  for (size_t i = 0; i < stream.size(); ++i) ASSERT_EQ(stream[i], 0) << i;
+  EXPECT_EQ(engine->params.TxLineState, 0);
+}
+
 TEST_F(TxAudioPumpTest, PlaybackCompletingOnItsOwnThreadLosesNothing) {
   // The device thread only moves the atomic counters, as the playback callback does.
   Start("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890");
