@@ -85,6 +85,79 @@ TEST_F(TxAudioPumpTest, RttySendsTheShiftFirstButEchoesOnlyTheCharacters) {
   EXPECT_EQ(Echo(), "ab1");
 }
 
+// The shifts the pump puts before each character, read back by our Baudot decoder with the
+// same code set: every register change (letters, figures, the third register of the extended
+// sets) must arrive before the character that needs it, or the text comes back wrong.
+TEST_F(TxAudioPumpTest, RegisterShiftsReadBackAsTheTextInEveryCodeSet) {
+  struct Case {
+    int32_t codeSet;
+    bool extended;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {0, false, "AB1 2-? CQ 73\r\nDE X/Y"},
+      {0, true, "Hello World_<> {a}|b\r\nUP low 12"},
+      {1, false, "\xCF\xD0\xC8\xC2\xC5\xD2 \xDE\xDD 1"},      // ПРИВЕТ ЮЭ 1
+      {1, true, "\xCF\xF0\xE8\xE2\xE5\xF2 \xCC\xE8\xF0 73"},  // Привет Мир 73
+      {2, false, "HEJ \xC5\xC4\xD6 1"},                       // HEJ ÅÄÖ 1
+      {3, false, "CQ \xCC\xC8\xD0 DE \xC4\xC0 \xDE 5"},       // CQ МИР DE ДА Ю 5
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    test::FakeEngineWindow w;
+    test::FakeRxSink s;
+    auto e = std::make_unique<TEngine>(w, s);
+    test::FakeTxLinks l{e->txBuffers};
+    e->txPump.Connect(l.Links());
+    l.sound.OpenSoundOutput();
+    e->params.BaudotCodeSet = c.codeSet;
+    e->tx.ExtendedBaudot = c.extended;
+    e->tx.UseTxD = true;
+    e->tx.TxState = 1;
+    for (TxSymbol sym : {kTxLtrs, kTxLtrs}) e->TxQueue.PostTxSymbol(sym);
+    for (unsigned char ch : c.text) e->TxQueue.PostTxSymbol(ch);
+    for (TxSymbol sym : {kTxLtrs, kTxEnd}) e->TxQueue.PostTxSymbol(sym);
+    e->txPump.PumpTxAudio();
+    while (e->tx.TxState != 0 && l.sound.Complete()) e->txPump.PumpTxAudio();
+    ASSERT_EQ(e->tx.TxState, 0);
+
+    test::FakeRxSink rx;
+    TBaudotDecoder decoder(e->params, rx);
+    decoder.ExtendedBaudot = c.extended ? 1 : 0;
+    for (uint8_t code : l.keying.codes) decoder.PutBaudotChar(code);
+    EXPECT_EQ(rx.text, c.text);
+  }
+}
+
+TEST_F(TxAudioPumpTest, NoDittleIdlesOnSteadyMarkAndShiftsAfresh) {
+  engine->tx.UseTxD = true;
+  engine->tx.NoDittle = true;
+  Start("", false);
+  Pump();
+  for (int i = 0; i < 4; ++i) {
+    links.sound.Complete();
+    Pump();
+  }
+  const size_t idleEnd = links.sound.Stream().size();
+  engine->TxQueue.PostTxSymbol('A');
+  engine->TxQueue.PostTxSymbol(kTxEnd);
+  ASSERT_TRUE(PlayToEnd());
+  // The two opening LTRS, no code while idling, then a fresh LTRS: the register is unknown
+  // after steady mark.
+  EXPECT_EQ(links.keying.codes, (std::vector<uint8_t>{31, 31, 31, 3}));
+  // After the preamble and the two LTRS the idle is one unbroken mark tone.
+  TToneSynth& synth = engine->synth;
+  std::vector<int16_t> piece(synth.MaxSymbolSamples());
+  uint32_t phase = 0;
+  size_t lead = synth.WriteTxPreamble(piece.data(), phase);
+  for (int k = 0; k < 2; ++k) lead += synth.SynthFskChar(31, piece.data(), phase);
+  const std::vector<int16_t> stream = links.sound.Stream();
+  ASSERT_GT(idleEnd, lead + 4 * 1820);
+  const std::span<const int16_t> idle(stream.data() + lead, idleEnd - lead);
+  const std::array<int32_t, 1> mark = {engine->params.TxTone[1]};
+  EXPECT_EQ(FirstPhaseBreak(engine->sine, idle, phase, mark), idle.size());
+}
+
 TEST_F(TxAudioPumpTest, PttDropsOnlyWhenTheBufferWithTheEndComesBack) {
   Start("CQ CQ DE TEST TEST K");
   Pump();
