@@ -139,6 +139,21 @@ TEST_F(AmtorFecTxPumpTest, ALineEndAfterFiftyFiveCharactersBringsAPhasingRun) {
   for (size_t k = at - 6; k < at; ++k) EXPECT_EQ(dx[k], kPhasing) << k;
 }
 
+TEST_F(AmtorFecTxPumpTest, WithTheCarrierStoppedForCwStartAndEndAreSilences) {
+  // CW identification requested before the start: no preamble, no tail, and the end resets the
+  // line; the characters between still go out as pairs.
+  engine->params.TxLineState = 1;
+  Start("E");
+  ASSERT_TRUE(PlayToEnd());
+  const std::vector<int16_t> s = links.sound.Stream();
+  ASSERT_GT(s.size(), 2u * 2002);
+  for (size_t i = 0; i < 2002; ++i) ASSERT_EQ(s[i], 0) << i;
+  for (size_t i = s.size() - 2002; i < s.size(); ++i) ASSERT_EQ(s[i], 0) << i;
+  EXPECT_EQ(engine->params.TxLineState, 0);
+  EXPECT_EQ(links.sound.written.back().endMark, kTxAmtorEnd);
+  EXPECT_EQ(engine->tx.TxState, 0);
+}
+
 TEST_F(AmtorFecTxPumpTest, IdlePhasingKeepsOnlyFourBuffersInFlight) {
   // The phasing runs of the idle are the pump's own filler, not queued text: with nothing
   // queued only 4 buffers stay ahead of the air, so typed text waits 4 buffers, not 8.
