@@ -53,7 +53,17 @@ void TTxAudioPump::RunTextPump() {
 void TTxAudioPump::PumpTxAudio() {
   TTxState& tx = engine_.tx;
   if (busy_ || tx.SoundDevicesBusy || tx.EngineClosing) return;
-  if (links_.sound == nullptr || !links_.sound->OutputOpen()) return;
+  if (links_.sound == nullptr) return;
+  if (!links_.sound->OutputOpen()) {
+    // Keyed without a playback device (its open failed, or it was closed under the
+    // transmission): no buffer can come back to end it, so it ends here.
+    if (tx.TxState != 0 || tx.TxActive) {
+      busy_ = true;
+      EndTransmission();
+      busy_ = false;
+    }
+    return;
+  }
   busy_ = true;
   RunTextPump();
   // Recycling belongs to the frame, whatever the mode: a returned end mark must key off even

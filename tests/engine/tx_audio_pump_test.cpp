@@ -398,6 +398,45 @@ TEST_F(TxAudioPumpTest, AFailedDeviceWriteIsReportedOnceAndAsksForShutdown) {
   EXPECT_EQ(fatal.errors.size(), 1u);
 }
 
+TEST_F(TxAudioPumpTest, KeyedWithoutAPlaybackDeviceEndsAtOnce) {
+  // The playback device failed to open at the switch to transmit, or was closed under the
+  // transmission: nothing can ever come back, so the pump returns to receive by itself.
+  struct Case {
+    const char* what;
+    bool writeFirst;
+  };
+  for (const Case c : {Case{"never opened", false}, Case{"closed while playing", true}}) {
+    SCOPED_TRACE(c.what);
+    test::FakeEngineWindow w;
+    test::FakeRxSink s;
+    auto e = std::make_unique<TEngine>(w, s);
+    test::FakeTxLinks l{e->txBuffers};
+    e->txPump.Connect(l.Links());
+    l.ptt.SetPtt(true);
+    l.sound.inputOpen = false;  // half duplex: the switch closed the capture device
+    e->tx.TxActive = true;
+    e->tx.TxState = 1;
+    for (TxSymbol sym : {kTxLtrs, kTxLtrs, TxSymbol{'E'}}) e->TxQueue.PostTxSymbol(sym);
+    if (c.writeFirst) {
+      l.sound.OpenSoundOutput();
+      e->txPump.PumpTxAudio();
+      ASSERT_GT(l.sound.written.size(), 0u);
+      l.sound.CloseSoundOutput();
+    }
+    e->txPump.PumpTxAudio();
+    EXPECT_FALSE(l.ptt.ptt);
+    EXPECT_FALSE(e->tx.TxActive);
+    EXPECT_EQ(e->tx.TxState, 0);
+    EXPECT_FALSE(l.text.txButton);
+    EXPECT_EQ(l.logger.commands, std::vector<int>{110});
+    EXPECT_TRUE(l.sound.inputOpen);
+    EXPECT_TRUE(w.enabled["Mode"]);
+    // Receiving without a playback device is the normal state: nothing more happens.
+    e->txPump.PumpTxAudio();
+    EXPECT_EQ(l.logger.commands, std::vector<int>{110});
+  }
+}
+
 TEST_F(TxAudioPumpTest, TheEndMarkUnkeysEvenWhenTheModeHasNoPumpOfItsOwn) {
   Start("E");
   for (int i = 0; i < 8 && engine->tx.TxEnding == 0; ++i) {
