@@ -29,6 +29,15 @@ namespace {
 
 using test::FirstPhaseBreak;
 
+// An engine of its own with every fake connected, for a test that runs a table of cases.
+struct FreshEngine {
+  FreshEngine() { engine->txPump.Connect(links.Links()); }
+  test::FakeEngineWindow window;
+  test::FakeRxSink sink;
+  std::unique_ptr<TEngine> engine = std::make_unique<TEngine>(window, sink);
+  test::FakeTxLinks links{engine->txBuffers};
+};
+
 class TxAudioPumpTest : public ::testing::Test {
  protected:
   TxAudioPumpTest() {
@@ -104,11 +113,9 @@ TEST_F(TxAudioPumpTest, RegisterShiftsReadBackAsTheTextInEveryCodeSet) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    test::FakeEngineWindow w;
-    test::FakeRxSink s;
-    auto e = std::make_unique<TEngine>(w, s);
-    test::FakeTxLinks l{e->txBuffers};
-    e->txPump.Connect(l.Links());
+    FreshEngine f;
+    TEngine* e = f.engine.get();
+    test::FakeTxLinks& l = f.links;
     l.sound.OpenSoundOutput();
     e->params.BaudotCodeSet = c.codeSet;
     e->tx.ExtendedBaudot = c.extended;
@@ -407,11 +414,9 @@ TEST_F(TxAudioPumpTest, KeyedWithoutAPlaybackDeviceEndsAtOnce) {
   };
   for (const Case c : {Case{"never opened", false}, Case{"closed while playing", true}}) {
     SCOPED_TRACE(c.what);
-    test::FakeEngineWindow w;
-    test::FakeRxSink s;
-    auto e = std::make_unique<TEngine>(w, s);
-    test::FakeTxLinks l{e->txBuffers};
-    e->txPump.Connect(l.Links());
+    FreshEngine f;
+    TEngine* e = f.engine.get();
+    test::FakeTxLinks& l = f.links;
     l.ptt.SetPtt(true);
     l.sound.inputOpen = false;  // half duplex: the switch closed the capture device
     e->tx.TxActive = true;
@@ -430,7 +435,7 @@ TEST_F(TxAudioPumpTest, KeyedWithoutAPlaybackDeviceEndsAtOnce) {
     EXPECT_FALSE(l.text.txButton);
     EXPECT_EQ(l.logger.commands, std::vector<int>{110});
     EXPECT_TRUE(l.sound.inputOpen);
-    EXPECT_TRUE(w.enabled["Mode"]);
+    EXPECT_TRUE(f.window.enabled["Mode"]);
     // Receiving without a playback device is the normal state: nothing more happens.
     e->txPump.PumpTxAudio();
     EXPECT_EQ(l.logger.commands, std::vector<int>{110});
