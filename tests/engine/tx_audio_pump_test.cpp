@@ -265,6 +265,66 @@ TEST_F(TxAudioPumpTest, EndWhileTheCarrierIsStoppedIsSilenceAndResetsTheLine) {
   for (size_t i = 0; i < 2002 * 3; ++i) ASSERT_EQ(stream[i], 0) << i;
 }
 
+// What each control code sounds like at the head of a buffer, and what it leaves of the line
+// state: with the carrier stopped for CW the shift codes are silences, characters still key.
+TEST(TxAudioPumpCodes, EachControlCodeSoundsAsItsSynthesiser) {
+  enum class Sound { kZeros, kTail, kSteadyMark, kCharE };
+  struct Case {
+    TxSymbol code;
+    int32_t lineBefore;
+    Sound sound;
+    int32_t lineAfter;
+  };
+  const std::vector<Case> cases = {
+      {kTxSilence, 0, Sound::kZeros, 0},
+      {kTxLineReset, 2, Sound::kZeros, 0},
+      {kTxStopCarrier, 0, Sound::kTail, 2},
+      {kTxStopCarrier, 1, Sound::kTail, 2},
+      {kTxStopCarrier, 2, Sound::kZeros, 2},
+      {kTxLtrs, 2, Sound::kZeros, 2},
+      {kTxFigs, 2, Sound::kZeros, 2},
+      {kTxThird, 2, Sound::kZeros, 2},
+      {kTxSteadyMark, 0, Sound::kSteadyMark, 0},
+      {TxSymbol{'E'}, 2, Sound::kCharE, 2},
+      {TxSymbol{'E'}, 0, Sound::kCharE, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "code " << c.code << " line " << c.lineBefore);
+    FreshEngine f;
+    TEngine& e = *f.engine;
+    f.links.sound.OpenSoundOutput();
+    e.tx.TxState = 3;  // running, past the preamble
+    e.txPump.Shift = TTxAudioPump::kShiftLetters;
+    e.params.TxLineState = c.lineBefore;
+    e.TxQueue.PostTxSymbol(c.code);
+    e.txPump.PumpTxAudio();
+    ASSERT_FALSE(f.links.sound.written.empty());
+    EXPECT_EQ(e.params.TxLineState, c.lineAfter);
+
+    std::vector<int16_t> expected(e.synth.MaxSymbolSamples());
+    uint32_t phase = 0;
+    uint32_t n = 0;
+    switch (c.sound) {
+      case Sound::kZeros:
+        n = e.synth.WriteTxSilence(expected.data(), phase);
+        break;
+      case Sound::kTail:
+        n = e.synth.WriteTxTail(expected.data(), phase);
+        break;
+      case Sound::kSteadyMark:
+        n = e.synth.SynthSteadyMark(expected.data(), phase);
+        break;
+      case Sound::kCharE:
+        n = e.synth.SynthFskChar(1, expected.data(), phase);
+        break;
+    }
+    expected.resize(n);
+    const std::vector<int16_t>& got = f.links.sound.written[0].samples;
+    ASSERT_GE(got.size(), n);
+    EXPECT_EQ(std::vector<int16_t>(got.begin(), got.begin() + n), expected);
+  }
+}
+
 TEST_F(TxAudioPumpTest, PausePointSwitchesPauseOnAndSendsLtrs) {
   engine->tx.UseTxD = true;
   Start("", false);
