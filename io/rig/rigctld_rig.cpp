@@ -297,6 +297,10 @@ bool RigctldRig::ReadReply(Reply& reply) {
     if (left.count() <= 0 || reply.lines.size() >= kMaxReplyLines) return false;
     if (!socket_.ReadLine(line, left)) return false;
     if (line.rfind("RPRT ", 0) == 0) {
+      // An extended reply opens with the command's echo line. A record before it is a stray
+      // left by an earlier command (a daemon that answered twice); taking it for this reply
+      // would pair every later command with the reply to the one before.
+      if (reply.lines.empty()) continue;
       reply.code = std::atoi(line.c_str() + 5);
       return true;
     }
@@ -323,12 +327,11 @@ bool RigctldRig::OpenLink() {
   }
   access.vfoMode = !line.empty() && line.rfind("RPRT", 0) != 0 && line.back() == '1';
 
+  // Some daemon versions end the one-line answer above with an RPRT record as well; the
+  // reply reader skips it.
   Reply reply;
-  bool ok = Exchange("\\dump_caps", reply);
-  // Some daemon versions end the one-line answer above with an RPRT record as well: that
-  // stray record is skipped, so replies and commands stay paired.
-  if (ok && reply.lines.empty()) ok = ReadReply(reply);
-  if (!ok || reply.code != 0 || reply.lines.empty()) {
+  const bool ok = Exchange("\\dump_caps", reply);
+  if (!ok || reply.code != 0) {
     socket_.Close();
     return false;
   }

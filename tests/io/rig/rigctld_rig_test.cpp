@@ -280,19 +280,119 @@ TEST_F(RigctldVfoModeTest, VfosSplitAndPttByName) {
   EXPECT_TRUE(RigShows(&Rig::Tx, kPmRx));
 }
 
+// A listening socket on a free loopback port; port 0 when none could be had.
+int LoopbackListener(uint16_t& port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(fd, 4) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    port = ntohs(a.sin_port);
+  return fd;
+}
+
+// Stands between the rig object and the daemon and adds one stray "RPRT 0" record after
+// the daemon's first reply to `after`, as a daemon does that answers a command twice.
+class StrayRecordProxy {
+ public:
+  StrayRecordProxy(uint16_t daemonPort, std::string after)
+      : daemonPort_(daemonPort), after_(std::move(after)) {
+    listen_ = LoopbackListener(port_);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~StrayRecordProxy() {
+    stop_ = true;
+    thread_.join();
+    close(listen_);
+  }
+  uint16_t Port() const { return port_; }
+  bool Injected() const { return injected_; }
+
+ private:
+  void Serve() {
+    int client = -1;
+    TcpLineSocket daemon;
+    std::string fromClient, lastCommand;
+    while (!stop_) {
+      if (client < 0) {
+        pollfd p{listen_, POLLIN, 0};
+        if (poll(&p, 1, 20) <= 0) continue;
+        client = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0 || !daemon.Connect("127.0.0.1", daemonPort_, 500ms)) break;
+        continue;
+      }
+      pollfd p{client, POLLIN, 0};
+      if (poll(&p, 1, 20) <= 0) continue;
+      char buf[4096];
+      const ssize_t n = recv(client, buf, sizeof buf, 0);
+      if (n <= 0) break;
+      fromClient.append(buf, static_cast<size_t>(n));
+      // One command at a time: the rig object waits for each reply.
+      for (size_t eol; (eol = fromClient.find('\n')) != std::string::npos;) {
+        const std::string command = fromClient.substr(0, eol);
+        fromClient.erase(0, eol + 1);
+        if (!daemon.WriteAll(command + "\n", 500ms)) {
+          stop_ = true;
+          break;
+        }
+        std::string reply;
+        for (std::string line; reply.find("RPRT") == std::string::npos || command[0] != '+';) {
+          if (!daemon.ReadLine(line, 2000ms)) break;
+          reply += line + "\n";
+          if (command[0] != '+') break;  // the one-line answer of \chk_vfo
+        }
+        if (command == after_ && !injected_) {
+          reply += "RPRT 0\n";
+          injected_ = true;
+        }
+        if (send(client, reply.data(), reply.size(), MSG_NOSIGNAL) < 0) break;
+      }
+    }
+    if (client >= 0) close(client);
+  }
+
+  const uint16_t daemonPort_;
+  const std::string after_;
+  int listen_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_{false}, injected_{false};
+  std::thread thread_;
+};
+
+// Left in the stream, a stray record would pair every later command with the reply to the
+// one before: VFO B's frequency would read VFO A's, the mode VFO B's, for good.
+TEST_F(RigctldRigTest, StrayRecordDoesNotShiftLaterReplies) {
+  {
+    RigctldRig setter(Endpoint(), kFast);
+    ASSERT_TRUE(Online(setter));
+    ASSERT_EQ(setter.SetFreqA(7'040'000), RigStatus::kOk);
+    ASSERT_EQ(setter.SetFreqB(10'140'000), RigStatus::kOk);
+    ASSERT_EQ(setter.SetMode(kPmSsbU), RigStatus::kOk);
+    ASSERT_TRUE(RigShows(&Rig::FreqB, 10'140'000));
+    ASSERT_TRUE(RigShows(&Rig::Mode, kPmSsbU));
+  }
+  for (const char* after : {"+v", "+\\dump_caps", "+s"}) {
+    StrayRecordProxy proxy(port_, after);
+    ASSERT_NE(proxy.Port(), 0);
+    RigctldRig rig({"127.0.0.1", proxy.Port()}, kFast);
+    EXPECT_TRUE(Eventually([&] {
+      return proxy.Injected() && rig.FreqA().value == 7'040'000 && rig.FreqB().value == 10'140'000 &&
+             rig.Mode().value == kPmSsbU && rig.Vfo().value == kPmVfoAA;
+    })) << after
+        << ": A " << rig.FreqA().value << " B " << rig.FreqB().value << " mode " << std::hex
+        << rig.Mode().value;
+  }
+}
+
 // A daemon gone wrong: it accepts, then answers in one of several broken ways.
 class BrokenDaemon {
  public:
   enum class Way { kSilent, kEndlessLines, kHugeLine, kHangUp };
   explicit BrokenDaemon(Way way) : way_(way) {
-    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(listen_, 4) == 0 &&
-        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-      port_ = ntohs(a.sin_port);
+    listen_ = LoopbackListener(port_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~BrokenDaemon() {
