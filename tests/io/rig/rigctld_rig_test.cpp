@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -390,7 +391,7 @@ TEST_F(RigctldRigTest, StrayRecordDoesNotShiftLaterReplies) {
 // A daemon gone wrong: it accepts, then answers in one of several broken ways.
 class BrokenDaemon {
  public:
-  enum class Way { kSilent, kEndlessLines, kHugeLine, kHangUp };
+  enum class Way { kSilent, kEndlessLines, kHugeLine, kHangUp, kLongLines };
   explicit BrokenDaemon(Way way) : way_(way) {
     listen_ = LoopbackListener(port_);
     thread_ = std::thread([this] { Serve(); });
@@ -409,7 +410,9 @@ class BrokenDaemon {
       if (poll(&p, 1, 20) <= 0) continue;
       const int c = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (c < 0) continue;
-      const std::string junk = way_ == Way::kHugeLine ? std::string(8192, 'x') : "Frequency: junk\n";
+      const std::string junk = way_ == Way::kHugeLine    ? std::string(8192, 'x')
+                               : way_ == Way::kLongLines ? std::string(60000, 'x') + "\n"
+                                                         : "Frequency: junk\n";
       while (!stop_ && way_ != Way::kHangUp) {
         char buf[256];
         [[maybe_unused]] ssize_t n = recv(c, buf, sizeof buf, 0);
@@ -417,11 +420,31 @@ class BrokenDaemon {
           std::this_thread::sleep_for(5ms);
           continue;
         }
+        if (way_ == Way::kLongLines) {
+          // Whole lines only: a partial send would run two lines together past the limit.
+          if (!SendAll(c, junk)) break;
+          continue;
+        }
         if (send(c, junk.data(), junk.size(), MSG_NOSIGNAL) < 0 && errno != EAGAIN) break;
         std::this_thread::sleep_for(1ms);
       }
       close(c);
     }
+  }
+
+  bool SendAll(int c, std::string_view data) {
+    while (!data.empty() && !stop_) {
+      const ssize_t n = send(c, data.data(), data.size(), MSG_NOSIGNAL);
+      if (n > 0) {
+        data.remove_prefix(static_cast<size_t>(n));
+      } else if (n < 0 && errno == EAGAIN) {
+        pollfd p{c, POLLOUT, 0};
+        poll(&p, 1, 20);
+      } else {
+        return false;
+      }
+    }
+    return data.empty();
   }
 
   const Way way_;
@@ -443,6 +466,23 @@ TEST(RigctldBrokenDaemonTest, BrokenRepliesCountAsALostLink) {
     EXPECT_EQ(rig.Freq().status, RigStatus::kServerError);
     // Leaving the scope stops the poller, whatever it was waiting on.
   }
+}
+
+// Lines just under the line limit, as fast as loopback carries them, within a long reply
+// time-out: a reply is capped at 1 MB of text, so the link is dropped holding a few MB at
+// most; the line count alone (5000) would let it hold 5000 x 60 kB = 300 MB.
+TEST(RigctldBrokenDaemonTest, LongLinesWithoutEndAreCutShort) {
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  {
+    BrokenDaemon daemon(BrokenDaemon::Way::kLongLines);
+    ASSERT_NE(daemon.Port(), 0);
+    RigctldRig rig({"127.0.0.1", daemon.Port()}, {50ms, 5000ms, 300ms, 5000ms});
+    EXPECT_TRUE(Eventually([&] { return rig.LinkState() == RigctldRig::Link::kOffline; }, 15s));
+  }
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kB";
 }
 
 TEST(RigctldUnreachableTest, EveryCallFailsCleanly) {
