@@ -1,3 +1,4 @@
+// ctest-labels: unit tsan
 #include "platform/tcp_line_socket.h"
 
 #include <arpa/inet.h>
@@ -6,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <future>
 #include <string>
 
 namespace vestrel {
@@ -88,6 +90,36 @@ TEST_F(TcpLineSocketTest, InterruptedSocketRefusesEveryCall) {
   EXPECT_FALSE(client_.ReadLine(line, 2s));
   EXPECT_FALSE(client_.WriteAll("x\n", 2s));
   EXPECT_FALSE(client_.Connect("127.0.0.1", 1, 100ms));
+}
+
+// The shutdown path: a read that would wait a minute returns once another thread interrupts.
+TEST_F(TcpLineSocketTest, InterruptWakesABlockedReadOnAnotherThread) {
+  auto read = std::async(std::launch::async, [this] {
+    std::string line;
+    return client_.ReadLine(line, 60s);
+  });
+  EXPECT_EQ(read.wait_for(100ms), std::future_status::timeout);  // nothing sent: it waits
+  client_.Interrupt();
+  ASSERT_EQ(read.wait_for(10s), std::future_status::ready);
+  EXPECT_FALSE(read.get());
+}
+
+// Names go through the bounded lookup; the same socket resolves again after a failure.
+TEST(TcpLineSocketConnectTest, NamesResolveAndReconnect) {
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  TcpLineSocket s;
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_TRUE(s.Connect("localhost", ntohs(a.sin_port), 2s)) << round;
+    EXPECT_FALSE(s.Connect("no-such-host.invalid", 4532, 500ms)) << round;
+  }
+  close(listener);
 }
 
 TEST(TcpLineSocketConnectTest, RefusedAndUnknownHosts) {
