@@ -21,6 +21,7 @@
 #include "io/rig/rigctld_server.h"
 #include "platform/tcp_line_socket.h"
 #include "support/child_process.h"
+#include "support/loopback_listener.h"
 
 namespace vestrel {
 namespace {
@@ -281,27 +282,13 @@ TEST_F(RigctldVfoModeTest, VfosSplitAndPttByName) {
   EXPECT_TRUE(RigShows(&Rig::Tx, kPmRx));
 }
 
-// A listening socket on a free loopback port; port 0 when none could be had.
-int LoopbackListener(uint16_t& port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(fd, 4) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-    port = ntohs(a.sin_port);
-  return fd;
-}
-
 // Stands between the rig object and the daemon and adds one stray "RPRT 0" record after
 // the daemon's first reply to `after`, as a daemon does that answers a command twice.
 class StrayRecordProxy {
  public:
   StrayRecordProxy(uint16_t daemonPort, std::string after)
       : daemonPort_(daemonPort), after_(std::move(after)) {
-    listen_ = LoopbackListener(port_);
+    listen_ = test::LoopbackListener(port_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~StrayRecordProxy() {
@@ -393,7 +380,7 @@ class BrokenDaemon {
  public:
   enum class Way { kSilent, kEndlessLines, kHugeLine, kHangUp, kLongLines };
   explicit BrokenDaemon(Way way) : way_(way) {
-    listen_ = LoopbackListener(port_);
+    listen_ = test::LoopbackListener(port_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~BrokenDaemon() {
