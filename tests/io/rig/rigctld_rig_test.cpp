@@ -375,6 +375,26 @@ TEST_F(RigctldRigTest, StrayRecordDoesNotShiftLaterReplies) {
   }
 }
 
+// The capability dumps of real backends, as the daemon's own tool prints them: the dummy's
+// VFOs are targetable, the FT-817's (model 1020) are not, so only the dummy's A and B are
+// polled; both can still be written.
+TEST(RigctldRealDumpTest, OtherVfoReadOnlyWhereTargetable) {
+  struct Row {
+    const char* model;
+    bool readsAB;
+  };
+  for (const Row& row : {Row{"1", true}, Row{"1020", false}}) {
+    const auto dump = test::RunProgram({"rigctl", "-m", row.model, "--dump-caps"});
+    ASSERT_EQ(dump.status, 0) << row.model;
+    const RigctldCaps caps = ParseDumpCaps(dump.out);
+    EXPECT_EQ(caps.targetableVfo, row.readsAB) << row.model;
+    const RigParamMasks m = BuildParamMasks(caps, {false, true});
+    EXPECT_EQ((m.readable & kPmFreqA) != 0, row.readsAB) << row.model;
+    EXPECT_NE(m.readable & kPmFreq, 0u) << row.model;
+    EXPECT_NE(m.writeable & kPmFreqB, 0u) << row.model;
+  }
+}
+
 // A daemon gone wrong: it accepts, then answers in one of several broken ways.
 class BrokenDaemon {
  public:
