@@ -174,7 +174,7 @@ void TTxAudioPump::Fill(TxSymbolSource& source) {
   const uint32_t minScratch = engine_.synth.MaxSymbolSamples();
   if (scratch_.size() < minScratch) scratch_.resize(minScratch);
   while (source.WantsBuffer() || carryLen_ > 0) {
-    if (b.InFlight.load() + b.Completed.load() > 7) break;
+    if (b.Outstanding() > 7) break;
     if (source.QueueIdle() && b.InFlight.load() > 3) break;
     const uint32_t index = b.FillIndex;
     TxAudioBuffer& buf = b.buffers[index];

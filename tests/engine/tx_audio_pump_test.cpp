@@ -532,15 +532,16 @@ TEST_F(TxAudioPumpTest, CwRequestedFromReceiveKeepsTheCarrierOff) {
 }
 
 TEST_F(TxAudioPumpTest, PlaybackCompletingOnItsOwnThreadLosesNothing) {
-  // The device thread only moves the atomic counters, as the playback callback does.
+  // The device thread only moves the atomic counters, as the playback callback does, and in
+  // its order: Completed up before InFlight down.
   Start("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890");
   std::atomic<bool> stop{false};
   TxAudioBuffers& b = engine->txBuffers;
   std::thread device([&] {
     while (!stop.load()) {
-      uint32_t inFlight = b.InFlight.load();
-      if (inFlight > 0 && b.InFlight.compare_exchange_weak(inFlight, inFlight - 1)) {
+      if (b.InFlight.load() > 0) {
         b.Completed.fetch_add(1);
+        b.InFlight.fetch_sub(1);
       } else {
         std::this_thread::yield();
       }

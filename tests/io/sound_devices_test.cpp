@@ -531,7 +531,7 @@ TEST_F(SoundDevicesTest, PlaybackCountersStayExactAgainstADriverThread) {
         tx->RecycleIndex = (tx->RecycleIndex + 1) & TxAudioBuffers::kMask;
         ++recycled;
       }
-      if (written < kBuffers && tx->InFlight.load() + tx->Completed.load() <= 7) {
+      if (written < kBuffers && tx->Outstanding() <= 7) {
         tx->buffers[tx->FillIndex].length = 64;
         if (raiseFirst) tx->InFlight += 1;
         refused = devices.WriteOutput(tx->FillIndex) != kWaveOk;
