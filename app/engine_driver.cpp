@@ -13,16 +13,12 @@ WaveBackend& BackendOrAlsa(WaveBackend* given, std::unique_ptr<WaveBackend>& own
   return *own;
 }
 
-void ToBlockProcessor(void* blocks, double sample) { static_cast<TRxBlockProcessor*>(blocks)->OnInputSample(sample); }
-
-void ClearPeaks(void* blocks) { static_cast<TRxBlockProcessor*>(blocks)->Spectrum.ClearPeaks(); }
-
 }  // namespace
 
 TEngineDriver::TEngineDriver(TEngine& engine, MessageBoxSink& boxes, TerminationRequest& termination,
                              WaveBackend* backend, TxPumpLinks links)
     : engine_(engine),
-      feed_(engine.rxBlocks.InputResampler, &ClearPeaks, &engine.rxBlocks),
+      feed_(engine.rxBlocks),
       sound_(engine, BackendOrAlsa(backend, ownBackend_), engine.txBuffers, feed_, boxes, termination) {
   InitInputConverter(engine.SamplingFreq);
   links.sound = &sound_;
@@ -40,10 +36,10 @@ TEngineDriver::~TEngineDriver() {
 
 void TEngineDriver::InitInputConverter(double cardRate) {
   // A rate the converter refuses keeps the nominal one.
-  if (engine_.rxBlocks.InputResampler.Setup(cardRate, 11025.0, &ToBlockProcessor, &engine_.rxBlocks) == 0) {
+  if (engine_.rxBlocks.InputResampler.Setup(cardRate, 11025.0) == 0) {
     engine_.SamplingFreq = cardRate;
   } else {
-    engine_.rxBlocks.InputResampler.Setup(11025.0, 11025.0, &ToBlockProcessor, &engine_.rxBlocks);
+    engine_.rxBlocks.InputResampler.Setup(11025.0, 11025.0);
     engine_.SamplingFreq = 11025.0;
   }
 }
@@ -68,11 +64,7 @@ void TEngineDriver::ApplySpeedShiftMode() {
   s.SetShift(shift);
 }
 
-void TEngineDriver::ProcessSoundInput() {
-  // The block processor skips its display work while the capture side lags.
-  engine_.rxBlocks.CaptureBuffersWaiting = static_cast<int>(sound_.capture.full.load());
-  sound_.ProcessSoundInput();
-}
+void TEngineDriver::ProcessSoundInput() { sound_.ProcessSoundInput(); }
 
 void TEngineDriver::PumpTxAudio() { engine_.txPump.PumpTxAudio(); }
 
@@ -86,7 +78,6 @@ uint32_t TEngineDriver::PlaybackBuffersQueued() const { return engine_.txBuffers
 
 void TEngineDriver::SetEngineClosing() {
   engine_.EngineClosing = true;
-  engine_.tx.EngineClosing = true;
 }
 
 void TEngineDriver::ForceFiguresCase() {

@@ -42,12 +42,6 @@ class TEngine {
   // shift and mode changes clear it).
   int DisplayPause = 0;
 
-  // Set once by the shutdown; set while the sound devices are closed and reopened (engine
-  // start, transmit switch, transmit pump, setup apply). The sound callbacks read both on the
-  // device threads: no message is posted and no capture block processed while either is set.
-  std::atomic<bool> EngineClosing{false};
-  std::atomic<bool> SoundDevicesBusy{false};
-
   // Where the mode, speed and shift switches push tones and speeds.
   EngineModemTargets modemTargets{*this};
   // SetMode, SetBaudRate, SetShift, UpdateFilterMenu.
@@ -73,6 +67,12 @@ class TEngine {
   // start-stop decoder of RTTY, ASCII-7 and ASCII-8 (Start() at engine start).
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, rxBlocks.Levels, params.LevelRingIndex};
+
+  // The two device flags of the transmit state under the names the sound layer uses: set once
+  // by the shutdown, and while the sound devices are closed and reopened. The sound callbacks
+  // read them on the device threads.
+  std::atomic<bool>& EngineClosing = tx.EngineClosing;
+  std::atomic<bool>& SoundDevicesBusy = tx.SoundDevicesBusy;
 };
 
 }  // namespace vestrel

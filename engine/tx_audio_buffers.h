@@ -8,8 +8,10 @@
 namespace vestrel {
 
 // The 8 playback buffers that the transmit pump fills and the playback device plays.
-// The GUI thread fills and recycles; the device thread only raises `Completed` and lowers
-// `InFlight` when a buffer has played.
+// The GUI thread fills and recycles; the device thread only raises `Completed` and then
+// lowers `InFlight` when a buffer has played. That order matters: the pump reads InFlight and
+// then Completed, and must never see a played buffer in neither count, or it would fill a
+// ninth buffer over one that has not been recycled yet.
 struct TxAudioBuffer {
   static constexpr uint32_t kCapacity = 131072;  // 16-bit samples (65536 stereo frames)
   std::vector<int16_t> samples = std::vector<int16_t>(kCapacity);
@@ -26,6 +28,13 @@ struct TxAudioBuffers {
   std::atomic<uint32_t> InFlight{0};   // written to the device, not yet played
   uint32_t FillIndex = 0;              // & kMask
   uint32_t RecycleIndex = 0;           // & kMask
+
+  // Buffers written and not yet recycled. InFlight is read first (see the order above); the
+  // two loads are separate statements because the operands of + have no fixed order.
+  uint32_t Outstanding() const {
+    const uint32_t inFlight = InFlight.load();
+    return inFlight + Completed.load();
+  }
 
   void ClearCounters() {
     Completed = 0;

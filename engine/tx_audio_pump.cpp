@@ -53,13 +53,23 @@ void TTxAudioPump::RunTextPump() {
 void TTxAudioPump::PumpTxAudio() {
   TTxState& tx = engine_.tx;
   if (busy_ || tx.SoundDevicesBusy || tx.EngineClosing) return;
-  if (links_.sound == nullptr || !links_.sound->OutputOpen()) return;
+  if (links_.sound == nullptr) return;
+  if (!links_.sound->OutputOpen()) {
+    // Keyed without a playback device (its open failed, or it was closed under the
+    // transmission): no buffer can come back to end it, so it ends here.
+    if (tx.TxState != 0 || tx.TxActive) {
+      busy_ = true;
+      EndTransmission();
+      busy_ = false;
+    }
+    return;
+  }
   busy_ = true;
   RunTextPump();
-  if (TxSymbolSource* source = SourceFor(engine_.params.Mode)) {
-    Recycle();
-    Fill(*source);
-  }
+  // Recycling belongs to the frame, whatever the mode: a returned end mark must key off even
+  // when the current mode has no pump of its own.
+  Recycle();
+  if (TxSymbolSource* source = SourceFor(engine_.params.Mode)) Fill(*source);
   if (links_.text) links_.text->ShowSentChar();
   busy_ = false;
 }
@@ -140,6 +150,15 @@ bool TTxAudioPump::WriteBuffer(uint32_t bufferIndex, uint32_t count) {
     return true;
   }
   b.InFlight.fetch_sub(1);
+  // Unkey before the message: the box may stand for minutes, and nothing will play.
+  TTxState& tx = engine_.tx;
+  tx.TxActive = false;
+  if (links_.ptt) links_.ptt->SetPtt(false);
+  tx.TxState = 0;
+  tx.TxEnding = 0;
+  Phase = 0;
+  carryPos_ = carryLen_ = 0;
+  carryEndMark_ = 0;
   links_.sound->CloseSoundOutput();
   char text[64];
   std::snprintf(text, sizeof text, "  Error in Out Write! (%d) %u", error, count);
@@ -155,7 +174,7 @@ void TTxAudioPump::Fill(TxSymbolSource& source) {
   const uint32_t minScratch = engine_.synth.MaxSymbolSamples();
   if (scratch_.size() < minScratch) scratch_.resize(minScratch);
   while (source.WantsBuffer() || carryLen_ > 0) {
-    if (b.InFlight.load() + b.Completed.load() > 7) break;
+    if (b.Outstanding() > 7) break;
     if (source.QueueIdle() && b.InFlight.load() > 3) break;
     const uint32_t index = b.FillIndex;
     TxAudioBuffer& buf = b.buffers[index];
@@ -332,8 +351,15 @@ uint32_t TTxAudioPump::Synthesise(TxSymbol symbol, int16_t* out) {
     case kTxStopCarrier:
       return StopCarrier(out);
     case kTxPreamble: {
-      const uint32_t n =
-          params.TxLineState != 0 ? synth.WriteTxSilence(out, Phase) : synth.WriteTxPreamble(out, Phase);
+      // With CW identification requested the carrier stays off: the stop before CW is then a
+      // silence, not a tail out of nothing.
+      uint32_t n;
+      if (params.TxLineState != 0) {
+        n = synth.WriteTxSilence(out, Phase);
+        params.TxLineState = 2;
+      } else {
+        n = synth.WriteTxPreamble(out, Phase);
+      }
       engine_.tx.TxState = 3;
       return n;
     }

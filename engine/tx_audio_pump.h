@@ -49,7 +49,8 @@ class TTxAudioPump : private TxSymbolSource {
   // nothing.
   void SetModePump(int32_t mode, TxSymbolSource* pump);
 
-  // Handler of WM_WAVEOUT_DONE; also run by the main timer and the transmit switch.
+  // Handler of WM_WAVEOUT_DONE; also run by the main timer and the transmit switch. A
+  // transmission found without an open playback device is ended (PTT off, back to receive).
   void PumpTxAudio();
 
   // Shared with the per-mode pumps.

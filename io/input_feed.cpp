@@ -1,14 +1,12 @@
 #include "io/input_feed.h"
 
+#include <span>
+
 namespace vestrel {
 
 void InputFeed::FeedInputBlock(const int16_t* samples, uint32_t count, int source) {
-  source_ = source;
-  for (uint32_t i = 0; i < count; ++i) converter_.Push(static_cast<double>(samples[i]));
-}
-
-void InputFeed::ClearPeakHold() {
-  if (clearPeakHold_ != nullptr) clearPeakHold_(context_);
+  processor_.FeedMode = source;  // 0 live audio, 1 or 2 a file being decoded
+  processor_.PushCaptured(std::span<const int16_t>(samples, count));
 }
 
 }  // namespace vestrel

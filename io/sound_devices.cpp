@@ -1,6 +1,7 @@
 #include "io/sound_devices.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "engine/messages.h"
 
@@ -21,6 +22,19 @@ bool TakeOne(std::atomic<uint32_t>& counter) {
     if (n == 0) return false;
   } while (!counter.compare_exchange_weak(n, n - 1));
   return true;
+}
+
+// The playback index of capture device `input`: the two lists need not line up (a capture-only
+// or playback-only device shifts the rest), so the device is found by its name. Falls back to
+// the index itself when the name is not among the playback devices.
+int SameDeviceForOutput(WaveBackend& backend, int input) {
+  if (input < 0) return kWaveDefaultDevice;
+  const std::vector<WaveDeviceInfo> inputs = backend.InputDevices();
+  if (static_cast<size_t>(input) >= inputs.size()) return input;
+  const std::vector<WaveDeviceInfo> outputs = backend.OutputDevices();
+  for (size_t i = 0; i < outputs.size(); ++i)
+    if (outputs[i].name == inputs[input].name) return static_cast<int>(i);
+  return input;
 }
 
 constexpr uint32_t kOutBytesStereo = TxAudioBuffer::kCapacity * 2;  // 262144
@@ -96,14 +110,16 @@ void SoundDevices::OpenSoundInput() {
     }
   }
   for (uint32_t i = 0; i < CaptureRing::kCount; ++i) {
+    // Counted before the hand-over: the device may fill and return it at once.
+    capture.queued.fetch_add(1);
     r = dev->AddBuffer(capture.headers[i]);
     if (r != kWaveOk) {
+      capture.queued.fetch_sub(1);
       waveIn_ = std::move(dev);
       CloseSoundInput();
       messages_.ShowMessage("*Error*", WithCode("  Error in AddBuffer (%d)! ", r));
       return;
     }
-    capture.queued.fetch_add(1);
     capture.requeueIndex = (capture.requeueIndex + 1) & CaptureRing::kMask;
   }
   r = dev->Start();
@@ -114,6 +130,7 @@ void SoundDevices::OpenSoundInput() {
     return;
   }
   waveIn_ = std::move(dev);
+  ++inOpens_;
 }
 
 void SoundDevices::WaveInProc(uint32_t message) {
@@ -139,14 +156,17 @@ bool SoundDevices::RequeueCapture() {
   WaveHeader& h = capture.headers[capture.requeueIndex];
   h.data = capture.Slot(capture.requeueIndex);
   h.bufferLength = CaptureBytes();
+  // Counted before the hand-over: after a stall the device returns it full at once, and a
+  // buffer returned while `queued` still reads 0 would be dropped by the callback.
+  capture.queued.fetch_add(1);
   const int r = waveIn_->AddBuffer(h);
   if (r != kWaveOk) {
+    capture.queued.fetch_sub(1);
     CloseSoundInput();
     messages_.ShowMessage("Error", WithCode("  Error in AddBuffer (%d)! ", r));
     termination_.RequestTermination();
     return false;
   }
-  capture.queued.fetch_add(1);
   capture.requeueIndex = (capture.requeueIndex + 1) & CaptureRing::kMask;
   return true;
 }
@@ -154,6 +174,7 @@ bool SoundDevices::RequeueCapture() {
 void SoundDevices::ProcessSoundInput() {
   if (processing_ || engine_.SoundDevicesBusy || !waveIn_ || engine_.EngineClosing) return;
   processing_ = true;
+  const uint32_t opens = inOpens_;
   // Catch up in bursts: go on while more than 7 buffers wait, at most a whole ring per call.
   uint32_t done = 0;
   while (capture.full.load() > 0) {
@@ -161,6 +182,7 @@ void SoundDevices::ProcessSoundInput() {
     capture.readIndex = (capture.readIndex + 1) & CaptureRing::kMask;
     capture.full.fetch_sub(1);
     ReduceToChannel(block);
+    input_.SetCaptureBuffersWaiting(capture.full.load());
     if (files_ == nullptr || !files_->DecodingFile()) FeedInputBlock(block, 0);
     if (files_ != nullptr) {
       files_->PushHistory(block, CaptureRing::kFrames);
@@ -169,24 +191,27 @@ void SoundDevices::ProcessSoundInput() {
         files_->CloseWaveCapture();
       }
     }
-    if (!Quiet() && waveIn_ && !RequeueCapture()) break;
+    // A device closed meanwhile, and reopened perhaps, owns none of these buffers: its ring
+    // started afresh.
+    if (!waveIn_ || inOpens_ != opens) break;
+    if (!Quiet() && !RequeueCapture()) break;
     if (++done >= CaptureRing::kCount || capture.full.load() <= 7) break;
   }
   engine_.window.Post(WM_PUMP_TX);
   processing_ = false;
 }
 
-void SoundDevices::WaitUntilZero(const std::atomic<uint32_t>& counter) {
-  const uint64_t start = clock_.NowMs();
+void SoundDevices::WaitUntilZero(const std::atomic<uint32_t>& counter, uint64_t start) {
   while (counter.load() != 0 && clock_.NowMs() - start < kCloseWaitMs) clock_.SleepMs(kClosePollMs);
 }
 
 void SoundDevices::CloseSoundInput() {
   if (!waveIn_) return;
+  const uint64_t start = clock_.NowMs();  // the wait is bounded from the call, a slow reset included
   std::unique_ptr<WaveIn> dev = std::move(waveIn_);  // the handler sees a closed device from here on
   dev->Stop();
   dev->Reset();
-  WaitUntilZero(capture.queued);
+  WaitUntilZero(capture.queued, start);
   for (WaveHeader& h : capture.headers) dev->Unprepare(h);
   dev->Close();  // joins the device thread: no callback runs after this
   dev.reset();
@@ -201,9 +226,11 @@ void SoundDevices::OpenSoundOutput() {
     messages_.ShowMessage("Error", "No sound output device");
     return;
   }
-  int device = settings.OutSoundCardNumber == -2 ? settings.SoundCardNumber : settings.OutSoundCardNumber;
+  int device = settings.OutSoundCardNumber == -2 ? SameDeviceForOutput(backend_, settings.SoundCardNumber)
+                                                 : settings.OutSoundCardNumber;
   if (device < 0) device = kWaveDefaultDevice;
-  const bool stereo = settings.OutputCardChannel == 1 || settings.OutputCardChannel == 2;
+  const int32_t channel = engine_.tx.OutputCardChannel;  // 1 and 2 open stereo
+  const bool stereo = channel == 1 || channel == 2;
   WaveFormat format;
   format.channels = stereo ? 2 : 1;
 
@@ -254,9 +281,10 @@ void SoundDevices::WaveOutProc(uint32_t message) {
 
 void SoundDevices::CloseSoundOutput() {
   if (!waveOut_) return;
+  const uint64_t start = clock_.NowMs();
   std::unique_ptr<WaveOut> dev = std::move(waveOut_);
   dev->Reset();
-  WaitUntilZero(outPending_);
+  WaitUntilZero(outPending_, start);
   for (WaveHeader& h : outHeaders_) dev->Unprepare(h);
   dev->Close();
   dev.reset();

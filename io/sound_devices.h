@@ -22,7 +22,7 @@ struct SoundSettings {
   int SoundCardNumber = -1;     // capture device index; -1 the default device
   int InputCardChannel = 0;     // 0 mono, 1 left, 2 right (1 and 2 open the device in stereo)
   int OutSoundCardNumber = -2;  // -2 the capture device, -1 the default device, else an index
-  int OutputCardChannel = 0;    // 0 mono, 1 left, 2 right (1 and 2 open stereo)
+  // The output channel is the transmit state's OutputCardChannel, which the pump spreads by.
 };
 
 // Text shown for a failed device open.
@@ -83,7 +83,8 @@ class SoundDevices final : public SoundControl {
   }
   void ReduceToChannel(int16_t* samples) const;
   bool RequeueCapture();
-  void WaitUntilZero(const std::atomic<uint32_t>& counter);
+  // Polls until `counter` is 0 or kCloseWaitMs have passed since `start`.
+  void WaitUntilZero(const std::atomic<uint32_t>& counter, uint64_t start);
 
   TEngine& engine_;
   WaveBackend& backend_;
@@ -100,10 +101,12 @@ class SoundDevices final : public SoundControl {
   std::unique_ptr<WaveOut> waveOut_;  // null when closed
   int inStereoChannel_ = 0;           // channel kept from a stereo capture device: 0 (mono), 1, 2
   std::array<WaveHeader, TxAudioBuffers::kCount> outHeaders_{};
-  // Playback buffers handed to the device and not yet returned. The pump raises InFlight only
-  // after a write returns, so a buffer finished before that must still be counted.
+  // Playback buffers handed to the device and not yet returned: the callback's own count, so a
+  // buffer finished before the pump has counted it in flight is still counted, whichever order
+  // the pump raises InFlight in.
   std::atomic<uint32_t> outPending_{0};
   bool processing_ = false;  // re-entry flag of ProcessSoundInput
+  uint32_t inOpens_ = 0;     // capture devices opened: a close and reopen is seen as a close
 };
 
 }  // namespace vestrel

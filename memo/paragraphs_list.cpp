@@ -394,7 +394,9 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
   const size_t n = pieces.size();
   if (trimTrailing) {
     for (size_t k = 0; k + 1 < n; ++k) TrimBlanks(pieces[k]);
-    if (n > 1 && pieces[0].empty()) {
+    // A break typed at a paragraph end also takes the blanks before it; one typed inside the
+    // text leaves the text before it as it was.
+    if (n > 1 && pieces[0].empty() && eo == (*pars_[ep]).Length()) {
       const TByteString& t = (*pars_[sp]).Text;
       while (so > 0 && IsBlank(t[static_cast<size_t>(so - 1)])) --so;
     }
@@ -500,12 +502,14 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     lines.back().Stop = p.Length();
     lines.back().JustifyFrom = p.Length();
     // Attribute counts and styles at the line starts follow the new text.
+    // Lines and attributes are both in ascending order: one merged walk, not a count per line.
     uint8_t style = lines.front().StartStyle;
     int32_t walked = 0;
     const std::vector<DynInfoRec>& dyns = GetDynArray(p);
+    size_t before = 0;
     for (LineInfo& l : lines) {
-      l.StartDyn = static_cast<int32_t>(
-          std::count_if(dyns.begin(), dyns.end(), [&](const DynInfoRec& d) { return d.Start < l.Start; }));
+      while (before < dyns.size() && dyns[before].Start < l.Start) ++before;
+      l.StartDyn = static_cast<int32_t>(before);
       if (StaticFormat) {
         for (; walked < l.Start; ++walked) XORStyleCode(style, p.Text[static_cast<size_t>(walked)]);
         l.StartStyle = style;

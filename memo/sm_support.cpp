@@ -195,12 +195,12 @@ uint8_t AttrToExtFontStyles(uint8_t staticStyle, uint8_t dynFlags, uint8_t fontS
 
 int32_t GetTextWidth(TFontMeasure& dc, const unsigned char* text, int32_t len, int32_t maxChunk) {
   maxChunk = std::max(maxChunk, 1);
-  int32_t total = 0;
-  for (int32_t i = 0; i < len; i += maxChunk) {
+  int64_t total = 0;  // a long paragraph can pass 32 bits of pixels: the sum saturates
+  for (int32_t i = 0; i < len; i += std::min(maxChunk, len - i)) {
     int32_t w = 0;
     if (dc.TextExtent(text + i, std::min(maxChunk, len - i), w)) total += w;
   }
-  return total;
+  return static_cast<int32_t>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
 }
 
 void PutText(DrawSurface& dc, TPoint& p, const unsigned char* text, int32_t len, int32_t maxChunk,
@@ -237,7 +237,10 @@ void PutText(DrawSurface& dc, TPoint& p, const unsigned char* text, int32_t len,
 }
 
 void WavyLine(DrawSurface& dc, int32_t x1, int32_t x2, int32_t y, int32_t h) {
-  h = std::max(h, 1);
+  // The line lies inside the 16-bit drawing range, so a half-wave is never wider or taller
+  // than that range; sums below cannot then pass 32 bits.
+  h = std::clamp(h, 1, 65535);
+  y = std::clamp(y, INT32_MIN + 65536, INT32_MAX - 65536);
   x1 = std::max(x1, -32768);
   x2 = std::min(x2, 32767);
   int32_t x = x1;
@@ -260,23 +263,30 @@ void WavyLine(DrawSurface& dc, int32_t x1, int32_t x2, int32_t y, int32_t h) {
 // ---- columns ----
 namespace {
 
-int32_t NextCol(int32_t col, unsigned char c, int32_t tabSize, bool skipCodes) {
+// Columns are counted in 64 bits: large tab sizes would pass 32 bits after a few tabs.
+int64_t NextCol(int64_t col, unsigned char c, int32_t tabSize, bool skipCodes) {
   if (c == '\t') return tabSize > 1 ? (col / tabSize + 1) * tabSize : col + 1;
   if (skipCodes && IsStyleCode(c)) return col;
   return col + 1;
 }
 
-}  // namespace
-
-int32_t OffsetToCol(TByteView par, int32_t offset, int32_t tabSize, bool skipCodes) {
+int64_t ColAt(TByteView par, int32_t offset, int32_t tabSize, bool skipCodes) {
   const int32_t end = std::clamp<int32_t>(offset, 0, static_cast<int32_t>(par.size()));
-  int32_t col = 0;
+  int64_t col = 0;
   for (int32_t i = 0; i < end; ++i) col = NextCol(col, par[static_cast<size_t>(i)], tabSize, skipCodes);
   return col;
 }
 
+}  // namespace
+
+int32_t OffsetToCol(TByteView par, int32_t offset, int32_t tabSize, bool skipCodes) {
+  return static_cast<int32_t>(std::min<int64_t>(ColAt(par, offset, tabSize, skipCodes), INT32_MAX));
+}
+
+// A column left of the text is column 0.
 int32_t ColToOffset(TByteView par, int32_t col, int32_t tabSize, bool skipCodes) {
-  int32_t c = 0;
+  col = std::max(col, 0);
+  int64_t c = 0;
   for (size_t i = 0; i < par.size(); ++i) {
     c = NextCol(c, par[i], tabSize, skipCodes);
     if (c > col) return static_cast<int32_t>(i);
@@ -284,13 +294,17 @@ int32_t ColToOffset(TByteView par, int32_t col, int32_t tabSize, bool skipCodes)
   return static_cast<int32_t>(par.size());
 }
 
+// Never negative: the offset found starts at or left of col.
 int32_t ColToExtra(TByteView par, int32_t col, int32_t tabSize, bool skipCodes) {
-  return col - OffsetToCol(par, ColToOffset(par, col, tabSize, skipCodes), tabSize, skipCodes);
+  col = std::max(col, 0);
+  return static_cast<int32_t>(col -
+                              ColAt(par, ColToOffset(par, col, tabSize, skipCodes), tabSize, skipCodes));
 }
 
 // ---- find ----
 namespace {
 
+// Tested on the raw text: the delimiter set holds the characters as typed, not upper-cased.
 bool WordEdgesOk(const TByteString& t, size_t at, size_t len, const TDelimiters& d) {
   if (at > 0 && !d.test(t[at - 1])) return false;
   if (at + len < t.size() && !d.test(t[at + len])) return false;
@@ -333,7 +347,7 @@ bool FindTextP(TFindTarget& memo, TByteView text, bool forward, bool matchCase, 
       const TByteString t = hay(p);
       for (size_t at = t.find(needle, p == sp ? static_cast<size_t>(so) : 0); at != TByteString::npos;
            at = t.find(needle, at + 1)) {
-        if (!wholeWord || WordEdgesOk(t, at, len, delims)) {
+        if (!wholeWord || WordEdgesOk(pars[p].Text, at, len, delims)) {
           select(p, at);
           return true;
         }
@@ -348,7 +362,7 @@ bool FindTextP(TFindTarget& memo, TByteView text, bool forward, bool matchCase, 
     size_t from = p == sp ? static_cast<size_t>(so) - len : TByteString::npos;
     for (size_t at = t.rfind(needle, from); at != TByteString::npos;
          at = at ? t.rfind(needle, at - 1) : TByteString::npos) {
-      if (!wholeWord || WordEdgesOk(t, at, len, delims)) {
+      if (!wholeWord || WordEdgesOk(pars[p].Text, at, len, delims)) {
         select(p, at);
         return true;
       }

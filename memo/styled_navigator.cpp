@@ -1,6 +1,7 @@
 #include "memo/styled_navigator.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "memo/memo_errors.h"
 #include "memo/style_codes.h"
@@ -57,8 +58,13 @@ TStyledNavigator::~TStyledNavigator() {
   if (OnFree) OnFree(*this);
 }
 
+TNavigatorContext& TStyledNavigator::Ctx() const {
+  if (!memo_) throw EStyledMemoError(kInternalError);  // the memo is gone
+  return *memo_;
+}
+
 TParagraphsList& TStyledNavigator::Store() const {
-  if (!memo_ || !memo_->Store) throw EStyledMemoError(kInternalError);
+  if (!Ctx().Store) throw EStyledMemoError(kInternalError);
   return *memo_->Store;
 }
 
@@ -224,12 +230,12 @@ void TStyledNavigator::SetColNb(int32_t c) {
 }
 
 int32_t TStyledNavigator::GetLineNb() {
-  if (memo_->NeverWraps()) return GetParNb();
+  if (Ctx().NeverWraps()) return GetParNb();
   return GetPar().FirstLine + GetParLine();
 }
 
 void TStyledNavigator::SetLineNb(int32_t n) {
-  if (memo_->NeverWraps()) {
+  if (Ctx().NeverWraps()) {
     setParNb(n);
     return;
   }
@@ -305,7 +311,7 @@ TByteString TStyledNavigator::GetTextString(int32_t len) {
 
 TByteString TStyledNavigator::GetWord() {
   const ParInfo& p = GetPar();
-  const TDelimiters& d = memo_->Delimiters;
+  const TDelimiters& d = Ctx().Delimiters;
   int32_t a = std::min(offset_, p.Length()), b = a;
   while (b < p.Length() && !d.test(p.Text[static_cast<size_t>(b)])) ++b;
   while (a > 0 && !d.test(p.Text[static_cast<size_t>(a - 1)])) --a;
@@ -459,12 +465,13 @@ void TStyledNavigator::ExpandAllLevels() {
 // ---- display coordinates ----
 
 int32_t TStyledNavigator::TabStep() const {
-  if (memo_->TabStops > 0) return memo_->TabStops * memo_->SpaceWidth;
-  return -memo_->TabStops;
+  const TNavigatorContext& m = Ctx();
+  const int64_t step = m.TabStops > 0 ? int64_t{m.TabStops} * m.SpaceWidth : -int64_t{m.TabStops};
+  return static_cast<int32_t>(std::min<int64_t>(step, INT32_MAX));
 }
 
 int32_t TStyledNavigator::LineOrigin(const LineInfo& l) {
-  const TNavigatorContext& m = *memo_;
+  const TNavigatorContext& m = Ctx();
   const bool justified = m.Justified && l.JustifyFrom < l.Stop;
   int32_t x = m.LeftMargin;
   if (!justified && m.Alignment == taRightJustify) x = m.ClientWidth - m.RightMargin - l.Width;
@@ -478,7 +485,7 @@ int32_t TStyledNavigator::LineOrigin(const LineInfo& l) {
 // right of stopAtX (both relative to the line's start).
 int32_t TStyledNavigator::LineX(const ParInfo& p, const LineInfo& l, int32_t end, int32_t stopAtX,
                                 int32_t* hitOffset) {
-  const TNavigatorContext& m = *memo_;
+  const TNavigatorContext& m = Ctx();
   const bool codes = Store().StaticFormat;
   const std::vector<DynInfoRec>& dyns = GetDynArray(p);
   const int32_t nd = static_cast<int32_t>(dyns.size());
@@ -535,8 +542,8 @@ int32_t TStyledNavigator::LineX(const ParInfo& p, const LineInfo& l, int32_t end
     }
     if (w < 0) continue;  // stays in the run
     flush(q);
-    if (c == '\t') w = step > 0 ? w - x : 0;     // the tab's width up to its stop
-    if (hitOffset && 2 * stopAtX < 2 * x + w) {  // left of the character's middle
+    if (c == '\t') w = step > 0 ? w - x : 0;                       // the tab's width up to its stop
+    if (hitOffset && 2 * int64_t{stopAtX} < 2 * int64_t{x} + w) {  // left of the character's middle
       *hitOffset = q;
       return x;
     }
@@ -557,7 +564,8 @@ int32_t TStyledNavigator::GetDisplayX() {
   const ParInfo& p = GetPar();
   const LineInfo& l = vestrel::GetLine(p, line);
   const int32_t end = std::clamp(offset_, l.Start, p.Length());
-  return LineOrigin(l) + LineX(p, l, end, 0, nullptr);
+  const int64_t x = int64_t{LineOrigin(l)} + LineX(p, l, end, 0, nullptr);
+  return static_cast<int32_t>(std::clamp<int64_t>(x, INT32_MIN, INT32_MAX));
 }
 
 void TStyledNavigator::SetDisplayX(int32_t x) {
@@ -566,7 +574,9 @@ void TStyledNavigator::SetDisplayX(int32_t x) {
   const LineInfo& l = vestrel::GetLine(p, line);
   const int32_t end = line == GetLineCount(p) - 1 ? p.Length() : l.Stop;
   int32_t hit = end;
-  LineX(p, l, end, x - LineOrigin(l), &hit);
+  // Any x is a place on the line, the far ends of the range included (no wrap-round).
+  const int64_t rel = int64_t{x} - LineOrigin(l);
+  LineX(p, l, end, static_cast<int32_t>(std::clamp<int64_t>(rel, INT32_MIN / 2, INT32_MAX / 2)), &hit);
   SetColNb(hit - l.Start);
 }
 
@@ -580,19 +590,23 @@ int32_t TStyledNavigator::getDisplayWidth() {
 }
 
 int32_t TStyledNavigator::GetDisplayY() {
-  return getVisibleLineNumber() * memo_->LineHeight + memo_->TopOffset - memo_->TopOrigin;
+  const TNavigatorContext& m = Ctx();
+  // Many lines of a tall font pass 32 bits: the y saturates instead of wrapping round.
+  const int64_t y = int64_t{getVisibleLineNumber()} * m.LineHeight + m.TopOffset - m.TopOrigin;
+  return static_cast<int32_t>(std::clamp<int64_t>(y, INT32_MIN, INT32_MAX));
 }
 
 void TStyledNavigator::setDisplayY(int32_t y) {
   TParagraphsList& s = Store();
-  const int32_t h = std::max(memo_->LineHeight, 1);
-  const int32_t rel = y + memo_->TopOrigin - memo_->TopOffset;
-  const int32_t line = rel < 0 ? 0 : rel / h;
+  const TNavigatorContext& m = Ctx();
+  const int64_t h = std::max(m.LineHeight, 1);
+  const int64_t rel = int64_t{y} + m.TopOrigin - m.TopOffset;
+  const int64_t line = rel < 0 ? 0 : rel / h;
   if (line >= s.VisibleLineCount) {
     SetPos(s.CharCount);
     return;
   }
-  setVisibleLineNumber(line);
+  setVisibleLineNumber(static_cast<int32_t>(line));
 }
 
 // ---- words ----

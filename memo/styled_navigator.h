@@ -150,6 +150,7 @@ class TStyledNavigator {
   void ToStartOfWord(const TDelimiters& d);
 
  private:
+  TNavigatorContext& Ctx() const;  // the memo; an unbound navigator throws
   TParagraphsList& Store() const;
   void Resolve();  // makes parNb_ and offset_ match pos_
   int32_t LineOf(const ParInfo& p, int32_t offset) const;

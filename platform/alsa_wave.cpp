@@ -64,7 +64,9 @@ int OpenPcm(snd_pcm_stream_t stream, int device, const WaveFormat& format, snd_p
     if (device < 0 || static_cast<size_t>(device) >= list.size()) return kWaveBadDeviceId;
     name = list[device].name;
   }
-  int err = snd_pcm_open(&pcm, name.c_str(), stream, 0);
+  // Non-blocking: a device in use elsewhere is refused at once instead of waited for, and no
+  // transfer can hold the I/O thread (and so a close) past its bounded wait.
+  int err = snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK);
   if (err < 0) {
     pcm = nullptr;
     return AlsaOpenResult(err);

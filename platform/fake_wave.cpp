@@ -19,8 +19,8 @@ class FakeWaveDevice final : public WaveIn, public WaveOut {
     std::lock_guard lock(backend_.mutex_);
     return UnprepareWaveHeader(header);
   }
-  int AddBuffer(WaveHeader& header) override { return Queue(header); }
-  int Write(WaveHeader& header) override { return Queue(header); }
+  int AddBuffer(WaveHeader& header) override { return QueueAndMaybeReturn(header); }
+  int Write(WaveHeader& header) override { return QueueAndMaybeReturn(header); }
   int Start() override {
     std::lock_guard lock(backend_.mutex_);
     if (!side_.open) return kWaveInvalidHandle;
@@ -35,6 +35,7 @@ class FakeWaveDevice final : public WaveIn, public WaveOut {
   }
   int Reset() override {
     std::lock_guard calls(backend_.callbackMutex_);
+    if (side_.onReset) side_.onReset();
     std::deque<WaveHeader*> returned;
     WaveCallback* callback;
     {
@@ -71,11 +72,22 @@ class FakeWaveDevice final : public WaveIn, public WaveOut {
   }
 
  private:
+  int QueueAndMaybeReturn(WaveHeader& header) {
+    const int r = Queue(header);
+    bool now;
+    {
+      std::lock_guard lock(backend_.mutex_);
+      now = r == kWaveOk && side_.returnOnAdd;
+    }
+    if (now) backend_.Return(side_, capture_ ? WIM_DATA : WOM_DONE, 1, {});
+    return r;
+  }
   int Queue(WaveHeader& header) {
     std::lock_guard lock(backend_.mutex_);
     if (!side_.open) return kWaveInvalidHandle;
     if (side_.queueResult != kWaveOk) return side_.queueResult;
     if (!(header.flags & kWaveHeaderPrepared)) return kWaveUnprepared;
+    if (header.flags & kWaveHeaderInQueue) return kWaveStillPlaying;  // as a real driver refuses it
     header.flags = (header.flags & ~kWaveHeaderDone) | kWaveHeaderInQueue;
     header.bytesRecorded = 0;
     side_.queue.push_back(&header);

@@ -19,7 +19,9 @@ class FakeWaveBackend final : public WaveBackend {
     int prepareResult = kWaveOk;
     int queueResult = kWaveOk;  // AddBuffer / Write
     int startResult = kWaveOk;
-    bool returnOnReset = true;  // false: Reset keeps every buffer (a driver that never answers)
+    bool returnOnReset = true;      // false: Reset keeps every buffer (a driver that never answers)
+    bool returnOnAdd = false;       // true: a handed-over buffer comes back at once (a backlog)
+    std::function<void()> onReset;  // runs inside Reset (a driver slow to reset)
     // What happened.
     bool open = false;
     bool started = false;

@@ -2,8 +2,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+struct addrinfo;
 
 namespace vestrel {
 
@@ -36,6 +39,14 @@ class TcpLineSocket {
   // Waits for `events` on the socket; false on time-out, error or interruption.
   bool WaitFor(short events, std::chrono::steady_clock::time_point deadline);
 
+  struct Lookup;
+  // Runs one lookup on a detached thread; throws std::system_error when none can start.
+  static void StartLookup(std::shared_ptr<Lookup> lookup, std::string host, std::string service);
+  // The host's addresses (freeaddrinfo them), or nullptr when unknown, past the deadline or
+  // interrupted.
+  addrinfo* Resolve(const std::string& host, uint16_t port, std::chrono::steady_clock::time_point deadline);
+
+  std::shared_ptr<Lookup> lookup_;  // the last name lookup; shared with its thread
   int fd_ = -1;
   int wakeFd_ = -1;  // eventfd; readable once Interrupt was called
   std::atomic<bool> interrupted_{false};

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "bench/harness/null_engine_window.h"
 #include "engine/engine.h"
 #include "engine/receive_targets.h"
 
@@ -12,24 +13,6 @@ namespace vestrel {
 namespace {
 
 constexpr double kRealTime = 11025.0;  // samples per second of the receive chain
-
-class NullWindow : public EngineWindow {
- public:
-  void SetPanelText(int, std::string_view) override {}
-  void SetMenuChecked(std::string_view, bool) override {}
-  void SetMenuVisible(std::string_view, bool) override {}
-  void SetMenuEnabled(std::string_view, bool) override {}
-  void SetFilterLabel(std::string_view) override {}
-  void ReportModeToLogger(std::string_view) override {}
-  void ReopenKeyingPorts() override {}
-  void Post(uint32_t) override {}
-};
-
-class NullSink : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override {}
-  void PutRxString(std::string_view) override {}
-};
 
 // A demodulator that touches every sample: y += 0.01 (x - y).
 class TrivialTargets : public ReceiveTargets {
@@ -77,8 +60,8 @@ void Report(benchmark::State& state, size_t samplesPerIteration) {
 // Captured 16-bit samples through the input converter (11025 -> 11025) and the block processor.
 template <bool kTrivial>
 void BM_ProcessInputBlock(benchmark::State& state) {
-  NullWindow window;
-  NullSink sink;
+  harness::NullEngineWindow window;
+  harness::NullRxSink sink;
   TEngine engine(window, sink);
   TrivialTargets trivial;
   TRxBlockProcessor rx(engine.params, window, trivial);
@@ -94,8 +77,8 @@ BENCHMARK(BM_ProcessInputBlock<true>)->Name("ProcessInputBlock/trivial_demodulat
 
 // The block processor alone, blocks handed in directly (no converter).
 void BM_ProcessInputBlockDirect(benchmark::State& state) {
-  NullWindow window;
-  NullSink sink;
+  harness::NullEngineWindow window;
+  harness::NullRxSink sink;
   TEngine engine(window, sink);
   std::vector<float> block(TRxBlockProcessor::kBlockSize);
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<float>(8000 * std::sin(i * 0.97));
@@ -106,8 +89,8 @@ BENCHMARK(BM_ProcessInputBlockDirect)->Name("ProcessInputBlock/direct_no_demodul
 
 // PS33X5: the block plus the 11025 -> 12800 converter.
 void BM_ProcessInputBlockPs33x5(benchmark::State& state) {
-  NullWindow window;
-  NullSink sink;
+  harness::NullEngineWindow window;
+  harness::NullRxSink sink;
   TEngine engine(window, sink);
   engine.params.Mode = 22;
   std::vector<float> block(TRxBlockProcessor::kBlockSize);

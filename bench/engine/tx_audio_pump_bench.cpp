@@ -14,8 +14,8 @@ namespace vestrel {
 namespace {
 
 void Transmission(benchmark::State& state, int32_t mode, double baud, int shift) {
-  harness::QuietWindow window;
-  harness::NoRxText rx;
+  harness::NullEngineWindow window;
+  harness::NullRxSink rx;
   auto engine = std::make_unique<TEngine>(window, rx);
   SetTxModeForHarness(*engine, mode, baud, 1700, shift, false);
   harness::HarnessPlayback device(engine->txBuffers, nullptr);

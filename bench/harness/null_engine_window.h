@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "engine/engine_window.h"
+#include "engine/rx_text_sink.h"
 
 namespace vestrel::harness {
 
@@ -17,6 +18,13 @@ class NullEngineWindow final : public EngineWindow {
   void ReportModeToLogger(std::string_view) override {}
   void ReopenKeyingPorts() override {}
   void Post(uint32_t) override {}
+};
+
+// A received-text sink that drops every character.
+class NullRxSink final : public RxTextSink {
+ public:
+  void PutRxChar(uint8_t) override {}
+  void PutRxString(std::string_view) override {}
 };
 
 }  // namespace vestrel::harness

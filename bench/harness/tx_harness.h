@@ -5,31 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/engine_window.h"
-#include "engine/rx_text_sink.h"
+#include "bench/harness/null_engine_window.h"
 #include "engine/sound_control.h"
 #include "engine/tx_audio_buffers.h"
 
 namespace vestrel::harness {
-
-// A main window that shows nothing.
-class QuietWindow : public EngineWindow {
- public:
-  void SetPanelText(int, std::string_view) override {}
-  void SetMenuChecked(std::string_view, bool) override {}
-  void SetMenuVisible(std::string_view, bool) override {}
-  void SetMenuEnabled(std::string_view, bool) override {}
-  void SetFilterLabel(std::string_view) override {}
-  void ReportModeToLogger(std::string_view) override {}
-  void ReopenKeyingPorts() override {}
-  void Post(uint32_t) override {}
-};
-
-class NoRxText : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override {}
-  void PutRxString(std::string_view) override {}
-};
 
 // A playback device that counts every buffer handed over and, given a file, writes it there
 // as signed 16-bit little-endian samples; PlayAll() then plays what is in flight.

@@ -1,5 +1,6 @@
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
 
 #include "memo/byte_stream.h"
@@ -88,6 +89,40 @@ void BM_AppendAtEnd(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_AppendAtEnd);
+
+// Typing in the middle of one long wrapped and highlighted paragraph: 200000 characters in
+// lines of 70 with an attribute every 20 characters. Each keystroke renumbers the attribute
+// counts of all 2858 lines.
+void BM_TypingInLongHighlightedParagraph(benchmark::State& state) {
+  constexpr int32_t kLen = 200000;
+  TParagraphsList s;
+  s.InsertBuf(TByteString(kLen, 'a'), 0, 0, false, false);
+  ParInfo& p = s[0];
+  std::vector<DynInfoRec> dyns;
+  for (int32_t at = 0; at < kLen; at += 20) {
+    DynInfoRec r;
+    r.Start = at;
+    r.Flags = kDynActive;
+    dyns.push_back(r);
+  }
+  SetParDyns(p, dyns);
+  std::vector<LineInfo> lines;
+  for (int32_t at = 0; at < kLen; at += 70) {
+    LineInfo l;
+    l.Start = l.JustifyFrom = at;
+    l.Stop = std::min(at + 70, kLen);
+    l.StartDyn = (at + 19) / 20;
+    lines.push_back(l);
+  }
+  lines.back().JustifyFrom = lines.back().Stop;
+  p.Line0 = lines.front();
+  p.Lines.assign(lines.begin() + 1, lines.end());
+  s.TotalLineCount = s.VisibleLineCount = static_cast<int32_t>(lines.size());
+  const TByteString typed = ToBytes("b");
+  for (auto _ : state) s.InsertBuf(typed, kLen / 2, kLen / 2, false, false);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TypingInLongHighlightedParagraph);
 
 }  // namespace
 }  // namespace vestrel

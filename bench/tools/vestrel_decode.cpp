@@ -17,7 +17,8 @@ using namespace vestrel;
 
 constexpr const char* kUsage =
     "usage: vestrel-decode --mode MODE [--rx-hz HZ] [--shift HZ] [--baud BD]\n"
-    "                      [--filter optimal|wide|narrow] [--reverse] [--squelch POS] [FILE]\n"
+    "                      [--filter optimal|wide|narrow] [--reverse] [--squelch POS]\n"
+    "                      [--unshift-on-space] [FILE]\n"
     "Decodes raw signed 16-bit little-endian mono samples at 11025 samples/s from FILE (or\n"
     "standard input) through the receive chain and writes the received text to standard output.\n"
     "  --mode MODE     the mode's status-panel name or number: %s\n"
@@ -27,6 +28,7 @@ constexpr const char* kUsage =
     "  --filter W      filter width (default optimal)\n"
     "  --reverse       mark on the lower tone\n"
     "  --squelch POS   squelch on at position 0..100 (default off)\n"
+    "  --unshift-on-space  Baudot: back to letters after a received space or LF\n"
     "At the end of the input the chain runs on silence until the decoders' lag has passed.\n";
 
 class StdoutSink final : public RxTextSink {
@@ -44,8 +46,9 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   static constexpr harness::OptionSpec kSpecs[] = {
-      {"mode", true},   {"rx-hz", true},    {"shift", true},   {"baud", true},
-      {"filter", true}, {"reverse", false}, {"squelch", true}, {"help", false},
+      {"mode", true},    {"rx-hz", true},  {"shift", true},
+      {"baud", true},    {"filter", true}, {"reverse", false},
+      {"squelch", true}, {"help", false},  {"unshift-on-space", false},
   };
   harness::ParsedArgs args;
   if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
@@ -74,6 +77,7 @@ int main(int argc, char** argv) {
   TEngine engine(window, sink);
   engine.rxBlocks.InputResampler.Setup(11025.0, 11025.0);
   harness::ApplyModemOptions(engine, modem);
+  if (args.Has("unshift-on-space")) engine.baudot.UnshiftOnSpace = 1;
   if (squelch >= 0) {
     engine.rxBlocks.IsSquelch = 1;
     engine.rxBlocks.SetSquelchPosition(squelch);

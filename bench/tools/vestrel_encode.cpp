@@ -85,8 +85,8 @@ int Run(int argc, char** argv) {
   if (readError) return Fail("cannot read the input text");
   if (text.size() > TxSymbolQueue::kMaxPending / 3 - 8) return Fail("input text too long");
 
-  harness::QuietWindow window;
-  harness::NoRxText rx;
+  harness::NullEngineWindow window;
+  harness::NullRxSink rx;
   auto engine = std::make_unique<TEngine>(window, rx);
   engine->OutSamplingFreq = kRate;
   SetTxModeForHarness(*engine, m.mode, m.baud, m.centreHz, m.shiftHz, m.reverse);

@@ -115,8 +115,8 @@ constexpr int OtherCase(int c) {
 }
 
 // Every character of the English, Russian and extended tables maps to its code, in either
-// case; Ч, Ъ, Ё and BEL borrow the code of their nearest neighbour. Unknown ASCII goes out as
-// code 28 (figures "."), unknown upper-half bytes as 0.
+// case; Ч, Ъ, Ё and BEL borrow the code of their nearest neighbour. Unknown ASCII (and '*')
+// goes out as code 28 (figures "."), unknown upper-half bytes as 0.
 constexpr ByteTable BuildCharToCode() {
   constexpr int kUnset = 255;
   ByteTable map{};
@@ -134,6 +134,9 @@ constexpr ByteTable BuildCharToCode() {
   for (int c : {kCyrHard, kCyrHard + kCyrSmall}) map[c] = 29;
   for (int c : {kCyrYo, kCyrSmallYo}) map[c] = 1;
   map[kBel] = 11;
+  // Figures J belongs to BEL on the air; '*', which only our receiver prints there, goes out
+  // as "." like the other ASCII without a code.
+  map['*'] = kUnset;
   for (int c = 0; c < 256; ++c) {
     if (map[c] == kUnset) map[c] = c < 128 ? 28 : 0;
   }

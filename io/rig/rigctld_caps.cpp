@@ -50,9 +50,11 @@ const std::array<CapabilityRow, 9> kCapabilityTable = {{
     {kPmFreq, [](const RigctldCaps& c, const RigVfoAccess&) { return c.getFreq; },
      [](const RigctldCaps& c, const RigVfoAccess&) { return c.setFreq; }},
     // FreqA, FreqB: f VFOx or \get_vfo_info VFOx; writes F VFOx, or V VFOx / F / V back.
+    // Read only from a rig with targetable VFOs: on another the daemon would flip the radio's
+    // VFOs at every poll.
     {kPmFreqA | kPmFreqB,
      [](const RigctldCaps& c, const RigVfoAccess& a) {
-       return c.getFreq && BothVfos(c) && (a.vfoMode || a.vfoInfo);
+       return c.getFreq && c.targetableVfo && BothVfos(c) && (a.vfoMode || a.vfoInfo);
      },
      [](const RigctldCaps& c, const RigVfoAccess& a) {
        return c.setFreq && BothVfos(c) && (a.vfoMode || (c.setVfo && c.getVfo));
@@ -172,6 +174,8 @@ RigctldCaps ParseDumpCaps(std::string_view text) {
       caps.setRit = yes;
     else if (key == "Can ctl Mem/VFO")
       caps.vfoOps = yes;
+    else if (key == "Has targetable VFO")
+      caps.targetableVfo = yes;
     else if (key == "PTT type")
       caps.pttTypeNone = value.empty() || value == "None";
     else if (key == "Get functions")

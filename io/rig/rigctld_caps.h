@@ -16,7 +16,10 @@ struct RigctldCaps {
   bool getSplit = false, setSplit = false;
   bool getRit = false, setRit = false;  // the RIT offset
   bool vfoOps = false;                  // "Can ctl Mem/VFO"
-  bool pttTypeNone = true;              // "PTT type: None": PTT only if the backend can set it
+  // "Has targetable VFO": the rig reads a VFO other than the current one directly; without
+  // it the daemon selects that VFO for the read and back, on the radio itself.
+  bool targetableVfo = false;
+  bool pttTypeNone = true;  // "PTT type: None": PTT only if the backend can set it
   std::set<std::string> getFuncs, setFuncs, modes, vfos, vfoOpList;
 };
 

@@ -24,8 +24,10 @@ std::optional<std::string> Record(const std::map<std::string, std::string>& reco
   return it->second;
 }
 
-// The capability dump, the longest reply, has a few hundred lines.
+// The capability dump, the longest reply, has a few hundred lines and some 10 kB; a reply
+// past either bound is garbage, and held whole it could run to hundreds of MB.
 constexpr size_t kMaxReplyLines = 5000;
+constexpr size_t kMaxReplyBytes = 1 << 20;
 
 bool IsOneBitOf(int64_t value, uint32_t set) {
   return value > 0 && value <= 0xFFFFFFFF && std::has_single_bit(static_cast<uint32_t>(value)) &&
@@ -291,12 +293,18 @@ bool RigctldRig::ReadReply(Reply& reply) {
   reply = Reply{};
   // The whole reply within one time-out, so a daemon that talks without end is lost too.
   const auto deadline = std::chrono::steady_clock::now() + timing_.replyTimeout;
+  size_t bytes = 0;
   for (std::string line;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || reply.lines.size() >= kMaxReplyLines) return false;
+    if (left.count() <= 0 || reply.lines.size() >= kMaxReplyLines || bytes > kMaxReplyBytes) return false;
     if (!socket_.ReadLine(line, left)) return false;
+    bytes += line.size() + 1;
     if (line.rfind("RPRT ", 0) == 0) {
+      // An extended reply opens with the command's echo line. A record before it is a stray
+      // left by an earlier command (a daemon that answered twice); taking it for this reply
+      // would pair every later command with the reply to the one before.
+      if (reply.lines.empty()) continue;
       reply.code = std::atoi(line.c_str() + 5);
       return true;
     }
@@ -323,12 +331,11 @@ bool RigctldRig::OpenLink() {
   }
   access.vfoMode = !line.empty() && line.rfind("RPRT", 0) != 0 && line.back() == '1';
 
+  // Some daemon versions end the one-line answer above with an RPRT record as well; the
+  // reply reader skips it.
   Reply reply;
-  bool ok = Exchange("\\dump_caps", reply);
-  // Some daemon versions end the one-line answer above with an RPRT record as well: that
-  // stray record is skipped, so replies and commands stay paired.
-  if (ok && reply.lines.empty()) ok = ReadReply(reply);
-  if (!ok || reply.code != 0 || reply.lines.empty()) {
+  const bool ok = Exchange("\\dump_caps", reply);
+  if (!ok || reply.code != 0) {
     socket_.Close();
     return false;
   }

@@ -1,6 +1,8 @@
 #include "io/zozariri/exchange_segment.h"
 
 #include <fcntl.h>
+#include <setjmp.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 namespace vestrel {
@@ -31,6 +34,61 @@ bool WaitFor(auto condition) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  return true;
+}
+
+// The other program may shrink the segment while it is mapped; touching a page past the new
+// end raises SIGBUS. Every access to the mapping runs inside a guard that turns that signal,
+// on this thread and inside the mapping, into a return; any other SIGBUS goes on to the
+// handler that was there before.
+struct Guard {
+  sigjmp_buf jump;
+  const char* begin;
+  const char* end;
+};
+thread_local Guard* tGuard = nullptr;
+struct sigaction gPreviousBus;
+
+void OnBus(int sig, siginfo_t* info, void* context) {
+  Guard* g = tGuard;
+  const auto* addr = static_cast<const char*>(info->si_addr);
+  if (g != nullptr && addr >= g->begin && addr < g->end) {
+    tGuard = nullptr;
+    siglongjmp(g->jump, 1);
+  }
+  if (gPreviousBus.sa_flags & SA_SIGINFO) {
+    gPreviousBus.sa_sigaction(sig, info, context);
+  } else if (gPreviousBus.sa_handler != SIG_DFL && gPreviousBus.sa_handler != SIG_IGN) {
+    gPreviousBus.sa_handler(sig);
+  } else {
+    // Returning re-runs the faulting access, which now ends the process as it would have.
+    signal(SIGBUS, SIG_DFL);
+  }
+}
+
+void InstallBusHandler() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction sa {};
+    sa.sa_sigaction = OnBus;
+    // SA_NODEFER: SIGBUS stays unblocked after the jump, so no signal mask need be saved.
+    sa.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGBUS, &sa, &gPreviousBus);
+  });
+}
+
+// Runs access() on the mapping at seg; false, with nothing returned, when the mapping
+// turned out shorter than the layout.
+template <class F>
+bool Guarded(ExchangeSegmentLayout* seg, F&& access) {
+  Guard guard;
+  guard.begin = reinterpret_cast<const char*>(seg);
+  guard.end = guard.begin + kSegmentSize;
+  if (sigsetjmp(guard.jump, 0) != 0) return false;
+  tGuard = &guard;
+  access();
+  tGuard = nullptr;
   return true;
 }
 
@@ -84,17 +142,22 @@ bool ExchangeSegment::Open(int channel, Side side) {
   if (p == MAP_FAILED) return false;
   auto* seg = static_cast<ExchangeSegmentLayout*>(p);
 
-  // ftruncate zero-fills, so a new segment has empty rings; the magic goes in last.
-  if (!created && !WaitFor([seg] { return Index(seg->magic).load(std::memory_order_acquire) != 0; })) {
-    seg->version = ExchangeSegmentLayout::kVersion;
-    Index(seg->magic).store(ExchangeSegmentLayout::kMagic, std::memory_order_release);
-  }
-  if (created) {
-    seg->version = ExchangeSegmentLayout::kVersion;
-    Index(seg->magic).store(ExchangeSegmentLayout::kMagic, std::memory_order_release);
-  }
-  if (Index(seg->magic).load(std::memory_order_acquire) != ExchangeSegmentLayout::kMagic ||
-      seg->version != ExchangeSegmentLayout::kVersion) {
+  InstallBusHandler();
+  bool valid = false;
+  const bool mapped = Guarded(seg, [&] {
+    // ftruncate zero-fills, so a new segment has empty rings; the magic goes in last.
+    if (!created && !WaitFor([seg] { return Index(seg->magic).load(std::memory_order_acquire) != 0; })) {
+      seg->version = ExchangeSegmentLayout::kVersion;
+      Index(seg->magic).store(ExchangeSegmentLayout::kMagic, std::memory_order_release);
+    }
+    if (created) {
+      seg->version = ExchangeSegmentLayout::kVersion;
+      Index(seg->magic).store(ExchangeSegmentLayout::kMagic, std::memory_order_release);
+    }
+    valid = Index(seg->magic).load(std::memory_order_acquire) == ExchangeSegmentLayout::kMagic &&
+            seg->version == ExchangeSegmentLayout::kVersion;
+  });
+  if (!mapped || !valid) {
     munmap(p, kSegmentSize);
     return false;
   }
@@ -113,30 +176,42 @@ void ExchangeSegment::Close() {
 bool ExchangeSegment::Put(uint8_t byte) {
   if (seg_ == nullptr) return false;
   ExchangeRing& ring = side_ == Side::kTerminal ? seg_->toPeer : seg_->fromPeer;
-  const uint32_t head = Index(ring.head).load(std::memory_order_relaxed);
-  const uint32_t tail = Index(ring.tail).load(std::memory_order_acquire);
-  // Full, or a count no ring can hold: the consumer resynchronises on its next get.
-  if (head - tail >= ExchangeRing::kRingSize) return false;
-  ring.data[head & kMask] = byte;
-  Index(ring.head).store(head + 1, std::memory_order_release);
-  return true;
+  bool put = false;
+  const bool mapped = Guarded(seg_, [&] {
+    const uint32_t head = Index(ring.head).load(std::memory_order_relaxed);
+    const uint32_t tail = Index(ring.tail).load(std::memory_order_acquire);
+    // Full, or a count no ring can hold: the consumer resynchronises on its next get.
+    if (head - tail >= ExchangeRing::kRingSize) return;
+    ring.data[head & kMask] = byte;
+    Index(ring.head).store(head + 1, std::memory_order_release);
+    put = true;
+  });
+  if (!mapped) Close();  // the segment was cut short under us: the channel is gone
+  return mapped && put;
 }
 
 int ExchangeSegment::Get() {
   if (seg_ == nullptr) return -1;
   ExchangeRing& ring = side_ == Side::kTerminal ? seg_->fromPeer : seg_->toPeer;
-  const uint32_t tail = Index(ring.tail).load(std::memory_order_relaxed);
-  const uint32_t head = Index(ring.head).load(std::memory_order_acquire);
-  const uint32_t count = head - tail;
-  if (count == 0) return -1;
-  if (count > ExchangeRing::kRingSize) {
-    // Indexes no producer could have left: drop what the ring claims to hold.
-    Index(ring.tail).store(head, std::memory_order_release);
+  int result = -1;
+  const bool mapped = Guarded(seg_, [&] {
+    const uint32_t tail = Index(ring.tail).load(std::memory_order_relaxed);
+    const uint32_t head = Index(ring.head).load(std::memory_order_acquire);
+    const uint32_t count = head - tail;
+    if (count == 0) return;
+    if (count > ExchangeRing::kRingSize) {
+      // Indexes no producer could have left: drop what the ring claims to hold.
+      Index(ring.tail).store(head, std::memory_order_release);
+      return;
+    }
+    result = ring.data[tail & kMask];
+    Index(ring.tail).store(tail + 1, std::memory_order_release);
+  });
+  if (!mapped) {
+    Close();
     return -1;
   }
-  const uint8_t byte = ring.data[tail & kMask];
-  Index(ring.tail).store(tail + 1, std::memory_order_release);
-  return byte;
+  return result;
 }
 
 }  // namespace vestrel

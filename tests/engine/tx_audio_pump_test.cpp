@@ -29,6 +29,15 @@ namespace {
 
 using test::FirstPhaseBreak;
 
+// An engine of its own with every fake connected, for a test that runs a table of cases.
+struct FreshEngine {
+  FreshEngine() { engine->txPump.Connect(links.Links()); }
+  test::FakeEngineWindow window;
+  test::FakeRxSink sink;
+  std::unique_ptr<TEngine> engine = std::make_unique<TEngine>(window, sink);
+  test::FakeTxLinks links{engine->txBuffers};
+};
+
 class TxAudioPumpTest : public ::testing::Test {
  protected:
   TxAudioPumpTest() {
@@ -83,6 +92,77 @@ TEST_F(TxAudioPumpTest, RttySendsTheShiftFirstButEchoesOnlyTheCharacters) {
   const std::vector<uint8_t> codes = {31, 31, 3, 25, 27, 23, 31};
   EXPECT_EQ(links.keying.codes, codes);
   EXPECT_EQ(Echo(), "ab1");
+}
+
+// The shifts the pump puts before each character, read back by our Baudot decoder with the
+// same code set: every register change (letters, figures, the third register of the extended
+// sets) must arrive before the character that needs it, or the text comes back wrong.
+TEST_F(TxAudioPumpTest, RegisterShiftsReadBackAsTheTextInEveryCodeSet) {
+  struct Case {
+    int32_t codeSet;
+    bool extended;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {0, false, "AB1 2-? CQ 73\r\nDE X/Y"},
+      {0, true, "Hello World_<> {a}|b\r\nUP low 12"},
+      {1, false, "\xCF\xD0\xC8\xC2\xC5\xD2 \xDE\xDD 1"},      // ПРИВЕТ ЮЭ 1
+      {1, true, "\xCF\xF0\xE8\xE2\xE5\xF2 \xCC\xE8\xF0 73"},  // Привет Мир 73
+      {2, false, "HEJ \xC5\xC4\xD6 1"},                       // HEJ ÅÄÖ 1
+      {3, false, "CQ \xCC\xC8\xD0 DE \xC4\xC0 \xDE 5"},       // CQ МИР DE ДА Ю 5
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    FreshEngine f;
+    TEngine* e = f.engine.get();
+    test::FakeTxLinks& l = f.links;
+    l.sound.OpenSoundOutput();
+    e->params.BaudotCodeSet = c.codeSet;
+    e->tx.ExtendedBaudot = c.extended;
+    e->tx.UseTxD = true;
+    e->tx.TxState = 1;
+    for (TxSymbol sym : {kTxLtrs, kTxLtrs}) e->TxQueue.PostTxSymbol(sym);
+    for (unsigned char ch : c.text) e->TxQueue.PostTxSymbol(ch);
+    for (TxSymbol sym : {kTxLtrs, kTxEnd}) e->TxQueue.PostTxSymbol(sym);
+    e->txPump.PumpTxAudio();
+    while (e->tx.TxState != 0 && l.sound.Complete()) e->txPump.PumpTxAudio();
+    ASSERT_EQ(e->tx.TxState, 0);
+
+    test::FakeRxSink rx;
+    TBaudotDecoder decoder(e->params, rx);
+    decoder.ExtendedBaudot = c.extended ? 1 : 0;
+    for (uint8_t code : l.keying.codes) decoder.PutBaudotChar(code);
+    EXPECT_EQ(rx.text, c.text);
+  }
+}
+
+TEST_F(TxAudioPumpTest, NoDittleIdlesOnSteadyMarkAndShiftsAfresh) {
+  engine->tx.UseTxD = true;
+  engine->tx.NoDittle = true;
+  Start("", false);
+  Pump();
+  for (int i = 0; i < 4; ++i) {
+    links.sound.Complete();
+    Pump();
+  }
+  const size_t idleEnd = links.sound.Stream().size();
+  engine->TxQueue.PostTxSymbol('A');
+  engine->TxQueue.PostTxSymbol(kTxEnd);
+  ASSERT_TRUE(PlayToEnd());
+  // The two opening LTRS, no code while idling, then a fresh LTRS: the register is unknown
+  // after steady mark.
+  EXPECT_EQ(links.keying.codes, (std::vector<uint8_t>{31, 31, 31, 3}));
+  // After the preamble and the two LTRS the idle is one unbroken mark tone.
+  TToneSynth& synth = engine->synth;
+  std::vector<int16_t> piece(synth.MaxSymbolSamples());
+  uint32_t phase = 0;
+  size_t lead = synth.WriteTxPreamble(piece.data(), phase);
+  for (int k = 0; k < 2; ++k) lead += synth.SynthFskChar(31, piece.data(), phase);
+  const std::vector<int16_t> stream = links.sound.Stream();
+  ASSERT_GT(idleEnd, lead + 4 * 1820);
+  const std::span<const int16_t> idle(stream.data() + lead, idleEnd - lead);
+  const std::array<int32_t, 1> mark = {engine->params.TxTone[1]};
+  EXPECT_EQ(FirstPhaseBreak(engine->sine, idle, phase, mark), idle.size());
 }
 
 TEST_F(TxAudioPumpTest, PttDropsOnlyWhenTheBufferWithTheEndComesBack) {
@@ -183,6 +263,66 @@ TEST_F(TxAudioPumpTest, EndWhileTheCarrierIsStoppedIsSilenceAndResetsTheLine) {
   ASSERT_GE(stream.size(), 2002u);
   for (size_t i = stream.size() - 2002; i < stream.size(); ++i) ASSERT_EQ(stream[i], 0) << i;
   for (size_t i = 0; i < 2002 * 3; ++i) ASSERT_EQ(stream[i], 0) << i;
+}
+
+// What each control code sounds like at the head of a buffer, and what it leaves of the line
+// state: with the carrier stopped for CW the shift codes are silences, characters still key.
+TEST(TxAudioPumpCodes, EachControlCodeSoundsAsItsSynthesiser) {
+  enum class Sound { kZeros, kTail, kSteadyMark, kCharE };
+  struct Case {
+    TxSymbol code;
+    int32_t lineBefore;
+    Sound sound;
+    int32_t lineAfter;
+  };
+  const std::vector<Case> cases = {
+      {kTxSilence, 0, Sound::kZeros, 0},
+      {kTxLineReset, 2, Sound::kZeros, 0},
+      {kTxStopCarrier, 0, Sound::kTail, 2},
+      {kTxStopCarrier, 1, Sound::kTail, 2},
+      {kTxStopCarrier, 2, Sound::kZeros, 2},
+      {kTxLtrs, 2, Sound::kZeros, 2},
+      {kTxFigs, 2, Sound::kZeros, 2},
+      {kTxThird, 2, Sound::kZeros, 2},
+      {kTxSteadyMark, 0, Sound::kSteadyMark, 0},
+      {TxSymbol{'E'}, 2, Sound::kCharE, 2},
+      {TxSymbol{'E'}, 0, Sound::kCharE, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "code " << c.code << " line " << c.lineBefore);
+    FreshEngine f;
+    TEngine& e = *f.engine;
+    f.links.sound.OpenSoundOutput();
+    e.tx.TxState = 3;  // running, past the preamble
+    e.txPump.Shift = TTxAudioPump::kShiftLetters;
+    e.params.TxLineState = c.lineBefore;
+    e.TxQueue.PostTxSymbol(c.code);
+    e.txPump.PumpTxAudio();
+    ASSERT_FALSE(f.links.sound.written.empty());
+    EXPECT_EQ(e.params.TxLineState, c.lineAfter);
+
+    std::vector<int16_t> expected(e.synth.MaxSymbolSamples());
+    uint32_t phase = 0;
+    uint32_t n = 0;
+    switch (c.sound) {
+      case Sound::kZeros:
+        n = e.synth.WriteTxSilence(expected.data(), phase);
+        break;
+      case Sound::kTail:
+        n = e.synth.WriteTxTail(expected.data(), phase);
+        break;
+      case Sound::kSteadyMark:
+        n = e.synth.SynthSteadyMark(expected.data(), phase);
+        break;
+      case Sound::kCharE:
+        n = e.synth.SynthFskChar(1, expected.data(), phase);
+        break;
+    }
+    expected.resize(n);
+    const std::vector<int16_t>& got = f.links.sound.written[0].samples;
+    ASSERT_GE(got.size(), n);
+    EXPECT_EQ(std::vector<int16_t>(got.begin(), got.begin() + n), expected);
+  }
 }
 
 TEST_F(TxAudioPumpTest, PausePointSwitchesPauseOnAndSendsLtrs) {
@@ -295,29 +435,113 @@ TEST_F(TxAudioPumpTest, ASymbolWithoutSamplesBecomesSilence) {
 }
 
 TEST_F(TxAudioPumpTest, AFailedDeviceWriteIsReportedOnceAndAsksForShutdown) {
+  // The transmitter is unkeyed before the message stands: nothing will play any more.
+  struct PttAtError : test::FakeFatal {
+    explicit PttAtError(const test::FakePtt& p) : ptt(p) {}
+    void ShowError(std::string_view text, std::string_view caption) override {
+      keyedAtError = ptt.ptt;
+      FakeFatal::ShowError(text, caption);
+    }
+    const test::FakePtt& ptt;
+    bool keyedAtError = true;
+  } fatal{links.ptt};
+  TxPumpLinks l = links.Links();
+  l.fatal = &fatal;
+  engine->txPump.Connect(l);
   links.sound.writeError = 11;
   Start("TEST");
   Pump();
-  ASSERT_EQ(links.fatal.errors.size(), 1u);
-  EXPECT_EQ(links.fatal.errors[0].second, "Error");
-  EXPECT_EQ(links.fatal.errors[0].first.rfind("  Error in Out Write! (11) ", 0), 0u);
-  EXPECT_EQ(links.fatal.terminations, 1);
+  EXPECT_FALSE(fatal.keyedAtError);
+  EXPECT_FALSE(links.ptt.ptt);
+  EXPECT_FALSE(engine->tx.TxActive);
+  EXPECT_EQ(engine->tx.TxState, 0);
+  ASSERT_EQ(fatal.errors.size(), 1u);
+  EXPECT_EQ(fatal.errors[0].second, "Error");
+  EXPECT_EQ(fatal.errors[0].first.rfind("  Error in Out Write! (11) ", 0), 0u);
+  EXPECT_EQ(fatal.terminations, 1);
   EXPECT_FALSE(links.sound.outputOpen);
   EXPECT_EQ(engine->txBuffers.InFlight.load(), 0u);
   Pump();
-  EXPECT_EQ(links.fatal.errors.size(), 1u);
+  EXPECT_EQ(fatal.errors.size(), 1u);
+}
+
+TEST_F(TxAudioPumpTest, KeyedWithoutAPlaybackDeviceEndsAtOnce) {
+  // The playback device failed to open at the switch to transmit, or was closed under the
+  // transmission: nothing can ever come back, so the pump returns to receive by itself.
+  struct Case {
+    const char* what;
+    bool writeFirst;
+  };
+  for (const Case c : {Case{"never opened", false}, Case{"closed while playing", true}}) {
+    SCOPED_TRACE(c.what);
+    FreshEngine f;
+    TEngine* e = f.engine.get();
+    test::FakeTxLinks& l = f.links;
+    l.ptt.SetPtt(true);
+    l.sound.inputOpen = false;  // half duplex: the switch closed the capture device
+    e->tx.TxActive = true;
+    e->tx.TxState = 1;
+    for (TxSymbol sym : {kTxLtrs, kTxLtrs, TxSymbol{'E'}}) e->TxQueue.PostTxSymbol(sym);
+    if (c.writeFirst) {
+      l.sound.OpenSoundOutput();
+      e->txPump.PumpTxAudio();
+      ASSERT_GT(l.sound.written.size(), 0u);
+      l.sound.CloseSoundOutput();
+    }
+    e->txPump.PumpTxAudio();
+    EXPECT_FALSE(l.ptt.ptt);
+    EXPECT_FALSE(e->tx.TxActive);
+    EXPECT_EQ(e->tx.TxState, 0);
+    EXPECT_FALSE(l.text.txButton);
+    EXPECT_EQ(l.logger.commands, std::vector<int>{110});
+    EXPECT_TRUE(l.sound.inputOpen);
+    EXPECT_TRUE(f.window.enabled["Mode"]);
+    // Receiving without a playback device is the normal state: nothing more happens.
+    e->txPump.PumpTxAudio();
+    EXPECT_EQ(l.logger.commands, std::vector<int>{110});
+  }
+}
+
+TEST_F(TxAudioPumpTest, TheEndMarkUnkeysEvenWhenTheModeHasNoPumpOfItsOwn) {
+  Start("E");
+  for (int i = 0; i < 8 && engine->tx.TxEnding == 0; ++i) {
+    links.sound.Complete();
+    Pump();
+  }
+  ASSERT_EQ(links.sound.written.back().endMark, kTxEnd);
+  // Switched away while the end still plays, to a mode whose pump is not registered.
+  engine->params.Mode = kModeMfsk16;
+  while (links.sound.Complete()) Pump();
+  EXPECT_FALSE(links.ptt.ptt);
+  EXPECT_EQ(engine->tx.TxState, 0);
+}
+
+TEST_F(TxAudioPumpTest, CwRequestedFromReceiveKeepsTheCarrierOff) {
+  // The CW macro from receive: line state "requested", the stop before CW, then the end.
+  engine->params.TxLineState = 1;
+  engine->tx.TxState = 1;
+  engine->TxQueue.PostTxSymbol(kTxStopCarrier);
+  engine->TxQueue.PostTxSymbol(kTxLtrs);
+  engine->TxQueue.PostTxSymbol(kTxEnd);
+  ASSERT_TRUE(PlayToEnd());
+  // No preamble and no tail: the carrier never came on, so stopping it is silence too.
+  const std::vector<int16_t> stream = links.sound.Stream();
+  ASSERT_FALSE(stream.empty());
+  for (size_t i = 0; i < stream.size(); ++i) ASSERT_EQ(stream[i], 0) << i;
+  EXPECT_EQ(engine->params.TxLineState, 0);
 }
 
 TEST_F(TxAudioPumpTest, PlaybackCompletingOnItsOwnThreadLosesNothing) {
-  // The device thread only moves the atomic counters, as the playback callback does.
+  // The device thread only moves the atomic counters, as the playback callback does, and in
+  // its order: Completed up before InFlight down.
   Start("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 1234567890");
   std::atomic<bool> stop{false};
   TxAudioBuffers& b = engine->txBuffers;
   std::thread device([&] {
     while (!stop.load()) {
-      uint32_t inFlight = b.InFlight.load();
-      if (inFlight > 0 && b.InFlight.compare_exchange_weak(inFlight, inFlight - 1)) {
+      if (b.InFlight.load() > 0) {
         b.Completed.fetch_add(1);
+        b.InFlight.fetch_sub(1);
       } else {
         std::this_thread::yield();
       }

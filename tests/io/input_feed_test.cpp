@@ -2,46 +2,76 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
+
+#include "engine/engine.h"
+#include "support/fake_engine_window.h"
+#include "support/fake_rx_sink.h"
 
 namespace vestrel {
 namespace {
 
-// Stands in for the block processor's converter callback.
-struct Collector {
-  static void Take(void* self, double x) { static_cast<Collector*>(self)->out.push_back(x); }
-  static void Clear(void* self) { ++static_cast<Collector*>(self)->clears; }
-  std::vector<double> out;
-  int clears = 0;
-};
-
-TEST(InputFeed, PushesEverySampleThroughTheConverterAndKeepsTheSource) {
-  Collector c;
-  TUniResample converter;
-  ASSERT_EQ(converter.Setup(11025.0, 11025.0, &Collector::Take, &c), 0);
-  InputFeed feed(converter, &Collector::Clear, &c);
-  std::vector<int16_t> block(2048);
-  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<int16_t>(i * 13 - 9000);
-  feed.FeedInputBlock(block.data(), 2048, 2);
-  EXPECT_EQ(feed.InputSource(), 2);
-  ASSERT_EQ(c.out.size(), 2048u);  // equal rates: one output per input, the input itself
-  for (size_t i = 0; i < block.size(); ++i) ASSERT_EQ(c.out[i], block[i]);
-  feed.FeedInputBlock(block.data(), 2048, 0);
-  EXPECT_EQ(feed.InputSource(), 0);
-  feed.ClearPeakHold();
-  EXPECT_EQ(c.clears, 1);
+std::vector<int16_t> Tone(size_t n, double hz) {
+  std::vector<int16_t> s(n);
+  for (size_t i = 0; i < n; ++i)
+    s[i] = static_cast<int16_t>(
+        std::lround(16000.0 * std::sin(2 * M_PI * hz * static_cast<double>(i) / 11025.0)));
+  return s;
 }
 
-TEST(InputFeed, CalibratedCardRateIsConvertedTo11025) {
-  Collector c;
-  TUniResample converter;
-  ASSERT_EQ(converter.Setup(11000.0, 11025.0, &Collector::Take, &c), 0);
-  InputFeed feed(converter);
-  std::vector<int16_t> block(2048, 100);
-  for (int b = 0; b < 44; ++b) feed.FeedInputBlock(block.data(), 2048, 0);
-  // 44 x 2048 = 90112 inputs at 11000/s last 8.192 s, which hold 90316.8 outputs at 11025/s.
-  EXPECT_NEAR(static_cast<double>(c.out.size()), 90316.8, 1.0);
-  feed.ClearPeakHold();  // without a target: nothing to do
+int PeakBin(const SpectrumArrays& s) {
+  auto first = s.SpectrumPeak.begin() + SpectrumArrays::kFirstBin;
+  auto last = s.SpectrumPeak.begin() + SpectrumArrays::kLastBin + 1;
+  return static_cast<int>(std::max_element(first, last) - s.SpectrumPeak.begin());
+}
+
+class InputFeedTest : public testing::Test {
+ protected:
+  void Feed(const std::vector<int16_t>& samples, int source) {
+    for (size_t at = 0; at + 2048 <= samples.size(); at += 2048)
+      feed.FeedInputBlock(samples.data() + at, 2048, source);
+  }
+  test::FakeEngineWindow window;
+  test::FakeRxSink rx;
+  TEngine engine{window, rx};
+  InputFeed feed{engine.rxBlocks};
+};
+
+// 1000 Hz lies at 1000 / (11025 / 2048) = 185.8 bins.
+TEST_F(InputFeedTest, BlocksReachTheBlockProcessor) {
+  Feed(Tone(3 * 2048, 1000.0), 0);
+  EXPECT_EQ(window.PostCount(WM_SPECTRUM_READY), 3);
+  EXPECT_NEAR(PeakBin(engine.rxBlocks.Spectrum), 186, 1);
+  EXPECT_EQ(engine.rxBlocks.FeedMode, 0);
+
+  feed.ClearPeakHold();
+  EXPECT_EQ(*std::max_element(engine.rxBlocks.Spectrum.SpectrumPeak.begin(),
+                              engine.rxBlocks.Spectrum.SpectrumPeak.end()),
+            0.0f);
+
+  // With three or more buffers waiting the display is skipped, the samples never.
+  feed.SetCaptureBuffersWaiting(3);
+  Feed(Tone(2048, 1000.0), 0);
+  EXPECT_EQ(window.PostCount(WM_SPECTRUM_READY), 3);
+  EXPECT_NEAR(PeakBin(engine.rxBlocks.Spectrum), 186, 1);
+  Feed(Tone(2048, 1000.0), 1);  // a file decoded in real time is always shown
+  EXPECT_EQ(engine.rxBlocks.FeedMode, 1);
+  EXPECT_EQ(window.PostCount(WM_SPECTRUM_READY), 4);
+}
+
+// A card at 8000 samples/s: 16 x 2048 inputs last 4.096 s, which hold 45158 samples at 11025/s,
+// 22 whole blocks; the tone keeps its frequency.
+TEST_F(InputFeedTest, TheCardRateIsConvertedTo11025) {
+  ASSERT_EQ(engine.rxBlocks.InputResampler.Setup(8000.0, 11025.0), 0);
+  std::vector<int16_t> tone(16 * 2048);
+  for (size_t i = 0; i < tone.size(); ++i)
+    tone[i] = static_cast<int16_t>(
+        std::lround(16000.0 * std::sin(2 * M_PI * 1000.0 * static_cast<double>(i) / 8000.0)));
+  Feed(tone, 0);
+  EXPECT_EQ(window.PostCount(WM_SPECTRUM_READY), 22);
+  EXPECT_NEAR(PeakBin(engine.rxBlocks.Spectrum), 186, 1);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "platform/fake_wave.h"
@@ -115,6 +116,56 @@ TEST_F(SoundDevicesTest, RequeueGivesBackTheHeaderAtRequeueIndex) {
   EXPECT_EQ(devices.capture.requeueIndex, 10u);
 }
 
+// After a stall the device may hand a re-queued buffer back full before AddBuffer returns;
+// it must be counted like any other.
+TEST_F(SoundDevicesTest, BufferReturnedDuringTheRequeueIsCounted) {
+  devices.OpenSoundInput();
+  Deliver(16);
+  backend.in.returnOnAdd = true;
+  devices.ProcessSoundInput();
+  EXPECT_EQ(input.blocks.size(), 16u);  // the backlog never falls: one whole ring, no more
+  EXPECT_EQ(devices.capture.full.load(), 16u);
+  EXPECT_EQ(devices.capture.queued.load(), 0u);
+  backend.in.returnOnAdd = false;
+  devices.ProcessSoundInput();
+  EXPECT_EQ(input.blocks.size(), 25u);
+  EXPECT_EQ(devices.capture.full.load(), 7u);
+  EXPECT_EQ(devices.capture.queued.load(), 9u);
+}
+
+// The receive chain closes the capture device while a block is processed (and reopens it): the
+// handler gives back nothing to the new device, whose ring is already queued, and stops.
+TEST_F(SoundDevicesTest, DeviceClosedDuringABlockGetsNothingBack) {
+  struct Switching final : ReceiveInput {
+    void FeedInputBlock(const int16_t*, uint32_t, int) override {
+      ++fed;
+      devices->CloseSoundInput();
+      if (reopen) devices->OpenSoundInput();
+    }
+    void ClearPeakHold() override {}
+    SoundDevices* devices = nullptr;
+    bool reopen = false;
+    int fed = 0;
+  } chain;
+  SoundDevices switching{engine, backend, *tx, chain, messages, termination, &files, &clock};
+  chain.devices = &switching;
+  for (bool reopen : {false, true}) {
+    SCOPED_TRACE(reopen);
+    chain.reopen = reopen;
+    chain.fed = 0;
+    switching.OpenSoundInput();
+    ASSERT_EQ(Deliver(12), 12);
+    switching.ProcessSoundInput();
+    EXPECT_EQ(chain.fed, 1);
+    EXPECT_EQ(switching.InputOpen(), reopen);
+    EXPECT_EQ(switching.capture.queued.load(), reopen ? 16u : 0u);
+    EXPECT_EQ(switching.capture.requeueIndex, 0u);
+    switching.CloseSoundInput();
+  }
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(termination.requests, 0);
+}
+
 TEST_F(SoundDevicesTest, CaptureNotificationWithNothingQueuedChangesNothing) {
   devices.WaveInProc(WIM_DATA);  // closed: nothing queued
   EXPECT_EQ(devices.capture.full.load(), 0u);
@@ -171,6 +222,26 @@ TEST_F(SoundDevicesTest, OutputDeviceFollowsTheSettings) {
     devices.OpenSoundOutput();
     ASSERT_TRUE(devices.OutputOpen());
     EXPECT_EQ(backend.out.device, c.device) << c.out << " " << c.in;
+    devices.CloseSoundOutput();
+  }
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+// "The same device as the capture device" is the same device, not the same place in the
+// other list: a capture-only device ahead of it shifts the capture indexes.
+TEST_F(SoundDevicesTest, OutputOnTheCaptureDeviceIsFoundByName) {
+  backend.inputs = {{"mic-only", "Microphone"}, {"card", "Card"}, {"usb", "USB"}};
+  backend.outputs = {{"card", "Card"}, {"usb", "USB"}};
+  devices.settings.OutSoundCardNumber = -2;
+  struct Case {
+    int in, device;
+  };
+  for (Case c : {Case{2, 1}, Case{1, 0}, Case{-1, kWaveDefaultDevice}}) {
+    SCOPED_TRACE(c.in);
+    devices.settings.SoundCardNumber = c.in;
+    devices.OpenSoundOutput();
+    ASSERT_TRUE(devices.OutputOpen());
+    EXPECT_EQ(backend.out.device, c.device);
     devices.CloseSoundOutput();
   }
   EXPECT_TRUE(messages.shown.empty());
@@ -312,17 +383,43 @@ TEST_F(SoundDevicesTest, CloseGivesUpOnBuffersNeverReturned) {
   EXPECT_EQ(tx->Completed.load(), 0u);
 }
 
+// A driver that takes 2 s to reset and then keeps its buffers: the close still ends 3 s after
+// it was called (2000 ms in the reset + at most 1000 ms of polling), not 2 + 3 s.
+TEST_F(SoundDevicesTest, CloseWaitIsCountedFromTheCall) {
+  constexpr uint64_t kSlowResetMs = 2000;
+  for (FakeWaveBackend::Side* side : {&backend.in, &backend.out}) {
+    side->returnOnReset = false;
+    side->onReset = [this] { clock.now += kSlowResetMs; };
+  }
+  devices.OpenSoundInput();
+  uint64_t start = clock.now;
+  devices.CloseSoundInput();
+  EXPECT_LE(clock.now - start, SoundDevices::kCloseWaitMs + SoundDevices::kClosePollMs);
+  EXPECT_FALSE(backend.in.open);
+  EXPECT_EQ(devices.capture.queued.load(), 0u);
+
+  devices.OpenSoundOutput();
+  ASSERT_EQ(devices.WriteOutput(0), kWaveOk);
+  start = clock.now;
+  devices.CloseSoundOutput();
+  EXPECT_LE(clock.now - start, SoundDevices::kCloseWaitMs + SoundDevices::kClosePollMs);
+  EXPECT_FALSE(backend.out.open);
+}
+
 TEST_F(SoundDevicesTest, PlayedBuffersAreCountedAndPosted) {
-  devices.settings.OutputCardChannel = 2;
+  engine.tx.OutputCardChannel = 2;
   devices.OpenSoundOutput();
   EXPECT_EQ(backend.out.format.channels, 2);
-  // The pump raises InFlight after the write returns; a buffer that has played by then
+  // Should InFlight be raised only after the write returns, a buffer that has played by then
   // still counts.
   for (uint32_t i = 0; i < 3; ++i) {
     tx->buffers[i].length = 10 + i;
     for (uint32_t k = 0; k < tx->buffers[i].length; ++k) tx->buffers[i].samples[k] = static_cast<int16_t>(i);
     ASSERT_EQ(devices.WriteOutput(i), kWaveOk);
-    if (i == 1) backend.CompleteOutput(1);
+    if (i == 0) {
+      backend.CompleteOutput(1);  // played before the pump has counted it
+      EXPECT_EQ(tx->Completed.load(), 1u);
+    }
     tx->InFlight += 1;
   }
   EXPECT_EQ(tx->InFlight.load(), 2u);
@@ -332,6 +429,7 @@ TEST_F(SoundDevicesTest, PlayedBuffersAreCountedAndPosted) {
   EXPECT_EQ(tx->Completed.load(), 3u);
   EXPECT_EQ(window.PostCount(WM_WAVEOUT_DONE), 3);
   ASSERT_EQ(backend.out.played.size(), 10u + 11u + 12u);
+  EXPECT_EQ(backend.out.played[0], 0);
   EXPECT_EQ(backend.out.played[10], 1);
   EXPECT_EQ(backend.out.played.back(), 2);
 
@@ -383,22 +481,75 @@ TEST_F(SoundDevicesTest, CallbacksFromAnotherThreadLoseNoBuffer) {
   devices.OpenSoundInput();
   constexpr int kBuffers = 2000;
   std::atomic<int> sent{0};
+  std::atomic<bool> stop{false};
   std::thread driver([&] {
-    while (sent < kBuffers) {
+    while (sent < kBuffers && !stop) {
       if (Deliver(1) == 1)
         ++sent;
       else
         std::this_thread::yield();
     }
   });
-  while (input.blocks.size() < static_cast<size_t>(kBuffers)) {
-    devices.ProcessSoundInput();
-    std::this_thread::yield();
+  // As the main timer does it: run the handler while buffers wait (each run posts the text pump).
+  // A lost buffer would stall both sides: the deadline (far above the milliseconds this takes,
+  // even under load and TSan) ends the test then.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (input.blocks.size() < static_cast<size_t>(kBuffers) && std::chrono::steady_clock::now() < deadline) {
+    if (devices.capture.full.load() > 0)
+      devices.ProcessSoundInput();
+    else
+      std::this_thread::yield();
   }
+  stop = true;
   driver.join();
   ASSERT_EQ(input.blocks.size(), static_cast<size_t>(kBuffers));
   for (int b = 0; b < kBuffers; ++b) ASSERT_EQ(input.blocks[b][100], static_cast<int16_t>(b)) << b;
   devices.CloseSoundInput();
+}
+
+// The pump's cycle against a driver thread that may finish a buffer at once: every buffer is
+// recycled exactly once and the counters end at zero, whether the pump counts a buffer in
+// flight before the write (as it does) or only after it returns.
+TEST_F(SoundDevicesTest, PlaybackCountersStayExactAgainstADriverThread) {
+  for (bool raiseFirst : {true, false}) {
+    SCOPED_TRACE(raiseFirst);
+    devices.OpenSoundOutput();
+    constexpr uint32_t kBuffers = 3000;
+    std::atomic<bool> stop{false};
+    std::thread driver([&] {
+      while (!stop) {
+        if (backend.CompleteOutput(1) == 0) std::this_thread::yield();
+      }
+    });
+    uint32_t written = 0, recycled = 0;
+    bool refused = false;
+    // A lost completion would leave a buffer in flight for ever: the deadline ends the test then.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (recycled < kBuffers && !refused && std::chrono::steady_clock::now() < deadline) {
+      while (tx->Completed.load() > 0) {
+        tx->Completed -= 1;
+        tx->RecycleIndex = (tx->RecycleIndex + 1) & TxAudioBuffers::kMask;
+        ++recycled;
+      }
+      if (written < kBuffers && tx->Outstanding() <= 7) {
+        tx->buffers[tx->FillIndex].length = 64;
+        if (raiseFirst) tx->InFlight += 1;
+        refused = devices.WriteOutput(tx->FillIndex) != kWaveOk;
+        if (!raiseFirst) tx->InFlight += 1;
+        tx->FillIndex = (tx->FillIndex + 1) & TxAudioBuffers::kMask;
+        ++written;
+      } else {
+        std::this_thread::yield();
+      }
+    }
+    stop = true;
+    driver.join();
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(recycled, kBuffers);
+    EXPECT_EQ(tx->InFlight.load(), 0u);
+    EXPECT_EQ(tx->Completed.load(), 0u);
+    devices.CloseSoundOutput();
+  }
 }
 
 }  // namespace

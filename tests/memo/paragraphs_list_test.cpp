@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "memo/byte_stream.h"
 #include "memo/memo_errors.h"
@@ -343,6 +344,31 @@ TEST(ParagraphsListInsert, TrimmingDropsBlanksBeforeNewBreaks) {
   EXPECT_EQ(Texts(s), (std::vector<std::string>{"ab", "c", "d "}));
   EXPECT_EQ(s.CharCount, 2 + 2 + 1 + 2 + 2);
   EXPECT_EQ(StoreFault(s), "");
+  // The blanks before the start go only when the edit runs to the end of its paragraph.
+  const struct {
+    std::string text, buf;
+    int32_t start, stop;
+    std::vector<std::string> pars;
+    int32_t startPos, stopPos;
+  } cases[] = {
+      {"ab \t", "\r\n", 4, 4, {"ab", ""}, 2, 4},               // Enter at the end
+      {"ab  cd", "\r\n", 4, 4, {"ab  ", "cd"}, 4, 6},          // Enter inside the text
+      {"ab  cd", "\r\n", 4, 6, {"ab", ""}, 2, 4},              // replacing the rest of it
+      {"ab  cd\r\nef", "\r\n", 4, 7, {"ab", "", "ef"}, 2, 4},  // to the LF half: the end
+      {"ab  cd\r\nef", "\r\n", 4, 9, {"ab  ", "f"}, 4, 6},     // into the next paragraph
+      {"ab  ", "x\r\n", 4, 4, {"ab  x", ""}, 4, 7},            // the first new one is not blank
+      {"ab  ", "  ", 4, 4, {"ab    "}, 4, 6},                  // no break: nothing trimmed
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.text) + " @" + std::to_string(c.start));
+    TParagraphsList t;
+    Load(t, c.text);
+    const auto r = t.InsertBuf(ToBytes(c.buf), c.start, c.stop, true, false);
+    EXPECT_EQ(Texts(t), c.pars);
+    EXPECT_EQ(r.StartPos, c.startPos);
+    EXPECT_EQ(r.StopPos, c.stopPos);
+    EXPECT_EQ(StoreFault(t), "");
+  }
 }
 
 // A paragraph broken into lines at the given starts, as the line breaker would leave it.
@@ -560,12 +586,13 @@ TEST(ParagraphsListBlocks, EditsAcrossBlockEdgesKeepLevelsConsistent) {
   EXPECT_EQ(s.VisibleLineCount, s.TotalLineCount);
 }
 
-// Thousands of random edits on the store and on a plain string with CR LF breaks.
-class InsertBufMirror : public ::testing::TestWithParam<bool> {};
+// Thousands of random edits on the store and on a plain string with CR LF breaks, with and
+// without static format and trimming.
+class InsertBufMirror : public ::testing::TestWithParam<std::tuple<bool, bool>> {};
 
 TEST_P(InsertBufMirror, AgreesWithAPlainString) {
-  const bool staticFormat = GetParam();
-  std::mt19937 rng(staticFormat ? 11 : 5);
+  const auto [staticFormat, trim] = GetParam();
+  std::mt19937 rng((staticFormat ? 11 : 5) + (trim ? 100 : 0));
   TParagraphsList s;
   s.StaticFormat = staticFormat;
   Load(s, "start\r\nof the\r\ntext");
@@ -607,7 +634,9 @@ TEST_P(InsertBufMirror, AgreesWithAPlainString) {
     const unsigned kind = rng() % 10;
     if (kind >= 5 && kind < 9) b = std::min(mirror.size(), a + rng() % 6);
     if (kind == 9) b = rng() % (mirror.size() + 1);
-    const int32_t start = validPos(std::min(a, b)), stop = validPos(std::max(a, b));
+    const int32_t origStart = validPos(std::min(a, b));
+    int32_t start = origStart;  // where the edit begins after trimming
+    const int32_t stop = validPos(std::max(a, b));
     TByteString buf;
     const int blen = static_cast<int>(rng() % 10);
     for (int i = 0; i < blen; ++i) {
@@ -618,22 +647,36 @@ TEST_P(InsertBufMirror, AgreesWithAPlainString) {
     }
     const bool insertCodes = rng() % 2;
 
-    // Mirror: every break of buf becomes CR LF; codes to restore the style go after it.
-    TByteString ins;
+    // Mirror: every break of buf becomes CR LF; trimming drops the blanks before each new
+    // break, and before the start too when buf begins with a break and the edit runs to a
+    // paragraph end; codes to restore the style go after it.
+    std::vector<TByteString> pieces(1);
     for (size_t i = 0; i < buf.size(); ++i) {
       const unsigned char c = buf[i];
       if (c == '\r' || c == '\n') {
         if (i + 1 < buf.size() && buf[i + 1] == (c == '\r' ? '\n' : '\r')) ++i;
-        ins += ToBytes("\r\n");
+        pieces.emplace_back();
       } else {
-        ins.push_back(c);
+        pieces.back().push_back(c);
       }
     }
+    auto blank = [](unsigned char c) { return c == ' ' || c == '\t'; };
+    if (trim) {
+      for (size_t k = 0; k + 1 < pieces.size(); ++k)
+        while (!pieces[k].empty() && blank(pieces[k].back())) pieces[k].pop_back();
+      const bool atEnd =
+          static_cast<size_t>(stop) == mirror.size() || mirror[static_cast<size_t>(stop)] == '\r';
+      if (pieces.size() > 1 && pieces[0].empty() && atEnd)
+        while (start > 0 && blank(mirror[static_cast<size_t>(start - 1)])) --start;
+    }
+    TByteString ins;
+    for (size_t k = 0; k < pieces.size(); ++k) ins += (k ? ToBytes("\r\n") : TByteString()) + pieces[k];
     if (staticFormat && insertCodes)
       ins += CodesForToggles(StyleToggles(ins) ^ StyleToggles(TByteView(mirror).substr(start, stop - start)));
     mirror = mirror.substr(0, start) + ins + mirror.substr(stop);
 
-    const auto r = s.InsertBuf(buf, start, stop, false, insertCodes);
+    const auto r = s.InsertBuf(buf, origStart, stop, trim, insertCodes);
+    ASSERT_EQ(r.StartPos, start);
     ASSERT_EQ(r.StopPos, start + static_cast<int32_t>(ins.size()));
     ASSERT_EQ(s.CharCount, static_cast<int32_t>(mirror.size()));
     ASSERT_EQ(StoreText(s), mirror);
@@ -650,7 +693,8 @@ TEST_P(InsertBufMirror, AgreesWithAPlainString) {
   EXPECT_GT(maxPars, 100);  // the walk reached texts of many paragraphs
 }
 
-INSTANTIATE_TEST_SUITE_P(StaticFormat, InsertBufMirror, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(StaticFormatAndTrimming, InsertBufMirror,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
 
 }  // namespace
 }  // namespace vestrel

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "memo/byte_stream.h"
 #include "memo/paragraphs_list.h"
 #include "support/fake_draw_surface.h"
@@ -74,6 +76,10 @@ TEST(Measuring, GetTextWidthSumsBoundedPieces) {
   EXPECT_EQ(GetTextWidth(dc, t.data(), 6, 0), 5 * 7 + 4);  // a chunk of 0 still ends
   EXPECT_EQ(dc.maxExtentLen, 1);
   EXPECT_EQ(GetTextWidth(dc, t.data(), 6, -3), 5 * 7 + 4);
+  // A long run of wide glyphs passes 32 bits of pixels: the width saturates, never negative.
+  dc.advance.fill(1 << 20);
+  const TByteString wide(4096, 'w');  // 2^32 pixels
+  EXPECT_EQ(GetTextWidth(dc, wide.data(), 4096, 1000), INT32_MAX);
 }
 
 TEST(Measuring, PutTextSkipsFarLeftTextMeasuringOnly) {
@@ -133,6 +139,22 @@ TEST(Drawing, WavyLinePoints) {
   dc.ops.clear();
   WavyLine(dc, -40000, -32760, 0, 4);
   EXPECT_EQ(dc.ops.front().x, -32768);
+  // Heights and positions at the ends of the 32-bit range: every point stays inside the
+  // 16-bit drawing range in x, and nothing wraps round (the sanitizer build checks the sums).
+  const struct {
+    int32_t x1, x2, y, h;
+  } extreme[] = {
+      {0, 100, INT32_MAX - 5, INT32_MAX}, {32000, 32767, 0, INT32_MAX}, {-32768, 32767, INT32_MIN, 7}};
+  for (const auto& c : extreme) {
+    dc.ops.clear();
+    WavyLine(dc, c.x1, c.x2, c.y, c.h);
+    ASSERT_FALSE(dc.ops.empty());
+    for (const auto& op : dc.ops) {
+      EXPECT_GE(op.x, c.x1);
+      EXPECT_LE(op.x, c.x2);
+    }
+    EXPECT_EQ(dc.ops.back().x, c.x2);
+  }
 }
 
 TEST(Columns, TabsAndCodes) {
@@ -154,6 +176,22 @@ TEST(Columns, TabsAndCodes) {
   EXPECT_EQ(OffsetToCol(codes, 4, 8, true), 2);
   EXPECT_EQ(OffsetToCol(codes, 4, 8, false), 4);
   EXPECT_EQ(ColToOffset(codes, 0, 8, true), 1);  // the code before 'a' takes no column
+  // A byte above 127 is one column, never a code or a tab.
+  const TByteString high = ToBytes("\xe9\x89\x95\tx");
+  EXPECT_EQ(OffsetToCol(high, 4, 8, true), 8);
+  EXPECT_EQ(ColToOffset(high, 2, 8, true), 2);
+  // A column left of the text is column 0: no negative padding for a caller to allocate.
+  EXPECT_EQ(ColToOffset(t, -5, 4, false), 0);
+  EXPECT_EQ(ColToExtra(t, -5, 4, false), 0);
+  EXPECT_EQ(ColToExtra(TByteString(), INT32_MIN, 8, false), 0);
+  // Tab sizes near the top of the range: three tabs reach 3 * 2^30, past 32 bits. Columns
+  // saturate, and a column is still found inside the second tab.
+  const TByteString tabs = ToBytes("\t\t\tx");
+  EXPECT_EQ(OffsetToCol(tabs, 1, 1 << 30, false), 1 << 30);
+  EXPECT_EQ(OffsetToCol(tabs, 3, 1 << 30, false), INT32_MAX);
+  EXPECT_EQ(ColToOffset(tabs, (1 << 30) + 5, 1 << 30, false), 1);
+  EXPECT_EQ(ColToOffset(tabs, INT32_MAX, 1 << 30, false), 1);  // the second tab ends at 2^31
+  EXPECT_EQ(ColToExtra(tabs, (1 << 30) + 5, 1 << 30, false), 5);
 }
 
 // A memo as the find sees it: a store, a caret and a selection.
@@ -224,6 +262,21 @@ TEST(Find, WholeWordCaseAndBreaks) {
   EXPECT_FALSE(FindTextP(m, ToBytes("b\r\nc"), false, true, false, true));
   EXPECT_FALSE(FindTextP(m, TByteString(), true, true, false, false));  // nothing to find
   EXPECT_EQ(m.selStart, 0);
+}
+
+TEST(Find, EightBitLettersAndDelimiters) {
+  // 0xE9 and 0xC9 are one letter in two cases; 0xFF (a small letter whose capital is 0x9F)
+  // and 0xA0 are word delimiters here, and tested as typed, not upper-cased.
+  FindMemo m("caf\xe9\xff\xc9t\xe9\xa0x");
+  m.delims = MakeDelimiters(ToBytes("\xff\xa0 "));
+  ASSERT_TRUE(FindTextP(m, ToBytes("CAF\xc9"), true, false, true, false));
+  EXPECT_EQ(m.selStart, 4);
+  EXPECT_EQ(m.selLength, -4);
+  ASSERT_TRUE(FindTextP(m, ToBytes("\xe9t\xc9"), true, false, true, false));
+  EXPECT_EQ(m.selStart, 8);
+  EXPECT_FALSE(FindTextP(m, ToBytes("\xe9t\xc9"), true, true, true, true));  // case matters
+  ASSERT_TRUE(FindTextP(m, ToBytes("x"), false, true, true, true));
+  EXPECT_EQ(m.selStart, 9);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <random>
 
 #include "memo/byte_stream.h"
@@ -227,6 +229,15 @@ TEST(StyledNavigator, SetDisplayXPicksTheNearerBoundary) {
     n.SetDisplayX(x);
     EXPECT_EQ(n.GetOffset(), off) << x;
   }
+  // The ends of the 32-bit range (the memo's "no remembered x" is INT32_MIN) are the line's
+  // ends, also when scrolled.
+  f.ctx.LeftOrigin = -50;
+  for (auto [x, off] : {std::pair{INT32_MAX, 3}, std::pair{INT32_MIN, 0}}) {
+    n.SetPos(1);
+    n.SetDisplayX(x);
+    EXPECT_EQ(n.GetOffset(), off) << x;
+  }
+  f.ctx.LeftOrigin = 0;
   for (int32_t off = 0; off <= 3; ++off) {  // round trip
     n.SetPos(off);
     const int32_t x = n.GetDisplayX();
@@ -251,6 +262,24 @@ TEST(StyledNavigator, DisplayY) {
   EXPECT_EQ(n.GetParNb(), 0);
   n.setDisplayY(1000);
   EXPECT_EQ(n.GetPos(), f.store.CharCount);
+  // 40 lines of a 2^26-pixel font pass 2^31: the y saturates instead of turning negative, and
+  // a y near the top of the range still finds the end of the text.
+  f.ctx.TopOffset = f.ctx.TopOrigin = 0;
+  f.ctx.LineHeight = 1 << 26;
+  n.setParNb(4);
+  EXPECT_EQ(n.GetDisplayY(), 4 << 26);
+  std::string many;
+  for (int i = 0; i < 40; ++i) many += "x\r\n";
+  Fixture g(many);
+  g.ctx.LineHeight = 1 << 26;
+  TStyledNavigator m(&g.ctx);
+  m.setParNb(40);
+  EXPECT_EQ(m.GetDisplayY(), INT32_MAX);
+  g.ctx.TopOrigin = 1 << 30;
+  m.setDisplayY(INT32_MAX - 1);  // line (2^31 - 2 + 2^30) / 2^26 = 47: past the last
+  EXPECT_EQ(m.GetPos(), g.store.CharCount);
+  m.setDisplayY(1 << 26);  // line (2^26 + 2^30) / 2^26 = 17
+  EXPECT_EQ(m.GetParNb(), 17);
 }
 
 TEST(StyledNavigator, AttributeMoves) {
@@ -344,6 +373,25 @@ TEST(StyledNavigator, WordMoves) {
   EXPECT_EQ(n.GetPos(), 14);
   n.ToStartOfWord(d);
   EXPECT_EQ(n.GetPos(), 9);
+
+  // Bytes above 127 are letters like any other, and one of them (0xA0 here) a delimiter.
+  Fixture g("\xe9t\xe9 caf\xe9\xa0\xff\xfe");
+  g.ctx.Delimiters = MakeDelimiters(ToBytes(" \xa0"));
+  TStyledNavigator m(&g.ctx);
+  m.SetPos(1);
+  EXPECT_EQ(m.GetWord(), ToBytes("\xe9t\xe9"));
+  m.ToNextWord(g.ctx.Delimiters);
+  EXPECT_EQ(m.GetPos(), 4);
+  EXPECT_EQ(m.GetWord(), ToBytes("caf\xe9"));
+  m.ToNextWord(g.ctx.Delimiters);
+  EXPECT_EQ(m.GetPos(), 9);
+  EXPECT_EQ(m.GetText(), 0xFF);
+  m.ToEndOfWord(g.ctx.Delimiters);
+  EXPECT_EQ(m.GetPos(), 11);
+  m.ToPreviousWord(g.ctx.Delimiters);
+  EXPECT_EQ(m.GetPos(), 9);
+  m.ToPreviousWord(g.ctx.Delimiters);
+  EXPECT_EQ(m.GetPos(), 4);
 }
 
 TEST(StyledNavigator, RegistrationInvalidationAndOwnerless) {
@@ -365,6 +413,14 @@ TEST(StyledNavigator, RegistrationInvalidationAndOwnerless) {
   ctx.reset();
   EXPECT_EQ(a->Memo(), nullptr);
   EXPECT_THROW(a->GetParNb(), EStyledMemoError);
+  // Whatever is asked of a navigator whose memo is gone, it answers with the error, never by
+  // reaching into the freed memo.
+  const std::function<void()> calls[] = {
+      [&] { a->GetLineNb(); },    [&] { a->SetLineNb(1); },      [&] { a->GetWord(); },
+      [&] { a->GetDisplayX(); },  [&] { a->SetDisplayX(10); },   [&] { a->GetDisplayY(); },
+      [&] { a->setDisplayY(5); }, [&] { a->getDisplayWidth(); }, [&] { a->ToNextWord(DefaultDelimiters()); },
+  };
+  for (size_t i = 0; i < std::size(calls); ++i) EXPECT_THROW(calls[i](), EStyledMemoError) << i;
 }
 
 TEST(StyledNavigator, EditBetweenNavigatorsAndStaleCaches) {

@@ -1,3 +1,4 @@
+// ctest-labels: unit tsan
 #include "platform/tcp_line_socket.h"
 
 #include <arpa/inet.h>
@@ -6,7 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <future>
 #include <string>
+
+#include "support/loopback_listener.h"
 
 namespace vestrel {
 namespace {
@@ -17,15 +21,10 @@ using namespace std::chrono_literals;
 class TcpLineSocketTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ASSERT_EQ(bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(listen(listen_, 1), 0);
-    ASSERT_EQ(getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len), 0);
-    ASSERT_TRUE(client_.Connect("127.0.0.1", ntohs(a.sin_port), 2s));
+    uint16_t port = 0;
+    listen_ = test::LoopbackListener(port);
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(client_.Connect("127.0.0.1", port, 2s));
     server_ = accept(listen_, nullptr, nullptr);
     ASSERT_GE(server_, 0);
   }
@@ -88,6 +87,31 @@ TEST_F(TcpLineSocketTest, InterruptedSocketRefusesEveryCall) {
   EXPECT_FALSE(client_.ReadLine(line, 2s));
   EXPECT_FALSE(client_.WriteAll("x\n", 2s));
   EXPECT_FALSE(client_.Connect("127.0.0.1", 1, 100ms));
+}
+
+// The shutdown path: a read that would wait a minute returns once another thread interrupts.
+TEST_F(TcpLineSocketTest, InterruptWakesABlockedReadOnAnotherThread) {
+  auto read = std::async(std::launch::async, [this] {
+    std::string line;
+    return client_.ReadLine(line, 60s);
+  });
+  EXPECT_EQ(read.wait_for(100ms), std::future_status::timeout);  // nothing sent: it waits
+  client_.Interrupt();
+  ASSERT_EQ(read.wait_for(10s), std::future_status::ready);
+  EXPECT_FALSE(read.get());
+}
+
+// Names go through the bounded lookup; the same socket resolves again after a failure.
+TEST(TcpLineSocketConnectTest, NamesResolveAndReconnect) {
+  uint16_t port = 0;
+  const int listener = test::LoopbackListener(port);
+  ASSERT_NE(port, 0);
+  TcpLineSocket s;
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_TRUE(s.Connect("localhost", port, 2s)) << round;
+    EXPECT_FALSE(s.Connect("no-such-host.invalid", 4532, 500ms)) << round;
+  }
+  close(listener);
 }
 
 TEST(TcpLineSocketConnectTest, RefusedAndUnknownHosts) {

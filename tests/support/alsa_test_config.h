@@ -8,6 +8,11 @@ namespace vestrel::test {
 // sound card. ALSA_CONFIG_PATH replaces the whole system configuration; the one written here
 // makes "default" (and device 0 of the lists) a PCM whose capture side reads `input` (raw
 // signed 16-bit little-endian samples) and whose playback side writes `output`.
+// In this process: WriteFilePcm, then Use before the first device opens. For a program started
+// by the test: WriteFilePcm, then ALSA_CONFIG_PATH=<that path> in the child's environment.
+// The device is not paced: it delivers and consumes audio as fast as it is asked, and once
+// `input` is exhausted capture returns repeated stale frames, so give it more input than the
+// test reads.
 class AlsaTestConfig {
  public:
   // Writes `dir`/asound.conf and returns its path.

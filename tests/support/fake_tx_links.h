@@ -42,7 +42,7 @@ class FakeSound : public SoundControl {
     w.text = b.text;
     w.endMark = b.endMark;
     written.push_back(std::move(w));
-    maxOutstanding = std::max(maxOutstanding, buffers_.InFlight.load() + buffers_.Completed.load());
+    maxOutstanding = std::max(maxOutstanding, buffers_.Outstanding());
     return 0;
   }
 

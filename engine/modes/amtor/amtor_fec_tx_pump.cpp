@@ -16,8 +16,10 @@ bool TAmtorFecTxPump::WantsBuffer() const {
   return tx.TxState != 0 && tx.TxEnding < 2;
 }
 
+// The inserts are the pump's own filler (phasing, the closing idle), not text waiting: only the
+// symbol queue counts, so an idle link keeps 4 buffers ahead of the air like every mode.
 bool TAmtorFecTxPump::QueueIdle() const {
-  return frame_.Engine().TxQueue.Empty() && insertPos_ == insertCount_;
+  return frame_.Engine().TxQueue.Empty();
 }
 
 void TAmtorFecTxPump::Insert(TxSymbol symbol, int times) {

@@ -132,6 +132,13 @@ TEST_F(VestrelDecodeTest, RoundTripFromVestrelEncode) {
   }
 }
 
+// FIGS 1 space A, with no LTRS after the space: only unshift-on-space gets the letter back.
+TEST_F(VestrelDecodeTest, UnshiftOnSpace) {
+  const std::string file = Recording({kBaudotFigs, 23, 4, 3}, FskSignalOptions{});
+  EXPECT_EQ(Decode("--mode RTTY", file).out, "1 -");
+  EXPECT_EQ(Decode("--mode RTTY --unshift-on-space", file).out, "1 A");
+}
+
 TEST_F(VestrelDecodeTest, SquelchClosedPrintsNothing) {
   FskSignalOptions o;
   o.amplitude = 2000;

@@ -37,7 +37,8 @@ class VestrelEncodeTest : public ::testing::Test {
   }
 
   // The transmission of `text` as a WAV file; with noise > 0 at half scale with sox's uniform
-  // white noise of amplitude `noise` (share of full scale) added, so nothing clips.
+  // white noise of amplitude `noise` (share of full scale) added, so nothing clips. The noise
+  // is seeded (-R), so a run is repeatable.
   std::string Wav(const std::string& text, const std::string& encodeArgs, double noise = 0.0) {
     const std::string txt = test::TempPath("in.txt"), raw = test::TempPath("tx.raw");
     const std::string wav = test::TempPath("tx.wav"), clean = test::TempPath("clean.wav");
@@ -52,7 +53,7 @@ class VestrelEncodeTest : public ::testing::Test {
       return wav;
     }
     EXPECT_EQ(RunTool(fromRaw + ShellQuote(clean)).exitCode, 0);
-    EXPECT_EQ(RunTool("sox -q " + ShellQuote(clean) + " " + ShellQuote(hiss) + " synth whitenoise vol " +
+    EXPECT_EQ(RunTool("sox -R -q " + ShellQuote(clean) + " " + ShellQuote(hiss) + " synth whitenoise vol " +
                       std::to_string(noise))
                   .exitCode,
               0);

@@ -49,7 +49,9 @@ TEST_F(BaudotTest, EveryCodeSetRoundTripsThroughCharToBaudotAndDecodeBaudot) {
         const int c = table[i];
         if (c == 0) continue;
         decoder.BaudotShift = decoder.BaudotThird = 0;
-        EXPECT_EQ(RoundTrip(decoder, c, set, extended), std::string(1, static_cast<char>(c)))
+        // '*' is received (figures J) but sent as ".": figures J is BEL's.
+        const char sent = c == '*' ? '.' : static_cast<char>(c);
+        EXPECT_EQ(RoundTrip(decoder, c, set, extended), std::string(1, sent))
             << "set " << set << " extended " << extended << " entry " << i << " char " << c;
       }
     }
@@ -106,7 +108,7 @@ TEST(CharToBaudot, NonBaudotModesAndControlCodes) {
       {-1, kModeAscii8, 0},    {'A', kModeRtty, 3},     {'a', kModeRtty, 3},     {-16, kModeRtty, 0},
       {-1, kModeRtty, 31},     {-3, kModeAmtorFec, 31}, {-2, kModeRtty, 27},     {-5, kModeRtty, 28},
       {300, kModeRtty, 28},    {'%', kModeRtty, 28},    {'@', kModeRtty, 28},    {7, kModeRtty, 11},
-      {'*', kModeRtty, 11},    {0xD7, kModeRtty, 10},   {0xFA, kModeRtty, 29},   {0x80, kModeRtty, 0},
+      {'*', kModeRtty, 28},    {0xD7, kModeRtty, 10},   {0xFA, kModeRtty, 29},   {0x80, kModeRtty, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CharToBaudot(c.symbol, c.mode, 0), c.expected) << c.symbol << " mode " << c.mode;
@@ -126,10 +128,16 @@ TEST(BaudotClasses, Registers) {
   EXPECT_EQ(BaudotLettersClass(0xDE, 1), 0);  // Ю is a Russian figure
   EXPECT_EQ(BaudotLettersClass(0xC4, 1), 1);  // Д
   EXPECT_EQ(BaudotLettersClass(0xC4, 2), 0);  // Ä
+  // Ё goes out as Е in letters: in figures its code would print "3".
+  EXPECT_EQ(BaudotLettersClass(0xA8, 1), 1);
+  EXPECT_EQ(BaudotLettersClass(0xB8, 1), 1);
   EXPECT_EQ(BaudotLettersClass(-1, 0), 0);
   EXPECT_EQ(BaudotLettersClass(256, 0), 0);
   EXPECT_EQ(BaudotThirdClass('q', 0), 1);
   EXPECT_EQ(BaudotThirdClass('Q', 0), 0);
+  // < and > live only in the third figures (12, 28); in figures those codes print "," and ".".
+  EXPECT_EQ(BaudotThirdClass('<', 0), 1);
+  EXPECT_EQ(BaudotThirdClass('>', 0), 1);
   EXPECT_EQ(BaudotThirdClass(0xB8, 0), 1);  // ё
   EXPECT_EQ(BaudotThirdClass(0xB8, 2), 0);
   EXPECT_EQ(BaudotThirdClass(0xF7, 1), 0);  // ч goes as figures "4"

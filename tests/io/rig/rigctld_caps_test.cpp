@@ -17,7 +17,7 @@ std::string FakeDump(const std::vector<std::string>& no, const std::string& mode
   const char* cans[] = {"Can set Frequency", "Can get Frequency", "Can set Mode", "Can get Mode",
                         "Can set VFO",       "Can get VFO",       "Can set PTT",  "Can get PTT",
                         "Can set Split VFO", "Can get Split VFO", "Can set RIT",  "Can get RIT",
-                        "Can ctl Mem/VFO"};
+                        "Can ctl Mem/VFO",   "Has targetable VFO"};
   std::string d = "Caps dump for model: 9999\nModel name:\tFake\nPTT type:\t" + ptt + "\n";
   d += "Get functions: " + funcs + " \nSet functions: " + funcs + " \n";
   d += "Mode list: " + modes + " \nVFO list: " + vfos + " \nVFO Ops: " + ops + " \n";
@@ -56,6 +56,16 @@ TEST(RigctldCapsTest, MasksOfFakeRigs) {
        FakeDump({}, all, "VFOA VFOB", "TOGGLE", "RIT"),
        {true, false},
        common | kPmFreqA | kPmFreqB | kVfoPairs,
+       common | kPmFreqA | kPmFreqB | kVfoPairs | kPmVfoA | kPmVfoB | kPmVfoSwap},
+      {"VFOs not targetable: A and B writable only, whatever the access",
+       FakeDump({"Has targetable VFO"}, all, "VFOA VFOB", "XCHG", "RIT"),
+       {false, true},
+       common | kVfoPairs,
+       common | kPmFreqA | kPmFreqB | kVfoPairs | kPmVfoA | kPmVfoB | kPmVfoSwap},
+      {"VFOs not targetable, daemon with --vfo",
+       FakeDump({"Has targetable VFO"}, all, "VFOA VFOB", "XCHG", "RIT"),
+       {true, false},
+       common | kVfoPairs,
        common | kPmFreqA | kPmFreqB | kVfoPairs | kPmVfoA | kPmVfoB | kPmVfoSwap},
       {"no VFO info: A and B writable only",
        FakeDump({}, all, "VFOA VFOB", "XCHG", "RIT"),

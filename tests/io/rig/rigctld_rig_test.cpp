@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include "io/rig/rigctld_server.h"
 #include "platform/tcp_line_socket.h"
 #include "support/child_process.h"
+#include "support/loopback_listener.h"
 
 namespace vestrel {
 namespace {
@@ -280,19 +282,125 @@ TEST_F(RigctldVfoModeTest, VfosSplitAndPttByName) {
   EXPECT_TRUE(RigShows(&Rig::Tx, kPmRx));
 }
 
+// Stands between the rig object and the daemon and adds one stray "RPRT 0" record after
+// the daemon's first reply to `after`, as a daemon does that answers a command twice.
+class StrayRecordProxy {
+ public:
+  StrayRecordProxy(uint16_t daemonPort, std::string after)
+      : daemonPort_(daemonPort), after_(std::move(after)) {
+    listen_ = test::LoopbackListener(port_);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~StrayRecordProxy() {
+    stop_ = true;
+    thread_.join();
+    close(listen_);
+  }
+  uint16_t Port() const { return port_; }
+  bool Injected() const { return injected_; }
+
+ private:
+  void Serve() {
+    int client = -1;
+    TcpLineSocket daemon;
+    std::string fromClient, lastCommand;
+    while (!stop_) {
+      if (client < 0) {
+        pollfd p{listen_, POLLIN, 0};
+        if (poll(&p, 1, 20) <= 0) continue;
+        client = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0 || !daemon.Connect("127.0.0.1", daemonPort_, 500ms)) break;
+        continue;
+      }
+      pollfd p{client, POLLIN, 0};
+      if (poll(&p, 1, 20) <= 0) continue;
+      char buf[4096];
+      const ssize_t n = recv(client, buf, sizeof buf, 0);
+      if (n <= 0) break;
+      fromClient.append(buf, static_cast<size_t>(n));
+      // One command at a time: the rig object waits for each reply.
+      for (size_t eol; (eol = fromClient.find('\n')) != std::string::npos;) {
+        const std::string command = fromClient.substr(0, eol);
+        fromClient.erase(0, eol + 1);
+        if (!daemon.WriteAll(command + "\n", 500ms)) {
+          stop_ = true;
+          break;
+        }
+        std::string reply;
+        for (std::string line; reply.find("RPRT") == std::string::npos || command[0] != '+';) {
+          if (!daemon.ReadLine(line, 2000ms)) break;
+          reply += line + "\n";
+          if (command[0] != '+') break;  // the one-line answer of \chk_vfo
+        }
+        if (command == after_ && !injected_) {
+          reply += "RPRT 0\n";
+          injected_ = true;
+        }
+        if (send(client, reply.data(), reply.size(), MSG_NOSIGNAL) < 0) break;
+      }
+    }
+    if (client >= 0) close(client);
+  }
+
+  const uint16_t daemonPort_;
+  const std::string after_;
+  int listen_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_{false}, injected_{false};
+  std::thread thread_;
+};
+
+// Left in the stream, a stray record would pair every later command with the reply to the
+// one before: VFO B's frequency would read VFO A's, the mode VFO B's, for good.
+TEST_F(RigctldRigTest, StrayRecordDoesNotShiftLaterReplies) {
+  {
+    RigctldRig setter(Endpoint(), kFast);
+    ASSERT_TRUE(Online(setter));
+    ASSERT_EQ(setter.SetFreqA(7'040'000), RigStatus::kOk);
+    ASSERT_EQ(setter.SetFreqB(10'140'000), RigStatus::kOk);
+    ASSERT_EQ(setter.SetMode(kPmSsbU), RigStatus::kOk);
+    ASSERT_TRUE(RigShows(&Rig::FreqB, 10'140'000));
+    ASSERT_TRUE(RigShows(&Rig::Mode, kPmSsbU));
+  }
+  for (const char* after : {"+v", "+\\dump_caps", "+s"}) {
+    StrayRecordProxy proxy(port_, after);
+    ASSERT_NE(proxy.Port(), 0);
+    RigctldRig rig({"127.0.0.1", proxy.Port()}, kFast);
+    EXPECT_TRUE(Eventually([&] {
+      return proxy.Injected() && rig.FreqA().value == 7'040'000 && rig.FreqB().value == 10'140'000 &&
+             rig.Mode().value == kPmSsbU && rig.Vfo().value == kPmVfoAA;
+    })) << after
+        << ": A " << rig.FreqA().value << " B " << rig.FreqB().value << " mode " << std::hex
+        << rig.Mode().value;
+  }
+}
+
+// The capability dumps of real backends, as the daemon's own tool prints them: the dummy's
+// VFOs are targetable, the FT-817's (model 1020) are not, so only the dummy's A and B are
+// polled; both can still be written.
+TEST(RigctldRealDumpTest, OtherVfoReadOnlyWhereTargetable) {
+  struct Row {
+    const char* model;
+    bool readsAB;
+  };
+  for (const Row& row : {Row{"1", true}, Row{"1020", false}}) {
+    const auto dump = test::RunProgram({"rigctl", "-m", row.model, "--dump-caps"});
+    ASSERT_EQ(dump.status, 0) << row.model;
+    const RigctldCaps caps = ParseDumpCaps(dump.out);
+    EXPECT_EQ(caps.targetableVfo, row.readsAB) << row.model;
+    const RigParamMasks m = BuildParamMasks(caps, {false, true});
+    EXPECT_EQ((m.readable & kPmFreqA) != 0, row.readsAB) << row.model;
+    EXPECT_NE(m.readable & kPmFreq, 0u) << row.model;
+    EXPECT_NE(m.writeable & kPmFreqB, 0u) << row.model;
+  }
+}
+
 // A daemon gone wrong: it accepts, then answers in one of several broken ways.
 class BrokenDaemon {
  public:
-  enum class Way { kSilent, kEndlessLines, kHugeLine, kHangUp };
+  enum class Way { kSilent, kEndlessLines, kHugeLine, kHangUp, kLongLines };
   explicit BrokenDaemon(Way way) : way_(way) {
-    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(listen_, 4) == 0 &&
-        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-      port_ = ntohs(a.sin_port);
+    listen_ = test::LoopbackListener(port_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~BrokenDaemon() {
@@ -309,7 +417,9 @@ class BrokenDaemon {
       if (poll(&p, 1, 20) <= 0) continue;
       const int c = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (c < 0) continue;
-      const std::string junk = way_ == Way::kHugeLine ? std::string(8192, 'x') : "Frequency: junk\n";
+      const std::string junk = way_ == Way::kHugeLine    ? std::string(8192, 'x')
+                               : way_ == Way::kLongLines ? std::string(60000, 'x') + "\n"
+                                                         : "Frequency: junk\n";
       while (!stop_ && way_ != Way::kHangUp) {
         char buf[256];
         [[maybe_unused]] ssize_t n = recv(c, buf, sizeof buf, 0);
@@ -317,11 +427,31 @@ class BrokenDaemon {
           std::this_thread::sleep_for(5ms);
           continue;
         }
+        if (way_ == Way::kLongLines) {
+          // Whole lines only: a partial send would run two lines together past the limit.
+          if (!SendAll(c, junk)) break;
+          continue;
+        }
         if (send(c, junk.data(), junk.size(), MSG_NOSIGNAL) < 0 && errno != EAGAIN) break;
         std::this_thread::sleep_for(1ms);
       }
       close(c);
     }
+  }
+
+  bool SendAll(int c, std::string_view data) {
+    while (!data.empty() && !stop_) {
+      const ssize_t n = send(c, data.data(), data.size(), MSG_NOSIGNAL);
+      if (n > 0) {
+        data.remove_prefix(static_cast<size_t>(n));
+      } else if (n < 0 && errno == EAGAIN) {
+        pollfd p{c, POLLOUT, 0};
+        poll(&p, 1, 20);
+      } else {
+        return false;
+      }
+    }
+    return data.empty();
   }
 
   const Way way_;
@@ -343,6 +473,23 @@ TEST(RigctldBrokenDaemonTest, BrokenRepliesCountAsALostLink) {
     EXPECT_EQ(rig.Freq().status, RigStatus::kServerError);
     // Leaving the scope stops the poller, whatever it was waiting on.
   }
+}
+
+// Lines just under the line limit, as fast as loopback carries them, within a long reply
+// time-out: a reply is capped at 1 MB of text, so the link is dropped holding a few MB at
+// most; the line count alone (5000) would let it hold 5000 x 60 kB = 300 MB.
+TEST(RigctldBrokenDaemonTest, LongLinesWithoutEndAreCutShort) {
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  {
+    BrokenDaemon daemon(BrokenDaemon::Way::kLongLines);
+    ASSERT_NE(daemon.Port(), 0);
+    RigctldRig rig({"127.0.0.1", daemon.Port()}, {50ms, 5000ms, 300ms, 5000ms});
+    EXPECT_TRUE(Eventually([&] { return rig.LinkState() == RigctldRig::Link::kOffline; }, 15s));
+  }
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kB";
 }
 
 TEST(RigctldUnreachableTest, EveryCallFailsCleanly) {

@@ -1,5 +1,6 @@
 #include "io/zozariri/exchange_segment.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -154,6 +155,41 @@ TEST_F(ExchangeSegmentTest, StreamFromAnotherProcessKeepsOrder) {
   EXPECT_EQ(got, kBytes);
   EXPECT_TRUE(inOrder);
   EXPECT_EQ(terminal.Get(), -1);
+}
+
+// Another process shrinks the segment under the mapping. Touching a page past the new end
+// raises SIGBUS; the end that meets it sees a closed channel instead of crashing. Pages the
+// file still covers keep working, so only the shrink to nothing closes every call at once.
+// A segment shorter than the layout is refused at open.
+TEST_F(ExchangeSegmentTest, ShrunkSegmentNeitherCrashesNorHangs) {
+  for (const off_t size : {off_t{0}, off_t{8}, off_t{sizeof(ExchangeSegmentLayout) / 2},
+                           off_t{sizeof(ExchangeSegmentLayout) - 1}}) {
+    ExchangeSegment terminal, peer;
+    ASSERT_TRUE(terminal.Open(1, Side::kTerminal));
+    ASSERT_TRUE(peer.Open(1, Side::kPeer));
+    ASSERT_TRUE(peer.Put('a'));
+    const int fd = shm_open(ExchangeSegment::SegmentName(1).c_str(), O_RDWR, 0);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, size), 0);
+    close(fd);
+    for (int i = 0; i < 2 * static_cast<int>(ExchangeRing::kRingSize); ++i) {
+      for (ExchangeSegment* s : {&terminal, &peer}) {
+        s->Put(static_cast<uint8_t>(i));
+        const int b = s->Get();
+        ASSERT_GE(b, -1) << size;
+        ASSERT_LE(b, 255) << size;
+      }
+    }
+    if (size == 0) {
+      EXPECT_FALSE(terminal.IsOpen());
+      EXPECT_FALSE(peer.IsOpen());
+      EXPECT_FALSE(terminal.Put('b'));
+      EXPECT_EQ(terminal.Get(), -1);
+    }
+    ExchangeSegment late;
+    EXPECT_FALSE(late.Open(1, Side::kTerminal)) << size;
+    shm_unlink(ExchangeSegment::SegmentName(1).c_str());
+  }
 }
 
 TEST_F(ExchangeSegmentTest, SegmentOfAnotherLayoutIsRefused) {

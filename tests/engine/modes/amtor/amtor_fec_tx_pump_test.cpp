@@ -139,6 +139,41 @@ TEST_F(AmtorFecTxPumpTest, ALineEndAfterFiftyFiveCharactersBringsAPhasingRun) {
   for (size_t k = at - 6; k < at; ++k) EXPECT_EQ(dx[k], kPhasing) << k;
 }
 
+TEST_F(AmtorFecTxPumpTest, WithTheCarrierStoppedForCwStartAndEndAreSilences) {
+  // CW identification requested before the start: no preamble, no tail, and the end resets the
+  // line; the characters between still go out as pairs.
+  engine->params.TxLineState = 1;
+  Start("E");
+  ASSERT_TRUE(PlayToEnd());
+  const std::vector<int16_t> s = links.sound.Stream();
+  ASSERT_GT(s.size(), 2u * 2002);
+  for (size_t i = 0; i < 2002; ++i) ASSERT_EQ(s[i], 0) << i;
+  for (size_t i = s.size() - 2002; i < s.size(); ++i) ASSERT_EQ(s[i], 0) << i;
+  EXPECT_EQ(engine->params.TxLineState, 0);
+  EXPECT_EQ(links.sound.written.back().endMark, kTxAmtorEnd);
+  EXPECT_EQ(engine->tx.TxState, 0);
+}
+
+TEST_F(AmtorFecTxPumpTest, IdlePhasingKeepsOnlyFourBuffersInFlight) {
+  // The phasing runs of the idle are the pump's own filler, not queued text: with nothing
+  // queued only 4 buffers stay ahead of the air, so typed text waits 4 buffers, not 8.
+  Start("", false);
+  engine->txPump.PumpTxAudio();
+  for (int i = 0; i < 8; ++i) {  // the opening LTRS wait behind the start's nine inserts
+    links.sound.Complete();
+    engine->txPump.PumpTxAudio();
+  }
+  ASSERT_TRUE(engine->TxQueue.Empty());
+  for (int i = 0; i < 40; ++i) {
+    if (i % 2 == 0) links.sound.Complete();
+    engine->txPump.PumpTxAudio();
+    EXPECT_EQ(engine->txBuffers.InFlight.load(), 4u) << i;
+  }
+  engine->TxQueue.PostTxSymbol('E');
+  engine->txPump.PumpTxAudio();
+  EXPECT_GT(engine->txBuffers.InFlight.load(), 4u);
+}
+
 TEST_F(AmtorFecTxPumpTest, IdleSendsPhasingAndRxAtFreeBufferEndsTheTransmission) {
   Start("", false);
   engine->txPump.PumpTxAudio();
