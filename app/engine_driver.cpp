@@ -89,4 +89,8 @@ void TEngineDriver::ForceLettersCase() { engine_.baudot.BaudotShift = 0; }
 
 void TEngineDriver::SetAfc(bool on) { engine_.rxBlocks.AfcOn = on ? 1 : 0; }
 
+void TEngineDriver::SetSquelch(bool on) { engine_.rxBlocks.IsSquelch = on ? 1 : 0; }
+
+void TEngineDriver::SetSquelchPosition(int position) { engine_.rxBlocks.SetSquelchPosition(position); }
+
 }  // namespace vestrel

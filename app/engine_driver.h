@@ -46,6 +46,9 @@ class EngineDriver {
   // Receive tone moved by the given FrequencyUnit steps.
   virtual void ShiftRxFrequency(int /*units*/) {}
   virtual void SetAfc(bool /*on*/) {}
+  // The SQL button and its up-down (position 0..100).
+  virtual void SetSquelch(bool /*on*/) {}
+  virtual void SetSquelchPosition(int /*position*/) {}
   // The sound devices, when this driver has them.
   virtual SoundControl* Sound() { return nullptr; }
 };
@@ -75,6 +78,8 @@ class TEngineDriver final : public EngineDriver {
   void ForceFiguresCase() override;
   void ForceLettersCase() override;
   void SetAfc(bool on) override;
+  void SetSquelch(bool on) override;
+  void SetSquelchPosition(int position) override;
   SoundControl* Sound() override { return &sound_; }
 
   SoundDevices& soundDevices() { return sound_; }

@@ -269,6 +269,8 @@ void TRxForm::BuildControls() {
     SetPause(on);
   });
   connect(AfcButton, &QToolButton::toggled, this, [this](bool on) { engineDriver_->SetAfc(on); });
+  connect(SqlButton, &QToolButton::toggled, this, [this](bool on) { engineDriver_->SetSquelch(on); });
+  connect(SqlUpDown, &QSpinBox::valueChanged, this, [this](int v) { engineDriver_->SetSquelchPosition(v); });
   connect(ClearEditButton, &QPushButton::clicked, this, [this] { logger_.ClearQsoPanel(); });
   for (int n = 1; n <= 36; ++n) {
     connect(ButMacro[n], &QPushButton::clicked, this, [this, n] {

@@ -285,7 +285,8 @@ void TRxForm::ShutdownEngine() {
   }
   // 10. A worker that did not stop is abandoned; what it uses stays open.
   workers_->ReleaseThreads();
-  // 11.
+  // 11. The transmitter is released first, whatever ended the program.
+  ports_.SetPtt(false);
   ports_.ClosePorts(workers_->anyAbandoned());
   // 12.
   workers_->CloseEvents();

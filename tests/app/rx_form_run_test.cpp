@@ -195,7 +195,7 @@ TEST(RxFormKeys, ModifiersRelabelTheFirstRow) {
 
 const std::vector<std::string> kShutdownOrder = {
     "SetClientCount 0", "SetEngineClosing", "StopSlotTimer", "CloseSoundInput", "CloseSoundOutput",
-    "CloseTextCapture", "Notify 99", "ClosePorts 0"};
+    "CloseTextCapture", "Notify 99", "SetPtt 0", "ClosePorts 0"};
 
 std::vector<std::string> ShutdownCalls(const RecordingFormParts& p) {
   std::vector<std::string> out;

@@ -74,6 +74,7 @@ class RecordingFormParts : public SettingsPart,
   // PortsPart
   void ClosePorts(bool abandoned) override { Log(std::string("ClosePorts ") + (abandoned ? "1" : "0")); }
   void ClosePortDriver() override { Log("ClosePortDriver"); }
+  void SetPtt(bool on) override { Log(std::string("SetPtt ") + (on ? "1" : "0")); }
   // ExchangeLibraryPart
   bool Init(int channel) override {
     Log("ExchangeInit " + std::to_string(channel));
