@@ -10,6 +10,7 @@
 #include "bench/harness/harness_options.h"
 #include "bench/harness/modem_setup.h"
 #include "engine/engine.h"
+#include "engine/mode_number.h"
 
 namespace {
 
@@ -42,6 +43,9 @@ int Fail(const std::string& message) {
   return 2;
 }
 
+// The modes whose receiver this build has; the others would print nothing at all.
+bool CanReceive(int32_t mode) { return mode == kModeRtty || mode == kModeAscii7 || mode == kModeAscii8; }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +62,10 @@ int main(int argc, char** argv) {
   }
   harness::ModemOptions modem;
   if (std::string e = harness::ReadModemOptions(args, "rx-hz", modem); !e.empty()) return Fail(e);
+  if (!CanReceive(modem.mode)) {
+    return Fail("no receiver for mode " + std::string(harness::ModePanelName(modem.mode)) +
+                "; modes: RTTY, ASCII-7, ASCII-8");
+  }
   int squelch = -1;
   if (const auto it = args.values.find("squelch"); it != args.values.end()) {
     const auto pos = harness::ParseInt(it->second);

@@ -57,11 +57,26 @@ void QueueText(TEngine& engine, const std::string& text) {
   }
 }
 
+constexpr const char* kUsage =
+    "usage: vestrel-encode --mode MODE [--tx-hz HZ] [--shift HZ] [--baud BD] [--reverse] [FILE]\n"
+    "Transmits the text of FILE (or standard input) through the transmit pump and writes the\n"
+    "whole transmission, preamble to tail, to standard output as raw signed 16-bit little-endian\n"
+    "mono samples at 11025 samples/s.\n"
+    "  --mode MODE     RTTY, ASCII-7, ASCII-8 or AMT-FEC (or the mode's number)\n"
+    "  --tx-hz HZ      centre of the transmit tone pair (default 1700)\n"
+    "  --shift HZ      shift (default 170)\n"
+    "  --baud BD       speed (default 45.45; AMT-FEC 100)\n"
+    "  --reverse       mark on the lower tone\n";
+
 int Run(int argc, char** argv) {
-  static constexpr harness::OptionSpec kSpecs[] = {
-      {"mode", true}, {"tx-hz", true}, {"shift", true}, {"baud", true}, {"reverse", false}};
+  static constexpr harness::OptionSpec kSpecs[] = {{"mode", true},  {"tx-hz", true},    {"shift", true},
+                                                   {"baud", true},  {"reverse", false}, {"help", false}};
   harness::ParsedArgs args;
   if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
+  if (args.Has("help")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   harness::ModemOptions m;
   if (!args.Has("baud")) m.baud = 0;
   if (std::string e = harness::ReadModemOptions(args, "tx-hz", m); !e.empty()) return Fail(e);

@@ -157,6 +157,7 @@ TEST_F(VestrelDecodeTest, BadOptionsAndFilesExitWithStatusTwo) {
       "--mode",
       "--mode FOO",
       "--mode 13",
+      "--mode BPSK31",
       "--mode RTTY --baud 47",
       "--mode RTTY --baud fast",
       "--mode RTTY --shift 171",
