@@ -67,12 +67,12 @@ std::string ParseArgs(int argc, const char* const* argv, std::span<const OptionS
       inlineValue = name.substr(eq + 1);
       name = name.substr(0, eq);
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* known = nullptr;
     for (const OptionSpec& s : specs) {
-      if (s.name == name) spec = &s;
+      if (s.name == name) known = &s;
     }
-    if (!spec) return "unknown option --" + std::string(name);
-    if (!spec->takesValue) {
+    if (!known) return "unknown option --" + std::string(name);
+    if (!known->takesValue) {
       if (inlineValue) return "option --" + std::string(name) + " takes no value";
       args.values[std::string(name)] = "";
     } else if (inlineValue) {
