@@ -125,28 +125,41 @@ void TRxForm::StartEngine() {
     ExchangeLibraryActive = exchange_.Init(settings_.ExCanal);
     if (!ExchangeLibraryActive) boxes_.ShowMessage("Error", "ZOZARIRI.DLL initialization error!");
   }
+  // A message box runs a message loop of its own, in which the window may be closed: once the
+  // shutdown has run, nothing more may be opened or started, since nothing would stop it again.
+  if (ShutdownDone != 0) return;
   // 13.-16. A failure of 13-15 ends the program once the current message is done; the
   // remaining steps still run.
   if (!workers_->CreateComEvent()) {
     boxes_.ShowMessage("Error", "COM-event creation error!");
     app_.Terminate();
   }
+  if (ShutdownDone != 0) return;
   if (!workers_->StartRsThread()) {
     boxes_.ShowMessage("Error", "RsThread start failed!");
     app_.Terminate();
   }
+  if (ShutdownDone != 0) return;
   if (!workers_->CreateExTxEvent()) {
     boxes_.ShowMessage("Error", "RsExTxEvent creation error!");
     app_.Terminate();
   }
+  if (ShutdownDone != 0) return;
   workers_->StartExchangeThreads();
   // 17.
   rig_.Open();
+  if (ShutdownDone != 0) return;
   // 18.
   engine_->SoundDevicesBusy = true;
   sound_->OpenSoundInput();
-  if (settings_.UseDuplex != 0) sound_->OpenSoundOutput();
+  if (settings_.UseDuplex != 0 && ShutdownDone == 0) sound_->OpenSoundOutput();
   engine_->SoundDevicesBusy = false;
+  if (ShutdownDone != 0) {
+    // Closed while a device failure was shown.
+    sound_->CloseSoundInput();
+    sound_->CloseSoundOutput();
+    return;
+  }
   // 19. Every running instance adds 3; no single-instance test is made.
   presence_.Announce();
   EngineStarted = true;

@@ -120,6 +120,39 @@ TEST(RxFormStart, EachEventOrThreadFailureIsReportedAndTheLaterStepsStillRun) {
   }
 }
 
+// Every message box runs its own loop, in which the user may close the window: the start
+// must then open and start nothing more, since the shutdown that would stop it has run.
+TEST(RxFormStart, AWindowClosedWhileAStartBoxIsShownOpensAndStartsNothingMore) {
+  enum Where { kExchangeBox, kComEventBox, kSoundInputBox };
+  for (Where where : {kExchangeBox, kComEventBox, kSoundInputBox}) {
+    SCOPED_TRACE(int(where));
+    RecordingFormParts parts;
+    parts.useDuplex = 1;
+    if (where == kExchangeBox) {
+      parts.exCanal = 3;
+      parts.exchangeOk = false;
+    }
+    FailingWorkers workers(where == kComEventBox ? 13 : 0);
+    Form f(parts, UniqueSemaphoreName("closed"), {}, &workers);
+    auto closeWindow = [&] { f.form->close(); };
+    if (where == kSoundInputBox) {
+      parts.onOpenSoundInput = closeWindow;
+    } else {
+      parts.onBox = closeWindow;
+    }
+    f.Ticks(19);
+    EXPECT_EQ(f.form->ShutdownDone, 1);
+    EXPECT_FALSE(parts.inputOpen);
+    EXPECT_FALSE(parts.outputOpen);
+    EXPECT_FALSE(parts.Has("OpenSoundOutput"));
+    EXPECT_LE(f.form->presence().Value(), 0);  // not announced (or taken back)
+    for (int i = 0; i < WorkerShared::kCount; ++i) EXPECT_FALSE(workers.started(i)) << i;
+    if (where != kSoundInputBox) {
+      EXPECT_FALSE(parts.Has("RigOpen"));
+    }
+  }
+}
+
 TEST(RxFormStart, SavedGeometryOfMinusOneKeepsTheDesignedValue) {
   const auto dir = std::filesystem::temp_directory_path() / ("vestrel_geom_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);

@@ -98,6 +98,7 @@ class RecordingFormParts : public SettingsPart,
   void OpenSoundInput() override {
     Log("OpenSoundInput");
     inputOpen = true;
+    if (onOpenSoundInput) onOpenSoundInput();
   }
   void CloseSoundInput() override {
     Log("CloseSoundInput");
@@ -116,6 +117,7 @@ class RecordingFormParts : public SettingsPart,
   void ShowMessage(std::string_view caption, std::string_view text) override {
     boxes.emplace_back(std::string(caption), std::string(text));
     Log("Box " + std::string(text));
+    if (onBox) onBox();
   }
   // AppControl
   void Terminate() override { Log("Terminate"); }
@@ -131,6 +133,8 @@ class RecordingFormParts : public SettingsPart,
   std::vector<std::pair<std::string, std::string>> boxes;  // (caption, text)
   std::function<void()> onPumpTxText;
   std::function<void()> onProcessMessages;
+  std::function<void()> onBox;
+  std::function<void()> onOpenSoundInput;  // runs while the box is shown (its own message loop)
   int exCanal = 0;
   int useDuplex = 0;
   bool exchangeOk = true;
