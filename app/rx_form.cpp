@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include "app/fast_macros_form.h"
+#include "app/form_layout.h"
 #include "app/macros_form.h"
 #include "app/linked_exchange_library.h"
 #include "app/message_bus.h"
@@ -221,10 +222,12 @@ void TRxForm::BuildControls() {
   TunePanel->setFixedHeight(26);
   static constexpr const char* kTuneCaptions[6] = {"<", ">", "<<", ">>", "Replay", "Save"};
   static constexpr int kTuneWidths[6] = {30, 30, 30, 30, 60, 60};
+  // Designed side by side from the left; FormResize centres them from the 20th tick on.
+  const std::array<int, 6> tuneX = TuningButtonsX(0);
   for (int i = 0; i < 6; ++i) {
     auto* b = new QPushButton(QString::fromLatin1(kTuneCaptions[i]), TunePanel);
     b->setFocusPolicy(Qt::NoFocus);
-    b->setGeometry(0, 2, kTuneWidths[i], 22);
+    b->setGeometry(tuneX[i], 2, kTuneWidths[i], 22);
     TuneButtons[i] = b;
   }
   spectrum->addWidget(TunePanel);

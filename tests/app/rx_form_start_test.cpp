@@ -55,6 +55,27 @@ TEST(RxFormStart, EngineStartsOnTick19AndFirstLayoutOnTick20) {
   EXPECT_EQ(parts.Count("LoadSettings"), 1);
 }
 
+// Until the first layout the designed positions are shown: no control may hide another.
+TEST(RxFormStart, TheDesignedLayoutBeforeTheFirstResizeHasNoOverlappingButtons) {
+  RecordingFormParts parts;
+  Form f(parts);
+  TRxForm& w = *f.form;
+  auto expectApart = [](const std::vector<QWidget*>& ws) {
+    for (size_t i = 0; i < ws.size(); ++i) {
+      for (size_t j = i + 1; j < ws.size(); ++j) {
+        EXPECT_FALSE(ws[i]->geometry().intersects(ws[j]->geometry()))
+            << ws[i]->objectName().toStdString() << ws[i]->geometry().x() << " / " << ws[j]->geometry().x();
+      }
+    }
+  };
+  expectApart({w.TuneButtons.begin(), w.TuneButtons.end()});
+  std::vector<QWidget*> macros(w.ButMacro.begin() + 1, w.ButMacro.end());
+  expectApart(macros);
+  f.Ticks(20);  // laid out: still apart
+  expectApart({w.TuneButtons.begin(), w.TuneButtons.end()});
+  expectApart(macros);
+}
+
 TEST(RxFormStart, StepsRunInOrder) {
   RecordingFormParts parts;
   parts.exCanal = 2;
