@@ -272,6 +272,9 @@ void TRxForm::ShutdownEngine() {
   // 5.
   sound_->CloseSoundInput();
   sound_->CloseSoundOutput();
+  // The audio has stopped: the transmitter goes off now, not after the wait for the workers
+  // (up to 10.5 s of keyed dead air).
+  ports_.SetPtt(false);
   // 6.
   capture_.CloseTextCapture();
   // 7.

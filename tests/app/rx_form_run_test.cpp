@@ -194,7 +194,7 @@ TEST(RxFormKeys, ModifiersRelabelTheFirstRow) {
 }
 
 const std::vector<std::string> kShutdownOrder = {
-    "SetClientCount 0", "SetEngineClosing", "StopSlotTimer", "CloseSoundInput", "CloseSoundOutput",
+    "SetClientCount 0", "SetEngineClosing", "StopSlotTimer", "CloseSoundInput", "CloseSoundOutput", "SetPtt 0",
     "CloseTextCapture", "Notify 99", "SetPtt 0", "ClosePorts 0"};
 
 std::vector<std::string> ShutdownCalls(const RecordingFormParts& p) {
@@ -286,7 +286,10 @@ TEST(RxFormShutdown, AWorkerThatDoesNotStopIsAbandonedAndItsPortsStayOpen) {
     parts.realSleep = false;
     {
       Running r(parts, &workers);
+      bool keyedWhileWaiting = false;
+      parts.onProcessMessages = [&] { keyedWhileWaiting |= !parts.Has("SetPtt 0"); };
       r.form->ShutdownEngine();
+      EXPECT_FALSE(keyedWhileWaiting);  // the transmitter is off before the wait begins
       EXPECT_EQ(parts.processRounds, 350);
       EXPECT_TRUE(workers.anyAbandoned());
       EXPECT_TRUE(parts.Has("ClosePorts 1"));
