@@ -213,14 +213,16 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
 
 void TRxForm::SetTransmit(bool on) {
   // Once the shutdown has begun the sound output is closed: nothing may key the transmitter.
-  if (on && ShutdownDone != 0) return;
+  // Before the engine start neither the settings nor the devices are there to key it with.
+  if (on && (ShutdownDone != 0 || !EngineStarted)) return;
   transmit_.SetTransmit(on);
 }
 
 void TRxForm::SetPause(bool on) { transmit_.SetPause(on); }
 
 void TRxForm::RunMacro(int n) {
-  if (ShutdownDone != 0) return;
+  // A macro may key the transmitter (see SetTransmit).
+  if (ShutdownDone != 0 || !EngineStarted) return;
   macros_.RunMacro(n);
 }
 

@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -178,6 +179,28 @@ TEST(RxFormKeys, HotKeysAreConsumedAndOthersReachTheTextWindow) {
   w.RxMemo->setPlainText(QStringLiteral("x"));
   QTest::keyClick(input, Qt::Key_D, Qt::AltModifier);
   EXPECT_TRUE(w.RxMemo->toPlainText().isEmpty());
+}
+
+TEST(RxFormKeys, NothingKeysTheTransmitterOrRunsAMacroBeforeTheEngineStart) {
+  RecordingFormParts parts;
+  Form f(parts);
+  TRxForm& w = *f.form;
+  w.show();
+  f.Ticks(10);  // the window answers, the settings are not loaded yet
+  QTest::keyClick(w.Input, Qt::Key_ScrollLock);
+  QTest::keyClick(w.Input, Qt::Key_T, Qt::ControlModifier);
+  QTest::keyClick(w.Input, Qt::Key_F1);
+  w.TxButton->click();
+  w.ButMacro[2]->click();
+  EXPECT_FALSE(parts.Has("SetTransmit 1"));
+  EXPECT_TRUE(std::none_of(parts.log.begin(), parts.log.end(),
+                           [](const std::string& e) { return e.rfind("RunMacro", 0) == 0; }));
+  EXPECT_FALSE(w.TxButton->isChecked());
+  f.Ticks(10);
+  QTest::keyClick(w.Input, Qt::Key_F1);
+  w.TxButton->click();
+  EXPECT_TRUE(parts.Has("RunMacro 1"));
+  EXPECT_TRUE(parts.Has("SetTransmit 1"));
 }
 
 TEST(RxFormKeys, ModifiersRelabelTheFirstRow) {
