@@ -1,9 +1,12 @@
 // The window's creation and the deferred engine start.
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -44,6 +47,15 @@ void TRxForm::FormCreate() {
   if (screen.Top != -1) g.moveTop(screen.Top);
   if (screen.Height != -1) g.setHeight(screen.Height);
   if (screen.Width != -1) g.setWidth(screen.Width);
+  // Saved on a larger or another monitor: no bigger than the desktop, and never wholly
+  // outside it, where the window could be neither seen nor closed.
+  QRect desktop;
+  for (const QScreen* s : QGuiApplication::screens()) desktop |= s->availableGeometry();
+  if (!desktop.isEmpty()) {
+    g.setWidth(std::min(g.width(), desktop.width()));
+    g.setHeight(std::min(g.height(), desktop.height()));
+    if (!g.intersects(desktop)) g.moveTo(kDesignLeft, kDesignTop);
+  }
   setGeometry(g);
   settings_.OnTop = screen.OnTop;
   if (screen.OnTop != 0) {

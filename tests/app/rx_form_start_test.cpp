@@ -4,7 +4,9 @@
 #include <semaphore.h>
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -191,6 +193,17 @@ TEST(RxFormStart, SavedGeometryOfMinusOneKeepsTheDesignedValue) {
   EXPECT_EQ(g.width(), 700);
   EXPECT_EQ(f.form->settings().UTCoffset, 60);
   EXPECT_EQ(f.form->settings().OnTop, 0);
+  {
+    // Saved on a monitor that is gone: the window comes back where it was designed.
+    std::ofstream out(ini, std::ios::binary);
+    out << "[Screen]\r\nLeft=40000\r\nTop=-30000\r\nHeight=200000\r\nWidth=500\r\n";
+  }
+  RecordingFormParts parts2;
+  Form gone(parts2, UniqueSemaphoreName("geom2"), {"/F" + ini});
+  const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_EQ(gone.form->geometry().topLeft(), QPoint(TRxForm::kDesignLeft, TRxForm::kDesignTop));
+  EXPECT_EQ(gone.form->geometry().width(), 500);
+  EXPECT_LE(gone.form->geometry().height(), desktop.height());
   std::filesystem::remove_all(dir);
 }
 
