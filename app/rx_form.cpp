@@ -160,11 +160,12 @@ void TRxForm::BuildControls() {
   CallEdit = addEdit("Call", "CallEdit", 2, 30, 90);
   RSTEdit = addEdit("RST", "RSTEdit", 126, 28, 40);
   NameEdit = addEdit("Name", "NameEdit", 198, 40, 84);
-  OtherEdit = addEdit("Other", "OtherEdit", 326, 40, 25);  // 366 + 44 leaves 410 for the rest
+  // 364 + 46 (gap, Clear and the panel's margin) leaves the 410 that FormResize keeps.
+  OtherEdit = addEdit("Other", "OtherEdit", 324, 40, 25);
   ClearEditButton = new QPushButton(QStringLiteral("Clear"), QsoPanel);
   ClearEditButton->setObjectName(QStringLiteral("ClearEditButton"));
   ClearEditButton->setFocusPolicy(Qt::NoFocus);
-  ClearEditButton->setGeometry(366 + 25 + 2, 1, 40, 22);
+  ClearEditButton->setGeometry(364 + 25 + 2, 1, 40, 22);
   column->addWidget(QsoPanel);
 
   // Buttons, spectrum with its scale and tuning row, oscillogram.
