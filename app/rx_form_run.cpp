@@ -137,7 +137,9 @@ void TRxForm::FormResize() {
 bool TRxForm::FormKeyDown(int key, KeyModifiers mods) {
   engine_->DisplayPause = 0;
   const KeyCommand cmd = DecodeFormKey(key, mods);
-  if (cmd.action != KeyAction::kNone) RunKeyAction(cmd);
+  // Once the shutdown has begun a hot key opens, starts or restarts nothing (its wait still
+  // delivers keys); the key is still taken from the text windows.
+  if (cmd.action != KeyAction::kNone && ShutdownDone == 0) RunKeyAction(cmd);
   ShowMacroBank(mods);
   return cmd.action != KeyAction::kNone;
 }

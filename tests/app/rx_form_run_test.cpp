@@ -282,6 +282,11 @@ TEST(RxFormShutdown, NothingKeysTheTransmitterWhileTheShutdownWaits) {
     w.Dispatch(WM_TX_ON);
     w.SetTransmit(true);
     QTest::keyClick(w.Input, Qt::Key_F1);
+    // Files, rig control and file decoding would stay open after the shutdown.
+    QTest::keyClick(w.Input, Qt::Key_L, Qt::AltModifier);
+    QTest::keyClick(w.Input, Qt::Key_Q, Qt::AltModifier);
+    QTest::keyClick(w.Input, Qt::Key_G, Qt::AltModifier | Qt::ControlModifier);
+    QTest::keyClick(w.Input, Qt::Key_U, Qt::ControlModifier);
     w.Dispatch(WM_TX_OFF);
     if (parts.processRounds == 3) bodies->release = true;
   };
@@ -289,6 +294,10 @@ TEST(RxFormShutdown, NothingKeysTheTransmitterWhileTheShutdownWaits) {
   EXPECT_GE(parts.processRounds, 3);
   EXPECT_FALSE(parts.Has("SetTransmit 1"));
   EXPECT_FALSE(parts.Has("RunMacro 1"));
+  for (const char* e : {"ToggleTextCapture", "ToggleWaveCapture", "DecodeFromFile", "RigRestart"}) {
+    EXPECT_FALSE(parts.Has(e)) << e;
+  }
+  EXPECT_TRUE(w.Input->toPlainText().isEmpty());  // and none of the keys became text
   EXPECT_TRUE(parts.Has("SetTransmit 0"));  // switching off is still allowed
   EXPECT_FALSE(workers.anyAbandoned());
   EXPECT_TRUE(parts.Has("ClosePorts 0"));

@@ -68,9 +68,13 @@ class RecordingFormParts : public SettingsPart,
   void RunMacro(int n) override { Log("RunMacro " + std::to_string(n)); }
   // RigPart
   void Open() override { Log("RigOpen"); }
+  void Restart() override { Log("RigRestart"); }
   // CapturePart
   void OpenTextCapture(const std::string& name) override { Log("OpenTextCapture " + name); }
   void CloseTextCapture() override { Log("CloseTextCapture"); }
+  void ToggleTextCapture() override { Log("ToggleTextCapture"); }
+  void ToggleWaveCapture() override { Log("ToggleWaveCapture"); }
+  void DecodeFromFile() override { Log("DecodeFromFile"); }
   // PortsPart
   void ClosePorts(bool abandoned) override { Log(std::string("ClosePorts ") + (abandoned ? "1" : "0")); }
   void ClosePortDriver() override { Log("ClosePortDriver"); }
