@@ -9,6 +9,7 @@
 #include "app/macros_form.h"
 #include "app/rx_form.h"
 #include "app/setup_form.h"
+#include "app/termination_signals.h"
 
 namespace {
 
@@ -25,6 +26,9 @@ class TApplication : public QApplication {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
       ShowException(e);
+    } catch (...) {
+      // Anything else would end the process with the transmitter keyed.
+      QMessageBox::critical(nullptr, QStringLiteral("Vestrel"), QStringLiteral("Unknown error"));
     }
     return false;
   }
@@ -46,6 +50,11 @@ int main(int argc, char** argv) {
     auto fastMacrosForm = std::make_unique<vestrel::TFastMacrosForm>();
     rxForm->SetForms(macrosForm.get(), setupForm.get(), fastMacrosForm.get());
     rxForm->show();
+    // kill, Ctrl+C or the session's end: the same orderly way out as closing the window.
+    vestrel::TerminationSignals termination([&rxForm](int) {
+      rxForm->close();
+      QApplication::quit();
+    });
     QApplication::exec();
     // The loop ended (window closed, Exit, or a failed start): the engine stops in order.
     rxForm->FormDestroy();

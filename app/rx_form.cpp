@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include "app/fast_macros_form.h"
+#include "app/form_layout.h"
 #include "app/macros_form.h"
 #include "app/linked_exchange_library.h"
 #include "app/message_bus.h"
@@ -159,11 +160,12 @@ void TRxForm::BuildControls() {
   CallEdit = addEdit("Call", "CallEdit", 2, 30, 90);
   RSTEdit = addEdit("RST", "RSTEdit", 126, 28, 40);
   NameEdit = addEdit("Name", "NameEdit", 198, 40, 84);
-  OtherEdit = addEdit("Other", "OtherEdit", 326, 40, 25);  // 366 + 44 leaves 410 for the rest
+  // 364 + 46 (gap, Clear and the panel's margin) leaves the 410 that FormResize keeps.
+  OtherEdit = addEdit("Other", "OtherEdit", 324, 40, 25);
   ClearEditButton = new QPushButton(QStringLiteral("Clear"), QsoPanel);
   ClearEditButton->setObjectName(QStringLiteral("ClearEditButton"));
   ClearEditButton->setFocusPolicy(Qt::NoFocus);
-  ClearEditButton->setGeometry(366 + 25 + 2, 1, 40, 22);
+  ClearEditButton->setGeometry(364 + 25 + 2, 1, 40, 22);
   column->addWidget(QsoPanel);
 
   // Buttons, spectrum with its scale and tuning row, oscillogram.
@@ -221,10 +223,12 @@ void TRxForm::BuildControls() {
   TunePanel->setFixedHeight(26);
   static constexpr const char* kTuneCaptions[6] = {"<", ">", "<<", ">>", "Replay", "Save"};
   static constexpr int kTuneWidths[6] = {30, 30, 30, 30, 60, 60};
+  // Designed side by side from the left; FormResize centres them from the 20th tick on.
+  const std::array<int, 6> tuneX = TuningButtonsX(0);
   for (int i = 0; i < 6; ++i) {
     auto* b = new QPushButton(QString::fromLatin1(kTuneCaptions[i]), TunePanel);
     b->setFocusPolicy(Qt::NoFocus);
-    b->setGeometry(0, 2, kTuneWidths[i], 22);
+    b->setGeometry(tuneX[i], 2, kTuneWidths[i], 22);
     TuneButtons[i] = b;
   }
   spectrum->addWidget(TunePanel);

@@ -137,7 +137,9 @@ void TRxForm::FormResize() {
 bool TRxForm::FormKeyDown(int key, KeyModifiers mods) {
   engine_->DisplayPause = 0;
   const KeyCommand cmd = DecodeFormKey(key, mods);
-  if (cmd.action != KeyAction::kNone) RunKeyAction(cmd);
+  // Once the shutdown has begun a hot key opens, starts or restarts nothing (its wait still
+  // delivers keys); the key is still taken from the text windows.
+  if (cmd.action != KeyAction::kNone && ShutdownDone == 0) RunKeyAction(cmd);
   ShowMacroBank(mods);
   return cmd.action != KeyAction::kNone;
 }
@@ -213,14 +215,16 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
 
 void TRxForm::SetTransmit(bool on) {
   // Once the shutdown has begun the sound output is closed: nothing may key the transmitter.
-  if (on && ShutdownDone != 0) return;
+  // Before the engine start neither the settings nor the devices are there to key it with.
+  if (on && (ShutdownDone != 0 || !EngineStarted)) return;
   transmit_.SetTransmit(on);
 }
 
 void TRxForm::SetPause(bool on) { transmit_.SetPause(on); }
 
 void TRxForm::RunMacro(int n) {
-  if (ShutdownDone != 0) return;
+  // A macro may key the transmitter (see SetTransmit).
+  if (ShutdownDone != 0 || !EngineStarted) return;
   macros_.RunMacro(n);
 }
 
@@ -272,6 +276,9 @@ void TRxForm::ShutdownEngine() {
   // 5.
   sound_->CloseSoundInput();
   sound_->CloseSoundOutput();
+  // The audio has stopped: the transmitter goes off now, not after the wait for the workers
+  // (up to 10.5 s of keyed dead air).
+  ports_.SetPtt(false);
   // 6.
   capture_.CloseTextCapture();
   // 7.

@@ -1,9 +1,12 @@
 // The window's creation and the deferred engine start.
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -44,6 +47,15 @@ void TRxForm::FormCreate() {
   if (screen.Top != -1) g.moveTop(screen.Top);
   if (screen.Height != -1) g.setHeight(screen.Height);
   if (screen.Width != -1) g.setWidth(screen.Width);
+  // Saved on a larger or another monitor: no bigger than the desktop, and never wholly
+  // outside it, where the window could be neither seen nor closed.
+  QRect desktop;
+  for (const QScreen* s : QGuiApplication::screens()) desktop |= s->availableGeometry();
+  if (!desktop.isEmpty()) {
+    g.setWidth(std::min(g.width(), desktop.width()));
+    g.setHeight(std::min(g.height(), desktop.height()));
+    if (!g.intersects(desktop)) g.moveTo(kDesignLeft, kDesignTop);
+  }
   setGeometry(g);
   settings_.OnTop = screen.OnTop;
   if (screen.OnTop != 0) {
@@ -125,28 +137,41 @@ void TRxForm::StartEngine() {
     ExchangeLibraryActive = exchange_.Init(settings_.ExCanal);
     if (!ExchangeLibraryActive) boxes_.ShowMessage("Error", "ZOZARIRI.DLL initialization error!");
   }
+  // A message box runs a message loop of its own, in which the window may be closed: once the
+  // shutdown has run, nothing more may be opened or started, since nothing would stop it again.
+  if (ShutdownDone != 0) return;
   // 13.-16. A failure of 13-15 ends the program once the current message is done; the
   // remaining steps still run.
   if (!workers_->CreateComEvent()) {
     boxes_.ShowMessage("Error", "COM-event creation error!");
     app_.Terminate();
   }
+  if (ShutdownDone != 0) return;
   if (!workers_->StartRsThread()) {
     boxes_.ShowMessage("Error", "RsThread start failed!");
     app_.Terminate();
   }
+  if (ShutdownDone != 0) return;
   if (!workers_->CreateExTxEvent()) {
     boxes_.ShowMessage("Error", "RsExTxEvent creation error!");
     app_.Terminate();
   }
+  if (ShutdownDone != 0) return;
   workers_->StartExchangeThreads();
   // 17.
   rig_.Open();
+  if (ShutdownDone != 0) return;
   // 18.
   engine_->SoundDevicesBusy = true;
   sound_->OpenSoundInput();
-  if (settings_.UseDuplex != 0) sound_->OpenSoundOutput();
+  if (settings_.UseDuplex != 0 && ShutdownDone == 0) sound_->OpenSoundOutput();
   engine_->SoundDevicesBusy = false;
+  if (ShutdownDone != 0) {
+    // Closed while a device failure was shown.
+    sound_->CloseSoundInput();
+    sound_->CloseSoundOutput();
+    return;
+  }
   // 19. Every running instance adds 3; no single-instance test is made.
   presence_.Announce();
   EngineStarted = true;

@@ -1,5 +1,7 @@
 #include "app/screen_settings.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -24,8 +26,11 @@ struct NoCase {
 int ScanInt(const std::string& text, int fallback) {
   const char* p = text.c_str();
   char* end = nullptr;
+  errno = 0;
   const long v = std::strtol(p, &end, 10);
   if (end == p) return fallback;
+  // Beyond an int: not a value this program wrote, so the default.
+  if (errno == ERANGE || v < INT_MIN || v > INT_MAX) return fallback;
   return static_cast<int>(v);
 }
 

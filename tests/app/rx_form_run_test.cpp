@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -180,6 +181,28 @@ TEST(RxFormKeys, HotKeysAreConsumedAndOthersReachTheTextWindow) {
   EXPECT_TRUE(w.RxMemo->toPlainText().isEmpty());
 }
 
+TEST(RxFormKeys, NothingKeysTheTransmitterOrRunsAMacroBeforeTheEngineStart) {
+  RecordingFormParts parts;
+  Form f(parts);
+  TRxForm& w = *f.form;
+  w.show();
+  f.Ticks(10);  // the window answers, the settings are not loaded yet
+  QTest::keyClick(w.Input, Qt::Key_ScrollLock);
+  QTest::keyClick(w.Input, Qt::Key_T, Qt::ControlModifier);
+  QTest::keyClick(w.Input, Qt::Key_F1);
+  w.TxButton->click();
+  w.ButMacro[2]->click();
+  EXPECT_FALSE(parts.Has("SetTransmit 1"));
+  EXPECT_TRUE(std::none_of(parts.log.begin(), parts.log.end(),
+                           [](const std::string& e) { return e.rfind("RunMacro", 0) == 0; }));
+  EXPECT_FALSE(w.TxButton->isChecked());
+  f.Ticks(10);
+  QTest::keyClick(w.Input, Qt::Key_F1);
+  w.TxButton->click();
+  EXPECT_TRUE(parts.Has("RunMacro 1"));
+  EXPECT_TRUE(parts.Has("SetTransmit 1"));
+}
+
 TEST(RxFormKeys, ModifiersRelabelTheFirstRow) {
   RecordingFormParts parts;
   Running r(parts);
@@ -194,7 +217,7 @@ TEST(RxFormKeys, ModifiersRelabelTheFirstRow) {
 }
 
 const std::vector<std::string> kShutdownOrder = {
-    "SetClientCount 0", "SetEngineClosing", "StopSlotTimer", "CloseSoundInput", "CloseSoundOutput",
+    "SetClientCount 0", "SetEngineClosing", "StopSlotTimer", "CloseSoundInput", "CloseSoundOutput", "SetPtt 0",
     "CloseTextCapture", "Notify 99", "SetPtt 0", "ClosePorts 0"};
 
 std::vector<std::string> ShutdownCalls(const RecordingFormParts& p) {
@@ -259,6 +282,11 @@ TEST(RxFormShutdown, NothingKeysTheTransmitterWhileTheShutdownWaits) {
     w.Dispatch(WM_TX_ON);
     w.SetTransmit(true);
     QTest::keyClick(w.Input, Qt::Key_F1);
+    // Files, rig control and file decoding would stay open after the shutdown.
+    QTest::keyClick(w.Input, Qt::Key_L, Qt::AltModifier);
+    QTest::keyClick(w.Input, Qt::Key_Q, Qt::AltModifier);
+    QTest::keyClick(w.Input, Qt::Key_G, Qt::AltModifier | Qt::ControlModifier);
+    QTest::keyClick(w.Input, Qt::Key_U, Qt::ControlModifier);
     w.Dispatch(WM_TX_OFF);
     if (parts.processRounds == 3) bodies->release = true;
   };
@@ -266,6 +294,10 @@ TEST(RxFormShutdown, NothingKeysTheTransmitterWhileTheShutdownWaits) {
   EXPECT_GE(parts.processRounds, 3);
   EXPECT_FALSE(parts.Has("SetTransmit 1"));
   EXPECT_FALSE(parts.Has("RunMacro 1"));
+  for (const char* e : {"ToggleTextCapture", "ToggleWaveCapture", "DecodeFromFile", "RigRestart"}) {
+    EXPECT_FALSE(parts.Has(e)) << e;
+  }
+  EXPECT_TRUE(w.Input->toPlainText().isEmpty());  // and none of the keys became text
   EXPECT_TRUE(parts.Has("SetTransmit 0"));  // switching off is still allowed
   EXPECT_FALSE(workers.anyAbandoned());
   EXPECT_TRUE(parts.Has("ClosePorts 0"));
@@ -286,7 +318,10 @@ TEST(RxFormShutdown, AWorkerThatDoesNotStopIsAbandonedAndItsPortsStayOpen) {
     parts.realSleep = false;
     {
       Running r(parts, &workers);
+      bool keyedWhileWaiting = false;
+      parts.onProcessMessages = [&] { keyedWhileWaiting |= !parts.Has("SetPtt 0"); };
       r.form->ShutdownEngine();
+      EXPECT_FALSE(keyedWhileWaiting);  // the transmitter is off before the wait begins
       EXPECT_EQ(parts.processRounds, 350);
       EXPECT_TRUE(workers.anyAbandoned());
       EXPECT_TRUE(parts.Has("ClosePorts 1"));

@@ -60,8 +60,9 @@ TEST(RxFormScreen, WindowAppearsTheEngineStartsAndCaptureRuns) {
         test::AlsaTestConfig::WriteFilePcm(dir.path(), WriteCaptureSource(dir.path()), dir.path() / "out.raw");
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const std::string cmd = "ALSA_CONFIG_PATH='" + conf.string() + "' VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb " +
-                            "xvfb-run -a -s '-screen 0 1024x768x24' '" + self +
+                            "timeout -k 10 180 xvfb-run -a -s '-screen 0 1024x768x24' '" + self +
                             "' --gtest_filter=RxFormScreen.WindowAppearsTheEngineStartsAndCaptureRuns";
+    // Bounded: a capture device without pacing can flood a loaded machine's GUI thread.
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     return;
   }

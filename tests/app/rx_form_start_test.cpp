@@ -4,7 +4,10 @@
 #include <semaphore.h>
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -53,6 +56,39 @@ TEST(RxFormStart, EngineStartsOnTick19AndFirstLayoutOnTick20) {
   EXPECT_EQ(w.ResizeCount, 1);
   f.Ticks(30);
   EXPECT_EQ(parts.Count("LoadSettings"), 1);
+}
+
+// Until the first layout the designed positions are shown: no control may hide another.
+TEST(RxFormStart, TheDesignedLayoutBeforeTheFirstResizeHasNoOverlappingButtons) {
+  RecordingFormParts parts;
+  Form f(parts);
+  TRxForm& w = *f.form;
+  auto expectApart = [](const std::vector<QWidget*>& ws) {
+    for (size_t i = 0; i < ws.size(); ++i) {
+      for (size_t j = i + 1; j < ws.size(); ++j) {
+        EXPECT_FALSE(ws[i]->geometry().intersects(ws[j]->geometry()))
+            << ws[i]->objectName().toStdString() << ws[i]->geometry().x() << " / " << ws[j]->geometry().x();
+      }
+    }
+  };
+  expectApart({w.TuneButtons.begin(), w.TuneButtons.end()});
+  std::vector<QWidget*> macros(w.ButMacro.begin() + 1, w.ButMacro.end());
+  expectApart(macros);
+  w.show();
+  f.Ticks(20);  // laid out: still apart, and inside their panels
+  expectApart({w.TuneButtons.begin(), w.TuneButtons.end()});
+  expectApart(macros);
+  for (int width : {800, 436, 1200}) {
+    SCOPED_TRACE(width);
+    w.resize(width, 600);
+    EXPECT_LE(w.ClearEditButton->geometry().right(), w.QsoPanel->width() - 1);
+    EXPECT_LE(w.ButMacro[12]->geometry().right(), w.Panel2->width() - 1);
+    // The tuning row needs 258 pixels; a narrower window clips it, as designed.
+    if (w.TunePanel->width() >= 258) {
+      EXPECT_LE(w.TuneButtons[5]->geometry().right(), w.TunePanel->width() - 1);
+    }
+    EXPECT_FALSE(w.OtherEdit->geometry().intersects(w.ClearEditButton->geometry()));
+  }
 }
 
 TEST(RxFormStart, StepsRunInOrder) {
@@ -120,6 +156,39 @@ TEST(RxFormStart, EachEventOrThreadFailureIsReportedAndTheLaterStepsStillRun) {
   }
 }
 
+// Every message box runs its own loop, in which the user may close the window: the start
+// must then open and start nothing more, since the shutdown that would stop it has run.
+TEST(RxFormStart, AWindowClosedWhileAStartBoxIsShownOpensAndStartsNothingMore) {
+  enum Where { kExchangeBox, kComEventBox, kSoundInputBox };
+  for (Where where : {kExchangeBox, kComEventBox, kSoundInputBox}) {
+    SCOPED_TRACE(int(where));
+    RecordingFormParts parts;
+    parts.useDuplex = 1;
+    if (where == kExchangeBox) {
+      parts.exCanal = 3;
+      parts.exchangeOk = false;
+    }
+    FailingWorkers workers(where == kComEventBox ? 13 : 0);
+    Form f(parts, UniqueSemaphoreName("closed"), {}, &workers);
+    auto closeWindow = [&] { f.form->close(); };
+    if (where == kSoundInputBox) {
+      parts.onOpenSoundInput = closeWindow;
+    } else {
+      parts.onBox = closeWindow;
+    }
+    f.Ticks(19);
+    EXPECT_EQ(f.form->ShutdownDone, 1);
+    EXPECT_FALSE(parts.inputOpen);
+    EXPECT_FALSE(parts.outputOpen);
+    EXPECT_FALSE(parts.Has("OpenSoundOutput"));
+    EXPECT_LE(f.form->presence().Value(), 0);  // not announced (or taken back)
+    for (int i = 0; i < WorkerShared::kCount; ++i) EXPECT_FALSE(workers.started(i)) << i;
+    if (where != kSoundInputBox) {
+      EXPECT_FALSE(parts.Has("RigOpen"));
+    }
+  }
+}
+
 TEST(RxFormStart, SavedGeometryOfMinusOneKeepsTheDesignedValue) {
   const auto dir = std::filesystem::temp_directory_path() / ("vestrel_geom_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
@@ -137,6 +206,17 @@ TEST(RxFormStart, SavedGeometryOfMinusOneKeepsTheDesignedValue) {
   EXPECT_EQ(g.width(), 700);
   EXPECT_EQ(f.form->settings().UTCoffset, 60);
   EXPECT_EQ(f.form->settings().OnTop, 0);
+  {
+    // Saved on a monitor that is gone: the window comes back where it was designed.
+    std::ofstream out(ini, std::ios::binary);
+    out << "[Screen]\r\nLeft=40000\r\nTop=-30000\r\nHeight=200000\r\nWidth=500\r\n";
+  }
+  RecordingFormParts parts2;
+  Form gone(parts2, UniqueSemaphoreName("geom2"), {"/F" + ini});
+  const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_EQ(gone.form->geometry().topLeft(), QPoint(TRxForm::kDesignLeft, TRxForm::kDesignTop));
+  EXPECT_EQ(gone.form->geometry().width(), 500);
+  EXPECT_LE(gone.form->geometry().height(), desktop.height());
   std::filesystem::remove_all(dir);
 }
 

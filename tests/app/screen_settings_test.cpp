@@ -43,6 +43,10 @@ TEST_F(ScreenSettingsTest, CaseInsensitiveFirstMatchQuotesAndBadNumbers) {
   EXPECT_EQ(s.Width, 640);   // "%d" reads the leading digits
   EXPECT_EQ(s.OnTop, 1);
   EXPECT_EQ(s.UTCoffset, -120);
+  // Numbers beyond an int keep the default rather than a truncated value.
+  const ScreenSettings big = ReadScreenSettings(Write("[Screen]\r\nWidth=99999999999\r\nLeft=-4294967296\r\n"));
+  EXPECT_EQ(big.Width, -1);
+  EXPECT_EQ(big.Left, -1);
 }
 
 }  // namespace

@@ -68,9 +68,13 @@ class RecordingFormParts : public SettingsPart,
   void RunMacro(int n) override { Log("RunMacro " + std::to_string(n)); }
   // RigPart
   void Open() override { Log("RigOpen"); }
+  void Restart() override { Log("RigRestart"); }
   // CapturePart
   void OpenTextCapture(const std::string& name) override { Log("OpenTextCapture " + name); }
   void CloseTextCapture() override { Log("CloseTextCapture"); }
+  void ToggleTextCapture() override { Log("ToggleTextCapture"); }
+  void ToggleWaveCapture() override { Log("ToggleWaveCapture"); }
+  void DecodeFromFile() override { Log("DecodeFromFile"); }
   // PortsPart
   void ClosePorts(bool abandoned) override { Log(std::string("ClosePorts ") + (abandoned ? "1" : "0")); }
   void ClosePortDriver() override { Log("ClosePortDriver"); }
@@ -98,6 +102,7 @@ class RecordingFormParts : public SettingsPart,
   void OpenSoundInput() override {
     Log("OpenSoundInput");
     inputOpen = true;
+    if (onOpenSoundInput) onOpenSoundInput();
   }
   void CloseSoundInput() override {
     Log("CloseSoundInput");
@@ -116,6 +121,7 @@ class RecordingFormParts : public SettingsPart,
   void ShowMessage(std::string_view caption, std::string_view text) override {
     boxes.emplace_back(std::string(caption), std::string(text));
     Log("Box " + std::string(text));
+    if (onBox) onBox();
   }
   // AppControl
   void Terminate() override { Log("Terminate"); }
@@ -131,6 +137,8 @@ class RecordingFormParts : public SettingsPart,
   std::vector<std::pair<std::string, std::string>> boxes;  // (caption, text)
   std::function<void()> onPumpTxText;
   std::function<void()> onProcessMessages;
+  std::function<void()> onBox;
+  std::function<void()> onOpenSoundInput;  // runs while the box is shown (its own message loop)
   int exCanal = 0;
   int useDuplex = 0;
   bool exchangeOk = true;
