@@ -168,7 +168,7 @@ class AlsaDevice {
 class AlsaWaveIn final : public WaveIn, private AlsaDevice {
  public:
   AlsaWaveIn(snd_pcm_t* pcm, WaveCallback& callback, const WaveFormat& format, snd_pcm_uframes_t period)
-      : AlsaDevice(pcm, callback, format, period) {
+      : AlsaDevice(pcm, callback, format, period), rate_(format.framesPerSecond) {
     thread_ = std::thread([this] { Run(); });
   }
   ~AlsaWaveIn() override { Close(); }
@@ -246,6 +246,7 @@ class AlsaWaveIn final : public WaveIn, private AlsaDevice {
         snd_pcm_prepare(pcm_);
         snd_pcm_start(pcm_);
         running = true;
+        RestartPace();
       }
       int ready = snd_pcm_wait(pcm_, kWaitMs);
       if (ready == 0) continue;
@@ -256,11 +257,37 @@ class AlsaWaveIn final : public WaveIn, private AlsaDevice {
         if (snd_pcm_recover(pcm_, static_cast<int>(n), 1) < 0)
           std::this_thread::sleep_for(std::chrono::milliseconds(kWaitMs));
         snd_pcm_start(pcm_);
+        RestartPace();
         continue;
       }
       Store(static_cast<uint32_t>(n));
+      HoldToRate(static_cast<uint32_t>(n));
     }
   }
+
+  // A capture device cannot run ahead of its rate, but a PCM without a clock (a file or null
+  // plug-in) delivers as fast as it is read, and its buffers would then flood the GUI thread
+  // with capture messages. Reading is held back once it is more than kMaxLeadMs ahead of the
+  // frames' own time; a real card never gets that far ahead.
+  static constexpr int64_t kMaxLeadMs = 500;
+
+  void RestartPace() {
+    paceStart_ = std::chrono::steady_clock::now();
+    paceFrames_ = 0;
+  }
+
+  void HoldToRate(uint32_t frames) {
+    paceFrames_ += frames;
+    const auto due = paceStart_ + std::chrono::milliseconds(static_cast<int64_t>(paceFrames_ * 1000 / rate_) -
+                                                            kMaxLeadMs);
+    std::unique_lock lock(mutex_);
+    wake_.wait_until(lock, std::min(due, std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs)),
+                     [&] { return closed_ || !started_; });
+  }
+
+  const uint32_t rate_;
+  std::chrono::steady_clock::time_point paceStart_;  // I/O thread only
+  uint64_t paceFrames_ = 0;                          // frames read since paceStart_; I/O thread only
 
   // Copies frames read into the queued buffers; full ones go back through WIM_DATA.
   void Store(uint32_t frames) {
