@@ -11,6 +11,7 @@ struct TAppSettings {
   int32_t UseDuplex = 0;
   int32_t ExCanal = 1;          // exchange library channel 1..9, 0 = no library
   int32_t BeaconPeriod = 30;    // s, 3..999
+  int32_t SquelchThreshold = 50;  // squelch up-down position 0..100
   int32_t MessageChannel = 0;   // logger link channel, 0 = off
   int32_t TuneRig = 0;          // 1 RIT, 2 VFO, else off
   int32_t LastTuneRig = 2;

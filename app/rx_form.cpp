@@ -179,6 +179,7 @@ void TRxForm::BuildControls() {
   SqlUpDown = new QSpinBox(central);
   SqlUpDown->setObjectName(QStringLiteral("SqlUpDown"));
   SqlUpDown->setRange(0, 100);
+  SqlUpDown->setValue(settings_.SquelchThreshold);
   ReverseButton = MakeToggle(central, "Reverse", "ReverseButton");
   OnTopButton = MakeToggle(central, "OnTop", "OnTopButton");
   BeaconButton = MakeToggle(central, "Beacon", "BeaconButton");

@@ -59,6 +59,7 @@ class TRxBlockProcessor {
   // SquelchLevel from the up-down position 0..100 (clamped): 2 exp(-(100 - position) x 0.0806),
   // 0.7 dB a step over 70 dB; position 50 gives 0.0356.
   static double SquelchLevelAt(int position);
+  static constexpr int kDefaultSquelchPosition = 50;
   void SetSquelchPosition(int position) { SquelchLevel = SquelchLevelAt(position); }
 
   SpectrumArrays Spectrum;
@@ -67,7 +68,7 @@ class TRxBlockProcessor {
   int SpectrumFreeze = 0;
   // The "SQL" button and the level the tones must exceed while it is down.
   int IsSquelch = 0;
-  double SquelchLevel = 0.0;
+  double SquelchLevel = SquelchLevelAt(kDefaultSquelchPosition);
   // The "A&FC" button.
   int AfcOn = 0;
   // Capture buffers filled and not yet processed (set by the sound layer) and the feed mode of

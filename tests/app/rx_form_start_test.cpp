@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <algorithm>
 #include <atomic>
@@ -56,6 +57,16 @@ TEST(RxFormStart, EngineStartsOnTick19AndFirstLayoutOnTick20) {
   EXPECT_EQ(w.ResizeCount, 1);
   f.Ticks(30);
   EXPECT_EQ(parts.Count("LoadSettings"), 1);
+}
+
+// The squelch up-down and the level the engine tests against start at the same default
+// position, before any setting or change of the up-down has reached the engine.
+TEST(RxFormStart, SquelchUpDownAndEngineLevelStartAlike) {
+  RecordingFormParts parts;
+  Form f(parts);
+  TRxForm& w = *f.form;
+  EXPECT_EQ(w.SqlUpDown->value(), 50);
+  EXPECT_DOUBLE_EQ(w.engine().rxBlocks.SquelchLevel, TRxBlockProcessor::SquelchLevelAt(w.SqlUpDown->value()));
 }
 
 // Until the first layout the designed positions are shown: no control may hide another.
