@@ -29,7 +29,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Polls until `done` holds; false after the deadline. Every wait of these tests is bounded.
-bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!done()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
