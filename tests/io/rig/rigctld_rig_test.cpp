@@ -309,7 +309,7 @@ class StrayRecordProxy {
         pollfd p{listen_, POLLIN, 0};
         if (poll(&p, 1, 20) <= 0) continue;
         client = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0 || !daemon.Connect("127.0.0.1", daemonPort_, 500ms)) break;
+        if (client < 0 || !daemon.Connect("127.0.0.1", daemonPort_, 5000ms)) break;
         continue;
       }
       pollfd p{client, POLLIN, 0};
@@ -322,13 +322,13 @@ class StrayRecordProxy {
       for (size_t eol; (eol = fromClient.find('\n')) != std::string::npos;) {
         const std::string command = fromClient.substr(0, eol);
         fromClient.erase(0, eol + 1);
-        if (!daemon.WriteAll(command + "\n", 500ms)) {
+        if (!daemon.WriteAll(command + "\n", 5000ms)) {
           stop_ = true;
           break;
         }
         std::string reply;
         for (std::string line; reply.find("RPRT") == std::string::npos || command[0] != '+';) {
-          if (!daemon.ReadLine(line, 2000ms)) break;
+          if (!daemon.ReadLine(line, 10000ms)) break;
           reply += line + "\n";
           if (command[0] != '+') break;  // the one-line answer of \chk_vfo
         }
@@ -365,7 +365,9 @@ TEST_F(RigctldRigTest, StrayRecordDoesNotShiftLaterReplies) {
   for (const char* after : {"+v", "+\\dump_caps", "+s"}) {
     StrayRecordProxy proxy(port_, after);
     ASSERT_NE(proxy.Port(), 0);
-    RigctldRig rig({"127.0.0.1", proxy.Port()}, kFast);
+    // The proxy serves one connection only, so the rig must not time out and reconnect on a
+    // loaded machine: a patient reply time-out.
+    RigctldRig rig({"127.0.0.1", proxy.Port()}, {50ms, 10000ms, 5000ms, 100ms});
     EXPECT_TRUE(Eventually([&] {
       return proxy.Injected() && rig.FreqA().value == 7'040'000 && rig.FreqB().value == 10'140'000 &&
              rig.Mode().value == kPmSsbU && rig.Vfo().value == kPmVfoAA;
