@@ -125,6 +125,17 @@ int32_t ClampCentre(int32_t centre, int32_t h) {
   return centre;
 }
 
+// The pair re-centred on its mean with `shift` (halves rounding toward zero, so an odd shift
+// loses one unit), the centre kept inside the band, and its bins.
+void RecentrePair(int32_t (&tone)[2], int32_t (&bin)[2], int32_t shift) {
+  const int32_t h = shift / 2;
+  const int32_t centre = ClampCentre(Mean(tone), h);
+  tone[0] = centre - h;
+  tone[1] = centre + h;
+  bin[0] = UnitsToBin(tone[0]);
+  bin[1] = UnitsToBin(tone[1]);
+}
+
 }  // namespace
 
 double ModeSwitch::TxRate() const {
@@ -220,22 +231,12 @@ void ModeSwitch::ApplyPs33x5Tx(int32_t lowerStep, int32_t upperStep) {
 
 void ModeSwitch::RecentreTx() {
   TModemParams& p = engine_.params;
-  const int32_t h = p.TxShift / 2;
-  const int32_t centre = ClampCentre(Mean(p.TxTone), h);
-  p.TxTone[0] = centre - h;
-  p.TxTone[1] = centre + h;
-  p.TxToneBin[0] = UnitsToBin(p.TxTone[0]);
-  p.TxToneBin[1] = UnitsToBin(p.TxTone[1]);
+  RecentrePair(p.TxTone, p.TxToneBin, p.TxShift);
 }
 
 void ModeSwitch::RecentreRx() {
   TModemParams& p = engine_.params;
-  const int32_t h = p.RxShift / 2;
-  const int32_t centre = ClampCentre(Mean(p.RxTone), h);
-  p.RxTone[0] = centre - h;
-  p.RxTone[1] = centre + h;
-  p.RxToneBin[0] = UnitsToBin(p.RxTone[0]);
-  p.RxToneBin[1] = UnitsToBin(p.RxTone[1]);
+  RecentrePair(p.RxTone, p.RxToneBin, p.RxShift);
   p.AfcRefBin[0] = p.RxToneBin[0];
   p.AfcRefBin[1] = p.RxToneBin[1];
 }
