@@ -1,5 +1,6 @@
 #include <benchmark/benchmark.h>
 
+#include "bench/harness/null_engine_window.h"
 #include "io/input_feed.h"
 #include "io/sound_devices.h"
 #include "platform/fake_wave.h"
@@ -7,20 +8,6 @@
 namespace vestrel {
 namespace {
 
-struct NullWindow final : EngineWindow {
-  void SetPanelText(int, std::string_view) override {}
-  void SetMenuChecked(std::string_view, bool) override {}
-  void SetMenuVisible(std::string_view, bool) override {}
-  void SetMenuEnabled(std::string_view, bool) override {}
-  void SetFilterLabel(std::string_view) override {}
-  void ReportModeToLogger(std::string_view) override {}
-  void ReopenKeyingPorts() override {}
-  void Post(uint32_t) override {}
-};
-struct NullSink final : RxTextSink {
-  void PutRxChar(uint8_t) override {}
-  void PutRxString(std::string_view) override {}
-};
 struct NullMessages final : MessageBoxSink {
   void ShowMessage(std::string_view, std::string_view) override {}
 };
@@ -32,8 +19,8 @@ struct NullTermination final : TerminationRequest {
 // reduction, the rate converter, the block processor (spectrum; mode RTTY's demodulator as
 // started) and the re-queue. Samples are 2048 frames a buffer.
 void BM_ProcessSoundInput(benchmark::State& state) {
-  NullWindow window;
-  NullSink rx;
+  harness::NullEngineWindow window;
+  harness::NullRxSink rx;
   TEngine engine(window, rx);
   FakeWaveBackend backend;
   auto tx = std::make_unique<TxAudioBuffers>();

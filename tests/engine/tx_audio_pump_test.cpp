@@ -49,14 +49,7 @@ class TxAudioPumpTest : public ::testing::Test {
 
   // What the transmit switch queues: two LTRS, the text, LTRS and the end code.
   void Start(std::string_view text, bool end = true) {
-    engine->tx.TxState = 1;
-    engine->TxQueue.PostTxSymbol(kTxLtrs);
-    engine->TxQueue.PostTxSymbol(kTxLtrs);
-    for (unsigned char c : text) engine->TxQueue.PostTxSymbol(c);
-    if (end) {
-      engine->TxQueue.PostTxSymbol(kTxLtrs);
-      engine->TxQueue.PostTxSymbol(kTxEnd);
-    }
+    test::StartTransmission(*engine, text, end);
   }
 
   void Pump() { engine->txPump.PumpTxAudio(); }

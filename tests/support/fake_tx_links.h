@@ -6,10 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "engine/engine.h"
 #include "engine/sound_control.h"
 #include "engine/tx_audio_buffers.h"
 #include "engine/tx_audio_pump.h"
 #include "engine/tx_seams.h"
+#include "engine/tx_symbol_queue.h"
 
 namespace vestrel::test {
 
@@ -139,5 +141,18 @@ struct FakeTxLinks {
   FakeKeyingPort keying;
   FakeFatal fatal;
 };
+
+// What the transmit switch does to start sending `text`: TxState 1, two LTRS, the text, and
+// with `end` LTRS and the end code.
+inline void StartTransmission(TEngine& engine, std::string_view text, bool end = true) {
+  engine.tx.TxState = 1;
+  engine.TxQueue.PostTxSymbol(kTxLtrs);
+  engine.TxQueue.PostTxSymbol(kTxLtrs);
+  for (unsigned char c : text) engine.TxQueue.PostTxSymbol(c);
+  if (end) {
+    engine.TxQueue.PostTxSymbol(kTxLtrs);
+    engine.TxQueue.PostTxSymbol(kTxEnd);
+  }
+}
 
 }  // namespace vestrel::test

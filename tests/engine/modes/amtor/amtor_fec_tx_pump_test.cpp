@@ -36,14 +36,7 @@ class AmtorFecTxPumpTest : public ::testing::Test {
   }
 
   void Start(std::string_view text, bool end = true) {
-    engine->tx.TxState = 1;
-    engine->TxQueue.PostTxSymbol(kTxLtrs);
-    engine->TxQueue.PostTxSymbol(kTxLtrs);
-    for (unsigned char c : text) engine->TxQueue.PostTxSymbol(c);
-    if (end) {
-      engine->TxQueue.PostTxSymbol(kTxLtrs);
-      engine->TxQueue.PostTxSymbol(kTxEnd);
-    }
+    test::StartTransmission(*engine, text, end);
   }
 
   bool PlayToEnd() {
