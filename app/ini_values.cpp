@@ -44,7 +44,8 @@ IniValues ReadIniValues(const std::string& path) {
     const auto eq = line.find('=');
     if (eq == std::string::npos) continue;
     std::string value = Trim(line.substr(eq + 1));
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
     values[section].emplace(Trim(line.substr(0, eq)), value);
   }
   return values;

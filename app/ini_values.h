@@ -1,7 +1,8 @@
 #pragma once
+#include <strings.h>
+
 #include <map>
 #include <string>
-#include <strings.h>
 
 namespace vestrel {
 
@@ -9,7 +10,9 @@ namespace vestrel {
 // section -> key -> value, names in any case, the first occurrence of a section or key wins,
 // blanks around names and values and one pair of double quotes around a value dropped.
 struct IniNoCase {
-  bool operator()(const std::string& a, const std::string& b) const { return strcasecmp(a.c_str(), b.c_str()) < 0; }
+  bool operator()(const std::string& a, const std::string& b) const {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+  }
 };
 using IniSection = std::map<std::string, std::string, IniNoCase>;
 using IniValues = std::map<std::string, IniSection, IniNoCase>;

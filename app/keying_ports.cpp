@@ -34,7 +34,7 @@ void TKeyingPorts::SetPttPort(int type, int number, int pttPin, int powerPin1, i
 }
 
 void TKeyingPorts::ClosePorts(bool workersAbandoned) {
-  ports_.ClosePorts(workersAbandoned ? std::chrono::milliseconds(0) : ports_.semaphoreWait);
+  ports_.Shutdown(workersAbandoned ? std::chrono::milliseconds(0) : ports_.semaphoreWait);
 }
 
 }  // namespace vestrel

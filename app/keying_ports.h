@@ -29,7 +29,8 @@ class TKeyingPorts final : public PortsPart {
   void ApplyPortSettings() override;
   void SetPttPort(int type, int number, int pttPin, int powerPin1, int powerPin2) override;
   void SetDataExchangePort(int n) override { ports_.SetDataExchangePort(n); }
-  // A worker that did not stop may hold a semaphore for good: then nothing waits for it.
+  // The shutdown's close, after which nothing opens a port again. A worker that did not stop
+  // may hold a semaphore for good: then nothing waits for it.
   void ClosePorts(bool workersAbandoned) override;
   void ReopenPorts() override { ports_.ReopenPorts(); }
   void SetPtt(bool on) override { ports_.SetPtt(on); }

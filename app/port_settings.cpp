@@ -1,8 +1,9 @@
 #include "app/port_settings.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <cstdlib>
-#include <strings.h>
 
 #include "app/ini_values.h"
 
@@ -25,7 +26,8 @@ void ReadPortSettings(const std::string& path, KeyingPortSettings& s) {
     // "COM<n>", n a whole number from 1.
     if (key.size() < 4 || strncasecmp(key.c_str(), "COM", 3) != 0 || key.size() > 7) continue;
     bool digits = true;
-    for (size_t i = 3; i < key.size(); ++i) digits = digits && std::isdigit(static_cast<unsigned char>(key[i]));
+    for (size_t i = 3; i < key.size(); ++i)
+      digits = digits && std::isdigit(static_cast<unsigned char>(key[i]));
     const int n = digits ? std::atoi(key.c_str() + 3) : 0;
     if (n >= 1 && !value.empty()) s.ComPorts[n] = value;
   }

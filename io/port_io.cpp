@@ -5,16 +5,17 @@ namespace vestrel {
 namespace {
 
 struct PinWiring {
-  int reg;       // 0 data, 1 status, 2 control
+  int reg;  // 0 data, 1 status, 2 control
   uint8_t mask;
   bool inverted;  // the hardware inverts the line
 };
 
 // Pins 1..17 of the 25-pin connector; 2..9 are the data bits.
 constexpr PinWiring kPins[18] = {
-    {0, 0, false},     {2, 0x01, true},  {0, 0x01, false}, {0, 0x02, false}, {0, 0x04, false}, {0, 0x08, false},
-    {0, 0x10, false},  {0, 0x20, false}, {0, 0x40, false}, {0, 0x80, false}, {1, 0x40, false}, {1, 0x80, true},
-    {1, 0x20, false},  {1, 0x10, false}, {2, 0x02, true},  {1, 0x08, false}, {2, 0x04, false}, {2, 0x08, true},
+    {0, 0, false},    {2, 0x01, true},  {0, 0x01, false}, {0, 0x02, false}, {0, 0x04, false},
+    {0, 0x08, false}, {0, 0x10, false}, {0, 0x20, false}, {0, 0x40, false}, {0, 0x80, false},
+    {1, 0x40, false}, {1, 0x80, true},  {1, 0x20, false}, {1, 0x10, false}, {2, 0x02, true},
+    {1, 0x08, false}, {2, 0x04, false}, {2, 0x08, true},
 };
 
 // The width of a strobe or init pulse: a short busy count (well above the 0.5 us a printer needs).

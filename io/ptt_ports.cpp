@@ -12,7 +12,9 @@ namespace {
 class PortSemaphores {
  public:
   PortSemaphores(WorkerShared& s, std::chrono::milliseconds wait)
-      : s_(s), ptt_(s.PttPortSemaphore.try_acquire_for(wait)), exchange_(s.ExchangePortSemaphore.try_acquire_for(wait)) {}
+      : s_(s),
+        ptt_(s.PttPortSemaphore.try_acquire_for(wait)),
+        exchange_(s.ExchangePortSemaphore.try_acquire_for(wait)) {}
   ~PortSemaphores() {
     if (exchange_) s_.ExchangePortSemaphore.release();
     if (ptt_) s_.PttPortSemaphore.release();
@@ -29,10 +31,14 @@ class PortSemaphores {
 constexpr SerialTimeouts kComTimeouts{200, 1000, 2000};
 constexpr int kDefaultComBaud = 9600;
 
-bool IsParallel(int type) { return type == 2 || type == 3; }
+bool IsParallel(int type) {
+  return type == 2 || type == 3;
+}
 
 // A pin of a parallel port (1..8, data bit n-1) as a mask bit; pin 0 is none.
-uint8_t LptBit(int pin) { return pin >= 1 && pin <= 8 ? static_cast<uint8_t>(1u << (pin - 1)) : 0; }
+uint8_t LptBit(int pin) {
+  return pin >= 1 && pin <= 8 ? static_cast<uint8_t>(1u << (pin - 1)) : 0;
+}
 
 }  // namespace
 
@@ -86,12 +92,14 @@ void TPttPorts::ComputeMasks() {
       PttLineMask = LptBit(s_.PttPin);
       PowerLineMask = static_cast<uint8_t>(LptBit(s_.PowerPin1) | LptBit(s_.PowerPin2));
       break;
-    default: break;  // 0, 5 and 6 keep the masks
+    default:
+      break;  // 0, 5 and 6 keep the masks
   }
 }
 
 void TPttPorts::UpdateSharedComPort() {
-  SharedComPort = s_.PttPortType == 1 && s_.ExchangePortNumber != 0 && s_.ExchangePortNumber == s_.PttPortNumber;
+  SharedComPort =
+      s_.PttPortType == 1 && s_.ExchangePortNumber != 0 && s_.ExchangePortNumber == s_.PttPortNumber;
   if (SharedComPort && links_.useTxD != nullptr) *links_.useTxD = false;
 }
 
@@ -105,6 +113,7 @@ void TPttPorts::SetDataExchangePort(int n) {
 
 void TPttPorts::ReopenPorts() {
   if (!ReconfigureInPlace()) OpenPttPort();
+  if (shutDown_) return;
   hooks_.OpenExchangePort();
   // PTT follows TxState: a reopen while transmitting keys the new path at once.
   if (Transmitting()) SetPtt(true);
@@ -112,14 +121,29 @@ void TPttPorts::ReopenPorts() {
 
 void TPttPorts::OpenPttPort() {
   ClosePorts();
+  if (shutDown_) return;
   switch (s_.PttPortType) {
-    case 1: OpenComPort(); break;
+    case 1:
+      OpenComPort();
+      break;
     case 2:
-    case 3: OpenParallelPort(); break;
+    case 3:
+      OpenParallelPort();
+      break;
     case 4:
-    case 5: hooks_.OpenPttRig(); break;
-    case 6: hooks_.WinKeyOpen(); break;
-    default: break;
+    case 5:
+      hooks_.OpenPttRig();
+      break;
+    case 6:
+      hooks_.WinKeyOpen();
+      break;
+    default:
+      break;
+  }
+  // A failure's message box may have let the shutdown run meanwhile.
+  if (shutDown_) {
+    ClosePorts();
+    return;
   }
   keying_ = {s_.PttPortType, PttLineMask, PowerLineMask};
 }
@@ -146,9 +170,14 @@ void TPttPorts::OpenComPort() {
       failure = "COM-port open error!";
     } else {
       switch (port->SetFormat(ComFormat())) {
-        case SerialError::kNone: break;
-        case SerialError::kGetState: failure = "GetCommState error!"; break;
-        default: failure = "SetCommState error!"; break;
+        case SerialError::kNone:
+          break;
+        case SerialError::kGetState:
+          failure = "GetCommState error!";
+          break;
+        default:
+          failure = "SetCommState error!";
+          break;
       }
     }
     if (failure == nullptr) {
@@ -190,11 +219,13 @@ void TPttPorts::OpenParallelPort() {
 }
 
 bool TPttPorts::ReconfigureInPlace() {
-  if (keying_.type != 1 || s_.PttPortType != 1 || keying_.ptt != PttLineMask || keying_.power != PowerLineMask) {
+  if (shutDown_ || keying_.type != 1 || s_.PttPortType != 1 || keying_.ptt != PttLineMask ||
+      keying_.power != PowerLineMask) {
     return false;
   }
   std::shared_ptr<SerialPort> port = shared_->PttComHandle.Get();
-  if (!port || port->interrupted() || port->path() != ComPortPath(s_.PttPortNumber, s_.ComPorts)) return false;
+  if (!port || port->interrupted() || port->path() != ComPortPath(s_.PttPortNumber, s_.ComPorts))
+    return false;
   // A data-exchange port of its own is closed and opened the usual way.
   const std::shared_ptr<SerialPort> exchange = shared_->ExchangeComHandle.Get();
   if (exchange && exchange != port) return false;
@@ -204,7 +235,14 @@ bool TPttPorts::ReconfigureInPlace() {
   return true;
 }
 
-void TPttPorts::ClosePorts() { ClosePorts(semaphoreWait); }
+void TPttPorts::ClosePorts() {
+  ClosePorts(semaphoreWait);
+}
+
+void TPttPorts::Shutdown(std::chrono::milliseconds wait) {
+  shutDown_ = true;
+  ClosePorts(wait);
+}
 
 void TPttPorts::ClosePorts(std::chrono::milliseconds wait) {
   // Unkeyed first, through the path that is open: parallel pins keep their level after the
@@ -245,12 +283,18 @@ void TPttPorts::SetPtt(bool on) {
       portIO_.SetPortB(static_cast<uint16_t>(LptBaseAddress + 2), on ? 13 : 9);
       [[fallthrough]];
     case 2:
-      portIO_.SetPortB(LptBaseAddress, on ? static_cast<uint8_t>(keying_.ptt | keying_.power) : keying_.power);
+      portIO_.SetPortB(LptBaseAddress,
+                       on ? static_cast<uint8_t>(keying_.ptt | keying_.power) : keying_.power);
       break;
     case 4:
-    case 5: hooks_.RigSetPtt(on); break;
-    case 6: hooks_.WinKeySetPtt(on); break;
-    default: break;
+    case 5:
+      hooks_.RigSetPtt(on);
+      break;
+    case 6:
+      hooks_.WinKeySetPtt(on);
+      break;
+    default:
+      break;
   }
 }
 
@@ -264,7 +308,9 @@ int TPttPorts::OpenPortDriver() {
   return -1;
 }
 
-void TPttPorts::Report(const char* text) { ShowMessage(kComCaption, text); }
+void TPttPorts::Report(const char* text) {
+  ShowMessage(kComCaption, text);
+}
 
 void TPttPorts::ShowMessage(const char* caption, const std::string& text) {
   if (links_.boxes != nullptr) links_.boxes->ShowMessage(caption, text);

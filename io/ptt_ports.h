@@ -29,10 +29,10 @@ class KeyingPortHooks {
 // What the keying ports need of the rest of the program.
 struct PttPortsLinks {
   MessageBoxSink* boxes = nullptr;
-  KeyingPortHooks* hooks = nullptr;     // null: none of those paths
-  ModemLineControl* lines = nullptr;    // null: the system's
-  std::function<bool()> transmitting;   // TxState != 0; null: never
-  bool* useTxD = nullptr;               // FSK on the PTT port's TxD line, cleared when it is shared
+  KeyingPortHooks* hooks = nullptr;    // null: none of those paths
+  ModemLineControl* lines = nullptr;   // null: the system's
+  std::function<bool()> transmitting;  // TxState != 0; null: never
+  bool* useTxD = nullptr;              // FSK on the PTT port's TxD line, cleared when it is shared
 };
 
 // The keying port (PTT) and, with it, the data-exchange port: the choice of port, the line
@@ -44,7 +44,8 @@ class TPttPorts {
   static constexpr uint8_t kDtr = 1;  // line mask bits of a COM port
   static constexpr uint8_t kRts = 2;
 
-  TPttPorts(KeyingPortSettings& settings, TPortIO& portIO, std::shared_ptr<WorkerShared> shared, PttPortsLinks links);
+  TPttPorts(KeyingPortSettings& settings, TPortIO& portIO, std::shared_ptr<WorkerShared> shared,
+            PttPortsLinks links);
   ~TPttPorts();
   TPttPorts(const TPttPorts&) = delete;
   TPttPorts& operator=(const TPttPorts&) = delete;
@@ -64,6 +65,9 @@ class TPttPorts {
   // a port still in a worker's hands closes when the worker lets go.
   void ClosePorts();
   void ClosePorts(std::chrono::milliseconds semaphoreWait);
+  // The program's last close: after it nothing opens or keys a port again, not even a call
+  // that was under way (a message box runs a message loop, in which the window may close).
+  void Shutdown(std::chrono::milliseconds semaphoreWait);
   void SetPtt(bool on);
   // 0 when the port-I/O driver is open, -2 at once after an earlier failure, -1 on failure
   // (reported once, with a beep).
@@ -107,6 +111,7 @@ class TPttPorts {
   KeyingPortHooks noHooks_;
   KeyingPortHooks& hooks_;
   Keying keying_;
+  bool shutDown_ = false;
 };
 
 }  // namespace vestrel

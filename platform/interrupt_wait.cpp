@@ -23,12 +23,14 @@ void InterruptWait::Interrupt() {
   }
 }
 
-InterruptWait::Result InterruptWait::Wait(int fd, short events, std::chrono::steady_clock::time_point deadline,
+InterruptWait::Result InterruptWait::Wait(int fd, short events,
+                                          std::chrono::steady_clock::time_point deadline,
                                           short* revents) const {
   for (;;) {
     if (interrupted_.load()) return kInterrupted;
     // Rounded up, so that a wait never ends before its deadline.
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return kTimeout;
     pollfd fds[2] = {{fd, events, 0}, {wakeFd_, POLLIN, 0}};
     const int r = poll(fds, wakeFd_ >= 0 ? 2 : 1, static_cast<int>(left.count()));

@@ -23,7 +23,8 @@ class InterruptWait {
 
   // Waits for `events` (poll flags) on fd until the deadline. Hang-up and error conditions
   // count as ready: the call that follows reports them. revents: what poll reported.
-  Result Wait(int fd, short events, std::chrono::steady_clock::time_point deadline, short* revents = nullptr) const;
+  Result Wait(int fd, short events, std::chrono::steady_clock::time_point deadline,
+              short* revents = nullptr) const;
 
  private:
   int wakeFd_ = -1;  // eventfd; readable once Interrupt was called

@@ -26,7 +26,9 @@ std::vector<ParportEntry> ReadParportTable(const std::string& procRoot) {
     constexpr std::string_view kPrefix = "parport";
     if (name.size() <= kPrefix.size() || name.compare(0, kPrefix.size(), kPrefix) != 0) continue;
     const std::string digits = name.substr(kPrefix.size());
-    if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+    if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](char c) {
+          return std::isdigit(static_cast<unsigned char>(c));
+        })) {
       continue;
     }
     std::ifstream in(entry.path() / "base-addr");
@@ -35,7 +37,8 @@ std::vector<ParportEntry> ReadParportTable(const std::string& procRoot) {
     if (!(in >> base) || base < 0 || base > 0xFFFF) continue;
     table.push_back({std::atoi(digits.c_str()), static_cast<uint16_t>(base)});
   }
-  std::sort(table.begin(), table.end(), [](const ParportEntry& a, const ParportEntry& b) { return a.number < b.number; });
+  std::sort(table.begin(), table.end(),
+            [](const ParportEntry& a, const ParportEntry& b) { return a.number < b.number; });
   return table;
 }
 
@@ -48,12 +51,17 @@ struct PpdevPortBackend::Claim {
   int fd = -1;
 };
 
-PpdevPortBackend::PpdevPortBackend(std::string procRoot, std::string devicePrefix, std::chrono::milliseconds claimWait)
+PpdevPortBackend::PpdevPortBackend(std::string procRoot, std::string devicePrefix,
+                                   std::chrono::milliseconds claimWait)
     : procRoot_(std::move(procRoot)), devicePrefix_(std::move(devicePrefix)), claimWait_(claimWait) {}
 
-PpdevPortBackend::~PpdevPortBackend() { Close(); }
+PpdevPortBackend::~PpdevPortBackend() {
+  Close();
+}
 
-std::vector<ParportEntry> PpdevPortBackend::Ports() { return ReadParportTable(procRoot_); }
+std::vector<ParportEntry> PpdevPortBackend::Ports() {
+  return ReadParportTable(procRoot_);
+}
 
 bool PpdevPortBackend::Open(int number) {
   Close();

@@ -38,7 +38,8 @@ class PortBackend {
 // `claimWait`; a claim that comes later is released again at once.
 class PpdevPortBackend final : public PortBackend {
  public:
-  explicit PpdevPortBackend(std::string procRoot = "/proc/sys/dev/parport", std::string devicePrefix = "/dev/parport",
+  explicit PpdevPortBackend(std::string procRoot = "/proc/sys/dev/parport",
+                            std::string devicePrefix = "/dev/parport",
                             std::chrono::milliseconds claimWait = std::chrono::milliseconds(2000));
   ~PpdevPortBackend() override;
 

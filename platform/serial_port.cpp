@@ -56,10 +56,14 @@ uint32_t OutputBaud(const termios2& t) {
 
 tcflag_t SizeBits(int dataBits) {
   switch (dataBits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
+    case 5:
+      return CS5;
+    case 6:
+      return CS6;
+    case 7:
+      return CS7;
+    default:
+      return CS8;
   }
 }
 
@@ -89,7 +93,8 @@ std::string ComPortPath(int n, const std::map<int, std::string>& map) {
 SerialPort::SerialPort(int fd, std::string path, ModemLineControl& lines, bool pty)
     : fd_(fd), pty_(pty), path_(std::move(path)), lines_(lines) {}
 
-std::shared_ptr<SerialPort> SerialPort::Open(const std::string& path, ModemLineControl* lines, int* sysError) {
+std::shared_ptr<SerialPort> SerialPort::Open(const std::string& path, ModemLineControl* lines,
+                                             int* sysError) {
   auto fail = [&](int e) {
     if (sysError != nullptr) *sysError = e;
     return std::shared_ptr<SerialPort>();
@@ -109,7 +114,7 @@ std::shared_ptr<SerialPort> SerialPort::Open(const std::string& path, ModemLineC
   ModemLineControl& control = lines != nullptr ? *lines : SystemModemLines();
   control.PortOpened(path);
   if (sysError != nullptr) *sysError = 0;
-  struct stat st{};
+  struct stat st {};
   const bool pty = fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= kPtySlaveMajor &&
                    major(st.st_rdev) < kPtySlaveMajor + 8;
   return std::shared_ptr<SerialPort>(new SerialPort(fd, path, control, pty));
@@ -146,11 +151,20 @@ bool FormatToTermios(const SerialFormat& f, termios2& t) {
   t.c_cflag |= BOTHER | SizeBits(f.dataBits) | CREAD | CLOCAL | HUPCL;
   if (f.stopBits != SerialStopBits::kOne) t.c_cflag |= CSTOPB;
   switch (f.parity) {
-    case SerialParity::kNone: break;
-    case SerialParity::kOdd: t.c_cflag |= PARENB | PARODD; break;
-    case SerialParity::kEven: t.c_cflag |= PARENB; break;
-    case SerialParity::kMark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case SerialParity::kSpace: t.c_cflag |= PARENB | CMSPAR; break;
+    case SerialParity::kNone:
+      break;
+    case SerialParity::kOdd:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case SerialParity::kEven:
+      t.c_cflag |= PARENB;
+      break;
+    case SerialParity::kMark:
+      t.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case SerialParity::kSpace:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
   }
   t.c_ispeed = t.c_ospeed = static_cast<uint32_t>(rounded);  // CIBAUD 0: input at the output rate
   t.c_cc[VMIN] = 0;
@@ -162,10 +176,18 @@ SerialFormat FormatFromTermios(const termios2& t) {
   SerialFormat f;
   f.baud = OutputBaud(t);
   switch (t.c_cflag & CSIZE) {
-    case CS5: f.dataBits = 5; break;
-    case CS6: f.dataBits = 6; break;
-    case CS7: f.dataBits = 7; break;
-    default: f.dataBits = 8; break;
+    case CS5:
+      f.dataBits = 5;
+      break;
+    case CS6:
+      f.dataBits = 6;
+      break;
+    case CS7:
+      f.dataBits = 7;
+      break;
+    default:
+      f.dataBits = 8;
+      break;
   }
   // Two stop bits with 5 data bits is what a 16550 sends as 1.5.
   f.stopBits = (t.c_cflag & CSTOPB) == 0 ? SerialStopBits::kOne
@@ -206,7 +228,9 @@ bool SerialPort::ReadFormat(SerialFormat& f) const {
   return true;
 }
 
-void SerialPort::SetTimeouts(const SerialTimeouts& timeouts) { timeouts_ = timeouts; }
+void SerialPort::SetTimeouts(const SerialTimeouts& timeouts) {
+  timeouts_ = timeouts;
+}
 
 int SerialPort::Read(uint8_t* buffer, size_t size, size_t* got) {
   *got = 0;
@@ -226,10 +250,14 @@ int SerialPort::Read(uint8_t* buffer, size_t size, size_t* got) {
     if (waited || timeouts_.readMs <= 0) return 0;
     short revents = 0;
     switch (wait_.Wait(fd_, POLLIN, deadline, &revents)) {
-      case InterruptWait::kReady: break;
-      case InterruptWait::kTimeout: return 0;
-      case InterruptWait::kInterrupted: return ECANCELED;
-      case InterruptWait::kError: return EIO;
+      case InterruptWait::kReady:
+        break;
+      case InterruptWait::kTimeout:
+        return 0;
+      case InterruptWait::kInterrupted:
+        return ECANCELED;
+      case InterruptWait::kError:
+        return EIO;
     }
     // A hung-up tty (the device unplugged, a pty's other end closed) polls ready and reads 0.
     if (revents & (POLLHUP | POLLERR)) {
@@ -260,17 +288,25 @@ int SerialPort::Write(const uint8_t* data, size_t size, size_t* written) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) return errno;
     switch (wait_.Wait(fd_, POLLOUT, deadline)) {
-      case InterruptWait::kReady: break;
-      case InterruptWait::kTimeout: return ETIMEDOUT;
-      case InterruptWait::kInterrupted: return ECANCELED;
-      case InterruptWait::kError: return EIO;
+      case InterruptWait::kReady:
+        break;
+      case InterruptWait::kTimeout:
+        return ETIMEDOUT;
+      case InterruptWait::kInterrupted:
+        return ECANCELED;
+      case InterruptWait::kError:
+        return EIO;
     }
   }
   return 0;
 }
 
-void SerialPort::DiscardInput() { ioctl(fd_, TCFLSH, TCIFLUSH); }
+void SerialPort::DiscardInput() {
+  ioctl(fd_, TCFLSH, TCIFLUSH);
+}
 
-bool SerialPort::SetLine(SerialLine line, bool on) { return lines_.SetLine(fd_, line, on); }
+bool SerialPort::SetLine(SerialLine line, bool on) {
+  return lines_.SetLine(fd_, line, on);
+}
 
 }  // namespace vestrel

@@ -19,9 +19,13 @@ namespace vestrel {
 
 TcpLineSocket::TcpLineSocket() = default;
 
-TcpLineSocket::~TcpLineSocket() { Close(); }
+TcpLineSocket::~TcpLineSocket() {
+  Close();
+}
 
-void TcpLineSocket::Interrupt() { wait_.Interrupt(); }
+void TcpLineSocket::Interrupt() {
+  wait_.Interrupt();
+}
 
 bool TcpLineSocket::WaitFor(short events, std::chrono::steady_clock::time_point deadline) {
   return wait_.Wait(fd_, events, deadline) == InterruptWait::kReady;

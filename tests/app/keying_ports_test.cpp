@@ -5,7 +5,6 @@
 #include "app/keying_ports.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/ioctl.h>
 
 #include <QCoreApplication>
@@ -30,8 +29,8 @@ struct Parts : test::RecordingFormParts {
     RecordingFormParts::LoadSettings(path, s);
     s.PttPortType = 1;
     s.PttPortNumber = 5;
-    s.PttPin = 2;      // RTS keys
-    s.PowerPin1 = 1;   // DTR powers the interface
+    s.PttPin = 2;     // RTS keys
+    s.PowerPin1 = 1;  // DTR powers the interface
     s.ComPorts[5] = device;
   }
   void SetTransmit(bool on) override {
@@ -54,8 +53,8 @@ class KeyingPortsInTheProgram : public ::testing::Test {
     ASSERT_TRUE(pty_.ok());
     parts_.device = pty_.slavePath();
     parts_.realSleep = false;
-    f_ = std::make_unique<Form>(parts_, test::UniqueSemaphoreName("keying"), std::vector<std::string>{}, nullptr,
-                                false, &backend_, [this](TRxFormDeps& d) {
+    f_ = std::make_unique<Form>(parts_, test::UniqueSemaphoreName("keying"), std::vector<std::string>{},
+                                nullptr, false, &backend_, [this](TRxFormDeps& d) {
                                   d.ports = nullptr;
                                   d.modemLines = &lines_;
                                   d.portBackend = &registers_;

@@ -35,9 +35,9 @@ TEST(PortSettings, KeysOfTheGeneralSectionAndTheComPortMap) {
   EXPECT_EQ(s.PttPortNumber, 4);
   EXPECT_EQ(s.PttPin, 1);
   EXPECT_EQ(s.PowerPin1, 2);
-  EXPECT_EQ(s.PowerPin2, 0);              // no number: the default stays
-  EXPECT_EQ(s.XPortAddress, 0x378);       // 131960 = 0x20378: the low 16 bits
-  EXPECT_EQ(s.ExchangeSpeed, 9600);       // below 10
+  EXPECT_EQ(s.PowerPin2, 0);         // no number: the default stays
+  EXPECT_EQ(s.XPortAddress, 0x378);  // 131960 = 0x20378: the low 16 bits
+  EXPECT_EQ(s.ExchangeSpeed, 9600);  // below 10
   EXPECT_EQ(s.ExchangePortNumber, 4);
   const std::map<int, std::string> ports = {{4, "/dev/ttyUSB0"}, {12, "/dev/serial/by-id/usb-FTDI"}};
   EXPECT_EQ(s.ComPorts, ports);

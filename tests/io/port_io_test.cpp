@@ -144,8 +144,8 @@ TEST_F(PortIOTest, PinsFollowTheConnectorWithItsInvertedLines) {
     EXPECT_EQ(io_.GetPin(r.pin), r.level) << r.pin << " " << int(r.status);
   }
   backend_.regs[0][1] = 0x00;
-  EXPECT_TRUE(io_.GetLPTAckwl());   // pin 10 low
-  EXPECT_TRUE(io_.GetLPTBusy());    // pin 11 high
+  EXPECT_TRUE(io_.GetLPTAckwl());  // pin 10 low
+  EXPECT_TRUE(io_.GetLPTBusy());   // pin 11 high
   EXPECT_FALSE(io_.GetLPTPaperEnd());
   EXPECT_TRUE(io_.GetLPTSlct());
   EXPECT_TRUE(io_.GetLPTError());
@@ -160,7 +160,8 @@ TEST_F(PortIOTest, StrobeInitAndSelectPulseTheControlRegister) {
   io_.LPTInit();
   io_.LPTAutofd(true);  // pin 14 low: control bit 1 set (inverted line)
   io_.LPTSlctIn();
-  EXPECT_EQ(log_.Entries(), (std::vector<std::string>{"claim 0", "C=1", "C=0", "C=0", "C=4", "C=6", "C=2", "C=2"}));
+  EXPECT_EQ(log_.Entries(),
+            (std::vector<std::string>{"claim 0", "C=1", "C=0", "C=0", "C=4", "C=6", "C=2", "C=2"}));
 }
 
 }  // namespace

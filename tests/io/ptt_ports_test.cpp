@@ -34,7 +34,9 @@ bool Free(std::counting_semaphore<1>& s) {
   return !more;
 }
 
-std::string Box(const std::string& caption, const std::string& text) { return "box " + caption + "|" + text; }
+std::string Box(const std::string& caption, const std::string& text) {
+  return "box " + caption + "|" + text;
+}
 
 class PttPortsTest : public ::testing::Test {
  protected:
@@ -50,8 +52,9 @@ class PttPortsTest : public ::testing::Test {
     fs::remove_all(root_);
   }
   std::unique_ptr<TPttPorts> Make(std::shared_ptr<WorkerShared> shared) {
-    return std::make_unique<TPttPorts>(settings_, io_, std::move(shared),
-                                       PttPortsLinks{&boxes_, &hooks_, &lines_, [this] { return transmitting_.load(); }, &useTxD_});
+    return std::make_unique<TPttPorts>(
+        settings_, io_, std::move(shared),
+        PttPortsLinks{&boxes_, &hooks_, &lines_, [this] { return transmitting_.load(); }, &useTxD_});
   }
   // The log from `mark` on.
   std::vector<std::string> Since(size_t mark) const {
@@ -79,27 +82,28 @@ class PttPortsTest : public ::testing::Test {
 
 TEST_F(PttPortsTest, SetPttPortClampsTheValuesAndDerivesTheMasks) {
   struct Row {
-    int type, number, ptt, power1, power2;                   // as given
-    int sType, sNumber, sPtt, sPower1, sPower2;              // as stored
-    uint8_t pttMask, powerMask;                              // 0x5A/0xA5: left as they were
+    int type, number, ptt, power1, power2;       // as given
+    int sType, sNumber, sPtt, sPower1, sPower2;  // as stored
+    uint8_t pttMask, powerMask;                  // 0x5A/0xA5: left as they were
   };
   const Row rows[] = {
-      {2, 1, 3, 3, 0, 2, 1, 3, 0, 0, 0x04, 0x00},      // the power pin equal to the PTT pin is dropped
+      {2, 1, 3, 3, 0, 2, 1, 3, 0, 0, 0x04, 0x00},  // the power pin equal to the PTT pin is dropped
       {3, 1, 3, 3, 0, 3, 1, 3, 0, 0, 0x04, 0x00},
-      {1, kCom, 2, 1, 2, 1, kCom, 2, 1, 0, 2, 1},       // COM: RTS keys, DTR powers
-      {2, 5, 2, 7, 8, 2, 1, 2, 7, 8, 0x02, 0xC0},       // LPT number above 4 becomes 1
-      {2, 4, 2, 0, 0, 2, 4, 2, 0, 0, 0x02, 0x00},       // 4: the port at XPortAddress
-      {2, 1, 0, 7, 0, 2, 1, 0, 7, 0, 0x00, 0x40},       // pin 0 is no pin, not a shift by -1
-      {2, 0, 2, 0, 0, 2, 1, 2, 0, 0, 0x02, 0x00},       // number 0 becomes 1
-      {1, kCom, 9, -1, 2, 1, kCom, 0, 0, 2, 0, 2},      // pins outside 0..8 become 0
-      {1, kCom, 3, 1, 0, 1, kCom, 0, 1, 0, 0, 1},       // a COM port has pins 1 and 2 only
-      {7, kCom, 2, 0, 0, 0, kCom, 2, 0, 0, 0x5A, 0xA5}, // no type 7: none, masks kept
+      {1, kCom, 2, 1, 2, 1, kCom, 2, 1, 0, 2, 1},        // COM: RTS keys, DTR powers
+      {2, 5, 2, 7, 8, 2, 1, 2, 7, 8, 0x02, 0xC0},        // LPT number above 4 becomes 1
+      {2, 4, 2, 0, 0, 2, 4, 2, 0, 0, 0x02, 0x00},        // 4: the port at XPortAddress
+      {2, 1, 0, 7, 0, 2, 1, 0, 7, 0, 0x00, 0x40},        // pin 0 is no pin, not a shift by -1
+      {2, 0, 2, 0, 0, 2, 1, 2, 0, 0, 0x02, 0x00},        // number 0 becomes 1
+      {1, kCom, 9, -1, 2, 1, kCom, 0, 0, 2, 0, 2},       // pins outside 0..8 become 0
+      {1, kCom, 3, 1, 0, 1, kCom, 0, 1, 0, 0, 1},        // a COM port has pins 1 and 2 only
+      {7, kCom, 2, 0, 0, 0, kCom, 2, 0, 0, 0x5A, 0xA5},  // no type 7: none, masks kept
       {-1, -5, 2, 0, 0, 0, 1, 2, 0, 0, 0x5A, 0xA5},
-      {5, 2, 1, 2, 0, 5, 2, 1, 2, 0, 0x5A, 0xA5},       // rig CAT keeps the masks
-      {6, kCom, 1, 1, 2, 6, kCom, 1, 0, 2, 0x5A, 0xA5}, // WinKey too
+      {5, 2, 1, 2, 0, 5, 2, 1, 2, 0, 0x5A, 0xA5},        // rig CAT keeps the masks
+      {6, kCom, 1, 1, 2, 6, kCom, 1, 0, 2, 0x5A, 0xA5},  // WinKey too
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.type << " " << r.number << " " << r.ptt << " " << r.power1 << " " << r.power2);
+    SCOPED_TRACE(testing::Message() << r.type << " " << r.number << " " << r.ptt << " " << r.power1 << " "
+                                    << r.power2);
     ports_->PttLineMask = 0x5A;
     ports_->PowerLineMask = 0xA5;
     ports_->SetPttPort(r.type, r.number, r.ptt, r.power1, r.power2);
@@ -175,9 +179,10 @@ TEST_F(PttPortsTest, ParallelKeyingWritesTheDataAndControlRegisters) {
   ports_->SetPtt(true);
   ports_->SetPtt(false);
   ports_->SetPttPort(0, 1, 0, 0, 0);
-  EXPECT_EQ(Since(mark), (std::vector<std::string>{"C=13", "D=224", "C=9", "D=192",
-                                                   // the change: unkeyed, control 12, released
-                                                   "C=9", "D=192", "WinKeyClose", "C=12", "release", "WinKeyClose"}));
+  EXPECT_EQ(Since(mark),
+            (std::vector<std::string>{"C=13", "D=224", "C=9", "D=192",
+                                      // the change: unkeyed, control 12, released
+                                      "C=9", "D=192", "WinKeyClose", "C=12", "release", "WinKeyClose"}));
 }
 
 TEST_F(PttPortsTest, APortChangeWhileKeyedUnkeysTheOldPathBeforeItIsReleased) {
@@ -222,7 +227,8 @@ TEST_F(PttPortsTest, AReopenWhileTransmittingKeysTheReopenedPathAgain) {
   ports_->SetPtt(true);
   size_t mark = Mark();
   ports_->ReopenPorts();
-  EXPECT_EQ(Since(mark), (std::vector<std::string>{"D=64", "WinKeyClose", "C=12", "release", "claim 0", "D=64", "D=66"}));
+  EXPECT_EQ(Since(mark),
+            (std::vector<std::string>{"D=64", "WinKeyClose", "C=12", "release", "claim 0", "D=64", "D=66"}));
   // A port set chosen while transmitting keys at once, here through the rig.
   mark = Mark();
   ports_->SetPttPort(5, 1, 2, 0, 0);
@@ -258,8 +264,8 @@ TEST_F(PttPortsTest, AModeChangeSetsTheComPortUpAgainWithoutClosingIt) {
   settings_.ComPorts[kCom] = other.slavePath();
   mark = Mark();
   ports_->ReopenPorts();
-  EXPECT_EQ(Since(mark), (std::vector<std::string>{"RTS 0", "DTR 1", "WinKeyClose", Close(), "open " + other.slavePath(),
-                                                   "RTS 0", "DTR 1"}));
+  EXPECT_EQ(Since(mark), (std::vector<std::string>{"RTS 0", "DTR 1", "WinKeyClose", Close(),
+                                                   "open " + other.slavePath(), "RTS 0", "DTR 1"}));
   EXPECT_TRUE(pty_.SlaveClosed());
 }
 
@@ -300,7 +306,8 @@ TEST_F(PttPortsTest, ComPortFailuresAreReportedAndLeaveNothingHeld) {
   ports_->SetPttPort(1, kCom, 2, 0, 0);
   KeyingPortSettings second = settings_;
   auto otherShared = std::make_shared<WorkerShared>();
-  auto other = std::make_unique<TPttPorts>(second, io_, otherShared, PttPortsLinks{&boxes_, nullptr, &lines_, {}, nullptr});
+  auto other = std::make_unique<TPttPorts>(second, io_, otherShared,
+                                           PttPortsLinks{&boxes_, nullptr, &lines_, {}, nullptr});
   other->SetPttPort(1, kCom, 2, 0, 0);
   EXPECT_TRUE(log_.Has(Box(caption, "COM-port open error!")));
   EXPECT_FALSE(otherShared->PttComHandle.IsOpen());
@@ -343,8 +350,8 @@ TEST_F(PttPortsTest, WithoutAParallelPortTheDriverMessageComesOnceThenTypeZeroSi
   fs::remove_all(root_);
   fs::create_directories(root_);
   ports_->SetPttPort(2, 1, 2, 0, 0);
-  EXPECT_EQ(log_.Entries(),
-            (std::vector<std::string>{"WinKeyClose", "WinKeyClose", "beep", Box(" Error!", "PELMARIO driver not found!")}));
+  EXPECT_EQ(log_.Entries(), (std::vector<std::string>{"WinKeyClose", "WinKeyClose", "beep",
+                                                      Box(" Error!", "PELMARIO driver not found!")}));
   EXPECT_EQ(settings_.PttPortType, 0);
   EXPECT_TRUE(ports_->PortDriverMissing);
   test::WriteParportTree(root_, {{0, 0x378}});  // even once a port appears
@@ -370,7 +377,8 @@ TEST_F(PttPortsTest, PortFourIsTheBaseAddressOfAPortThatExists) {
     int32_t xport;
     const char* text;
   };
-  const Row rows[] = {{4, 0x3BC, "No parallel port at address 0x03BC (956)!"}, {3, 888, "No parallel port LPT3!"}};
+  const Row rows[] = {{4, 0x3BC, "No parallel port at address 0x03BC (956)!"},
+                      {3, 888, "No parallel port LPT3!"}};
   for (const Row& r : rows) {
     settings_.XPortAddress = r.xport;
     const size_t mark = Mark();
@@ -380,6 +388,26 @@ TEST_F(PttPortsTest, PortFourIsTheBaseAddressOfAPortThatExists) {
     EXPECT_EQ(Since(mark).back(), Box(" Error!", r.text));
     EXPECT_FALSE(ports_->PortDriverMissing);  // the driver is there; the port is not
   }
+}
+
+TEST_F(PttPortsTest, AWindowClosedWhileAPortMessageIsShownLeavesNothingOpenOrKeyed) {
+  hooks_.onOpenExchange = [this] { log_.Add("OpenExchangePort"); };
+  transmitting_ = true;
+  boxes_.onBox = [this] { ports_->Shutdown(10ms); };
+  settings_.ComPorts[7] = "/dev/vestrel-no-such-port";
+  ports_->SetPttPort(1, 7, 2, 0, 0);
+  EXPECT_FALSE(log_.Has("OpenExchangePort"));
+  boxes_.onBox = nullptr;
+  const size_t mark = Mark();
+  ports_->SetPttPort(1, kCom, 2, 0, 0);
+  ports_->ReopenPorts();
+  ports_->SetPtt(true);
+  for (const std::string& e : Since(mark)) {
+    EXPECT_NE(e, Open());
+    EXPECT_NE(e, "OpenExchangePort");
+    EXPECT_NE(e, "RTS 1");
+  }
+  EXPECT_FALSE(shared_->PttComHandle.IsOpen());
 }
 
 // Two workers in their transfers on one shared port: the writer into a pty whose other end
@@ -449,8 +477,8 @@ TEST_F(PttPortsTest, AWaitThatTimesOutReleasesAndClosesNothing) {
   });
   holding.get_future().wait();
   ports_->ClosePorts();
-  EXPECT_FALSE(shared_->PttComHandle.IsOpen());      // forgotten by the port code
-  EXPECT_FALSE(log_.Has(Close()));                     // but open while the holder has it
+  EXPECT_FALSE(shared_->PttComHandle.IsOpen());  // forgotten by the port code
+  EXPECT_FALSE(log_.Has(Close()));               // but open while the holder has it
   EXPECT_FALSE(pty_.SlaveClosed());
   EXPECT_FALSE(shared_->PttPortSemaphore.try_acquire());  // not released for the holder
   EXPECT_TRUE(Free(shared_->ExchangePortSemaphore));      // taken and given back

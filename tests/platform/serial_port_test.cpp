@@ -27,7 +27,9 @@ namespace {
 using namespace std::chrono_literals;
 using test::PtyPair;
 
-uint32_t SpeedOf(const termios2& t) { return (t.c_cflag & CBAUD) == BOTHER ? t.c_ospeed : 0; }
+uint32_t SpeedOf(const termios2& t) {
+  return (t.c_cflag & CBAUD) == BOTHER ? t.c_ospeed : 0;
+}
 
 struct FormatRow {
   SerialFormat format;
@@ -117,7 +119,8 @@ TEST(SerialPort, AMissingDeviceOrAFileThatIsNoLine) {
   EXPECT_EQ(err, ENOENT);
   EXPECT_EQ(SerialPort::Open("", nullptr, &err), nullptr);
 
-  const auto file = std::filesystem::temp_directory_path() / ("vestrel-not-a-tty-" + std::to_string(getpid()));
+  const auto file =
+      std::filesystem::temp_directory_path() / ("vestrel-not-a-tty-" + std::to_string(getpid()));
   std::ofstream(file) << "x";
   auto port = SerialPort::Open(file.string());
   ASSERT_NE(port, nullptr);
@@ -249,7 +252,8 @@ TEST(SerialPort, CloseStoresSpeedZeroSoTheNextOpenRaisesNoLine) {
   const termios2 t = pty.SlaveSettings();
   EXPECT_EQ(t.c_cflag & CBAUD, tcflag_t(B0));
   EXPECT_NE(t.c_cflag & HUPCL, 0u);
-  EXPECT_EQ(log.Entries(), (std::vector<std::string>{"open " + pty.slavePath(), "RTS 1", "close " + pty.slavePath()}));
+  EXPECT_EQ(log.Entries(),
+            (std::vector<std::string>{"open " + pty.slavePath(), "RTS 1", "close " + pty.slavePath()}));
 }
 
 TEST(SerialPort, APtyHasNoModemLinesAndSaysSo) {

@@ -85,8 +85,11 @@ class RecordingLines : public ModemLineControl {
 // "claim N" and "release".
 class FakePortBackend : public PortBackend {
  public:
-  explicit FakePortBackend(KeyingLog& log, std::string procRoot = {}) : log_(log), procRoot_(std::move(procRoot)) {}
-  std::vector<ParportEntry> Ports() override { return procRoot_.empty() ? table : ReadParportTable(procRoot_); }
+  explicit FakePortBackend(KeyingLog& log, std::string procRoot = {})
+      : log_(log), procRoot_(std::move(procRoot)) {}
+  std::vector<ParportEntry> Ports() override {
+    return procRoot_.empty() ? table : ReadParportTable(procRoot_);
+  }
   bool Open(int number) override {
     Close();
     if (!claimable) return false;
@@ -107,7 +110,7 @@ class FakePortBackend : public PortBackend {
   }
   int openPort() const { return open_; }
 
-  std::vector<ParportEntry> table;  // when no /proc tree is given
+  std::vector<ParportEntry> table;             // when no /proc tree is given
   std::map<int, std::array<uint8_t, 3>> regs;  // by port number: data, status, control
   bool claimable = true;
 
@@ -151,8 +154,11 @@ class RecordingBoxes : public MessageBoxSink {
   explicit RecordingBoxes(KeyingLog& log) : log_(log) {}
   void ShowMessage(std::string_view caption, std::string_view text) override {
     log_.Add("box " + std::string(caption) + "|" + std::string(text));
+    if (onBox) onBox();
   }
   void Beep() override { log_.Add("beep"); }
+  // Runs while the box is shown, as the box's own message loop would run other work.
+  std::function<void()> onBox;
 
  private:
   KeyingLog& log_;
