@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <thread>
 
+#include "support/child_process.h"
 #include "support/fake_keying.h"
 #include "support/pty_pair.h"
 
@@ -140,6 +142,40 @@ TEST_F(PttPortsTest, AComPortMappedToAPtyOpensAt8N19600AndCarriesBytes) {
   EXPECT_EQ(port->timeouts().writeConstantMs, 2000);
   EXPECT_TRUE(Free(shared_->PttPortSemaphore));
   EXPECT_TRUE(Free(shared_->ExchangePortSemaphore));
+}
+
+// The pty pair a user makes to link two programs: socat's two ends, one mapped as the COM
+// port, the other opened by the test as the peer.
+TEST_F(PttPortsTest, AComPortMappedToASocatLinkReachesThePeer) {
+  if (std::system("command -v socat > /dev/null 2>&1") != 0) GTEST_SKIP() << "socat is not installed";
+  const fs::path dir = root_ / "socat";
+  fs::create_directories(dir);
+  const std::string a = (dir / "A").string(), b = (dir / "B").string();
+  test::ChildProcess socat({"socat", "pty,raw,echo=0,link=" + a, "pty,raw,echo=0,link=" + b});
+  ASSERT_TRUE(socat.Started());
+  for (int i = 0; i < 500 && !(fs::exists(a) && fs::exists(b)); ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_TRUE(fs::exists(a) && fs::exists(b));
+  settings_.ComPorts[kCom] = a;
+  ports_->SetPttPort(1, kCom, 2, 1, 0);
+  const std::shared_ptr<SerialPort> port = shared_->PttComHandle.Get();
+  ASSERT_NE(port, nullptr);
+  const std::shared_ptr<SerialPort> peer = SerialPort::Open(b);
+  ASSERT_NE(peer, nullptr);
+  ASSERT_EQ(peer->SetFormat({}), SerialError::kNone);
+  peer->SetTimeouts({2000, 1000, 2000});
+
+  auto pass = [](SerialPort& from, SerialPort& to, const std::string& text) {
+    size_t n = 0;
+    EXPECT_EQ(from.Write(reinterpret_cast<const uint8_t*>(text.data()), text.size(), &n), 0);
+    std::string got;
+    uint8_t buf[64];
+    while (got.size() < text.size() && to.Read(buf, sizeof buf, &n) == 0 && n > 0) got.append(buf, buf + n);
+    return got;
+  };
+  EXPECT_EQ(pass(*port, *peer, "CQ DE XX0XXX\r\n"), "CQ DE XX0XXX\r\n");
+  EXPECT_EQ(pass(*peer, *port, "~[ec] 73\r"), "~[ec] 73\r");
+  // The link's own device is refused to a second opener.
+  EXPECT_EQ(SerialPort::Open(a), nullptr);
 }
 
 TEST_F(PttPortsTest, ComLinesIdleAndKeyInTheirOrder) {
