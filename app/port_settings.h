@@ -13,7 +13,7 @@ namespace vestrel {
 // the ports apply them.
 void ReadPortSettings(const std::string& path, KeyingPortSettings& s);
 
-// The program's settings step until the whole settings file is read: the port keys.
+// The program's settings step: the keying port keys.
 class PortKeysSettings : public SettingsPart {
  public:
   void LoadSettings(const std::string& path, TAppSettings& s) override { ReadPortSettings(path, s); }
