@@ -14,8 +14,9 @@ bool Ask(const FileDialogRequest& request, std::string& name, bool save) {
   QFileDialog::Options options;
   if (save && !request.confirmOverwrite) options |= QFileDialog::DontConfirmOverwrite;
   QWidget* parent = QApplication::activeWindow();
-  const QString chosen = save ? QFileDialog::getSaveFileName(parent, title, QString(), filter, nullptr, options)
-                              : QFileDialog::getOpenFileName(parent, title, QString(), filter, nullptr, options);
+  const QString chosen =
+      save ? QFileDialog::getSaveFileName(parent, title, QString(), filter, nullptr, options)
+           : QFileDialog::getOpenFileName(parent, title, QString(), filter, nullptr, options);
   if (chosen.isEmpty()) return false;
   name = chosen.toLocal8Bit().toStdString();
   return true;

@@ -6,7 +6,7 @@ namespace vestrel {
 // How an open or save dialog asks for a file name.
 struct FileDialogRequest {
   std::string title;
-  std::string filter;  // "Wave files (*.wav);;All files (*)"
+  std::string filter;             // "Wave files (*.wav);;All files (*)"
   bool confirmOverwrite = false;  // save: ask before replacing an existing file
   bool hideReadOnly = false;      // read-only files are not offered
   bool keepWorkingDirectory = true;

@@ -58,7 +58,9 @@ std::string RenameKeepingBoth(const std::string& from, const std::string& to) {
 WaveCommands::WaveCommands(WaveCommandsHost& host, MessageBoxSink& boxes, FileDialogs& dialogs, Clock& clock)
     : host_(host), boxes_(boxes), dialogs_(dialogs), clock_(clock), block_(kBlock) {}
 
-void WaveCommands::StartHistory() { history_.SetLength(kHistorySeconds, 11025.0); }
+void WaveCommands::StartHistory() {
+  history_.SetLength(kHistorySeconds, 11025.0);
+}
 
 void WaveCommands::PushHistory(const int16_t* samples, uint32_t count) {
   if (count == kBlock) history_.Push(samples);
@@ -100,8 +102,9 @@ void WaveCommands::DecodeWavFile(const std::string& name, bool paced) {
   // along with foreign tags: decoding them would give noise or never end.
   const WaveFormatVerdict verdict = CheckDecodable(reader_.Format());
   if (verdict != WaveFormatVerdict::kDecodable) {
-    boxes_.ShowMessage("File Error", verdict == WaveFormatVerdict::kUnsupportedRate ? "Unsupported sample rate!"
-                                                                                  : "Unsupported audio format!");
+    boxes_.ShowMessage("File Error", verdict == WaveFormatVerdict::kUnsupportedRate
+                                         ? "Unsupported sample rate!"
+                                         : "Unsupported audio format!");
     reader_.Close();
     giveUp();
     return;
@@ -230,7 +233,8 @@ void WaveCommands::SaveLastAudio(int seconds, bool decodeAfter) {
   lastSaved_.clear();
   // Named after the start of the saved audio.
   const CivilTime t = SaveTime(seconds);
-  if (history_.SaveLast(kSaveFile, seconds) != 0) boxes_.ShowMessage("Error", "Temporary wave file saving error!");
+  if (history_.SaveLast(kSaveFile, seconds) != 0)
+    boxes_.ShowMessage("Error", "Temporary wave file saving error!");
   const fs::path dir = fs::path("Waves") / Format("%04d-%02d-%02d", t.year, t.month, t.day);
   if (!EnsureDirectory(dir.parent_path()) || !EnsureDirectory(dir)) {
     boxes_.ShowMessage("Error", "Can not create directory!");

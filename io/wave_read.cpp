@@ -19,8 +19,12 @@ constexpr uint32_t Tag(const char (&s)[5]) {
          uint32_t(uint8_t(s[3])) << 24;
 }
 
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 // Half up, within the 16-bit range (a full-scale input can overshoot the filters a little).
 int16_t RoundToSample(double y) {
@@ -136,7 +140,8 @@ int TWaveRead::Open(std::FILE* stream) {
   }
 
   uint8_t riff[12];
-  if (!ReadBytes(riff, 12) || Le32(riff) != Tag("RIFF") || Le32(riff + 8) != Tag("WAVE")) return Fail(kNotWave);
+  if (!ReadBytes(riff, 12) || Le32(riff) != Tag("RIFF") || Le32(riff + 8) != Tag("WAVE"))
+    return Fail(kNotWave);
   const uint64_t riffEnd = std::min<uint64_t>(8 + uint64_t{Le32(riff + 4)}, fileSize_);
 
   // Chunks before "fmt " are skipped, each padded to an even size.

@@ -61,9 +61,7 @@ class TWaveRead {
   const TWaveFormatRecord& Format() const { return format_; }
   // Data bytes not yet read.
   uint32_t Remaining() const { return remaining_; }
-  uint32_t FramesRemaining() const {
-    return format_.BlockAlign == 0 ? 0 : remaining_ / format_.BlockAlign;
-  }
+  uint32_t FramesRemaining() const { return format_.BlockAlign == 0 ? 0 : remaining_ / format_.BlockAlign; }
 
  private:
   int Fail(int result);
@@ -76,7 +74,7 @@ class TWaveRead {
   bool Refill();
 
   std::FILE* file_ = nullptr;
-  uint64_t fileSize_ = 0;   // bytes of the file, or the largest value when it cannot be told
+  uint64_t fileSize_ = 0;  // bytes of the file, or the largest value when it cannot be told
   std::vector<uint8_t> buffer_;
   uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
   size_t pos_ = 0, end_ = 0;  // read position and filled end in buffer_

@@ -22,7 +22,9 @@ bool TWaveWrite::Put16(uint16_t v) {
   return std::fwrite(b, 1, 2, file_) == 2;
 }
 
-bool TWaveWrite::PutTag(const char* tag) { return std::fwrite(tag, 1, 4, file_) == 4; }
+bool TWaveWrite::PutTag(const char* tag) {
+  return std::fwrite(tag, 1, 4, file_) == 4;
+}
 
 int TWaveWrite::Fail(int code) {
   std::fclose(file_);

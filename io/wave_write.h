@@ -61,8 +61,8 @@ class TWaveWrite {
   uint32_t byteRate_ = 0;
   uint16_t blockAlign_ = 0;
   uint16_t bits_ = 0;
-  uint32_t dataSize_ = 0;      // sample bytes written so far
-  uint32_t sinceUpdate_ = 0;   // sample bytes written since the last header rewrite
+  uint32_t dataSize_ = 0;     // sample bytes written so far
+  uint32_t sinceUpdate_ = 0;  // sample bytes written since the last header rewrite
 };
 
 }  // namespace vestrel

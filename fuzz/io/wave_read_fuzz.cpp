@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result != 0) return 0;
     const vestrel::TWaveFormatRecord& fmt = r.Format();
     if (vestrel::CheckDecodable(fmt) == vestrel::WaveFormatVerdict::kDecodable) {
-      Check(fmt.BlockAlign >= 1 && fmt.BlockAlign <= TWaveRead::kMaxBlockAlign, "decodable block out of range");
+      Check(fmt.BlockAlign >= 1 && fmt.BlockAlign <= TWaveRead::kMaxBlockAlign,
+            "decodable block out of range");
     }
     if (pass == 0) {
       ReadToTheEnd(r, size, [&] { return r.ReadSample(); });

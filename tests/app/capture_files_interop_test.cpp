@@ -69,9 +69,10 @@ TEST(CaptureFilesInterop, DecodeFromFileOnTheScreen) {
   if (std::getenv("VESTREL_UNDER_XVFB") == nullptr) {
     if (!test::HaveProgram("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string cmd = "VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb timeout -k 10 120 xvfb-run -a -s "
-                            "'-screen 0 1024x768x24' " + ShellQuote(self) +
-                            " --gtest_filter=CaptureFilesInterop.DecodeFromFileOnTheScreen";
+    const std::string cmd =
+        "VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb timeout -k 10 120 xvfb-run -a -s "
+        "'-screen 0 1024x768x24' " +
+        ShellQuote(self) + " --gtest_filter=CaptureFilesInterop.DecodeFromFileOnTheScreen";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     return;
   }

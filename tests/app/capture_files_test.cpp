@@ -62,7 +62,8 @@ TEST_F(CaptureFilesTest, WaveCaptureFromTheHotKeyAndTheMenu) {
   EXPECT_FALSE(open->isEnabled());
   EXPECT_TRUE(close->isEnabled());
   close->trigger();
-  EXPECT_EQ(parts.boxes.back(), (std::pair<std::string, std::string>{"File Closed", "Wave capture file was closed"}));
+  EXPECT_EQ(parts.boxes.back(),
+            (std::pair<std::string, std::string>{"File Closed", "Wave capture file was closed"}));
   EXPECT_EQ(w().Panel(4)->text(), QString());
   EXPECT_TRUE(open->isEnabled());
   EXPECT_FALSE(close->isEnabled());

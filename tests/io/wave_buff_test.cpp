@@ -1,11 +1,11 @@
 #include "io/wave_buff.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <thread>
+#include <cmath>
 
 #include "io/wave_read.h"
+#include "support/fifo_sink.h"
 #include "support/temp_dir.h"
 #include "support/wave_bytes.h"
 
@@ -13,7 +13,9 @@ namespace vestrel {
 namespace {
 
 // Block n holds the value n in every sample.
-std::vector<int16_t> Block(int n) { return std::vector<int16_t>(TWaveBuff::kBlockSamples, int16_t(n)); }
+std::vector<int16_t> Block(int n) {
+  return std::vector<int16_t>(TWaveBuff::kBlockSamples, int16_t(n));
+}
 
 // The value of every block of a saved file, in order.
 std::vector<int> SavedBlocks(const std::string& name) {
@@ -84,20 +86,12 @@ TEST(WaveBuff, ASaveThatCannotOpenOrWriteFails) {
 // position): no saved file, whatever was written.
 TEST(WaveBuff, ASaveWhoseCloseFailsIsAFailure) {
   test::TempDir dir;
-  const std::string fifo = dir / "pipe.wav";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  size_t received = 0;
-  std::thread drain([&] {
-    std::FILE* in = std::fopen(fifo.c_str(), "rb");
-    char buf[65536];
-    for (size_t n; in != nullptr && (n = std::fread(buf, 1, sizeof buf, in)) > 0;) received += n;
-    if (in != nullptr) std::fclose(in);
-  });
+  test::FifoSink fifo(dir / "pipe.wav");
+  ASSERT_TRUE(fifo.ok());
   TWaveBuff h;
   ASSERT_EQ(h.SetLength(10, 11025.0), 0);
-  EXPECT_EQ(h.SaveLast(fifo, 10), 2);
-  drain.join();
-  EXPECT_EQ(received, 44u + (10 * 11025 / 2048 + 1) * 4096);
+  EXPECT_EQ(h.SaveLast(fifo.path(), 10), 2);
+  EXPECT_EQ(fifo.Join(), 44u + (10 * 11025 / 2048 + 1) * 4096);
 }
 
 }  // namespace

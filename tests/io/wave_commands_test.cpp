@@ -343,7 +343,8 @@ TEST_F(WaveCommandsTest, NoDirectoryNoRecordingAndTheTemporaryFileGoes) {
   commands.StartHistory();
   test::WriteBytes("Waves", {1, 2, 3});
   commands.SaveButtonClick();
-  EXPECT_EQ(TakeBoxes(), (Boxes{{"Error", "Can not create directory!"}, {"Error", "Temporary wave file renaming error!"}}));
+  EXPECT_EQ(TakeBoxes(), (Boxes{{"Error", "Can not create directory!"},
+                                {"Error", "Temporary wave file renaming error!"}}));
   EXPECT_FALSE(fs::exists(WaveCommands::kSaveFile));
   EXPECT_EQ(commands.lastSavedName(), "");
   EXPECT_EQ(host.saveButtonChanges, (std::vector<bool>{false, true}));

@@ -67,9 +67,10 @@ TEST(WaveReadInterop, FilesMadeBySox) {
   }
   // An 8-bit file's middle byte is silence.
   const std::string silence = (dir / "silence8.wav").string();
-  ASSERT_EQ(test::RunTool("sox -D -n -r 11025 -c 1 -b 8 -e unsigned-integer " + ShellQuote(silence) +
-                          " trim 0 0.1").exitCode,
-            0);
+  ASSERT_EQ(
+      test::RunTool("sox -D -n -r 11025 -c 1 -b 8 -e unsigned-integer " + ShellQuote(silence) + " trim 0 0.1")
+          .exitCode,
+      0);
   TWaveRead r;
   ASSERT_EQ(r.Open(silence), 0);
   const std::vector<int16_t> s = ReadAll(r);

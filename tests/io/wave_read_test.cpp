@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 #include <cstdio>
+#include <deque>
 
 #include "support/wave_bytes.h"
 
@@ -49,7 +49,8 @@ TEST(WaveRead, ChunkLayoutsAndBrokenFiles) {
   const Case cases[] = {
       {"plain", Riff({fmt, data}), 0, 3},
       {"odd LIST before data", Riff({fmt, Chunk("LIST", {'I', 'N', 'F', 'O', 'x'}), data}), 0, 3},
-      {"odd LIST before fmt", Riff({Chunk("LIST", {'a', 'b', 'c'}), fmt, Chunk("fact", {4, 0, 0, 0}), data}), 0, 3},
+      {"odd LIST before fmt", Riff({Chunk("LIST", {'a', 'b', 'c'}), fmt, Chunk("fact", {4, 0, 0, 0}), data}),
+       0, 3},
       {"fmt of 18 bytes", Riff({Fmt(Spec(18)), data}), 0, 3},
       {"fmt of 40 bytes", Riff({Fmt(Spec(40)), data}), 0, 3},
       {"odd fmt of 17 bytes", Riff({Fmt(Spec(17)), data}), 0, 3},
@@ -60,10 +61,12 @@ TEST(WaveRead, ChunkLayoutsAndBrokenFiles) {
       {"RIFF size beyond the file", Riff({fmt, data}, 0xFFFFFFFF), 0, 3},
       {"RIFF size ending before data", Riff({fmt, data}, 4 + 24), TWaveRead::kNoData, 0},
       {"not RIFF", Bytes{'R', 'I', 'F', 'X', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, TWaveRead::kNotWave, 0},
-      {"RIFF of another form", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}, TWaveRead::kNotWave, 0},
+      {"RIFF of another form", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}, TWaveRead::kNotWave,
+       0},
       {"shorter than a RIFF header", Bytes{'R', 'I', 'F', 'F'}, TWaveRead::kNotWave, 0},
       {"no fmt", Riff({data}), TWaveRead::kNoFormat, 0},
-      {"a chunk claiming the rest", Riff({Chunk("LIST", {1, 2}, 0xFFFFFFF0), fmt, data}), TWaveRead::kNoFormat, 0},
+      {"a chunk claiming the rest", Riff({Chunk("LIST", {1, 2}, 0xFFFFFFF0), fmt, data}),
+       TWaveRead::kNoFormat, 0},
       {"no data", Riff({fmt}), TWaveRead::kNoData, 0},
       {"data before fmt", Riff({data, fmt}), TWaveRead::kNoData, 0},
   };
@@ -154,9 +157,9 @@ TEST(WaveRead, HigherRatesAreDecimated) {
   const Case cases[] = {
       {11025, 1000, 0.999, 1.001},
       {22050, 1000, 0.97, 1.02},
-      {22050, 7000, 0.0, 0.01},   // would alias to 4025 Hz
+      {22050, 7000, 0.0, 0.01},  // would alias to 4025 Hz
       {44100, 1000, 0.97, 1.02},
-      {44100, 8000, 0.0, 0.01},   // passes the first stage, stopped by the second (would alias to 3025 Hz)
+      {44100, 8000, 0.0, 0.01},  // passes the first stage, stopped by the second (would alias to 3025 Hz)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.rate << " Hz file, " << c.hz << " Hz tone");
@@ -203,21 +206,24 @@ TEST(WaveRead, WhatDecodingAccepts) {
   };
   using V = WaveFormatVerdict;
   const Case cases[] = {
-      {spec(1, 1, 11025, 16), V::kDecodable},       {spec(1, 2, 22050, 16), V::kDecodable},
-      {spec(1, 1, 44100, 8), V::kDecodable},        {spec(1, 8, 11025, 16), V::kDecodable},
-      {spec(1, 1, 48000, 16), V::kUnsupportedRate}, {spec(1, 1, 8000, 8), V::kUnsupportedRate},
-      {spec(3, 1, 11025, 32), V::kUnsupportedFormat},      // float
-      {spec(0xFFFE, 1, 11025, 16), V::kUnsupportedFormat}, // extensible
-      {spec(1, 1, 11025, 24), V::kUnsupportedFormat},      // 24-bit PCM
-      {spec(1, 1, 11025, 16, 0), V::kUnsupportedFormat},   // block align 0
-      {spec(1, 1, 11025, 16, 4), V::kUnsupportedFormat},   // block align not channels x bytes
-      {spec(1, 9, 11025, 16), V::kUnsupportedFormat},      // 18-byte frames
-      {spec(1, 0, 11025, 16), V::kUnsupportedFormat},      // no channels
-      {spec(3, 1, 48000, 32), V::kUnsupportedFormat},      // the format is told first
+      {spec(1, 1, 11025, 16), V::kDecodable},
+      {spec(1, 2, 22050, 16), V::kDecodable},
+      {spec(1, 1, 44100, 8), V::kDecodable},
+      {spec(1, 8, 11025, 16), V::kDecodable},
+      {spec(1, 1, 48000, 16), V::kUnsupportedRate},
+      {spec(1, 1, 8000, 8), V::kUnsupportedRate},
+      {spec(3, 1, 11025, 32), V::kUnsupportedFormat},       // float
+      {spec(0xFFFE, 1, 11025, 16), V::kUnsupportedFormat},  // extensible
+      {spec(1, 1, 11025, 24), V::kUnsupportedFormat},       // 24-bit PCM
+      {spec(1, 1, 11025, 16, 0), V::kUnsupportedFormat},    // block align 0
+      {spec(1, 1, 11025, 16, 4), V::kUnsupportedFormat},    // block align not channels x bytes
+      {spec(1, 9, 11025, 16), V::kUnsupportedFormat},       // 18-byte frames
+      {spec(1, 0, 11025, 16), V::kUnsupportedFormat},       // no channels
+      {spec(3, 1, 48000, 32), V::kUnsupportedFormat},       // the format is told first
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "tag " << c.f.tag << ", " << c.f.channels << " ch, " << c.f.rate << " Hz, "
-                                    << c.f.bits << " bits, align " << c.f.align);
+    SCOPED_TRACE(testing::Message() << "tag " << c.f.tag << ", " << c.f.channels << " ch, " << c.f.rate
+                                    << " Hz, " << c.f.bits << " bits, align " << c.f.align);
     TWaveRead r;
     ASSERT_EQ(OpenBytes(r, Riff({Fmt(c.f), Chunk("data", Bytes(64))})), 0);
     EXPECT_EQ(CheckDecodable(r.Format()), c.verdict);

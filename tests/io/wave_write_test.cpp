@@ -5,9 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <thread>
-
 #include "io/wave_read.h"
+#include "support/fifo_sink.h"
 #include "support/temp_dir.h"
 #include "support/wave_bytes.h"
 
@@ -25,10 +24,12 @@ TEST(WaveWrite, HeaderOfAnOpenedAndOfAClosedFile) {
   const std::vector<int16_t> samples{1, -2, 3, -32768, 32767};
   ASSERT_EQ(w.Write(samples.data(), 5), 0);
   ASSERT_EQ(w.Close(), 0);
+  // clang-format off
   const Bytes expect = {'R', 'I', 'F', 'F', 46, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
                         16, 0, 0, 0, 1, 0, 1, 0, 0x11, 0x2B, 0, 0, 0x22, 0x56, 0, 0,  // 11025, 22050
                         2, 0, 16, 0, 'd', 'a', 't', 'a', 10, 0, 0, 0,
                         1, 0, 0xFE, 0xFF, 3, 0, 0, 0x80, 0xFF, 0x7F};
+  // clang-format on
   EXPECT_EQ(test::ReadBytes(name), expect);
 
   // Opened and closed at once: sizes 36 and 0.
@@ -136,17 +137,10 @@ TEST(WaveWrite, AWriteThatWouldPassThe32BitSizesIsRefusedAndTheHeaderStaysValid)
 // and the write that ran it reports the failure.
 TEST(WaveWrite, AFailedHeaderRewriteFailsTheWriteThatRanIt) {
   test::TempDir dir;
-  const std::string fifo = dir / "pipe.wav";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  std::thread drain([&] {
-    std::FILE* in = std::fopen(fifo.c_str(), "rb");
-    char buf[65536];
-    while (in != nullptr && std::fread(buf, 1, sizeof buf, in) > 0) {
-    }
-    if (in != nullptr) std::fclose(in);
-  });
+  test::FifoSink fifo(dir / "pipe.wav");
+  ASSERT_TRUE(fifo.ok());
   TWaveWrite w;
-  ASSERT_EQ(w.Open(fifo, 1, 16, 11025), 0);
+  ASSERT_EQ(w.Open(fifo.path(), 1, 16, 11025), 0);
   const std::vector<int16_t> block(2048, 3);
   int result = 0;
   int blocks = 0;
@@ -154,11 +148,10 @@ TEST(WaveWrite, AFailedHeaderRewriteFailsTheWriteThatRanIt) {
     result = w.Write(block.data(), 2048);
     ++blocks;
   }
-  EXPECT_EQ(blocks, 162);       // the first write past 661500 bytes
-  EXPECT_EQ(result, 6);         // the position could not be told
+  EXPECT_EQ(blocks, 162);  // the first write past 661500 bytes
+  EXPECT_EQ(result, 6);    // the position could not be told
   EXPECT_FALSE(w.IsOpen());
   EXPECT_EQ(w.Close(), 1);
-  drain.join();
 }
 
 }  // namespace

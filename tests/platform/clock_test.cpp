@@ -15,10 +15,10 @@ TEST(Clock, SecondsBreakDownIntoCalendarTime) {
   const Case cases[] = {
       {0, {1970, 1, 1, 0, 0, 0}},
       {-1, {1969, 12, 31, 23, 59, 59}},
-      {951782400, {2000, 2, 29, 0, 0, 0}},        // a leap day of a century year
+      {951782400, {2000, 2, 29, 0, 0, 0}},  // a leap day of a century year
       {1709596830, {2024, 3, 5, 0, 0, 30}},
       {4102444799, {2099, 12, 31, 23, 59, 59}},
-      {4294967296, {2106, 2, 7, 6, 28, 16}},      // past 32 bits
+      {4294967296, {2106, 2, 7, 6, 28, 16}},  // past 32 bits
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.seconds);

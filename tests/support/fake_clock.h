@@ -27,7 +27,8 @@ class FakeClock : public Clock {
 // Seconds since 1970 of a UTC calendar time.
 inline int64_t UtcOf(int year, unsigned month, unsigned day, int hour, int minute, int second) {
   using namespace std::chrono;
-  const sys_days d = year_month_day{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}};
+  const sys_days d =
+      year_month_day{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}};
   return d.time_since_epoch().count() * 86400LL + hour * 3600 + minute * 60 + second;
 }
 

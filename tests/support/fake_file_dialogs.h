@@ -9,8 +9,12 @@ namespace vestrel::test {
 // Answers every dialog with `answer`, or as cancelled when it is empty; keeps the requests.
 class FakeFileDialogs : public FileDialogs {
  public:
-  bool OpenFileName(const FileDialogRequest& request, std::string& name) override { return Answer(request, name); }
-  bool SaveFileName(const FileDialogRequest& request, std::string& name) override { return Answer(request, name); }
+  bool OpenFileName(const FileDialogRequest& request, std::string& name) override {
+    return Answer(request, name);
+  }
+  bool SaveFileName(const FileDialogRequest& request, std::string& name) override {
+    return Answer(request, name);
+  }
 
   std::string answer;
   std::vector<FileDialogRequest> requests;

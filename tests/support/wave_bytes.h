@@ -38,7 +38,7 @@ struct FmtSpec {
   uint16_t channels = 1;
   uint32_t rate = 11025;
   uint16_t bits = 16;
-  int align = -1;      // -1: channels x bytes per sample
+  int align = -1;        // -1: channels x bytes per sample
   uint32_t length = 16;  // bytes of the chunk body (the record, zero-padded or cut)
 };
 
@@ -74,7 +74,8 @@ inline Bytes Samples16(const std::vector<int16_t>& s) {
 // A sine of `hz` at `rate` frames per second, `amplitude` peak.
 inline std::vector<int16_t> Sine(double hz, uint32_t rate, size_t frames, double amplitude) {
   std::vector<int16_t> s(frames);
-  for (size_t i = 0; i < frames; ++i) s[i] = int16_t(std::lround(amplitude * std::sin(2 * M_PI * hz * double(i) / rate)));
+  for (size_t i = 0; i < frames; ++i)
+    s[i] = int16_t(std::lround(amplitude * std::sin(2 * M_PI * hz * double(i) / rate)));
   return s;
 }
 
@@ -86,18 +87,22 @@ inline Bytes MonoWave(const std::vector<int16_t>& s, uint32_t rate = 11025) {
 }
 
 inline void WriteBytes(const std::filesystem::path& path, const Bytes& b) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
 inline Bytes ReadBytes(const std::filesystem::path& path, size_t limit = SIZE_MAX) {
   std::ifstream in(path, std::ios::binary);
   Bytes b;
-  for (std::istreambuf_iterator<char> it(in), end; it != end && b.size() < limit; ++it) b.push_back(uint8_t(*it));
+  for (std::istreambuf_iterator<char> it(in), end; it != end && b.size() < limit; ++it)
+    b.push_back(uint8_t(*it));
   return b;
 }
 
 // The 44-byte header of a file as written by the program.
-inline Bytes ReadHeader(const std::filesystem::path& path) { return ReadBytes(path, 44); }
+inline Bytes ReadHeader(const std::filesystem::path& path) {
+  return ReadBytes(path, 44);
+}
 
 // Amplitude of the `hz` component (single-bin DFT), for telling a tone from its absence.
 inline double ToneAmplitude(const std::vector<int16_t>& s, double hz, double rate) {
