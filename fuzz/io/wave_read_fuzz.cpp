@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // fmemopen refuses an empty buffer; an empty file is simply not a WAV file.
     std::FILE* f = size == 0 ? nullptr : fmemopen(const_cast<uint8_t*>(data), size, "rb");
     if (f == nullptr) return 0;
-    TWaveRead r;
+    static TWaveRead r;  // one reader for every input: Open starts it afresh
     const int result = r.Open(f);
     Check(result == 0 || result == TWaveRead::kNotWave || result == TWaveRead::kNoFormat ||
               result == TWaveRead::kFormatShort || result == TWaveRead::kNoData,
@@ -61,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return s;
       });
     }
+    r.Close();  // the input's memory goes with this call
   }
   return 0;
 }
