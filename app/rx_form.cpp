@@ -25,6 +25,7 @@
 #include "app/message_bus.h"
 #include "app/no_sound_devices.h"
 #include "app/rx_text_window.h"
+#include "app/settings_file.h"
 #include "app/setup_form.h"
 
 namespace vestrel {
@@ -60,7 +61,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
     : deps_(std::move(deps)),
       boxes_(deps_.boxes != nullptr ? *deps_.boxes : *(ownBoxes_ = std::make_unique<QtMessageBoxes>())),
       app_(Use<AppControl>(deps_.app, ownApp_)),
-      settingsPart_(Use<SettingsPart>(deps_.settings, ownSettings_)),
+      settingsPart_(Use<TSettingsFile>(deps_.settings, ownSettings_)),
       logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
       display_(Use<DisplayPart>(deps_.display, ownDisplay_)),
       transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
