@@ -27,11 +27,10 @@ std::string_view Trim(std::string_view s) {
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
 }
 
 // The name of a section header line, or nullopt for any other line. The name ends at the
@@ -106,11 +105,28 @@ IniFile IniFile::FromText(std::string_view bytes) {
     if (end < bytes.size() || !line.empty()) ini.lines_.emplace_back(line);
     start = end + 1;
   }
+  ini.Index();
   return ini;
 }
 
+void IniFile::Index() {
+  sections_.assign(1, Section{0, 0, {}});
+  firstSection_.clear();
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (const auto name = HeaderName(lines_[i])) {
+      sections_.back().end = i;
+      firstSection_.emplace(Lower(*name), sections_.size());
+      sections_.push_back(Section{i + 1, i + 1, {}});
+      continue;
+    }
+    std::string_view k, v;
+    if (SplitKeyLine(lines_[i], k, v)) sections_.back().keys.emplace(Lower(k), i);
+  }
+  sections_.back().end = lines_.size();
+}
+
 IniFile::LoadResult IniFile::Load(const std::string& path, std::string* error) {
-  lines_.clear();
+  *this = IniFile();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return LoadResult::kMissing;
@@ -178,38 +194,20 @@ std::string IniFile::Save(const std::string& path) const {
   return {};
 }
 
-IniFile::Range IniFile::FindSection(std::string_view section) const {
-  // Lines before the first header belong to the section without a name.
-  size_t i = 0;
-  bool found = section.empty();
-  if (!found) {
-    for (; i < lines_.size(); ++i) {
-      const auto name = HeaderName(lines_[i]);
-      if (name && SameName(*name, section)) {
-        found = true;
-        ++i;
-        break;
-      }
-    }
-  }
-  if (!found) return {lines_.size(), lines_.size(), false};
-  size_t end = i;
-  while (end < lines_.size() && !HeaderName(lines_[end])) ++end;
-  return {i, end, true};
+const IniFile::Section* IniFile::FindSection(std::string_view section) const {
+  if (section.empty()) return &sections_[0];
+  const auto it = firstSection_.find(Lower(section));
+  return it == firstSection_.end() ? nullptr : &sections_[it->second];
 }
 
-size_t IniFile::FindKey(const Range& r, std::string_view key) const {
-  for (size_t i = r.first; i < r.end; ++i) {
-    std::string_view k, v;
-    if (SplitKeyLine(lines_[i], k, v) && SameName(k, key)) return i;
-  }
-  return npos;
+size_t IniFile::FindKey(const Section* s, std::string_view key) const {
+  if (s == nullptr) return npos;
+  const auto it = s->keys.find(Lower(key));
+  return it == s->keys.end() ? npos : it->second;
 }
 
 std::optional<std::string> IniFile::Value(std::string_view section, std::string_view key) const {
-  const Range r = FindSection(section);
-  if (!r.found) return std::nullopt;
-  const size_t i = FindKey(r, key);
+  const size_t i = FindKey(FindSection(section), key);
   if (i == npos) return std::nullopt;
   std::string_view k, v;
   SplitKeyLine(lines_[i], k, v);
@@ -229,25 +227,30 @@ int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, int
 
 std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(std::string_view section) const {
   std::vector<std::pair<std::string, std::string>> out;
-  const Range r = FindSection(section);
-  for (size_t i = r.first; i < r.end; ++i) {
+  const Section* s = FindSection(section);
+  if (s == nullptr) return out;
+  for (size_t i = s->first; i < s->end; ++i) {
     std::string_view k, v;
-    if (!SplitKeyLine(lines_[i], k, v)) continue;
-    bool seen = false;
-    for (const auto& [name, value] : out) seen = seen || SameName(name, k);
-    if (!seen) out.emplace_back(std::string(k), Unquote(v));
+    // Only a key's first line.
+    if (SplitKeyLine(lines_[i], k, v) && FindKey(s, k) == i) out.emplace_back(std::string(k), Unquote(v));
   }
   return out;
 }
 
 void IniFile::WriteRaw(std::string_view section, std::string_view key, std::string value) {
-  Range r = FindSection(section);
-  if (!r.found) {
+  size_t si;
+  if (section.empty()) {
+    si = 0;
+  } else if (const auto it = firstSection_.find(Lower(section)); it != firstSection_.end()) {
+    si = it->second;
+  } else {
     lines_.push_back(std::string("[").append(section).append("]"));
-    r = {lines_.size(), lines_.size(), true};
+    si = sections_.size();
+    firstSection_.emplace(Lower(section), si);
+    sections_.push_back(Section{lines_.size(), lines_.size(), {}});
   }
-  const size_t i = FindKey(r, key);
-  if (i != npos) {
+  Section& sec = sections_[si];
+  if (const size_t i = FindKey(&sec, key); i != npos) {
     // In place: the key as the file spells it, blanks before "=" included.
     std::string& line = lines_[i];
     line.erase(line.find('=') + 1);
@@ -255,10 +258,18 @@ void IniFile::WriteRaw(std::string_view section, std::string_view key, std::stri
     return;
   }
   // After the section's last line that holds anything, so blank lines before the next
-  // section stay where they are.
-  size_t at = r.end;
-  while (at > r.first && Trim(lines_[at - 1]).empty()) --at;
+  // section stay where they are; the sections after it move down by one line.
+  size_t at = sec.end;
+  while (at > sec.first && Trim(lines_[at - 1]).empty()) --at;
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::string(key).append("=").append(value));
+  sec.keys.emplace(Lower(key), at);
+  ++sec.end;
+  for (size_t n = si + 1; n < sections_.size(); ++n) {
+    Section& later = sections_[n];
+    ++later.first;
+    ++later.end;
+    for (auto& [name, line] : later.keys) ++line;
+  }
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -56,17 +57,22 @@ class IniFile {
   void WriteInteger(std::string_view section, std::string_view key, int64_t value);
 
  private:
-  struct Range {
-    size_t first;  // first line after the section's header
+  // A section's lines and the first line of each of its keys, by lower-case name. Entry 0 of
+  // sections_ holds the lines before the first header (no header, no name).
+  struct Section {
+    size_t first;  // the first line after the header
     size_t end;    // the next header, or the end of the file
-    bool found;
+    std::unordered_map<std::string, size_t> keys;
   };
-  Range FindSection(std::string_view section) const;
-  // Line index of the key in the range, or npos.
-  size_t FindKey(const Range& r, std::string_view key) const;
+  void Index();
+  const Section* FindSection(std::string_view section) const;
+  // The line of the key, or npos.
+  size_t FindKey(const Section* s, std::string_view key) const;
   void WriteRaw(std::string_view section, std::string_view key, std::string value);
 
   std::vector<std::string> lines_;  // without their line ends
+  std::vector<Section> sections_{Section{0, 0, {}}};  // in file order
+  std::unordered_map<std::string, size_t> firstSection_;  // lower-case name -> sections_ entry
 };
 
 // "%d" on the text: leading blanks, an optional sign, decimal digits; anything after them is

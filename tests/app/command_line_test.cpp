@@ -1,6 +1,12 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/test_dir.h"
 
 namespace vestrel {
 namespace {
@@ -24,6 +30,10 @@ TEST(CommandLine, SwitchesInOneElementOrTheNext) {
       {{"/F", "\"  \""}, "./VESTREL.INI", false, ""},
       {{"/X", "x.ini", "plain", "/"}, "./VESTREL.INI", false, ""},  // other letters are ignored
       {{"/F", "/C", "cap.txt"}, "./VESTREL.INI", false, "cap.txt"},  // a switch is no value
+      {{"/F", "/cfg/vestrel.ini"}, "/cfg/vestrel.ini", true, ""},    // but a path that looks like one is
+      {{"/C", "-f", "x.ini"}, "x.ini", true, ""},
+      {{"/F" + std::string(150, 'p')}, std::string(150, 'p'), true, ""},  // no length cut
+      {{"/F", "/a/" + std::string(146, 'q')}, "/a/" + std::string(146, 'q'), true, ""},
   };
   for (const Case& c : cases) {
     const CommandLineSwitches s = ParseCommandLine(c.args);
@@ -31,6 +41,71 @@ TEST(CommandLine, SwitchesInOneElementOrTheNext) {
     EXPECT_EQ(s.settingsPathGiven, c.given);
     EXPECT_EQ(s.captureFile, c.capture);
   }
+}
+
+namespace fs = std::filesystem;
+
+// A store file of the test's own and a working directory that is put back afterwards.
+class DefaultDirectoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    oldDir_ = fs::current_path();
+    fs::create_directories(work());
+    fs::create_directories(home());
+    fs::current_path(work());
+  }
+  void TearDown() override { fs::current_path(oldDir_); }
+  fs::path work() const { return dir_.path() / "work"; }
+  fs::path home() const { return dir_.path() / "home"; }
+  RegistryStore Store(const std::string& lines) const {
+    const fs::path f = dir_.path() / "registry.ini";
+    std::ofstream(f, std::ios::binary) << lines;
+    return RegistryStore({f.string(), (dir_.path() / "absent.ini").string()});
+  }
+
+  test::TestDir dir_;
+  fs::path oldDir_;
+};
+
+TEST_F(DefaultDirectoryTest, AMissingFileMovesToTheDefaultDirectoryWithANotice) {
+  const RegistryStore store = Store("DefaultDir=" + home().string() + "\r\n");
+  const std::string notice = CheckDefaultDirectory("./VESTREL.INI", false, store);
+  EXPECT_EQ(fs::current_path(), home());
+  EXPECT_EQ(notice, "VESTREL.INI file was not found in a working directory\r\n" + work().string() +
+                        "\r\nWorking directory was changed to default directory\r\n" + home().string() + "\r\n");
+}
+
+TEST_F(DefaultDirectoryTest, NoMoveWhenTheFileIsThereAPathWasGivenOrTheStoreHasNoUsableDirectory) {
+  const RegistryStore store = Store("DefaultDir=" + home().string() + "\r\n");
+  EXPECT_EQ(CheckDefaultDirectory("./missing.ini", true, store), "");  // /F given
+  EXPECT_EQ(fs::current_path(), work());
+  std::ofstream("VESTREL.INI") << "[RTTY]\r\n";
+  EXPECT_EQ(CheckDefaultDirectory("./VESTREL.INI", false, store), "");
+  EXPECT_EQ(fs::current_path(), work());
+  for (const std::string& lines : {std::string(), std::string("DefaultDir=/no/such/dir\r\n"),
+                                   std::string("[Other]\r\nDefaultDir=/\r\n")}) {
+    EXPECT_EQ(CheckDefaultDirectory("./missing.ini", false, Store(lines)), "") << lines;
+    EXPECT_EQ(fs::current_path(), work());
+  }
+  EXPECT_EQ(CheckDefaultDirectory("./missing.ini", false, RegistryStore({})), "");
+}
+
+TEST_F(DefaultDirectoryTest, Isx64MarksThePortDriverUnusable) {
+  const std::pair<std::string, bool> cases[] = {
+      {"Isx64=1\r\n", true}, {"Isx64=-3\r\n", true}, {"Isx64=0\r\n", false},
+      {"", false},            {"Isx64=yes\r\n", false}, {"isx64 = \"2\"\r\n", true},
+  };
+  for (const auto& [lines, set] : cases) EXPECT_EQ(ReadIsx64Flag(Store(lines)), set) << lines;
+  // The first file that has the value gives it.
+  const fs::path second = dir_.path() / "second.ini";
+  std::ofstream(second) << "Isx64=1\r\n";
+  Store("Isx64=0\r\n");
+  EXPECT_FALSE(ReadIsx64Flag(RegistryStore({(dir_.path() / "registry.ini").string(), second.string()})));
+  EXPECT_TRUE(ReadIsx64Flag(RegistryStore({(dir_.path() / "none.ini").string(), second.string()})));
+  // XDG_CONFIG_HOME first, then /etc.
+  setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  EXPECT_EQ(RegistryStore::Default().files(),
+            (std::vector<std::string>{"/cfg/qentor/vestrel/registry.ini", "/etc/qentor/vestrel/registry.ini"}));
 }
 
 }  // namespace

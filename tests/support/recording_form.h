@@ -42,7 +42,7 @@ class FailingWorkers : public SerialWorkers {
 struct Form {
   explicit Form(RecordingFormParts& p, std::string semaphore = UniqueSemaphoreName("form"),
                 std::vector<std::string> args = {}, SerialWorkers* workers = nullptr, bool useDBus = false,
-                WaveBackend* realEngineOn = nullptr) {
+                WaveBackend* realEngineOn = nullptr, SettingsPart* settings = nullptr) {
     test::TestApp();
     TRxFormDeps d;
     d.boxes = &p;
@@ -50,7 +50,7 @@ struct Form {
     d.sound = &p;
     d.engine = &p;
     d.workers = workers;
-    d.settings = &p;
+    d.settings = settings != nullptr ? settings : &p;
     d.logger = &p;
     d.display = &p;
     d.transmit = &p;
