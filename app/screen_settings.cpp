@@ -8,11 +8,9 @@ ScreenSettings ReadScreenSettings(const std::string& path) {
   IniFile ini;
   ini.Load(path);
   // The same keys as the settings file's reader: "Screen" and "RTTY" of its tables.
-  TAppSettings s;
-  TMacroTable macros;
-  std::array<std::string, kModeCount> names;
-  bool whenChanged = false;
-  ReadSettings(ini, {s, macros, names, whenChanged});
+  SettingsValues v;
+  ReadSettings(ini, v.Targets());
+  const TAppSettings& s = v.settings;
   return {s.Left, s.Top, s.Height, s.Width, s.OnTop, s.UTCoffset};
 }
 

@@ -15,6 +15,22 @@ namespace vestrel {
 // one set of tables that both the reader and the writer use. No Qt: the window applies the
 // values to its controls and takes them back before a save.
 
+// The values of a settings file held on their own, outside the window: the settings, the
+// macros (starting from the defaults of a first start) and the logger's mode names.
+struct SettingsValues {
+  SettingsValues() {
+    macros.SetDefaultMacros();
+    macros.SetDefaultButtonNames();
+  }
+  SettingsTargets Targets() { return {settings, macros, modeReportNames, reportModeWhenChanged}; }
+  bool operator==(const SettingsValues&) const = default;
+
+  TAppSettings settings;
+  TMacroTable macros;
+  std::array<std::string, kModeCount> modeReportNames;
+  bool reportModeWhenChanged = true;
+};
+
 // Decimal text with "," or "." as decimal mark (the setup dialog's fields, the sample rates);
 // text that is no number, empty text included, gives `fallback`.
 double ParseDecimalText(std::string_view text, double fallback = 0.0);

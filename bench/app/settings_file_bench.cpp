@@ -15,12 +15,7 @@ std::string AllKeys() {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-struct Loaded {
-  SettingsTargets Targets() { return {s, m, names, whenChanged}; }
-  TAppSettings s;
-  TMacroTable m;
-  std::array<std::string, kModeCount> names;
-  bool whenChanged = false;
+struct Loaded : SettingsValues {
   TModemParams p;
 };
 
@@ -36,7 +31,7 @@ void BM_LoadSettings(benchmark::State& state) {
   for (auto _ : state) {
     Loaded l;
     ReadSettings(ini, l.Targets());
-    ApplyToModemParams(l.s, l.p);
+    ApplyToModemParams(l.settings, l.p);
     benchmark::DoNotOptimize(l.p);
   }
 }
@@ -47,12 +42,12 @@ void BM_SaveSettings(benchmark::State& state) {
   const IniFile ini = IniFile::FromText(AllKeys());
   Loaded l;
   ReadSettings(ini, l.Targets());
-  ApplyToModemParams(l.s, l.p);
+  ApplyToModemParams(l.settings, l.p);
   for (auto _ : state) {
     IniFile out = empty ? IniFile() : ini;
-    TakeFromModemParams(l.p, l.s);
+    TakeFromModemParams(l.p, l.settings);
     WriteSettings(l.Targets(), out);
-    WriteMacros(l.m, out);
+    WriteMacros(l.macros, out);
     benchmark::DoNotOptimize(out.Text());
   }
 }

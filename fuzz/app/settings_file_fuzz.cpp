@@ -16,17 +16,7 @@
 namespace vestrel {
 namespace {
 
-struct Loaded {
-  Loaded() {
-    m.SetDefaultMacros();
-    m.SetDefaultButtonNames();
-  }
-  SettingsTargets Targets() { return {s, m, names, whenChanged}; }
-
-  TAppSettings s;
-  TMacroTable m;
-  std::array<std::string, kModeCount> names;
-  bool whenChanged = false;
+struct Loaded : SettingsValues {
   TModemParams p;
 };
 
@@ -42,7 +32,7 @@ void Check(bool ok, const char* what) {
 bool InSpectrum(int32_t bin) { return bin >= SpectrumArrays::kFirstBin && bin <= SpectrumArrays::kLastBin; }
 
 void CheckRanges(const Loaded& l) {
-  const TAppSettings& s = l.s;
+  const TAppSettings& s = l.settings;
   const TModemParams& p = l.p;
   Check(NormaliseMode(p.Mode) == p.Mode && p.Mode == s.Mode, "a real mode");
   for (int i = 0; i < 2; ++i) {
@@ -81,16 +71,16 @@ void CheckRanges(const Loaded& l) {
 // What the program does on a save: the mode record back into the settings, every key into the
 // file it read, updated in place.
 std::string Save(Loaded& l, IniFile ini) {
-  TakeFromModemParams(l.p, l.s);
+  TakeFromModemParams(l.p, l.settings);
   WriteSettings(l.Targets(), ini);
-  WriteMacros(l.m, ini);
+  WriteMacros(l.macros, ini);
   return ini.Text();
 }
 
 Loaded Load(const IniFile& ini) {
   Loaded l;
   ReadSettings(ini, l.Targets());
-  ApplyToModemParams(l.s, l.p);
+  ApplyToModemParams(l.settings, l.p);
   CheckRanges(l);
   return l;
 }

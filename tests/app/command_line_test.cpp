@@ -45,27 +45,7 @@ TEST(CommandLine, SwitchesInOneElementOrTheNext) {
 
 namespace fs = std::filesystem;
 
-// A store file of the test's own and a working directory that is put back afterwards.
-class DefaultDirectoryTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    oldDir_ = fs::current_path();
-    fs::create_directories(work());
-    fs::create_directories(home());
-    fs::current_path(work());
-  }
-  void TearDown() override { fs::current_path(oldDir_); }
-  fs::path work() const { return dir_.path() / "work"; }
-  fs::path home() const { return dir_.path() / "home"; }
-  RegistryStore Store(const std::string& lines) const {
-    const fs::path f = dir_.path() / "registry.ini";
-    std::ofstream(f, std::ios::binary) << lines;
-    return RegistryStore({f.string(), (dir_.path() / "absent.ini").string()});
-  }
-
-  test::TestDir dir_;
-  fs::path oldDir_;
-};
+using DefaultDirectoryTest = test::WorkingDirTest;
 
 TEST_F(DefaultDirectoryTest, AMissingFileMovesToTheDefaultDirectoryWithANotice) {
   const RegistryStore store = Store("DefaultDir=" + home().string() + "\r\n");
@@ -88,6 +68,7 @@ TEST_F(DefaultDirectoryTest, NoMoveWhenTheFileIsThereAPathWasGivenOrTheStoreHasN
     EXPECT_EQ(fs::current_path(), work());
   }
   EXPECT_EQ(CheckDefaultDirectory("./missing.ini", false, RegistryStore({})), "");
+  EXPECT_FALSE(fs::exists(absentStoreFile()));  // the store is only read, never made
 }
 
 TEST_F(DefaultDirectoryTest, Isx64MarksThePortDriverUnusable) {

@@ -9,8 +9,6 @@
 #include <QSpinBox>
 #include <QToolButton>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "app/rx_form.h"
 #include "app/settings_file.h"
@@ -27,34 +25,9 @@ using test::Form;
 using test::RecordingFormParts;
 using test::UniqueSemaphoreName;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
-
-// A working directory of the test's own, put back afterwards, and a store file in it.
-class WindowSettingsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    oldDir_ = fs::current_path();
-    fs::create_directories(work());
-    fs::create_directories(home());
-    fs::current_path(work());
-  }
-  void TearDown() override { fs::current_path(oldDir_); }
-  fs::path work() const { return dir_.path() / "work"; }
-  fs::path home() const { return dir_.path() / "home"; }
-  RegistryStore Store(const std::string& lines) const {
-    const fs::path f = dir_.path() / "registry.ini";
-    WriteAll(f, lines);
-    return RegistryStore({f.string()});
-  }
-
-  test::TestDir dir_;
-  fs::path oldDir_;
-};
+using test::ReadFile;
+using test::WriteFile;
+using WindowSettingsTest = test::WorkingDirTest;
 
 TEST_F(WindowSettingsTest, AFirstStartWithoutAFileHasTheDefaultCaptionsAndMacros) {
   RecordingFormParts parts;
@@ -71,7 +44,7 @@ TEST_F(WindowSettingsTest, AFirstStartWithoutAFileHasTheDefaultCaptionsAndMacros
 }
 
 TEST_F(WindowSettingsTest, AMissingFileFallsBackToTheStoresDefaultDirectory) {
-  WriteAll(home() / "VESTREL.INI", "[RTTY]\r\nMyCall=\"DL1TST\"\r\n");
+  WriteFile(home() / "VESTREL.INI", "[RTTY]\r\nMyCall=\"DL1TST\"\r\n");
   TSettingsFile file(Store(std::string("DefaultDir=").append(home().string()).append("\r\n")));
   {
     RecordingFormParts parts;
@@ -110,13 +83,13 @@ TEST_F(WindowSettingsTest, Isx64SetsPortDriverMissing) {
 // A file of every key, saved by one window, loaded by a second and saved again: the same bytes,
 // the same settings, and the lines of others kept.
 TEST_F(WindowSettingsTest, SaveLoadSaveThroughTheWindowIsByteIdentical) {
-  std::string start = ReadAll(fs::path(VESTREL_SOURCE_DIR) / "fuzz/app/settings_file_corpus/all_keys.ini");
+  std::string start = ReadFile(fs::path(VESTREL_SOURCE_DIR) / "fuzz/app/settings_file_corpus/all_keys.ini");
   ASSERT_FALSE(start.empty());
   // A mode whose receiver is built, and the one capture device of the fake card.
   start.replace(start.find("\r\nMode=12\r\n"), 11, "\r\nMode=4\r\n");
   start.replace(start.find("\r\nSoundCardNumber=3\r\n"), 22, "\r\nSoundCardNumber=0\r\n");
   const fs::path ini = work() / "my settings.ini";
-  WriteAll(ini, start);
+  WriteFile(ini, start);
   TSettingsFile file(Store(""));
   auto startAndSave = [&](const char* name, TAppSettings* loaded) {
     FakeWaveBackend backend;
@@ -130,10 +103,10 @@ TEST_F(WindowSettingsTest, SaveLoadSaveThroughTheWindowIsByteIdentical) {
     return f.form->settings();
   };
   const TAppSettings savedFirst = startAndSave("save1", nullptr);
-  const std::string first = ReadAll(ini);
+  const std::string first = ReadFile(ini);
   TAppSettings loadedSecond;
   startAndSave("save2", &loadedSecond);
-  EXPECT_EQ(ReadAll(ini), first);
+  EXPECT_EQ(ReadFile(ini), first);
   EXPECT_TRUE(loadedSecond == savedFirst);  // every key loads back as it was saved
   EXPECT_NE(first.find("; Every key of the settings file"), std::string::npos);
   EXPECT_NE(first.find("[Other]\r\nKey = kept as it is\r\n"), std::string::npos);
@@ -144,7 +117,7 @@ TEST_F(WindowSettingsTest, SaveLoadSaveThroughTheWindowIsByteIdentical) {
 TEST_F(WindowSettingsTest, AHandWrittenFileElsewhereStartsInBpsk31At1500Hz) {
   fs::create_directories(dir_.path() / "elsewhere");
   const fs::path ini = dir_.path() / "elsewhere" / "station.ini";
-  WriteAll(ini, "[RTTY]\nMode=1\nRxFrequency=1500\n");
+  WriteFile(ini, "[RTTY]\nMode=1\nRxFrequency=1500\n");
   FakeWaveBackend backend;
   RecordingFormParts parts;
   TSettingsFile file(Store(""));
@@ -160,7 +133,7 @@ TEST_F(WindowSettingsTest, AHandWrittenFileElsewhereStartsInBpsk31At1500Hz) {
 
 TEST_F(WindowSettingsTest, ControlsAndFontsFollowTheFileAndAFaceThisMachineLacksIsSavedAsRead) {
   const fs::path ini = work() / "VESTREL.INI";
-  WriteAll(ini,
+  WriteFile(ini,
            "[RTTY]\r\nAFC=0\r\nIsSquelch=1\r\nSquelchThreshold=80\r\nReverse=1\r\nBeaconPeriod=45\r\n"
            "UnshiftOnSpace=1\r\nTxAfc=1\r\n"
            "[RxFont]\r\nFontName=\"No Such Face 123\"\r\nFontStyle=5\r\nFontSize=14\r\nFontColor=255\r\n"
@@ -189,7 +162,7 @@ TEST_F(WindowSettingsTest, ControlsAndFontsFollowTheFileAndAFaceThisMachineLacks
 
   w.SqlUpDown->setValue(60);
   ASSERT_TRUE(w.SaveSettings());
-  const std::string saved = ReadAll(ini);
+  const std::string saved = ReadFile(ini);
   EXPECT_NE(saved.find("FontName=\"No Such Face 123\""), std::string::npos);
   EXPECT_NE(saved.find("SquelchThreshold=60\r\n"), std::string::npos);
   EXPECT_NE(saved.find("AFC=0\r\n"), std::string::npos);

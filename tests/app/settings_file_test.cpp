@@ -7,9 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <sstream>
 
 #include "engine/frequency_unit.h"
@@ -21,47 +19,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::ReadFile;
 
-// Everything a load fills, from a first start's defaults.
-struct Loaded {
-  Loaded() {
-    m.SetDefaultMacros();
-    m.SetDefaultButtonNames();
-  }
-  SettingsTargets Targets() { return {s, m, names, whenChanged}; }
-  bool operator==(const Loaded& o) const {
-    return s == o.s && m == o.m && names == o.names && whenChanged == o.whenChanged;
-  }
-
-  TAppSettings s;
-  TMacroTable m;
-  std::array<std::string, kModeCount> names;
-  bool whenChanged = false;
+// Everything a load fills, from a first start's defaults, and the mode record made from it.
+struct Loaded : SettingsValues {
   TModemParams p;
 };
 
 Loaded Load(const IniFile& ini) {
   Loaded l;
   ReadSettings(ini, l.Targets());
-  ApplyToModemParams(l.s, l.p);
+  ApplyToModemParams(l.settings, l.p);
   return l;
 }
 Loaded Load(const std::string& text) { return Load(IniFile::FromText(text)); }
 
 // What the program writes: the mode record's values back into the settings, then every key.
 std::string Save(Loaded& l, IniFile ini = {}) {
-  TakeFromModemParams(l.p, l.s);
+  TakeFromModemParams(l.p, l.settings);
   WriteSettings(l.Targets(), ini);
-  WriteMacros(l.m, ini);
+  WriteMacros(l.macros, ini);
   return ini.Text();
 }
 
 std::string AllKeysFile() {
-  return ReadAll(fs::path(VESTREL_SOURCE_DIR) / "fuzz/app/settings_file_corpus/all_keys.ini");
+  return ReadFile(fs::path(VESTREL_SOURCE_DIR) / "fuzz/app/settings_file_corpus/all_keys.ini");
 }
 
 // Both tones of a pair lie in the tone band, and so their bins in the spectrum's kept range.
@@ -90,15 +72,15 @@ TEST(SettingsFile, EdgeCases) {
          EXPECT_EQ(l.p.RxShiftBin, 32);
          EXPECT_EQ(l.p.RxTone[0] + l.p.RxTone[1], 2 * 16 * 316);  // centre bin 316
          EXPECT_EQ(l.p.TxTone[0] + l.p.TxTone[1], 2 * 16 * 316);
-         EXPECT_EQ(l.s.SamplingFreq, 11025.0);
-         EXPECT_EQ(l.s.OutSamplingFreq, 11025.0);
-         EXPECT_EQ(l.s.IsKISS, 1);
-         EXPECT_EQ(l.s.MyCall, "XX0XXX");
-         EXPECT_EQ(l.s.MessageChannel, 1);
-         EXPECT_TRUE(l.whenChanged);
-         EXPECT_EQ(l.names[kModeBpsk31], "PSK31");
-         EXPECT_EQ(l.m.ButtonName[1], "F1");
-         EXPECT_EQ(l.m.ButtonName[36], "aF12");
+         EXPECT_EQ(l.settings.SamplingFreq, 11025.0);
+         EXPECT_EQ(l.settings.OutSamplingFreq, 11025.0);
+         EXPECT_EQ(l.settings.IsKISS, 1);
+         EXPECT_EQ(l.settings.MyCall, "XX0XXX");
+         EXPECT_EQ(l.settings.MessageChannel, 1);
+         EXPECT_TRUE(l.reportModeWhenChanged);
+         EXPECT_EQ(l.modeReportNames[kModeBpsk31], "PSK31");
+         EXPECT_EQ(l.macros.ButtonName[1], "F1");
+         EXPECT_EQ(l.macros.ButtonName[36], "aF12");
        }},
       {"RxFrequency=1000 with the default shift", "RxFrequency=1000", [](const Loaded& l) {
          EXPECT_EQ(l.p.RxTone[0], 2972 - 252);
@@ -109,80 +91,80 @@ TEST(SettingsFile, EdgeCases) {
          EXPECT_EQ(l.p.AfcRefBin[1], 202);
        }},
       {"FFTCenterFreq=100 gives bin 19, refused", "FFTCenterFreq=100", [](const Loaded& l) {
-         EXPECT_EQ(l.s.FFTCenterFreq, 1700);
+         EXPECT_EQ(l.settings.FFTCenterFreq, 1700);
          EXPECT_EQ(l.p.FFTCenterFreq, 316);
        }},
-      {"BeaconPeriod=1 loads as 3", "BeaconPeriod=1", [](const Loaded& l) { EXPECT_EQ(l.s.BeaconPeriod, 3); }},
-      {"BeaconPeriod=5000 loads as 999", "BeaconPeriod=5000", [](const Loaded& l) { EXPECT_EQ(l.s.BeaconPeriod, 999); }},
-      {"BeaconPeriod=-4 loads as 999", "BeaconPeriod=-4", [](const Loaded& l) { EXPECT_EQ(l.s.BeaconPeriod, 999); }},
-      {"ExchangeSpeed=5", "ExchangeSpeed=5", [](const Loaded& l) { EXPECT_EQ(l.s.ExchangeSpeed, 9600); }},
-      {"ExchangeSpeed=921600", "ExchangeSpeed=921600", [](const Loaded& l) { EXPECT_EQ(l.s.ExchangeSpeed, 921600); }},
-      {"ExchangeSpeed=921601", "ExchangeSpeed=921601", [](const Loaded& l) { EXPECT_EQ(l.s.ExchangeSpeed, 9600); }},
-      {"MessageChannel=10 is ignored", "MessageChannel=10", [](const Loaded& l) { EXPECT_EQ(l.s.MessageChannel, 1); }},
+      {"BeaconPeriod=1 loads as 3", "BeaconPeriod=1", [](const Loaded& l) { EXPECT_EQ(l.settings.BeaconPeriod, 3); }},
+      {"BeaconPeriod=5000 loads as 999", "BeaconPeriod=5000", [](const Loaded& l) { EXPECT_EQ(l.settings.BeaconPeriod, 999); }},
+      {"BeaconPeriod=-4 loads as 999", "BeaconPeriod=-4", [](const Loaded& l) { EXPECT_EQ(l.settings.BeaconPeriod, 999); }},
+      {"ExchangeSpeed=5", "ExchangeSpeed=5", [](const Loaded& l) { EXPECT_EQ(l.settings.ExchangeSpeed, 9600); }},
+      {"ExchangeSpeed=921600", "ExchangeSpeed=921600", [](const Loaded& l) { EXPECT_EQ(l.settings.ExchangeSpeed, 921600); }},
+      {"ExchangeSpeed=921601", "ExchangeSpeed=921601", [](const Loaded& l) { EXPECT_EQ(l.settings.ExchangeSpeed, 9600); }},
+      {"MessageChannel=10 is ignored", "MessageChannel=10", [](const Loaded& l) { EXPECT_EQ(l.settings.MessageChannel, 1); }},
       {"MyCall: trimmed, 15 characters", "MyCall=\"  ABCDEFGHIJKLMNOPQRST \"",
-       [](const Loaded& l) { EXPECT_EQ(l.s.MyCall, "ABCDEFGHIJKLMNO"); }},
+       [](const Loaded& l) { EXPECT_EQ(l.settings.MyCall, "ABCDEFGHIJKLMNO"); }},
       {"KeyPortNumber=17 without PttPortType", "KeyPortNumber=17\r\nPttPin=5\r\nPowerPin1=1\r\nPttPortNumber=9",
        [](const Loaded& l) {
-         EXPECT_EQ(l.s.PttPortType, 2);
-         EXPECT_EQ(l.s.PttPortNumber, 2);
-         EXPECT_EQ(l.s.PttPin, 2);
-         EXPECT_EQ(l.s.PowerPin1, 7);
-         EXPECT_EQ(l.s.PowerPin2, 8);
+         EXPECT_EQ(l.settings.PttPortType, 2);
+         EXPECT_EQ(l.settings.PttPortNumber, 2);
+         EXPECT_EQ(l.settings.PttPin, 2);
+         EXPECT_EQ(l.settings.PowerPin1, 7);
+         EXPECT_EQ(l.settings.PowerPin2, 8);
        }},
       {"KeyPortNumber=3 with ComMask 1", "KeyPortNumber=3\r\nComMask=1", [](const Loaded& l) {
-         EXPECT_EQ(l.s.PttPortType, 1);
-         EXPECT_EQ(l.s.PttPortNumber, 3);
-         EXPECT_EQ(l.s.PttPin, 1);
+         EXPECT_EQ(l.settings.PttPortType, 1);
+         EXPECT_EQ(l.settings.PttPortNumber, 3);
+         EXPECT_EQ(l.settings.PttPin, 1);
        }},
       {"KeyPortNumber=20", "KeyPortNumber=20", [](const Loaded& l) {
-         EXPECT_EQ(l.s.PttPortType, 3);
-         EXPECT_EQ(l.s.PttPortNumber, 2);
-         EXPECT_EQ(l.s.PttPin, 6);
+         EXPECT_EQ(l.settings.PttPortType, 3);
+         EXPECT_EQ(l.settings.PttPortNumber, 2);
+         EXPECT_EQ(l.settings.PttPin, 6);
        }},
       {"KeyPortNumber=30: nothing converted, the port keys not read", "KeyPortNumber=30\r\nPttPin=5",
        [](const Loaded& l) {
-         EXPECT_EQ(l.s.PttPortType, 0);
-         EXPECT_EQ(l.s.PttPin, 2);
+         EXPECT_EQ(l.settings.PttPortType, 0);
+         EXPECT_EQ(l.settings.PttPin, 2);
        }},
       {"KeyPortNumber with PttPortType set is no legacy file", "PttPortType=1\r\nKeyPortNumber=17\r\nPttPin=1",
        [](const Loaded& l) {
-         EXPECT_EQ(l.s.PttPortType, 1);
-         EXPECT_EQ(l.s.PttPin, 1);
+         EXPECT_EQ(l.settings.PttPortType, 1);
+         EXPECT_EQ(l.settings.PttPin, 1);
        }},
       {"an empty macro key clears it, an absent one keeps its default", "[Macros]\r\nMacro3=\r\n",
        [](const Loaded& l) {
-         EXPECT_EQ(l.m.Macro[3], "");
+         EXPECT_EQ(l.macros.Macro[3], "");
          TMacroTable d;
          d.SetDefaultMacros();
-         EXPECT_EQ(l.m.Macro[4], d.Macro[4]);
+         EXPECT_EQ(l.macros.Macro[4], d.Macro[4]);
        }},
-      {"SamplingFreq=11025,5", "SamplingFreq=11025,5", [](const Loaded& l) { EXPECT_EQ(l.s.SamplingFreq, 11025.5); }},
-      {"SamplingFreq=11025.5", "SamplingFreq=11025.5", [](const Loaded& l) { EXPECT_EQ(l.s.SamplingFreq, 11025.5); }},
-      {"font style 5", "[RxFont]\r\nFontStyle=5\r\n", [](const Loaded& l) { EXPECT_EQ(l.s.RxFont.FontStyle, 5); }},
+      {"SamplingFreq=11025,5", "SamplingFreq=11025,5", [](const Loaded& l) { EXPECT_EQ(l.settings.SamplingFreq, 11025.5); }},
+      {"SamplingFreq=11025.5", "SamplingFreq=11025.5", [](const Loaded& l) { EXPECT_EQ(l.settings.SamplingFreq, 11025.5); }},
+      {"font style 5", "[RxFont]\r\nFontStyle=5\r\n", [](const Loaded& l) { EXPECT_EQ(l.settings.RxFont.FontStyle, 5); }},
       {"XPortAddress keeps its low 16 bits", "XPortAddress=65912",
-       [](const Loaded& l) { EXPECT_EQ(l.s.XPortAddress, 376); }},
+       [](const Loaded& l) { EXPECT_EQ(l.settings.XPortAddress, 376); }},
       {"sound card numbers below their floor", "SoundCardNumber=-7\r\nOutSoundCardNumber=-9", [](const Loaded& l) {
-         EXPECT_EQ(l.s.SoundCardNumber, -1);
-         EXPECT_EQ(l.s.OutSoundCardNumber, -2);
+         EXPECT_EQ(l.settings.SoundCardNumber, -1);
+         EXPECT_EQ(l.settings.OutSoundCardNumber, -2);
        }},
       {"Zoom outside 2..5 means 1", "Zoom=7", [](const Loaded& l) { EXPECT_EQ(l.p.Zoom, 1); }},
       {"code set 0 keeps, 4 is refused", "CodeSet=4", [](const Loaded& l) { EXPECT_EQ(l.p.BaudotCodeSet, 0); }},
       {"logger names and their switch", "[SendMode]\r\nWhenChanged=0\r\nBpsk31As=BPSK\r\n", [](const Loaded& l) {
-         EXPECT_FALSE(l.whenChanged);
-         EXPECT_EQ(l.names[kModeBpsk31], "BPSK");
-         EXPECT_EQ(l.names[kModeQpsk31], "PSK31");
+         EXPECT_FALSE(l.reportModeWhenChanged);
+         EXPECT_EQ(l.modeReportNames[kModeBpsk31], "BPSK");
+         EXPECT_EQ(l.modeReportNames[kModeQpsk31], "PSK31");
        }},
       {"COM port devices", "[ComPorts]\r\nCOM3=/dev/ttyUSB0\r\ncom12=\"/dev/my port\"\r\nCOM0=/x\r\nCOM07=/y\r\nCOMx=/z\r\n",
        [](const Loaded& l) {
          const std::map<int32_t, std::string> expected = {{3, "/dev/ttyUSB0"}, {12, "/dev/my port"}};
-         EXPECT_EQ(l.s.ComPorts, expected);
+         EXPECT_EQ(l.settings.ComPorts, expected);
        }},
 
       // The faults of the text, mended.
       {"a mode number without a mode loads as 0", "Mode=13", [](const Loaded& l) { EXPECT_EQ(l.p.Mode, 0); }},
-      {"mode 23 loads as 0", "Mode=23", [](const Loaded& l) { EXPECT_EQ(l.s.Mode, 0); }},
-      {"mode -1 loads as 0", "Mode=-1", [](const Loaded& l) { EXPECT_EQ(l.s.Mode, 0); }},
-      {"mode 22 stays", "Mode=22", [](const Loaded& l) { EXPECT_EQ(l.s.Mode, 22); }},
+      {"mode 23 loads as 0", "Mode=23", [](const Loaded& l) { EXPECT_EQ(l.settings.Mode, 0); }},
+      {"mode -1 loads as 0", "Mode=-1", [](const Loaded& l) { EXPECT_EQ(l.settings.Mode, 0); }},
+      {"mode 22 stays", "Mode=22", [](const Loaded& l) { EXPECT_EQ(l.settings.Mode, 22); }},
       {"RxFrequency=20000 keeps the pair in the band", "RxFrequency=20000\r\nTxFrequency=20000", [](const Loaded& l) {
          ExpectPairInBand(l.p.RxTone, l.p.RxToneBin);
          ExpectPairInBand(l.p.TxTone, l.p.TxToneBin);
@@ -209,36 +191,36 @@ TEST(SettingsFile, EdgeCases) {
          ExpectPairInBand(l.p.RxTone, l.p.RxToneBin);
        }},
       {"sample rate 0", "SamplingFreq=0\r\nOutSamplingFreq=0",
-       [](const Loaded& l) { EXPECT_EQ(l.s.SamplingFreq, 11025.0); EXPECT_EQ(l.s.OutSamplingFreq, 11025.0); }},
+       [](const Loaded& l) { EXPECT_EQ(l.settings.SamplingFreq, 11025.0); EXPECT_EQ(l.settings.OutSamplingFreq, 11025.0); }},
       {"sample rate NaN", "SamplingFreq=nan\r\nOutSamplingFreq=-nan",
-       [](const Loaded& l) { EXPECT_EQ(l.s.SamplingFreq, 11025.0); EXPECT_EQ(l.s.OutSamplingFreq, 11025.0); }},
+       [](const Loaded& l) { EXPECT_EQ(l.settings.SamplingFreq, 11025.0); EXPECT_EQ(l.settings.OutSamplingFreq, 11025.0); }},
       {"sample rate infinite", "SamplingFreq=inf\r\nOutSamplingFreq=1e999",
-       [](const Loaded& l) { EXPECT_EQ(l.s.SamplingFreq, 11025.0); EXPECT_EQ(l.s.OutSamplingFreq, 11025.0); }},
+       [](const Loaded& l) { EXPECT_EQ(l.settings.SamplingFreq, 11025.0); EXPECT_EQ(l.settings.OutSamplingFreq, 11025.0); }},
       {"sample rates 7999 and 384001 keep the default, 8000 and 384000 are taken",
        "SamplingFreq=7999\r\nOutSamplingFreq=384001", [](const Loaded& l) {
-         EXPECT_EQ(l.s.SamplingFreq, 11025.0);
-         EXPECT_EQ(l.s.OutSamplingFreq, 11025.0);
+         EXPECT_EQ(l.settings.SamplingFreq, 11025.0);
+         EXPECT_EQ(l.settings.OutSamplingFreq, 11025.0);
          const Loaded edge = Load("[RTTY]\r\nSamplingFreq=8000\r\nOutSamplingFreq=384000\r\n");
-         EXPECT_EQ(edge.s.SamplingFreq, 8000.0);
-         EXPECT_EQ(edge.s.OutSamplingFreq, 384000.0);
+         EXPECT_EQ(edge.settings.SamplingFreq, 8000.0);
+         EXPECT_EQ(edge.settings.OutSamplingFreq, 384000.0);
        }},
       {"a comma baud rate", "BaudRate=1,5625", [](const Loaded& l) { EXPECT_EQ(l.p.Baud, 1.5625); }},
       {"a baud rate that is no number keeps the default", "BaudRate=fast", [](const Loaded& l) { EXPECT_EQ(l.p.Baud, 45.0); }},
       {"a string longer than 2047 characters is read whole",
        "[Macros]\r\nMacro5=\"" + std::string(3000, 'm') + "\"\r\n[RTTY]\r\nRemark=" + std::string(2500, 'r'),
        [](const Loaded& l) {
-         EXPECT_EQ(l.m.Macro[5], std::string(3000, 'm'));
-         EXPECT_EQ(l.s.Remark, std::string(2500, 'r'));
+         EXPECT_EQ(l.macros.Macro[5], std::string(3000, 'm'));
+         EXPECT_EQ(l.settings.Remark, std::string(2500, 'r'));
        }},
       {"no number takes the default", "RttySpeed=fast\r\nZoom=x\r\nSquelchThreshold=", [](const Loaded& l) {
-         EXPECT_EQ(l.s.RttySpeed, 45);
-         EXPECT_EQ(l.s.Zoom, 1);
-         EXPECT_EQ(l.s.SquelchThreshold, 50);
+         EXPECT_EQ(l.settings.RttySpeed, 45);
+         EXPECT_EQ(l.settings.Zoom, 1);
+         EXPECT_EQ(l.settings.SquelchThreshold, 50);
        }},
       {"beyond int32 takes the default", "RttySpeed=99999999999\r\nVFOBoffset=-4294967296",
        [](const Loaded& l) {
-         EXPECT_EQ(l.s.RttySpeed, 45);
-         EXPECT_EQ(l.s.VFOBoffset, 0);
+         EXPECT_EQ(l.settings.RttySpeed, 45);
+         EXPECT_EQ(l.settings.VFOBoffset, 0);
        }},
   };
   for (const Row& r : rows) {
@@ -257,8 +239,8 @@ TEST(SettingsFile, EveryKeyIsReadAndWritten) {
   Loaded full = Load(all);
   IniFile written;
   WriteSettings(full.Targets(), written);
-  WriteMacros(full.m, written);
-  EXPECT_EQ(Load(written), full);
+  WriteMacros(full.macros, written);
+  EXPECT_TRUE(Load(written) == full);
 
   std::istringstream lines(text);
   std::string line, section;
@@ -304,27 +286,27 @@ TEST(SettingsFile, WriteLoadWriteIsByteIdenticalAndKeepsUnknownLines) {
 
 TEST(SettingsFile, MacrosComeBackUnchanged) {
   Loaded l;
-  l.m.Macro[1] = "  leading and trailing blanks  ";
-  l.m.Macro[2] = "\"quoted\"";
-  l.m.Macro[3] = "\xE4\xF6\xFC \x80\xFF \xC0";
-  l.m.Macro[4] = "";
-  l.m.Macro[5] = "a \"b\" c";
-  l.m.ButtonName[7] = " CQ ";
-  l.m.Macro[6] = "line one\r\nline two\nthree\rfour";  // a break from an automation client
+  l.macros.Macro[1] = "  leading and trailing blanks  ";
+  l.macros.Macro[2] = "\"quoted\"";
+  l.macros.Macro[3] = "\xE4\xF6\xFC \x80\xFF \xC0";
+  l.macros.Macro[4] = "";
+  l.macros.Macro[5] = "a \"b\" c";
+  l.macros.ButtonName[7] = " CQ ";
+  l.macros.Macro[6] = "line one\r\nline two\nthree\rfour";  // a break from an automation client
   IniFile ini;
-  WriteMacros(l.m, ini);
+  WriteMacros(l.macros, ini);
   const Loaded back = Load(ini);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(back.m.Macro[i], l.m.Macro[i]) << i;
-  EXPECT_EQ(back.m.ButtonName[7], " CQ ");
-  EXPECT_EQ(back.m.Macro[6], "line one~[lf]line two~[lf]three~[lf]four");
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(back.macros.Macro[i], l.macros.Macro[i]) << i;
+  EXPECT_EQ(back.macros.ButtonName[7], " CQ ");
+  EXPECT_EQ(back.macros.Macro[6], "line one~[lf]line two~[lf]three~[lf]four");
   // No value starts a line of its own: nothing else was set by the break.
   EXPECT_EQ(ini.ReadSection("Macros").size(), 37u);
   // Other strings get a blank.
-  l.s.CallOnClear = "DL1\r\nMode=7";
+  l.settings.CallOnClear = "DL1\r\nMode=7";
   IniFile settings;
   WriteSettings(l.Targets(), settings);
-  EXPECT_EQ(Load(settings).s.CallOnClear, "DL1  Mode=7");
-  EXPECT_EQ(Load(settings).s.Mode, 0);
+  EXPECT_EQ(Load(settings).settings.CallOnClear, "DL1  Mode=7");
+  EXPECT_EQ(Load(settings).settings.Mode, 0);
 }
 
 TEST(SettingsFile, DefaultMacros) {
@@ -350,7 +332,7 @@ TEST(SettingsFile, DefaultMacros) {
 
   // A "Macros" section with macro 14 alone changes macro 14 alone.
   const Loaded l = Load("[Macros]\r\nMacro14=\"QRZ?\"\r\n");
-  for (int i = 0; i < TMacroTable::kCount; ++i) EXPECT_EQ(l.m.Macro[i], i == 14 ? "QRZ?" : t.Macro[i]) << i;
+  for (int i = 0; i < TMacroTable::kCount; ++i) EXPECT_EQ(l.macros.Macro[i], i == 14 ? "QRZ?" : t.Macro[i]) << i;
 }
 
 // Under a locale whose decimal mark is a comma (as QApplication installs the user's), the file
@@ -375,8 +357,8 @@ TEST(SettingsFile, NumbersIgnoreACommaLocale) {
   EXPECT_NE(text.find("OutSamplingFreq=44100.25\r\n"), std::string::npos);
   EXPECT_EQ(l.p.Baud, 45.45);
   EXPECT_EQ(dotted.p.Baud, 45.45);
-  EXPECT_EQ(dotted.s.SamplingFreq, l.s.SamplingFreq);
-  EXPECT_EQ(dotted.s.OutSamplingFreq, l.s.OutSamplingFreq);
+  EXPECT_EQ(dotted.settings.SamplingFreq, l.settings.SamplingFreq);
+  EXPECT_EQ(dotted.settings.OutSamplingFreq, l.settings.OutSamplingFreq);
 }
 
 TEST(SettingsFile, SavesUpdateTheFileAndRefuseOneThatCannotBeRead) {
@@ -384,21 +366,21 @@ TEST(SettingsFile, SavesUpdateTheFileAndRefuseOneThatCannotBeRead) {
   const fs::path path = dir.path() / "VESTREL.INI";
   TSettingsFile file(RegistryStore({}));
   Loaded l;
-  l.s.MyCall = "DL1ABC";
+  l.settings.MyCall = "DL1ABC";
   EXPECT_EQ(file.SaveSettings(path.string(), l.Targets()), "");
-  EXPECT_EQ(file.SaveMacros(path.string(), l.m), "");
+  EXPECT_EQ(file.SaveMacros(path.string(), l.macros), "");
   Loaded back;
   file.LoadSettings(path.string(), back.Targets());
-  EXPECT_EQ(back.s.MyCall, "DL1ABC");
-  EXPECT_EQ(back.m, l.m);
+  EXPECT_EQ(back.settings.MyCall, "DL1ABC");
+  EXPECT_EQ(back.macros, l.macros);
   // The macro save writes nothing but macros and names.
-  l.s.MyCall = "NOT SAVED";
-  l.m.Macro[2] = "saved";
-  EXPECT_EQ(file.SaveMacros(path.string(), l.m), "");
+  l.settings.MyCall = "NOT SAVED";
+  l.macros.Macro[2] = "saved";
+  EXPECT_EQ(file.SaveMacros(path.string(), l.macros), "");
   Loaded again;
   file.LoadSettings(path.string(), again.Targets());
-  EXPECT_EQ(again.s.MyCall, "DL1ABC");
-  EXPECT_EQ(again.m.Macro[2], "saved");
+  EXPECT_EQ(again.settings.MyCall, "DL1ABC");
+  EXPECT_EQ(again.macros.Macro[2], "saved");
   // A file that is there but unreadable (here a directory) is left alone.
   const fs::path folder = dir.path() / "folder.ini";
   fs::create_directory(folder);

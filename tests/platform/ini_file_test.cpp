@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 
 #include "support/test_dir.h"
@@ -15,12 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+using test::ReadFile;
+using test::WriteFile;
 
 // One file per row: what it holds, one key read from it, then one key written and the whole
 // file as it is saved afterwards.
@@ -141,18 +136,18 @@ TEST(IniFile, LoadAndSaveReplaceTheFileWhole) {
   EXPECT_EQ(ini.Load(dir.path().string(), &error), IniFile::LoadResult::kFailed);  // a directory
   EXPECT_FALSE(error.empty());
 
-  WriteAll(path, "; mine\n[S]\nA=1\n");
+  WriteFile(path, "; mine\n[S]\nA=1\n");
   ASSERT_EQ(ini.Load(path.string()), IniFile::LoadResult::kLoaded);
   ini.WriteInteger("S", "A", 2);
   EXPECT_EQ(ini.Save(path.string()), "");
-  EXPECT_EQ(ReadAll(path), "; mine\r\n[S]\r\nA=2\r\n");
+  EXPECT_EQ(ReadFile(path), "; mine\r\n[S]\r\nA=2\r\n");
   // A link is followed: the file it names is replaced and the link stays.
   const fs::path link = dir.path() / "link.ini";
   fs::create_symlink(path, link);
   ini.WriteInteger("S", "A", 3);
   EXPECT_EQ(ini.Save(link.string()), "");
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(ReadAll(path), "; mine\r\n[S]\r\nA=3\r\n");
+  EXPECT_EQ(ReadFile(path), "; mine\r\n[S]\r\nA=3\r\n");
   // No temporary file is left beside it.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 
@@ -165,8 +160,8 @@ TEST(IniFile, LoadAndSaveReplaceTheFileWhole) {
 TEST(IniFile, AFailedSaveLeavesTheOldFile) {
   test::TestDir dir;
   const fs::path path = dir.path() / "VESTREL.INI";
-  WriteAll(path, "[S]\r\nA=1\r\n");
-  IniFile ini = IniFile::FromText(ReadAll(path));
+  WriteFile(path, "[S]\r\nA=1\r\n");
+  IniFile ini = IniFile::FromText(ReadFile(path));
   ini.WriteString("S", "Big", std::string(20000, 'b'));
   signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
@@ -177,7 +172,7 @@ TEST(IniFile, AFailedSaveLeavesTheOldFile) {
   const std::string error = ini.Save(path.string());
   setrlimit(RLIMIT_FSIZE, &old);
   EXPECT_NE(error.find(path.string()), std::string::npos) << error;
-  EXPECT_EQ(ReadAll(path), "[S]\r\nA=1\r\n");
+  EXPECT_EQ(ReadFile(path), "[S]\r\nA=1\r\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace vestrel::test {
@@ -19,6 +21,30 @@ TestDir::TestDir() {
 TestDir::~TestDir() {
   std::error_code ec;
   fs::remove_all(path_, ec);
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+void WorkingDirTest::SetUp() {
+  oldDir_ = fs::current_path();
+  fs::create_directories(work());
+  fs::create_directories(home());
+  fs::current_path(work());
+}
+
+void WorkingDirTest::TearDown() { fs::current_path(oldDir_); }
+
+RegistryStore WorkingDirTest::Store(const std::string& lines) const {
+  const fs::path f = dir_.path() / "registry.ini";
+  WriteFile(f, lines);
+  return RegistryStore({f.string(), absentStoreFile().string()});
 }
 
 }  // namespace vestrel::test
