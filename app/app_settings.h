@@ -1,7 +1,8 @@
 #pragma once
 #include <cstdint>
-#include <map>
 #include <string>
+
+#include "io/keying_port_settings.h"
 
 namespace vestrel {
 
@@ -35,8 +36,9 @@ struct TWaterfallSettings {
 // The persisted settings, each named by its key in the settings file and holding the value as
 // the file means it (frequencies in Hz, the shift in Hz, the baud rate as written). The mode
 // record, the controls and the devices take them from here at engine start, and give them
-// back before a save. Flags are kept as read: non-zero is on.
-struct TAppSettings {
+// back before a save. Flags are kept as read: non-zero is on. The keying and exchange port
+// keys come from KeyingPortSettings, which the port code works on.
+struct TAppSettings : KeyingPortSettings {
   // Section "Screen": the main window (-1 keeps its designed value), then the panes and the
   // macro editors (-1 as designed), then the display colours.
   int32_t Left = -1, Top = -1, Height = -1, Width = -1;
@@ -109,15 +111,9 @@ struct TAppSettings {
   int32_t BackspaceHandling = 1;
   int32_t ExtendedBaudot = 0;
   int32_t UseTxD = 0;
-  int32_t PttPortType = 0;       // 0..6
+  // PttPortType (0..6), PttPortNumber, PttPin, PowerPin1, PowerPin2, XPortAddress
+  // (0..0xFFFF), ExchangeSpeed (10..921600 Bd), ExchangePortNumber: KeyingPortSettings.
   int32_t KeyPortNumber = 0;     // files from before PttPortType; always saved as 0
-  int32_t PttPortNumber = 1;
-  int32_t PttPin = 2;
-  int32_t PowerPin1 = 0;
-  int32_t PowerPin2 = 0;
-  int32_t XPortAddress = 888;    // 0..0xFFFF
-  int32_t ExchangeSpeed = 9600;  // 10..921600 Bd
-  int32_t ExchangePortNumber = 0;
   int32_t UseOther = 0;
   int32_t OscShow = 1;
   int32_t PhaseShow = 1;
@@ -163,8 +159,7 @@ struct TAppSettings {
   int32_t Rig1Port = 4532;
   std::string Rig2Host = "localhost";
   int32_t Rig2Port = 4533;
-  // Section "ComPorts": "COM<n>" = the device of COM port n (1..255), when not /dev/ttyS<n-1>.
-  std::map<int32_t, std::string> ComPorts;
+  // Section "ComPorts" (COM port n = 1..255 to its device): KeyingPortSettings.
 
   bool operator==(const TAppSettings&) const = default;
 };

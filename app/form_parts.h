@@ -116,12 +116,19 @@ class CapturePart {
 class PortsPart {
  public:
   virtual ~PortsPart() = default;
+  // The port set as loaded from the settings file: the keying port with its pins, and the
+  // data-exchange port with it.
+  virtual void ApplyPortSettings() {}
+  virtual void SetPttPort(int /*type*/, int /*number*/, int /*pttPin*/, int /*powerPin1*/, int /*powerPin2*/) {}
+  virtual void SetDataExchangePort(int /*n*/) {}
   // workersAbandoned: a serial worker did not stop, so the ports it uses must stay open.
   virtual void ClosePorts(bool /*workersAbandoned*/) {}
   virtual void ReopenPorts() {}
   // The transmitter's push-to-talk line; without a keying port there is nothing to key.
   virtual void SetPtt(bool /*on*/) {}
   virtual void ClosePortDriver() {}
+  // The port-I/O driver is not to be used on this machine (the store's "Isx64").
+  virtual void SetPortDriverMissing() {}
 };
 
 // The exchange library.

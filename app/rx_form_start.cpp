@@ -41,7 +41,7 @@ void TRxForm::FormCreate() {
   const std::string notice =
       settingsPart_.CheckDefaultDirectory(CommandLine.settingsPath, CommandLine.settingsPathGiven);
   if (!notice.empty()) ShowDefaultDirectoryNotice(notice);
-  if (settingsPart_.ReadIsx64Flag()) PortDriverMissing = true;
+  if (settingsPart_.ReadIsx64Flag()) ports_->SetPortDriverMissing();
   // 9. Geometry and the two general keys; -1 keeps the designed value.
   setGeometry(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
   const ScreenSettings screen = ReadScreenSettings(CommandLine.settingsPath);
@@ -104,6 +104,9 @@ void TRxForm::StartEngine() {
   // 2.
   settingsPart_.LoadSettings(CommandLine.settingsPath, Targets());
   ApplyLoadedSettings();
+  // The loaded port set opens the keying port (a failure shows a box).
+  ports_->ApplyPortSettings();
+  if (ShutdownDone != 0) return;
   // 3.
   engineDriver_->InitInputConverter(settings_.SamplingFreq);
   // 4. The /C file; its name is forgotten once used.

@@ -429,8 +429,10 @@ void ReadSettings(const IniFile& ini, const SettingsTargets& t) {
     }
     const std::string_view digits = std::string_view(key).substr(3);
     const auto n = ParseInt32(digits);
-    // "COM<n>" exactly: no sign, blank or leading zero.
-    if (!n || *n < kLowestComPort || *n > kHighestComPort || std::to_string(*n) != digits) continue;
+    // "COM<n>" exactly (no sign, blank or leading zero), naming a device.
+    if (!n || *n < kLowestComPort || *n > kHighestComPort || std::to_string(*n) != digits || value.empty()) {
+      continue;
+    }
     s.ComPorts.emplace(*n, value);
   }
 

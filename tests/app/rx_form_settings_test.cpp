@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QToolButton>
 #include <filesystem>
+#include <functional>
 
 #include "app/rx_form.h"
 #include "app/settings_file.h"
@@ -29,10 +30,15 @@ using test::ReadFile;
 using test::WriteFile;
 using WindowSettingsTest = test::WorkingDirTest;
 
+// The window's settings part: the settings file given.
+std::function<void(TRxFormDeps&)> UseFile(TSettingsFile& file) {
+  return [&file](TRxFormDeps& d) { d.settings = &file; };
+}
+
 TEST_F(WindowSettingsTest, AFirstStartWithoutAFileHasTheDefaultCaptionsAndMacros) {
   RecordingFormParts parts;
   TSettingsFile file(Store(""));
-  Form f(parts, UniqueSemaphoreName("first"), {}, nullptr, false, nullptr, &file);
+  Form f(parts, UniqueSemaphoreName("first"), {}, nullptr, false, nullptr, UseFile(file));
   f.Ticks(19);
   for (int n = 1; n <= 12; ++n) EXPECT_EQ(f.form->ButMacro[n]->text(), QStringLiteral("F%1").arg(n));
   EXPECT_EQ(f.form->macroTable().Macro[14], "Macro for Ctrl-2");
@@ -48,7 +54,7 @@ TEST_F(WindowSettingsTest, AMissingFileFallsBackToTheStoresDefaultDirectory) {
   TSettingsFile file(Store(std::string("DefaultDir=").append(home().string()).append("\r\n")));
   {
     RecordingFormParts parts;
-    Form f(parts, UniqueSemaphoreName("home"), {}, nullptr, false, nullptr, &file);
+    Form f(parts, UniqueSemaphoreName("home"), {}, nullptr, false, nullptr, UseFile(file));
     EXPECT_EQ(fs::current_path(), home());
     const std::string notice = std::string("VESTREL.INI file was not found in a working directory\n")
                                    .append(work().string())
@@ -62,7 +68,7 @@ TEST_F(WindowSettingsTest, AMissingFileFallsBackToTheStoresDefaultDirectory) {
   // With /F naming a missing file the store is not consulted: defaults, no move, no notice.
   fs::current_path(work());
   RecordingFormParts parts;
-  Form f(parts, UniqueSemaphoreName("given"), {"/F", "missing.ini"}, nullptr, false, nullptr, &file);
+  Form f(parts, UniqueSemaphoreName("given"), {"/F", "missing.ini"}, nullptr, false, nullptr, UseFile(file));
   EXPECT_EQ(fs::current_path(), work());
   EXPECT_TRUE(f.form->RxMemo->toPlainText().isEmpty());
   f.Ticks(19);
@@ -75,8 +81,8 @@ TEST_F(WindowSettingsTest, Isx64SetsPortDriverMissing) {
     SCOPED_TRACE(lines);
     RecordingFormParts parts;
     TSettingsFile file(Store(lines));
-    Form f(parts, UniqueSemaphoreName("x64"), {}, nullptr, false, nullptr, &file);
-    EXPECT_EQ(f.form->PortDriverMissing, set);
+    Form f(parts, UniqueSemaphoreName("x64"), {}, nullptr, false, nullptr, UseFile(file));
+    EXPECT_EQ(parts.Has("SetPortDriverMissing"), set);
   }
 }
 
@@ -94,7 +100,7 @@ TEST_F(WindowSettingsTest, SaveLoadSaveThroughTheWindowIsByteIdentical) {
   auto startAndSave = [&](const char* name, TAppSettings* loaded) {
     FakeWaveBackend backend;
     RecordingFormParts parts;
-    Form f(parts, UniqueSemaphoreName(name), {"/F", ini.string()}, nullptr, false, &backend, &file);
+    Form f(parts, UniqueSemaphoreName(name), {"/F", ini.string()}, nullptr, false, &backend, UseFile(file));
     f.Ticks(20);
     if (loaded != nullptr) *loaded = f.form->settings();
     EXPECT_TRUE(f.form->SaveSettings());
@@ -121,7 +127,7 @@ TEST_F(WindowSettingsTest, AHandWrittenFileElsewhereStartsInBpsk31At1500Hz) {
   FakeWaveBackend backend;
   RecordingFormParts parts;
   TSettingsFile file(Store(""));
-  Form f(parts, UniqueSemaphoreName("bpsk"), {"/F", ini.string()}, nullptr, false, &backend, &file);
+  Form f(parts, UniqueSemaphoreName("bpsk"), {"/F", ini.string()}, nullptr, false, &backend, UseFile(file));
   f.Ticks(20);
   const TModemParams& p = f.form->engine().params;
   EXPECT_EQ(p.Mode, kModeBpsk31);
@@ -140,7 +146,7 @@ TEST_F(WindowSettingsTest, ControlsAndFontsFollowTheFileAndAFaceThisMachineLacks
            "[Buttons]\r\nName1=\"CQ\"\r\n");
   RecordingFormParts parts;
   TSettingsFile file(Store(""));
-  Form f(parts, UniqueSemaphoreName("controls"), {}, nullptr, false, nullptr, &file);
+  Form f(parts, UniqueSemaphoreName("controls"), {}, nullptr, false, nullptr, UseFile(file));
   f.Ticks(19);
   TRxForm& w = *f.form;
   EXPECT_FALSE(w.AfcButton->isChecked());
@@ -173,7 +179,7 @@ TEST_F(WindowSettingsTest, AFailedSaveIsReportedOnceAndLeavesTheFile) {
   fs::create_directory(folder);  // there, but no file that can be read or replaced
   RecordingFormParts parts;
   TSettingsFile file(Store(""));
-  Form f(parts, UniqueSemaphoreName("fail"), {"/F", folder.string()}, nullptr, false, nullptr, &file);
+  Form f(parts, UniqueSemaphoreName("fail"), {"/F", folder.string()}, nullptr, false, nullptr, UseFile(file));
   f.Ticks(19);
   EXPECT_FALSE(f.form->SaveSettings());
   ASSERT_EQ(parts.boxes.size(), 1u);

@@ -154,11 +154,6 @@ TEST(SettingsFile, EdgeCases) {
          EXPECT_EQ(l.modeReportNames[kModeBpsk31], "BPSK");
          EXPECT_EQ(l.modeReportNames[kModeQpsk31], "PSK31");
        }},
-      {"COM port devices", "[ComPorts]\r\nCOM3=/dev/ttyUSB0\r\ncom12=\"/dev/my port\"\r\nCOM0=/x\r\nCOM07=/y\r\nCOMx=/z\r\n",
-       [](const Loaded& l) {
-         const std::map<int32_t, std::string> expected = {{3, "/dev/ttyUSB0"}, {12, "/dev/my port"}};
-         EXPECT_EQ(l.settings.ComPorts, expected);
-       }},
 
       // The faults of the text, mended.
       {"a mode number without a mode loads as 0", "Mode=13", [](const Loaded& l) { EXPECT_EQ(l.p.Mode, 0); }},
@@ -228,6 +223,38 @@ TEST(SettingsFile, EdgeCases) {
     const std::string text = r.general.empty() || r.general[0] == '[' ? r.general : "[RTTY]\r\n" + r.general + "\r\n";
     r.check(Load(text));
   }
+}
+
+// The keying and exchange port keys and the device map of the serial ports.
+TEST(SettingsFile, PortKeysAndTheComPortMap) {
+  const Loaded l = Load(
+      "[Screen]\r\nPttPortType=5\r\n"  // another section's key is not ours
+      "[rtty]\r\npttporttype = 1\r\nPttPortNumber=\"4\"\r\nPttPin=1\r\nPowerPin1=2\r\nPowerPin2=x\r\n"
+      "XPortAddress=131960\r\nExchangeSpeed=5\r\nExchangePortNumber=4\r\nPttPortType=3\r\n"
+      "[ComPorts]\r\nCOM4=/dev/ttyUSB0\r\ncom12 = \"/dev/serial/by-id/usb-FTDI\"\r\nCOM0=/dev/null\r\n"
+      "COMx=/dev/null\r\nCOM3=\r\nCOM 7=/dev/null\r\nCOM4=/dev/second\r\n");
+  const TAppSettings& s = l.settings;
+  EXPECT_EQ(s.PttPortType, 1);  // the first of two wins
+  EXPECT_EQ(s.PttPortNumber, 4);
+  EXPECT_EQ(s.PttPin, 1);
+  EXPECT_EQ(s.PowerPin1, 2);
+  EXPECT_EQ(s.PowerPin2, 0);         // no number: the default
+  EXPECT_EQ(s.XPortAddress, 0x378);  // 131960 = 0x20378: the low 16 bits
+  EXPECT_EQ(s.ExchangeSpeed, 9600);  // below 10
+  EXPECT_EQ(s.ExchangePortNumber, 4);
+  const std::map<int, std::string> ports = {{4, "/dev/ttyUSB0"}, {12, "/dev/serial/by-id/usb-FTDI"}};
+  EXPECT_EQ(s.ComPorts, ports);
+
+  for (const auto& [value, speed] : {std::pair<const char*, int32_t>{"10", 10}, {"921600", 921600},
+                                     {"921601", 9600}, {"-300", 9600}}) {
+    EXPECT_EQ(Load(std::string("[RTTY]\nExchangeSpeed=") + value + "\n").settings.ExchangeSpeed, speed) << value;
+  }
+  // A missing file gives every port key its default.
+  Loaded missing;
+  missing.settings.PttPortType = 2;
+  TSettingsFile(RegistryStore({})).LoadSettings("/nonexistent/VESTREL.INI", missing.Targets());
+  EXPECT_EQ(missing.settings.PttPortType, 0);
+  EXPECT_EQ(missing.settings.ExchangeSpeed, 9600);
 }
 
 // Each key of a file that sets every key to another value than its default: dropping its line

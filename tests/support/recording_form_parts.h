@@ -78,6 +78,7 @@ class RecordingFormParts : public SettingsPart,
   // PortsPart
   void ClosePorts(bool abandoned) override { Log(std::string("ClosePorts ") + (abandoned ? "1" : "0")); }
   void ClosePortDriver() override { Log("ClosePortDriver"); }
+  void SetPortDriverMissing() override { Log("SetPortDriverMissing"); }
   void SetPtt(bool on) override { Log(std::string("SetPtt ") + (on ? "1" : "0")); }
   // ExchangeLibraryPart
   bool Init(int channel) override {
