@@ -3,8 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 #include <vector>
 
+#include "engine/dsp/decimator2.h"
+#include "engine/dsp/decimator3.h"
 #include "engine/dsp/fsk_mixer.h"
 #include "engine/dsp/reqt_filter.h"
 #include "engine/dsp/tap_ring.h"
@@ -56,38 +59,54 @@ class TFskDetector {
   // One input sample; true when OutASin..OutBCos have just been replaced. Before a set-up
   // (PathRate() 0) returns false and changes nothing.
   bool Step(float x) {
+    bool out = false;
+    WithPath([&](auto path) { out = StepOn<decltype(path)::value>(x); });
+    return out;
+  }
+  // Calls body(std::integral_constant<int, path>{}) with the current path (0 before a set-up),
+  // so that a caller's block loop is compiled once per path and chooses it once per block.
+  template <class Body>
+  void WithPath(Body&& body) {
     switch (pathRate_) {
       case 919:
-        return Step919(x);
+        body(std::integral_constant<int, 919>{});
+        break;
       case 2756:
-        return Step2756(x);
+        body(std::integral_constant<int, 2756>{});
+        break;
       case 11025:
-        return Step11025(x);
+        body(std::integral_constant<int, 11025>{});
+        break;
       default:
-        return false;
+        body(std::integral_constant<int, 0>{});
+        break;
+    }
+  }
+  // Step on a path known to be the current one (WithPath); path 0 does nothing.
+  template <int Path>
+  bool StepOn(float x) {
+    if constexpr (Path == 919) {
+      return Step919(x);
+    } else if constexpr (Path == 2756) {
+      return Step2756(x);
+    } else if constexpr (Path == 11025) {
+      return Step11025(x);
+    } else {
+      return false;
     }
   }
   // Steps over a block, choosing the path once; calls onOutput(i) after each sample i that
   // produced new outputs.
   template <class OnOutput>
   void Process(std::span<const float> in, OnOutput&& onOutput) {
-    const size_t n = in.size();
-    switch (pathRate_) {
-      case 919:
+    WithPath([&](auto path) {
+      constexpr int kPath = decltype(path)::value;
+      if constexpr (kPath != 0) {
+        const size_t n = in.size();
         for (size_t i = 0; i < n; ++i)
-          if (Step919(in[i])) onOutput(i);
-        break;
-      case 2756:
-        for (size_t i = 0; i < n; ++i)
-          if (Step2756(in[i])) onOutput(i);
-        break;
-      case 11025:
-        for (size_t i = 0; i < n; ++i)
-          if (Step11025(in[i])) onOutput(i);
-        break;
-      default:
-        break;
-    }
+          if (StepOn<kPath>(in[i])) onOutput(i);
+      }
+    });
   }
 
   // True when (path, taps, averageLength) is a set-up both detectors accept.
@@ -119,6 +138,7 @@ class TFskDetector {
     void Step(double* frame);
   };
 
+  // The per-sample stages, defined below so that block loops inline them.
   void Mix(float x, double* frame);
   bool HalfBand(float x);
   void FinalFir(const double* in);
@@ -146,5 +166,86 @@ class TFskDetector {
   double dec2Out_[kLanes] = {};
   double dec3Out_[kLanes] = {};
 };
+
+// Per lane the same arithmetic as TReqtFilter, so both detectors agree to the last bit.
+inline void TFskDetector::LaneAverage::Step(double* frame) {
+  double* slot = ring.data() + static_cast<size_t>(pos) * kLanes;
+  for (int l = 0; l < kLanes; ++l) {
+    sum[l] = sum[l] - slot[l] + frame[l];
+    slot[l] = frame[l];
+  }
+  if (++pos == length) {
+    pos = 0;
+    double s[kLanes] = {};
+    for (uint32_t k = 0; k < length; ++k)
+      for (int l = 0; l < kLanes; ++l) s[l] += ring[static_cast<size_t>(k) * kLanes + l];
+    for (int l = 0; l < kLanes; ++l) sum[l] = s[l];
+  }
+  for (int l = 0; l < kLanes; ++l) frame[l] = sum[l] / length;
+}
+
+inline void TFskDetector::Mix(float x, double* frame) {
+  mixer_.Mix(x, frame);
+  if (averageLength_ > 0) average_.Step(frame);
+}
+
+// The stages the 919 and 2756 paths share: mixer, pre-filter, every 2nd sample into the C45
+// decimator, every 2nd of its results on. True when dec2Out_ is to be taken.
+inline bool TFskDetector::HalfBand(float x) {
+  double frame[kLanes];
+  Mix(x, frame);
+  pre_.Push(frame);
+  if (count1_ != 0) {
+    count1_ = 0;
+    return false;
+  }
+  count1_ = 1;
+  // Only the pre-filter outputs that reach the decimator are computed.
+  double y[kLanes];
+  ConvolveLanes<kLanes>(pre_.Newest(), preTaps_, preCount_, y);
+  dec2_.Push(y);
+  if (dec2Calls_++ & 1u)
+    ConvolveLanes<kLanes>(dec2_.Newest(), kC45.data(), static_cast<int>(kC45.size()), dec2Out_);
+  if (count2_ != 0) {
+    count2_ = 0;
+    return false;
+  }
+  count2_ = 1;
+  return true;
+}
+
+inline void TFskDetector::FinalFir(const double* in) {
+  fir_.Push(in);
+  double out[kLanes];
+  ConvolveLanes<kLanes>(fir_.Newest(), firTaps_.data(), static_cast<int>(firTaps_.size()), out);
+  OutASin = out[0];
+  OutBSin = out[1];
+  OutACos = out[2];
+  OutBCos = out[3];
+}
+
+inline bool TFskDetector::Step919(float x) {
+  if (!HalfBand(x)) return false;
+  dec3_.Push(dec2Out_);
+  // The FIR follows the C27 decimator's own phase: its 3rd, 6th, ... input.
+  if (++count3_ <= 2) return false;
+  count3_ = 0;
+  ConvolveLanes<kLanes>(dec3_.Newest(), kC27.data(), static_cast<int>(kC27.size()), dec3Out_);
+  FinalFir(dec3Out_);
+  return true;
+}
+
+inline bool TFskDetector::Step2756(float x) {
+  if (!HalfBand(x)) return false;
+  FinalFir(dec2Out_);
+  return true;
+}
+
+inline bool TFskDetector::Step11025(float x) {
+  double frame[kLanes];
+  Mix(x, frame);
+  FinalFir(frame);
+  return true;
+}
 
 }  // namespace vestrel

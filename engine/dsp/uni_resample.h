@@ -21,9 +21,14 @@ class TUniResample {
   TUniResample() = default;
 
   // Stores both rates and their periods, restarts from silence (previous sample 0, elapsed 0)
-  // and stores the callback (may be null). Returns 0, or -1 when a rate is refused; a refused
-  // call changes nothing.
-  int Setup(double inputRate, double outputRate, Callback callback = nullptr, void* context = nullptr);
+  // and stores the callback (may be null). Returns false when a rate is refused; a refused call
+  // changes nothing.
+  bool Setup(double inputRate, double outputRate, Callback callback = nullptr, void* context = nullptr);
+  // Restarts from silence; rates and callback stay.
+  void Reset() {
+    previous_ = 0.0;
+    elapsed_ = 0.0;
+  }
 
   // Consumes one input sample and calls the stored callback for each output instant after the
   // previous input sample and not after this one. Returns -1 without a callback (nothing

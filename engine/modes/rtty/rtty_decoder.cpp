@@ -5,6 +5,7 @@
 #include "engine/dsp/decimator2.h"
 #include "engine/dsp/decimator3.h"
 #include "engine/frequency_unit.h"
+#include "engine/mode_table.h"
 #include "engine/modes/rtty/rtty_filters.h"
 
 namespace vestrel {
@@ -42,16 +43,38 @@ int SettleSamples(int path, int taps, int average) {
 
 TRttyDecoder::TRttyDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window,
                            TBaudotDecoder& baudot)
-    : TFskDetector(sine), params_(params), window_(window), baudot_(baudot) {}
+    : detector_(sine), params_(params), window_(window), baudot_(baudot) {}
+
+TRttyDecoder::TRttyDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window,
+                           TBaudotDecoder& baudot, LevelRing& levels, int32_t& levelIndex)
+    : detector_(sine),
+      params_(params),
+      window_(window),
+      baudot_(baudot),
+      levels_(&levels),
+      levelIndex_(&levelIndex) {}
 
 void TRttyDecoder::Start() {
-  Enabled = 0;
-  BaudInt = 45;
+  enabled_ = false;
+  baudInt_ = 45;
   SetBaud(45, 0);
   SetTones(HzToUnits(2115.0), HzToUnits(2285.0));
-  HoldState = 0;
-  HoldCount = 0;
-  Enabled = 1;
+  enabled_ = true;
+}
+
+void TRttyDecoder::Reset() {
+  detector_.Reset();
+  discriminator_ = 0.0;
+  settle_ = settleLength_;
+  holdState_ = 0;
+  holdCount_ = 0;
+  subAcc_ = 0.0;
+  levelCount_ = 0;
+  ringIndex_ = 0;
+  // Empty, neither mark nor space: a start bit needs a received mark before it. Filled with
+  // mark, the first negative sample after a set-up (the filters settling, or a start bit
+  // already under way) would pass for a start edge and frame the following characters wrongly.
+  ring_.fill(0.0f);
 }
 
 bool TRttyDecoder::SetBaud(double baud, int filterWidth) {
@@ -60,65 +83,80 @@ bool TRttyDecoder::SetBaud(double baud, int filterWidth) {
   const double working = baudInt == 45 ? 45.45 : baudInt;
   const RttyFilterChoice f = SelectRttyFilter(filterWidth, baudInt);
   const int average = f.movingAverage ? static_cast<int>(std::floor(11025.0 / working + 0.5)) | 1 : 0;
-  if (!SetupWithAverage(f.path, f.taps, f.table, average)) return false;
-  BaudInt = baudInt;
-  SettleLength = SettleSamples(f.path, f.taps, average);
-  Settle = SettleLength;
-  Discriminator = 0.0;
-  SamplesPerBit = 11025.0 / working;
-  SubStep = SamplesPerBit / kSubSamples;
-  HoldState = 0;
-  HoldCount = 0;
-  SubAcc = 0.0;
-  RingIndex = 0;
-  // Empty, neither mark nor space: a start bit needs a received mark before it. Filled with
-  // mark, the first negative sample after a set-up (the filters settling, or a start bit
-  // already under way) would pass for a start edge and frame the following characters wrongly.
-  Ring.fill(0.0f);
+  if (!detector_.SetupWithAverage(f.path, f.taps, f.table, average)) return false;
+  baudInt_ = baudInt;
+  settleLength_ = SettleSamples(f.path, f.taps, average);
+  samplesPerBit_ = 11025.0 / working;
+  subStep_ = samplesPerBit_ / kSubSamples;
+  Reset();
   window_.SetPanelText(kDcdPanel, "");
   return true;
 }
 
 bool TRttyDecoder::SetDataBits(int n) {
   if (n != 5 && n != 7 && n != 8) return false;
-  DataBits = n;
+  dataBits_ = n;
   return true;
 }
 
-void TRttyDecoder::ProcessBlock(std::span<const float> block) {
-  if (!Enabled) return;
-  for (float x : block) ProcessSample(x);
+bool TRttyDecoder::SelectMode(const ModeRow& row) {
+  return SetDataBits(row.dataBits);
+}
+
+bool TRttyDecoder::SetTones(int32_t lower, int32_t upper) {
+  detector_.SetTones(lower, upper);
+  return true;
+}
+
+void TRttyDecoder::ProcessBlock(std::span<const float> block, bool squelchOpen) {
+  squelchOpen_ = squelchOpen;
+  if (!enabled_) return;
+  detector_.WithPath([&](auto path) { Run<decltype(path)::value>(block); });
 }
 
 void TRttyDecoder::ProcessSample(float x) {
-  if (!Enabled) return;
-  if (Step(x)) Discriminator = Magnitude(OutBSin, OutBCos) - Magnitude(OutASin, OutACos);
+  if (!enabled_) return;
+  detector_.WithPath([&](auto path) { Sample<decltype(path)::value>(x); });
+}
+
+// The block loop of one detector path: the path is chosen once per block, the decoder's own
+// per-sample work stays inline.
+template <int Path>
+void TRttyDecoder::Run(std::span<const float> block) {
+  for (const float x : block) Sample<Path>(x);
+}
+
+template <int Path>
+void TRttyDecoder::Sample(float x) {
+  if (detector_.StepOn<Path>(x))
+    discriminator_ =
+        Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
   // No signal at all leaves both magnitudes at 0; the next signal must first settle.
-  if (Discriminator == 0.0) {
-    Settle = SettleLength;
-  } else if (Settle > 0) {
-    --Settle;
+  if (discriminator_ == 0.0) {
+    settle_ = settleLength_;
+  } else if (settle_ > 0) {
+    --settle_;
   }
-  if (++LevelCount >= kLevelEvery) {
-    LevelCount = 0;
-    if (levels_) levels_->Write(*levelIndex_, Discriminator * kLevelScale);
+  if (++levelCount_ >= kLevelEvery) {
+    levelCount_ = 0;
+    if (levels_) levels_->Write(*levelIndex_, discriminator_ * kLevelScale);
   }
-  SubAcc += 1.0;
-  if (SubAcc < SubStep) return;
+  subAcc_ += 1.0;
+  if (subAcc_ < subStep_) return;
   float v = kIdle;
-  if (SquelchOpen)
-    v = Settle > 0 ? 0.0f : static_cast<float>(params_.Reverse ? -Discriminator : Discriminator);
+  if (squelchOpen_)
+    v = settle_ > 0 ? 0.0f : static_cast<float>(params_.Reverse ? -discriminator_ : discriminator_);
   do {
-    SubAcc -= SubStep;
+    subAcc_ -= subStep_;
     Push(v);
-  } while (SubAcc >= SubStep);
+  } while (subAcc_ >= subStep_);
 }
 
 void TRttyDecoder::Push(float v) {
-  RingIndex = (RingIndex + 1) & kRingMask;
-  Ring[RingIndex] = v;
-  if (HoldState) {
-    if (--HoldCount <= 1) HoldState = 0;
+  ringIndex_ = (ringIndex_ + 1) & kRingMask;
+  ring_[ringIndex_] = v;
+  if (holdState_) {
+    if (--holdCount_ <= 1) holdState_ = 0;
     return;
   }
   Search();
@@ -126,20 +164,20 @@ void TRttyDecoder::Push(float v) {
 
 // Mark before the start bit, the start bit, and mark in the stop bit, one bit apart each.
 bool TRttyDecoder::Pattern(uint32_t p) const {
-  return R(p) > 0.0f && R(p + kSubSamples) <= 0.0f && R(p + kSubSamples * (2 + DataBits)) > 0.0f;
+  return R(p) > 0.0f && R(p + kSubSamples) <= 0.0f && R(p + kSubSamples * (2 + dataBits_)) > 0.0f;
 }
 
 // How clearly p sits in the middle of the bits: the stop bit, the start edge and the
 // strength of every data bit.
 double TRttyDecoder::Score(uint32_t p) const {
   if (!Pattern(p)) return -1.0;
-  double s = R(p + kSubSamples * (2 + DataBits)) + (R(p) - R(p + kSubSamples));
-  for (int k = 0; k < DataBits; ++k) s += std::abs(R(p + 2 * kSubSamples + kSubSamples * k));
+  double s = R(p + kSubSamples * (2 + dataBits_)) + (R(p) - R(p + kSubSamples));
+  for (int k = 0; k < dataBits_; ++k) s += std::abs(R(p + 2 * kSubSamples + kSubSamples * k));
   return s;
 }
 
 void TRttyDecoder::Search() {
-  const uint32_t a = RingIndex - kLookBack;
+  const uint32_t a = ringIndex_ - kLookBack;
   if (!Pattern(a)) return;
   double best = -1.0;
   uint32_t b = a;
@@ -157,10 +195,10 @@ void TRttyDecoder::Search() {
   // The next search starts half a bit before the centre of this character's stop bit, judged
   // from the best position: a sender that runs fast, or one stop bit only, still leaves the
   // next start edge ahead of the search, and no edge inside this character can match.
-  HoldCount = kSubSamples * DataBits + kSubSamples + static_cast<int>(b - a);
-  HoldState = 1;
+  holdCount_ = kSubSamples * dataBits_ + kSubSamples + static_cast<int>(b - a);
+  holdState_ = 1;
   int code = 0;
-  for (int k = 0; k < DataBits; ++k) {
+  for (int k = 0; k < dataBits_; ++k) {
     const uint32_t c = b + 2 * kSubSamples + kSubSamples * k;
     if (R(c - 1) + R(c) + R(c + 1) > 0.0f) code |= 1 << k;
   }
