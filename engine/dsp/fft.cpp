@@ -1,6 +1,7 @@
 #include "engine/dsp/fft.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace vestrel {
@@ -18,33 +19,68 @@ int Log2PowerOfTwo(int n) {
   return -1;
 }
 
+namespace {
+
+// The twiddles of every stage, as the recurrence produces them: a stage of span 2^(k+1) starts
+// at w = 1 and multiplies by the seed of k once per butterfly column, in float, so column j holds
+// the very value the rotating twiddle has there. They depend on k and the direction only, not
+// on the transform size; kept for k = 0..13, entries 2^k - 1 .. 2^(k+1) - 2 for k.
+struct Twiddles {
+  static constexpr int kEntries = (1 << 14) - 1;
+  std::array<float, kEntries> re{};
+  std::array<float, kEntries> im{};
+
+  explicit Twiddles(int direction) {
+    for (int k = 0; k < 14; ++k) {
+      const float seedRe = FftTwiddleSeeds[0][k];
+      const float seedIm = direction < 0 ? FftTwiddleSeeds[1][k] : -FftTwiddleSeeds[1][k];
+      float wRe = 1.0f;
+      float wIm = 0.0f;
+      const int first = (1 << k) - 1;
+      for (int j = 0; j < (1 << k); ++j) {
+        re[first + j] = wRe;
+        im[first + j] = wIm;
+        const float t = wRe * seedRe - wIm * seedIm;
+        wIm = wRe * seedIm + wIm * seedRe;
+        wRe = t;
+      }
+    }
+  }
+};
+
+const Twiddles& TwiddlesFor(int direction) {
+  static const Twiddles forward(-1);
+  static const Twiddles inverse(1);
+  return direction < 0 ? forward : inverse;
+}
+
+}  // namespace
+
 int ComplexFft(float* re, float* im, int n, int log2N, int direction) {
   if (re == nullptr || im == nullptr) return 0;
   if (direction != -1 && direction != 1) return 0;
   if (log2N < 2 || log2N > 14 || n != (1 << log2N)) return 0;
 
-  int span = n;
-  for (int s = 1; s <= log2N; ++s) {
-    const int half = span / 2;
-    const float seedRe = FftTwiddleSeeds[0][log2N - s];
-    const float seedIm = direction < 0 ? FftTwiddleSeeds[1][log2N - s] : -FftTwiddleSeeds[1][log2N - s];
-    float wRe = 1.0f;
-    float wIm = 0.0f;
-    for (int j = 0; j < half; ++j) {
-      for (int a = j; a < n; a += span) {
-        const int b = a + half;
-        const float dRe = re[a] - re[b];
-        const float dIm = im[a] - im[b];
-        re[a] = re[a] + re[b];
-        im[a] = im[a] + im[b];
-        re[b] = dRe * wRe - dIm * wIm;
-        im[b] = dRe * wIm + dIm * wRe;
+  const Twiddles& tw = TwiddlesFor(direction);
+  for (int half = n / 2; half >= 1; half /= 2) {
+    const float* wRe = tw.re.data() + (half - 1);
+    const float* wIm = tw.im.data() + (half - 1);
+    // Butterflies column by column within each group of span 2 x half: the same operations on
+    // the same values as the column-major order, each rounded to float at its store.
+    for (int a0 = 0; a0 < n; a0 += 2 * half) {
+      float* ra = re + a0;
+      float* ia = im + a0;
+      float* rb = ra + half;
+      float* ib = ia + half;
+      for (int j = 0; j < half; ++j) {
+        const float dRe = ra[j] - rb[j];
+        const float dIm = ia[j] - ib[j];
+        ra[j] = ra[j] + rb[j];
+        ia[j] = ia[j] + ib[j];
+        rb[j] = dRe * wRe[j] - dIm * wIm[j];
+        ib[j] = dRe * wIm[j] + dIm * wRe[j];
       }
-      const float t = wRe * seedRe - wIm * seedIm;
-      wIm = wRe * seedIm + wIm * seedRe;
-      wRe = t;
     }
-    span = half;
   }
 
   // Bit-reversal permutation with a running reversed index j (1-based).

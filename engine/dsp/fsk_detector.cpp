@@ -46,6 +46,7 @@ bool TFskDetector::SetupWithAverage(int path, std::span<const double> table, int
   averageLength_ = averageLength;
   if (averageLength > 0) average_.SetLength(averageLength);
   firTaps_.assign(table.begin(), table.end());
+  firSymmetric_ = IsSymmetric(firTaps_.data(), static_cast<int>(firTaps_.size()));
   fir_.SetLength(static_cast<int>(table.size()));
   if (path == 919) {
     preTaps_ = kPre919.data();

@@ -163,6 +163,7 @@ class TFskDetector {
   const double* preTaps_ = nullptr;  // kPre919 or kPre49 (static storage)
   int preCount_ = 0;
   std::vector<double> firTaps_;
+  bool firSymmetric_ = false;  // the decoders' tables are; a caller's need not be
   double dec2Out_[kLanes] = {};
   double dec3Out_[kLanes] = {};
 };
@@ -202,10 +203,10 @@ inline bool TFskDetector::HalfBand(float x) {
   count1_ = 1;
   // Only the pre-filter outputs that reach the decimator are computed.
   double y[kLanes];
-  ConvolveLanes<kLanes>(pre_.Newest(), preTaps_, preCount_, y);
+  ConvolveLanesSymmetric<kLanes>(pre_.Newest(), preTaps_, preCount_, y);
   dec2_.Push(y);
   if (dec2Calls_++ & 1u)
-    ConvolveLanes<kLanes>(dec2_.Newest(), kC45.data(), static_cast<int>(kC45.size()), dec2Out_);
+    ConvolveLanesSymmetric<kLanes>(dec2_.Newest(), kC45.data(), static_cast<int>(kC45.size()), dec2Out_);
   if (count2_ != 0) {
     count2_ = 0;
     return false;
@@ -217,7 +218,12 @@ inline bool TFskDetector::HalfBand(float x) {
 inline void TFskDetector::FinalFir(const double* in) {
   fir_.Push(in);
   double out[kLanes];
-  ConvolveLanes<kLanes>(fir_.Newest(), firTaps_.data(), static_cast<int>(firTaps_.size()), out);
+  const int n = static_cast<int>(firTaps_.size());
+  if (firSymmetric_) {
+    ConvolveLanesSymmetric<kLanes>(fir_.Newest(), firTaps_.data(), n, out);
+  } else {
+    ConvolveLanes<kLanes>(fir_.Newest(), firTaps_.data(), n, out);
+  }
   OutASin = out[0];
   OutBSin = out[1];
   OutACos = out[2];
@@ -230,7 +236,7 @@ inline bool TFskDetector::Step919(float x) {
   // The FIR follows the C27 decimator's own phase: its 3rd, 6th, ... input.
   if (++count3_ <= 2) return false;
   count3_ = 0;
-  ConvolveLanes<kLanes>(dec3_.Newest(), kC27.data(), static_cast<int>(kC27.size()), dec3Out_);
+  ConvolveLanesSymmetric<kLanes>(dec3_.Newest(), kC27.data(), static_cast<int>(kC27.size()), dec3Out_);
   FinalFir(dec3Out_);
   return true;
 }
