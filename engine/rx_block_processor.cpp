@@ -1,7 +1,12 @@
 #include "engine/rx_block_processor.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/afc_tuner.h"
 #include "engine/dsp/fft.h"
@@ -20,24 +25,75 @@ double TRxBlockProcessor::SquelchLevelAt(int position) {
   return 2.0 * std::exp(-(100 - position) * 0.08058017727639);
 }
 
+namespace {
+
+// Full scale 2^15 x N/2 = 2^25 at a bin; x 2^-23 makes a bin-centred tone of amplitude A read
+// A / 8192.
+constexpr float kSpectrumScale = 1.1920929e-7f;
+
+// One bin: the peak decays, the magnitude joins the average, the peak takes a higher average
+// unless frozen. A bin the float transform overflowed (an infinite or huge sample) counts as
+// silence: an infinite average would never come down again.
+inline void UpdateBin(SpectrumArrays& s, int k, bool frozen) {
+  s.SpectrumPeak[k] = static_cast<float>(s.SpectrumPeak[k] * 0.95);
+  const double re = s.SpectrumRe[k] * kSpectrumScale;
+  const double im = s.SpectrumIm[k] * kSpectrumScale;
+  const double p = re * re + im * im;
+  const double mag = p > 1e-12 && std::isfinite(p) ? std::sqrt(p) : 0.0;
+  s.SpectrumAvg[k] = static_cast<float>((2.0 * mag + s.SpectrumAvg[k]) / 3.0);
+  if (!frozen && s.SpectrumAvg[k] > s.SpectrumPeak[k]) s.SpectrumPeak[k] = s.SpectrumAvg[k];
+}
+
+#if defined(__SSE2__)
+// Two bins of UpdateBin in double lanes; the same operations, each rounded alike.
+inline __m128d MagnitudeSse(__m128 re2, __m128 im2) {
+  const __m128 scale = _mm_set1_ps(kSpectrumScale);
+  const __m128d re = _mm_cvtps_pd(_mm_mul_ps(re2, scale));
+  const __m128d im = _mm_cvtps_pd(_mm_mul_ps(im2, scale));
+  const __m128d p = _mm_add_pd(_mm_mul_pd(re, re), _mm_mul_pd(im, im));
+  // p > 1e-12 and finite (p is never negative; NaN fails both tests).
+  const __m128d ok = _mm_and_pd(_mm_cmpgt_pd(p, _mm_set1_pd(1e-12)), _mm_cmple_pd(p, _mm_set1_pd(DBL_MAX)));
+  return _mm_and_pd(ok, _mm_sqrt_pd(p));
+}
+
+// Four bins at k.
+inline void UpdateFourBins(SpectrumArrays& s, int k, bool frozen) {
+  const __m128 re4 = _mm_loadu_ps(&s.SpectrumRe[k]);
+  const __m128 im4 = _mm_loadu_ps(&s.SpectrumIm[k]);
+  const __m128 avg4 = _mm_loadu_ps(&s.SpectrumAvg[k]);
+  const __m128 peak4 = _mm_loadu_ps(&s.SpectrumPeak[k]);
+  const __m128d decay = _mm_set1_pd(0.95);
+  const __m128d two = _mm_set1_pd(2.0);
+  const __m128d three = _mm_set1_pd(3.0);
+  const __m128 peakLo = _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(peak4), decay));
+  const __m128 peakHi = _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(peak4, peak4)), decay));
+  const __m128d magLo = MagnitudeSse(re4, im4);
+  const __m128d magHi = MagnitudeSse(_mm_movehl_ps(re4, re4), _mm_movehl_ps(im4, im4));
+  const __m128d avgLo = _mm_div_pd(_mm_add_pd(_mm_mul_pd(two, magLo), _mm_cvtps_pd(avg4)), three);
+  const __m128d avgHi =
+      _mm_div_pd(_mm_add_pd(_mm_mul_pd(two, magHi), _mm_cvtps_pd(_mm_movehl_ps(avg4, avg4))), three);
+  const __m128 avg = _mm_movelh_ps(_mm_cvtpd_ps(avgLo), _mm_cvtpd_ps(avgHi));
+  __m128 peak = _mm_movelh_ps(peakLo, peakHi);
+  if (!frozen) {
+    const __m128 higher = _mm_cmpgt_ps(avg, peak);
+    peak = _mm_or_ps(_mm_and_ps(higher, avg), _mm_andnot_ps(higher, peak));
+  }
+  _mm_storeu_ps(&s.SpectrumAvg[k], avg);
+  _mm_storeu_ps(&s.SpectrumPeak[k], peak);
+}
+#endif
+
+}  // namespace
+
 void TRxBlockProcessor::UpdateSpectrum(const float* block) {
   SpectrumArrays& s = Spectrum;
   RealFft(kBlockSize, block, s.SpectrumRe.data(), s.SpectrumIm.data());
-  // Full scale 2^15 x N/2 = 2^25 at a bin; x 2^-23 makes a bin-centred tone of amplitude A read
-  // A / 8192.
-  constexpr float kScale = 1.1920929e-7f;
   const bool frozen = SpectrumFreeze != 0;
-  for (int k = SpectrumArrays::kFirstBin; k <= SpectrumArrays::kLastBin; ++k) {
-    s.SpectrumPeak[k] = static_cast<float>(s.SpectrumPeak[k] * 0.95);
-    const double re = s.SpectrumRe[k] * kScale;
-    const double im = s.SpectrumIm[k] * kScale;
-    const double p = re * re + im * im;
-    // A bin the float transform overflowed (an infinite or huge sample) counts as silence: an
-    // infinite average would never come down again.
-    const double mag = p > 1e-12 && std::isfinite(p) ? std::sqrt(p) : 0.0;
-    s.SpectrumAvg[k] = static_cast<float>((2.0 * mag + s.SpectrumAvg[k]) / 3.0);
-    if (!frozen && s.SpectrumAvg[k] > s.SpectrumPeak[k]) s.SpectrumPeak[k] = s.SpectrumAvg[k];
-  }
+  int k = SpectrumArrays::kFirstBin;
+#if defined(__SSE2__)
+  for (; k + 4 <= SpectrumArrays::kLastBin + 1; k += 4) UpdateFourBins(s, k, frozen);
+#endif
+  for (; k <= SpectrumArrays::kLastBin; ++k) UpdateBin(s, k, frozen);
   if (SpectrumFreeze != 0) --SpectrumFreeze;
 }
 

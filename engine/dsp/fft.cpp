@@ -2,7 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vestrel {
 
@@ -48,6 +54,88 @@ struct Twiddles {
   }
 };
 
+// Four butterflies side by side (columns j..j+3), in SSE registers.
+typedef float V4F __attribute__((vector_size(16)));
+inline void Butterfly4(float* ra, float* ia, float* rb, float* ib, const float* wr, const float* wi) {
+  V4F xa, ya, xb, yb, c, d;
+  std::memcpy(&xa, ra, sizeof xa);
+  std::memcpy(&ya, ia, sizeof ya);
+  std::memcpy(&xb, rb, sizeof xb);
+  std::memcpy(&yb, ib, sizeof yb);
+  std::memcpy(&c, wr, sizeof c);
+  std::memcpy(&d, wi, sizeof d);
+  const V4F dRe = xa - xb;
+  const V4F dIm = ya - yb;
+  xa = xa + xb;
+  ya = ya + yb;
+  xb = dRe * c - dIm * d;
+  yb = dRe * d + dIm * c;
+  std::memcpy(ra, &xa, sizeof xa);
+  std::memcpy(ia, &ya, sizeof ya);
+  std::memcpy(rb, &xb, sizeof xb);
+  std::memcpy(ib, &yb, sizeof yb);
+}
+
+#if defined(__SSE2__)
+// The butterflies of the last two stages: in every group of four the pairs (0, 2) and (1, 3)
+// with the twiddles of span 4, then in every pair (0, 1) the twiddle of span 2; the values are
+// regrouped in registers so that each butterfly is the scalar one, lane by lane.
+inline void ButterflySse(__m128& ar, __m128& ai, __m128& br, __m128& bi, __m128 wr, __m128 wi) {
+  const __m128 dRe = _mm_sub_ps(ar, br);
+  const __m128 dIm = _mm_sub_ps(ai, bi);
+  ar = _mm_add_ps(ar, br);
+  ai = _mm_add_ps(ai, bi);
+  br = _mm_sub_ps(_mm_mul_ps(dRe, wr), _mm_mul_ps(dIm, wi));
+  bi = _mm_add_ps(_mm_mul_ps(dRe, wi), _mm_mul_ps(dIm, wr));
+}
+
+void LastTwoStages(float* re, float* im, int n, const Twiddles& tw) {
+  const __m128 w4r = _mm_setr_ps(tw.re[1], tw.re[2], tw.re[1], tw.re[2]);
+  const __m128 w4i = _mm_setr_ps(tw.im[1], tw.im[2], tw.im[1], tw.im[2]);
+  const __m128 w2r = _mm_set1_ps(tw.re[0]);
+  const __m128 w2i = _mm_set1_ps(tw.im[0]);
+  for (int a0 = 0; a0 < n; a0 += 8) {
+    __m128 r0 = _mm_loadu_ps(re + a0);
+    __m128 r1 = _mm_loadu_ps(re + a0 + 4);
+    __m128 i0 = _mm_loadu_ps(im + a0);
+    __m128 i1 = _mm_loadu_ps(im + a0 + 4);
+    // Span 4: a = elements 0, 1 of each group, b = elements 2, 3.
+    __m128 ar = _mm_movelh_ps(r0, r1);
+    __m128 br = _mm_movehl_ps(r1, r0);
+    __m128 ai = _mm_movelh_ps(i0, i1);
+    __m128 bi = _mm_movehl_ps(i1, i0);
+    ButterflySse(ar, ai, br, bi, w4r, w4i);
+    r0 = _mm_movelh_ps(ar, br);
+    r1 = _mm_movehl_ps(br, ar);
+    i0 = _mm_movelh_ps(ai, bi);
+    i1 = _mm_movehl_ps(bi, ai);
+    // Span 2: a = the even elements, b = the odd.
+    ar = _mm_shuffle_ps(r0, r1, _MM_SHUFFLE(2, 0, 2, 0));
+    br = _mm_shuffle_ps(r0, r1, _MM_SHUFFLE(3, 1, 3, 1));
+    ai = _mm_shuffle_ps(i0, i1, _MM_SHUFFLE(2, 0, 2, 0));
+    bi = _mm_shuffle_ps(i0, i1, _MM_SHUFFLE(3, 1, 3, 1));
+    ButterflySse(ar, ai, br, bi, w2r, w2i);
+    _mm_storeu_ps(re + a0, _mm_unpacklo_ps(ar, br));
+    _mm_storeu_ps(re + a0 + 4, _mm_unpackhi_ps(ar, br));
+    _mm_storeu_ps(im + a0, _mm_unpacklo_ps(ai, bi));
+    _mm_storeu_ps(im + a0 + 4, _mm_unpackhi_ps(ai, bi));
+  }
+}
+#endif
+
+// Bytes with their bits in reverse order.
+constexpr std::array<uint8_t, 256> ReversedBytes() {
+  std::array<uint8_t, 256> t{};
+  for (int i = 0; i < 256; ++i) {
+    int r = 0;
+    for (int b = 0; b < 8; ++b)
+      if (i & (1 << b)) r |= 1 << (7 - b);
+    t[i] = static_cast<uint8_t>(r);
+  }
+  return t;
+}
+constexpr std::array<uint8_t, 256> kReversedBytes = ReversedBytes();
+
 const Twiddles& TwiddlesFor(int direction) {
   static const Twiddles forward(-1);
   static const Twiddles inverse(1);
@@ -62,17 +150,26 @@ int ComplexFft(float* re, float* im, int n, int log2N, int direction) {
   if (log2N < 2 || log2N > 14 || n != (1 << log2N)) return 0;
 
   const Twiddles& tw = TwiddlesFor(direction);
-  for (int half = n / 2; half >= 1; half /= 2) {
+#if defined(__SSE2__)
+  // The last two stages (spans 4 and 2) together, eight values at a time.
+  const int lastHalf = n >= 8 ? 4 : 1;
+#else
+  const int lastHalf = 1;
+#endif
+  for (int half = n / 2; half >= lastHalf; half /= 2) {
     const float* wRe = tw.re.data() + (half - 1);
     const float* wIm = tw.im.data() + (half - 1);
     // Butterflies column by column within each group of span 2 x half: the same operations on
-    // the same values as the column-major order, each rounded to float at its store.
+    // the same values as the column-major order, each rounded to float at its store; four
+    // columns at a time where a group has them.
     for (int a0 = 0; a0 < n; a0 += 2 * half) {
       float* ra = re + a0;
       float* ia = im + a0;
       float* rb = ra + half;
       float* ib = ia + half;
-      for (int j = 0; j < half; ++j) {
+      int j = 0;
+      for (; j + 4 <= half; j += 4) Butterfly4(ra + j, ia + j, rb + j, ib + j, wRe + j, wIm + j);
+      for (; j < half; ++j) {
         const float dRe = ra[j] - rb[j];
         const float dIm = ia[j] - ib[j];
         ra[j] = ra[j] + rb[j];
@@ -82,20 +179,18 @@ int ComplexFft(float* re, float* im, int n, int log2N, int direction) {
       }
     }
   }
+#if defined(__SSE2__)
+  if (lastHalf == 4) LastTwoStages(re, im, n, tw);
+#endif
 
-  // Bit-reversal permutation with a running reversed index j (1-based).
-  int j = 1;
+  // Bit-reversal permutation.
+  const int drop = 16 - log2N;
   for (int i = 1; i < n; ++i) {
+    const int j = static_cast<int>(((kReversedBytes[i & 0xFF] << 8) | kReversedBytes[i >> 8]) >> drop);
     if (i < j) {
-      std::swap(re[i - 1], re[j - 1]);
-      std::swap(im[i - 1], im[j - 1]);
+      std::swap(re[i], re[j]);
+      std::swap(im[i], im[j]);
     }
-    int step = n / 2;
-    while (step < j) {
-      j -= step;
-      step /= 2;
-    }
-    j += step;
   }
 
   if (direction > 0) {

@@ -48,6 +48,14 @@ class TUniResample {
   // Every sample of `block` through PushTo.
   template <class Sample, class Sink>
   void PushBlockTo(std::span<const Sample> block, Sink&& sink) {
+    if (block.empty()) return;
+    // Equal rates from an output instant on: every input is an output instant, so each sample
+    // comes out as it is (what PushTo gives, without its arithmetic).
+    if (inputPeriod_ == outputPeriod_ && elapsed_ == 0.0) {
+      for (const Sample s : block) sink(static_cast<double>(s));
+      previous_ = static_cast<double>(block.back());
+      return;
+    }
     for (const Sample s : block) PushTo(static_cast<double>(s), sink);
   }
 
