@@ -1,5 +1,6 @@
 #include "engine/modes/rtty/rtty_decoder.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/dsp/decimator2.h"
@@ -125,13 +126,59 @@ void TRttyDecoder::ProcessSample(float x) {
   detector_.WithPath([&](auto path) { Sample<decltype(path)::value>(x); });
 }
 
-// The block loop of one detector path: the path is chosen once per block, and the whole chain,
-// the front end's filters and the decoder's own per-sample work, is compiled into this loop
-// (flatten), twice: for processors with AVX2 and FMA, which take the four filter lanes in one
-// register, and for any x86-64. The loader picks one once; a block costs one indirect call.
+// The block loop of one detector path, in two passes over parts of kPart samples: the front
+// end turns the samples into the discriminator each sample sees, then the sub-bit clock samples
+// it into the ring, with its counters in locals. The path is chosen once per block, and the
+// whole chain is compiled into this loop (flatten), twice: for processors with AVX2 and FMA,
+// which take the four filter lanes in one register, and for any x86-64. The loader picks one
+// once; a block costs one indirect call.
 template <int Path>
 VESTREL_BLOCK_CLONES void TRttyDecoder::Run(std::span<const float> block) {
-  for (const float x : block) Sample<Path>(x);
+  for (size_t at = 0; at < block.size(); at += kPart) {
+    const size_t n = std::min(kPart, block.size() - at);
+    const float* x = block.data() + at;
+    double d = discriminator_;
+    for (size_t i = 0; i < n; ++i) {
+      if (detector_.StepOn<Path>(x[i]))
+        d = Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
+      part_[i] = d;
+    }
+    discriminator_ = d;
+    Clock(n);
+  }
+}
+
+// The per-sample work after the front end (Sample, from the settling on) for the first n
+// discriminator values of part_.
+void TRttyDecoder::Clock(size_t n) {
+  int settle = settle_;
+  int levelCount = levelCount_;
+  double subAcc = subAcc_;
+  const double subStep = subStep_;
+  const bool reverse = params_.Reverse != 0;
+  for (size_t i = 0; i < n; ++i) {
+    const double d = part_[i];
+    if (d == 0.0) {
+      settle = settleLength_;
+    } else if (settle > 0) {
+      --settle;
+    }
+    if (++levelCount >= kLevelEvery) {
+      levelCount = 0;
+      if (levels_) levels_->Write(*levelIndex_, d * kLevelScale);
+    }
+    subAcc += 1.0;
+    if (subAcc < subStep) continue;
+    float v = kIdle;
+    if (squelchOpen_) v = settle > 0 ? 0.0f : static_cast<float>(reverse ? -d : d);
+    do {
+      subAcc -= subStep;
+      Push(v);
+    } while (subAcc >= subStep);
+  }
+  settle_ = settle;
+  levelCount_ = levelCount;
+  subAcc_ = subAcc;
 }
 
 template <int Path>

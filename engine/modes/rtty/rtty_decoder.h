@@ -69,8 +69,10 @@ class TRttyDecoder final : public ModeReceiver {
   int32_t ToneBStep() const { return detector_.ToneBStep(); }
 
  private:
+  static constexpr size_t kPart = 2048;  // samples per pass of the block loop
   template <int Path>
   void Run(std::span<const float> block);
+  void Clock(size_t n);
   template <int Path>
   void Sample(float x);
   void Push(float v);
@@ -104,6 +106,7 @@ class TRttyDecoder final : public ModeReceiver {
   // chain's group delay.
   int settle_ = 0;
   int settleLength_ = 0;
+  std::array<double, kPart> part_{};  // the discriminator after each sample of a part
 };
 
 }  // namespace vestrel
