@@ -51,7 +51,7 @@ void TEngineDriver::ClearLevelRing() {
   engine_.levels.LevelRingFresh = 0;
 }
 
-void TEngineDriver::StartObjects() { engine_.rtty.Start(); }
+void TEngineDriver::StartObjects() { engine_.Start(); }
 
 void TEngineDriver::ApplySpeedShiftMode() {
   ModeSwitch& s = engine_.modeSwitch;

@@ -9,4 +9,6 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
 }
 
+void TEngine::Start() { rtty.Start(); }
+
 }  // namespace vestrel

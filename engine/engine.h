@@ -31,6 +31,10 @@ class TEngine {
   TEngine(const TEngine&) = delete;
   TEngine& operator=(const TEngine&) = delete;
 
+  // Starts every object that has a start, in the start order (at the engine start, before the
+  // loaded speed, shift and mode are applied).
+  void Start();
+
   EngineWindow& window;
   RxTextSink& rxSink;
 
@@ -59,7 +63,7 @@ class TEngine {
   TAmtorFecTxPump amtorFecTx{txPump};
 
   // Received Baudot codes to text (registers, UnshiftOnSpace, ExtendedBaudot), and the
-  // start-stop decoder of RTTY, ASCII-7 and ASCII-8 (Start() at engine start).
+  // start-stop decoder of RTTY, ASCII-7 and ASCII-8.
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
 };

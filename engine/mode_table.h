@@ -13,8 +13,10 @@
 //     tests/engine/modes/<family>/, benchmarks in bench/engine/modes/<family>/.
 //  2. In its rows (kRows in mode_table.cpp) set receiverBuilt (transmitterBuilt); add a family
 //     to RxFamily or TxFamily only for a new kind of receiver or transmitter.
-//  3. In TEngine, the composition root: one member, and one registration in its constructor,
-//     modes.SetReceiver(RxFamily::kPsk, &psk) (modes.SetTransmitter for a transmitter).
+//  3. In TEngine, the composition root (engine.h and engine.cpp in this folder): one member,
+//     constructed from the few things it uses; one registration in the constructor,
+//     modes.SetReceiver(RxFamily::kPsk, &psk) (modes.SetTransmitter for a transmitter); and
+//     its start in TEngine::Start when it has one.
 // No switch elsewhere learns a mode number: the dispatch reads the row. The AFC plugs in the
 // same way: an AfcTuner (engine/afc_tuner.h) handed to the block processor with SetAfc, which
 // runs the row's pass; it retunes receivers through ModeRegistry::SetFskFamilyTones and the

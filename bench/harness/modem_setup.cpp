@@ -5,7 +5,7 @@
 namespace vestrel::harness {
 
 void ApplyModemOptions(TEngine& engine, const ModemOptions& o) {
-  engine.rtty.Start();
+  engine.Start();
   TModemParams& p = engine.params;
   p.FilterWidth = o.filterWidth;
   p.Reverse = o.reverse ? 1 : 0;

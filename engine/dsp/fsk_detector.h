@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -85,28 +86,34 @@ class TFskDetector {
   // Step on a path known to be the current one (WithPath); path 0 does nothing.
   template <int Path>
   bool StepOn(float x) {
-    if constexpr (Path == 919) {
-      return Step919(x);
-    } else if constexpr (Path == 2756) {
-      return Step2756(x);
-    } else if constexpr (Path == 11025) {
-      return Step11025(x);
-    } else {
+    if constexpr (Path == 0) {
       return false;
+    } else {
+      double frame[kLanes];
+      Mix(x, frame);
+      return StageOn<Path>(frame);
     }
   }
   // Steps over a block, choosing the path once; calls onOutput(i) after each sample i that
   // produced new outputs.
   template <class OnOutput>
   void Process(std::span<const float> in, OnOutput&& onOutput) {
-    WithPath([&](auto path) {
-      constexpr int kPath = decltype(path)::value;
-      if constexpr (kPath != 0) {
-        const size_t n = in.size();
+    WithPath([&](auto path) { ProcessOn<decltype(path)::value>(in, onOutput); });
+  }
+  // The same on a path known to be the current one (WithPath). The samples are mixed a part at
+  // a time, then go through the path's filters.
+  template <int Path, class OnOutput>
+  void ProcessOn(std::span<const float> in, OnOutput&& onOutput) {
+    if constexpr (Path != 0) {
+      for (size_t at = 0; at < in.size(); at += kMixPart) {
+        const size_t n = std::min(kMixPart, in.size() - at);
+        mixer_.MixBlock(in.data() + at, n, mixed_.data());
+        if (averageLength_ > 0)
+          for (size_t i = 0; i < n; ++i) average_.Step(&mixed_[kLanes * i]);
         for (size_t i = 0; i < n; ++i)
-          if (StepOn<kPath>(in[i])) onOutput(i);
+          if (StageOn<Path>(&mixed_[kLanes * i])) onOutput(at + i);
       }
-    });
+    }
   }
 
   // True when (path, taps, averageLength) is a set-up both detectors accept.
@@ -138,13 +145,18 @@ class TFskDetector {
     void Step(double* frame);
   };
 
-  // The per-sample stages, defined below so that block loops inline them.
+  static constexpr size_t kMixPart = 256;  // samples mixed at a time by ProcessOn
+
+  // The per-sample stages, defined below so that block loops inline them. A frame is the four
+  // mixer products of one sample (after the moving average, when there is one).
   void Mix(float x, double* frame);
-  bool HalfBand(float x);
+  template <int Path>
+  bool StageOn(const double* frame);
+  bool HalfBand(const double* frame);
   void FinalFir(const double* in);
-  bool Step919(float x);
-  bool Step2756(float x);
-  bool Step11025(float x);
+  bool Stage919(const double* frame);
+  bool Stage2756(const double* frame);
+  bool Stage11025(const double* frame);
 
   FskMixer mixer_;
   int pathRate_ = 0;
@@ -166,6 +178,7 @@ class TFskDetector {
   bool firSymmetric_ = false;  // the decoders' tables are; a caller's need not be
   double dec2Out_[kLanes] = {};
   double dec3Out_[kLanes] = {};
+  std::array<double, kMixPart * kLanes> mixed_{};  // scratch of ProcessOn
 };
 
 // Per lane the same arithmetic as TReqtFilter, so both detectors agree to the last bit.
@@ -190,11 +203,21 @@ inline void TFskDetector::Mix(float x, double* frame) {
   if (averageLength_ > 0) average_.Step(frame);
 }
 
-// The stages the 919 and 2756 paths share: mixer, pre-filter, every 2nd sample into the C45
+template <int Path>
+inline bool TFskDetector::StageOn(const double* frame) {
+  if constexpr (Path == 919) {
+    return Stage919(frame);
+  } else if constexpr (Path == 2756) {
+    return Stage2756(frame);
+  } else {
+    static_assert(Path == 11025, "a detector path");
+    return Stage11025(frame);
+  }
+}
+
+// The stages the 919 and 2756 paths share: pre-filter, every 2nd sample into the C45
 // decimator, every 2nd of its results on. True when dec2Out_ is to be taken.
-inline bool TFskDetector::HalfBand(float x) {
-  double frame[kLanes];
-  Mix(x, frame);
+inline bool TFskDetector::HalfBand(const double* frame) {
   pre_.Push(frame);
   if (count1_ != 0) {
     count1_ = 0;
@@ -230,8 +253,8 @@ inline void TFskDetector::FinalFir(const double* in) {
   OutBCos = out[3];
 }
 
-inline bool TFskDetector::Step919(float x) {
-  if (!HalfBand(x)) return false;
+inline bool TFskDetector::Stage919(const double* frame) {
+  if (!HalfBand(frame)) return false;
   dec3_.Push(dec2Out_);
   // The FIR follows the C27 decimator's own phase: its 3rd, 6th, ... input.
   if (++count3_ <= 2) return false;
@@ -241,15 +264,13 @@ inline bool TFskDetector::Step919(float x) {
   return true;
 }
 
-inline bool TFskDetector::Step2756(float x) {
-  if (!HalfBand(x)) return false;
+inline bool TFskDetector::Stage2756(const double* frame) {
+  if (!HalfBand(frame)) return false;
   FinalFir(dec2Out_);
   return true;
 }
 
-inline bool TFskDetector::Step11025(float x) {
-  double frame[kLanes];
-  Mix(x, frame);
+inline bool TFskDetector::Stage11025(const double* frame) {
   FinalFir(frame);
   return true;
 }

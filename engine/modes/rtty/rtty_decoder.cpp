@@ -138,11 +138,13 @@ VESTREL_BLOCK_CLONES void TRttyDecoder::Run(std::span<const float> block) {
     const size_t n = std::min(kPart, block.size() - at);
     const float* x = block.data() + at;
     double d = discriminator_;
-    for (size_t i = 0; i < n; ++i) {
-      if (detector_.StepOn<Path>(x[i]))
-        d = Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
-      part_[i] = d;
-    }
+    size_t filled = 0;
+    detector_.ProcessOn<Path>(std::span<const float>(x, n), [&](size_t i) {
+      std::fill(part_.begin() + filled, part_.begin() + i, d);
+      d = Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
+      filled = i;
+    });
+    std::fill(part_.begin() + filled, part_.begin() + n, d);
     discriminator_ = d;
     Clock(n);
   }
