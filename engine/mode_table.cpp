@@ -8,9 +8,9 @@ namespace vestrel {
 
 namespace {
 
-// The rules every two-tone FSK row starts from.
-constexpr ModeRow Fsk(int32_t number, std::string_view item, std::string_view panel, std::string_view report,
-                      RxFamily receiver) {
+// A row with its number, names and receiver; the rest as ModeRow's defaults.
+constexpr ModeRow Named(int32_t number, std::string_view item, std::string_view panel,
+                        std::string_view report, RxFamily receiver) {
   ModeRow r;
   r.number = number;
   r.assigned = true;
@@ -18,6 +18,13 @@ constexpr ModeRow Fsk(int32_t number, std::string_view item, std::string_view pa
   r.panelName = panel;
   r.reportName = report;
   r.receiver = receiver;
+  return r;
+}
+
+// The rules every two-tone FSK row starts from.
+constexpr ModeRow Fsk(int32_t number, std::string_view item, std::string_view panel, std::string_view report,
+                      RxFamily receiver) {
+  ModeRow r = Named(number, item, panel, report, receiver);
   r.afc = AfcPass::kFsk;
   r.txFollowsAfc = true;
   r.squelch = SquelchRule::kEitherTonePeak;
@@ -40,13 +47,7 @@ constexpr ModeRow StartStop(int32_t number, std::string_view name, std::string_v
 
 constexpr ModeRow Psk(int32_t number, std::string_view item, std::string_view panel, std::string_view report,
                       double rate, std::string_view ratePanel, bool qpsk) {
-  ModeRow r;
-  r.number = number;
-  r.assigned = true;
-  r.menuItem = item;
-  r.panelName = panel;
-  r.reportName = report;
-  r.receiver = RxFamily::kPsk;
+  ModeRow r = Named(number, item, panel, report, RxFamily::kPsk);
   r.afc = AfcPass::kPsk;
   r.txFollowsAfc = true;
   r.squelch = SquelchRule::kLowerTonePeak;
@@ -68,11 +69,7 @@ constexpr ModeRow Packet(int32_t number, std::string_view item, std::string_view
 
 constexpr ModeRow Mfsk(int32_t number, std::string_view name, double rate, int tones,
                        std::string_view ratePanel, std::string_view spanPanel) {
-  ModeRow r;
-  r.number = number;
-  r.assigned = true;
-  r.menuItem = r.panelName = r.reportName = name;
-  r.receiver = RxFamily::kMfsk;
+  ModeRow r = Named(number, name, name, name, RxFamily::kMfsk);
   r.afc = AfcPass::kMfsk;
   r.txFollowsAfc = true;
   r.squelch = SquelchRule::kAnyPeakInSpan;
@@ -101,11 +98,7 @@ constexpr ModeRow AmtorArq() {
 }
 
 constexpr ModeRow Dtmf() {
-  ModeRow r;
-  r.number = kModeDtmf;
-  r.assigned = true;
-  r.menuItem = r.panelName = "DTMF";
-  r.receiver = RxFamily::kDtmf;
+  ModeRow r = Named(kModeDtmf, "DTMF", "DTMF", "", RxFamily::kDtmf);
   r.tones = ToneLayout::kSingleKeepShift;
   return r;
 }
@@ -130,12 +123,7 @@ constexpr ModeRow Ps2x5() {
 }
 
 constexpr ModeRow Ps33x5() {
-  ModeRow r;
-  r.number = kModePs33x5;
-  r.assigned = true;
-  r.menuItem = r.panelName = "PS33x5";
-  r.reportName = "PS33X5";
-  r.receiver = RxFamily::kPs33x5;
+  ModeRow r = Named(kModePs33x5, "PS33x5", "PS33x5", "PS33X5", RxFamily::kPs33x5);
   r.afc = AfcPass::kPs33x5;
   r.txFollowsAfc = true;
   r.transmitter = TxFamily::kPs33x5;

@@ -123,7 +123,13 @@ void TRttyDecoder::ProcessBlock(std::span<const float> block, bool squelchOpen) 
 
 void TRttyDecoder::ProcessSample(float x) {
   if (!enabled_) return;
-  detector_.WithPath([&](auto path) { Sample<decltype(path)::value>(x); });
+  detector_.WithPath([&](auto path) {
+    if (detector_.StepOn<decltype(path)::value>(x))
+      discriminator_ =
+          Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
+  });
+  part_[0] = discriminator_;
+  Clock(1);
 }
 
 // The block loop of one detector path, in two passes over parts of kPart samples: the front
@@ -150,8 +156,8 @@ VESTREL_BLOCK_CLONES void TRttyDecoder::Run(std::span<const float> block) {
   }
 }
 
-// The per-sample work after the front end (Sample, from the settling on) for the first n
-// discriminator values of part_.
+// The per-sample work after the front end for the first n discriminator values of part_: the
+// settling, the level for the displays and the sub-bit clock.
 void TRttyDecoder::Clock(size_t n) {
   int settle = settle_;
   int levelCount = levelCount_;
@@ -181,32 +187,6 @@ void TRttyDecoder::Clock(size_t n) {
   settle_ = settle;
   levelCount_ = levelCount;
   subAcc_ = subAcc;
-}
-
-template <int Path>
-void TRttyDecoder::Sample(float x) {
-  if (detector_.StepOn<Path>(x))
-    discriminator_ =
-        Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
-  // No signal at all leaves both magnitudes at 0; the next signal must first settle.
-  if (discriminator_ == 0.0) {
-    settle_ = settleLength_;
-  } else if (settle_ > 0) {
-    --settle_;
-  }
-  if (++levelCount_ >= kLevelEvery) {
-    levelCount_ = 0;
-    if (levels_) levels_->Write(*levelIndex_, discriminator_ * kLevelScale);
-  }
-  subAcc_ += 1.0;
-  if (subAcc_ < subStep_) return;
-  float v = kIdle;
-  if (squelchOpen_)
-    v = settle_ > 0 ? 0.0f : static_cast<float>(params_.Reverse ? -discriminator_ : discriminator_);
-  do {
-    subAcc_ -= subStep_;
-    Push(v);
-  } while (subAcc_ >= subStep_);
 }
 
 void TRttyDecoder::Push(float v) {

@@ -73,8 +73,6 @@ class TRttyDecoder final : public ModeReceiver {
   template <int Path>
   void Run(std::span<const float> block);
   void Clock(size_t n);
-  template <int Path>
-  void Sample(float x);
   void Push(float v);
   void Search();
   double Score(uint32_t p) const;
