@@ -97,6 +97,9 @@ void TRxForm::StartEngine() {
   FillMacroButtonTable();
   settingsPart_.LoadSettings(CommandLine.settingsPath, settings_);
   engine_->tx.UseDuplex = settings_.UseDuplex != 0;
+  // The loaded port set opens the keying port (a failure shows a box).
+  ports_->ApplyPortSettings();
+  if (ShutdownDone != 0) return;
   // The input converter at the card's loaded rate.
   engineDriver_->InitInputConverter(settings_.CardSamplingRate);
   // The /C capture file; its name is forgotten once used.
