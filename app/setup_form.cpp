@@ -69,6 +69,8 @@ TSetupForm::TSetupForm(TRxForm& form, TSetupFormDeps deps)
 
   auto* column = new QVBoxLayout(this);
   PageControl = Named(new QTabWidget(this), "PageControl");
+  // Every page's tab in sight: the dialog is as wide as the ten of them.
+  PageControl->setUsesScrollButtons(false);
   column->addWidget(PageControl);
   BuildInterfacePage();
   BuildMoxPage();
@@ -326,8 +328,10 @@ void TSetupForm::BuildFontsPage() {
     auto* g = new QGridLayout(group);
     auto* sample = Named(new PlainTextSample(group), sampleName);
     sample->SetSampleText(text);
-    sample->setFixedSize(300, 52);
+    sample->setFixedSize(340, 70);
     g->addWidget(sample, 0, 0, 4, 1);
+    g->setColumnStretch(3, 1);  // the room left over stays right of the buttons
+    g->setColumnMinimumWidth(1, 130);  // the buttons of the three samples in one column
     grid->addWidget(group, row, 0);
     return std::pair{group, g};
   };

@@ -16,6 +16,9 @@ PlainTextSample::PlainTextSample(QWidget* parent) : QTextEdit(parent) {
   setReadOnly(true);
   setUndoRedoEnabled(false);
   setLineWrapMode(QTextEdit::NoWrap);
+  // A sample longer than the box is cut, as the window would show it without scrolling.
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setFocusPolicy(Qt::NoFocus);
   setTextInteractionFlags(Qt::NoTextInteraction);
 }

@@ -1103,3 +1103,97 @@ TEST_F(SetupFileTest, SaveWritesTheFileThatLoadsBackToTheDialogsSettings) {
 
 }  // namespace
 }  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+// As a new user: open Setup, set the call sign, the sound devices and a font, Save, start the
+// program again. The real engine runs on the fake sound card; the settings file is the real one.
+TEST_F(SetupFileTest, ANewUsersCallDevicesAndFontAreKeptAndAppliedAfterARestart) {
+  TSettingsFile file(Store(""));
+  FakeWaveBackend card;
+  ThreeDevices(card);
+  auto start = [&](RecordingFormParts& parts) {
+    return std::make_unique<Form>(parts, UniqueSemaphoreName("newuser"), std::vector<std::string>{}, nullptr,
+                                  false, &card, [&file](TRxFormDeps& d) { d.settings = &file; });
+  };
+  {
+    RecordingFormParts parts;
+    auto f = start(parts);
+    f->Ticks(20);
+    EXPECT_EQ(card.in.device, kWaveDefaultDevice);
+    test::FakeFontDialogs fonts;
+    TSetupForm dialog(*f->form, {&fonts, &card});
+    f->form->SetForms(nullptr, &dialog, nullptr);
+    f->form->MenuItem("Setup")->trigger();
+    ASSERT_TRUE(dialog.isVisible());
+    Type(dialog.MyCallEdit, QStringLiteral("dl9new"));
+    Choose(dialog.InputCardNumBox, "2  pulse");
+    Choose(dialog.OutputCardNumBox, "1  plughw:CARD=B");
+    TFontSetting font = f->form->settings().RxFont;
+    font.FontName = "DejaVu Sans Mono";
+    font.FontSize = 14;
+    font.FontStyle = 0;
+    fonts.fontAnswer = font;
+    dialog.RxFontButton->click();
+    dialog.SaveButton->click();
+    // Applied at once: the capture device is the chosen one, the window has the font.
+    EXPECT_EQ(card.in.device, 2);
+    EXPECT_TRUE(f->form->sound().InputOpen());
+    EXPECT_EQ(f->form->RxMemo->font().pointSize(), 14);
+    dialog.OKButton->click();
+    EXPECT_FALSE(dialog.isVisible());
+    for (const auto& [caption, text] : parts.boxes) ADD_FAILURE() << caption << ": " << text;
+  }
+  card.in = {};
+  RecordingFormParts parts;
+  auto f = start(parts);
+  f->Ticks(20);
+  const TAppSettings& s = f->form->settings();
+  EXPECT_EQ(s.MyCall, "DL9NEW");
+  EXPECT_EQ(s.SoundCardNumber, 2);
+  EXPECT_EQ(s.OutSoundCardNumber, 1);
+  EXPECT_EQ(card.in.device, 2);
+  EXPECT_TRUE(f->form->sound().InputOpen());
+  EXPECT_EQ(s.RxFont.FontName, "DejaVu Sans Mono");
+  EXPECT_EQ(f->form->RxMemo->font().pointSize(), 14);
+  EXPECT_EQ(f->form->RxMemo->font().family().toStdString(), "DejaVu Sans Mono");
+  // A transmission would open the chosen playback device.
+  f->form->sound().OpenSoundOutput();
+  EXPECT_EQ(card.out.device, 1);
+  f->form->sound().CloseSoundOutput();
+}
+
+// The engine's own transmit state: a device change while transmitting ends the transmission
+// (PTT off, back to receive) before the devices close, and the new capture device opens.
+TEST(SetupForm, ADeviceChangeWhileTransmittingReturnsTheEngineToReceiveFirst) {
+  FakeWaveBackend card;
+  ThreeDevices(card);
+  RecordingFormParts parts;
+  Form f(parts, UniqueSemaphoreName("txdev"), {}, nullptr, false, &card);
+  f.Ticks(20);
+  test::FakeFontDialogs fonts;
+  TSetupForm dialog(*f.form, {&fonts, &card});
+  f.form->SetForms(nullptr, &dialog, nullptr);
+  f.form->ShowSetup(1);
+  TEngine& engine = f.form->engine();
+  f.form->sound().OpenSoundOutput();
+  engine.tx.TxState = 2;
+  engine.tx.TxActive = true;
+  parts.log.clear();
+  bool receivingWhenClosed = false;
+  parts.onProcessMessages = [&] { receivingWhenClosed = engine.tx.TxState == 0 && !engine.tx.TxActive; };
+  Choose(dialog.InputCardNumBox, "0  plughw:CARD=A");
+  dialog.ApplySetupDialog();
+  EXPECT_TRUE(receivingWhenClosed);  // already during the pause before the devices close
+  EXPECT_EQ(engine.tx.TxState, 0);
+  EXPECT_TRUE(parts.Has("SetPtt 0"));
+  EXPECT_TRUE(parts.Has("Notify 110"));  // the logger hears of the return to receive
+  EXPECT_FALSE(f.form->sound().OutputOpen());
+  EXPECT_TRUE(f.form->sound().InputOpen());
+  EXPECT_EQ(card.in.device, 0);
+  EXPECT_FALSE(engine.tx.SoundDevicesBusy);
+}
+
+}  // namespace
+}  // namespace vestrel
