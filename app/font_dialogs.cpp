@@ -16,9 +16,9 @@ namespace {
 
 // The button shows the colour it holds.
 void ShowSwatch(QPushButton& button, const QColor& colour) {
-  button.setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: %2; }")
-                           .arg(colour.name(), colour.lightness() < 128 ? QStringLiteral("white")
-                                                                        : QStringLiteral("black")));
+  button.setStyleSheet(
+      QStringLiteral("QPushButton { background-color: %1; color: %2; }")
+          .arg(colour.name(), colour.lightness() < 128 ? QStringLiteral("white") : QStringLiteral("black")));
 }
 
 // The group of the underline and strike-out boxes, where the text colour belongs.

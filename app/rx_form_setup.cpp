@@ -38,14 +38,21 @@ void TRxForm::ShowOscillogram(bool on) {
   PaintBox1->setVisible(on);
 }
 
-void TRxForm::ShowEditFields(bool on) { QsoPanel->setFixedHeight(on ? kEditFieldsHeight : 1); }
+void TRxForm::ShowEditFields(bool on) {
+  QsoPanel->setFixedHeight(on ? kEditFieldsHeight : 1);
+}
 
 void TRxForm::ShowMacroRows(int rows) {
   // Each height ends one pixel below the last row shown; 0 leaves a one-pixel panel.
-  const QPushButton* last = rows == 0 ? nullptr : rows == 2 ? ButMacro[13] : rows == 3 ? ButMacro[25] : ButMacro[1];
+  const QPushButton* last = rows == 0   ? nullptr
+                            : rows == 2 ? ButMacro[13]
+                            : rows == 3 ? ButMacro[25]
+                                        : ButMacro[1];
   Panel2->setFixedHeight(last == nullptr ? 1 : last->y() + last->height() + 1);
 }
 
-int TRxForm::MacroRows() const { return Panel2->height() / kMacroButtonHeight; }
+int TRxForm::MacroRows() const {
+  return Panel2->height() / kMacroButtonHeight;
+}
 
 }  // namespace vestrel

@@ -25,7 +25,9 @@ namespace vestrel {
 
 namespace {
 
-QString Text(const char* s) { return QString::fromLatin1(s); }
+QString Text(const char* s) {
+  return QString::fromLatin1(s);
+}
 
 template <typename W>
 W* Named(W* w, const char* name) {
@@ -45,8 +47,8 @@ QCheckBox* Check(QWidget* parent, const char* caption, const char* name) {
 }
 
 // The exchange speeds offered; any other can be typed.
-constexpr const char* kExchangeSpeeds[] = {"110",   "300",   "600",   "1200",  "2400",  "4800",
-                                           "9600",  "14400", "19200", "38400", "57600", "115200"};
+constexpr const char* kExchangeSpeeds[] = {"110",  "300",   "600",   "1200",  "2400",  "4800",
+                                           "9600", "14400", "19200", "38400", "57600", "115200"};
 
 }  // namespace
 
@@ -219,7 +221,8 @@ void TSetupForm::BuildMoxPage() {
   BeaconOffAtClickBox = Check(page, "Beacon off at mouse click", "BeaconOffAtClickBox");
   BeaconOffAtMyCallBox = Check(page, "Beacon off if my callsign ", "BeaconOffAtMyCallBox");
   MyCallEdit = Named(new QLineEdit(page), "MyCallEdit");
-  BeaconOffAtTwoCallsBox = Check(page, "Beacon off if any callsign is received twice", "BeaconOffAtTwoCallsBox");
+  BeaconOffAtTwoCallsBox =
+      Check(page, "Beacon off if any callsign is received twice", "BeaconOffAtTwoCallsBox");
   for (QWidget* w : {TxAtKeyboardBox, RxAtFreeBufferBox, BeaconOffAtClickBox}) column->addWidget(w);
   auto* myCall = new QHBoxLayout();
   myCall->addWidget(BeaconOffAtMyCallBox);
@@ -301,8 +304,8 @@ void TSetupForm::BuildViewPage() {
   LogSpectrumBox = Check(page, "Logarithmic spectrogram scale (Alt-Z)", "LogSpectrumBox");
   WaterFallBox = Check(page, "Spectrogram as waterfall (Alt-W)", "WaterFallBox");
   ShowSentInRxBox = Check(page, "Show sent symbols in RX window", "ShowSentInRxBox");
-  for (QWidget* w : {OscShowBox, PhaseShowBox, EditFieldsShowBox, LogOscillogramBox, LogSpectrumBox, WaterFallBox,
-                     ShowSentInRxBox}) {
+  for (QWidget* w : {OscShowBox, PhaseShowBox, EditFieldsShowBox, LogOscillogramBox, LogSpectrumBox,
+                     WaterFallBox, ShowSentInRxBox}) {
     column->addWidget(w);
   }
   NumOfMacroBox = List(page, "NumOfMacroBox", {"Hide", "1", "2", "3"});
@@ -330,7 +333,7 @@ void TSetupForm::BuildFontsPage() {
     sample->SetSampleText(text);
     sample->setFixedSize(340, 70);
     g->addWidget(sample, 0, 0, 4, 1);
-    g->setColumnStretch(3, 1);  // the room left over stays right of the buttons
+    g->setColumnStretch(3, 1);         // the room left over stays right of the buttons
     g->setColumnMinimumWidth(1, 130);  // the buttons of the three samples in one column
     grid->addWidget(group, row, 0);
     return std::pair{group, g};
@@ -386,15 +389,22 @@ void TSetupForm::BuildFontsPage() {
 void TSetupForm::BuildColoursPage() {
   QWidget* page = AddPage("Spectr. && Osc. colors");
   auto* grid = new QGridLayout(page);
-  static constexpr const char* kLabels[8] = {"Spectrogram background", "Current spectrum", "Peak spectrum",
-                                             "RX mark",  "TX mark", "Oscillogram background", "Signal",
+  static constexpr const char* kLabels[8] = {"Spectrogram background",
+                                             "Current spectrum",
+                                             "Peak spectrum",
+                                             "RX mark",
+                                             "TX mark",
+                                             "Oscillogram background",
+                                             "Signal",
                                              "AFC threshold and zero line"};
-  static constexpr const char* kNames[8] = {"SpecBackButton", "FastSpecButton",  "SlowSpecButton", "RxMarkColorButton",
-                                            "TxMarkColorButton", "OscBackButton", "OscColorButton", "OscMarkButton"};
+  static constexpr const char* kNames[8] = {"SpecBackButton",    "FastSpecButton",    "SlowSpecButton",
+                                            "RxMarkColorButton", "TxMarkColorButton", "OscBackButton",
+                                            "OscColorButton",    "OscMarkButton"};
   using Handler = void (TSetupForm::*)();
   static constexpr Handler kHandlers[8] = {
-      &TSetupForm::SpecBackButtonClick,    &TSetupForm::FastSpecButtonClick, &TSetupForm::SlowSpecButtonClick,
-      &TSetupForm::RxMarkColorButtonClick, &TSetupForm::TxMarkColorButtonClick, &TSetupForm::OscBackButtonClick,
+      &TSetupForm::SpecBackButtonClick,    &TSetupForm::FastSpecButtonClick,
+      &TSetupForm::SlowSpecButtonClick,    &TSetupForm::RxMarkColorButtonClick,
+      &TSetupForm::TxMarkColorButtonClick, &TSetupForm::OscBackButtonClick,
       &TSetupForm::OscColorButtonClick,    &TSetupForm::OscMarkButtonClick};
   for (int i = 0; i < 8; ++i) {
     grid->addWidget(new QLabel(Text(kLabels[i]), page), i, 0);
@@ -482,7 +492,8 @@ void TSetupForm::BuildOtherPage() {
   BinaryTransferBox = Check(page, "Do not strip received NIL symbols from capture file and exchange channels",
                             "BinaryTransferBox");
   PutTimeToFileBox = Check(page, "Put time marks to a capture file", "PutTimeToFileBox");
-  SavePs2x5Box = Check(page, "Save received PS2x5 and PS33x5 transmissions in separate files", "SavePs2x5Box");
+  SavePs2x5Box =
+      Check(page, "Save received PS2x5 and PS33x5 transmissions in separate files", "SavePs2x5Box");
   for (QWidget* w : {BinaryTransferBox, PutTimeToFileBox, SavePs2x5Box}) column->addWidget(w);
   column->addStretch(1);
   connect(ModeAsBox, &QComboBox::activated, this, [this] { ModeAsBoxChange(); });
@@ -529,6 +540,8 @@ void TSetupForm::closeEvent(QCloseEvent* e) {
   e->accept();
 }
 
-void TSetupForm::reject() { SetupCancelClick(); }
+void TSetupForm::reject() {
+  SetupCancelClick();
+}
 
 }  // namespace vestrel

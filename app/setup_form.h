@@ -96,9 +96,11 @@ class TSetupForm : public QDialog {
 
   // The sample texts of the fonts page: the received call sign at offsets 32..37, and a
   // first line of 30 characters already sent.
-  static constexpr const char* kRxSampleText = "CQ CQ CQ TEST TEST TEST TEST DE DL0ABC DL0ABC PSE K\r\nUR RST 599 599";
+  static constexpr const char* kRxSampleText =
+      "CQ CQ CQ TEST TEST TEST TEST DE DL0ABC DL0ABC PSE K\r\nUR RST 599 599";
   static constexpr const char* kSentSampleText = "RYRYRYRYRY THE QUICK BROWN FOX\r\n0123456789";
-  static constexpr const char* kTxSampleText = "Sent text: this line has gone.\r\nTyped text still to be sent";
+  static constexpr const char* kTxSampleText =
+      "Sent text: this line has gone.\r\nTyped text still to be sent";
   static constexpr int kRxSampleCallStart = 32, kRxSampleCallLength = 6;
   static constexpr int kTxSampleSentLength = 30;
 

@@ -26,10 +26,14 @@ namespace vestrel {
 
 namespace {
 
-QString Latin(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+QString Latin(std::string_view s) {
+  return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
 
 // An index the list holds, else its first item.
-void Select(QComboBox* box, int index) { box->setCurrentIndex(index >= 0 && index < box->count() ? index : 0); }
+void Select(QComboBox* box, int index) {
+  box->setCurrentIndex(index >= 0 && index < box->count() ? index : 0);
+}
 
 std::string TrimBlanks(std::string s) {
   const size_t first = s.find_first_not_of(" \t");
@@ -88,7 +92,9 @@ int TSetupForm::Index(const QComboBox* box, int current, int offset) const {
   return box->currentIndex() + offset;
 }
 
-int TSetupForm::CodePage() const { return CodePageOfCharset(form_.settings().RxFont.FontCharset); }
+int TSetupForm::CodePage() const {
+  return CodePageOfCharset(form_.settings().RxFont.FontCharset);
+}
 
 QString TSetupForm::FromCodePage(const std::string& bytes) const {
   return QString::fromStdU16String(ToUtf16(ToBytes(bytes), CodePage()));
@@ -98,7 +104,9 @@ std::string TSetupForm::ToCodePage(const QString& text) const {
   return ToChars(FromUtf16(text.toStdU16String(), CodePage()));
 }
 
-bool TSetupForm::Closing() const { return form_.ShutdownDone != 0; }
+bool TSetupForm::Closing() const {
+  return form_.ShutdownDone != 0;
+}
 
 void TSetupForm::Pause100Ms() {
   AppControl& app = form_.appControl();
@@ -116,7 +124,8 @@ void TSetupForm::LoadSetupDialog() {
   // 1. The port address; without the port driver the parallel-port types read "NONE".
   XPortEdit->setText(Latin(FormatPortAddress(s.XPortAddress)));
   const bool noDriver = form_.ports().PortDriverMissing();
-  for (int type : {2, 3}) PortTypeBox->setItemText(type, Latin(noDriver ? "NONE" : PortTypeCaptions()[size_t(type)]));
+  for (int type : {2, 3})
+    PortTypeBox->setItemText(type, Latin(noDriver ? "NONE" : PortTypeCaptions()[size_t(type)]));
   // 2. The type with its lists, the port, the pins, the FSK line.
   PortTypeBox->setCurrentIndex(s.PttPortType >= 0 && s.PttPortType <= 6 ? s.PttPortType : 0);
   FillPortLists(s.PttPortNumber - 1);
@@ -205,7 +214,8 @@ void TSetupForm::LoadSetupDialog() {
 
 void TSetupForm::FillDeviceLists() {
   // "n  name": the number the settings keep, two blanks, the ALSA name.
-  auto fill = [](QComboBox* box, std::initializer_list<const char*> first, const std::vector<WaveDeviceInfo>& list) {
+  auto fill = [](QComboBox* box, std::initializer_list<const char*> first,
+                 const std::vector<WaveDeviceInfo>& list) {
     box->clear();
     for (const char* item : first) box->addItem(QString::fromLatin1(item));
     for (size_t n = 0; n < list.size(); ++n) {
@@ -268,7 +278,9 @@ void TSetupForm::FillPortLists(int numberIndex) {
       for (int n = 1; n <= 99; ++n) numbers << QStringLiteral("COM%1").arg(n);
       highest = 98;
       break;
-    default: numbers = {QString()}; break;
+    default:
+      numbers = {QString()};
+      break;
   }
   PortNumberBox->clear();
   PortNumberBox->addItems(numbers);
@@ -290,8 +302,12 @@ void TSetupForm::FillPortLists(int numberIndex) {
       power1 = 7;
       power2 = 8;
       break;
-    case 6: pins = {QStringLiteral("PTT1"), QStringLiteral("PTT2")}; break;
-    default: pins = {QString()}; break;
+    case 6:
+      pins = {QStringLiteral("PTT1"), QStringLiteral("PTT2")};
+      break;
+    default:
+      pins = {QString()};
+      break;
   }
   PttPinBox->clear();
   PttPinBox->addItems(pins);
@@ -306,7 +322,9 @@ void TSetupForm::FillPortLists(int numberIndex) {
   PortNumberBoxChange();
 }
 
-void TSetupForm::PortTypeBoxChange() { FillPortLists(PortNumberBox->currentIndex()); }
+void TSetupForm::PortTypeBoxChange() {
+  FillPortLists(PortNumberBox->currentIndex());
+}
 
 void TSetupForm::PortNumberBoxChange() {
   const int type = PortTypeBox->currentIndex();
@@ -340,23 +358,57 @@ void TSetupForm::ChooseColour(int32_t& colour) {
   FontsChanged = true;
 }
 
-void TSetupForm::RxFontButtonClick() { ChooseSampleFont(RxFont, true); }
-void TSetupForm::RxBackButtonClick() { ChooseColour(RxFont.Background); }
-void TSetupForm::SentFontButtonClick() { ChooseSampleFont(SentFont, true); }
-void TSetupForm::SentBackButtonClick() { ChooseColour(SentFont.Background); }
-void TSetupForm::TxFontButtonClick() { ChooseSampleFont(TxFont, true); }
-void TSetupForm::TxBackButtonClick() { ChooseColour(TxFont.Background); }
-void TSetupForm::TxSentFontButtonClick() { ChooseColour(SentColor); }
-void TSetupForm::SetMacroFontButtonClick() { ChooseSampleFont(ButtonFont, false); }
-void TSetupForm::CallColorButtonClick() { ChooseColour(CallColor); }
-void TSetupForm::SpecBackButtonClick() { ChooseColour(Colours[0]); }
-void TSetupForm::FastSpecButtonClick() { ChooseColour(Colours[1]); }
-void TSetupForm::SlowSpecButtonClick() { ChooseColour(Colours[2]); }
-void TSetupForm::RxMarkColorButtonClick() { ChooseColour(Colours[3]); }
-void TSetupForm::TxMarkColorButtonClick() { ChooseColour(Colours[4]); }
-void TSetupForm::OscBackButtonClick() { ChooseColour(Colours[5]); }
-void TSetupForm::OscColorButtonClick() { ChooseColour(Colours[6]); }
-void TSetupForm::OscMarkButtonClick() { ChooseColour(Colours[7]); }
+void TSetupForm::RxFontButtonClick() {
+  ChooseSampleFont(RxFont, true);
+}
+void TSetupForm::RxBackButtonClick() {
+  ChooseColour(RxFont.Background);
+}
+void TSetupForm::SentFontButtonClick() {
+  ChooseSampleFont(SentFont, true);
+}
+void TSetupForm::SentBackButtonClick() {
+  ChooseColour(SentFont.Background);
+}
+void TSetupForm::TxFontButtonClick() {
+  ChooseSampleFont(TxFont, true);
+}
+void TSetupForm::TxBackButtonClick() {
+  ChooseColour(TxFont.Background);
+}
+void TSetupForm::TxSentFontButtonClick() {
+  ChooseColour(SentColor);
+}
+void TSetupForm::SetMacroFontButtonClick() {
+  ChooseSampleFont(ButtonFont, false);
+}
+void TSetupForm::CallColorButtonClick() {
+  ChooseColour(CallColor);
+}
+void TSetupForm::SpecBackButtonClick() {
+  ChooseColour(Colours[0]);
+}
+void TSetupForm::FastSpecButtonClick() {
+  ChooseColour(Colours[1]);
+}
+void TSetupForm::SlowSpecButtonClick() {
+  ChooseColour(Colours[2]);
+}
+void TSetupForm::RxMarkColorButtonClick() {
+  ChooseColour(Colours[3]);
+}
+void TSetupForm::TxMarkColorButtonClick() {
+  ChooseColour(Colours[4]);
+}
+void TSetupForm::OscBackButtonClick() {
+  ChooseColour(Colours[5]);
+}
+void TSetupForm::OscColorButtonClick() {
+  ChooseColour(Colours[6]);
+}
+void TSetupForm::OscMarkButtonClick() {
+  ChooseColour(Colours[7]);
+}
 
 void TSetupForm::H0EditChange() {
   ShowWaterfall();
@@ -375,7 +427,9 @@ void TSetupForm::TxMarkButtonClick() {
   WaterfallChanged = true;
 }
 
-void TSetupForm::WfImageMouseDown(int x) { WfImage->SetMarkColumn(x); }
+void TSetupForm::WfImageMouseDown(int x) {
+  WfImage->SetMarkColumn(x);
+}
 
 void TSetupForm::WfImageMouseMove(int x, bool leftButton) {
   if (leftButton) WfImage->SetMarkColumn(x);
@@ -509,7 +563,8 @@ void TSetupForm::ApplySoundDevices() {
 void TSetupForm::ApplyRates() {
   TAppSettings& s = form_.settings();
   bool changed = false;
-  for (auto [edit, rate] : {std::pair{InSamplingRateEdit, &s.SamplingFreq}, std::pair{OutSamplingRateEdit, &s.OutSamplingFreq}}) {
+  for (auto [edit, rate] :
+       {std::pair{InSamplingRateEdit, &s.SamplingFreq}, std::pair{OutSamplingRateEdit, &s.OutSamplingFreq}}) {
     if (!Changed(edit)) continue;
     const std::optional<double> r = ParseSampleRate(edit->text().toStdString());
     if (r && std::fabs(*r - *rate) > 0.0001) {
@@ -574,9 +629,11 @@ void TSetupForm::ApplyRig() {
   const int rigNumber = Index(RigNumberBox, s.RigNumber, 1);
   const int tuneRig = Index(TuneRigByBox, s.TuneRig);
   const int tuneBA = Flag(TuneBABox, s.TuneVFOBtoA);
-  const bool restart = tuneRig != s.TuneRig || rigNumber != s.RigNumber || tuneBA != s.TuneVFOBtoA || OmniSetupUsed;
+  const bool restart =
+      tuneRig != s.TuneRig || rigNumber != s.RigNumber || tuneBA != s.TuneVFOBtoA || OmniSetupUsed;
   s.RigNumber = rigNumber;
-  if (Changed(TuneBAEdit)) s.VFOBoffset = ParseVfoOffset(TuneBAEdit->text().toStdString()).value_or(s.VFOBoffset);
+  if (Changed(TuneBAEdit))
+    s.VFOBoffset = ParseVfoOffset(TuneBAEdit->text().toStdString()).value_or(s.VFOBoffset);
   TuneBAEdit->setText(Latin(FormatVfoOffset(s.VFOBoffset)));
   if (restart && !Closing()) {
     s.TuneRig = tuneRig;
@@ -595,7 +652,8 @@ void TSetupForm::ApplyTextPage() {
   TAppSettings& s = form_.settings();
   TEngine& engine = form_.engine();
   if (std::ranges::any_of(AlphabetButtons, [this](const QRadioButton* b) { return Changed(b); })) {
-    const auto checked = std::ranges::find_if(AlphabetButtons, [](const QRadioButton* b) { return b->isChecked(); });
+    const auto checked =
+        std::ranges::find_if(AlphabetButtons, [](const QRadioButton* b) { return b->isChecked(); });
     if (checked != AlphabetButtons.end()) {
       engine.params.BaudotCodeSet = static_cast<int32_t>(checked - AlphabetButtons.begin());
       s.CodeSet = engine.params.BaudotCodeSet;
@@ -671,7 +729,8 @@ void TSetupForm::ApplyWaterfall() {
   if (!WaterfallChanged) return;
   TWaterfallSettings& w = form_.settings().Waterfall;
   for (size_t i = 0; i < CoefficientEdits.size(); ++i) {
-    if (Changed(CoefficientEdits[i])) w.*kCoefficients[i] = Coefficient(CoefficientEdits[i], w.*kCoefficients[i]);
+    if (Changed(CoefficientEdits[i]))
+      w.*kCoefficients[i] = Coefficient(CoefficientEdits[i], w.*kCoefficients[i]);
     CoefficientEdits[i]->setText(Latin(FormatCoefficient(w.*kCoefficients[i])));
   }
   w.RxMarkColor = WfRxMarkColor;

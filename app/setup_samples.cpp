@@ -68,7 +68,8 @@ QColor PlainTextSample::ColourAt(int offset) const {
   // The format of a position is that of the character before it.
   c.setPosition(Position(offset) + 1);
   const QTextCharFormat f = c.charFormat();
-  return f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color() : palette().color(QPalette::Text);
+  return f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color()
+                                                     : palette().color(QPalette::Text);
 }
 
 ColoursPreview::ColoursPreview(Kind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
@@ -83,7 +84,9 @@ void ColoursPreview::SetColours(const DisplayColours& colours) {
 void ColoursPreview::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QPalette& pal = palette();
-  auto colour = [&](int i, QPalette::ColorRole system) { return ColourOf(colours_[size_t(i)], pal.color(system)); };
+  auto colour = [&](int i, QPalette::ColorRole system) {
+    return ColourOf(colours_[size_t(i)], pal.color(system));
+  };
   const int w = width(), h = height();
   if (kind_ == Kind::kSpectrum) {
     p.fillRect(rect(), colour(0, QPalette::Base));

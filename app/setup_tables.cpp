@@ -13,9 +13,17 @@ namespace vestrel {
 namespace {
 
 constexpr CodeItem kUseOther[] = {
-    {"NONE", 0},         {"Received RST", 64}, {"Received Number", 0x100000}, {"Sent Number", 0x80000},
-    {"QTH", 256},        {"QSL Via", 512},     {"Remarks", 1024},             {"State", 4096},
-    {"Subdiv", 0x200000}, {"Grid", 2048},      {"IOTA", 8192},
+    {"NONE", 0},
+    {"Received RST", 64},
+    {"Received Number", 0x100000},
+    {"Sent Number", 0x80000},
+    {"QTH", 256},
+    {"QSL Via", 512},
+    {"Remarks", 1024},
+    {"State", 4096},
+    {"Subdiv", 0x200000},
+    {"Grid", 2048},
+    {"IOTA", 8192},
 };
 
 constexpr CodeItem kTimeZones[] = {
@@ -31,12 +39,12 @@ constexpr CodeItem kTimeZones[] = {
 };
 
 constexpr CodeItem kModeAs[] = {
-    {"RTTY", kModeRtty},          {"ASCII-7", kModeAscii7},      {"ASCII-8", kModeAscii8},
-    {"AMTOR-FEC", kModeAmtorFec}, {"AMTOR-ARQ", kModeAmtorArq},  {"PACTOR1-FEC", kModePactorFec},
-    {"PS2x5", kModePs2x5},        {"PS33x5", kModePs33x5},       {"BPSK-31", kModeBpsk31},
-    {"QPSK-31", kModeQpsk31},     {"BPSK-63", kModeBpsk63},      {"QPSK-63", kModeQpsk63},
-    {"BPSK-125", kModeBpsk125},   {"MultiFSK-8", kModeMfsk8},    {"MultiFSK-16", kModeMfsk16},
-    {"AX25 (HF)", kModeAx25Hf},   {"AX25 (UHF)", kModeAx25Uhf},  {"DTMF", kModeDtmf},
+    {"RTTY", kModeRtty},          {"ASCII-7", kModeAscii7},     {"ASCII-8", kModeAscii8},
+    {"AMTOR-FEC", kModeAmtorFec}, {"AMTOR-ARQ", kModeAmtorArq}, {"PACTOR1-FEC", kModePactorFec},
+    {"PS2x5", kModePs2x5},        {"PS33x5", kModePs33x5},      {"BPSK-31", kModeBpsk31},
+    {"QPSK-31", kModeQpsk31},     {"BPSK-63", kModeBpsk63},     {"QPSK-63", kModeQpsk63},
+    {"BPSK-125", kModeBpsk125},   {"MultiFSK-8", kModeMfsk8},   {"MultiFSK-16", kModeMfsk16},
+    {"AX25 (HF)", kModeAx25Hf},   {"AX25 (UHF)", kModeAx25Uhf}, {"DTMF", kModeDtmf},
 };
 
 constexpr const char* kPortTypes[] = {
@@ -51,10 +59,18 @@ std::string_view Trimmed(std::string_view t) {
 
 }  // namespace
 
-std::span<const CodeItem> UseOtherItems() { return kUseOther; }
-std::span<const CodeItem> TimeZoneItems() { return kTimeZones; }
-std::span<const CodeItem> ModeAsItems() { return kModeAs; }
-std::span<const char* const> PortTypeCaptions() { return kPortTypes; }
+std::span<const CodeItem> UseOtherItems() {
+  return kUseOther;
+}
+std::span<const CodeItem> TimeZoneItems() {
+  return kTimeZones;
+}
+std::span<const CodeItem> ModeAsItems() {
+  return kModeAs;
+}
+std::span<const char* const> PortTypeCaptions() {
+  return kPortTypes;
+}
 
 int IndexOfCode(std::span<const CodeItem> items, int32_t value) {
   for (size_t i = 0; i < items.size(); ++i) {

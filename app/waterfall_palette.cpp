@@ -12,7 +12,9 @@ double Wrapped(double t) {
   return t - std::floor(t);
 }
 
-double Held(double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; }
+double Held(double v) {
+  return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
+}
 
 double Channel(double p, double q, double t) {
   t = Wrapped(t);
@@ -22,7 +24,9 @@ double Channel(double p, double q, double t) {
   return p;
 }
 
-uint8_t Byte(double x) { return static_cast<uint8_t>(std::clamp(std::floor(x * 255.0 + 0.5), 0.0, 255.0)); }
+uint8_t Byte(double x) {
+  return static_cast<uint8_t>(std::clamp(std::floor(x * 255.0 + 0.5), 0.0, 255.0));
+}
 
 }  // namespace
 

@@ -40,8 +40,10 @@ TEST(SetupFormScreen, EachPageShowsEveryControlWhole) {
   if (std::getenv("VESTREL_UNDER_XVFB") == nullptr) {
     if (std::system("command -v xvfb-run > /dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string cmd = "VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb timeout -k 10 120 xvfb-run -a -s '-screen 0 1024x768x24' '" +
-                            self + "' --gtest_filter=SetupFormScreen.EachPageShowsEveryControlWhole";
+    const std::string cmd =
+        "VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb timeout -k 10 120 xvfb-run -a -s '-screen 0 1024x768x24' "
+        "'" +
+        self + "' --gtest_filter=SetupFormScreen.EachPageShowsEveryControlWhole";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     return;
   }
@@ -49,7 +51,8 @@ TEST(SetupFormScreen, EachPageShowsEveryControlWhole) {
   test::Form form(parts, test::UniqueSemaphoreName("setup_screen"));
   form.Ticks(19);
   FakeWaveBackend backend;
-  backend.inputs = {{"sysdefault:CARD=PCH", "HDA Intel PCH, ALC892 Analog"}, {"pulse", "PulseAudio Sound Server"}};
+  backend.inputs = {{"sysdefault:CARD=PCH", "HDA Intel PCH, ALC892 Analog"},
+                    {"pulse", "PulseAudio Sound Server"}};
   backend.outputs = backend.inputs;
   test::FakeFontDialogs fonts;
   TSetupForm dialog(*form.form, {&fonts, &backend});
@@ -73,18 +76,21 @@ TEST(SetupFormScreen, EachPageShowsEveryControlWhole) {
       if (!w->isVisible()) continue;
       // Parts of composite controls are laid out by their owners.
       const QWidget* owner = w->parentWidget();
-      if (qobject_cast<const QComboBox*>(owner) != nullptr || qobject_cast<const QSpinBox*>(owner) != nullptr ||
+      if (qobject_cast<const QComboBox*>(owner) != nullptr ||
+          qobject_cast<const QSpinBox*>(owner) != nullptr ||
           qobject_cast<const QAbstractScrollArea*>(owner) != nullptr) {
         continue;
       }
-      const std::string name = w->objectName().isEmpty() ? w->metaObject()->className() : w->objectName().toStdString();
+      const std::string name =
+          w->objectName().isEmpty() ? w->metaObject()->className() : w->objectName().toStdString();
       const QRect r(w->mapTo(shown, QPoint(0, 0)), w->size());
       EXPECT_TRUE(inside.contains(r)) << name;
       const QSize need = Needed(w);
       EXPECT_GE(w->width(), need.width()) << name;
       EXPECT_GE(w->height(), need.height()) << name;
     }
-    const QString file = QString::fromStdString((dir / ("setup_page_" + std::to_string(page) + ".png")).string());
+    const QString file =
+        QString::fromStdString((dir / ("setup_page_" + std::to_string(page) + ".png")).string());
     EXPECT_TRUE(dialog.grab().save(file));
   }
   dialog.SetupCancelClick();

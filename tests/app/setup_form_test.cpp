@@ -45,7 +45,9 @@ void Choose(QComboBox* box, int index) {
   box->setCurrentIndex(index);
   emit box->activated(index);
 }
-void Choose(QComboBox* box, const char* item) { Choose(box, box->findText(QString::fromLatin1(item))); }
+void Choose(QComboBox* box, const char* item) {
+  Choose(box, box->findText(QString::fromLatin1(item)));
+}
 void Type(QLineEdit* edit, const QString& text) {
   edit->setText(text);
   emit edit->textEdited(text);
@@ -69,7 +71,7 @@ void ThreeDevices(FakeWaveBackend& b) {
 // A started window with the dialog on it, filled and shown as the "Setup" item does.
 struct Opened {
   explicit Opened(const std::function<void(TRxForm&)>& before = {},
-                 const std::function<void(TRxFormDeps&)>& adjust = {})
+                  const std::function<void(TRxFormDeps&)>& adjust = {})
       : form(parts, UniqueSemaphoreName("setup"), {}, nullptr, false, nullptr, adjust) {
     ThreeDevices(backend);
     form.Ticks(19);
@@ -126,8 +128,8 @@ Row FlagRow(const char* control, int32_t TAppSettings::*field, std::function<voi
 }
 
 // A list whose item index is the value (plus `offset`).
-Row ListRow(const char* control, int32_t TAppSettings::*field, int32_t stored, const char* shown, const char* chosen,
-            int32_t expected, std::function<void(Opened&)> more = {}) {
+Row ListRow(const char* control, int32_t TAppSettings::*field, int32_t stored, const char* shown,
+            const char* chosen, int32_t expected, std::function<void(Opened&)> more = {}) {
   return {control, [field, stored](TRxForm& w) { w.settings().*field = stored; }, shown,
           [control, chosen](Opened& t) { Choose(t.Control<QComboBox>(control), chosen); },
           [field, expected, more](Opened& t) {
@@ -148,9 +150,7 @@ Row PortRow(const char* control, std::function<void(TAppSettings&)> port, const 
 
 Row CoefficientRow(const char* control, double TWaterfallSettings::*field) {
   return {control, [field](TRxForm& w) { w.settings().Waterfall.*field = 0.5; }, "+0.50",
-          [control](Opened& t) {
-            Type(t.Control<QLineEdit>(control), QStringLiteral("-1.25"));
-          },
+          [control](Opened& t) { Type(t.Control<QLineEdit>(control), QStringLiteral("-1.25")); },
           [field](Opened& t) {
             EXPECT_DOUBLE_EQ(t.s().Waterfall.*field, -1.25);
             EXPECT_TRUE(t.parts.Has("BuildWaterfallPalette"));
@@ -184,15 +184,20 @@ std::vector<Row> ControlRows() {
   };
   std::vector<Row> rows = {
       // Interface
-      PortRow("PortTypeBox", com(2, 2), "COM-Port", [](Opened& t) { Choose(t.d().PortTypeBox, "WinKey"); },
-              "6 2 0 0 0"),
-      PortRow("PortNumberBox", com(2, 2), "COM2", [](Opened& t) { Choose(t.d().PortNumberBox, "COM5"); },
-              "1 5 2 0 0"),
-      PortRow("PttPinBox", com(1, 1), "DTR", [](Opened& t) { Choose(t.d().PttPinBox, "RTS"); }, "1 1 2 0 0"),
-      PortRow("Power1PinBox", lpt, "D6 (pin8)", [](Opened& t) { Choose(t.d().Power1PinBox, "D3 (pin5)"); },
-              "2 1 2 4 8"),
-      PortRow("Power2PinBox", lpt, "D7 (pin9)", [](Opened& t) { Choose(t.d().Power2PinBox, "NONE"); },
-              "2 1 2 7 0"),
+      PortRow(
+          "PortTypeBox", com(2, 2), "COM-Port", [](Opened& t) { Choose(t.d().PortTypeBox, "WinKey"); },
+          "6 2 0 0 0"),
+      PortRow(
+          "PortNumberBox", com(2, 2), "COM2", [](Opened& t) { Choose(t.d().PortNumberBox, "COM5"); },
+          "1 5 2 0 0"),
+      PortRow(
+          "PttPinBox", com(1, 1), "DTR", [](Opened& t) { Choose(t.d().PttPinBox, "RTS"); }, "1 1 2 0 0"),
+      PortRow(
+          "Power1PinBox", lpt, "D6 (pin8)", [](Opened& t) { Choose(t.d().Power1PinBox, "D3 (pin5)"); },
+          "2 1 2 4 8"),
+      PortRow(
+          "Power2PinBox", lpt, "D7 (pin9)", [](Opened& t) { Choose(t.d().Power2PinBox, "NONE"); },
+          "2 1 2 7 0"),
       {"XPortEdit",
        [](TRxForm& w) {
          w.settings().PttPortType = 2;
@@ -264,7 +269,10 @@ std::vector<Row> ControlRows() {
       FlagRow("DuplexCardBox", &S::UseDuplex, [](Opened& t) { EXPECT_FALSE(t.w().engine().tx.UseDuplex); }),
       FlagRow("WholeWordBox", &S::WordMode),
       FlagRow("AfcAtMouseBox", &S::AfcAtClick),
-      {"ContCarrierBox", {}, "0", [](Opened& t) { t.d().ContCarrierBox->setChecked(true); },
+      {"ContCarrierBox",
+       {},
+       "0",
+       [](Opened& t) { t.d().ContCarrierBox->setChecked(true); },
        [](Opened& t) { EXPECT_TRUE(t.d().ContinuousCarrier); }},
       // MOX & Beacon
       FlagRow("TxAtKeyboardBox", &S::TxAtKeyboard),
@@ -294,7 +302,8 @@ std::vector<Row> ControlRows() {
        }},
       FlagRow("UseWheelBox", &S::UseWheel),
       {"WheelSpeedEdit", [](TRxForm& w) { w.settings().WheelSpeed = -3; }, "-3",
-       [](Opened& t) { t.d().WheelSpeedEdit->setValue(7); }, [](Opened& t) { EXPECT_EQ(t.s().WheelSpeed, 7); }},
+       [](Opened& t) { t.d().WheelSpeedEdit->setValue(7); },
+       [](Opened& t) { EXPECT_EQ(t.s().WheelSpeed, 7); }},
       // Text
       AlphabetRow("EnglishCharsetButton", 2, 0),
       AlphabetRow("RussianCharsetButton", 0, 1),
@@ -313,9 +322,11 @@ std::vector<Row> ControlRows() {
       FlagRow("CopyTransferredDataBox", &S::CopyTransferredData),
       ListRow("UseOtherAsBox", &S::UseOther, 2048, "Grid", "IOTA", 8192),
       // View
-      FlagRow("OscShowBox", &S::OscShow, [](Opened& t) { EXPECT_TRUE(t.w().PaintBox1->isVisibleTo(&t.w())); }),
+      FlagRow("OscShowBox", &S::OscShow,
+              [](Opened& t) { EXPECT_TRUE(t.w().PaintBox1->isVisibleTo(&t.w())); }),
       FlagRow("PhaseShowBox", &S::PhaseShow, [](Opened& t) { EXPECT_TRUE(t.parts.Has("LayoutChanged")); }),
-      FlagRow("EditFieldsShowBox", &S::EditFieldsShow, [](Opened& t) { EXPECT_EQ(t.w().QsoPanel->height(), 25); }),
+      FlagRow("EditFieldsShowBox", &S::EditFieldsShow,
+              [](Opened& t) { EXPECT_EQ(t.w().QsoPanel->height(), 25); }),
       FlagRow("LogOscillogramBox", &S::LogarithmicOscillogram),
       FlagRow("LogSpectrumBox", &S::LogarithmicSpectrum),
       FlagRow("WaterFallBox", &S::WaterFall, [](Opened& t) { EXPECT_TRUE(t.parts.Has("LayoutChanged")); }),
@@ -345,8 +356,8 @@ std::vector<Row> ControlRows() {
       {"ModeAsBox", [](TRxForm& w) { w.engine().modeSwitch.ModeReportNames[kModeMfsk8] = "MF8X"; }, "RTTY",
        [](Opened& t) { Choose(t.d().ModeAsBox, "MultiFSK-8"); },
        [](Opened& t) { EXPECT_EQ(Shown(t.d().ModeAsEdit), "MF8X"); }},
-      {"ModeAsEdit", [](TRxForm& w) { w.engine().modeSwitch.ModeReportNames[kModeRtty] = "RTTY-X"; }, "RTTY-X",
-       [](Opened& t) { Type(t.d().ModeAsEdit, QStringLiteral(" RY ")); },
+      {"ModeAsEdit", [](TRxForm& w) { w.engine().modeSwitch.ModeReportNames[kModeRtty] = "RTTY-X"; },
+       "RTTY-X", [](Opened& t) { Type(t.d().ModeAsEdit, QStringLiteral(" RY ")); },
        [](Opened& t) { EXPECT_EQ(t.w().engine().modeSwitch.ModeReportNames[kModeRtty], "RY"); }},
       FlagRow("BinaryTransferBox", &S::BinaryTransfer),
       FlagRow("PutTimeToFileBox", &S::PutTimeToFile),
@@ -426,9 +437,12 @@ TEST(SetupForm, FontAndColourButtonsReachTheSettingsAndTheWindows) {
     std::function<QWidget*(TRxForm&)> window;
   };
   const FontCase fonts[] = {
-      {"RxFontButton", [](S& s) -> TFontSetting& { return s.RxFont; }, true, [](TRxForm& w) -> QWidget* { return w.RxMemo; }},
-      {"SentFontButton", [](S& s) -> TFontSetting& { return s.SentFont; }, true, [](TRxForm& w) -> QWidget* { return w.Sent; }},
-      {"TxFontButton", [](S& s) -> TFontSetting& { return s.InputFont; }, true, [](TRxForm& w) -> QWidget* { return w.Input; }},
+      {"RxFontButton", [](S& s) -> TFontSetting& { return s.RxFont; }, true,
+       [](TRxForm& w) -> QWidget* { return w.RxMemo; }},
+      {"SentFontButton", [](S& s) -> TFontSetting& { return s.SentFont; }, true,
+       [](TRxForm& w) -> QWidget* { return w.Sent; }},
+      {"TxFontButton", [](S& s) -> TFontSetting& { return s.InputFont; }, true,
+       [](TRxForm& w) -> QWidget* { return w.Input; }},
       {"SetMacroFontButton", [](S& s) -> TFontSetting& { return s.ButtonFont; }, false,
        [](TRxForm& w) -> QWidget* { return w.ButMacro[36]; }},
   };
@@ -603,17 +617,24 @@ TEST(SetupForm, TimeZonesAndOtherFieldCodesFollowTheirTables) {
     EXPECT_EQ(t.s().UTCoffset, TimeZoneItems()[size_t(i)].value) << i;
     EXPECT_EQ(t.s().UseOther, UseOtherItems()[size_t(i) % UseOtherItems().size()].value) << i;
   }
-  const std::pair<const char*, int32_t> spot[] = {
-      {"By OS", -1}, {"UTC -12:00", 720}, {"UTC -03:30", 210}, {"UTC", 0}, {"UTC +05:45", -345}, {"UTC +13:00", -780}};
+  const std::pair<const char*, int32_t> spot[] = {{"By OS", -1}, {"UTC -12:00", 720},  {"UTC -03:30", 210},
+                                                  {"UTC", 0},    {"UTC +05:45", -345}, {"UTC +13:00", -780}};
   for (const auto& [caption, minutes] : spot) {
     Choose(d.TimeZoneBox, caption);
     d.ApplySetupDialog();
     EXPECT_EQ(t.s().UTCoffset, minutes) << caption;
   }
-  const std::pair<const char*, int32_t> other[] = {{"NONE", 0},          {"Received RST", 64}, {"Received Number", 0x100000},
-                                                   {"Sent Number", 0x80000}, {"QTH", 256},      {"QSL Via", 512},
-                                                   {"Remarks", 1024},     {"State", 4096},      {"Subdiv", 0x200000},
-                                                   {"Grid", 2048},        {"IOTA", 8192}};
+  const std::pair<const char*, int32_t> other[] = {{"NONE", 0},
+                                                   {"Received RST", 64},
+                                                   {"Received Number", 0x100000},
+                                                   {"Sent Number", 0x80000},
+                                                   {"QTH", 256},
+                                                   {"QSL Via", 512},
+                                                   {"Remarks", 1024},
+                                                   {"State", 4096},
+                                                   {"Subdiv", 0x200000},
+                                                   {"Grid", 2048},
+                                                   {"IOTA", 8192}};
   ASSERT_EQ(d.UseOtherAsBox->count(), 11);
   for (const auto& [caption, code] : other) {
     Choose(d.UseOtherAsBox, caption);
@@ -630,9 +651,9 @@ TEST(SetupForm, EighteenModeNamesOfTwentyThreeAreEdited) {
   TSetupForm& d = t.d();
   ASSERT_EQ(d.ModeAsBox->count(), 18);
   const std::pair<const char*, int> items[] = {
-      {"RTTY", 0},         {"ASCII-7", 2},     {"ASCII-8", 4},   {"AMTOR-FEC", 6},   {"AMTOR-ARQ", 14},
-      {"PACTOR1-FEC", 18}, {"PS2x5", 20},      {"PS33x5", 22},   {"BPSK-31", 1},     {"QPSK-31", 3},
-      {"BPSK-63", 5},      {"QPSK-63", 9},     {"BPSK-125", 7},  {"MultiFSK-8", 16}, {"MultiFSK-16", 12},
+      {"RTTY", 0},         {"ASCII-7", 2},     {"ASCII-8", 4},  {"AMTOR-FEC", 6},   {"AMTOR-ARQ", 14},
+      {"PACTOR1-FEC", 18}, {"PS2x5", 20},      {"PS33x5", 22},  {"BPSK-31", 1},     {"QPSK-31", 3},
+      {"BPSK-63", 5},      {"QPSK-63", 9},     {"BPSK-125", 7}, {"MultiFSK-8", 16}, {"MultiFSK-16", 12},
       {"AX25 (HF)", 8},    {"AX25 (UHF)", 10}, {"DTMF", 11}};
   for (const auto& [caption, mode] : items) {
     Choose(d.ModeAsBox, caption);
@@ -648,9 +669,10 @@ TEST(SetupForm, EighteenModeNamesOfTwentyThreeAreEdited) {
 }
 
 std::vector<std::string> ReopeningCalls(const RecordingFormParts& p) {
-  static const char* const kReopening[] = {"ClosePortsToReopen", "SetPttPort", "SetDataExchangePort", "ExchangeInit",
-                                           "CloseSoundInput",    "CloseSoundOutput", "OpenSoundInput", "OpenSoundOutput",
-                                           "RigRestart",         "ApplySpeedShiftMode", "BuildWaterfallPalette", "SetOwnCall"};
+  static const char* const kReopening[] = {
+      "ClosePortsToReopen", "SetPttPort",          "SetDataExchangePort",   "ExchangeInit",
+      "CloseSoundInput",    "CloseSoundOutput",    "OpenSoundInput",        "OpenSoundOutput",
+      "RigRestart",         "ApplySpeedShiftMode", "BuildWaterfallPalette", "SetOwnCall"};
   std::vector<std::string> out;
   for (const std::string& e : p.log) {
     for (const char* r : kReopening) {
@@ -662,35 +684,34 @@ std::vector<std::string> ReopeningCalls(const RecordingFormParts& p) {
 
 TEST(SetupForm, ApplyWithNothingTouchedReopensNothingAndChangesNoSetting) {
   // The defaults, and a hand-edited file with values that no list holds.
-  const std::function<void(TRxForm&)> cases[] = {
-      {},
-      [](TRxForm& w) {
-        TAppSettings& s = w.settings();
-        s.PttPortType = 1;
-        s.PttPortNumber = 150;
-        s.PttPin = 9;
-        s.PowerPin1 = 5;
-        s.ExchangePortNumber = 120;
-        s.ExchangeSpeed = 5;
-        s.ExCanal = 12;
-        s.MessageChannel = 11;
-        s.UTCoffset = 7;
-        s.UseOther = 3;
-        s.SoundCardNumber = 9;
-        s.OutSoundCardNumber = 9;
-        s.InputCardChannel = 5;
-        s.TuneRig = 7;
-        s.RigNumber = 3;
-        s.VFOBoffset = 12345;
-        s.WheelSpeed = 50;
-        s.WordMode = 5;
-        s.UseTxD = 5;
-        s.MyCall = "dl1abc";
-        s.SamplingFreq = 11025.123456;
-        s.Waterfall.H0 = 0.7005;
-        w.engine().params.BaudotCodeSet = 9;
-        w.engine().modeSwitch.ModeReportNames[0] = "R\x98Y ";  // a byte code page 1251 leaves unused
-      }};
+  const std::function<void(TRxForm&)> cases[] = {{}, [](TRxForm& w) {
+                                                   TAppSettings& s = w.settings();
+                                                   s.PttPortType = 1;
+                                                   s.PttPortNumber = 150;
+                                                   s.PttPin = 9;
+                                                   s.PowerPin1 = 5;
+                                                   s.ExchangePortNumber = 120;
+                                                   s.ExchangeSpeed = 5;
+                                                   s.ExCanal = 12;
+                                                   s.MessageChannel = 11;
+                                                   s.UTCoffset = 7;
+                                                   s.UseOther = 3;
+                                                   s.SoundCardNumber = 9;
+                                                   s.OutSoundCardNumber = 9;
+                                                   s.InputCardChannel = 5;
+                                                   s.TuneRig = 7;
+                                                   s.RigNumber = 3;
+                                                   s.VFOBoffset = 12345;
+                                                   s.WheelSpeed = 50;
+                                                   s.WordMode = 5;
+                                                   s.UseTxD = 5;
+                                                   s.MyCall = "dl1abc";
+                                                   s.SamplingFreq = 11025.123456;
+                                                   s.Waterfall.H0 = 0.7005;
+                                                   w.engine().params.BaudotCodeSet = 9;
+                                                   w.engine().modeSwitch.ModeReportNames[0] =
+                                                       "R\x98Y ";  // a byte code page 1251 leaves unused
+                                                 }};
   for (const auto& before : cases) {
     Opened t(before);
     const TAppSettings settings = t.s();
@@ -745,8 +766,8 @@ TEST(SetupForm, OnlyTheExchangeSpeedReopensBothPortsOnce) {
   });
   t.d().ExSpeedBox->setEditText(QStringLiteral("57600"));
   t.d().ApplySetupDialog();
-  EXPECT_EQ(ReopeningCalls(t.parts),
-            (std::vector<std::string>{"ClosePortsToReopen", "SetPttPort 1 2 2 0 0", "SetDataExchangePort 4"}));
+  EXPECT_EQ(ReopeningCalls(t.parts), (std::vector<std::string>{"ClosePortsToReopen", "SetPttPort 1 2 2 0 0",
+                                                               "SetDataExchangePort 4"}));
   EXPECT_EQ(t.s().ExchangeSpeed, 57600);
 }
 
@@ -796,9 +817,10 @@ TEST(SetupForm, RatesOutsideTheLoadersRangeKeepTheOldRateAndTinyChangesAreNone) 
     bool reapplied;
   };
   const Case cases[] = {
-      {"7999", 11025.0, false},   {"inf", 11025.0, false},     {"1e12", 11025.0, false},  {"nan", 11025.0, false},
-      {"abc", 11025.0, false},    {"384001", 11025.0, false},  {"11025.00005", 11025.0, false},
-      {"48000", 48000.0, true},   {"8000", 8000.0, true},      {"11025,5", 11025.5, true},
+      {"7999", 11025.0, false},        {"inf", 11025.0, false},  {"1e12", 11025.0, false},
+      {"nan", 11025.0, false},         {"abc", 11025.0, false},  {"384001", 11025.0, false},
+      {"11025.00005", 11025.0, false}, {"48000", 48000.0, true}, {"8000", 8000.0, true},
+      {"11025,5", 11025.5, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -815,8 +837,8 @@ TEST(SetupForm, RatesOutsideTheLoadersRangeKeepTheOldRateAndTinyChangesAreNone) 
 
 TEST(SetupForm, TheVfoBOffsetShowsItsSignAndKeepsItsValueForABadEdit) {
   const std::pair<const char*, int32_t> cases[] = {{"-0050", -50}, {"+9999", 9999}, {"-9999", -9999},
-                                                   {"77", 77},     {"10000", 300},   {"-10000", 300},
-                                                   {"12abc", 300}, {"", 300},        {"1e3", 300}};
+                                                   {"77", 77},     {"10000", 300},  {"-10000", 300},
+                                                   {"12abc", 300}, {"", 300},       {"1e3", 300}};
   for (const auto& [typed, expected] : cases) {
     SCOPED_TRACE(typed);
     Opened t([](TRxForm& w) { w.settings().VFOBoffset = 300; });
@@ -837,8 +859,12 @@ TEST(SetupForm, ACallSignIsTrimmedUpperCasedAndCutInTheReceiveWindowsCodePage) {
   const Case cases[] = {
       {QStringLiteral(" dl1abc "), 204, "DL1ABC"},
       {QStringLiteral("  ab1cdefghijklm nopq"), 204, "AB1CDEFGHIJKLM"},  // 15, then trimmed again
-      {QString::fromUtf8("ра3аа"), 204, "\xD0\xC0" "3\xC0\xC0"},         // Cyrillic in windows-1251
-      {QString::fromUtf8("oé1x"), 0, "O\xC9" "1X"},                        // windows-1252
+      {QString::fromUtf8("ра3аа"), 204,
+       "\xD0\xC0"
+       "3\xC0\xC0"},  // Cyrillic in windows-1251
+      {QString::fromUtf8("oé1x"), 0,
+       "O\xC9"
+       "1X"},  // windows-1252
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed.toStdString());
@@ -917,7 +943,8 @@ TEST(SetupForm, TheRigServersSetupTellsThatRigctldHasNoDialogAndRestartsRigContr
     ASSERT_EQ(t.parts.boxes.size(), 1u);
     EXPECT_EQ(t.parts.boxes[0].first, result == 0 ? "OmniRig" : "OmniRig Error");
     EXPECT_NE(t.parts.boxes[0].second.find("rigctld has no setup dialog"), std::string::npos);
-    EXPECT_EQ(t.parts.boxes[0].second.find("Problem with OmniRig starting!") != std::string::npos, result != 0);
+    EXPECT_EQ(t.parts.boxes[0].second.find("Problem with OmniRig starting!") != std::string::npos,
+              result != 0);
     t.d().ApplySetupDialog();
     EXPECT_EQ(t.parts.Count("RigRestart"), 1);
     EXPECT_FALSE(t.d().OmniSetupUsed);
@@ -955,7 +982,8 @@ TEST(SetupForm, AFailedExchangeLibraryIsReported) {
   t.d().ApplySetupDialog();
   EXPECT_FALSE(t.w().ExchangeLibraryActive);
   ASSERT_EQ(t.parts.boxes.size(), 1u);
-  EXPECT_EQ(t.parts.boxes[0], std::make_pair(std::string("Error"), std::string("ZOZARIRI.DLL initialization error!")));
+  EXPECT_EQ(t.parts.boxes[0],
+            std::make_pair(std::string("Error"), std::string("ZOZARIRI.DLL initialization error!")));
 }
 
 TEST(SetupForm, HalfDuplexClosesTheDeviceTheOtherDirectionDoesNotUse) {
@@ -1031,7 +1059,8 @@ TEST(SetupForm, TheWaterfallPreviewPaintsThePaletteAndTheMarks) {
 // A decimal comma in the user's locale: the coefficients still show and read with ".".
 TEST(SetupForm, WaterfallCoefficientsAreLocaleFree) {
   test::TestDir dir;
-  const std::string command = "localedef -i de_DE -f UTF-8 '" + (dir.path() / "de_DE.UTF-8").string() + "' 2>/dev/null";
+  const std::string command =
+      "localedef -i de_DE -f UTF-8 '" + (dir.path() / "de_DE.UTF-8").string() + "' 2>/dev/null";
   if (std::system(command.c_str()) != 0) GTEST_SKIP() << "localedef cannot make de_DE.UTF-8";
   setenv("LOCPATH", dir.path().c_str(), 1);
   const std::string old = std::setlocale(LC_ALL, nullptr);

@@ -12,16 +12,15 @@ TEST(WaterfallPalette, HslToRgbKnownColours) {
     TRgb rgb;
   };
   const Case cases[] = {
-      {0.0, 0.0, 0.5, {128, 128, 128}},       // no saturation: grey at the lightness
-      {0.0, 1.0, 0.5, {255, 0, 0}},           // red
-      {1.0 / 3.0, 1.0, 0.5, {0, 255, 0}},     // green
-      {2.0 / 3.0, 1.0, 0.5, {0, 0, 255}},     // blue
-      {0.5, 1.0, 0.75, {128, 255, 255}},      // light cyan
-      {0.7, 0.3, 0.35, {73, 62, 116}},        // the default palette's first step, hsl(252, 30%, 35%)
-      {-0.3, 0.3, 0.35, {73, 62, 116}},       // hues wrap
-      {1.7, 0.3, 0.35, {73, 62, 116}},
-      {0.0, 1.5, 0.5, {255, 0, 0}},           // saturation held to 1
-      {0.2, 0.5, -0.4, {0, 0, 0}},            // lightness held to 0..1
+      {0.0, 0.0, 0.5, {128, 128, 128}},    // no saturation: grey at the lightness
+      {0.0, 1.0, 0.5, {255, 0, 0}},        // red
+      {1.0 / 3.0, 1.0, 0.5, {0, 255, 0}},  // green
+      {2.0 / 3.0, 1.0, 0.5, {0, 0, 255}},  // blue
+      {0.5, 1.0, 0.75, {128, 255, 255}},   // light cyan
+      {0.7, 0.3, 0.35, {73, 62, 116}},     // the default palette's first step, hsl(252, 30%, 35%)
+      {-0.3, 0.3, 0.35, {73, 62, 116}},    // hues wrap
+      {1.7, 0.3, 0.35, {73, 62, 116}},    {0.0, 1.5, 0.5, {255, 0, 0}},  // saturation held to 1
+      {0.2, 0.5, -0.4, {0, 0, 0}},                                       // lightness held to 0..1
       {0.2, 0.5, 1.4, {255, 255, 255}},
   };
   for (const Case& c : cases) {
