@@ -46,6 +46,18 @@ QCheckBox* Check(QWidget* parent, const char* caption, const char* name) {
   return Named(new QCheckBox(Text(caption), parent), name);
 }
 
+// One line of a page: the widgets from the left, the rest of the line empty.
+void AddLine(QVBoxLayout* column, std::initializer_list<QWidget*> widgets) {
+  auto* line = new QHBoxLayout();
+  for (QWidget* w : widgets) line->addWidget(w);
+  line->addStretch(1);
+  column->addLayout(line);
+}
+
+QLabel* Label(QWidget* page, const char* text) {
+  return new QLabel(QString::fromLatin1(text), page);
+}
+
 // The exchange speeds offered; any other can be typed.
 constexpr const char* kExchangeSpeeds[] = {"110",  "300",   "600",   "1200",  "2400",  "4800",
                                            "9600", "14400", "19200", "38400", "57600", "115200"};
@@ -224,12 +236,7 @@ void TSetupForm::BuildMoxPage() {
   BeaconOffAtTwoCallsBox =
       Check(page, "Beacon off if any callsign is received twice", "BeaconOffAtTwoCallsBox");
   for (QWidget* w : {TxAtKeyboardBox, RxAtFreeBufferBox, BeaconOffAtClickBox}) column->addWidget(w);
-  auto* myCall = new QHBoxLayout();
-  myCall->addWidget(BeaconOffAtMyCallBox);
-  myCall->addWidget(MyCallEdit);
-  myCall->addWidget(new QLabel(QStringLiteral("is received"), page));
-  myCall->addStretch(1);
-  column->addLayout(myCall);
+  AddLine(column, {BeaconOffAtMyCallBox, MyCallEdit, Label(page, "is received")});
   column->addWidget(BeaconOffAtTwoCallsBox);
   column->addStretch(1);
 }
@@ -286,11 +293,7 @@ void TSetupForm::BuildTextPage() {
   }
   UseOtherAsBox = List(page, "UseOtherAsBox");
   for (const CodeItem& item : UseOtherItems()) UseOtherAsBox->addItem(Text(item.caption));
-  auto* other = new QHBoxLayout();
-  other->addWidget(new QLabel(QStringLiteral("Use \"Other\" field as:"), page));
-  other->addWidget(UseOtherAsBox);
-  other->addStretch(1);
-  column->addLayout(other);
+  AddLine(column, {Label(page, "Use \"Other\" field as:"), UseOtherAsBox});
   column->addStretch(1);
 }
 
@@ -309,11 +312,7 @@ void TSetupForm::BuildViewPage() {
     column->addWidget(w);
   }
   NumOfMacroBox = List(page, "NumOfMacroBox", {"Hide", "1", "2", "3"});
-  auto* rows = new QHBoxLayout();
-  rows->addWidget(new QLabel(QStringLiteral("Number of macros buttons rows:"), page));
-  rows->addWidget(NumOfMacroBox);
-  rows->addStretch(1);
-  column->addLayout(rows);
+  AddLine(column, {Label(page, "Number of macros buttons rows:"), NumOfMacroBox});
   column->addStretch(1);
 }
 
@@ -470,11 +469,7 @@ void TSetupForm::BuildOtherPage() {
   auto* column = new QVBoxLayout(page);
   TimeZoneBox = List(page, "TimeZoneBox");
   for (const CodeItem& item : TimeZoneItems()) TimeZoneBox->addItem(Text(item.caption));
-  auto* zone = new QHBoxLayout();
-  zone->addWidget(new QLabel(QStringLiteral("Time zone: "), page));
-  zone->addWidget(TimeZoneBox);
-  zone->addStretch(1);
-  column->addLayout(zone);
+  AddLine(column, {Label(page, "Time zone: "), TimeZoneBox});
   WhenChangedBox = Check(page, "Send Mode to logger when mode was changed", "WhenChangedBox");
   WithCallBox = Check(page, "Send Mode to logger together with callsign", "WithCallBox");
   column->addWidget(WhenChangedBox);
@@ -482,13 +477,7 @@ void TSetupForm::BuildOtherPage() {
   ModeAsBox = List(page, "ModeAsBox");
   for (const CodeItem& item : ModeAsItems()) ModeAsBox->addItem(Text(item.caption));
   ModeAsEdit = Named(new QLineEdit(page), "ModeAsEdit");
-  auto* modeAs = new QHBoxLayout();
-  modeAs->addWidget(new QLabel(QStringLiteral("Send mode"), page));
-  modeAs->addWidget(ModeAsBox);
-  modeAs->addWidget(new QLabel(QStringLiteral("as"), page));
-  modeAs->addWidget(ModeAsEdit);
-  modeAs->addStretch(1);
-  column->addLayout(modeAs);
+  AddLine(column, {Label(page, "Send mode"), ModeAsBox, Label(page, "as"), ModeAsEdit});
   BinaryTransferBox = Check(page, "Do not strip received NIL symbols from capture file and exchange channels",
                             "BinaryTransferBox");
   PutTimeToFileBox = Check(page, "Put time marks to a capture file", "PutTimeToFileBox");
