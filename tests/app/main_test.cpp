@@ -19,6 +19,7 @@
 
 #include "support/alsa_test_config.h"
 #include "support/child_process.h"
+#include "support/tool_runner.h"
 
 namespace vestrel {
 namespace {
@@ -28,18 +29,7 @@ using namespace std::chrono_literals;
 
 const std::string kProgram = VESTREL_BINARY_DIR "/app/vestrel";
 
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::ShellQuote;
 
 size_t CountOf(const std::string& text, const std::string& part) {
   size_t n = 0;
@@ -64,13 +54,15 @@ class Program {
     const fs::path silence = dir_.path() / "in.raw";
     std::ofstream(silence, std::ios::binary) << std::string(11025 * 2 * 60, '\0');
     const fs::path conf = test::AlsaTestConfig::WriteFilePcm(dir_.path(), silence, dir_.path() / "out.raw");
-    const std::string cmd = "cd " + Quote(dir_.path().string()) + " && exec env ALSA_CONFIG_PATH=" +
-                            Quote(conf.string()) + " " + envPrefix + " " + Quote(kProgram) + " /F " +
-                            Quote((dir_.path() / "VESTREL.INI").string()) + " 2> " + Quote(ErrPath().string());
+    const std::string cmd = "cd " + ShellQuote(dir_.path().string()) +
+                            " && exec env ALSA_CONFIG_PATH=" + ShellQuote(conf.string()) + " " + envPrefix +
+                            " " + ShellQuote(kProgram) + " /F " +
+                            ShellQuote((dir_.path() / "VESTREL.INI").string()) + " 2> " +
+                            ShellQuote(ErrPath().string());
     child_ = std::make_unique<test::ChildProcess>(std::vector<std::string>{"sh", "-c", cmd});
   }
   fs::path ErrPath() const { return dir_.path() / "stderr.txt"; }
-  std::string Stderr() const { return ReadFile(ErrPath()); }
+  std::string Stderr() const { return test::ReadWholeFile(ErrPath().string()); }
   pid_t Pid() const { return child_->Pid(); }
   // SIGTERM is the orderly way out; the exit status, -1 when it had to be killed.
   int Terminate() {
@@ -91,31 +83,34 @@ TEST(Main, WithoutADisplayItSaysWhatIsMissingInOneLineAndExitsWithStatus1) {
     std::string env, line;
   };
   const Case cases[] = {
-      {"-u DISPLAY -u WAYLAND_DISPLAY", "Vestrel needs a desktop session: no DISPLAY or WAYLAND_DISPLAY is set.\n"},
+      {"-u DISPLAY -u WAYLAND_DISPLAY",
+       "Vestrel needs a desktop session: no DISPLAY or WAYLAND_DISPLAY is set.\n"},
       {"-u WAYLAND_DISPLAY DISPLAY=:" + std::to_string(unused),
-       "Vestrel cannot open its window: no display answers at DISPLAY=\":" + std::to_string(unused) + "\".\n"},
+       "Vestrel cannot open its window: no display answers at DISPLAY=\":" + std::to_string(unused) +
+           "\".\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.env);
     const test::RunResult r = test::RunProgram(
-        {"sh", "-c", "exec env -u QT_QPA_PLATFORM " + c.env + " " + Quote(kProgram) + " 2>&1"}, 30s);
+        {"sh", "-c", "exec env -u QT_QPA_PLATFORM " + c.env + " " + ShellQuote(kProgram) + " 2>&1"}, 30s);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, c.line);
   }
 }
 
 bool NameHasOwner(const char* name) {
-  const test::RunResult r =
-      test::RunProgram({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                        "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", std::string("string:") + name});
+  const test::RunResult r = test::RunProgram(
+      {"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+       "org.freedesktop.DBus.NameHasOwner", std::string("string:") + name});
   return r.status == 0 && r.out.find("boolean true") != std::string::npos;
 }
 
 TEST(Main, OnTheSessionBusItIsGivenItOffersTheWindowsMethods) {
   if (std::getenv("VESTREL_PRIVATE_BUS") == nullptr) {
-    if (std::system("command -v dbus-run-session > /dev/null 2>&1") != 0) GTEST_SKIP() << "no dbus-run-session";
+    if (std::system("command -v dbus-run-session > /dev/null 2>&1") != 0)
+      GTEST_SKIP() << "no dbus-run-session";
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string cmd = "VESTREL_PRIVATE_BUS=1 dbus-run-session -- " + Quote(self) +
+    const std::string cmd = "VESTREL_PRIVATE_BUS=1 dbus-run-session -- " + ShellQuote(self) +
                             " --gtest_filter=Main.OnTheSessionBusItIsGivenItOffersTheWindowsMethods";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     return;
@@ -123,31 +118,12 @@ TEST(Main, OnTheSessionBusItIsGivenItOffersTheWindowsMethods) {
   Program program("QT_QPA_PLATFORM=offscreen");
   // The name is taken at the engine start, some two seconds after the window appears.
   ASSERT_TRUE(WaitFor([] { return NameHasOwner("vestrel.Vestrel"); }, 60s)) << program.Stderr();
-  const test::RunResult call = test::RunProgram({"dbus-send", "--session", "--print-reply",
-                                                 "--dest=vestrel.Vestrel", "/vestrel/Window",
-                                                 "vestrel.Window.PauseOn"});
+  const test::RunResult call =
+      test::RunProgram({"dbus-send", "--session", "--print-reply", "--dest=vestrel.Vestrel",
+                        "/vestrel/Window", "vestrel.Window.PauseOn"});
   EXPECT_EQ(call.status, 0);
   EXPECT_EQ(program.Terminate(), 0);
   EXPECT_EQ(program.Stderr().find("no D-Bus session bus"), std::string::npos);
-}
-
-// The pids of the processes named `comm` whose parent is `parent`.
-std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& comm) {
-  std::vector<pid_t> found;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    // "pid (comm) state ppid ..."
-    const std::string stat = ReadFile(entry.path() / "stat");
-    const size_t open = stat.find('('), close = stat.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    std::istringstream rest(stat.substr(close + 1));
-    std::string state;
-    pid_t ppid = 0;
-    rest >> state >> ppid;
-    if (ppid == parent && stat.substr(open + 1, close - open - 1) == comm) found.push_back(std::stoi(name));
-  }
-  return found;
 }
 
 TEST(Main, UnderXWithoutASessionBusNoBusDaemonOutlivesIt) {
@@ -156,9 +132,10 @@ TEST(Main, UnderXWithoutASessionBusNoBusDaemonOutlivesIt) {
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     // No bus address and no user bus socket: under X the bus library would start a daemon.
     test::SoundTestDir runtime;
-    const std::string cmd = "env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR=" + Quote(runtime.path().string()) +
-                            " VESTREL_UNDER_XVFB=1 timeout -k 10 240 xvfb-run -a " + Quote(self) +
-                            " --gtest_filter=Main.UnderXWithoutASessionBusNoBusDaemonOutlivesIt";
+    const std::string cmd =
+        "env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR=" + ShellQuote(runtime.path().string()) +
+        " VESTREL_UNDER_XVFB=1 timeout -k 10 240 xvfb-run -a " + ShellQuote(self) +
+        " --gtest_filter=Main.UnderXWithoutASessionBusNoBusDaemonOutlivesIt";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     return;
   }
@@ -176,7 +153,7 @@ TEST(Main, UnderXWithoutASessionBusNoBusDaemonOutlivesIt) {
   }
   std::this_thread::sleep_for(500ms);  // a daemon's own parent may still be on its way out
   for (const char* daemon : {"dbus-daemon", "dbus-launch"}) {
-    const std::vector<pid_t> left = ChildrenNamed(getpid(), daemon);
+    const std::vector<pid_t> left = test::ChildrenNamed(getpid(), daemon);
     EXPECT_TRUE(left.empty()) << daemon << " left running";
     for (pid_t pid : left) kill(pid, SIGKILL);
   }

@@ -47,8 +47,7 @@ TEST(SessionBus, TheAddressGivenElseTheUsersBusSocketElseNone) {
   {
     SocketFile bus(runtime / "bus");
     // The blank and the tilde are escaped as a bus address wants them.
-    EXPECT_EQ(SessionBusAddress().toStdString(),
-              "unix:path=" + dir.path().string() + "/run%20dir%7E1/bus");
+    EXPECT_EQ(SessionBusAddress().toStdString(), "unix:path=" + dir.path().string() + "/run%20dir%7E1/bus");
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/given/bus");
     EXPECT_EQ(SessionBusAddress().toStdString(), "unix:path=/given/bus");
   }
