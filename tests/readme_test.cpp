@@ -97,6 +97,9 @@ std::string Shown(const std::string& command) {
   return local;
 }
 
+// The program opens exchange channel 1 at its start: channels of this test's own.
+const std::string kExchangePrefix = "vestrel-readme-" + std::to_string(getpid());
+
 bool Built(const std::string& relative) {
   return fs::exists(fs::path(VESTREL_BINARY_DIR) / relative);
 }
@@ -159,10 +162,11 @@ TEST(Readme, XvfbRunRunShRunsTheProgramOnAVirtualScreen) {
   const fs::path conf = test::AlsaTestConfig::WriteFilePcm(dir.path(), silence, dir.path() / "out.raw");
   const fs::path log = dir.path() / "out.txt";
   // exec: the child is xvfb-run itself, and the program is its child.
-  test::ChildProcess run(
-      {"sh", "-c",
-       "cd " + ShellQuote(VESTREL_SOURCE_DIR) + " && exec env -u QT_QPA_PLATFORM ALSA_CONFIG_PATH=" +
-           ShellQuote(conf.string()) + " " + cmd + " > " + ShellQuote(log.string()) + " 2>&1"});
+  test::ChildProcess run({"sh", "-c",
+                          "cd " + ShellQuote(VESTREL_SOURCE_DIR) +
+                              " && exec env -u QT_QPA_PLATFORM ALSA_CONFIG_PATH=" +
+                              ShellQuote(conf.string()) + " VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix +
+                              " " + cmd + " > " + ShellQuote(log.string()) + " 2>&1"});
   ASSERT_TRUE(run.Started());
   pid_t program = 0;
   for (int i = 0; i < 3000 && program == 0; ++i) {  // the set-up and the build have nothing to do
@@ -171,12 +175,22 @@ TEST(Readme, XvfbRunRunShRunsTheProgramOnAVirtualScreen) {
     if (program == 0) std::this_thread::sleep_for(100ms);
   }
   ASSERT_NE(program, 0) << test::ReadWholeFile(log.string());
-  // Up past its engine start, and still running.
-  std::this_thread::sleep_for(4s);
-  EXPECT_EQ(kill(program, 0), 0) << test::ReadWholeFile(log.string());
+  // Its window shows on the virtual screen (by then it ends in order on SIGTERM).
+  std::string display;
+  std::istringstream environ(test::ReadWholeFile("/proc/" + std::to_string(program) + "/environ"));
+  for (std::string var; std::getline(environ, var, '\0');) {
+    if (var.rfind("DISPLAY=", 0) == 0 || var.rfind("XAUTHORITY=", 0) == 0) display += ShellQuote(var) + " ";
+  }
+  bool shown = false;
+  for (int i = 0; i < 600 && !shown; ++i) {
+    shown = test::RunTool("env " + display + "xwininfo -name Vestrel").exitCode == 0;
+    if (!shown) std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_TRUE(shown) << test::ReadWholeFile(log.string());
   kill(program, SIGTERM);
   EXPECT_EQ(run.Wait(60s), 0) << test::ReadWholeFile(log.string());
   EXPECT_EQ(test::ReadWholeFile(log.string()).find("needs a desktop session"), std::string::npos);
+  shm_unlink(("/" + kExchangePrefix + "-1").c_str());
 }
 
 TEST(Readme, DbusSendListsTheWindowsMethods) {
@@ -194,8 +208,9 @@ TEST(Readme, DbusSendListsTheWindowsMethods) {
       "--dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "
       "string:vestrel.Vestrel 2> /dev/null | grep -q true && break; sleep 0.2; done; " +
       cmd + "; s=$?; kill -TERM $p; wait $p; exit $s";
-  const test::ToolResult r =
-      RunIn("dbus-run-session -- sh -c " + ShellQuote(script), dir.path(), "QT_QPA_PLATFORM=offscreen");
+  const test::ToolResult r = RunIn("dbus-run-session -- sh -c " + ShellQuote(script), dir.path(),
+                                   "QT_QPA_PLATFORM=offscreen VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix);
+  shm_unlink(("/" + kExchangePrefix + "-1").c_str());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   for (const char* method : {"TxOff", "PauseOn", "TxOn", "BeaconOff"}) {
     EXPECT_NE(r.out.find("<method name=\"" + std::string(method) + "\""), std::string::npos)
@@ -249,9 +264,8 @@ TEST(Readme, ThePeerToolQueuesAndReadsItsChannel) {
   ASSERT_TRUE(Built("io/zozariri/zozariri-peer"));
   test::SoundTestDir dir;
   // A channel of this test's own, with this process as the terminal's end.
-  const std::string prefix = "vestrel-readme-" + std::to_string(getpid());
-  setenv("VESTREL_ZOZARIRI_PREFIX", prefix.c_str(), 1);
-  const std::string env = "VESTREL_ZOZARIRI_PREFIX=" + prefix;
+  setenv("VESTREL_ZOZARIRI_PREFIX", kExchangePrefix.c_str(), 1);
+  const std::string env = "VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix;
   ExchangeLibrary terminal;
   ASSERT_TRUE(terminal.Init(3));
   const test::ToolResult p = RunIn(put, dir.path(), env);
@@ -264,7 +278,7 @@ TEST(Readme, ThePeerToolQueuesAndReadsItsChannel) {
   EXPECT_EQ(g.exitCode, 0) << g.err;
   EXPECT_EQ(g.out, "RYRY");
   terminal.Deactivate();
-  shm_unlink(("/" + prefix + "-3").c_str());
+  shm_unlink(("/" + kExchangePrefix + "-3").c_str());
   unsetenv("VESTREL_ZOZARIRI_PREFIX");
 }
 

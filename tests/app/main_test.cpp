@@ -3,6 +3,7 @@
 // of its own (dbus-run-session), and under Xvfb without any session bus.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -47,19 +48,24 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
 }
 
 // The program started in a directory of its own, with a sound card made of files (so no
-// device error box waits), its stderr kept in a file.
+// device error box waits) and exchange channels of its own, its stderr kept in a file.
 class Program {
  public:
   explicit Program(const std::string& envPrefix = "") {
     const fs::path silence = dir_.path() / "in.raw";
     std::ofstream(silence, std::ios::binary) << std::string(11025 * 2 * 60, '\0');
     const fs::path conf = test::AlsaTestConfig::WriteFilePcm(dir_.path(), silence, dir_.path() / "out.raw");
-    const std::string cmd = "cd " + ShellQuote(dir_.path().string()) +
-                            " && exec env ALSA_CONFIG_PATH=" + ShellQuote(conf.string()) + " " + envPrefix +
-                            " " + ShellQuote(kProgram) + " /F " +
-                            ShellQuote((dir_.path() / "VESTREL.INI").string()) + " 2> " +
-                            ShellQuote(ErrPath().string());
+    const std::string cmd =
+        "cd " + ShellQuote(dir_.path().string()) +
+        " && exec env ALSA_CONFIG_PATH=" + ShellQuote(conf.string()) +
+        " VESTREL_ZOZARIRI_PREFIX=" + exchangePrefix_ + " " + envPrefix + " " + ShellQuote(kProgram) +
+        " /F " + ShellQuote((dir_.path() / "VESTREL.INI").string()) + " 2> " + ShellQuote(ErrPath().string());
     child_ = std::make_unique<test::ChildProcess>(std::vector<std::string>{"sh", "-c", cmd});
+  }
+  ~Program() {
+    child_.reset();
+    // The channel that the engine start opened.
+    shm_unlink(("/" + exchangePrefix_ + "-1").c_str());
   }
   fs::path ErrPath() const { return dir_.path() / "stderr.txt"; }
   std::string Stderr() const { return test::ReadWholeFile(ErrPath().string()); }
@@ -72,6 +78,7 @@ class Program {
 
  private:
   test::SoundTestDir dir_;
+  const std::string exchangePrefix_ = "vestrel-main-test-" + std::to_string(getpid());
   std::unique_ptr<test::ChildProcess> child_;
 };
 

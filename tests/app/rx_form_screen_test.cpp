@@ -4,6 +4,7 @@
 // to build/<name>/tests/screenshots/main_window.png. And with a window manager (openbox), which
 // frames the window: its saved position is the frame's, and comes back.
 #include <gtest/gtest.h>
+#include <semaphore.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
@@ -75,7 +76,8 @@ TEST(RxFormScreen, WindowAppearsTheEngineStartsAndCaptureRuns) {
   TRxFormDeps deps;
   deps.boxes = &boxes;
   deps.useDBus = false;
-  deps.presenceName = "/vestrel_screen_test_" + std::to_string(getpid());
+  const std::string presenceName = "/vestrel_screen_test_" + std::to_string(getpid());
+  deps.presenceName = presenceName;
   TRxForm form(std::move(deps));
   form.show();
   for (int i = 0; i < 200 && form.StartupCountdown != 0; ++i) QTest::qWait(50);
@@ -107,6 +109,7 @@ TEST(RxFormScreen, WindowAppearsTheEngineStartsAndCaptureRuns) {
   form.close();
   EXPECT_EQ(form.ShutdownDone, 1);
   EXPECT_FALSE(form.sound().InputOpen());
+  sem_unlink(presenceName.c_str());
 }
 
 }  // namespace
