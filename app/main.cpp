@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,12 +23,14 @@ bool IsSet(const char* name) {
   return v != nullptr && v[0] != '\0';
 }
 
-// Qt's default platforms need a display server; one chosen by QT_QPA_PLATFORM or -platform
-// (offscreen, vnc) does not.
-bool NeedsDisplay(int argc, char** argv) {
+// Qt's default platforms take their display from the environment; a platform chosen by
+// QT_QPA_PLATFORM or -platform (offscreen, vnc), or a display given by -display, does not.
+bool NeedsDisplayFromEnvironment(int argc, char** argv) {
   if (IsSet("QT_QPA_PLATFORM")) return false;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) return false;
+    for (const char* option : {"-platform", "--platform", "-display", "--display"}) {
+      if (std::strcmp(argv[i], option) == 0) return false;
+    }
   }
   return true;
 }
@@ -42,11 +45,13 @@ void HoldStartMessages(QtMsgType type, const QMessageLogContext& context, const 
     if (IsSet("QT_QPA_PLATFORM")) {
       std::fprintf(stderr, "Vestrel cannot open its window: the Qt platform \"%s\" does not start.\n",
                    std::getenv("QT_QPA_PLATFORM"));
-    } else {
-      const char* name = IsSet("DISPLAY") ? "DISPLAY" : "WAYLAND_DISPLAY";
-      const char* value = std::getenv(name);
+    } else if (const char* name = IsSet("DISPLAY")           ? "DISPLAY"
+                                  : IsSet("WAYLAND_DISPLAY") ? "WAYLAND_DISPLAY"
+                                                             : nullptr) {
       std::fprintf(stderr, "Vestrel cannot open its window: no display answers at %s=\"%s\".\n", name,
-                   value != nullptr ? value : "");
+                   std::getenv(name));
+    } else {
+      std::fprintf(stderr, "Vestrel cannot open its window: the display it was given does not answer.\n");
     }
     std::_Exit(1);
   }
@@ -81,7 +86,7 @@ class TApplication : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (NeedsDisplay(argc, argv) && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
+  if (NeedsDisplayFromEnvironment(argc, argv) && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
     std::fprintf(stderr, "Vestrel needs a desktop session: no DISPLAY or WAYLAND_DISPLAY is set.\n");
     return 1;
   }

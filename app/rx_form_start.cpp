@@ -39,9 +39,8 @@ void TRxForm::FormCreate() {
   CommandLine = ParseCommandLine(deps_.args);
   settingsPart_.CheckDefaultDirectory(CommandLine.settingsPath, CommandLine.settingsPathGiven);
   settingsPart_.ReadIsx64Flag();
-  // 9. Geometry and the two general keys; -1 keeps the designed value. Left and Top place
-  // the window's frame (title bar and border), as the window is saved; Width and Height are
-  // the size inside it.
+  // 9. Geometry and the two general keys; -1 keeps the designed value. Left and Top are where
+  // the window's frame (title bar and border) goes, Width and Height the size inside it.
   const ScreenSettings screen = ReadScreenSettings(CommandLine.settingsPath);
   QRect g(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
   if (screen.Left != -1) g.moveLeft(screen.Left);
