@@ -107,12 +107,13 @@ int main(int argc, char** argv) {
     auto setupForm = std::make_unique<vestrel::TSetupForm>();
     auto fastMacrosForm = std::make_unique<vestrel::TFastMacrosForm>();
     rxForm->SetForms(macrosForm.get(), setupForm.get(), fastMacrosForm.get());
-    rxForm->show();
-    // kill, Ctrl+C or the session's end: the same orderly way out as closing the window.
+    // kill, Ctrl+C or the session's end: the same orderly way out as closing the window, from
+    // the moment the window can be seen.
     vestrel::TerminationSignals termination([&rxForm](int) {
       rxForm->close();
       QApplication::quit();
     });
+    rxForm->show();
     QApplication::exec();
     // The loop ended (window closed, Exit, or a failed start): the engine stops in order.
     rxForm->FormDestroy();
