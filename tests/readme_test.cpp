@@ -2,7 +2,8 @@
 // README.md shows its commands in ```sh blocks. Each of them is run here as the README shows it
 // (build/release/ standing for this build's directory) and must do what the README says; a
 // command the README shows that no test here knows fails, and so does a command shown in the
-// running text instead of a block.
+// running text instead of a block. The running text keeps only what a test cannot run: the
+// system's own set-up (sudo ...) and the check of a real serial port, whose test is looked up.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -133,6 +134,27 @@ TEST(Readme, EveryCommandItShowsIsRunHere) {
       EXPECT_NE(span.rfind(program, 0), 0u) << "a command in the running text: " << span;
     }
   }
+}
+
+TEST(Readme, TheRealSerialPortCheckNamesATestThatReadsItsVariable) {
+  // "VESTREL_TEST_SERIAL=/dev/ttyUSB0 ctest --test-dir build/release -R RealPort" needs a UART.
+  const Readme r = ParseReadme();
+  const auto span = std::find_if(r.spans.begin(), r.spans.end(), [](const std::string& s) {
+    return s.rfind("VESTREL_TEST_SERIAL=", 0) == 0;
+  });
+  if (span == r.spans.end()) GTEST_SKIP() << "README.md no longer shows the real-port check";
+  const size_t at = span->find(" -R ");
+  ASSERT_NE(at, std::string::npos) << *span;
+  const std::string pattern = span->substr(at + 4);
+  bool found = false;
+  for (const auto& entry : fs::recursive_directory_iterator(fs::path(VESTREL_SOURCE_DIR) / "tests")) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() < 9 || name.compare(name.size() - 9, 9, "_test.cpp") != 0) continue;
+    const std::string source = test::ReadWholeFile(entry.path().string());
+    found = found || (source.find(pattern) != std::string::npos &&
+                      source.find("VESTREL_TEST_SERIAL") != std::string::npos);
+  }
+  EXPECT_TRUE(found) << "no test named like " << pattern << " reads VESTREL_TEST_SERIAL";
 }
 
 TEST(Readme, TestShIsWhatRunsThisTest) {
