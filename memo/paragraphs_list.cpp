@@ -464,6 +464,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     const int32_t ins = static_cast<int32_t>(pieces[0].size());
     p.Text.replace(static_cast<size_t>(so), static_cast<size_t>(eo - so), pieces[0]);
     p.States |= smpOwnTextBuffer;
+    bool dynRemoved = false;  // the attribute in effect after the edit may differ from before
     if (p.Extra) {
       std::vector<DynInfoRec>& dyns = p.Extra->Dyns;
       std::vector<DynInfoRec> kept;
@@ -471,7 +472,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
         if (d.Start < so) {
           kept.push_back(d);
         } else if (d.Start < eo) {
-          r.StylesChanged = true;
+          r.StylesChanged = dynRemoved = true;
         } else {
           if (d.Start == eo) r.StylesChanged = true;
           d.Start += charsDelta;
@@ -484,6 +485,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     // keeps them inside the paragraph and in order; lines that lose all text go.
     auto map = [&](int32_t x) { return x <= so ? x : (x >= eo ? x + charsDelta : so + ins); };
     const int32_t oldLines = GetLineCount(p);
+    const uint8_t parStyle = p.Line0.StartStyle;  // the style the paragraph starts in stays
     std::vector<LineInfo> lines;
     lines.reserve(static_cast<size_t>(oldLines));
     ForEachLine(p, [&](LineInfo& l) {
@@ -499,6 +501,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     });
     if (lines.size() > 1 && lines.front().Start == lines.front().Stop) lines.erase(lines.begin());
     lines.front().Start = 0;
+    lines.front().StartStyle = parStyle;
     lines.back().Stop = p.Length();
     lines.back().JustifyFrom = p.Length();
     // Attribute counts and styles at the line starts follow the new text.
@@ -520,7 +523,9 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     r.LinesDelta = GetLineCount(p) - oldLines;
     visDelta = (p.States & smpHidden) ? 0 : r.LinesDelta;
     UpdateOffsetsLines(sp + 1, charsDelta, visDelta);
-    LinesShifted = r.LinesDelta == 0;
+    // The lines after the edit still describe their text only when none went and the text
+    // after the edit keeps its style (no toggle left over, no attribute taken away).
+    LinesShifted = r.LinesDelta == 0 && tailFlip == 0 && !dynRemoved;
   } else {
     ParInfo& P = (*pars_[sp]);
     ParInfo& Q = (*pars_[ep]);
@@ -640,6 +645,12 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     LastUnformatted = std::max(LastUnformatted, lastNew);
   }
   LastModPar += r.ParsDelta;
+  if (tailFlip) {
+    // Every later paragraph is drawn in another style now: its lines are to be laid out again.
+    for (size_t j = static_cast<size_t>(r.StopPar) + 1; j < pars_.size(); ++j)
+      (*pars_[j]).States &= static_cast<uint8_t>(~smpFormatted);
+    LastModPar = LastUnformatted = Count() - 1;
+  }
   CharCount = static_cast<int32_t>(newCount);
   TotalLineCount += r.LinesDelta;
   VisibleLineCount += visDelta;

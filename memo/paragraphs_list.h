@@ -190,6 +190,9 @@ class TParagraphsList {
   int32_t ParsedUpTo = -1;
   int32_t FirstUnformatted = 0;
   int32_t LastUnformatted = -1;
+  // The last edit stayed inside one paragraph and shifted its lines in place, none lost, with
+  // the text after it in the style it had: the line breaker may then stop where its new
+  // breaks meet the old ones.
   bool LinesShifted = false;
 
   // Largest text in characters, breaks counted 2 (so that every offset fits int32).
