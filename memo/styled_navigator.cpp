@@ -74,6 +74,12 @@ void TStyledNavigator::Invalidate() {
   ForgetDynAndLine();
 }
 
+void TStyledNavigator::MoveBy(int32_t posDelta, int32_t parDelta) {
+  pos_ += posDelta;
+  if (parNb_ >= 0) parNb_ += parDelta;  // a hint only: checked against the store before use
+  ForgetDynAndLine();
+}
+
 void TStyledNavigator::Assign(const TStyledNavigator& other) {
   pos_ = other.pos_;
   parNb_ = other.parNb_;

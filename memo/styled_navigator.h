@@ -92,6 +92,14 @@ class TStyledNavigator {
   TNavigatorContext* Memo() const { return memo_; }
   void Unbind() { memo_ = nullptr; }
   std::function<void(TStyledNavigator&)> OnFree;
+  // Where an edit of the text around the position puts the navigator: on the end of the new
+  // text rather than its start. A temporary navigator (made with new) is deleted by the memo
+  // instead when the edit removes the text on both sides of it.
+  bool StickyRight = false;
+  bool Temporary = false;
+  // Follows an edit that lies wholly before the position: posDelta characters and parDelta
+  // paragraphs further on.
+  void MoveBy(int32_t posDelta, int32_t parDelta);
 
   void Invalidate();  // forgets everything but Pos
   void Assign(const TStyledNavigator& other);

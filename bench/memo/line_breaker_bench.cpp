@@ -1,35 +1,13 @@
 #include <benchmark/benchmark.h>
 
-#include <array>
 #include <random>
 
+#include "bench/memo/table_measure.h"
 #include "memo/byte_stream.h"
 #include "memo/line_breaker.h"
 
 namespace vestrel {
 namespace {
-
-// A proportional font as the window's measure gives it: one advance per byte, bold one pixel
-// wider.
-class TableMeasure : public TFontMeasure {
- public:
-  TableMeasure() {
-    for (int c = 0; c < 256; ++c) advance_[c] = 5 + c % 5;
-    advance_[' '] = 4;
-  }
-  void SelectFont(uint8_t extStyle) override { bold_ = extStyle & 1; }
-  TFontMetrics Metrics() override { return {14, 11, 3, 2, 7, 10}; }
-  bool TextExtent(const unsigned char* text, int32_t len, int32_t& width) override {
-    int32_t w = 0;
-    for (int32_t i = 0; i < len; ++i) w += advance_[text[i]];
-    width = w + (bold_ ? len : 0);
-    return true;
-  }
-
- private:
-  std::array<int32_t, 256> advance_{};
-  bool bold_ = false;
-};
 
 // Words of 1..10 letters in paragraphs of 20 to 20 + parMax characters; parMax 0: one paragraph.
 std::vector<unsigned char> Text(size_t bytes, size_t parMax) {
@@ -71,7 +49,7 @@ struct Memo {
 
   static constexpr int32_t kClient = 600;  // some 85 characters a line
   TParagraphsList store;
-  TableMeasure measure;
+  bench::TableMeasure measure;
   TNavigatorContext ctx;
   int32_t spaceWidth = 0, overhang = 0;
 };
