@@ -117,18 +117,23 @@ void TStyledMemoStrings::SaveToFileW(const std::filesystem::path& path) {
   SaveToStreamW(f);
 }
 
-// Two bytes are enough for a signature: an empty text saved with one is exactly FF FE.
 void TStyledMemoStrings::LoadFromFileAuto(const std::filesystem::path& path) {
   TFileStream f(path, TFileStream::fmOpenRead);
+  LoadFromStreamAuto(f);
+}
+
+// Two bytes are enough for a signature: an empty text saved with one is exactly FF FE.
+void TStyledMemoStrings::LoadFromStreamAuto(TStream& stream) {
+  const int64_t start = stream.Position();
   unsigned char sig[2] = {0, 0};
-  const bool two = f.Size() >= 2 && f.Read(sig, 2) == 2;
+  const bool two = stream.Size() - start >= 2 && stream.Read(sig, 2) == 2;
   if (two && sig[0] == 0xFF && sig[1] == 0xFE) {
-    LoadFromStreamW(f, false);
+    LoadFromStreamW(stream, false);
   } else if (two && sig[0] == 0xFE && sig[1] == 0xFF) {
-    LoadFromStreamW(f, true);
+    LoadFromStreamW(stream, true);
   } else {
-    f.SetPosition(0);
-    LoadFromStream(f);
+    stream.SetPosition(start);
+    LoadFromStream(stream);
   }
 }
 

@@ -39,6 +39,7 @@ class TStyledMemoStrings : public TStrings {
   void SaveToFileW(const std::filesystem::path& path);
   // FF FE starts little-endian UTF-16, FE FF big-endian; anything else is 8-bit text.
   void LoadFromFileAuto(const std::filesystem::path& path);
+  void LoadFromStreamAuto(TStream& stream);                   // the same from a stream's start
   void SaveToFileWithSig(const std::filesystem::path& path);  // FF FE, then little-endian UTF-16
 
  protected:
