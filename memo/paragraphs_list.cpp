@@ -36,7 +36,11 @@ void ForEachLine(ParInfo& p, F&& f) {
   for (LineInfo& l : p.Lines) f(l);
 }
 
-using Clock = std::chrono::steady_clock;
+uint64_t NowMs(WaitClock* clock) {
+  if (clock) return clock->NowMs();
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
 
 }  // namespace
 
@@ -228,8 +232,7 @@ void TParagraphsList::LoadFromStream(TStream& stream, unsigned char nullChar, bo
   uint8_t style = 0;          // running static style
   uint8_t curStyle = 0;       // style at the start of cur
   unsigned char pending = 0;  // a CR or LF whose partner byte may follow
-  const auto interval = std::chrono::milliseconds(progressInterval);
-  auto deadline = Clock::now() + interval;
+  auto deadline = NowMs(Clock) + progressInterval;
 
   auto addPar = [&](bool withBreak) {
     if (trimTrailing && withBreak) TrimBlanks(cur);
@@ -242,9 +245,9 @@ void TParagraphsList::LoadFromStream(TStream& stream, unsigned char nullChar, bo
     total += p->Length() + (withBreak ? 2 : 0);
     pars_.push_back(std::move(p));
     curStyle = style;
-    if (progress && Count() % 16 == 0 && Clock::now() >= deadline) {
+    if (progress && Count() % 16 == 0 && NowMs(Clock) >= deadline) {
       progress(*this);
-      deadline = Clock::now() + interval;
+      deadline = NowMs(Clock) + progressInterval;
     }
   };
   auto finish = [&] {
@@ -308,8 +311,7 @@ void TParagraphsList::SaveToStream(TStream& stream, bool collapseCodes, bool tri
   static const char* const kBreaks[] = {"\r\n", "\n\r", "\r", "\n"};
   const char* brk = kBreaks[lineBreak & 3];
   const size_t brkLen = (lineBreak & 3) < 2 ? 2 : 1;
-  const auto interval = std::chrono::milliseconds(progressInterval);
-  auto last = Clock::now();
+  auto last = NowMs(Clock);
   for (size_t i = 0; i < pars_.size(); ++i) {
     const TByteString* text = &(*pars_[i]).Text;
     TByteString copy;
@@ -321,9 +323,9 @@ void TParagraphsList::SaveToStream(TStream& stream, bool collapseCodes, bool tri
     }
     stream.Write(text->data(), text->size());
     if (i + 1 < pars_.size()) stream.Write(brk, brkLen);
-    if (progress && Clock::now() - last > interval) {
+    if (progress && NowMs(Clock) - last > progressInterval) {
       progress(const_cast<TParagraphsList&>(*this));
-      last = Clock::now();
+      last = NowMs(Clock);
     }
   }
   if (progress) progress(const_cast<TParagraphsList&>(*this));

@@ -347,6 +347,8 @@ class TStyledMemo : public TFindTarget {
   void setUpdateMode(TpmUpdateMode v) { updateMode_ = v; }
   const TByteString& WordWrapChars() const { return ctx_.WordWrapChars; }
   void setWordWrapChars(TByteView v);
+  // Where the memo reads the time (progress of loads and saves); nil: the steady clock.
+  void setClock(WaitClock* clock) { store_.Clock = clock; }
   // Static-format edits and saves drop paired toggle codes; not published, on by default.
   bool PairCancelling() const { return pairCancelling_; }
   void setPairCancelling(bool v) { pairCancelling_ = v; }

@@ -498,6 +498,30 @@ TEST(StyledMemo, LoadAndSaveFollowTheOptions) {
   EXPECT_FALSE(m.Modified());
 }
 
+// A clock that moves on by `step` milliseconds each time it is read.
+struct SteppingClock : WaitClock {
+  explicit SteppingClock(uint64_t step) : step(step) {}
+  uint64_t NowMs() override { return now += step; }
+  void SleepMs(uint32_t ms) override { now += ms; }
+  uint64_t step, now = 0;
+};
+
+TEST(StyledMemo, LoadProgressFollowsTheInjectedClock) {
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "p\r\n";  // 101 paragraphs
+  for (const auto& [step, calls] : {std::pair<uint64_t, int>{0, 1}, {1000, 7}}) {
+    TStyledMemo m;
+    SteppingClock clock(step);
+    m.setClock(&clock);
+    int progress = 0;
+    m.OnProgress = [&](TStyledMemo&) { ++progress; };
+    TMemoryStream s(std::vector<unsigned char>(text.begin(), text.end()));
+    m.LoadFromStream(s);
+    // Every 16 paragraphs once the interval has passed, and once at the end.
+    EXPECT_EQ(progress, calls) << step;
+  }
+}
+
 TEST(StyledMemo, StaticFormatReadsTheCodesAgain) {
   TStyledMemo m;
   Type(m,
