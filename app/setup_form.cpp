@@ -15,6 +15,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <array>
+#include <functional>
 
 #include "app/font_dialogs.h"
 #include "app/rx_form.h"
@@ -399,19 +401,18 @@ void TSetupForm::BuildColoursPage() {
   static constexpr const char* kNames[8] = {"SpecBackButton",    "FastSpecButton",    "SlowSpecButton",
                                             "RxMarkColorButton", "TxMarkColorButton", "OscBackButton",
                                             "OscColorButton",    "OscMarkButton"};
-  using Handler = void (TSetupForm::*)();
-  static constexpr Handler kHandlers[8] = {
-      &TSetupForm::SpecBackButtonClick,    &TSetupForm::FastSpecButtonClick,
-      &TSetupForm::SlowSpecButtonClick,    &TSetupForm::RxMarkColorButtonClick,
-      &TSetupForm::TxMarkColorButtonClick, &TSetupForm::OscBackButtonClick,
-      &TSetupForm::OscColorButtonClick,    &TSetupForm::OscMarkButtonClick};
+  const std::array<std::function<void()>, 8> handlers = {
+      [this] { SpecBackButtonClick(); },    [this] { FastSpecButtonClick(); },
+      [this] { SlowSpecButtonClick(); },    [this] { RxMarkColorButtonClick(); },
+      [this] { TxMarkColorButtonClick(); }, [this] { OscBackButtonClick(); },
+      [this] { OscColorButtonClick(); },    [this] { OscMarkButtonClick(); }};
   for (int i = 0; i < 8; ++i) {
     grid->addWidget(new QLabel(Text(kLabels[i]), page), i, 0);
     auto* b = Named(new QPushButton(QStringLiteral("Set"), page), kNames[i]);
     b->setAutoDefault(false);
     grid->addWidget(b, i, 1);
     DisplayColourButtons[size_t(i)] = b;
-    connect(b, &QPushButton::clicked, this, [this, i] { (this->*kHandlers[i])(); });
+    connect(b, &QPushButton::clicked, this, handlers[size_t(i)]);
   }
   SpectrumPreview = Named(new ColoursPreview(ColoursPreview::Kind::kSpectrum, page), "SpectrumPreview");
   OscPreview = Named(new ColoursPreview(ColoursPreview::Kind::kOscillogram, page), "OscPreview");
