@@ -177,7 +177,6 @@ class TRxForm : public QMainWindow,
   DisplayPart& display() { return display_; }
   CallsignPart& callsigns() { return callsigns_; }
   MessageBoxSink& boxes() { return boxes_; }
-  TSetupForm* setupForm() const { return setupForm_; }
 
   TEngine& engine() { return *engine_; }
   EngineDriver& engineDriver() { return *engineDriver_; }
