@@ -11,6 +11,7 @@ namespace vestrel {
 
 void ReadPortSettings(const std::string& path, KeyingPortSettings& s) {
   const IniValues values = ReadIniValues(path);
+  s.UseTxD = IniInt(values, "RTTY", "UseTxD", s.UseTxD);
   s.PttPortType = IniInt(values, "RTTY", "PttPortType", s.PttPortType);
   s.PttPortNumber = IniInt(values, "RTTY", "PttPortNumber", s.PttPortNumber);
   s.PttPin = IniInt(values, "RTTY", "PttPin", s.PttPin);

@@ -6,11 +6,11 @@
 
 namespace vestrel {
 
-// Reads the keying port keys of the settings file: general section "RTTY" keys "PttPortType",
-// "PttPortNumber", "PttPin", "PowerPin1", "PowerPin2", "XPortAddress" (low 16 bits kept),
-// "ExchangeSpeed" (below 10 or above 921600: 9600) and "ExchangePortNumber", and every key
-// "COM<n>" of section "ComPorts". A missing key keeps its value; the values are clamped where
-// the ports apply them.
+// Reads the keying port keys of the settings file: general section "RTTY" keys "UseTxD",
+// "PttPortType", "PttPortNumber", "PttPin", "PowerPin1", "PowerPin2", "XPortAddress" (low 16
+// bits kept), "ExchangeSpeed" (below 10 or above 921600: 9600) and "ExchangePortNumber", and
+// every key "COM<n>" of section "ComPorts". A missing key keeps its value; the values are
+// clamped where the ports apply them.
 void ReadPortSettings(const std::string& path, KeyingPortSettings& s);
 
 // The program's settings step: the keying port keys.

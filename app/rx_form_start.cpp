@@ -101,6 +101,7 @@ void TRxForm::StartEngine() {
   // 2.
   settingsPart_.LoadSettings(CommandLine.settingsPath, settings_);
   engine_->tx.UseDuplex = settings_.UseDuplex != 0;
+  engine_->tx.UseTxD = settings_.UseTxD != 0;
   // The loaded port set opens the keying port (a failure shows a box).
   ports_->ApplyPortSettings();
   if (ShutdownDone != 0) return;

@@ -1,7 +1,11 @@
 #include "io/ptt_ports.h"
 
+#include <cmath>
 #include <cstdio>
 #include <utility>
+
+#include "engine/mode_number.h"
+#include "io/com_writer.h"
 
 namespace vestrel {
 
@@ -151,7 +155,26 @@ void TPttPorts::OpenPttPort() {
 SerialFormat TPttPorts::ComFormat() const {
   SerialFormat f;
   f.baud = SharedComPort ? s_.ExchangeSpeed : kDefaultComBaud;
-  return f;
+  if (links_.useTxD == nullptr || !*links_.useTxD || links_.modem == nullptr) return f;
+  // FSK on TxD: the start-stop character of the mode at its speed, to the nearest whole baud
+  // (45.45 Bd gives 45). RTTY's 1.5 stop bits are what a 16550-type UART sends for "two" with
+  // 5 data bits.
+  const double baud = std::floor(links_.modem->Baud + 0.5);
+  switch (links_.modem->Mode) {
+    case kModeRtty:
+      return {baud, 5, SerialStopBits::kOneAndHalf, SerialParity::kNone};
+    case kModeAscii7:
+      return {baud, 7, SerialStopBits::kOne, SerialParity::kNone};
+    case kModeAscii8:
+      return {baud, 8, SerialStopBits::kOne, SerialParity::kNone};
+    default:
+      return f;
+  }
+}
+
+void TPttPorts::WakeComWriter() {
+  // Bytes queued while there was no TxD line go out now rather than at the writer's next look.
+  if (shared_->comEvent) shared_->comEvent->Set();
 }
 
 void TPttPorts::SetIdleLines(SerialPort& port, uint8_t power) {
@@ -183,12 +206,16 @@ void TPttPorts::OpenComPort() {
     if (failure == nullptr) {
       port->SetTimeouts(kComTimeouts);
       SetIdleLines(*port, PowerLineMask);
-      shared_->PttComHandle.Set(std::move(port));
+      shared_->PttComHandle.Set(std::move(port), true);
     }
     // A port that failed past its open closes here, before the semaphores go back.
   }
   // The box runs a message loop of its own: nothing is held while it is shown.
-  if (failure != nullptr) Report(failure);
+  if (failure != nullptr) {
+    Report(failure);
+  } else {
+    WakeComWriter();
+  }
 }
 
 void TPttPorts::OpenParallelPort() {
@@ -229,9 +256,12 @@ bool TPttPorts::ReconfigureInPlace() {
   // A data-exchange port of its own is closed and opened the usual way.
   const std::shared_ptr<SerialPort> exchange = shared_->ExchangeComHandle.Get();
   if (exchange && exchange != port) return false;
-  PortSemaphores held(*shared_, semaphoreWait);
-  if (port->SetFormat(ComFormat()) != SerialError::kNone) return false;
+  {
+    PortSemaphores held(*shared_, semaphoreWait);
+    if (port->SetFormat(ComFormat()) != SerialError::kNone) return false;
+  }
   // The lines stay as they are: idle, or keyed while transmitting.
+  WakeComWriter();
   return true;
 }
 
@@ -296,6 +326,21 @@ void TPttPorts::SetPtt(bool on) {
     default:
       break;
   }
+}
+
+bool TPttPorts::KeyingPortOpen() const {
+  return shared_->PttComHandle.GetTxdLine() != nullptr;
+}
+
+void TPttPorts::WriteTxdByte(uint8_t code) {
+  // A full ring drops the code: the writer is 1021 characters behind the audio.
+  QueueComByte(*shared_, code);
+}
+
+void TPttPorts::ShowComWriteError() {
+  const int error = shared_->ComWriteError.exchange(0);
+  if (error == 0 || shutDown_) return;
+  ShowMessage(ComWriteErrorCaption(error).c_str(), ComWriteErrorText(error));
 }
 
 int TPttPorts::OpenPortDriver() {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/modem_params.h"
 #include "io/keying_port_settings.h"
 #include "io/message_box.h"
 #include "io/port_io.h"
@@ -33,6 +34,7 @@ struct PttPortsLinks {
   ModemLineControl* lines = nullptr;   // null: the system's
   std::function<bool()> transmitting;  // TxState != 0; null: never
   bool* useTxD = nullptr;              // FSK on the PTT port's TxD line, cleared when it is shared
+  const TModemParams* modem = nullptr; // the mode and speed a TxD line follows; null: none
 };
 
 // The keying port (PTT) and, with it, the data-exchange port: the choice of port, the line
@@ -69,6 +71,12 @@ class TPttPorts {
   // that was under way (a message box runs a message loop, in which the window may close).
   void Shutdown(std::chrono::milliseconds semaphoreWait);
   void SetPtt(bool on);
+  // The keying port is a COM port (type 1) whose TxD line may carry the start-stop codes.
+  bool KeyingPortOpen() const;
+  // Queues one code for the TxD line (the COM writer sends it); never blocks.
+  void WriteTxdByte(uint8_t code);
+  // Shows the COM writer's failed write once, if one waits (WM_COM_WRITE_ERROR).
+  void ShowComWriteError();
   // 0 when the port-I/O driver is open, -2 at once after an earlier failure, -1 on failure
   // (reported once, with a beep).
   int OpenPortDriver();
@@ -99,6 +107,7 @@ class TPttPorts {
   void OpenParallelPort();
   bool ReconfigureInPlace();
   SerialFormat ComFormat() const;
+  void WakeComWriter();
   void SetIdleLines(SerialPort& port, uint8_t power);
   void Report(const char* text);
   void ShowMessage(const char* caption, const std::string& text);
