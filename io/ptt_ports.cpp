@@ -246,13 +246,14 @@ void TPttPorts::OpenParallelPort() {
 }
 
 bool TPttPorts::ReconfigureInPlace() {
-  if (shutDown_ || keying_.type != 1 || s_.PttPortType != 1 || keying_.ptt != PttLineMask ||
-      keying_.power != PowerLineMask) {
-    return false;
-  }
+  if (shutDown_ || keying_.type != s_.PttPortType || (keying_.type != 1 && keying_.type != 6)) return false;
   std::shared_ptr<SerialPort> port = shared_->PttComHandle.Get();
   if (!port || port->interrupted() || port->path() != ComPortPath(s_.PttPortNumber, s_.ComPorts))
     return false;
+  // A keyer in host mode keeps its line and its state: it knows nothing of modes and speeds,
+  // and a new handshake would drop its PTT and hold the window for half a second.
+  if (keying_.type == 6) return true;
+  if (keying_.ptt != PttLineMask || keying_.power != PowerLineMask) return false;
   // A data-exchange port of its own is closed and opened the usual way.
   const std::shared_ptr<SerialPort> exchange = shared_->ExchangeComHandle.Get();
   if (exchange && exchange != port) return false;

@@ -59,7 +59,8 @@ class TPttPorts {
   void SetDataExchangePort(int n);
   // OpenPttPort, then the exchange port; keyed again when transmitting. After a mode or speed
   // change a COM keying port that stays the same device is set up again without being
-  // closed: a reopen would raise its lines for a moment.
+  // closed: a reopen would raise its lines for a moment. A WinKey keyer on the same device
+  // stays as it is, in host mode.
   void ReopenPorts();
   void OpenPttPort();
   // Unkeys as the ports were opened, ends pending transfers, then forgets the handles under

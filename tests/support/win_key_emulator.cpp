@@ -32,10 +32,9 @@ int ArgumentsOf(uint8_t command) {
 
 }  // namespace
 
-WinKeyEmulator::WinKeyEmulator(Behaviour behaviour)
-    : behaviour_(behaviour), pty_(std::make_unique<PtyPair>()) {
-  if (!pty_->ok()) return;
-  path_ = pty_->slavePath();
+WinKeyEmulator::WinKeyEmulator(Behaviour behaviour) : behaviour_(behaviour) {
+  if (!pty_.ok()) return;
+  path_ = pty_.slavePath();
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -46,7 +45,7 @@ WinKeyEmulator::~WinKeyEmulator() {
 
 void WinKeyEmulator::Run() {
   while (!stop_) {
-    const int master = pty_ ? pty_->master() : -1;
+    const int master = pty_.master();
     if (master < 0) {
       std::this_thread::sleep_for(2ms);
       continue;
@@ -58,7 +57,7 @@ void WinKeyEmulator::Run() {
     if (setUp && behaviour_ == Behaviour::kGoneAtOpen) {
       // Gone once the program has read its settings back and waits for the keyer to settle.
       std::this_thread::sleep_for(50ms);
-      pty_.reset();
+      pty_.CloseMaster();
       std::lock_guard lock(mutex_);
       closed_ = true;
       changed_.notify_all();
@@ -91,7 +90,7 @@ void WinKeyEmulator::Run() {
       }
       changed_.notify_all();
     }
-    if (!answer.empty() && behaviour_ != Behaviour::kSilent) pty_->Write(answer);
+    if (!answer.empty() && behaviour_ != Behaviour::kSilent) pty_.Write(answer);
   }
 }
 

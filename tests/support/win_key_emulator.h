@@ -2,7 +2,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -51,7 +50,7 @@ class WinKeyEmulator {
   void Take(uint8_t byte, std::vector<uint8_t>& answer);
 
   Behaviour behaviour_;
-  std::unique_ptr<PtyPair> pty_;  // dropped when the keyer goes away
+  PtyPair pty_;
   std::string path_;
   std::atomic<bool> stop_{false};
   mutable std::mutex mutex_;
