@@ -20,8 +20,9 @@ TKeyingPorts::TKeyingPorts(TAppSettings& settings, std::shared_ptr<WorkerShared>
       portIO_(BackendOf(links.backend, ownBackend_)),
       winKey_(settings, shared_->PttComHandle, TWinKey::Links{links.boxes, links.lines}),
       hooks_(winKey_, links.hooks),
-      ports_(settings, portIO_, shared_,
-             PttPortsLinks{links.boxes, &hooks_, links.lines, links.transmitting, links.useTxD, links.modem}) {}
+      ports_(
+          settings, portIO_, shared_,
+          PttPortsLinks{links.boxes, &hooks_, links.lines, links.transmitting, links.useTxD, links.modem}) {}
 
 void TKeyingPorts::ApplyPortSettings() {
   // SetPttPort opens the data-exchange port as well, so the exchange number is clamped first

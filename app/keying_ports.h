@@ -20,7 +20,7 @@ class TKeyingPorts final : public PortsPart {
     MessageBoxSink* boxes = nullptr;
     ModemLineControl* lines = nullptr;  // null: the system's
     PortBackend* backend = nullptr;     // null: ppdev
-    KeyingPortHooks* hooks = nullptr;  // the rig and exchange-port paths; WinKey is built in
+    KeyingPortHooks* hooks = nullptr;   // the rig and exchange-port paths; WinKey is built in
     std::function<bool()> transmitting;
     bool* useTxD = nullptr;
     const TModemParams* modem = nullptr;

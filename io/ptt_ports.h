@@ -30,11 +30,11 @@ class KeyingPortHooks {
 // What the keying ports need of the rest of the program.
 struct PttPortsLinks {
   MessageBoxSink* boxes = nullptr;
-  KeyingPortHooks* hooks = nullptr;    // null: none of those paths
-  ModemLineControl* lines = nullptr;   // null: the system's
-  std::function<bool()> transmitting;  // TxState != 0; null: never
-  bool* useTxD = nullptr;              // FSK on the PTT port's TxD line, cleared when it is shared
-  const TModemParams* modem = nullptr; // the mode and speed a TxD line follows; null: none
+  KeyingPortHooks* hooks = nullptr;     // null: none of those paths
+  ModemLineControl* lines = nullptr;    // null: the system's
+  std::function<bool()> transmitting;   // TxState != 0; null: never
+  bool* useTxD = nullptr;               // FSK on the PTT port's TxD line, cleared when it is shared
+  const TModemParams* modem = nullptr;  // the mode and speed a TxD line follows; null: none
 };
 
 // The keying port (PTT) and, with it, the data-exchange port: the choice of port, the line

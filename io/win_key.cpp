@@ -32,16 +32,24 @@ constexpr SerialTimeouts kKeyerTimeouts{0, 1000, 2000};
 
 const char* TWinKey::Text(int code) {
   switch (code) {
-    case kOpenError: return "COM-port open error!";
-    case kSetupError: return "SetupComm error!";
-    case kGetStateError: return "GetCommState error!";
-    case kSetStateError: return "SetCommState error!";
-    case kTimeoutsError: return "SetCommTimeouts error!";
+    case kOpenError:
+      return "COM-port open error!";
+    case kSetupError:
+      return "SetupComm error!";
+    case kGetStateError:
+      return "GetCommState error!";
+    case kSetStateError:
+      return "SetCommState error!";
+    case kTimeoutsError:
+      return "SetCommTimeouts error!";
     case kWriteError:
-    case kHostOpenWrite: return "Writing to WinKey port error!";
+    case kHostOpenWrite:
+      return "Writing to WinKey port error!";
     case kNoEcho:
-    case kNoHostAnswer: return "WinKey doesn't answer!";
-    default: return "";
+    case kNoHostAnswer:
+      return "WinKey doesn't answer!";
+    default:
+      return "";
   }
 }
 
@@ -65,9 +73,12 @@ int TWinKey::Open() {
       SerialPort::Open(ComPortPath(s_.PttPortNumber, s_.ComPorts), links_.lines, &sysError);
   if (!port) return Fail(kOpenError);
   switch (port->SetFormat(kKeyerFormat)) {
-    case SerialError::kNone: break;
-    case SerialError::kGetState: return Fail(kGetStateError);
-    default: return Fail(kSetStateError);
+    case SerialError::kNone:
+      break;
+    case SerialError::kGetState:
+      return Fail(kGetStateError);
+    default:
+      return Fail(kSetStateError);
   }
   port->SetTimeouts(kKeyerTimeouts);
   // The keyer is powered from DTR. A line the device does not have (a pty) is no failure.
@@ -77,8 +88,8 @@ int TWinKey::Open() {
   std::this_thread::sleep_for(settleWait);
   port->DiscardInput();
 
-  if (!WriteAll({kLeadIn, kLeadIn, kLeadIn, kLeadIn, kLeadIn, kAdmin, kAdminPrepare, kAdmin,
-                 kAdminEcho, 'S'})) {
+  if (!WriteAll(
+          {kLeadIn, kLeadIn, kLeadIn, kLeadIn, kLeadIn, kAdmin, kAdminPrepare, kAdmin, kAdminEcho, 'S'})) {
     return Fail(kWriteError);
   }
   if (!AwaitByte('S')) return Fail(kNoEcho);

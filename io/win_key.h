@@ -27,16 +27,16 @@ class TWinKey {
   // Result codes of Open.
   enum : int {
     kOpened = 0,
-    kNotWinKey = 1,       // PttPortType is not 6
-    kOpenError = 2,       // "COM-port open error!"
-    kSetupError = 3,      // "SetupComm error!" (buffers need no sizing here)
-    kGetStateError = 4,   // "GetCommState error!"
-    kSetStateError = 5,   // "SetCommState error!"
-    kTimeoutsError = 6,   // "SetCommTimeouts error!" (time-outs are our own; cannot arise)
-    kWriteError = 7,      // "Writing to WinKey port error!"
-    kNoEcho = 8,          // "WinKey doesn't answer!"
-    kHostOpenWrite = 9,   // "Writing to WinKey port error!"
-    kNoHostAnswer = 10,   // "WinKey doesn't answer!"
+    kNotWinKey = 1,      // PttPortType is not 6
+    kOpenError = 2,      // "COM-port open error!"
+    kSetupError = 3,     // "SetupComm error!" (buffers need no sizing here)
+    kGetStateError = 4,  // "GetCommState error!"
+    kSetStateError = 5,  // "SetCommState error!"
+    kTimeoutsError = 6,  // "SetCommTimeouts error!" (time-outs are our own; cannot arise)
+    kWriteError = 7,     // "Writing to WinKey port error!"
+    kNoEcho = 8,         // "WinKey doesn't answer!"
+    kHostOpenWrite = 9,  // "Writing to WinKey port error!"
+    kNoHostAnswer = 10,  // "WinKey doesn't answer!"
   };
   // Results of WriteByte.
   enum : int { kWritten = 0, kNoPort = 1, kNotTaken = 2 };

@@ -26,7 +26,7 @@ TEST(PortSettings, KeysOfTheGeneralSectionAndTheComPortMap) {
   IniFileOnDisk ini(
       "[Screen]\r\nPttPortType=5\r\n"  // another section's key is not ours
       "[rtty]\r\npttporttype = 1\r\nPttPortNumber=\"4\"\r\nPttPin=1\r\nPowerPin1=2\r\nPowerPin2=x\r\n"
-      "XPortAddress=131960\r\nExchangeSpeed=5\r\nExchangePortNumber=4\r\nPttPortType=3\r\n"
+      "XPortAddress=131960\r\nExchangeSpeed=5\r\nExchangePortNumber=4\r\nPttPortType=3\r\nUseTxD=1\r\n"
       "[ComPorts]\r\nCOM4=/dev/ttyUSB0\r\ncom12 = \"/dev/serial/by-id/usb-FTDI\"\r\nCOM0=/dev/null\r\n"
       "COMx=/dev/null\r\nCOM3=\r\nCOM 7=/dev/null\r\nCOM4=/dev/second\r\n");
   KeyingPortSettings s;
@@ -39,6 +39,7 @@ TEST(PortSettings, KeysOfTheGeneralSectionAndTheComPortMap) {
   EXPECT_EQ(s.XPortAddress, 0x378);  // 131960 = 0x20378: the low 16 bits
   EXPECT_EQ(s.ExchangeSpeed, 9600);  // below 10
   EXPECT_EQ(s.ExchangePortNumber, 4);
+  EXPECT_EQ(s.UseTxD, 1);
   const std::map<int, std::string> ports = {{4, "/dev/ttyUSB0"}, {12, "/dev/serial/by-id/usb-FTDI"}};
   EXPECT_EQ(s.ComPorts, ports);
 }

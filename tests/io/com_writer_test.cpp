@@ -182,7 +182,8 @@ TEST_F(ComWriterTest, TheStopEndsTheWriterInItsWaitAndInABlockedWrite) {
   // A line that takes nothing more, and a write that would wait ten minutes.
   SerialWorkers blocked;
   blocked.shared()->SetPoster(&poster_);
-  TPttPorts ports(settings_, io_, blocked.shared(), PttPortsLinks{&boxes_, &hooks_, &lines_, {}, &useTxD_, &modem_});
+  TPttPorts ports(settings_, io_, blocked.shared(),
+                  PttPortsLinks{&boxes_, &hooks_, &lines_, {}, &useTxD_, &modem_});
   ports.SetPttPort(1, kCom, 2, 0, 0);
   const std::shared_ptr<SerialPort> port = blocked.shared()->PttComHandle.Get();
   ASSERT_NE(port, nullptr);
@@ -204,6 +205,24 @@ TEST_F(ComWriterTest, TheStopEndsTheWriterInItsWaitAndInABlockedWrite) {
   EXPECT_EQ(blocked.shared()->ComWriteError.load(), 0);
   EXPECT_TRUE(poster_.messages().empty());
   EXPECT_TRUE(Free(blocked.shared()->PttPortSemaphore));
+}
+
+// A line held up (flow control, a peer that reads nothing) is no failure: a byte it does not
+// take within the write time-out is lost, the port stays, and nothing is reported.
+TEST_F(ComWriterTest, AByteTheLineDoesNotTakeInTimeIsLostButThePortStays) {
+  ports_->SetPttPort(1, kCom, 2, 0, 0);
+  const std::shared_ptr<SerialPort> port = shared().PttComHandle.Get();
+  ASSERT_NE(port, nullptr);
+  port->SetTimeouts({200, 0, 50});
+  const std::vector<uint8_t> fill(1 << 20, 'x');
+  size_t n = 0;
+  ASSERT_EQ(port->Write(fill.data(), fill.size(), &n), ETIMEDOUT);
+  StartWorkers();
+  Queue({31, 31, 14});
+  EXPECT_TRUE(WaitFor([&] { return shared().ComBytes.Pending() == 0; }));
+  EXPECT_EQ(shared().PttComHandle.Get(), port);
+  EXPECT_EQ(shared().ComWriteError.load(), 0);
+  EXPECT_TRUE(poster_.messages().empty());
 }
 
 // The other end goes away during a transmission (a USB adapter pulled, a link program ended).
@@ -270,7 +289,8 @@ TEST_F(ComWriterTest, NoRingByteReachesAWinKeyKeyer) {
   settings_.ComPorts[7] = keyer.path();
   TWinKey winKey(settings_, shared().PttComHandle, TWinKey::Links{&boxes_, &lines_});
   WinKeyHooks hooks(winKey, nullptr);
-  TPttPorts ports(settings_, io_, workers_.shared(), PttPortsLinks{&boxes_, &hooks, &lines_, {}, &useTxD_, &modem_});
+  TPttPorts ports(settings_, io_, workers_.shared(),
+                  PttPortsLinks{&boxes_, &hooks, &lines_, {}, &useTxD_, &modem_});
   StartWorkers();
   const std::vector<uint8_t> pending = {0x18, 0x01, 0x00, 0x03, 0x18, 0x00};
   Queue(pending);
@@ -281,8 +301,8 @@ TEST_F(ComWriterTest, NoRingByteReachesAWinKeyKeyer) {
   ports.SetPtt(false);
   ports.ClosePorts();
   ASSERT_TRUE(keyer.WaitForClose());
-  const std::vector<uint8_t> expected = {0x13, 0x13, 0x13, 0x13, 0x13, 0x00, 0x0A, 0x00, 0x04, 'S',
-                                         0x00, 0x02, 0x09, 0x48, 0x0E, 0x46, 0x05, 0x05, 0x5E, 0x7F,
+  const std::vector<uint8_t> expected = {0x13, 0x13, 0x13, 0x13, 0x13, 0x00, 0x0A, 0x00, 0x04, 'S', 0x00,
+                                         0x02, 0x09, 0x48, 0x0E, 0x46, 0x05, 0x05, 0x5E, 0x7F,
                                          // keyed, unkeyed, unkeyed again by the close
                                          0x18, 0x01, 0x18, 0x00, 0x18, 0x00, 0x00, 0x03};
   EXPECT_EQ(keyer.Bytes(), expected);
