@@ -28,14 +28,7 @@ using namespace std::chrono_literals;
 
 constexpr int kCom = 3;  // the COM number the tests map to their pty
 
-// Exactly one count is free: what a semaphore of maximum 1 holds when nobody has it.
-bool Free(std::counting_semaphore<1>& s) {
-  if (!s.try_acquire()) return false;
-  const bool more = s.try_acquire();
-  s.release();
-  if (more) s.release();
-  return !more;
-}
+using test::Free;
 
 std::string Box(const std::string& caption, const std::string& text) {
   return "box " + caption + "|" + text;

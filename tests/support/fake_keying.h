@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <semaphore>
 #include <string>
 #include <utility>
 #include <vector>
@@ -167,6 +168,15 @@ class RecordingHooks : public KeyingPortHooks {
  private:
   KeyingLog& log_;
 };
+
+// Exactly one count is free: what a port semaphore (maximum 1) holds when nobody has it.
+inline bool Free(std::counting_semaphore<1>& s) {
+  if (!s.try_acquire()) return false;
+  const bool more = s.try_acquire();
+  s.release();
+  if (more) s.release();
+  return !more;
+}
 
 // Message boxes as "box CAPTION|TEXT" and "beep".
 class RecordingBoxes : public MessageBoxSink {
