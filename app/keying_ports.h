@@ -40,6 +40,7 @@ class TKeyingPorts final : public PortsPart {
   bool KeyingPortOpen() const override { return ports_.KeyingPortOpen(); }
   void WriteTxdByte(uint8_t code) override { ports_.WriteTxdByte(code); }
   void ShowComWriteError() override { ports_.ShowComWriteError(); }
+  void SetPortDriverMissing() override { ports_.PortDriverMissing = true; }
 
   TPttPorts& ports() { return ports_; }
   TPortIO& portIO() { return portIO_; }

@@ -16,9 +16,10 @@ struct KeyingPortSettings {
   int32_t XPortAddress = 888;      // LPT base address for port number 4 (0x378)
   int32_t ExchangeSpeed = 9600;    // Bd
   int32_t ExchangePortNumber = 0;  // data-exchange COM port, 0 none
-  int32_t UseTxD = 0;              // FSK keying on the COM keying port's TxD line
   // Section "ComPorts", key "COM<n>": the device of COM port n (else /dev/ttyS<n-1>).
   std::map<int, std::string> ComPorts;
+
+  bool operator==(const KeyingPortSettings&) const = default;
 };
 
 }  // namespace vestrel
