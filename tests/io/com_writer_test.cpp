@@ -372,7 +372,7 @@ TEST_F(ComWriterTest, AnRttyTransmissionKeysTheTxdLineWithTheCodesOfItsAudio) {
   decoder.SetTones(engine->params.TxTone[0], engine->params.TxTone[1]);
   std::vector<float> audio(2048, 0.0f);
   for (int16_t s : links.sound.Stream()) audio.push_back(s);
-  decoder.ProcessBlock(audio);
+  decoder.ProcessBlock(audio, true);
   EXPECT_EQ(std::vector<uint8_t>(rx.text.begin(), rx.text.end()), line);
 
   test::FakeRxSink read;
