@@ -6,39 +6,13 @@
 #include <vector>
 
 #include "support/ax25_frames.h"
+#include "support/hdlc_bits.h"
 
 namespace vestrel {
 namespace {
 
-// The bits of a line as the sending HDLC layer makes them: flags, and bytes LSB first with a
-// zero stuffed after five ones.
-class BitLine {
- public:
-  void Flag() {
-    for (int b : {0, 1, 1, 1, 1, 1, 1, 0}) bits.push_back(b);
-    ones_ = 0;
-  }
-  void Bytes(const std::vector<uint8_t>& bytes) {
-    for (uint8_t byte : bytes) {
-      for (int i = 0; i < 8; ++i) Stuffed((byte >> i) & 1);
-    }
-  }
-  void Raw(std::initializer_list<int> b) { bits.insert(bits.end(), b); }
-  std::vector<int> bits;
-
- private:
-  void Stuffed(int b) {
-    bits.push_back(b);
-    ones_ = b ? ones_ + 1 : 0;
-    if (ones_ == 5) {
-      bits.push_back(0);
-      ones_ = 0;
-    }
-  }
-  int ones_ = 0;
-};
-
-std::vector<std::vector<uint8_t>> Deframe(THdlcDeframer& d, const std::vector<int>& bits, int* flags = nullptr) {
+std::vector<std::vector<uint8_t>> Deframe(THdlcDeframer& d, const std::vector<int>& bits,
+                                          int* flags = nullptr) {
   std::vector<std::vector<uint8_t>> frames;
   for (int b : bits) {
     const int r = d.PutBit(b);
@@ -58,7 +32,7 @@ TEST(HdlcDeframerTest, FramesOfEveryLengthAroundTheLimits) {
   for (size_t total : {14u, 15u, 16u, 17u, 100u, 329u, 330u, 331u}) {
     SCOPED_TRACE(total);
     const std::vector<uint8_t> f = Frame(total - 2);
-    BitLine line;
+    test::HdlcBits line;
     line.Flag();
     line.Bytes(f);
     line.Flag();
@@ -74,7 +48,7 @@ TEST(HdlcDeframerTest, FramesOfEveryLengthAroundTheLimits) {
 }
 
 TEST(HdlcDeframerTest, TooLongAFrameIsDroppedAndTheNextFlagStartsAfresh) {
-  BitLine line;
+  test::HdlcBits line;
   line.Flag();
   line.Bytes(std::vector<uint8_t>(331, 0x55));
   THdlcDeframer d;
@@ -82,7 +56,7 @@ TEST(HdlcDeframerTest, TooLongAFrameIsDroppedAndTheNextFlagStartsAfresh) {
   EXPECT_FALSE(d.InFrame());
   EXPECT_EQ(d.ByteCount(), 0);
   const std::vector<uint8_t> f = Frame(40);
-  BitLine next;
+  test::HdlcBits next;
   next.Bytes({0x12, 0x34});  // no frame is open: ignored
   next.Flag();
   next.Bytes(f);
@@ -94,7 +68,7 @@ TEST(HdlcDeframerTest, TooLongAFrameIsDroppedAndTheNextFlagStartsAfresh) {
 
 TEST(HdlcDeframerTest, BackToBackFramesSharingOneFlagAreBothDelivered) {
   const std::vector<uint8_t> a = Frame(20, 1), b = Frame(60, 2);
-  BitLine line;
+  test::HdlcBits line;
   line.Flag();
   line.Bytes(a);
   line.Flag();
@@ -111,7 +85,7 @@ TEST(HdlcDeframerTest, BackToBackFramesSharingOneFlagAreBothDelivered) {
 
 TEST(HdlcDeframerTest, SevenOnesAbortTheFrameAndTheNextFlagOpensANewOne) {
   const std::vector<uint8_t> f = Frame(30);
-  BitLine line;
+  test::HdlcBits line;
   line.Flag();
   line.Bytes(std::vector<uint8_t>(f.begin(), f.begin() + 10));
   line.Raw({1, 1, 1, 1, 1, 1, 1});
@@ -120,7 +94,7 @@ TEST(HdlcDeframerTest, SevenOnesAbortTheFrameAndTheNextFlagOpensANewOne) {
   EXPECT_FALSE(d.InFrame());
 
   // Without the abort the flag would close a frame of the old bytes and the new ones.
-  BitLine rest;
+  test::HdlcBits rest;
   rest.Flag();
   rest.Bytes(f);
   rest.Flag();
@@ -133,7 +107,7 @@ TEST(HdlcDeframerTest, AClosingFlagOffTheByteBoundaryDropsTheFrame) {
   const std::vector<uint8_t> f = Frame(30);
   for (int extra = 1; extra < 8; ++extra) {
     SCOPED_TRACE(extra);
-    BitLine line;
+    test::HdlcBits line;
     line.Flag();
     line.Bytes(f);
     for (int i = 0; i < extra; ++i) line.Raw({i & 1});
@@ -146,7 +120,7 @@ TEST(HdlcDeframerTest, AClosingFlagOffTheByteBoundaryDropsTheFrame) {
 TEST(HdlcDeframerTest, ABadCheckSequenceIsDroppedSilently) {
   std::vector<uint8_t> f = Frame(30);
   f[20] ^= 0x01;
-  BitLine line;
+  test::HdlcBits line;
   line.Flag();
   line.Bytes(f);
   line.Flag();
@@ -160,7 +134,7 @@ TEST(HdlcDeframerTest, StuffedZerosAreRemoved) {
   // 0xFF 0xFF 0x7E: many stuffed zeros, and a flag pattern inside the data.
   std::vector<uint8_t> f = test::WithCheckBytes({0x82, 0xA0, 0xA4, 0xA6, 0x40, 0x40, 0x60, 0x9C, 0x60, 0x86,
                                                  0x82, 0x98, 0x98, 0x61, 0x03, 0xF0, 0xFF, 0xFF, 0x7E, 0x3E});
-  BitLine line;
+  test::HdlcBits line;
   line.Flag();
   line.Bytes(f);
   line.Flag();
