@@ -1,0 +1,43 @@
+// The packet receiver on our own transmissions (100-byte frames back to back), as samples per
+// second and as a multiple of real time (11025 samples/s).
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "bench/engine/modes/packet/packet_signal.h"
+#include "bench/harness/null_engine_window.h"
+#include "engine/frequency_unit.h"
+#include "engine/modes/packet/ax25_decoder.h"
+
+namespace {
+
+using namespace vestrel;
+
+class CountingSink final : public Ax25FrameSink {
+ public:
+  void PutAx25Frame(std::span<const uint8_t>) override { ++frames; }
+  size_t frames = 0;
+};
+
+void Decoder(benchmark::State& state, int baud, double lowerHz, double upperHz) {
+  bench::PacketStation station(baud, lowerHz, upperHz);
+  station.Queue(baud / 30, 100);  // some 10 s of frames
+  const std::vector<int16_t> s = station.Transmit();
+  const std::vector<float> x(s.begin(), s.end());
+  harness::NullEngineWindow window;
+  CountingSink sink;
+  TAx25Decoder decoder(station.sine, window, sink);
+  decoder.Reset();
+  decoder.SetBaud(baud);
+  decoder.SetTones(HzToUnits(lowerHz), HzToUnits(upperHz));
+  for (auto _ : state) decoder.ProcessBlock(x, true);
+  state.counters["frames"] = static_cast<double>(sink.frames) / state.iterations();
+  const double samples = static_cast<double>(x.size()) * state.iterations();
+  state.counters["samples_per_s"] = benchmark::Counter(samples, benchmark::Counter::kIsRate);
+  state.counters["x_realtime"] = benchmark::Counter(samples / 11025.0, benchmark::Counter::kIsRate);
+}
+
+BENCHMARK_CAPTURE(Decoder, Hf300, 300, 1600.0, 1800.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Decoder, Uhf1200, 1200, 1200.0, 2200.0)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,65 @@
+#pragma once
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/codes/fcs16.h"
+#include "engine/frequency_unit.h"
+#include "engine/modes/packet/buf_fifo.h"
+#include "engine/modes/packet/kiss_frame.h"
+#include "engine/modes/packet/packet_channel.h"
+#include "engine/modes/packet/packet_tx_pump.h"
+
+namespace vestrel::bench {
+
+// The packet transmitter alone, set for a speed and tone pair at 11025 samples/s.
+struct PacketStation {
+  PacketStation(int baud, double lowerHz, double upperHz) {
+    params.TxTone[0] = HzToUnits(lowerHz);
+    params.TxTone[1] = HzToUnits(upperHz);
+    params.TxSamplesPerBitMilli = static_cast<int32_t>(std::floor(11025000.0 / baud + 0.5));
+    channel.UpdatePacketTiming(baud);
+  }
+
+  // Queues `frames` UI-like frames of `bytes` data bytes each (pseudo-random contents).
+  void Queue(int frames, int bytes) {
+    uint32_t lfsr = 0xACE1u;
+    for (int f = 0; f < frames; ++f) {
+      std::vector<int16_t> items = {HdlcFlagItem};
+      for (int i = 0; i < bytes; ++i) {
+        lfsr = lfsr * 1664525u + 1013904223u;
+        items.push_back(static_cast<int16_t>(lfsr >> 24));
+      }
+      items.resize(items.size() + 2);
+      AppendFcs16(std::span<int16_t>(items).subspan(1), static_cast<size_t>(bytes));
+      items.push_back(HdlcFlagItem);
+      fifo.PutFrame(items);
+    }
+  }
+
+  // One whole transmission of what is queued.
+  std::vector<int16_t> Transmit() {
+    std::vector<int16_t> out;
+    std::vector<int16_t> scratch(pump.MaxSymbolSamples());
+    std::string text;
+    int32_t endMark = 0;
+    tx.TxState = 1;
+    tx.TxEnding = 0;
+    while (pump.WantsBuffer() && endMark == 0) {
+      const uint32_t n = pump.NextSymbol(scratch.data(), text, endMark);
+      out.insert(out.end(), scratch.begin(), scratch.begin() + n);
+    }
+    tx.TxState = tx.TxEnding = 0;
+    return out;
+  }
+
+  SineTable sine;
+  TModemParams params;
+  TTxState tx;
+  BufFifo fifo;
+  TPacketChannel channel;
+  TPacketTxPump pump{sine, params, tx, fifo, channel};
+};
+
+}  // namespace vestrel::bench
