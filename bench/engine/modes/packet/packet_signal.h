@@ -38,18 +38,19 @@ struct PacketStation {
     }
   }
 
-  // One whole transmission of what is queued.
+  // One whole transmission of what is queued, through the transmitter's block call.
   std::vector<int16_t> Transmit() {
-    std::vector<int16_t> out;
-    std::vector<int16_t> scratch(pump.MaxSymbolSamples());
+    std::vector<int16_t> out(1 << 16);
+    size_t n = 0;
     std::string text;
     int32_t endMark = 0;
     tx.TxState = 1;
     tx.TxEnding = 0;
-    while (pump.WantsBuffer() && endMark == 0) {
-      const uint32_t n = pump.NextSymbol(scratch.data(), text, endMark);
-      out.insert(out.end(), scratch.begin(), scratch.begin() + n);
+    while (endMark == 0) {
+      if (out.size() - n < 2 * pump.MaxSymbolSamples()) out.resize(2 * out.size());
+      n += pump.Synthesize(std::span<int16_t>(out).subspan(n), text, endMark);
     }
+    out.resize(n);
     tx.TxState = tx.TxEnding = 0;
     return out;
   }
