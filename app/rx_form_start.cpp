@@ -27,18 +27,21 @@ void TRxForm::FormCreate() {
   settingsPart_.SetDefaults(settings_);
   logger_.SetDefaults();
   // 3. The rate converters at the nominal rate until the settings give the card's.
-  engineDriver_->InitInputConverter(settings_.CardSamplingRate);
+  engineDriver_->InitInputConverter(settings_.SamplingFreq);
   // 4. PS33X5 converter, PS2X5 capture folder, PSK rate.
   engineDriver_->PrepareConverters();
   // 5. The port semaphores live with the serial workers (SerialWorkers).
   // 6. Random seed, default macros and the default button captions.
   std::srand(static_cast<unsigned>(std::time(nullptr)));
+  macroTable_.SetDefaultMacros();
   macroTable_.SetDefaultButtonNames();
   // 7. SineTable is built with the engine (TEngine::sine).
   // 8. Settings path, command line, default directory, registry flag.
   CommandLine = ParseCommandLine(deps_.args);
-  settingsPart_.CheckDefaultDirectory(CommandLine.settingsPath, CommandLine.settingsPathGiven);
-  settingsPart_.ReadIsx64Flag();
+  const std::string notice =
+      settingsPart_.CheckDefaultDirectory(CommandLine.settingsPath, CommandLine.settingsPathGiven);
+  if (!notice.empty()) ShowDefaultDirectoryNotice(notice);
+  if (settingsPart_.ReadIsx64Flag()) ports_->SetPortDriverMissing();
   // 9. Geometry and the two general keys; -1 keeps the designed value.
   setGeometry(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
   const ScreenSettings screen = ReadScreenSettings(CommandLine.settingsPath);
@@ -99,13 +102,13 @@ void TRxForm::StartEngine() {
   // 1.
   FillMacroButtonTable();
   // 2.
-  settingsPart_.LoadSettings(CommandLine.settingsPath, settings_);
-  engine_->tx.UseDuplex = settings_.UseDuplex != 0;
+  settingsPart_.LoadSettings(CommandLine.settingsPath, Targets());
+  ApplyLoadedSettings();
   // The loaded port set opens the keying port (a failure shows a box).
   ports_->ApplyPortSettings();
   if (ShutdownDone != 0) return;
   // 3.
-  engineDriver_->InitInputConverter(settings_.CardSamplingRate);
+  engineDriver_->InitInputConverter(settings_.SamplingFreq);
   // 4. The /C file; its name is forgotten once used.
   if (!CommandLine.captureFile.empty()) {
     capture_.OpenTextCapture(CommandLine.captureFile);
@@ -131,7 +134,8 @@ void TRxForm::StartEngine() {
   Input->setFocus();
   // 9.
   display_.BuildWaterfallPalette();
-  // 10.
+  // 10. The audio history first, then the engine objects.
+  capture_.StartAudioHistory();
   engineDriver_->StartObjects();
   // 11.
   engineDriver_->ApplySpeedShiftMode();

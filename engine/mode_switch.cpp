@@ -118,18 +118,11 @@ double MeanHz(const int32_t (&pair)[2], double rate) {
   return (static_cast<double>(pair[0]) + pair[1]) / 2.0 * rate / kUnitsPerCycle;
 }
 
-// A centre kept within the tone band for a pair of half-shift h.
-int32_t ClampCentre(int32_t centre, int32_t h) {
-  if (centre < kMinToneUnits + h) centre = kMinToneUnits + h;
-  if (centre > kMaxToneUnits - h) centre = kMaxToneUnits - h;
-  return centre;
-}
-
 // The pair re-centred on its mean with `shift` (halves rounding toward zero, so an odd shift
 // loses one unit), the centre kept inside the band, and its bins.
 void RecentrePair(int32_t (&tone)[2], int32_t (&bin)[2], int32_t shift) {
   const int32_t h = shift / 2;
-  const int32_t centre = ClampCentre(Mean(tone), h);
+  const int32_t centre = ClampToneCentre(Mean(tone), h);
   tone[0] = centre - h;
   tone[1] = centre + h;
   bin[0] = UnitsToBin(tone[0]);
@@ -137,6 +130,13 @@ void RecentrePair(int32_t (&tone)[2], int32_t (&bin)[2], int32_t shift) {
 }
 
 }  // namespace
+
+int32_t NormaliseShift(int32_t hz) {
+  if (hz == 22) return 23;
+  for (const Shift& s : kShifts)
+    if (s.hz == hz) return hz;
+  return 170;
+}
 
 double ModeSwitch::TxRate() const {
   return UsableTxRate(engine_.OutSamplingFreq);
@@ -269,14 +269,10 @@ void ModeSwitch::SetShift(int hz) {
   if (mode == kModePs33x5) return;
   engine_.DisplayPause = 0;
 
-  if (hz == 22) hz = 23;
-  int index = -1;
+  hz = NormaliseShift(hz);
+  int index = 0;
   for (int i = 0; i < kShiftCount; ++i)
     if (kShifts[i].hz == hz) index = i;
-  if (index < 0) {
-    hz = 170;
-    index = 10;
-  }
   for (int i = 0; i < kShiftCount; ++i) w.SetMenuChecked(kShifts[i].item, i == index);
 
   p.ShiftHz = hz;

@@ -10,6 +10,10 @@ namespace vestrel {
 class TEngine;
 class ModemTargets;
 
+// A shift in Hz as SetShift takes it: one of the Shift menu's values; 22 becomes 23, any
+// other value 170.
+int32_t NormaliseShift(int32_t hz);
+
 // The mode, speed and shift switches: keep TModemParams consistent, push tones and speeds
 // into every decoder and encoder through ModemTargets and mirror the choice in the window's
 // panels and menus. GUI thread only.
