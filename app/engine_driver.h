@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/tx_audio_pump.h"
 #include "engine/tx_seams.h"
 #include "io/input_feed.h"
 #include "io/message_box.h"

@@ -350,7 +350,7 @@ void TRxForm::BuildMenus() {
   QAction* setup = bar->addAction(QStringLiteral("Setup"));
   menuItems_.emplace("Setup", setup);
   connect(setup, &QAction::triggered, this, [this] {
-    engine_->DisplayPause = 3000;
+    engine_->display.DisplayPause = 3000;
     if (setupForm_ != nullptr) {
       setupForm_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
       setupForm_->show();

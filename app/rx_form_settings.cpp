@@ -69,7 +69,7 @@ void TRxForm::ApplyLoadedSettings() {
   TModemParams& p = engine_->params;
   // The mode record; StartEngine switches speed, shift and mode from it.
   ApplyToModemParams(s, p);
-  engine_->OutSamplingFreq = s.OutSamplingFreq;
+  engine_->rates.OutSamplingFreq = s.OutSamplingFreq;
   engineDriver_->SetSoundDevices({s.SoundCardNumber, s.InputCardChannel, s.OutSoundCardNumber});
 
   TTxState& tx = engine_->tx;
