@@ -64,6 +64,7 @@ constexpr ModeRow Packet(int32_t number, std::string_view item, std::string_view
   r.squelch = SquelchRule::kEitherToneAverage;
   r.transmitter = TxFamily::kPacket;
   r.symbolRate = baud;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -116,6 +117,25 @@ class TFskDetector {
     }
   }
 
+  // The two-tone decoders' discriminator from the last outputs: the upper tone's magnitude less
+  // the lower's, each taken as 0 when its square is not above 1e-8.
+  double ToneDifference() const { return Magnitude(OutBSin, OutBCos) - Magnitude(OutASin, OutACos); }
+  // The discriminator each sample of `in` sees, into out[0 .. in.size()): ToneDifference after
+  // every sample that gives new outputs, the value before held in between. `held` carries the
+  // value from one call to the next. Path as ProcessOn.
+  template <int Path>
+  void DifferencesOn(std::span<const float> in, double* out, double& held) {
+    double d = held;
+    size_t filled = 0;
+    ProcessOn<Path>(in, [&](size_t i) {
+      std::fill(out + filled, out + i, d);
+      d = ToneDifference();
+      filled = i;
+    });
+    std::fill(out + filled, out + in.size(), d);
+    held = d;
+  }
+
   // True when (path, taps, averageLength) is a set-up both detectors accept.
   static bool ValidSetup(int path, size_t taps, int averageLength);
 
@@ -133,6 +153,11 @@ class TFskDetector {
  private:
   // Lane order of every stage: A-sine, B-sine, A-cosine, B-cosine.
   static constexpr int kLanes = 4;
+
+  static double Magnitude(double s, double c) {
+    const double p = s * s + c * c;
+    return p > 1e-8 ? std::sqrt(p) : 0.0;
+  }
 
   // Moving average of the four products, a running sum per lane rebuilt once per length.
   struct LaneAverage {

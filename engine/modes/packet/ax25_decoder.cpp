@@ -1,9 +1,12 @@
 #include "engine/modes/packet/ax25_decoder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 
+#include "engine/dsp/block_clones.h"
 #include "engine/frequency_unit.h"
+#include "engine/mode_table.h"
 #include "engine/modes/rtty/rtty_taps.h"
 
 namespace vestrel {
@@ -19,11 +22,6 @@ constexpr int kDcdMisplaced = -5333;
 constexpr int kDcdGood = 2000;
 constexpr int kSearch = 3;  // the timing search looks up to a third of a bit either way
 constexpr int kSearchBits = 10;
-
-double Magnitude(double s, double c) {
-  const double p = s * s + c * c;
-  return p > 1e-8 ? std::sqrt(p) : 0.0;
-}
 
 struct PathRow {
   int maxBaud;  // the row serves speeds up to this one
@@ -58,11 +56,10 @@ TAx25Decoder::TAx25Decoder(const SineTable& sine, EngineWindow& window, Ax25Fram
   levelIndex_ = &levelIndex;
 }
 
-void TAx25Decoder::Reset() {
+void TAx25Decoder::Start() {
   enabled_ = false;
   detector_.SetTones(HzToUnits(2100.0), HzToUnits(2300.0));
   SetBaud(300);
-  levelCount_ = 0;
   enabled_ = true;
 }
 
@@ -73,6 +70,12 @@ bool TAx25Decoder::SetBaud(int baud) {
   baud_ = baud;
   samplesPerBit_ = 11025.0 / baud;
   subStep_ = samplesPerBit_ / kSubSamples;
+  Reset();
+  return true;
+}
+
+void TAx25Decoder::Reset() {
+  detector_.Reset();
   levelCount_ = 0;
   bitPhase_ = 0;
   prevSign_ = false;
@@ -83,11 +86,19 @@ bool TAx25Decoder::SetBaud(int baud) {
   ringIndex_ = 0;
   dcdIntegrator_ = 0;
   // Off together with what the panel shows, so the channel access never reads a carrier that
-  // the old speed saw.
+  // was heard before.
   dcd_ = false;
   dcdShown_ = 0;
   window_.SetPanelText(kDcdPanel, " ");
-  return true;
+}
+
+bool TAx25Decoder::SelectMode(const ModeRow& row) {
+  return SetBaud(static_cast<int>(std::lround(row.symbolRate)));
+}
+
+bool TAx25Decoder::SetSpeed(double baud, int) {
+  if (!(baud >= 1.0 && baud <= 5000.0)) return false;
+  return SetBaud(static_cast<int>(std::lround(baud)));
 }
 
 bool TAx25Decoder::SetTones(int32_t first, int32_t second) {
@@ -101,26 +112,52 @@ bool TAx25Decoder::SetTones(int32_t first, int32_t second) {
 void TAx25Decoder::ProcessBlock(std::span<const float> block, bool squelchOpen) {
   squelchOpen_ = squelchOpen;
   if (!enabled_) return;
-  for (float x : block) ProcessSample(x);
+  detector_.WithPath([&](auto path) { Run<decltype(path)::value>(block); });
 }
 
 void TAx25Decoder::ProcessSample(float x) {
   if (!enabled_) return;
-  if (detector_.Step(x)) {
-    discriminator_ =
-        Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
+  detector_.WithPath([&](auto path) {
+    if (detector_.StepOn<decltype(path)::value>(x)) discriminator_ = detector_.ToneDifference();
+  });
+  part_[0] = discriminator_;
+  Clock(1);
+}
+
+// The block loop of one front-end path, a part at a time: the front end gives the
+// discriminator each sample sees, then the clock samples it nine times a bit. The path is
+// chosen once per block (see VESTREL_BLOCK_CLONES).
+template <int Path>
+VESTREL_BLOCK_CLONES void TAx25Decoder::Run(std::span<const float> block) {
+  for (size_t at = 0; at < block.size(); at += kPart) {
+    const size_t n = std::min(kPart, block.size() - at);
+    detector_.DifferencesOn<Path>(block.subspan(at, n), part_.data(), discriminator_);
+    Clock(n);
   }
-  if (++levelCount_ >= kLevelEvery) {
-    levelCount_ = 0;
-    if (levels_) levels_->Write(*levelIndex_, discriminator_ * kLevelScale);
+}
+
+// The per-sample work after the front end for the first n values of part_: the level for the
+// displays and the sub-samples, with the counters in locals.
+void TAx25Decoder::Clock(size_t n) {
+  int levelCount = levelCount_;
+  double subAcc = subAcc_;
+  const double subStep = subStep_;
+  for (size_t i = 0; i < n; ++i) {
+    const double d = part_[i];
+    if (++levelCount >= kLevelEvery) {
+      levelCount = 0;
+      if (levels_) levels_->Write(*levelIndex_, d * kLevelScale);
+    }
+    subAcc += 1.0;
+    if (subAcc < subStep) continue;
+    const float v = squelchOpen_ ? static_cast<float>(d) : 0.0f;
+    do {
+      subAcc -= subStep;
+      SubSample(v);
+    } while (subAcc >= subStep);
   }
-  subAcc_ += 1.0;
-  if (subAcc_ < subStep_) return;
-  const float v = squelchOpen_ ? static_cast<float>(discriminator_) : 0.0f;
-  do {
-    subAcc_ -= subStep_;
-    SubSample(v);
-  } while (subAcc_ >= subStep_);
+  levelCount_ = levelCount;
+  subAcc_ = subAcc;
 }
 
 void TAx25Decoder::SubSample(float v) {

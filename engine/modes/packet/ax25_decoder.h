@@ -6,6 +6,7 @@
 #include "engine/dsp/fsk_detector.h"
 #include "engine/engine_window.h"
 #include "engine/level_ring.h"
+#include "engine/mode_receiver.h"
 #include "engine/modes/packet/hdlc_deframer.h"
 #include "engine/sine_table.h"
 
@@ -28,7 +29,7 @@ class Ax25FrameSink {
 // transitions fall, and the newest sub-sample decides the bit: no change of sign against the
 // last decision is a 1, a change a 0. Frames go to the sink; the carrier-detect flag (DCD)
 // drives the packet channel access and status panel 9 ("*" on, " " off).
-class TAx25Decoder {
+class TAx25Decoder final : public ModeReceiver {
  public:
   static constexpr int kSubSamples = 9;       // ring samples per bit
   static constexpr uint32_t kRingSize = 256;  // power of two, more than 10 bits and the search
@@ -42,22 +43,29 @@ class TAx25Decoder {
   TAx25Decoder(const SineTable& sine, EngineWindow& window, Ax25FrameSink& sink, LevelRing& levels,
                int32_t& levelIndex);
 
-  // Engine start: tones 2100 and 2300 Hz, 300 Bd, then enabled.
-  void Reset();
-  // baud: 1..5000; restarts the bit clock, the deframer and carrier detect and chooses the
-  // front end's path and final filter by speed. Refused (false, nothing changed) otherwise.
+  // The engine start: tones 2100 and 2300 Hz, 300 Bd, then enabled.
+  void Start();
+  // baud: 1..5000; chooses the front end's path and final filter by speed and resets.
+  // Refused (false, nothing changed) otherwise.
   bool SetBaud(int baud);
-  // Phase steps (FrequencyUnit) of the first and second tone; refused outside 0..32767.
-  bool SetTones(int32_t first, int32_t second);
   // Stops (false) or resumes all work.
   void SetEnabled(bool on) { enabled_ = on; }
   // The squelch decision for the samples that follow: closed feeds 0 to the bit decisions.
   void SetSquelchOpen(bool open) { squelchOpen_ = open; }
 
-  // One input sample at 11025 samples/s.
+  // ModeReceiver
+  // Restarts the bit clock, the deframer and carrier detect (off, panel 9 " ") and empties
+  // the filters; speed and tones stay.
+  void Reset() override;
+  bool SelectMode(const ModeRow& row) override;  // the row's speed: 300 or 1200 Bd
+  // Phase steps (FrequencyUnit) of the first and second tone; refused outside 0..32767.
+  bool SetTones(int32_t first, int32_t second) override;
+  bool SetSpeed(double baud, int filterWidth) override;
+  // A block of input samples at 11025 samples/s, with the squelch decision of that block.
+  void ProcessBlock(std::span<const float> block, bool squelchOpen) override;
+
+  // One input sample, with the squelch decision of the last block.
   void ProcessSample(float x);
-  // A block of input samples, with the squelch decision of that block.
-  void ProcessBlock(std::span<const float> block, bool squelchOpen);
 
   bool Enabled() const { return enabled_; }
   bool SquelchOpen() const { return squelchOpen_; }
@@ -72,6 +80,10 @@ class TAx25Decoder {
   const THdlcDeframer& Deframer() const { return hdlc_; }
 
  private:
+  static constexpr size_t kPart = 2048;  // samples per pass of the block loop
+  template <int Path>
+  void Run(std::span<const float> block);
+  void Clock(size_t n);
   void SubSample(float v);
   void BitDecision();
   void ShowDcd();
@@ -99,6 +111,7 @@ class TAx25Decoder {
   double discriminator_ = 0.0;
   std::array<float, kRingSize> ring_{};
   THdlcDeframer hdlc_;
+  std::array<double, kPart> part_{};  // the discriminator after each sample of a part
 };
 
 }  // namespace vestrel

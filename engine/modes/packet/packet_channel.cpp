@@ -69,6 +69,21 @@ void TPacketChannel::UpdatePacketTiming(double baud) {
   }
   SlotTimerInterval = std::max(30, PacketSlotTime.load(kRelaxed));
   PacketTimingChanged.store(0, kRelaxed);
+  ProgramSlotTimer();
+}
+
+void TPacketChannel::SetSlotTimerOn(bool on) {
+  SlotTimerOn = on;
+  ProgramSlotTimer();
+}
+
+void TPacketChannel::ConnectSlotTimer(SlotTimerControl* timer) {
+  timer_ = timer;
+  ProgramSlotTimer();
+}
+
+void TPacketChannel::ProgramSlotTimer() {
+  if (timer_) timer_->SetSlotTimer(SlotTimerOn, SlotTimerInterval);
 }
 
 }  // namespace vestrel

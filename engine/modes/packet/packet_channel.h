@@ -4,6 +4,16 @@
 
 namespace vestrel {
 
+// The window's timer that ticks the packet channel access (TPacketChannelAccess::
+// Ax25SlotTimerTimer): on or off, and its interval. The main window implements it.
+class SlotTimerControl {
+ public:
+  virtual void SetSlotTimer(bool on, int32_t intervalMs) = 0;
+
+ protected:
+  ~SlotTimerControl() = default;
+};
+
 // The packet channel-access parameters, set by KISS commands from the exchange channels and
 // not saved, and the transmit timing derived from them. The parameters are written by the
 // exchange port's reader thread and read on the GUI thread: each is a single atomic value
@@ -26,16 +36,27 @@ struct TPacketChannel {
   int32_t PacketLeadFlags = 1;          // flags before the first frame
   int32_t PacketTailFlags = 1;          // flags after the last frame (one more is sent)
   int32_t SlotTimerInterval = 100;      // ms, at least 30
+  bool SlotTimerOn = false;             // the packet modes run the slot timer
 
   // A KISS command frame: type's low nibble and its value byte. 1 TXDELAY, 3 slot time and
   // 4 TXTAIL take value x 10 ms and mark the timing for recomputation; 2 persistence; 5 full
   // duplex (value non-zero). False for any other command, which changes nothing.
   bool ApplyKissCommand(int command, uint8_t value);
 
-  // Recomputes the derived timing for the speed `baud` (Bd) and clears PacketTimingChanged.
-  // Parameters outside 0..kMaxMs are taken at the nearer end, and a speed outside the Speed
-  // menu's 1.5625..1200 Bd likewise, so the transmit program never outgrows its list.
+  // Recomputes the derived timing for the speed `baud` (Bd), hands the slot timer its
+  // interval and clears PacketTimingChanged. Parameters outside 0..kMaxMs are taken at the
+  // nearer end, and a speed outside the Speed menu's 1.5625..1200 Bd likewise, so the transmit
+  // program never outgrows its list.
   void UpdatePacketTiming(double baud);
+
+  // Switches the slot timer on (the packet modes) or off.
+  void SetSlotTimerOn(bool on);
+  // The window's timer; it is told the current state at once.
+  void ConnectSlotTimer(SlotTimerControl* timer);
+
+ private:
+  void ProgramSlotTimer();
+  SlotTimerControl* timer_ = nullptr;
 };
 
 }  // namespace vestrel

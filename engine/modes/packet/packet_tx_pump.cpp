@@ -8,7 +8,7 @@
 namespace vestrel {
 
 TPacketTxPump::TPacketTxPump(const SineTable& sine, const TModemParams& params, TTxState& tx, BufFifo& fifo,
-                             const TPacketChannel& channel)
+                             TPacketChannel& channel)
     : sine_(sine), params_(params), tx_(tx), fifo_(fifo), channel_(channel) {}
 
 void TPacketTxPump::Reset() {
@@ -17,6 +17,21 @@ void TPacketTxPump::Reset() {
   BitAcc = 0;
   Ones = 0;
   pendingPos_ = pendingCount_ = 0;
+}
+
+bool TPacketTxPump::SelectMode(const ModeRow&) {
+  channel_.SetSlotTimerOn(true);
+  return true;
+}
+
+void TPacketTxPump::LeaveMode() {
+  channel_.SetSlotTimerOn(false);
+}
+
+bool TPacketTxPump::SetSpeed(double baud) {
+  if (!(baud > 0.0)) return false;
+  channel_.UpdatePacketTiming(baud);
+  return true;
 }
 
 bool TPacketTxPump::WantsBuffer() const {

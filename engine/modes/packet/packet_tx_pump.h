@@ -21,7 +21,7 @@ namespace vestrel {
 // for 0 (swapped when Reverse is 1), each bit TxSamplesPerBitMilli thousandths of a sample long
 // on average. TxState 1 starts a transmission; TxEnding goes 1 when the tail is queued and 3
 // when the ramp-down, which carries the end mark, is written. GUI thread only.
-class TPacketTxPump : public TxSymbolSource {
+class TPacketTxPump final : public TxSymbolSource {
  public:
   static constexpr uint32_t kSilenceBlock = 110;  // 10 ms at 11025 samples/s
   static constexpr uint32_t kRampLength = 128;
@@ -36,7 +36,7 @@ class TPacketTxPump : public TxSymbolSource {
   static constexpr uint32_t kPendingCapacity = 512;
 
   TPacketTxPump(const SineTable& sine, const TModemParams& params, TTxState& tx, BufFifo& fifo,
-                const TPacketChannel& channel);
+                TPacketChannel& channel);
 
   // Back to the state before any transmission: NRZI state 0, phase 0, program empty.
   void Reset();
@@ -47,6 +47,13 @@ class TPacketTxPump : public TxSymbolSource {
   // The next program item's samples at out (room for MaxSymbolSamples()); data bytes above 0
   // are appended to text; the ramp-down sets endMark to kTxEnd.
   uint32_t NextSymbol(int16_t* out, std::string& text, int32_t& endMark) override;
+  // A packet mode chosen: the slot timer runs; another family's mode: it stops.
+  bool SelectMode(const ModeRow& row) override;
+  void LeaveMode() override;
+  // Every speed change: the channel access times itself in bytes at the new speed.
+  bool SetSpeed(double baud) override;
+  // The transmitter reads the transmit tones from TModemParams.
+  bool SetTones(int32_t, int32_t) override { return true; }
 
   // Symbols one after another into out while it has room for the longest, stopping after the
   // end of the transmission or when no transmission runs; returns the samples written.
@@ -76,7 +83,7 @@ class TPacketTxPump : public TxSymbolSource {
   const TModemParams& params_;
   TTxState& tx_;
   BufFifo& fifo_;
-  const TPacketChannel& channel_;
+  TPacketChannel& channel_;
   std::array<int16_t, kPendingCapacity> pending_{};
   uint32_t pendingPos_ = 0;
   uint32_t pendingCount_ = 0;

@@ -27,7 +27,7 @@ void Decoder(benchmark::State& state, int baud, double lowerHz, double upperHz) 
   harness::NullEngineWindow window;
   CountingSink sink;
   TAx25Decoder decoder(station.sine, window, sink);
-  decoder.Reset();
+  decoder.Start();
   decoder.SetBaud(baud);
   decoder.SetTones(HzToUnits(lowerHz), HzToUnits(upperHz));
   for (auto _ : state) decoder.ProcessBlock(x, true);

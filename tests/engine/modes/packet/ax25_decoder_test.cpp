@@ -32,7 +32,7 @@ class Ax25DecoderTest : public ::testing::Test {
  protected:
   Ax25DecoderTest() {
     output.SetExchangeOutputs(&kiss, nullptr);
-    decoder.Reset();
+    decoder.Start();
   }
 
   void Tune(int baud, double lowerHz, double upperHz) {
@@ -243,7 +243,7 @@ TEST_F(Ax25DecoderTest, LevelEveryNinthSample) {
   LevelRing ring;
   int32_t index = 0;
   TAx25Decoder d(sine, window, output, ring, index);
-  d.Reset();
+  d.Start();
   d.ProcessBlock(std::vector<float>(90, 1000.0f), true);
   EXPECT_EQ(index, 10);
   EXPECT_EQ(ring.LevelRingFresh, 1);
@@ -294,7 +294,7 @@ int DecodedOnRung(const Ladder& l, double ebN0Db, uint32_t seed) {
   RecordingKiss kiss;
   output.SetExchangeOutputs(&kiss, nullptr);
   TAx25Decoder decoder{sine, window, output};
-  decoder.Reset();
+  decoder.Start();
   decoder.SetBaud(l.baud);
   decoder.SetTones(HzToUnits(l.lowerHz), HzToUnits(l.upperHz));
   PacketTxOptions o;
