@@ -4,13 +4,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
 #include <random>
 #include <vector>
 
+#include "engine/engine.h"
+#include "engine/mode_number.h"
 #include "engine/tx_symbol_queue.h"
 #include "support/ax25_frames.h"
+#include "support/fake_engine_window.h"
+#include "support/fake_rx_sink.h"
+#include "support/fake_tx_links.h"
 #include "support/hdlc_bits.h"
+#include "support/packet_engine.h"
 #include "support/packet_transmission.h"
 
 namespace vestrel {
@@ -218,6 +225,74 @@ TEST(PacketTxPumpTest, SymbolsFitAtHighOutputRates) {
   t.Transmit(&lengths);
   EXPECT_LE(*std::max_element(lengths.begin(), lengths.end()), t.pump.MaxSymbolSamples());
 }
+
+class RecordingKissOut : public KissOutput {
+ public:
+  void WriteKiss(std::span<const uint8_t> kiss) override { frames.emplace_back(kiss.begin(), kiss.end()); }
+  std::vector<std::vector<uint8_t>> frames;
+};
+
+// A whole transmission through the engine: frames queued, the slot timer keys up, the transmit
+// pump's frame fills and plays the buffers until the end mark comes back; another engine hears
+// the audio through its receive spine (converter, block processor, squelch rule, receiver).
+class PacketThroughTheEngine : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(PacketThroughTheEngine, FramesOnTheAirAndBack) {
+  const int32_t mode = GetParam();
+  test::FakeEngineWindow window;
+  test::FakeRxSink sink;
+  auto tx = std::make_unique<TEngine>(window, sink);
+  test::FakeTxLinks links{tx->txBuffers};
+  tx->txPump.Connect(links.Links());
+  tx->Start();
+  test::SetPacketMode(*tx, mode);
+  std::mt19937 rng(mode);
+  const std::vector<std::vector<uint8_t>> frames = {
+      test::BuildUiFrame("N0CALL-3", "APRS", "first", {"WIDE1-1"}), test::RandomAx25Frame(300, rng),
+      test::BuildUiFrame("N0CALL", "CQ", "last")};
+  for (const auto& f : frames) ASSERT_EQ(tx->bufFifo.PutFrame(test::ItemsOf(f)), 0);
+  tx->packetChannel.PacketPersistence = 255;
+  ASSERT_TRUE(tx->packetAccess.Ax25SlotTimerTimer());
+  tx->txPump.PumpTxAudio();
+  size_t played = 0;
+  while (tx->tx.TxState != 0) {
+    ASSERT_TRUE(links.sound.Complete());
+    ASSERT_LT(++played, 10000u);
+    tx->txPump.PumpTxAudio();
+  }
+  EXPECT_FALSE(links.ptt.ptt);
+  EXPECT_FALSE(links.text.txButton);
+  EXPECT_TRUE(window.enabled["Mode"]);
+  EXPECT_LE(links.sound.maxOutstanding, 8u);
+  ASSERT_FALSE(links.sound.written.empty());
+  EXPECT_NE(links.sound.written.back().endMark, 0);
+  for (size_t i = 0; i + 1 < links.sound.written.size(); ++i)
+    EXPECT_GE(links.sound.written[i].samples.size(), TTxAudioPump::kBufferTarget) << i;
+  std::string echo, want;
+  for (int32_t c; tx->SentEcho.Take(c);) echo.push_back(static_cast<char>(c));
+  for (const auto& f : frames)
+    for (uint8_t b : test::WithCheckBytes(f))
+      if (b > 0) want.push_back(static_cast<char>(b));
+  EXPECT_EQ(echo, want);
+
+  test::FakeRxSink heard;
+  auto rx = std::make_unique<TEngine>(window, heard);
+  RecordingKissOut kiss;
+  rx->packetOutput.SetExchangeOutputs(&kiss, nullptr);
+  rx->rxBlocks.InputResampler.Setup(11025.0, 11025.0);
+  rx->Start();
+  test::SetPacketMode(*rx, mode);
+  std::vector<int16_t> audio = links.sound.Stream();
+  audio.resize(audio.size() + 3 * 2048, 0);
+  rx->rxBlocks.PushCaptured(std::span<const int16_t>(audio));
+  ASSERT_EQ(kiss.frames.size(), frames.size());
+  for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(kiss.frames[i], test::KissOf(frames[i]));
+  EXPECT_NE(heard.text.find("\r\nN0CALL-3 -> APRS-0 via WIDE1-1  UI^ Pid=F0\r\nfirst\r\n"),
+            std::string::npos);
+  EXPECT_NE(heard.text.find("\r\nN0CALL-0 -> CQ-0  UI^ Pid=F0\r\nlast\r\n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PacketThroughTheEngine, ::testing::Values(kModeAx25Hf, kModeAx25Uhf));
 
 }  // namespace
 }  // namespace vestrel
