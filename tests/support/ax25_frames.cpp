@@ -38,6 +38,28 @@ Ax25Address Parse(std::string_view text) {
 
 }  // namespace
 
+bool ParseMonitorText(std::string_view text, MonitorText& out) {
+  const size_t gt = text.find('>');
+  const size_t colon = text.find(':');
+  if (gt == std::string_view::npos || colon == std::string_view::npos || gt > colon) return false;
+  out.src = Parse(text.substr(0, gt));
+  std::string_view path = text.substr(gt + 1, colon - gt - 1);
+  out.digis.clear();
+  for (bool first = true;; first = false) {
+    const size_t comma = path.find(',');
+    const Ax25Address a = Parse(path.substr(0, comma));
+    if (first) {
+      out.dest = a;
+    } else {
+      out.digis.push_back(a);
+    }
+    if (comma == std::string_view::npos) break;
+    path.remove_prefix(comma + 1);
+  }
+  out.info = std::string(text.substr(colon + 1));
+  return true;
+}
+
 std::vector<uint8_t> BuildAx25Frame(const Ax25Address& dest, const Ax25Address& src,
                                     const std::vector<Ax25Address>& digis, uint8_t control, bool withPid,
                                     uint8_t pid, std::string_view info) {

@@ -21,6 +21,15 @@ std::vector<uint8_t> BuildAx25Frame(const Ax25Address& dest, const Ax25Address& 
                                     const std::vector<Ax25Address>& digis, uint8_t control, bool withPid,
                                     uint8_t pid, std::string_view info);
 
+// A packet in the usual monitor notation, "SRC-s>DEST,DIGI1,DIGI2:information" (an SSID of 0
+// may be left out): the parts. False when the text is no such packet.
+struct MonitorText {
+  Ax25Address src, dest;
+  std::vector<Ax25Address> digis;
+  std::string info;
+};
+bool ParseMonitorText(std::string_view text, MonitorText& out);
+
 // A UI command frame with PID F0 (what a beacon or an APRS packet is).
 std::vector<uint8_t> BuildUiFrame(std::string_view src, std::string_view dest, std::string_view info,
                                   const std::vector<std::string>& digis = {});
