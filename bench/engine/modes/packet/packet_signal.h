@@ -13,6 +13,25 @@
 
 namespace vestrel::bench {
 
+// `frames` packet item arrays of `bytes` pseudo-random data bytes each, with flags and check
+// bytes: what the exchange parser queues.
+inline std::vector<std::vector<int16_t>> BenchFrames(int frames, int bytes) {
+  std::vector<std::vector<int16_t>> out;
+  uint32_t lcg = 0xACE1u;
+  for (int f = 0; f < frames; ++f) {
+    std::vector<int16_t> items = {HdlcFlagItem};
+    for (int i = 0; i < bytes; ++i) {
+      lcg = lcg * 1664525u + 1013904223u;
+      items.push_back(static_cast<int16_t>(lcg >> 24));
+    }
+    items.resize(items.size() + 2);
+    AppendFcs16(std::span<int16_t>(items).subspan(1), static_cast<size_t>(bytes));
+    items.push_back(HdlcFlagItem);
+    out.push_back(std::move(items));
+  }
+  return out;
+}
+
 // The packet transmitter alone, set for a speed and tone pair at 11025 samples/s.
 struct PacketStation {
   PacketStation(int baud, double lowerHz, double upperHz) {
@@ -22,20 +41,9 @@ struct PacketStation {
     channel.UpdatePacketTiming(baud);
   }
 
-  // Queues `frames` UI-like frames of `bytes` data bytes each (pseudo-random contents).
+  // Queues `frames` frames of `bytes` data bytes each (BenchFrames).
   void Queue(int frames, int bytes) {
-    uint32_t lfsr = 0xACE1u;
-    for (int f = 0; f < frames; ++f) {
-      std::vector<int16_t> items = {HdlcFlagItem};
-      for (int i = 0; i < bytes; ++i) {
-        lfsr = lfsr * 1664525u + 1013904223u;
-        items.push_back(static_cast<int16_t>(lfsr >> 24));
-      }
-      items.resize(items.size() + 2);
-      AppendFcs16(std::span<int16_t>(items).subspan(1), static_cast<size_t>(bytes));
-      items.push_back(HdlcFlagItem);
-      fifo.PutFrame(items);
-    }
+    for (const std::vector<int16_t>& f : BenchFrames(frames, bytes)) fifo.PutFrame(f);
   }
 
   // One whole transmission of what is queued, through the transmitter's block call.
