@@ -135,6 +135,22 @@ class TFskDetector {
     std::fill(out + filled, out + in.size(), d);
     held = d;
   }
+  // A decoder's block loop on the current path, a part at a time: the discriminator of each
+  // sample of the part into part[0 .. n) (as DifferencesOn), then clock(n) samples it.
+  template <int Path, class Clock>
+  void DifferenceParts(std::span<const float> block, std::span<double> part, double& held, Clock&& clock) {
+    for (size_t at = 0; at < block.size(); at += part.size()) {
+      const size_t n = std::min(part.size(), block.size() - at);
+      DifferencesOn<Path>(block.subspan(at, n), part.data(), held);
+      clock(n);
+    }
+  }
+  // One sample: `held` becomes the discriminator when the sample gives new outputs.
+  void StepDifference(float x, double& held) {
+    WithPath([&](auto path) {
+      if (StepOn<decltype(path)::value>(x)) held = ToneDifference();
+    });
+  }
 
   // True when (path, taps, averageLength) is a set-up both detectors accept.
   static bool ValidSetup(int path, size_t taps, int averageLength);

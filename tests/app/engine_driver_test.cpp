@@ -30,6 +30,24 @@ namespace {
 using test::Form;
 using test::RecordingFormParts;
 
+// The audio as the card delivers it, two capture buffers at a time while the window is busy,
+// each delivery's WM_WAVEIN_DATA handled at once (ProcessSoundInput). The posts made.
+int Capture(FakeWaveBackend& backend, TRxForm& w, const std::vector<int16_t>& audio) {
+  size_t pos = 0;
+  int posts = 0;
+  while (pos < audio.size()) {
+    posts += backend.DeliverInput(2, [&](WaveHeader& h) {
+      const size_t n = std::min<size_t>(CaptureRing::kFrames, audio.size() - pos);
+      std::memset(h.data, 0, CaptureRing::kFrames * 2);
+      std::memcpy(h.data, audio.data() + pos, n * 2);
+      h.bytesRecorded = CaptureRing::kFrames * 2;
+      pos += n;
+    });
+    QCoreApplication::sendPostedEvents(&w);
+  }
+  return posts;
+}
+
 TEST(EngineDriver, CapturedRttyReachesTheReceiveWindow) {
   std::vector<int16_t> audio = test::EncodeWithHarness("rtty", "RYRY THE QUICK BROWN FOX 73\r\n");
   if (audio.empty()) GTEST_SKIP() << "the encoder harness is not built";
@@ -44,20 +62,7 @@ TEST(EngineDriver, CapturedRttyReachesTheReceiveWindow) {
   ASSERT_TRUE(w.sound().InputOpen());
   EXPECT_EQ(backend.in.queue.size(), CaptureRing::kCount);
 
-  size_t pos = 0;
-  int posts = 0;
-  while (pos < audio.size()) {
-    // Two buffers at a time, as a card delivers them while the window is busy.
-    posts += backend.DeliverInput(2, [&](WaveHeader& h) {
-      const size_t n = std::min<size_t>(CaptureRing::kFrames, audio.size() - pos);
-      std::memset(h.data, 0, CaptureRing::kFrames * 2);
-      std::memcpy(h.data, audio.data() + pos, n * 2);
-      h.bytesRecorded = CaptureRing::kFrames * 2;
-      pos += n;
-    });
-    QCoreApplication::sendPostedEvents(&w);  // WM_WAVEIN_DATA into ProcessSoundInput
-  }
-  EXPECT_GT(posts, 0);
+  EXPECT_GT(Capture(backend, w, audio), 0);
   EXPECT_EQ(backend.in.queue.size(), CaptureRing::kCount);  // every buffer went back to the card
   const std::string shown = w.RxMemo->toPlainText().toStdString();
   EXPECT_NE(shown.find("THE QUICK BROWN FOX 73"), std::string::npos) << shown;
@@ -107,17 +112,7 @@ TEST(EngineDriver, CapturedPacketReachesTheReceiveWindow) {
   TRxForm& w = *f.form;
   f.Ticks(20);
   test::SetPacketMode(w.engine(), kModeAx25Uhf);
-  size_t pos = 0;
-  while (pos < audio.size()) {
-    backend.DeliverInput(2, [&](WaveHeader& h) {
-      const size_t n = std::min<size_t>(CaptureRing::kFrames, audio.size() - pos);
-      std::memset(h.data, 0, CaptureRing::kFrames * 2);
-      std::memcpy(h.data, audio.data() + pos, n * 2);
-      h.bytesRecorded = CaptureRing::kFrames * 2;
-      pos += n;
-    });
-    QCoreApplication::sendPostedEvents(&w);
-  }
+  Capture(backend, w, audio);
   const std::string shown = w.RxMemo->toPlainText().toStdString();
   EXPECT_NE(shown.find("N0CALL-9 -> APRS-0 via WIDE2-2  UI^ Pid=F0"), std::string::npos) << shown;
   EXPECT_NE(shown.find("Hello from the receive road"), std::string::npos) << shown;

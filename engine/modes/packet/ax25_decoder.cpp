@@ -117,9 +117,7 @@ void TAx25Decoder::ProcessBlock(std::span<const float> block, bool squelchOpen) 
 
 void TAx25Decoder::ProcessSample(float x) {
   if (!enabled_) return;
-  detector_.WithPath([&](auto path) {
-    if (detector_.StepOn<decltype(path)::value>(x)) discriminator_ = detector_.ToneDifference();
-  });
+  detector_.StepDifference(x, discriminator_);
   part_[0] = discriminator_;
   Clock(1);
 }
@@ -129,11 +127,7 @@ void TAx25Decoder::ProcessSample(float x) {
 // chosen once per block (see VESTREL_BLOCK_CLONES).
 template <int Path>
 VESTREL_BLOCK_CLONES void TAx25Decoder::Run(std::span<const float> block) {
-  for (size_t at = 0; at < block.size(); at += kPart) {
-    const size_t n = std::min(kPart, block.size() - at);
-    detector_.DifferencesOn<Path>(block.subspan(at, n), part_.data(), discriminator_);
-    Clock(n);
-  }
+  detector_.DifferenceParts<Path>(block, part_, discriminator_, [this](size_t n) { Clock(n); });
 }
 
 // The per-sample work after the front end for the first n values of part_: the level for the
