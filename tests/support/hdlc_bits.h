@@ -22,6 +22,12 @@ class HdlcBits {
       for (int i = 0; i < 8; ++i) Stuffed((byte >> i) & 1);
     }
   }
+  // A frame between two flags.
+  void Frame(const std::vector<uint8_t>& bytes) {
+    Flag();
+    Bytes(bytes);
+    Flag();
+  }
   void Raw(std::initializer_list<int> b) {
     for (int x : b) bits.push_back(x);
   }

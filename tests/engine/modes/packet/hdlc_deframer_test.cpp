@@ -33,9 +33,7 @@ TEST(HdlcDeframerTest, FramesOfEveryLengthAroundTheLimits) {
     SCOPED_TRACE(total);
     const std::vector<uint8_t> f = Frame(total - 2);
     test::HdlcBits line;
-    line.Flag();
-    line.Bytes(f);
-    line.Flag();
+    line.Frame(f);
     THdlcDeframer d;
     const auto frames = Deframe(d, line.bits);
     if (total >= 15 && total <= 330) {
@@ -58,9 +56,7 @@ TEST(HdlcDeframerTest, TooLongAFrameIsDroppedAndTheNextFlagStartsAfresh) {
   const std::vector<uint8_t> f = Frame(40);
   test::HdlcBits next;
   next.Bytes({0x12, 0x34});  // no frame is open: ignored
-  next.Flag();
-  next.Bytes(f);
-  next.Flag();
+  next.Frame(f);
   const auto frames = Deframe(d, next.bits);
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0], f);
@@ -69,9 +65,7 @@ TEST(HdlcDeframerTest, TooLongAFrameIsDroppedAndTheNextFlagStartsAfresh) {
 TEST(HdlcDeframerTest, BackToBackFramesSharingOneFlagAreBothDelivered) {
   const std::vector<uint8_t> a = Frame(20, 1), b = Frame(60, 2);
   test::HdlcBits line;
-  line.Flag();
-  line.Bytes(a);
-  line.Flag();
+  line.Frame(a);
   line.Bytes(b);
   line.Flag();
   THdlcDeframer d;
@@ -95,9 +89,7 @@ TEST(HdlcDeframerTest, SevenOnesAbortTheFrameAndTheNextFlagOpensANewOne) {
 
   // Without the abort the flag would close a frame of the old bytes and the new ones.
   test::HdlcBits rest;
-  rest.Flag();
-  rest.Bytes(f);
-  rest.Flag();
+  rest.Frame(f);
   const auto frames = Deframe(d, rest.bits);
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0], f);
@@ -121,9 +113,7 @@ TEST(HdlcDeframerTest, ABadCheckSequenceIsDroppedSilently) {
   std::vector<uint8_t> f = Frame(30);
   f[20] ^= 0x01;
   test::HdlcBits line;
-  line.Flag();
-  line.Bytes(f);
-  line.Flag();
+  line.Frame(f);
   THdlcDeframer d;
   int flags = 0;
   EXPECT_TRUE(Deframe(d, line.bits, &flags).empty());
@@ -135,9 +125,7 @@ TEST(HdlcDeframerTest, StuffedZerosAreRemoved) {
   std::vector<uint8_t> f = test::WithCheckBytes({0x82, 0xA0, 0xA4, 0xA6, 0x40, 0x40, 0x60, 0x9C, 0x60, 0x86,
                                                  0x82, 0x98, 0x98, 0x61, 0x03, 0xF0, 0xFF, 0xFF, 0x7E, 0x3E});
   test::HdlcBits line;
-  line.Flag();
-  line.Bytes(f);
-  line.Flag();
+  line.Frame(f);
   THdlcDeframer d;
   const auto frames = Deframe(d, line.bits);
   ASSERT_EQ(frames.size(), 1u);

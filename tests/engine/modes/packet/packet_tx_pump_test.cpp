@@ -35,9 +35,7 @@ int64_t BitSamples(int64_t bits, int64_t s) {
 // Bits of a frame's items on the air: two flags, and the bytes with their check bytes stuffed.
 int64_t FrameBits(const std::vector<uint8_t>& frame) {
   test::HdlcBits b;
-  b.Flag();
-  b.Bytes(test::WithCheckBytes(frame));
-  b.Flag();
+  b.Frame(test::WithCheckBytes(frame));
   return static_cast<int64_t>(b.bits.size());
 }
 
