@@ -7,8 +7,13 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
+  modes.SetReceiver(RxFamily::kPacket, &ax25);
+  modes.SetTransmitter(TxFamily::kPacket, &packetTx);
 }
 
-void TEngine::Start() { rtty.Start(); }
+void TEngine::Start() {
+  rtty.Start();
+  ax25.Start();
+}
 
 }  // namespace vestrel
