@@ -744,6 +744,7 @@ void TSetupForm::ApplyOtherPage() {
   TAppSettings& s = form_.settings();
   ModeSwitch& modes = form_.engine().modeSwitch;
   s.IsKISS = Flag(KissBox, s.IsKISS);
+  form_.engine().packetOutput.IsKISS = s.IsKISS != 0;
   if (Changed(TimeZoneBox)) s.UTCoffset = TimeZoneItems()[size_t(TimeZoneBox->currentIndex())].value;
   if (Changed(WhenChangedBox)) modes.ReportModeWhenChanged = WhenChangedBox->isChecked();
   s.WithCall = Flag(WithCallBox, s.WithCall);

@@ -346,7 +346,14 @@ std::vector<Row> ControlRows() {
       CoefficientRow("L0Edit", &TWaterfallSettings::L0),
       CoefficientRow("L1Edit", &TWaterfallSettings::L1),
       // AX25
-      FlagRow("KissBox", &S::IsKISS),
+      {"KissBox",
+       {},
+       "1",
+       [](Opened& t) { t.d().KissBox->setChecked(false); },
+       [](Opened& t) {
+         EXPECT_EQ(t.s().IsKISS, 0);
+         EXPECT_FALSE(t.w().engine().packetOutput.IsKISS);
+       }},
       // Other
       ListRow("TimeZoneBox", &S::UTCoffset, -330, "UTC +05:30", "UTC", 0),
       {"WhenChangedBox", [](TRxForm& w) { w.engine().modeSwitch.ReportModeWhenChanged = false; }, "0",
