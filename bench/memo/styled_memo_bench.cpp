@@ -20,6 +20,17 @@ class BenchWindow : public MemoWindow {
   int32_t ClientHeight() override { return 400; }
   void InvalidateBand(int32_t, int32_t) override {}
   TFontMeasure& Canvas() override { return measure_; }
+  void ScrollWindow(int32_t, int32_t, const TRect&) override {}
+  void UpdateNow() override {}
+  void SetScrollRange(TScrollBarKind, int32_t, int32_t) override {}
+  void SetScrollPos(TScrollBarKind, int32_t) override {}
+  int32_t WheelScrollLines() override { return 3; }
+  bool Focused() override { return false; }
+  void CreateCaret(int32_t, int32_t) override {}
+  void DestroyCaret() override {}
+  void SetCaretPos(int32_t, int32_t) override {}
+  void StartTimer(uint32_t, uint32_t) override {}
+  void StopTimer(uint32_t) override {}
 
  private:
   bench::TableMeasure measure_;
