@@ -49,8 +49,9 @@ void TStyledMemo::Paint(DrawSurface& dc, const TRect& area) {
     scratch2_.setVisibleLineNumber(static_cast<int32_t>(first));
     int32_t par = scratch2_.GetParNb();
     int32_t line = scratch2_.GetParLine();
-    for (int64_t n = first; n <= last && n < total; ++n, y += h) {
+    for (int64_t n = first; n <= last && n < total; ++n) {
       PaintLine(dc, par, line, static_cast<int32_t>(y));
+      y += h;
       if (++line >= GetLineCount(store_[par])) {
         line = 0;
         do ++par;
@@ -58,7 +59,6 @@ void TStyledMemo::Paint(DrawSurface& dc, const TRect& area) {
         if (par >= store_.Count()) break;
       }
     }
-    y = std::max<int64_t>(y, first * h - shownTop);
   }
   background({area.Left, static_cast<int32_t>(std::clamp<int64_t>(y, area.Top, area.Bottom)), area.Right, area.Bottom});
 
