@@ -292,7 +292,7 @@ class TStyledMemo : public TFindTarget {
   bool HideSelection() const { return hideSelection_; }
   void setHideSelection(bool v);
   TScrollStyle ScrollBars() const { return scrollBars_; }
-  void setScrollBars(TScrollStyle v) { scrollBars_ = v; }
+  void setScrollBars(TScrollStyle v);
   bool WantTabs() const { return wantTabs_; }
   void setWantTabs(bool v) { wantTabs_ = v; }
   bool WordWrap() const { return ctx_.WordWrap; }

@@ -117,6 +117,17 @@ void TStyledMemo::setDisplayOnly(bool v) {
   }
 }
 
+void TStyledMemo::setScrollBars(TScrollStyle v) {
+  if (v == scrollBars_) return;
+  scrollBars_ = v;
+  vMax_ = vPage_ = hMax_ = hPage_ = -1;  // a new bar gets its range
+  if (!WindowReady()) return;
+  SetVScrollParams();
+  SetHScrollParams();
+  SetScrollPositions();
+  Repaint();
+}
+
 TRect TStyledMemo::GetEditRect() {
   if (!WindowReady()) return {};
   return {0, 0, window_->ClientWidth(), window_->ClientHeight()};
