@@ -333,22 +333,7 @@ void TStyledMemo::UpdateCaret(bool recreate) {
     const int32_t par = caret_->GetParNb();
     // A caret paragraph never laid out is laid out here, and the caret placed on its lines.
     if (!(store_[par].States & smpFormatted)) FormatRange(par, par, false, nullptr);
-    int64_t x = caret_->GetDisplayX();
-    if (!filler_.empty()) {
-      // Blanks and tabs beyond the line's end: tab stops count from the line's start x.
-      const int64_t lineX = caret_->GetLineOriginX();
-      const int64_t step = ctx_.TabStep();
-      const int64_t space = std::max(ctx_.SpaceWidth, 1);
-      for (unsigned char c : filler_) {
-        if (c == '\t')
-          x = step > 0 ? lineX + ((x - lineX) / step + 1) * step : x;
-        else
-          x += space;
-      }
-    }
-    caretPx_ = static_cast<int32_t>(std::clamp<int64_t>(x, INT32_MIN, INT32_MAX));
-    const int64_t y = int64_t{caret_->getVisibleLineNumber()} * ctx_.LineHeight - ctx_.TopOrigin;
-    caretPy_ = static_cast<int32_t>(std::clamp<int64_t>(y, INT32_MIN, INT32_MAX));
+    ComputeCaretPixel();
     if (window_->Focused() && !displayOnly_) {
       if (recreate || (overwrite_ && (options_ & smoWideOverwriteCaret)))
         window_->CreateCaret(std::max(1, EffectiveCaretWidth()), ctx_.LineHeight);

@@ -9,29 +9,15 @@
 #include "memo/styled_memo.h"
 #include "memo/styled_memo_strings.h"
 #include "tests/support/fake_draw_surface.h"
+#include "tests/support/null_memo_window.h"
 
 namespace vestrel {
 namespace {
 
 // A window of 600 by 400 pixels measuring with the table font.
-class BenchWindow : public MemoWindow {
+class BenchWindow : public testing::NullMemoWindow {
  public:
-  bool WindowReady() override { return true; }
-  int32_t ClientWidth() override { return 600; }
-  int32_t ClientHeight() override { return 400; }
-  void InvalidateBand(int32_t, int32_t) override {}
-  TFontMeasure& Canvas() override { return measure_; }
-  void ScrollWindow(int32_t, int32_t, const TRect&) override {}
-  void UpdateNow() override {}
-  void SetScrollRange(TScrollBarKind, int32_t, int32_t) override {}
-  void SetScrollPos(TScrollBarKind, int32_t) override {}
-  int32_t WheelScrollLines() override { return 3; }
-  bool Focused() override { return false; }
-  void CreateCaret(int32_t, int32_t) override {}
-  void DestroyCaret() override {}
-  void SetCaretPos(int32_t, int32_t) override {}
-  void StartTimer(uint32_t, uint32_t) override {}
-  void StopTimer(uint32_t) override {}
+  BenchWindow() : NullMemoWindow(measure_, 600, 400) {}
 
  private:
   bench::TableMeasure measure_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "memo/styled_memo.h"
+#include "support/memo_text.h"
 #include "support/paragraph_store_check.h"
 #include "support/recording_memo_window.h"
 
@@ -15,11 +16,10 @@ namespace vestrel {
 namespace {
 
 using testing::RecordingMemoWindow;
+using testing::Attr;
+using testing::LayAttr;
 using testing::StoreFault;
-
-std::string Text(TStyledMemo& m) {
-  return ToChars(m.GetTextContent());
-}
+using testing::Text;
 
 std::string Names(TpmEvents e) {
   static const std::pair<TpmEvents, const char*> names[] = {
@@ -53,25 +53,6 @@ struct Recorder : IpmsNotify {
     m.OnStyleChange = [this](TStyledMemo&) { log.push_back("OnStyleChange"); };
   }
 };
-
-DynInfoRec Attr(uint8_t flags, TColor fore = -1) {
-  DynInfoRec d;
-  d.Flags = static_cast<uint8_t>(flags | kDynActive);
-  d.Foregnd = fore;
-  d.Backgnd = -1;
-  return d;
-}
-
-// Lays rec over [from, to) of the text with two navigator boundaries.
-void Lay(TStyledMemo& m, int32_t from, int32_t to, const DynInfoRec& rec) {
-  TStyledNavigator n(&m.NavContext());
-  n.SetPos(to);
-  n.RightOfDyn();
-  n.AddDyn(EmptyDynInfo());
-  n.SetPos(from);
-  n.RightOfDyn();
-  n.AddDyn(rec);
-}
 
 TEST(StyledMemoEdit, EditsFireTheirEventsInOneOrder) {
   const std::vector<std::string> typed = {"OnBeforeChange", "smeBeforeChange", "OnParse",   "smeChange",
@@ -112,7 +93,7 @@ TEST(StyledMemoEdit, EditsFireTheirEventsInOneOrder) {
       // Typing inside a plain attribute of the application touches no attribute boundary:
       // nothing is parsed again.
       {"typed inside an application's attribute", [](TStyledMemo& m) {
-         Lay(m, 0, 2, Attr(0, 255));
+         LayAttr(m, 0, 2, Attr(0, 255));
          m.setSelStart(1);
        },
        "c",
@@ -196,7 +177,7 @@ TEST(StyledMemoEdit, AttributesAtTheEdgesOfAnEditStayWithTheirText) {
   {
     TStyledMemo m;
     m.SetTextBuf(ToBytes("0123456789"));
-    Lay(m, 2, 8, red);
+    LayAttr(m, 2, 8, red);
     m.setSelStart(4);
     m.setSelLength(2);
     m.SetSelTextBuf(ToBytes("xyz"));  // 01 23xyz67 89
@@ -206,7 +187,7 @@ TEST(StyledMemoEdit, AttributesAtTheEdgesOfAnEditStayWithTheirText) {
   {
     TStyledMemo m;
     m.SetTextBuf(ToBytes("0123456789"));
-    Lay(m, 5, 8, red);
+    LayAttr(m, 5, 8, red);
     m.setSelStart(3);
     m.setSelLength(4);  // 3..7 takes the attribute's start along
     m.SetSelTextBuf(ToBytes("ab"));
@@ -217,7 +198,7 @@ TEST(StyledMemoEdit, AttributesAtTheEdgesOfAnEditStayWithTheirText) {
   {
     TStyledMemo m;  // across paragraphs: the last new paragraph's tail keeps the attribute
     m.SetTextBuf(ToBytes("0123456789"));
-    Lay(m, 5, 8, red);
+    LayAttr(m, 5, 8, red);
     m.setSelStart(3);
     m.setSelLength(4);
     m.SetSelTextBuf(ToBytes("a\r\nb"));
@@ -265,10 +246,10 @@ TEST(StyledMemoEdit, CurrentStyleIsTheAttributesOrTheStaticStyle) {
   f.Style = 1;  // a bold font: static styles toggle against it
   m.setFont(f);
   EXPECT_EQ(m.getCurrentStyle(), kStyleItalic | 1);
-  Lay(m, 4, 6, Attr(kDynUnderline | kDynHighlight | kDynAltFont));
+  LayAttr(m, 4, 6, Attr(kDynUnderline | kDynHighlight | kDynAltFont));
   m.setSelStart(5);
   EXPECT_EQ(m.getCurrentStyle(), kDynUnderline | kDynHighlight | kDynAltFont);
-  Lay(m, 6, 8, Attr(kDynBold | kDynStrikeOut | kDynHighlight));  // the special underline pair
+  LayAttr(m, 6, 8, Attr(kDynBold | kDynStrikeOut | kDynHighlight));  // the special underline pair
   m.setSelStart(7);
   EXPECT_EQ(m.getCurrentStyle(), kDynBold | kDynActive);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "memo/styled_memo.h"
+#include "support/memo_text.h"
 #include "support/recording_memo_window.h"
 
 namespace vestrel {
@@ -130,16 +131,9 @@ TEST(StyledMemoPaint, ColoursOfHighlightAttributesParagraphsAndTheSelection) {
             "b\x03"
             "cdef\r\nghij");
   // An attribute over "de" with a red foreground and a yellow background.
-  TStyledNavigator n(&p.memo.NavContext());
-  n.SetPos(7);
-  n.AddDyn(EmptyDynInfo());
-  n.SetPos(5);
-  n.RightOfDyn();
-  DynInfoRec red;
-  red.Flags = kDynActive;
-  red.Foregnd = 0x0000FF;
+  DynInfoRec red = testing::Attr(0, 0x0000FF);
   red.Backgnd = 0x00FFFF;
-  n.AddDyn(red);
+  testing::LayAttr(p.memo, 5, 7, red);
   p.memo.setParForegnd(1, 0x00FF00);
   p.memo.setOptions(p.memo.Options() | smoWindowsSelColors);
   p.memo.setSelStart(12);
@@ -176,15 +170,7 @@ TEST(StyledMemoPaint, ColoursOfHighlightAttributesParagraphsAndTheSelection) {
 
 TEST(StyledMemoPaint, TheSpecialUnderlineIsAWavyLineUnderItsRun) {
   Painted p("ab cd ef");
-  TStyledNavigator n(&p.memo.NavContext());
-  n.SetPos(5);
-  n.AddDyn(EmptyDynInfo());
-  n.SetPos(3);
-  n.RightOfDyn();
-  DynInfoRec wavy;
-  wavy.Flags = kDynActive | kDynStrikeOut | kDynHighlight | kDynBold;
-  wavy.Foregnd = wavy.Backgnd = -1;
-  n.AddDyn(wavy);
+  testing::LayAttr(p.memo, 3, 5, testing::Attr(kDynStrikeOut | kDynHighlight | kDynBold));
   p.Paint();
   const std::vector<Op> t = p.Texts(0);
   ASSERT_EQ(t.size(), 3u);
@@ -278,14 +264,7 @@ TEST(StyledMemoPaint, TextIsDrawnWhereTheNavigatorMeasuresIt) {
       Painted p(text, 220, 400);
       p.memo.setAlignment(align);
       p.memo.setJustified(justified);
-      TStyledNavigator attr(&p.memo.NavContext());
-      attr.SetPos(25);
-      attr.AddDyn(EmptyDynInfo());
-      attr.SetPos(20);
-      attr.RightOfDyn();
-      DynInfoRec bold;
-      bold.Flags = kDynActive | kDynBold;
-      attr.AddDyn(bold);
+      testing::LayAttr(p.memo, 20, 25, testing::Attr(kDynBold));
       p.memo.setWordWrap(true);
       p.Paint();
       TStyledNavigator n(&p.memo.NavContext());

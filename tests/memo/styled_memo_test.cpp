@@ -10,6 +10,7 @@
 #include "memo/byte_stream.h"
 #include "memo/memo_errors.h"
 #include "memo/styled_memo_strings.h"
+#include "support/memo_text.h"
 #include "support/paragraph_store_check.h"
 #include "support/recording_memo_window.h"
 
@@ -18,10 +19,7 @@ namespace {
 
 using testing::RecordingMemoWindow;
 using testing::StoreFault;
-
-std::string Text(TStyledMemo& m) {
-  return ToChars(m.GetTextContent());
-}
+using testing::Text;
 
 void Type(TStyledMemo& m, const std::string& s) {
   m.setSelText(ToBytes(s));

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "memo/qt/styled_memo_widget.h"
+#include "support/memo_text.h"
 #include "support/qt_test_app.h"
 
 namespace vestrel {
@@ -87,18 +88,7 @@ TEST(StyledMemoScreen, StyledTextSelectionAndCyrillicReachTheScreen) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
 
   const int32_t red = Find(w, "coloured");
-  {
-    TStyledNavigator n(&w.NavContext());
-    n.SetPos(red + 8);
-    n.AddDyn(EmptyDynInfo());
-    n.SetPos(red);
-    n.RightOfDyn();
-    DynInfoRec attr;
-    attr.Flags = kDynActive;
-    attr.Foregnd = 0x0000FF;
-    attr.Backgnd = -1;
-    n.AddDyn(attr);
-  }
+  testing::LayAttr(w, red, red + 8, testing::Attr(0, 0x0000FF));
   const int32_t sel = Find(w, "this phrase");
   w.setSelStart(sel);
   w.setSelLength(11);
