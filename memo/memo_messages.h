@@ -14,14 +14,14 @@ struct TMemoMessage {
   intptr_t Result = 0;
 };
 
-inline constexpr uint32_t WM_SIZE = 0x0005;       // the client was resized
+inline constexpr uint32_t WM_SIZE = 0x0005;  // the client was resized
 inline constexpr uint32_t WM_SETFOCUS = 0x0007;
 inline constexpr uint32_t WM_KILLFOCUS = 0x0008;
-inline constexpr uint32_t WM_PAINT = 0x000F;      // WParam: a TMemoPaint*
+inline constexpr uint32_t WM_PAINT = 0x000F;  // WParam: a TMemoPaint*
 inline constexpr uint32_t WM_ERASEBKGND = 0x0014;
 inline constexpr uint32_t WM_GETDLGCODE = 0x0087;
-inline constexpr uint32_t WM_TIMER = 0x0113;      // WParam: the timer's id
-inline constexpr uint32_t WM_HSCROLL = 0x0114;    // WParam: SB_* code, LParam: the thumb position
+inline constexpr uint32_t WM_TIMER = 0x0113;    // WParam: the timer's id
+inline constexpr uint32_t WM_HSCROLL = 0x0114;  // WParam: SB_* code, LParam: the thumb position
 inline constexpr uint32_t WM_VSCROLL = 0x0115;
 inline constexpr uint32_t WM_MOUSEWHEEL = 0x020A;  // LParam: the wheel delta, 120 a notch, up positive
 inline constexpr uint32_t WM_CUT = 0x0300;

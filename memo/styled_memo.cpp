@@ -322,7 +322,8 @@ void TStyledMemo::setFont(const TMemoFont& f) {
     top_.SetPos(0);
     SetVScrollParams();
     SetHScrollParams();
-    if (window_->Focused() && !displayOnly_) window_->CreateCaret(std::max(1, EffectiveCaretWidth()), ctx_.LineHeight);
+    if (window_->Focused() && !displayOnly_)
+      window_->CreateCaret(std::max(1, EffectiveCaretWidth()), ctx_.LineHeight);
     SetScrollPositions();
     if (!Fire(OnVScroll)) return;
     UpdateCaret(false);

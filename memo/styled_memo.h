@@ -366,7 +366,7 @@ class TStyledMemo : public TFindTarget {
   uint8_t ShowNonPrintChars() const { return showNonPrintChars_; }
   void setShowNonPrintChars(uint8_t v) { SetAndRepaint(showNonPrintChars_, v); }
   const TMemoPen& SpecUnderline() const { return specUnderline_; }
-  void setSpecUnderline(const TMemoPen& p) { SetAndRepaint(specUnderline_, p); }
+  void setSpecUnderline(const TMemoPen& p);  // its width sets the wave's height
   bool StaticFormat() const { return store_.StaticFormat; }
   void setStaticFormat(bool v);
   int32_t TabStops() const { return ctx_.TabStops; }
@@ -423,16 +423,16 @@ class TStyledMemo : public TFindTarget {
     field = value;
     Repaint();
   }
-  void Repaint();                    // the whole client, when a window is ready and no update open
-  void UpdateFontDependantFields();  // metrics of the control font
+  void Repaint();                     // the whole client, when a window is ready and no update open
+  void UpdateFontDependantFields();   // metrics of the control font
   int32_t LimitedLineHeight() const;  // the line height the visible lines leave room for
   void SetLineMetrics(int32_t h);     // line height and what follows from it
   void ComputeCaretPixel();
-  bool SetVScrollParams();            // vertical range; true when the text width changed
-  void SetHScrollParams();            // horizontal range
+  bool SetVScrollParams();  // vertical range; true when the text width changed
+  void SetHScrollParams();  // horizontal range
   void SetScrollPositions();
-  void FindWidestLine();              // over all paragraphs, when lines do not wrap to the window
-  void ApplyLineHeight(int32_t h);    // keeps the top line in view
+  void FindWidestLine();            // over all paragraphs, when lines do not wrap to the window
+  void ApplyLineHeight(int32_t h);  // keeps the top line in view
   bool HandleDisplayMessage(TMemoMessage& message);
   void PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex, int32_t y);
   void StopScrollAnimation();
@@ -449,8 +449,8 @@ class TStyledMemo : public TFindTarget {
   void RepairDynAtEnd(int32_t newEnd, const DynInfoRec& rightOfEnd);
   void ParseEdited(int32_t start, int32_t stop, bool stylesChanged, bool startActivePlain);
   void CancelPairs(int32_t firstPar, int32_t lastPar);
-  void RefreshAfterReformat();       // lays out and repaints after a layout option changed
-  void InvalidateSelection();        // the lines between the selection ends
+  void RefreshAfterReformat();  // lays out and repaints after a layout option changed
+  void InvalidateSelection();   // the lines between the selection ends
   void MoveOffLfHalf(TStyledNavigator& n);
   void AdjustNavigators(int32_t editStart, int32_t oldEnd, const TParagraphsList::TInsertResult& r);
   void Reload(bool keepModified);  // saves the text and loads it back
@@ -498,20 +498,20 @@ class TStyledMemo : public TFindTarget {
   bool undoNewRecord_ = true;                        // the next edit starts a new undo record
 
   // ---- display ----
-  int32_t fullLineHeight_ = 1;      // before the limit that the visible lines set
-  TFontMetrics fontMetrics_;        // of the control font
-  int32_t baseline_ = 0;            // from a line's top
-  int32_t wavyAmplitude_ = 1;       // of the special underline
-  int32_t wavyY_ = 0;               // its top within a line
-  int32_t visibleLines_ = 1;        // client height / line height + 1
-  int32_t textWidth_ = 0;           // the line bitmap's width, 0 without a window
-  int32_t clientHeight_ = 0;        // as the last resize left it
+  int32_t fullLineHeight_ = 1;  // before the limit that the visible lines set
+  TFontMetrics fontMetrics_;    // of the control font
+  int32_t baseline_ = 0;        // from a line's top
+  int32_t wavyAmplitude_ = 1;   // of the special underline
+  int32_t wavyY_ = 0;           // its top within a line
+  int32_t visibleLines_ = 1;    // client height / line height + 1
+  int32_t textWidth_ = 0;       // the line bitmap's width, 0 without a window
+  int32_t clientHeight_ = 0;    // as the last resize left it
   int32_t caretPx_ = 0, caretPy_ = 0;
   int32_t vFactor_ = 1, hFactor_ = 1;
   int32_t vMax_ = -1, vPage_ = -1;  // the range last written to each bar
   int32_t hMax_ = -1, hPage_ = -1;
-  bool settingRanges_ = false;      // a range update may resize the client: no SetBounds then
-  bool keyboardScroll_ = false;     // the scroll under way comes from keys or a scroll bar
+  bool settingRanges_ = false;   // a range update may resize the client: no SetBounds then
+  bool keyboardScroll_ = false;  // the scroll under way comes from keys or a scroll bar
   uint64_t lastScrollTick_ = 0;
   int32_t wheelAccum_ = 0;
   // Animated scroll: the window shows the origin plus these; each timer step brings them

@@ -96,6 +96,13 @@ void TStyledMemo::setLineHeight(int32_t v) {
   if (!alive.expired()) Fire(OnVScroll);
 }
 
+void TStyledMemo::setSpecUnderline(const TMemoPen& p) {
+  if (p == specUnderline_) return;
+  specUnderline_ = p;
+  SetLineMetrics(ctx_.LineHeight);
+  Repaint();
+}
+
 void TStyledMemo::setCaretWidth(int32_t v) {
   if (v == caretWidth_) return;
   caretWidth_ = v;
@@ -209,7 +216,8 @@ void TStyledMemo::SetHScrollParams() {
 void TStyledMemo::SetScrollPositions() {
   if (!WindowReady()) return;
   if (scrollBars_ & ssVertical) window_->SetScrollPos(sbVertical, std::max(ctx_.TopOrigin, 0) / vFactor_);
-  if (scrollBars_ & ssHorizontal) window_->SetScrollPos(sbHorizontal, std::max(ctx_.LeftOrigin, 0) / hFactor_);
+  if (scrollBars_ & ssHorizontal)
+    window_->SetScrollPos(sbHorizontal, std::max(ctx_.LeftOrigin, 0) / hFactor_);
 }
 
 void TStyledMemo::FindWidestLine() {
@@ -496,8 +504,8 @@ void TStyledMemo::MouseWheel(int32_t delta) {
   wheelAccum_ = static_cast<int32_t>(acc % 120);
   const int64_t h = ctx_.LineHeight;
   const int64_t total = store_.VisibleLineCount;
-  const int64_t line =
-      std::clamp<int64_t>(int64_t{top_.getVisibleLineNumber()} - moves, 0, std::max<int64_t>(total - visibleLines_ + 1, 0));
+  const int64_t line = std::clamp<int64_t>(int64_t{top_.getVisibleLineNumber()} - moves, 0,
+                                           std::max<int64_t>(total - visibleLines_ + 1, 0));
   int64_t top = line * h;
   if (!(options_ & smoNoFineScroll))
     top = std::min(top, std::max<int64_t>(total * h - window_->ClientHeight() + 3, 0));

@@ -216,7 +216,8 @@ void TStyledMemo::CancelPairs(int32_t firstPar, int32_t lastPar) {
       const unsigned char c = t[static_cast<size_t>(q)];
       int32_t twin = -1;
       if (IsStyleCode(c)) {
-        for (int32_t k = q + 1; k < static_cast<int32_t>(t.size()) && IsStyleCode(t[static_cast<size_t>(k)]); ++k)
+        for (int32_t k = q + 1; k < static_cast<int32_t>(t.size()) && IsStyleCode(t[static_cast<size_t>(k)]);
+             ++k)
           if (t[static_cast<size_t>(k)] == c) {
             twin = k;
             break;
@@ -367,7 +368,8 @@ void TStyledMemo::PlaceCaret() {
   if (!WindowReady() || displayOnly_) return;
   int32_t x = caretPx_ - animLeft_;
   if (ctx_.WordWrap) x = std::min(x, textWidth_ - 1);
-  window_->SetCaretPos(x, static_cast<int32_t>(std::clamp<int64_t>(int64_t{caretPy_} - animTop_, INT32_MIN, INT32_MAX)));
+  window_->SetCaretPos(
+      x, static_cast<int32_t>(std::clamp<int64_t>(int64_t{caretPy_} - animTop_, INT32_MIN, INT32_MAX)));
 }
 
 }  // namespace vestrel

@@ -41,7 +41,8 @@ void TStyledMemo::Paint(DrawSurface& dc, const TRect& area) {
   };
 
   if (shownTop < 0)
-    background({area.Left, area.Top, area.Right, static_cast<int32_t>(std::min<int64_t>(-shownTop, area.Bottom))});
+    background(
+        {area.Left, area.Top, area.Right, static_cast<int32_t>(std::min<int64_t>(-shownTop, area.Bottom))});
   const int64_t first = std::max<int64_t>(0, (shownTop + area.Top) / h);
   const int64_t last = std::max<int64_t>(0, (area.Bottom + shownTop - 1) / h);
   int64_t y = first * h - shownTop;
@@ -60,7 +61,8 @@ void TStyledMemo::Paint(DrawSurface& dc, const TRect& area) {
       }
     }
   }
-  background({area.Left, static_cast<int32_t>(std::clamp<int64_t>(y, area.Top, area.Bottom)), area.Right, area.Bottom});
+  background({area.Left, static_cast<int32_t>(std::clamp<int64_t>(y, area.Top, area.Bottom)), area.Right,
+              area.Bottom});
 
   // The end of the text, and the right margin line.
   if (endOfTextMark_.Color != -1) {
@@ -98,7 +100,8 @@ void TStyledMemo::PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex
   if (parBackSet) {
     dc.FillRect({0, 0, w, h}, parBack);
   } else if (!backgroundBmp_.Empty()) {
-    dc.TileImage({0, 0, w, h}, backgroundBmp_, static_cast<int32_t>(-PosMod(ShownLeft(), backgroundBmp_.Width)),
+    dc.TileImage({0, 0, w, h}, backgroundBmp_,
+                 static_cast<int32_t>(-PosMod(ShownLeft(), backgroundBmp_.Width)),
                  static_cast<int32_t>(-PosMod(int64_t{y} + ShownTop(), backgroundBmp_.Height)));
   } else {
     dc.FillRect({0, 0, w, h}, color_);
@@ -268,8 +271,8 @@ void TStyledMemo::PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex
         if ((flags & kDynActive) && (flags & 0x18) == 0x18) {
           dc.SetPen(specUnderline_);
           WavyLine(dc, static_cast<int32_t>(std::clamp<int64_t>(x0 + x, INT32_MIN / 2, INT32_MAX / 2)),
-                   static_cast<int32_t>(std::clamp<int64_t>(x0 + x + rw, INT32_MIN / 2, INT32_MAX / 2)), wavyY_,
-                   wavyAmplitude_);
+                   static_cast<int32_t>(std::clamp<int64_t>(x0 + x + rw, INT32_MIN / 2, INT32_MAX / 2)),
+                   wavyY_, wavyAmplitude_);
         }
       }
       x += rw;
@@ -289,7 +292,8 @@ void TStyledMemo::PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex
     static const unsigned char kReturnMark = 0xB6;
     select(RunFontStyle(style, dyn().Flags, ctx_.FontStyle));
     colors(AttrToExtFontStyles(style, dyn().Flags, ctx_.FontStyle), false);
-    TPoint pt{static_cast<int32_t>(std::clamp<int64_t>(x0 + textEnd, INT32_MIN / 2, INT32_MAX / 2)), baseline_};
+    TPoint pt{static_cast<int32_t>(std::clamp<int64_t>(x0 + textEnd, INT32_MIN / 2, INT32_MAX / 2)),
+              baseline_};
     PutText(dc, pt, &kReturnMark, 1, chunk, w, false, 0);
   }
   if (onLine && !winColors && band.Right > band.Left) dc.InvertRect(band);

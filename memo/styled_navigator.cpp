@@ -484,7 +484,8 @@ int32_t TNavigatorContext::LineOriginX(const LineInfo& l) const {
   const bool justified = Justified && l.JustifyFrom < l.Stop;
   int32_t x = LeftMargin;
   if (!justified && Alignment == taRightJustify) x = ClientWidth - RightMargin - l.Width;
-  if (!justified && Alignment == taCenter) x = LeftMargin + (ClientWidth - LeftMargin - RightMargin - l.Width) / 2;
+  if (!justified && Alignment == taCenter)
+    x = LeftMargin + (ClientWidth - LeftMargin - RightMargin - l.Width) / 2;
   return x - LeftOrigin;
 }
 

@@ -2,9 +2,9 @@
 // FF FE or FE FF signature) and checks what the memo promises afterwards: a sound store, a
 // layout for its window, a text that saves, loads and saves again to the same bytes, and a
 // painting that draws each shown line once, every run inside its line.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 #include <vector>
 

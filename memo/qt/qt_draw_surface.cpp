@@ -155,8 +155,9 @@ int32_t QtDrawSurface::TextOut(int32_t x, int32_t y, const unsigned char* text, 
   QPainter* p = Target();
   if (!p || len <= 0) return x + w;
   if (opaque_)
-    p->fillRect(QRect(x, y - current_->metrics.Ascent, w, current_->metrics.Ascent + current_->metrics.Descent),
-                back_);
+    p->fillRect(
+        QRect(x, y - current_->metrics.Ascent, w, current_->metrics.Ascent + current_->metrics.Descent),
+        back_);
   p->setFont(current_->font);
   p->setPen(text_);
   // Printable characters go in one piece, laid out at their advances (whole pixels, no
@@ -203,13 +204,16 @@ void QtDrawSurface::TileImage(const TRect& r, const TMemoPicture& picture, int32
     tiled_ = &picture;
   }
   auto mod = [](int64_t a, int64_t b) { return static_cast<int>(((a % b) + b) % b); };
-  p->drawTiledPixmap(ToQRect(r), tile_,
-                     QPoint(mod(int64_t{r.Left} - originX, picture.Width), mod(int64_t{r.Top} - originY, picture.Height)));
+  p->drawTiledPixmap(
+      ToQRect(r), tile_,
+      QPoint(mod(int64_t{r.Left} - originX, picture.Width), mod(int64_t{r.Top} - originY, picture.Height)));
 }
 
 void QtDrawSurface::SetPen(const TMemoPen& pen) {
   pen_ = QPen(ToQColor(pen.Color, palette_), std::max(pen.Width, 0),
-              pen.Style == psDot ? Qt::DotLine : pen.Style == psDash ? Qt::DashLine : Qt::SolidLine);
+              pen.Style == psDot    ? Qt::DotLine
+              : pen.Style == psDash ? Qt::DashLine
+                                    : Qt::SolidLine);
 }
 
 void QtDrawSurface::MoveTo(int32_t x, int32_t y) {

@@ -69,8 +69,9 @@ void StyledMemoWidget::paintEvent(QPaintEvent* event) {
   const qreal dpr = viewport()->devicePixelRatioF();
   {
     QtDrawSurface surface(fonts_, palette(), &painter, &lineImage_, dpr);
-    TMemoPaint paint{&surface, {event->rect().left(), event->rect().top(), event->rect().right() + 1,
-                                event->rect().bottom() + 1}};
+    TMemoPaint paint{
+        &surface,
+        {event->rect().left(), event->rect().top(), event->rect().right() + 1, event->rect().bottom() + 1}};
     Send(WM_PAINT, reinterpret_cast<uintptr_t>(&paint));
   }
   if (CaretVisible() && event->rect().intersects(caretRect_)) {

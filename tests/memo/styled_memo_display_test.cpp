@@ -70,9 +70,9 @@ TEST(StyledMemoDisplay, PageDownFromTheTopMovesByTheVisibleLinesLessOne) {
     uintptr_t code;
     int32_t to;
   } rows[] = {
-      {300, SB_LINEDOWN, 320}, {310, SB_LINEUP, 300},   {300, SB_LINEUP, 280},     {0, SB_LINEUP, 0},
-      {300, SB_PAGEUP, 20},    {1700, SB_PAGEDOWN, 1703}, {1703, SB_LINEDOWN, 1720}, {500, SB_TOP, 0},
-      {0, SB_BOTTOM, 1703},
+      {300, SB_LINEDOWN, 320},   {310, SB_LINEUP, 300}, {300, SB_LINEUP, 280},
+      {0, SB_LINEUP, 0},         {300, SB_PAGEUP, 20},  {1700, SB_PAGEDOWN, 1703},
+      {1703, SB_LINEDOWN, 1720}, {500, SB_TOP, 0},      {0, SB_BOTTOM, 1703},
   };
   for (const auto& r : rows) {
     v.memo.SetTopLeft(r.from, 0, 0);

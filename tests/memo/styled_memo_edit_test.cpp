@@ -15,17 +15,20 @@
 namespace vestrel {
 namespace {
 
-using testing::RecordingMemoWindow;
 using testing::Attr;
 using testing::LayAttr;
+using testing::RecordingMemoWindow;
 using testing::StoreFault;
 using testing::Text;
 
 std::string Names(TpmEvents e) {
-  static const std::pair<TpmEvents, const char*> names[] = {
-      {smeChange, "smeChange"},       {smeSelMove, "smeSelMove"},   {smeStyleChange, "smeStyleChange"},
-      {smeVScroll, "smeVScroll"},     {smeHScroll, "smeHScroll"},   {smeFontChanged, "smeFontChanged"},
-      {smeBeforeChange, "smeBeforeChange"}};
+  static const std::pair<TpmEvents, const char*> names[] = {{smeChange, "smeChange"},
+                                                            {smeSelMove, "smeSelMove"},
+                                                            {smeStyleChange, "smeStyleChange"},
+                                                            {smeVScroll, "smeVScroll"},
+                                                            {smeHScroll, "smeHScroll"},
+                                                            {smeFontChanged, "smeFontChanged"},
+                                                            {smeBeforeChange, "smeBeforeChange"}};
   std::string s;
   for (const auto& [bit, name] : names)
     if (e & bit) s += (s.empty() ? "" : "+") + std::string(name);
@@ -76,23 +79,27 @@ TEST(StyledMemoEdit, EditsFireTheirEventsInOneOrder) {
          m.setSelLength(-1);
        },
        "", typed},
-      {"nothing selected, nothing typed", [](TStyledMemo& m) { m.setSelStart(1); }, "",
+      {"nothing selected, nothing typed",
+       [](TStyledMemo& m) { m.setSelStart(1); },
+       "",
        {"OnBeforeChange", "smeBeforeChange"}},
       {"the caret leaves a bold run",
        [](TStyledMemo& m) {
          m.setPairCancelling(false);
          m.setStaticFormat(true);
-         m.SetTextBuf(ToBytes("a\x02"
-                              "b"));
+         m.SetTextBuf(
+             ToBytes("a\x02"
+                     "b"));
          m.setSelStart(3);
          m.setSelLength(-3);
        },
        "x",
-       {"OnBeforeChange", "smeBeforeChange", "OnParse", "smeChange", "CM_TEXTCHANGED", "OnChange", "OnSelMove",
-        "OnStyleChange", "smeSelMove+smeStyleChange"}},
+       {"OnBeforeChange", "smeBeforeChange", "OnParse", "smeChange", "CM_TEXTCHANGED", "OnChange",
+        "OnSelMove", "OnStyleChange", "smeSelMove+smeStyleChange"}},
       // Typing inside a plain attribute of the application touches no attribute boundary:
       // nothing is parsed again.
-      {"typed inside an application's attribute", [](TStyledMemo& m) {
+      {"typed inside an application's attribute",
+       [](TStyledMemo& m) {
          LayAttr(m, 0, 2, Attr(0, 255));
          m.setSelStart(1);
        },
@@ -145,7 +152,7 @@ TEST(StyledMemoEdit, SelectionEndsBetweenCrAndLfEditAtTheParagraphEnd) {
   m.setSelLength(2);  // 1..3, the end between CR and LF
   m.SetSelTextBuf(ToBytes("X"));
   EXPECT_EQ(Text(m), "aX\r\ncd");
-  m.setSelStart(3);   // between CR and LF
+  m.setSelStart(3);  // between CR and LF
   m.setSelLength(-2);
   m.SetSelTextBuf(ToBytes("Y"));
   EXPECT_EQ(Text(m), "aY\r\ncd");
@@ -217,16 +224,18 @@ TEST(StyledMemoEdit, PairedCodesCancelUnderStaticFormat) {
     m.CreateHandle(w);
     m.setStaticFormat(true);
     m.setPairCancelling(false);
-    m.SetTextBuf(ToBytes("a\x02x\x02"
-                         "b"));
+    m.SetTextBuf(
+        ToBytes("a\x02x\x02"
+                "b"));
     m.setPairCancelling(cancelling);
     int changes = 0;
     m.OnChange = [&](TStyledMemo&) { ++changes; };
     m.setSelStart(2);
     m.setSelLength(1);
     m.SetSelTextBuf(TByteView());
-    EXPECT_EQ(Text(m), cancelling ? "ab" : "a\x02\x02"
-                                           "b");
+    EXPECT_EQ(Text(m), cancelling ? "ab"
+                                  : "a\x02\x02"
+                                    "b");
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(m.getSelStart(), cancelling ? 1 : 2);
     EXPECT_EQ(m.UpdateCount(), 0);
@@ -238,8 +247,9 @@ TEST(StyledMemoEdit, PairedCodesCancelUnderStaticFormat) {
 TEST(StyledMemoEdit, CurrentStyleIsTheAttributesOrTheStaticStyle) {
   TStyledMemo m;
   m.setStaticFormat(true);
-  m.SetTextBuf(ToBytes("a\x01"
-                       "bcdefg"));
+  m.SetTextBuf(
+      ToBytes("a\x01"
+              "bcdefg"));
   m.setSelStart(3);
   EXPECT_EQ(m.getCurrentStyle(), kStyleItalic);
   TMemoFont f = m.Font();
@@ -297,16 +307,18 @@ TEST(StyledMemoEdit, AMemoDestroyedByAHandlerOfTheEditPathIsNotTouchedAgain) {
     Hook hook;
     const char* typed;
   } rows[] = {
-      {"OnChange", [](TStyledMemo& m, auto& owner) { m.OnChange = [&owner](TStyledMemo&) { owner.reset(); }; }, "d"},
+      {"OnChange",
+       [](TStyledMemo& m, auto& owner) { m.OnChange = [&owner](TStyledMemo&) { owner.reset(); }; }, "d"},
       {"OnParse",
        [](TStyledMemo& m, auto& owner) {
          m.OnParse = [&owner](TStyledMemo&, int32_t, int32_t) { owner.reset(); };
        },
        "d"},
-      {"OnSelMove", [](TStyledMemo& m, auto& owner) { m.OnSelMove = [&owner](TStyledMemo&) { owner.reset(); }; },
-       "d"},
+      {"OnSelMove",
+       [](TStyledMemo& m, auto& owner) { m.OnSelMove = [&owner](TStyledMemo&) { owner.reset(); }; }, "d"},
       {"OnStyleChange",  // a bold code typed: the caret's style changes
-       [](TStyledMemo& m, auto& owner) { m.OnStyleChange = [&owner](TStyledMemo&) { owner.reset(); }; }, "\x02"},
+       [](TStyledMemo& m, auto& owner) { m.OnStyleChange = [&owner](TStyledMemo&) { owner.reset(); }; },
+       "\x02"},
   };
   for (const auto& row : rows) {
     for (const bool inUpdate : {false, true}) {

@@ -47,8 +47,9 @@ struct Painted {
 };
 
 TEST(StyledMemoPaint, RunsTabsSelectionAndMarksLandWhereTheyBelong) {
-  Painted p("ab\x02"
-            "cd\x02\te\r\nxy");
+  Painted p(
+      "ab\x02"
+      "cd\x02\te\r\nxy");
   EXPECT_EQ(p.memo.BaselineOffset(), 14);  // 20 - descent 3 - (20 - cell 14 + 1) / 2
   p.memo.setShowNonPrintChars(smNPTab);
   p.memo.setHideSelection(false);
@@ -76,11 +77,9 @@ TEST(StyledMemoPaint, RunsTabsSelectionAndMarksLandWhereTheyBelong) {
     int32_t x;
     uint8_t font;
   } want[] = {
-      {"a", lm, 0},
-      {"b", lm + G, 0},  // split where the selection starts
-      {"cd", lm + 2 * G, 1},
-      {"\xBB", lm + 2 * G + 2 * (G + B), 0},  // the tab's mark, after bold ends
-      {"e", lm + tab, 0},                      // at the first tab stop from the line's start
+      {"a", lm, 0},          {"b", lm + G, 0},                       // split where the selection starts
+      {"cd", lm + 2 * G, 1}, {"\xBB", lm + 2 * G + 2 * (G + B), 0},  // the tab's mark, after bold ends
+      {"e", lm + tab, 0},  // at the first tab stop from the line's start
   };
   for (size_t i = 0; i < t0.size(); ++i) {
     EXPECT_EQ(t0[i].text, want[i].text) << i;
@@ -127,9 +126,10 @@ TEST(StyledMemoPaint, RunsTabsSelectionAndMarksLandWhereTheyBelong) {
 }
 
 TEST(StyledMemoPaint, ColoursOfHighlightAttributesParagraphsAndTheSelection) {
-  Painted p("a\x03"
-            "b\x03"
-            "cdef\r\nghij");
+  Painted p(
+      "a\x03"
+      "b\x03"
+      "cdef\r\nghij");
   // An attribute over "de" with a red foreground and a yellow background.
   DynInfoRec red = testing::Attr(0, 0x0000FF);
   red.Backgnd = 0x00FFFF;
@@ -223,8 +223,8 @@ TEST(StyledMemoPaint, ABackgroundPictureIsTiledFromTheScrollOrigin) {
   p.Paint();
   const std::vector<Op> tiles = p.dc.Of(Op::Tile);
   ASSERT_EQ(tiles.size(), 3u);  // two lines, then the rest
-  EXPECT_EQ(tiles[0].y, 0);   // line 0's image starts at content row 0
-  EXPECT_EQ(tiles[1].y, -8);  // line 1's at row 20, 8 rows into a picture
+  EXPECT_EQ(tiles[0].y, 0);     // line 0's image starts at content row 0
+  EXPECT_EQ(tiles[1].y, -8);    // line 1's at row 20, 8 rows into a picture
   EXPECT_EQ(tiles[2].rect.Top, 33);
   EXPECT_EQ(tiles[2].y, -7);  // the window's top is content row 7
 }

@@ -25,9 +25,9 @@ class FakeDrawSurface : public DrawSurface {
     TColor color = 0;  // Fill: its colour; Text: the text colour
     TColor back = 0;   // Text: the background, when opaque
     bool opaque = false;
-    uint8_t font = 0;  // Text: the selected style
-    TMemoPen pen{};    // Line: the pen
-    int32_t line = -1; // how many lines began before it (-1: drawn on the window)
+    uint8_t font = 0;   // Text: the selected style
+    TMemoPen pen{};     // Line: the pen
+    int32_t line = -1;  // how many lines began before it (-1: drawn on the window)
   };
 
   FakeDrawSurface() {

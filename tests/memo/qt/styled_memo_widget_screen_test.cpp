@@ -50,9 +50,10 @@ TEST(StyledMemoScreen, StyledTextSelectionAndCyrillicReachTheScreen) {
   if (std::getenv("VESTREL_UNDER_XVFB") == nullptr) {
     if (std::system("command -v xvfb-run > /dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string cmd = "VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb timeout -k 10 120 xvfb-run -a -s "
-                            "'-screen 0 800x600x24' '" +
-                            self + "' --gtest_filter=StyledMemoScreen.StyledTextSelectionAndCyrillicReachTheScreen";
+    const std::string cmd =
+        "VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb timeout -k 10 120 xvfb-run -a -s "
+        "'-screen 0 800x600x24' '" +
+        self + "' --gtest_filter=StyledMemoScreen.StyledTextSelectionAndCyrillicReachTheScreen";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     return;
   }
@@ -101,7 +102,8 @@ TEST(StyledMemoScreen, StyledTextSelectionAndCyrillicReachTheScreen) {
   EXPECT_TRUE(screen->grabWindow(0).save(QString::fromStdString((dir / "styled_memo.png").string())));
   const QPoint vp = w.viewport()->mapTo(&w, QPoint(0, 0));
   const int vw = w.viewport()->width(), vh = w.viewport()->height();
-  const QImage shot = screen->grabWindow(w.winId(), vp.x(), vp.y(), vw, vh).toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage shot =
+      screen->grabWindow(w.winId(), vp.x(), vp.y(), vw, vh).toImage().convertToFormat(QImage::Format_RGB32);
   ASSERT_EQ(shot.width(), vw);
   ASSERT_EQ(shot.height(), vh);
 
@@ -117,7 +119,8 @@ TEST(StyledMemoScreen, StyledTextSelectionAndCyrillicReachTheScreen) {
   };
   // Glyphs on every text line.
   for (int32_t line = 0; line < lines; ++line)
-    EXPECT_GT(count(0, line * h, vw, (line + 1) * h, [&](QColor c) { return c != base; }), 20) << "line " << line;
+    EXPECT_GT(count(0, line * h, vw, (line + 1) * h, [&](QColor c) { return c != base; }), 20)
+        << "line " << line;
   // The attribute's red.
   {
     const int32_t line = LineAt(w, red);

@@ -27,7 +27,8 @@ struct Shown : AppFirst {
     w.resize(320, 240);
     w.setScrollTime(0);
     std::string t;
-    for (int32_t i = 0; i < lines; ++i) t += (i ? "\r\n" : "") + std::string("line number ") + std::to_string(i);
+    for (int32_t i = 0; i < lines; ++i)
+      t += (i ? "\r\n" : "") + std::string("line number ") + std::to_string(i);
     w.SetTextBuf(ToBytes(t));
     w.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -66,8 +67,8 @@ TEST(StyledMemoWidget, AWheelNotchScrollsThreeLines) {
   Shown s;
   QApplication::setWheelScrollLines(3);
   const QPointF at(20, 20);
-  QWheelEvent down(at, s.w.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                   Qt::NoScrollPhase, false);
+  QWheelEvent down(at, s.w.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(s.w.viewport(), &down);
   EXPECT_EQ(s.w.getTopLine(), 3);
   EXPECT_EQ(s.w.verticalScrollBar()->value(), 3 * s.w.getLineHeight());
@@ -164,7 +165,8 @@ TEST(StyledMemoWidget, AdvancesAddUpInEveryFontAndCodePage) {
     }
   }
   EXPECT_EQ(w.DecodeText(ToBytes("\xCF\xF0\xE8"), 0), QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8"));  // 1251
-  EXPECT_EQ(w.DecodeText(ToBytes("\xCF\xF0\xE8"), 0x20), QString::fromUtf8("\xC3\x8F\xC3\xB0\xC3\xA8"));  // 1252
+  EXPECT_EQ(w.DecodeText(ToBytes("\xCF\xF0\xE8"), 0x20),
+            QString::fromUtf8("\xC3\x8F\xC3\xB0\xC3\xA8"));  // 1252
 }
 
 TEST(StyledMemoWidget, ColoursComeFromTheirBytesOrThePalette) {
