@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "memo/draw_surface.h"
+#include "memo/memo_popup.h"
 
 namespace vestrel {
 
@@ -39,6 +40,10 @@ class MemoWindow {
   virtual void CreateCaret(int32_t width, int32_t height) = 0;
   virtual void DestroyCaret() = 0;
   virtual void SetCaretPos(int32_t x, int32_t y) = 0;
+
+  // ---- the memo's own popup menu, shown at a client point; the tag of a chosen item goes
+  // back to TStyledMemo::PopupClickHandler. A window without menus shows nothing. ----
+  virtual void ShowPopupMenu(const TMemoPopupMenu&, TPoint) {}
 
   // ---- timer: WM_TIMER messages with the id reach the memo's WndProc until it is stopped ----
   virtual void StartTimer(uint32_t id, uint32_t intervalMs) = 0;

@@ -305,6 +305,48 @@ void TParagraphsList::LoadFromStream(TStream& stream, unsigned char nullChar, bo
   finish();
 }
 
+void TParagraphsList::CheckLoadBounds(TStream& stream, unsigned char nullChar) const {
+  const int64_t start = stream.Position();
+  int64_t pars = 1, bytes = 0;
+  unsigned char pending = 0;  // a CR or LF whose partner byte would be swallowed
+  std::vector<unsigned char> block(kLoadBlock);
+  auto refuse = [&](const std::string& what) {
+    stream.SetPosition(start);
+    throw EStreamError("Text too large to load: more than " + what);
+  };
+  for (bool ended = false; !ended;) {
+    size_t got = 0;
+    try {
+      got = stream.Read(block.data(), block.size());
+    } catch (const EStreamError&) {
+      break;  // the load itself meets the failure, and keeps what it read before it
+    }
+    if (got == 0) break;
+    for (size_t i = 0; i < got; ++i) {
+      unsigned char c = block[i];
+      if (c == 0) {
+        if (nullChar == 0) {
+          ended = true;
+          break;
+        }
+        c = nullChar;
+      }
+      ++bytes;
+      if (pending) {
+        const bool partner = c == (pending == '\r' ? '\n' : '\r');
+        pending = 0;
+        if (partner) continue;
+      }
+      if (c == '\r' || c == '\n') {
+        pending = c;
+        if (++pars > MaxLoadParagraphs) refuse(std::to_string(MaxLoadParagraphs) + " paragraphs");
+      }
+    }
+    if (bytes > MaxLoadBytes) refuse(std::to_string(MaxLoadBytes) + " bytes");
+  }
+  stream.SetPosition(start);
+}
+
 void TParagraphsList::SaveToStream(TStream& stream, bool collapseCodes, bool trimTrailing,
                                    TStyledLineBreak lineBreak, const TProgressEvent& progress,
                                    uint32_t progressInterval) const {

@@ -204,6 +204,14 @@ class TParagraphsList {
 
   // Largest text in characters, breaks counted 2 (so that every offset fits int32).
   int64_t MaxTextLength = 0x7FFFFFF0;
+  // Largest load a memo takes, in paragraphs and in bytes: a paragraph's record costs about
+  // 130 bytes beside its text, so a stream of line breaks would cost 130 times its size.
+  int64_t MaxLoadParagraphs = int64_t{1} << 20;
+  int64_t MaxLoadBytes = int64_t{64} << 20;
+  // Reads the rest of the stream as LoadFromStream would take it and raises EStreamError when
+  // it passes either bound, before anything is allocated for it; the stream is put back where
+  // it was.
+  void CheckLoadBounds(TStream& stream, unsigned char nullChar) const;
 
  private:
   void ResetBookkeeping();

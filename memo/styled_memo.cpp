@@ -36,6 +36,7 @@ TStyledMemo::~TStyledMemo() {
 // ---- life and window ----
 
 void TStyledMemo::Loaded() {
+  undo_.Clear();
   Reformat();
 }
 
@@ -409,11 +410,6 @@ void TStyledMemo::setTabStops(int32_t v) {
   if (v == ctx_.TabStops) return;
   ctx_.TabStops = v;
   RefreshAfterReformat();
-}
-
-void TStyledMemo::setUndoMaxLevel(int32_t v) {
-  if (v > 0x7FFFFFF) throw EStyledMemoError("Undo set too high");
-  undoMaxLevel_ = v;
 }
 
 void TStyledMemo::setWordWrapChars(TByteView v) {

@@ -8,11 +8,13 @@
 
 #include "memo/byte_string.h"
 #include "memo/code_pages.h"
+#include "memo/memo_clipboard.h"
 #include "memo/memo_messages.h"
 #include "memo/memo_window.h"
 #include "memo/paragraphs_list.h"
 #include "memo/sm_support.h"
 #include "memo/styled_navigator.h"
+#include "memo/undo_list.h"
 
 namespace vestrel {
 
@@ -256,6 +258,68 @@ class TStyledMemo : public TFindTarget {
   bool CanPaste() const { return !readOnly_ && !displayOnly_; }
   bool CanSelectAll() const { return !displayOnly_ && store_.CharCount > 0; }
 
+  // ---- undo and redo ----
+  // One step takes back, or brings back, the records of one update bracket: consecutive
+  // records made at the same non-zero update depth (a record of depth 0 is a step alone).
+  void Undo();
+  void Redo();
+  bool CanUndo() const { return undo_.Index() >= (undoing_ ? 2 : 1); }
+  bool CanRedo() const { return undoing_ ? undo_.Index() <= undo_.Count() : undo_.Index() < undo_.Count(); }
+  void ClearUndo() { undo_.Clear(); }
+  void RemoveUndo(int32_t index) { undo_.Remove(index); }  // ERangeError outside the list
+  int32_t getUndoCount() const { return undo_.Count(); }
+  int32_t UndoIndex() const { return undo_.Index(); }  // records below it can be undone
+  int64_t UndoBytes() const { return undo_.Bytes(); }
+  const TUndoRecord& getUndoList(int32_t i) const { return undo_[i]; }
+  void SaveUndo(TStream& stream) const;
+  // Replaces the undo list by a saved one; damaged data leave it empty and raise EStreamError.
+  void LoadUndo(TStream& stream);
+
+  // ---- styled-text strings: a range with its attributes, self-contained ----
+  // The entry count, then per entry a 58-byte attribute and its offset from the range's
+  // start, then the raw characters; empty for an empty range.
+  TByteString DynText(int32_t start, int32_t stop);
+  // Replaces [start, stop) by the string's text and lays its attributes over it; the
+  // selection stays on its text. A string too short for its entries raises and changes
+  // nothing.
+  void SetDynText(int32_t start, int32_t stop, TByteView s);
+
+  // ---- clipboard ----
+  // Where copy and paste go; nil (the default) copies and pastes nothing.
+  void setClipboard(MemoClipboard* clipboard) { clipboard_ = clipboard; }
+  MemoClipboard* Clipboard() const { return clipboard_; }
+  void CopyToClipboard();
+  void CutToClipboard();
+  void PasteFromClipboard();
+  // Inserts text as a column block: line i at the caret's column of the i-th paragraph from
+  // the caret's, padded with blanks, paragraphs added at the end as needed.
+  void InsertBlock(TByteView text);
+  // Typing, paste and Backspace under smoNoOverwriteBlocks: the selection is set aside so that
+  // new text goes in at the caret, and (with smoPersistentBlocks) selected again afterwards.
+  void PrepareKeepBlock();
+  void EndKeepBlock();
+
+  // ---- column blocks ----
+  bool BlockMode() const { return blockMode_; }
+  int32_t BlockCol1() const { return blockCol1_; }
+  int32_t BlockCol2() const { return blockCol2_; }
+  // Selects the columns startCol..endCol (in space widths) of paragraphs startPar..endPar; the
+  // caret at the end. Nothing with WordWrap.
+  void SelectBlock(int32_t startCol, int32_t startPar, int32_t endPar, int32_t endCol);
+  // For each paragraph between the selection ends the characters between the block's columns,
+  // each followed by CR LF; empty outside block mode or without a selection.
+  TByteString SelectedBlockText();
+
+  // ---- the memo's own popup menu ----
+  static constexpr int32_t kPopupUndo = 100, kPopupRedo = 101, kPopupCut = 102, kPopupCopy = 103,
+                           kPopupPaste = 104, kPopupSelectAll = 105;
+  TMemoPopupMenu& getInternalPopup();
+  // Sets the items' enabled states, fires OnInternalPopup and has the window show the menu at
+  // a client point; nothing under smoNoDefaultPopup.
+  void ShowInternalPopup(TPoint at);
+  // The command of an item's tag.
+  void PopupClickHandler(int32_t tag);
+
   // ---- streams ----
   virtual void LoadFromStream(TStream& stream);
   virtual void SaveToStream(TStream& stream);
@@ -372,7 +436,7 @@ class TStyledMemo : public TFindTarget {
   int32_t TabStops() const { return ctx_.TabStops; }
   void setTabStops(int32_t v);
   int32_t UndoMaxSpace() const { return undoMaxSpace_; }
-  void setUndoMaxSpace(int32_t v) { undoMaxSpace_ = v; }
+  void setUndoMaxSpace(int32_t v);
   int32_t UndoMaxLevel() const { return undoMaxLevel_; }
   void setUndoMaxLevel(int32_t v);  // above 0x7FFFFFF: "Undo set too high"
   TpmUpperCase UpperCaseType() const { return upperCaseType_; }
@@ -454,6 +518,14 @@ class TStyledMemo : public TFindTarget {
   void MoveOffLfHalf(TStyledNavigator& n);
   void AdjustNavigators(int32_t editStart, int32_t oldEnd, const TParagraphsList::TInsertResult& r);
   void Reload(bool keepModified);  // saves the text and loads it back
+  // ---- undo ----
+  // Step 8 of the edit path: the record this edit extends or opens, -1 for none.
+  int32_t RecordUndo(int32_t start, int32_t end);
+  void ForgetUndoRecord(int32_t rec);  // the edit did not happen after all
+  // Swaps record i with the text it describes: selects its range, keeps what is there in its
+  // place and puts its text back.
+  bool SwapUndoRecord(int32_t i);
+  TByteString ClipboardBytes();  // the clipboard's text in the memo's bytes, breaks as CR LF
   // Lays out paragraphs first..last; with `edit` the first one from the lines the edit left.
   struct TPendingEdit {
     int32_t par = -1;
@@ -496,6 +568,21 @@ class TStyledMemo : public TFindTarget {
   int32_t breakSpaceWidth_ = 0, breakOverhang_ = 0;  // metrics the line breaker keeps
   int32_t notifyDepth_ = 0;                          // DoNotify calls under way
   bool undoNewRecord_ = true;                        // the next edit starts a new undo record
+  TUndoList undo_;
+  bool undoing_ = false;        // an undo or redo runs: edits record nothing
+  bool undoRecordNew_ = false;  // the record RecordUndo returned was opened by this edit
+  MemoClipboard* clipboard_ = nullptr;
+  std::unique_ptr<TMemoPopupMenu> popup_;  // made on first need
+  // A block kept aside while text goes in at the caret (PrepareKeepBlock).
+  struct TKeptBlock {
+    int32_t depth = 0;  // nested keeps: only the outermost restores
+    bool restore = false;
+    bool block = false;  // it was a column block: its columns relative to its ends
+    int32_t colDelta1 = 0, colDelta2 = 0;
+    std::unique_ptr<TStyledNavigator> end1, end2;  // the caret end, the other end
+  };
+  TKeptBlock kept_;
+  bool reloading_ = false;  // the memo's own text comes back: no load bound
 
   // ---- display ----
   int32_t fullLineHeight_ = 1;  // before the limit that the visible lines set

@@ -71,7 +71,7 @@ void TStyledMemo::SetSelTextBuf(TByteView text) {
   scratch1_.Assign(selStart_);
   const DynInfoRec& atStart = scratch1_.GetpDynInfo();
   const bool startActivePlain = Active(atStart) && DynToLevel(atStart) < 0;
-  // Undo recording joins here; until it exists nothing is recorded.
+  const int32_t undoRec = RecordUndo(start, end);
 
   ++updateCount_;
   TParagraphsList::TInsertResult r;
@@ -80,10 +80,15 @@ void TStyledMemo::SetSelTextBuf(TByteView text) {
                   pairCancelling_);
   } catch (...) {
     --updateCount_;
+    ForgetUndoRecord(undoRec);
     throw;
   }
   --updateCount_;
-  if (r.CharsDelta == 0 && r.StopPos == r.StartPos) return;  // nothing was replaced after all
+  if (r.CharsDelta == 0 && r.StopPos == r.StartPos) {  // nothing was replaced after all
+    ForgetUndoRecord(undoRec);
+    return;
+  }
+  if (undoRec >= 0) undo_.SetStop(undoRec, r.StopPos);
 
   const int32_t sp = store_.ParFromOffset(r.StartPos);
   if (updateCount_ > 0) store_[sp].States &= static_cast<uint8_t>(~smpFormatted);

@@ -6,6 +6,10 @@ namespace vestrel {
 
 void TStyledMemo::LoadFromStream(TStream& stream) {
   const TAlive alive = alive_;
+  // A text past the load bounds is refused before anything changes; the memo's own text
+  // coming back (Reload) is taken as it is.
+  if (!reloading_) store_.CheckLoadBounds(stream, nullReplacement_);
+  undo_.Clear();
   modified_ = true;
   const int32_t oldLines = store_.TotalLineCount;
   // Whatever the store took in, the memo stands on it afterwards: nothing selected, every
@@ -74,7 +78,16 @@ void TStyledMemo::Reload(bool keepModified) {
   TMemoryStream m;
   SaveToStream(m);
   m.SetPosition(0);
-  LoadFromStream(m);
+  reloading_ = true;
+  const TAlive alive = alive_;
+  try {
+    LoadFromStream(m);
+  } catch (...) {
+    if (!alive.expired()) reloading_ = false;
+    throw;
+  }
+  if (alive.expired()) return;
+  reloading_ = false;
   if (keepModified) modified_ = modified;
 }
 
