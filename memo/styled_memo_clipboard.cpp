@@ -110,6 +110,8 @@ void TStyledMemo::InsertBlock(TByteView text) {
   column += static_cast<int32_t>(filler_.size());
   column = std::max(column, 0);
   const int32_t firstPar = caret_->GetParNb();
+  // The lines go in at the caret's column; a selected block stays where it is.
+  blockMode_ = false;
 
   {
     BeginUpdate();

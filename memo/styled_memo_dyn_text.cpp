@@ -31,8 +31,15 @@ struct TEntry {
 }  // namespace
 
 TByteString TStyledMemo::DynText(int32_t start, int32_t stop) {
-  start = std::clamp(start, 0, store_.CharCount);
-  stop = std::clamp(stop, 0, store_.CharCount);
+  // An end between CR and LF is the pair's start, as for an edit: the string never holds half
+  // a break.
+  auto at = [&](int32_t o) {
+    scratch1_.SetPos(std::clamp(o, 0, store_.CharCount));
+    MoveOffLfHalf(scratch1_);
+    return scratch1_.GetPos();
+  };
+  start = at(start);
+  stop = at(stop);
   if (start == stop) return {};
   if (start > stop) std::swap(start, stop);
 
@@ -109,7 +116,7 @@ void TStyledMemo::SetDynText(int32_t start, int32_t stop, TByteView s) {
   } end{*this, alive};
 
   setSelStart(start);
-  setSelLength(stop - getSelStart());
+  setSelLength(std::clamp(stop, 0, store_.CharCount) - getSelStart());
   from.SetPos(selStart_.GetPos());  // lands on the start of the new text
   SetSelTextBuf(text);
   if (alive.expired()) return;

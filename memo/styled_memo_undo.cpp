@@ -43,7 +43,7 @@ bool TStyledMemo::SwapUndoRecord(int32_t i) {
   TUndoRecord r = undo_[i];
   // Offsets of loaded records are clamped here, by the selection.
   setSelStart(r.Start);
-  setSelLength(r.Stop - selStart_.GetPos());
+  setSelLength(std::clamp(r.Stop, 0, store_.CharCount) - selStart_.GetPos());
   TUndoRecord back;
   back.Start = selStart_.GetPos();
   back.Group = r.Group;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -24,6 +25,7 @@ StyledMemoWidget::StyledMemoWidget(QWidget* parent)
           [this](int action) { ScrollAction(sbHorizontal, action); });
   connect(&blink_, &QTimer::timeout, this, [this] { BlinkCaret(); });
   ShowScrollBarPolicies();
+  setClipboard(&qtClipboard_);
   CreateHandle(*this);
 }
 
@@ -224,6 +226,23 @@ void StyledMemoWidget::StartTimer(uint32_t id, uint32_t intervalMs) {
 
 void StyledMemoWidget::StopTimer(uint32_t id) {
   if (auto it = timers_.find(id); it != timers_.end()) it->second->stop();
+}
+
+// The memo's own menu, built from its table; a chosen item's tag goes back to the memo.
+void StyledMemoWidget::ShowPopupMenu(const TMemoPopupMenu& menu, TPoint at) {
+  QMenu qmenu(this);
+  qmenu.setObjectName(QStringLiteral("InternalPopup"));
+  for (const TMemoPopupItem& item : menu.Items) {
+    if (item.Caption == "-") {
+      qmenu.addSeparator();
+      continue;
+    }
+    QAction* action = qmenu.addAction(QString::fromStdString(item.Caption));
+    action->setData(item.Tag);
+    action->setEnabled(item.Enabled);
+  }
+  QAction* chosen = qmenu.exec(viewport()->mapToGlobal(QPoint(at.x, at.y)));
+  if (chosen) PopupClickHandler(chosen->data().toInt());
 }
 
 }  // namespace vestrel

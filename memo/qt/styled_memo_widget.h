@@ -8,6 +8,7 @@
 
 #include "memo/memo_window.h"
 #include "memo/qt/qt_draw_surface.h"
+#include "memo/qt/qt_memo_clipboard.h"
 #include "memo/styled_memo.h"
 
 namespace vestrel {
@@ -61,6 +62,7 @@ class StyledMemoWidget : public QAbstractScrollArea, public TStyledMemo, private
   void SetCaretPos(int32_t x, int32_t y) override;
   void StartTimer(uint32_t id, uint32_t intervalMs) override;
   void StopTimer(uint32_t id) override;
+  void ShowPopupMenu(const TMemoPopupMenu& menu, TPoint at) override;
 
   void Send(uint32_t msg, uintptr_t wParam = 0, intptr_t lParam = 0);
   void ScrollAction(TScrollBarKind bar, int action);
@@ -76,6 +78,7 @@ class StyledMemoWidget : public QAbstractScrollArea, public TStyledMemo, private
   bool caretOn_ = false;
   QRect caretRect_;
   int wheelRest_ = 0;
+  QtMemoClipboard qtClipboard_;
 };
 
 }  // namespace vestrel
