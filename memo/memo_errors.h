@@ -22,6 +22,12 @@ class EStreamError : public EStyledMemoError {
   explicit EStreamError(const std::string& msg) : EStyledMemoError(msg) {}
 };
 
+// A text that should hold an integer does not.
+class EConvertError : public EStyledMemoError {
+ public:
+  explicit EConvertError(const std::string& text) : EStyledMemoError("'" + text + "' is not a valid integer value") {}
+};
+
 inline constexpr const char* kTextTooLong = "Text too long";
 inline constexpr const char* kInternalError = "Internal StyledMemo error";
 inline constexpr const char* kNotAStyledMemo = "Internal error: component is not a TStyledMemo";

@@ -33,6 +33,12 @@ const unsigned char* smStrScan(const unsigned char* s, unsigned char ch);  // up
 void smCharUpper(unsigned char* s, int codePage = 1252);
 unsigned char smUpperChar(unsigned char c, int codePage = 1252);
 unsigned char smUpperAscii(unsigned char c);
+// How a memo and its keyword lists upper-case: a..z only; the code page's letters; the
+// application's rule, which is the ASCII one while the application sets none.
+enum TpmUpperCase : uint8_t { smuAscii = 0, smuAnsi = 1, smuUserDefined = 2 };
+inline unsigned char smUpperCase(TpmUpperCase type, unsigned char c, int codePage) {
+  return type == smuAnsi ? smUpperChar(c, codePage) : smUpperAscii(c);
+}
 inline int32_t smMaxOf(int32_t a, int32_t b) {
   return a > b ? a : b;
 }

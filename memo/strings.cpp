@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "memo/byte_stream.h"
+#include "memo/memo_errors.h"
 
 namespace vestrel {
 
@@ -103,5 +104,20 @@ void TStrings::EndUpdate() {
 }
 
 void TStrings::SetUpdateState(bool) {}
+
+TByteString TStringList::Get(int32_t index) {
+  if (index < 0 || index >= GetCount()) throw ERangeError();
+  return items_[static_cast<size_t>(index)];
+}
+
+void TStringList::Insert(int32_t index, TByteView s) {
+  if (index < 0 || index > GetCount()) throw ERangeError();
+  items_.insert(items_.begin() + index, TByteString(s));
+}
+
+void TStringList::Delete(int32_t index) {
+  if (index < 0 || index >= GetCount()) throw ERangeError();
+  items_.erase(items_.begin() + index);
+}
 
 }  // namespace vestrel

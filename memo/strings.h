@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "memo/byte_string.h"
 
@@ -50,6 +51,19 @@ class TStrings {
 
  private:
   int32_t updateCount_ = 0;
+};
+
+// A plain list of strings held in memory.
+class TStringList : public TStrings {
+ public:
+  TByteString Get(int32_t index) override;  // ERangeError outside the list
+  int32_t GetCount() override { return static_cast<int32_t>(items_.size()); }
+  void Insert(int32_t index, TByteView s) override;
+  void Delete(int32_t index) override;
+  void Clear() override { items_.clear(); }
+
+ private:
+  std::vector<TByteString> items_;
 };
 
 }  // namespace vestrel

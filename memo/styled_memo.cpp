@@ -25,11 +25,13 @@ TStyledMemo::TStyledMemo()
       lines_(std::make_unique<TStyledLinesStrings>(*this)) {
   ctx_.ClientWidth = 100;
   UpdateFontDependantFields();
+  InitKeywords();
 }
 
 // A handler running when the memo goes sees its token expire and touches nothing more; the
 // navigators callers still hold lose their memo (the context's destructor).
 TStyledMemo::~TStyledMemo() {
+  setHighlighter(nullptr);
   alive_.reset();
 }
 

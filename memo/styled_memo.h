@@ -8,6 +8,7 @@
 
 #include "memo/byte_string.h"
 #include "memo/code_pages.h"
+#include "memo/keyword_lists.h"
 #include "memo/memo_clipboard.h"
 #include "memo/memo_messages.h"
 #include "memo/memo_window.h"
@@ -36,7 +37,6 @@ struct TMemoFont {
 enum TBorderStyle : uint8_t { bsNone = 0, bsSingle = 1 };
 enum TScrollStyle : uint8_t { ssNone = 0, ssHorizontal = 1, ssVertical = 2, ssBoth = 3 };
 enum TpmUpdateMode : uint8_t { umImmediate = 0, umOnNeed = 1, umBackground = 2 };
-enum TpmUpperCase : uint8_t { smuAscii = 0, smuAnsi = 1, smuUserDefined = 2 };
 
 // TpmNonPrintChars
 inline constexpr uint8_t smNPSpace = 0x01;
@@ -320,6 +320,16 @@ class TStyledMemo : public TFindTarget {
   // The command of an item's tag.
   void PopupClickHandler(int32_t tag);
 
+  // ---- keywords and the highlighter ----
+  TKeywordList& Keywords() { return *keywords_; }
+  TStartStopKeyList& StartStopKeys() { return startStopKeys_; }
+  TStyledHighlighter* Highlighter() const { return highlighter_; }
+  // The memo leaves the old highlighter's memo list and joins the new one's.
+  void setHighlighter(TStyledHighlighter* h);
+  // Colours the keywords of the paragraphs from start's to stop's, in a window reaching the
+  // longest keyword beyond either end; the highlighter's hook first.
+  void ApplyKeywordsListP(TStyledNavigator& start, TStyledNavigator& stop);
+
   // ---- streams ----
   virtual void LoadFromStream(TStream& stream);
   virtual void SaveToStream(TStream& stream);
@@ -368,7 +378,10 @@ class TStyledMemo : public TFindTarget {
   TColor Color() const { return color_; }
   void setColor(TColor c);
   bool ApplyKeyWords() const { return applyKeyWords_; }
-  void setApplyKeyWords(bool v) { applyKeyWords_ = v; }
+  void setApplyKeyWords(bool v) {
+    applyKeyWords_ = v;
+    UpdateKeywordsInUse();
+  }
   bool ApplyStartStopKeys() const { return applyStartStopKeys_; }
   void setApplyStartStopKeys(bool v) { applyStartStopKeys_ = v; }
   int32_t CaretWidth() const { return caretWidth_; }
@@ -440,7 +453,11 @@ class TStyledMemo : public TFindTarget {
   int32_t UndoMaxLevel() const { return undoMaxLevel_; }
   void setUndoMaxLevel(int32_t v);  // above 0x7FFFFFF: "Undo set too high"
   TpmUpperCase UpperCaseType() const { return upperCaseType_; }
-  void setUpperCaseType(TpmUpperCase v) { upperCaseType_ = v; }
+  void setUpperCaseType(TpmUpperCase v) {
+    upperCaseType_ = v;
+    keywords_->setUpperCaseType(v);
+    startStopKeys_.setUpperCaseType(v);
+  }
   TpmUpdateMode UpdateMode() const { return updateMode_; }
   void setUpdateMode(TpmUpdateMode v) { updateMode_ = v; }
   const TByteString& WordWrapChars() const { return ctx_.WordWrapChars; }
@@ -583,6 +600,12 @@ class TStyledMemo : public TFindTarget {
   };
   TKeptBlock kept_;
   bool reloading_ = false;  // the memo's own text comes back: no load bound
+  // ---- keywords ----
+  std::unique_ptr<TKeywordList> keywords_ = std::make_unique<TKeywordList>();
+  TStartStopKeyList startStopKeys_;
+  TStyledHighlighter* highlighter_ = nullptr;
+  void UpdateKeywordsInUse();
+  void InitKeywords();  // the hooks of the line breaker and the list
 
   // ---- display ----
   int32_t fullLineHeight_ = 1;  // before the limit that the visible lines set

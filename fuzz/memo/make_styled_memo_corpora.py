@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of styled_memo_undo_fuzz, styled_memo_stream_fuzz and
-styled_memo_dyn_text_fuzz in the forms the memo's savers write them: undo lists as SaveUndo
-writes them, texts as SaveToStream writes them, styled-text strings as DynText writes them."""
+styled_memo_dyn_text_fuzz and keyword_lists_fuzz in the forms the memo's savers write them: undo lists as SaveUndo
+writes them, texts as SaveToStream writes them, styled-text strings as DynText writes them, keyword and start/stop key lists as their
+SaveToIniStrings write them."""
 import os
 import struct
 
@@ -71,4 +72,13 @@ write("styled_memo_dyn_text_fuzz_corpus", {
     "styled": dyn(6, 10, [(EMPTY, 0), (BOLD_RED, 2), (EMPTY, 5), (ITALIC, 9)], b"e two three\r\nfour "),
     "replace_all": dyn(0, 31, [(ITALIC, 0)], b"x\r\ny"),
     "too_short": dyn(1, 2, [(EMPTY, 0), (BOLD_RED, 3)], b"")[:-20],
+})
+
+
+# ---- ini lines, behind a byte choosing the list (even: keywords, odd: start/stop keys) ----
+write("keyword_lists_fuzz_corpus", {
+    "keywords": b"\x00" + b"CQ=3,17,42,-21,65280,-2147483640,0,0,\r\na=b=0,1,0,0,536870911,7,0,0,\r\n",
+    "keywords_bad": b"\x00" + b"one=0,0,0,0,255,16,0,0,\r\ntwo=1,2,x,4,5,6,\r\n",
+    "start_stop": b"\x01" + b"(*|*)=1,2,9,3,1193046,-5,0,0,0,\r\nrem|=0,0,1,0,536870911,536870911,1,0,0,\r\n",
+    "start_stop_bars": b"\x01" + b"x=|a|b=0,0,1,0,0,0,0,0,0,\r\nnobar=0,0,0,0,0,0,1,\r\n",
 })
