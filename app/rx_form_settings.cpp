@@ -11,6 +11,7 @@
 
 #include "app/rx_form.h"
 #include "app/settings_file.h"
+#include "memo/qt/styled_memo_widget.h"
 
 namespace vestrel {
 
@@ -28,18 +29,19 @@ void SetColour(QPalette& palette, const QPalette& system, QPalette::ColorRole ro
 
 // The face as saved; a face this machine lacks is matched by Qt, and the setting keeps the
 // saved name. The size in points decides over the height in pixels.
+constexpr int kLargestFont = 500;
+
 void ApplyFont(QWidget& w, const TFontSetting& f, QPalette::ColorRole text, bool background) {
-  constexpr int kLargest = 500;
   QFont font(QString::fromLatin1(f.FontName.data(), qsizetype(f.FontName.size())));
   const int64_t pixels = f.FontHeight < 0 ? -int64_t{f.FontHeight} : f.FontHeight;
-  if (pixels > 0 && pixels <= kLargest) font.setPixelSize(pixels);
+  if (pixels > 0 && pixels <= kLargestFont) font.setPixelSize(pixels);
   if (f.FontPitch == 2) {
     font.setFixedPitch(true);
     font.setStyleHint(QFont::TypeWriter);
   } else if (f.FontPitch == 1) {
     font.setFixedPitch(false);
   }
-  if (f.FontSize > 0 && f.FontSize <= kLargest) font.setPointSize(f.FontSize);
+  if (f.FontSize > 0 && f.FontSize <= kLargestFont) font.setPointSize(f.FontSize);
   font.setBold((f.FontStyle & 1) != 0);
   font.setItalic((f.FontStyle & 2) != 0);
   font.setUnderline((f.FontStyle & 4) != 0);
@@ -52,6 +54,26 @@ void ApplyFont(QWidget& w, const TFontSetting& f, QPalette::ColorRole text, bool
   w.setPalette(palette);
 }
 
+// The receive window's font: the memo draws it itself. A size in points becomes pixels at the
+// screen's resolution, as a negative height (glyph pixels); the text colour also serves the
+// highlight, the background the highlight's background.
+void ApplyMemoFont(StyledMemoWidget& memo, const TFontSetting& f) {
+  TMemoFont font = memo.Font();
+  font.Name = f.FontName;
+  font.Charset = f.FontCharset;
+  if (f.FontSize > 0 && f.FontSize <= kLargestFont) {
+    font.Height = -((f.FontSize * memo.logicalDpiY() + 36) / 72);
+  } else if (f.FontHeight != 0 && f.FontHeight >= -kLargestFont && f.FontHeight <= kLargestFont) {
+    font.Height = f.FontHeight;
+  }
+  font.Style = static_cast<uint8_t>(f.FontStyle & 15);
+  font.Color = f.FontColor;
+  memo.setFont(font);
+  memo.setColor(f.Background);
+  memo.setHighlightColor(f.FontColor);
+  memo.setHighlightBackgnd(f.Background);
+}
+
 }  // namespace
 
 SettingsTargets TRxForm::Targets() {
@@ -59,9 +81,7 @@ SettingsTargets TRxForm::Targets() {
 }
 
 void TRxForm::ShowDefaultDirectoryNotice(const std::string& notice) {
-  QString text = QString::fromLocal8Bit(notice.data(), qsizetype(notice.size()));
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  RxMemo->setPlainText(text);
+  RxMemo->SetTextBuf(ToBytes(notice));
 }
 
 void TRxForm::ApplyLoadedSettings() {
@@ -98,7 +118,7 @@ void TRxForm::ApplyLoadedSettings() {
   if (s.UnshiftOnSpace != 0) SetPanelText(7, "UoS");
   display_.SetZoom(p.Zoom);
 
-  ApplyFont(*RxMemo, s.RxFont, QPalette::Text, true);
+  ApplyMemoFont(*RxMemo, s.RxFont);
   ApplyFont(*Input, s.InputFont, QPalette::Text, true);
   ApplyFont(*Sent, s.SentFont, QPalette::Text, true);
   for (int n = 1; n <= 36; ++n) ApplyFont(*ButMacro[n], s.ButtonFont, QPalette::ButtonText, false);
