@@ -9,72 +9,12 @@
 #include <QToolButton>
 #include <cstdlib>
 
+#include "app/font_setting_qt.h"
 #include "app/rx_form.h"
 #include "app/settings_file.h"
 #include "memo/qt/styled_memo_widget.h"
 
 namespace vestrel {
-
-namespace {
-
-// A plain colour (0x00BBGGRR) into a palette role; a system colour (negative) leaves the
-// role to the palette of the desktop.
-void SetColour(QPalette& palette, const QPalette& system, QPalette::ColorRole role, int32_t colour) {
-  if (colour < 0) {
-    palette.setColor(role, system.color(role));
-  } else {
-    palette.setColor(role, QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
-  }
-}
-
-// The face as saved; a face this machine lacks is matched by Qt, and the setting keeps the
-// saved name. The size in points decides over the height in pixels.
-constexpr int kLargestFont = 500;
-
-void ApplyFont(QWidget& w, const TFontSetting& f, QPalette::ColorRole text, bool background) {
-  QFont font(QString::fromLatin1(f.FontName.data(), qsizetype(f.FontName.size())));
-  const int64_t pixels = f.FontHeight < 0 ? -int64_t{f.FontHeight} : f.FontHeight;
-  if (pixels > 0 && pixels <= kLargestFont) font.setPixelSize(pixels);
-  if (f.FontPitch == 2) {
-    font.setFixedPitch(true);
-    font.setStyleHint(QFont::TypeWriter);
-  } else if (f.FontPitch == 1) {
-    font.setFixedPitch(false);
-  }
-  if (f.FontSize > 0 && f.FontSize <= kLargestFont) font.setPointSize(f.FontSize);
-  font.setBold((f.FontStyle & 1) != 0);
-  font.setItalic((f.FontStyle & 2) != 0);
-  font.setUnderline((f.FontStyle & 4) != 0);
-  font.setStrikeOut((f.FontStyle & 8) != 0);
-  w.setFont(font);
-  const QPalette system = QApplication::palette(&w);
-  QPalette palette = w.palette();
-  SetColour(palette, system, text, f.FontColor);
-  if (background) SetColour(palette, system, QPalette::Base, f.Background);
-  w.setPalette(palette);
-}
-
-// The receive window's font: the memo draws it itself. A size in points becomes pixels at the
-// screen's resolution, as a negative height (glyph pixels); the text colour also serves the
-// highlight, the background the highlight's background.
-void ApplyMemoFont(StyledMemoWidget& memo, const TFontSetting& f) {
-  TMemoFont font = memo.Font();
-  font.Name = f.FontName;
-  font.Charset = f.FontCharset;
-  if (f.FontSize > 0 && f.FontSize <= kLargestFont) {
-    font.Height = -((f.FontSize * memo.logicalDpiY() + 36) / 72);
-  } else if (f.FontHeight != 0 && f.FontHeight >= -kLargestFont && f.FontHeight <= kLargestFont) {
-    font.Height = f.FontHeight;
-  }
-  font.Style = static_cast<uint8_t>(f.FontStyle & 15);
-  font.Color = f.FontColor;
-  memo.setFont(font);
-  memo.setColor(f.Background);
-  memo.setHighlightColor(f.FontColor);
-  memo.setHighlightBackgnd(f.Background);
-}
-
-}  // namespace
 
 SettingsTargets TRxForm::Targets() {
   return {settings_, macroTable_, engine_->modeSwitch.ModeReportNames, engine_->modeSwitch.ReportModeWhenChanged};
@@ -117,11 +57,23 @@ void TRxForm::ApplyLoadedSettings() {
   if (s.DoFastSync != 0) SetMenuChecked("Fast Sync", true);
   if (s.UnshiftOnSpace != 0) SetPanelText(7, "UoS");
   display_.SetZoom(p.Zoom);
+  ShowOscillogram(s.OscShow != 0);
+  ShowEditFields(s.EditFieldsShow != 0);
+  // The macro panel's saved height selects its rows; -1 leaves them as designed.
+  if (s.ButMacroHeight != -1) ShowMacroRows(s.ButMacroHeight / kMacroButtonHeight);
 
-  ApplyMemoFont(*RxMemo, s.RxFont);
-  ApplyFont(*Input, s.InputFont, QPalette::Text, true);
-  ApplyFont(*Sent, s.SentFont, QPalette::Text, true);
-  for (int n = 1; n <= 36; ++n) ApplyFont(*ButMacro[n], s.ButtonFont, QPalette::ButtonText, false);
+  ApplyFontSettings();
+}
+
+void TRxForm::ApplyFontSettings() {
+  const TAppSettings& s = settings_;
+  // The memo draws in its own font; the widget keeps the Qt font and colours as well, where
+  // the setup dialog takes its sample.
+  ApplyMemoFontSetting(*RxMemo, s.RxFont);
+  ApplyFontSetting(*RxMemo, s.RxFont, QPalette::Text, true);
+  ApplyFontSetting(*Input, s.InputFont, QPalette::Text, true);
+  ApplyFontSetting(*Sent, s.SentFont, QPalette::Text, true);
+  for (int n = 1; n <= 36; ++n) ApplyFontSetting(*ButMacro[n], s.ButtonFont, QPalette::ButtonText, false);
 }
 
 void TRxForm::TakeSettingsFromControls() {
