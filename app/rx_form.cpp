@@ -155,6 +155,8 @@ void TRxForm::BuildControls() {
   RxMemo = new StyledMemoWidget(central);
   RxMemo->setObjectName(QStringLiteral("RxMemo"));
   RxMemo->setReadOnly(true);
+  // Received text comes in as one bracket per character; undo would take it all back at once.
+  RxMemo->setUndoMaxLevel(0);
   column->addWidget(RxMemo, 5);
 
   // Three rows of 12 macro buttons, placed by FormResize.

@@ -56,5 +56,19 @@ TEST(RxForm, StatusPanelTextsFitAtTheMinimumWidth) {
   }
 }
 
+// Received text is no edit: undo in the receive window takes none of it back.
+TEST(RxForm, ReceivedTextSurvivesUndo) {
+  RecordingFormParts parts;
+  Form f(parts);
+  TRxForm& w = *f.form;
+  EXPECT_EQ(w.RxMemo->UndoMaxLevel(), 0);
+  const std::string before = ToChars(w.RxMemo->GetTextContent());
+  w.PutRxString("cq cq de dl1abc");
+  w.RxMemo->Undo();
+  w.RxMemo->PopupClickHandler(TStyledMemo::kPopupUndo);
+  EXPECT_EQ(ToChars(w.RxMemo->GetTextContent()), before + "cq cq de dl1abc");
+  EXPECT_FALSE(w.RxMemo->CanUndo());
+}
+
 }  // namespace
 }  // namespace vestrel
