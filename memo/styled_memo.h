@@ -605,6 +605,7 @@ class TStyledMemo : public TFindTarget {
   TStartStopKeyList startStopKeys_;
   TStyledHighlighter* highlighter_ = nullptr;
   void UpdateKeywordsInUse();
+  void ClearKeywordAttributes(int32_t a, int32_t b, int32_t reach);
   void InitKeywords();  // the hooks of the line breaker and the list
 
   // ---- display ----

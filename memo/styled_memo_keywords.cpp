@@ -13,6 +13,13 @@ namespace {
 constexpr unsigned char kShielded = 5;
 constexpr int kMaxParseLevel = 15;
 
+// An attribute a keyword (or the highlighter) laid: a parse level whose key is no start/stop
+// key.
+bool KeywordLaid(const DynInfoRec& r) {
+  const int lvl = DynToLevel(r);
+  return lvl >= 0 && lvl < kDynKeyCount && r.Keys[static_cast<size_t>(lvl)] >= 0;
+}
+
 struct THit {
   int32_t offset;  // in the paragraph
   int32_t length;
@@ -44,8 +51,48 @@ void TStyledMemo::setHighlighter(TStyledHighlighter* h) {
   UpdateKeywordsInUse();
 }
 
+// What keywords laid near the range goes before they are laid again, so that text that no
+// longer matches loses its colour and nothing nests in its own colour: each such attribute
+// gives way to the one in force before it.
+void TStyledMemo::ClearKeywordAttributes(int32_t a, int32_t b, int32_t reach) {
+  const int32_t sp = store_.ParFromOffset(a), ep = store_.ParFromOffset(b);
+  TStyledNavigator from(&ctx_), to(&ctx_);
+  for (int32_t pi = sp; pi <= ep; ++pi) {
+    const int32_t len = store_[pi].Length();
+    const int32_t so = pi == sp ? std::min(a - store_[pi].StartOffset, len) : 0;
+    const int32_t eo = pi == ep ? std::min(b - store_[pi].StartOffset, len) : len;
+    const int32_t w0 = std::max(0, so - reach - 1), w1 = std::min(len, eo + reach);
+    // Each pass takes one attribute away, left to right; the array changes under it.
+    for (int32_t next0 = w0; next0 < w1;) {
+      const int32_t was = next0;
+      const ParInfo& p = store_[pi];
+      const std::vector<DynInfoRec>& d = GetDynArray(p);
+      for (size_t k = 0; k < d.size(); ++k) {
+        if (d[k].Start < next0 || d[k].Start >= w1 || !KeywordLaid(d[k])) continue;
+        const int32_t at = d[k].Start;
+        size_t next = k + 1;
+        while (next < d.size() && d[next].Start == at) ++next;
+        const int32_t end = next < d.size() ? d[next].Start : len;
+        size_t before = k;
+        while (before > 0 && d[before - 1].Start == at) --before;
+        const DynInfoRec outer = before > 0 ? d[before - 1] : GetStartDynAttrib(p);
+        next0 = at + 1;
+        if (end > at) {
+          from.SetPos(p.StartOffset + at);
+          to.SetPos(p.StartOffset + end);
+          SetDynStyleP(store_, from, to, true, (outer.Flags & kDynActive) != 0, outer);
+        }
+        break;
+      }
+      if (next0 == was) break;  // none left
+    }
+  }
+}
+
 void TStyledMemo::ApplyKeywordsListP(TStyledNavigator& start, TStyledNavigator& stop) {
   TKeywordList& list = *keywords_;
+  const int32_t a = std::min(start.GetPos(), stop.GetPos()), b = std::max(start.GetPos(), stop.GetPos());
+  if (highlighter_ || (applyKeyWords_ && list.GetCount() > 0)) ClearKeywordAttributes(a, b, list.MaxLength());
   if (highlighter_) {
     const TAlive alive = alive_;
     highlighter_->ApplyKeywordsList(*this, start, stop, list.GetCount());
@@ -53,7 +100,6 @@ void TStyledMemo::ApplyKeywordsListP(TStyledNavigator& start, TStyledNavigator& 
   }
   if (!applyKeyWords_ || list.GetCount() == 0) return;
   list.setCodePage(CodePage());
-  const int32_t a = std::min(start.GetPos(), stop.GetPos()), b = std::max(start.GetPos(), stop.GetPos());
   const int32_t sp = store_.ParFromOffset(a), ep = store_.ParFromOffset(b);
   const int32_t reach = list.MaxLength();
   const bool anyIgnoresCase = !(list.Summary() & 1);

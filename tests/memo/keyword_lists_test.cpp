@@ -274,6 +274,14 @@ TEST(StyledMemoKeywords, ParagraphsAreColouredWhenLaidOutAndAfterEdits) {
   c.m.setSelStart(12);
   c.m.setSelText(ToBytes("CQ "));
   EXPECT_EQ(c.Marks().substr(12), "00....00");
+  // Typed on after a keyword, and a keyword broken: the colours follow the text.
+  c.m.setSelStart(c.m.getCharCount());
+  c.m.setSelText(ToBytes(" x"));
+  EXPECT_EQ(c.Marks().substr(12), "00....00..");
+  c.m.setSelStart(1);
+  c.m.setSelText(ToBytes("-"));
+  EXPECT_EQ(c.Marks().substr(0, 6), "....00");
+  EXPECT_NO_THROW(c.m.CheckIntegrity());
   EXPECT_NO_THROW(c.m.CheckIntegrity());
 }
 
@@ -283,12 +291,14 @@ TEST(StyledMemoKeywords, NestingStopsAtLevelFifteen) {
   c.m.setApplyKeyWords(false);
   c.m.setSelText(ToBytes("k k"));
   c.m.setApplyKeyWords(true);
+  // Ranges of start/stop keys 0 and 1 (key k - 32768 at their level).
   DynInfoRec deep = testing::Attr(kDynFlag1);
   deep.Level = 15;
+  deep.Keys[15] = -32768;
   testing::LayAttr(c.m, 0, 1, deep);
   DynInfoRec shallow = testing::Attr(kDynFlag1);
   shallow.Level = 14;
-  shallow.Keys[14] = 7;
+  shallow.Keys[14] = -32767;
   testing::LayAttr(c.m, 2, 3, shallow);
   c.Apply(0, 3);
   TStyledNavigator n(&c.m.NavContext());
@@ -298,8 +308,21 @@ TEST(StyledMemoKeywords, NestingStopsAtLevelFifteen) {
   n.SetPos(2);
   n.RightOfDyn();
   EXPECT_EQ(DynToLevel(n.GetpDynInfo()), 15);
-  EXPECT_EQ(n.GetpDynInfo().Keys[14], 7);
+  EXPECT_EQ(n.GetpDynInfo().Keys[14], -32767);
   EXPECT_EQ(n.GetpDynInfo().Keys[15], 0);
+}
+
+// Laid again and again over the same text, a keyword of context 0 stays one level deep.
+TEST(StyledMemoKeywords, ApplyingAgainNestsNothing) {
+  Coloured c;
+  c.m.Keywords().AddKeyWord(ToBytes("ab"), 0, 0, 0, 0, clNone, clNone);
+  c.m.setSelText(ToBytes("ab ab"));
+  for (int i = 0; i < 3; ++i) c.Apply(0, 5);
+  TStyledNavigator n(&c.m.NavContext());
+  n.SetPos(3);
+  n.RightOfDyn();
+  EXPECT_EQ(DynToLevel(n.GetpDynInfo()), 0);
+  EXPECT_EQ(c.Marks(), "00.00");
 }
 
 TEST(StyledMemoKeywords, TextUnderAnAttributeWithAContextIsShielded) {
