@@ -329,6 +329,10 @@ class TStyledMemo : public TFindTarget {
   // Colours the keywords of the paragraphs from start's to stop's, in a window reaching the
   // longest keyword beyond either end; the highlighter's hook first.
   void ApplyKeywordsListP(TStyledNavigator& start, TStyledNavigator& stop);
+  // Lays the ranges of the start/stop keys over the paragraphs from start's to stop's, and on
+  // into the following ones while what a paragraph ends in changes what the next starts in;
+  // keywords are laid again where the ranges changed.
+  void ApplyStartStopKeyListP(TStyledNavigator& start, TStyledNavigator& stop);
 
   // ---- streams ----
   virtual void LoadFromStream(TStream& stream);
@@ -606,6 +610,8 @@ class TStyledMemo : public TFindTarget {
   TStyledHighlighter* highlighter_ = nullptr;
   void UpdateKeywordsInUse();
   void ClearKeywordAttributes(int32_t a, int32_t b, int32_t reach);
+  bool ParseStartStopParagraph(int32_t par, int32_t fromOffset);
+  DynInfoRec OuterAttribute(int32_t par, int32_t offset, int level);
   void InitKeywords();  // the hooks of the line breaker and the list
 
   // ---- display ----

@@ -64,5 +64,46 @@ void BM_ApplyKeywords1MB(benchmark::State& state) {
 }
 BENCHMARK(BM_ApplyKeywords1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// 10 start/stop keys of 3-letter texts (some ending at the paragraph's end) and the same 100
+// keywords laid again inside and around their ranges: the whole text parsed from the top.
+void BM_ApplyStartStopKeys1MB(benchmark::State& state) {
+  std::mt19937 rng(5);
+  auto word = [&](int n) {
+    std::string w;
+    for (int i = 0; i < n; ++i) w += static_cast<char>('a' + rng() % 8);
+    return w;
+  };
+  TStyledMemo memo;
+  for (int k = 0; k < 100; ++k)
+    memo.Keywords().AddKeyWord(ToBytes(word(2 + static_cast<int>(rng() % 4))), k & 1 ? woWholeWordsOnly : 0, kDynBold,
+                               k & 2 ? 1 : 0, 0, clNone, 0x0000FF);
+  for (int k = 0; k < 10; ++k)
+    memo.StartStopKeys().AddStartStopKey(ToBytes(word(3)), ToBytes(word(3)), 0, kDynItalic, 0, 0, clNone, 0x808080,
+                                         k % 3 == 0);
+  const std::vector<unsigned char> text = Text(size_t{1} << 20);
+  int64_t attributes = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TMemoryStream s(text);
+    memo.setApplyKeyWords(false);
+    memo.setApplyStartStopKeys(false);
+    memo.LoadFromStream(s);
+    memo.setApplyKeyWords(true);
+    memo.setApplyStartStopKeys(true);
+    TStyledNavigator a(&memo.NavContext()), b(&memo.NavContext());
+    b.SetPos(memo.getCharCount());
+    state.ResumeTiming();
+    memo.ApplyStartStopKeyListP(a, b);
+    state.PauseTiming();
+    attributes = 0;
+    for (int32_t i = 0; i < memo.GetParCount(); ++i)
+      attributes += static_cast<int64_t>(GetDynArray(memo.Store()[i]).size());
+    state.ResumeTiming();
+  }
+  state.counters["attributes"] = static_cast<double>(attributes);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ApplyStartStopKeys1MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 }  // namespace
 }  // namespace vestrel
