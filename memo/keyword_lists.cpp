@@ -40,6 +40,19 @@ bool SplitIniLine(TByteView line, TByteView& key, TByteView& values) {
   return true;
 }
 
+// Replaces what the list holds by the lines, in one update.
+void WriteLines(TStrings& strings, const std::vector<TByteString>& lines) {
+  strings.BeginUpdate();
+  try {
+    strings.Clear();
+    for (const TByteString& line : lines) strings.Add(line);
+  } catch (...) {
+    strings.EndUpdate();
+    throw;
+  }
+  strings.EndUpdate();
+}
+
 }  // namespace
 
 int32_t StrToInt(TByteView text) {
@@ -82,8 +95,8 @@ int32_t StrToInt(TByteView text) {
 
 // ---- TKeywordList ----
 
-int32_t TKeywordList::AddKeyWord(TByteView keyword, TWordOptions options, uint8_t style, int32_t contextNumber,
-                                 int16_t cursor, TColor backgnd, TColor foregnd) {
+int32_t TKeywordList::AddKeyWord(TByteView keyword, TWordOptions options, uint8_t style,
+                                 int32_t contextNumber, int16_t cursor, TColor backgnd, TColor foregnd) {
   if (GetCount() >= kMaxKeyEntries) throw EStyledMemoError("Too many keywords");
   TKeywordEntry e;
   e.Keyword.assign(keyword);
@@ -182,27 +195,21 @@ void TKeywordList::Refresh() {
 }
 
 void TKeywordList::SaveToIniStrings(TStrings& strings) {
-  strings.BeginUpdate();
-  try {
-    strings.Clear();
-    for (const TKeywordEntry& e : entries_) {
-      TByteString line = e.Keyword;
-      line.push_back('=');
-      AppendInt(line, e.Info.Options);
-      AppendInt(line, e.Info.Style);
-      AppendInt(line, e.Info.ContextNumber);
-      AppendInt(line, e.Info.Cursor);
-      AppendInt(line, e.Info.Backgnd);
-      AppendInt(line, e.Info.Foregnd);
-      AppendInt(line, e.Streamed[0]);
-      AppendInt(line, e.Streamed[1]);
-      strings.Add(line);
-    }
-  } catch (...) {
-    strings.EndUpdate();
-    throw;
+  std::vector<TByteString> lines;
+  for (const TKeywordEntry& e : entries_) {
+    TByteString line = e.Keyword;
+    line.push_back('=');
+    AppendInt(line, e.Info.Options);
+    AppendInt(line, e.Info.Style);
+    AppendInt(line, e.Info.ContextNumber);
+    AppendInt(line, e.Info.Cursor);
+    AppendInt(line, e.Info.Backgnd);
+    AppendInt(line, e.Info.Foregnd);
+    AppendInt(line, e.Streamed[0]);
+    AppendInt(line, e.Streamed[1]);
+    lines.push_back(std::move(line));
   }
-  strings.EndUpdate();
+  WriteLines(strings, lines);
 }
 
 void TKeywordList::LoadFromIniStrings(TStrings& strings) {
@@ -215,8 +222,8 @@ void TKeywordList::LoadFromIniStrings(TStrings& strings) {
       TByteView key, values;
       if (!SplitIniLine(line, key, values)) continue;
       const std::vector<int32_t> v = ReadInts(values, 6);
-      AddKeyWord(key, static_cast<TWordOptions>(v[0]), static_cast<uint8_t>(v[1]), v[2], static_cast<int16_t>(v[3]),
-                 v[4], v[5]);
+      AddKeyWord(key, static_cast<TWordOptions>(v[0]), static_cast<uint8_t>(v[1]), v[2],
+                 static_cast<int16_t>(v[3]), v[4], v[5]);
     }
   } catch (...) {
     EndUpdate();
@@ -227,9 +234,9 @@ void TKeywordList::LoadFromIniStrings(TStrings& strings) {
 
 // ---- TStartStopKeyList ----
 
-int32_t TStartStopKeyList::AddStartStopKey(TByteView start, TByteView stop, TWordOptions options, uint8_t style,
-                                           int32_t context, int16_t cursor, TColor backgnd, TColor foregnd,
-                                           bool parStop) {
+int32_t TStartStopKeyList::AddStartStopKey(TByteView start, TByteView stop, TWordOptions options,
+                                           uint8_t style, int32_t context, int16_t cursor, TColor backgnd,
+                                           TColor foregnd, bool parStop) {
   if (Count() >= kMaxKeyEntries) throw EStyledMemoError("Too many keys");
   TStartStopKey k;
   k.Start.assign(start);
@@ -320,30 +327,24 @@ void TStartStopKeyList::SaveToIniStrings(TStrings& strings) const {
     if (k.Start.find('|') != TByteString::npos)
       throw EStyledMemoError("Start text holds \"|\": " + ToChars(k.Start));
   }
-  strings.BeginUpdate();
-  try {
-    strings.Clear();
-    for (const TStartStopKey& k : keys_) {
-      TByteString line = k.Start;
-      line.push_back('|');
-      line.append(k.Stop);
-      line.push_back('=');
-      AppendInt(line, k.Options);
-      AppendInt(line, k.Style);
-      AppendInt(line, k.Context);
-      AppendInt(line, k.Cursor);
-      AppendInt(line, k.Backgnd);
-      AppendInt(line, k.Foregnd);
-      AppendInt(line, k.SsOptions);
-      AppendInt(line, k.Streamed[0]);
-      AppendInt(line, k.Streamed[1]);
-      strings.Add(line);
-    }
-  } catch (...) {
-    strings.EndUpdate();
-    throw;
+  std::vector<TByteString> lines;
+  for (const TStartStopKey& k : keys_) {
+    TByteString line = k.Start;
+    line.push_back('|');
+    line.append(k.Stop);
+    line.push_back('=');
+    AppendInt(line, k.Options);
+    AppendInt(line, k.Style);
+    AppendInt(line, k.Context);
+    AppendInt(line, k.Cursor);
+    AppendInt(line, k.Backgnd);
+    AppendInt(line, k.Foregnd);
+    AppendInt(line, k.SsOptions);
+    AppendInt(line, k.Streamed[0]);
+    AppendInt(line, k.Streamed[1]);
+    lines.push_back(std::move(line));
   }
-  strings.EndUpdate();
+  WriteLines(strings, lines);
 }
 
 void TStartStopKeyList::LoadFromIniStrings(TStrings& strings) {
@@ -357,8 +358,9 @@ void TStartStopKeyList::LoadFromIniStrings(TStrings& strings) {
     const TByteView start = key.substr(0, std::min(bar, key.size()));
     const TByteView stop = bar == TByteView::npos ? TByteView() : key.substr(bar + 1);
     const std::vector<int32_t> v = ReadInts(values, 7);
-    const int32_t at = AddStartStopKey(start, stop, static_cast<TWordOptions>(v[0]), static_cast<uint8_t>(v[1]), v[2],
-                                       static_cast<int16_t>(v[3]), v[4], v[5], v[6] & 1);
+    const int32_t at =
+        AddStartStopKey(start, stop, static_cast<TWordOptions>(v[0]), static_cast<uint8_t>(v[1]), v[2],
+                        static_cast<int16_t>(v[3]), v[4], v[5], v[6] & 1);
     keys_[static_cast<size_t>(at)].SsOptions = static_cast<TssOptions>(v[6]);
   }
   Refresh();

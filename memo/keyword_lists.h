@@ -36,7 +36,7 @@ struct TKeywordInfo {
 struct TKeywordEntry {
   TKeywordInfo Info;
   TByteString Keyword;
-  TByteString Compare;  // the keyword, upper-cased unless it matches case
+  TByteString Compare;                // the keyword, upper-cased unless it matches case
   std::array<int32_t, 3> Streamed{};  // kept for the saved forms, not used here
 };
 
@@ -102,8 +102,8 @@ class TKeywordList : public TStrings {
 
 // ---- start/stop keys ----
 using TssOptions = uint8_t;
-inline constexpr TssOptions ssoParStop = 0x01;     // the range also ends at the paragraph's end
-inline constexpr TssOptions ssoDelStop = 0x02;     // stored only
+inline constexpr TssOptions ssoParStop = 0x01;      // the range also ends at the paragraph's end
+inline constexpr TssOptions ssoDelStop = 0x02;      // stored only
 inline constexpr TssOptions ssoCollapsible = 0x04;  // stored only
 
 struct TStartStopKey {
@@ -113,7 +113,7 @@ struct TStartStopKey {
   int16_t Cursor = 0;
   TColor Backgnd = 0x1FFFFFFF;
   TColor Foregnd = 0x1FFFFFFF;
-  TByteString Start, Stop;              // as given
+  TByteString Start, Stop;                // as given
   TByteString StartCompare, StopCompare;  // upper-cased unless woMatchCase
   std::array<int32_t, 2> Streamed{};
   uint8_t Level = 0;  // stored only
@@ -130,8 +130,8 @@ struct TStartStopKey {
 class TStartStopKeyList {
  public:
   // Raises EStyledMemoError("Too many keys") past kMaxKeyEntries.
-  int32_t AddStartStopKey(TByteView start, TByteView stop, TWordOptions options, uint8_t style, int32_t context,
-                          int16_t cursor, TColor backgnd, TColor foregnd, bool parStop);
+  int32_t AddStartStopKey(TByteView start, TByteView stop, TWordOptions options, uint8_t style,
+                          int32_t context, int16_t cursor, TColor backgnd, TColor foregnd, bool parStop);
   void Clear();
   int32_t Count() const { return static_cast<int32_t>(keys_.size()); }
   const TStartStopKey& Key(int32_t index) const;  // ERangeError outside the list
@@ -177,7 +177,8 @@ class TStyledHighlighter {
 
   virtual void ApplyKeywordsList(TStyledMemo& memo, TStyledNavigator& start, TStyledNavigator& stop,
                                  int32_t keywordCount);
-  virtual int32_t FindStart(TStyledMemo& memo, TStyledNavigator& start, TStyledNavigator& stop, int32_t count);
+  virtual int32_t FindStart(TStyledMemo& memo, TStyledNavigator& start, TStyledNavigator& stop,
+                            int32_t count);
   virtual int32_t FindStop(TStyledMemo& memo, TStyledNavigator& start, TStyledNavigator& stop, int32_t count);
   virtual void Notify(TStyledMemo& sender, uint32_t events);
   virtual void FixRange(TStyledMemo& memo, int32_t& start, int32_t& stop, int32_t count, int32_t extra);

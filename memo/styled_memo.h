@@ -539,7 +539,23 @@ class TStyledMemo : public TFindTarget {
   void MoveOffLfHalf(TStyledNavigator& n);
   void AdjustNavigators(int32_t editStart, int32_t oldEnd, const TParagraphsList::TInsertResult& r);
   void Reload(bool keepModified);  // saves the text and loads it back
+  // Opens an update bracket and closes it when it goes, unless the memo went first; a flag
+  // given is cleared just before the close.
+  struct TUpdateScope {
+    explicit TUpdateScope(TStyledMemo& m, bool* clear = nullptr) : memo(m), alive(m.alive_), flag(clear) {
+      m.BeginUpdate();
+    }
+    ~TUpdateScope() {
+      if (alive.expired()) return;
+      if (flag) *flag = false;
+      memo.EndUpdate();
+    }
+    TStyledMemo& memo;
+    TAlive alive;
+    bool* flag;
+  };
   // ---- undo ----
+  void UndoSteps(bool redo);  // one step back, or forward
   // Step 8 of the edit path: the record this edit extends or opens, -1 for none.
   int32_t RecordUndo(int32_t start, int32_t end);
   void ForgetUndoRecord(int32_t rec);  // the edit did not happen after all

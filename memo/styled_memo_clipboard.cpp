@@ -54,7 +54,8 @@ void TStyledMemo::SelectBlock(int32_t startCol, int32_t startPar, int32_t endPar
   const bool codes = store_.StaticFormat;
   const TByteView endText = store_[endPar].Text, startText = store_[startPar].Text;
   const int32_t caretPos = store_[endPar].StartOffset + ColToOffset(endText, endCol, ctx_.TabStops, codes);
-  const int32_t otherPos = store_[startPar].StartOffset + ColToOffset(startText, startCol, ctx_.TabStops, codes);
+  const int32_t otherPos =
+      store_[startPar].StartOffset + ColToOffset(startText, startCol, ctx_.TabStops, codes);
   const int32_t extra = ColToExtra(endText, endCol, ctx_.TabStops, codes);
   const TAlive alive = alive_;
   InvalidateSelection();
@@ -114,14 +115,7 @@ void TStyledMemo::InsertBlock(TByteView text) {
   blockMode_ = false;
 
   {
-    BeginUpdate();
-    struct TEnd {
-      TStyledMemo& memo;
-      const TAlive& alive;
-      ~TEnd() {
-        if (!alive.expired()) memo.EndUpdate();
-      }
-    } end{*this, alive};
+    const TUpdateScope scope(*this);
     for (size_t i = 0; i < lines.size(); ++i) {
       const int32_t par = firstPar + static_cast<int32_t>(i);
       while (par >= store_.Count()) {
@@ -267,9 +261,14 @@ void TStyledMemo::PasteFromClipboard() {
 TMemoPopupMenu& TStyledMemo::getInternalPopup() {
   if (!popup_) {
     popup_ = std::make_unique<TMemoPopupMenu>();
-    popup_->Items = {{"&Undo", kPopupUndo, true},      {"&Redo", kPopupRedo, true},   {"-", 0, true},
-                     {"Cu&t", kPopupCut, true},        {"&Copy", kPopupCopy, true},   {"&Paste", kPopupPaste, true},
-                     {"-", 0, true},                   {"&Select all", kPopupSelectAll, true}};
+    popup_->Items = {{"&Undo", kPopupUndo, true},
+                     {"&Redo", kPopupRedo, true},
+                     {"-", 0, true},
+                     {"Cu&t", kPopupCut, true},
+                     {"&Copy", kPopupCopy, true},
+                     {"&Paste", kPopupPaste, true},
+                     {"-", 0, true},
+                     {"&Select all", kPopupSelectAll, true}};
   }
   return *popup_;
 }

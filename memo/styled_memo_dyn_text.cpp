@@ -106,14 +106,7 @@ void TStyledMemo::SetDynText(int32_t start, int32_t stop, TByteView s) {
   TStyledNavigator caretEnd(&ctx_), otherEnd(&ctx_), from(&ctx_), to(&ctx_);
   caretEnd.SetPos(caret_->GetPos());
   otherEnd.SetPos(caret_->GetPos() + selLength_);
-  BeginUpdate();
-  struct TEnd {
-    TStyledMemo& memo;
-    const TAlive& alive;
-    ~TEnd() {
-      if (!alive.expired()) memo.EndUpdate();
-    }
-  } end{*this, alive};
+  const TUpdateScope scope(*this);
 
   setSelStart(start);
   setSelLength(std::clamp(stop, 0, store_.CharCount) - getSelStart());

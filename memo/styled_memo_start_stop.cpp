@@ -24,7 +24,8 @@ bool ApplicationLaid(const DynInfoRec& r) {
 // The attribute in force at offset o of a paragraph (one that starts there included).
 const DynInfoRec& InForce(const ParInfo& p, int32_t o) {
   const std::vector<DynInfoRec>& d = GetDynArray(p);
-  const auto it = std::upper_bound(d.begin(), d.end(), o, [](int32_t v, const DynInfoRec& r) { return v < r.Start; });
+  const auto it =
+      std::upper_bound(d.begin(), d.end(), o, [](int32_t v, const DynInfoRec& r) { return v < r.Start; });
   return it == d.begin() ? GetStartDynAttrib(p) : *(it - 1);
 }
 
@@ -39,9 +40,10 @@ void RecountLines(ParInfo& p) {
   const std::vector<DynInfoRec>& d = GetDynArray(p);
   for (int32_t i = 0; i < GetLineCount(p); ++i) {
     LineInfo& l = GetLine(p, i);
-    l.StartDyn = static_cast<int32_t>(
-        std::lower_bound(d.begin(), d.end(), l.Start, [](const DynInfoRec& r, int32_t v) { return r.Start < v; }) -
-        d.begin());
+    l.StartDyn =
+        static_cast<int32_t>(std::lower_bound(d.begin(), d.end(), l.Start,
+                                              [](const DynInfoRec& r, int32_t v) { return r.Start < v; }) -
+                             d.begin());
   }
 }
 
@@ -121,9 +123,11 @@ bool TStyledMemo::ParseStartStopParagraph(int32_t pi, int32_t so) {
   auto insertAt = [&](int32_t at, const DynInfoRec& rec) {
     std::vector<DynInfoRec>& d = SetParExtras(p).Dyns;
     // One that starts exactly there gives way.
-    d.erase(std::remove_if(d.begin(), d.end(), [&](const DynInfoRec& r) { return r.Start == at && !ApplicationLaid(r); }),
+    d.erase(std::remove_if(d.begin(), d.end(),
+                           [&](const DynInfoRec& r) { return r.Start == at && !ApplicationLaid(r); }),
             d.end());
-    const auto it = std::upper_bound(d.begin(), d.end(), at, [](int32_t v, const DynInfoRec& r) { return v < r.Start; });
+    const auto it =
+        std::upper_bound(d.begin(), d.end(), at, [](int32_t v, const DynInfoRec& r) { return v < r.Start; });
     DynInfoRec r = rec;
     r.Start = at;
     d.insert(it, r);
@@ -264,7 +268,8 @@ void TStyledMemo::ApplyStartStopKeyListP(TStyledNavigator& startNav, TStyledNavi
   if (!applyStartStopKeys_ || startStopKeys_.Count() == 0) return;
   startStopKeys_.setCodePage(CodePage());
   startStopKeys_.Prepare(ctx_.Delimiters);
-  const int32_t a = std::min(startNav.GetPos(), stopNav.GetPos()), b = std::max(startNav.GetPos(), stopNav.GetPos());
+  const int32_t a = std::min(startNav.GetPos(), stopNav.GetPos()),
+                b = std::max(startNav.GetPos(), stopNav.GetPos());
   const int32_t sp = store_.ParFromOffset(a), ep = store_.ParFromOffset(b);
   int32_t first = -1, last = -1;
   int32_t pi = sp;

@@ -56,50 +56,31 @@ bool TStyledMemo::SwapUndoRecord(int32_t i) {
 }
 
 void TStyledMemo::Undo() {
-  if (undo_.Index() == 0) return;
-  const TAlive alive = alive_;
-  undoing_ = true;
-  BeginUpdate();
-  struct TDone {
-    TStyledMemo& memo;
-    const TAlive& alive;
-    ~TDone() {
-      if (alive.expired()) return;
-      memo.undoing_ = false;
-      memo.EndUpdate();
-    }
-  } done{*this, alive};
-  while (undo_.Index() > 0) {
-    const int32_t i = undo_.Index() - 1;
-    undo_.SetIndex(i);
-    const int32_t group = undo_[i].Group;
-    if (!SwapUndoRecord(i)) return;
-    // A handler may have changed the list meanwhile: then the step ends here.
-    if (i == 0 || group == 0 || undo_.Index() != i || undo_[i - 1].Group != group) break;
-  }
+  UndoSteps(false);
 }
 
 void TStyledMemo::Redo() {
-  if (undo_.Index() >= undo_.Count()) return;
-  const TAlive alive = alive_;
+  UndoSteps(true);
+}
+
+// Undo takes records back from the index down, redo from the index up, while they belong to
+// one group: consecutive records of the same non-zero update depth.
+void TStyledMemo::UndoSteps(bool redo) {
+  if (redo ? undo_.Index() >= undo_.Count() : undo_.Index() == 0) return;
   undoing_ = true;
-  BeginUpdate();
-  struct TDone {
-    TStyledMemo& memo;
-    const TAlive& alive;
-    ~TDone() {
-      if (alive.expired()) return;
-      memo.undoing_ = false;
-      memo.EndUpdate();
-    }
-  } done{*this, alive};
-  while (undo_.Index() < undo_.Count()) {
-    const int32_t i = undo_.Index();
+  const TUpdateScope scope(*this, &undoing_);
+  while (redo ? undo_.Index() < undo_.Count() : undo_.Index() > 0) {
+    const int32_t i = redo ? undo_.Index() : undo_.Index() - 1;
+    if (!redo) undo_.SetIndex(i);
     const int32_t group = undo_[i].Group;
     if (!SwapUndoRecord(i)) return;
-    undo_.SetIndex(i + 1);
-    const int32_t next = undo_.Index();
-    if (next >= undo_.Count() || group == 0 || undo_[next].Group != group) break;
+    if (redo) undo_.SetIndex(i + 1);
+    // The neighbour that would join the step; a handler may have changed the list meanwhile,
+    // and then the step ends here.
+    const int32_t next = redo ? i + 1 : i - 1;
+    if (undo_.Index() != (redo ? i + 1 : i) || group == 0 || next < 0 || next >= undo_.Count() ||
+        undo_[next].Group != group)
+      break;
   }
 }
 

@@ -121,7 +121,8 @@ void TUndoList::Load(TStream& stream) {
     int64_t left = stream.Size() - stream.Position();
     // Each record takes at least its size field and a block of 13 bytes.
     constexpr int64_t kLeast = 4 + TUndoRecord::kHeadSize + 1;
-    if (count < 0 || index < 0 || index > count || int64_t{count} * kLeast > left) throw EStreamError(kBadUndo);
+    if (count < 0 || index < 0 || index > count || int64_t{count} * kLeast > left)
+      throw EStreamError(kBadUndo);
     std::vector<unsigned char> block;
     for (int32_t i = 0; i < count; ++i) {
       const int32_t size = ReadInt32(stream);

@@ -56,7 +56,8 @@ void BM_ApplyKeywords1MB(benchmark::State& state) {
     memo.ApplyKeywordsListP(a, b);
     state.PauseTiming();
     hits = 0;
-    for (int32_t i = 0; i < memo.GetParCount(); ++i) hits += static_cast<int64_t>(GetDynArray(memo.Store()[i]).size());
+    for (int32_t i = 0; i < memo.GetParCount(); ++i)
+      hits += static_cast<int64_t>(GetDynArray(memo.Store()[i]).size());
     state.ResumeTiming();
   }
   state.counters["attributes"] = static_cast<double>(hits);
@@ -75,11 +76,11 @@ void BM_ApplyStartStopKeys1MB(benchmark::State& state) {
   };
   TStyledMemo memo;
   for (int k = 0; k < 100; ++k)
-    memo.Keywords().AddKeyWord(ToBytes(word(2 + static_cast<int>(rng() % 4))), k & 1 ? woWholeWordsOnly : 0, kDynBold,
-                               k & 2 ? 1 : 0, 0, clNone, 0x0000FF);
+    memo.Keywords().AddKeyWord(ToBytes(word(2 + static_cast<int>(rng() % 4))), k & 1 ? woWholeWordsOnly : 0,
+                               kDynBold, k & 2 ? 1 : 0, 0, clNone, 0x0000FF);
   for (int k = 0; k < 10; ++k)
-    memo.StartStopKeys().AddStartStopKey(ToBytes(word(3)), ToBytes(word(3)), 0, kDynItalic, 0, 0, clNone, 0x808080,
-                                         k % 3 == 0);
+    memo.StartStopKeys().AddStartStopKey(ToBytes(word(3)), ToBytes(word(3)), 0, kDynItalic, 0, 0, clNone,
+                                         0x808080, k % 3 == 0);
   const std::vector<unsigned char> text = Text(size_t{1} << 20);
   int64_t attributes = 0;
   for (auto _ : state) {

@@ -21,7 +21,8 @@ TByteString QtMemoClipboard::BlockMarker() {
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
   if (!data || !data->hasFormat(kBlockMimeType)) return {};
   const QByteArray bytes = data->data(kBlockMimeType);
-  return TByteString(reinterpret_cast<const unsigned char*>(bytes.constData()), static_cast<size_t>(bytes.size()));
+  return TByteString(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                     static_cast<size_t>(bytes.size()));
 }
 
 void QtMemoClipboard::SetText(const std::u16string& text, bool columnBlock) {

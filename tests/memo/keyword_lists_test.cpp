@@ -70,7 +70,8 @@ TEST(KeywordList, RefusesEntriesBeyondWhatAttributesCanName) {
 
 TEST(KeywordList, IniLinesRoundTripAKeywordHoldingAnEqualsSign) {
   TKeywordList l;
-  l.AddKeyWord(ToBytes("CQ"), woWholeWordsOnly | woMatchCase, 0x11, 42, -21, 0x00FF00, static_cast<TColor>(0x80000008));
+  l.AddKeyWord(ToBytes("CQ"), woWholeWordsOnly | woMatchCase, 0x11, 42, -21, 0x00FF00,
+               static_cast<TColor>(0x80000008));
   l.AddKeyWord(ToBytes("a=b"), 0, 1, 0, 0, clNone, 7);
   l.AddKeyWord(ToBytes("=="), woStartPar, 0, -1, 5, 1, 2);
   TStringList ini;
@@ -92,7 +93,8 @@ TEST(KeywordList, IniLinesRoundTripAKeywordHoldingAnEqualsSign) {
 
 TEST(KeywordList, IniLoadingSkipsLinesWithoutValuesAndStopsAtABadNumber) {
   TKeywordList l;
-  TStringList ini = Lines({"no equals here", "one=0,0,0,0,$FF,0x10,", "two=1,2,x,4,5,6,", "three=0,0,0,0,0,0,"});
+  TStringList ini =
+      Lines({"no equals here", "one=0,0,0,0,$FF,0x10,", "two=1,2,x,4,5,6,", "three=0,0,0,0,0,0,"});
   try {
     l.LoadFromIniStrings(ini);
     ADD_FAILURE() << "loaded";
@@ -120,7 +122,7 @@ TEST(StartStopKeyList, KeepsLengthsGroupsAndWholeWordTests) {
   EXPECT_EQ(l.Key(3).SsOptions, ssoParStop);
   l.Prepare(DefaultDelimiters());
   EXPECT_TRUE(l.Key(1).TestStartBefore && l.Key(1).TestStartAfter && l.Key(1).TestStopBefore);
-  EXPECT_FALSE(l.Key(2).TestStopBefore);  // ";" is a delimiter itself
+  EXPECT_FALSE(l.Key(2).TestStopBefore);   // ";" is a delimiter itself
   EXPECT_FALSE(l.Key(0).TestStartBefore);  // no whole-word option
   TStartStopKeyList one;
   one.AddStartStopKey(ToBytes("<"), ToBytes(">"), 0, 0, 0, 0, 0, 0, false);

@@ -138,16 +138,22 @@ TEST(StyledMemoDynText, TheSelectionStaysOnItsTextOrComesToTheNewText) {
   Put(m, "0123456789");
   const TByteString s = m.DynText(0, 2);  // "01"
   m.setSelStart(8);
-  m.setSelLength(-2);  // 6..8, caret at 8
+  m.setSelLength(-2);                                 // 6..8, caret at 8
   m.SetDynText(1, 3, s + TByteString(ToBytes("!")));  // wrong: text grows by one byte
-  EXPECT_EQ(Text(m), "0" "01!" "3456789");
+  EXPECT_EQ(Text(m),
+            "0"
+            "01!"
+            "3456789");
   EXPECT_EQ(m.getSelStart(), 9);  // the caret end, the other end at 7
   EXPECT_EQ(m.SelLength(), -2);
   // A selection inside the replaced range comes onto the new text's start.
   m.setSelStart(2);
   m.setSelLength(1);
   m.SetDynText(1, 5, s);
-  EXPECT_EQ(Text(m), "0" "01" "456789");
+  EXPECT_EQ(Text(m),
+            "0"
+            "01"
+            "456789");
   EXPECT_EQ(m.getSelStart(), 1);
   EXPECT_EQ(m.SelLength(), 0);
   EXPECT_NO_THROW(m.CheckIntegrity());
@@ -205,7 +211,10 @@ TEST(StyledMemoClipboard, PlainClipboardStripsTheStyleCodes) {
   m.setStaticFormat(true);
   FakeClipboard cb;
   m.setClipboard(&cb);
-  Put(m, "a\x02" "b\x02" "c");
+  Put(m,
+      "a\x02"
+      "b\x02"
+      "c");
   m.SelectAll();
   m.CopyToClipboard();
   EXPECT_EQ(cb.text, u"abc");
@@ -282,9 +291,9 @@ TEST(StyledMemoPopup, ItemsFollowTheTableAndTheirCommandsRun) {
     int32_t tag;
     bool enabled;
   };
-  const std::vector<Row> want = {{"&Undo", 100, true},  {"&Redo", 101, false}, {"-", 0, true},
-                                 {"Cu&t", 102, false},  {"&Copy", 103, false}, {"&Paste", 104, false},
-                                 {"-", 0, true},        {"&Select all", 105, true}};
+  const std::vector<Row> want = {{"&Undo", 100, true}, {"&Redo", 101, false},     {"-", 0, true},
+                                 {"Cu&t", 102, false}, {"&Copy", 103, false},     {"&Paste", 104, false},
+                                 {"-", 0, true},       {"&Select all", 105, true}};
   ASSERT_EQ(w.shown.Items.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) {
     SCOPED_TRACE(i);

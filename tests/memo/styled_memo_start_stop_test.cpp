@@ -45,7 +45,8 @@ struct Parsed {
 
 TEST(StyledMemoStartStop, ARangeCoversItsStartAndStopTexts) {
   Parsed p;
-  p.m.StartStopKeys().AddStartStopKey(ToBytes("{"), ToBytes("}"), 0, kDynItalic, 1, 0, clNone, 0xFF0000, false);
+  p.m.StartStopKeys().AddStartStopKey(ToBytes("{"), ToBytes("}"), 0, kDynItalic, 1, 0, clNone, 0xFF0000,
+                                      false);
   p.Set("a {b c} d {e");
   p.Parse();
   EXPECT_EQ(p.Levels(), "..00000...00");
@@ -78,8 +79,8 @@ TEST(StyledMemoStartStop, NestingStopsAtLevelFifteen) {
 
 TEST(StyledMemoStartStop, WholeWordKeysAndAnEmptyStartText) {
   Parsed p;
-  p.m.StartStopKeys().AddStartStopKey(ToBytes("begin"), ToBytes("end"), woWholeWordsOnly, 0, 1, 0, clNone, clNone,
-                                      false);
+  p.m.StartStopKeys().AddStartStopKey(ToBytes("begin"), ToBytes("end"), woWholeWordsOnly, 0, 1, 0, clNone,
+                                      clNone, false);
   p.m.StartStopKeys().AddStartStopKey(ToBytes(""), ToBytes("x"), 0, 0, 1, 0, clNone, clNone, false);
   p.Set("beginning begin bend end.");
   p.Parse();

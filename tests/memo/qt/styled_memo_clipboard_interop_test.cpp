@@ -35,9 +35,10 @@ bool UnderXvfb() {
   }
   const std::string self = fs::read_symlink("/proc/self/exe").string();
   const char* test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  const std::string cmd = "VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb timeout -k 10 120 xvfb-run -a -s "
-                          "'-screen 0 640x480x24' '" +
-                          self + "' --gtest_filter=StyledMemoClipboardX." + test;
+  const std::string cmd =
+      "VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb timeout -k 10 120 xvfb-run -a -s "
+      "'-screen 0 640x480x24' '" +
+      self + "' --gtest_filter=StyledMemoClipboardX." + test;
   EXPECT_EQ(std::system(cmd.c_str()), 0);
   return false;
 }
