@@ -4,11 +4,15 @@ namespace vestrel {
 
 TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxSink(rxSink) {
   modes.SetReceiver(RxFamily::kStartStop, &rtty);
+  modes.SetReceiver(RxFamily::kAmtorFec, &amtorFec);
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
 }
 
-void TEngine::Start() { rtty.Start(); }
+void TEngine::Start() {
+  rtty.Start();
+  amtorFec.Start();
+}
 
 }  // namespace vestrel

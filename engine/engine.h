@@ -7,6 +7,7 @@
 #include "engine/mode_switch.h"
 #include "engine/modem_params.h"
 #include "engine/modes/amtor/amtor_fec_tx_pump.h"
+#include "engine/modes/amtor/fec_decoder.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
@@ -66,6 +67,9 @@ class TEngine {
   // start-stop decoder of RTTY, ASCII-7 and ASCII-8.
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
+
+  // AMTOR FEC.
+  TFecDecoder amtorFec{sine, params, window, baudot, rxSink, &levels, &params.LevelRingIndex};
 };
 
 }  // namespace vestrel

@@ -86,7 +86,7 @@ constexpr ModeRow AmtorFec() {
   ModeRow r = Fsk(kModeAmtorFec, "AMTOR FEC", "AMT-FEC", "TOR", RxFamily::kAmtorFec);
   r.transmitter = TxFamily::kAmtorFec;
   r.speedMenu = r.shiftMenu = true;
-  r.transmitterBuilt = true;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -114,6 +115,29 @@ class TFskDetector {
           if (StageOn<Path>(&mixed_[kLanes * i])) onOutput(at + i);
       }
     }
+  }
+
+  // The discriminator of the FSK decoders over a block on a path known to be the current one:
+  // after each sample i of `in`, out[i] = |upper tone| - |lower tone| of the latest outputs
+  // (> 0 on the upper tone). `last` is the value before the block and becomes the one after it.
+  template <int Path>
+  void DiscriminatorOn(std::span<const float> in, double* out, double& last) {
+    double d = last;
+    size_t filled = 0;
+    ProcessOn<Path>(in, [&](size_t i) {
+      std::fill(out + filled, out + i, d);
+      d = Discriminator();
+      filled = i;
+    });
+    std::fill(out + filled, out + in.size(), d);
+    last = d;
+  }
+  // |upper| - |lower| of the current outputs.
+  double Discriminator() const { return Magnitude(OutBSin, OutBCos) - Magnitude(OutASin, OutACos); }
+  // A tone's magnitude from its two arms; squares up to 1e-8 count as 0.
+  static double Magnitude(double s, double c) {
+    const double p = s * s + c * c;
+    return p > 1e-8 ? std::sqrt(p) : 0.0;
   }
 
   // True when (path, taps, averageLength) is a set-up both detectors accept.
