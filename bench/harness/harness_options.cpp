@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "engine/mode_number.h"
 #include "engine/mode_table.h"
 
 namespace vestrel::harness {
@@ -170,6 +171,13 @@ std::string ReadModemOptions(const ParsedArgs& args, std::string_view centreOpti
   }
   out.reverse = args.Has("reverse");
   return {};
+}
+
+void ApplyModeMenuDefaults(const ParsedArgs& args, ModemOptions& options) {
+  const int32_t mode = options.mode;
+  if (!args.Has("baud") && (mode == kModeAmtorFec || mode == kModeAmtorArq || mode == kModePactorFec))
+    options.baud = 100.0;
+  if (!args.Has("shift") && mode == kModePactorFec) options.shiftHz = 200;
 }
 
 }  // namespace vestrel::harness
