@@ -82,6 +82,7 @@ void TRxForm::ApplyLoadedSettings() {
   engine_->baudot.UnshiftOnSpace = s.UnshiftOnSpace != 0 ? 1 : 0;
   engine_->baudot.ExtendedBaudot = s.ExtendedBaudot != 0 ? 1 : 0;
   if (s.ExtendedBaudot == 0) engine_->baudot.ResetThird();
+  engine_->amtorFec.AmtorFastSync = s.DoFastSync != 0 ? 1 : 0;
 
   if (OnTopButton->isChecked() != (s.OnTop != 0)) {
     OnTopButton->setChecked(s.OnTop != 0);
@@ -111,6 +112,7 @@ void TRxForm::TakeSettingsFromControls() {
   s.IsSquelch = SqlButton->isChecked() ? 1 : 0;
   s.SquelchThreshold = SqlUpDown->value();
   s.BeaconPeriod = BeaconUpDown->value();
+  s.DoFastSync = engine_->amtorFec.AmtorFastSync;
   const QRect g = geometry();
   s.Left = g.x();
   s.Top = g.y();
