@@ -5,6 +5,7 @@ namespace vestrel {
 TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxSink(rxSink) {
   modes.SetReceiver(RxFamily::kStartStop, &rtty);
   modes.SetReceiver(RxFamily::kAmtorFec, &amtorFec);
+  modes.SetReceiver(RxFamily::kAmtorArq, &amtorArq);
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
@@ -13,6 +14,7 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
 void TEngine::Start() {
   rtty.Start();
   amtorFec.Start();
+  amtorArq.Start();
 }
 
 }  // namespace vestrel

@@ -7,6 +7,7 @@
 #include "engine/mode_switch.h"
 #include "engine/modem_params.h"
 #include "engine/modes/amtor/amtor_fec_tx_pump.h"
+#include "engine/modes/amtor/arq_decoder.h"
 #include "engine/modes/amtor/fec_decoder.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
@@ -68,8 +69,9 @@ class TEngine {
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
 
-  // AMTOR FEC.
+  // AMTOR FEC and the AMTOR ARQ monitor.
   TFecDecoder amtorFec{sine, params, window, baudot, rxSink, &levels, &params.LevelRingIndex};
+  TArqDecoder amtorArq{sine, params, window, baudot, rxSink, &levels, &params.LevelRingIndex};
 };
 
 }  // namespace vestrel

@@ -94,6 +94,7 @@ constexpr ModeRow AmtorArq() {
   ModeRow r = Fsk(kModeAmtorArq, "AMTOR ARQ", "AMT-ARQ", "", RxFamily::kAmtorArq);
   r.txFollowsAfc = false;
   r.speedMenu = r.shiftMenu = true;
+  r.receiverBuilt = true;
   return r;
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/dsp/block_clones.h"
 #include "engine/frequency_unit.h"
+#include "engine/modes/amtor/phase_track.h"
 
 namespace vestrel {
 
@@ -139,22 +140,13 @@ void TFecDecoder::LockedStep() {
   if (++counter_ < static_cast<int>(kCharSpan)) return;
   counter_ = 0;
   const uint32_t k = ringIndex_ - kLookBack;
-  Slot here;
-  Read(k, here);
-  if (here.Valid()) {
-    double best = here.confidence;
-    int offset = 0;
+  if (Ccir476DecodeTable[Code(k)] >= 0) {
     Slot s;
-    for (int side : {-1, 1}) {
-      for (int j = 1; j <= kTrackReach; ++j) {
-        Read(k + static_cast<uint32_t>(side * j), s);
-        if (s.code != here.code) break;
-        if (s.confidence > best) {
-          best = s.confidence;
-          offset = side * j;
-        }
-      }
-    }
+    const int offset = MostConfidentOffset(k, kTrackReach, [&](uint32_t p, uint32_t& code, double& confidence) {
+      Read(p, s);
+      code = static_cast<uint32_t>(s.code);
+      confidence = s.confidence;
+    });
     if (offset < 0) ++counter_;
     if (offset > 0) --counter_;
   }

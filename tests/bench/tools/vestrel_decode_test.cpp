@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/codes/baudot.h"
+#include "support/bit_signal.h"
 #include "support/fsk_signal.h"
 #include "support/tool_runner.h"
 
@@ -157,6 +158,27 @@ TEST_F(VestrelDecodeTest, FastSyncReadsATransmissionJoinedInMidText) {
   EXPECT_EQ(Decode("--mode AMT-FEC", raw).out, "");
   const std::string got = Decode("--mode AMT-FEC --fast-sync", raw).out;
   EXPECT_NE(got.find(text.substr(text.size() - 40)), std::string::npos) << got;
+}
+
+// The sending station of an AMTOR ARQ link: three CCIR-476 characters a block every 450 ms,
+// a block repeated once on request; 100 Bd by default.
+TEST_F(VestrelDecodeTest, AmtorArqMonitorPrintsEachBlockOnce) {
+  std::vector<int> codes;
+  for (int b : test::BaudotCodesOf("CQ CQ DE TEST K", 0)) codes.push_back(kCcir476[b & 31]);
+  while (codes.size() % 3 != 0) codes.push_back(PhasingOne);
+  std::vector<test::BitBurst> bursts;
+  for (size_t i = 0; i < codes.size(); i += 3) {
+    for (int copy = 0; copy < (i == 3 ? 2 : 1); ++copy) {
+      test::BitBurst b;
+      b.startBits = 20.0 + 45.0 * bursts.size();
+      for (size_t j = i; j < i + 3; ++j) test::AppendBits(b.bits, static_cast<unsigned>(codes[j]), 7, true);
+      bursts.push_back(b);
+    }
+  }
+  const std::string path = test::TempPath("arq.raw");
+  ASSERT_TRUE(test::WriteRawSamples(path, test::MakeBitSignal(bursts, 0.0, test::BitSignalOptions{})));
+  // When the blocks stop, the first silent cycle reads as an invalid block.
+  EXPECT_EQ(Decode("--mode AMT-ARQ", path).out, "CQ CQ DE TEST K___");
 }
 
 // FIGS 1 space A, with no LTRS after the space: only unshift-on-space gets the letter back.
