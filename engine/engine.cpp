@@ -6,12 +6,14 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetReceiver(RxFamily::kStartStop, &rtty);
   modes.SetReceiver(RxFamily::kAmtorFec, &amtorFec);
   modes.SetReceiver(RxFamily::kAmtorArq, &amtorArq);
+  modes.SetReceiver(RxFamily::kDtmf, &dtmf);
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
 }
 
 void TEngine::Start() {
+  dtmf.Reset();
   rtty.Start();
   amtorFec.Start();
   amtorArq.Start();

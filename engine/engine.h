@@ -9,6 +9,7 @@
 #include "engine/modes/amtor/amtor_fec_tx_pump.h"
 #include "engine/modes/amtor/arq_decoder.h"
 #include "engine/modes/amtor/fec_decoder.h"
+#include "engine/modes/dtmf/dtmf_decoder.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
@@ -68,6 +69,9 @@ class TEngine {
   // start-stop decoder of RTTY, ASCII-7 and ASCII-8.
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
+
+  // DTMF, which reads the squelch setting and the spectrum of the block processor itself.
+  TDtmfDecoder dtmf{sine, rxBlocks, rxSink, &levels, &params.LevelRingIndex};
 
   // AMTOR FEC and the AMTOR ARQ monitor.
   TFecDecoder amtorFec{sine, params, window, baudot, rxSink, &levels, &params.LevelRingIndex};

@@ -101,6 +101,7 @@ constexpr ModeRow AmtorArq() {
 constexpr ModeRow Dtmf() {
   ModeRow r = Named(kModeDtmf, "DTMF", "DTMF", "", RxFamily::kDtmf);
   r.tones = ToneLayout::kSingleKeepShift;
+  r.receiverBuilt = true;
   return r;
 }
 

@@ -130,6 +130,78 @@ TEST_F(MinimodemInterop, AmtorFecRawBits) {
   }
 }
 
+// DTMF made by sox (two sines a digit mixed to mono, digital silence between with pad), decoded
+// by multimon-ng at 22050 samples/s and by vestrel-decode from the same audio at 11025.
+class MultimonDtmfInterop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tool = test::BenchToolPath("vestrel-decode");
+    if (tool.empty()) GTEST_SKIP() << "vestrel-decode is not built";
+    if (!test::HaveProgram("multimon-ng") || !test::HaveProgram("sox")) GTEST_SKIP() << "multimon-ng or sox missing";
+  }
+
+  // The digits as a WAV file at 22050 samples/s: each `ms` of tones and `ms` of silence after
+  // 100 ms of silence.
+  std::string Synthesize(const std::string& digits, double ms) {
+    const std::string table = " 147*2580369#ABCD";
+    const double low[] = {697, 770, 852, 941}, high[] = {1209, 1336, 1477, 1633};
+    const std::string seconds = std::to_string(ms / 1000.0);
+    std::string parts;
+    for (size_t i = 0; i < digits.size(); ++i) {
+      const size_t index = table.find(digits[i]) - 1;
+      const std::string part = test::TempPath("digit" + std::to_string(i) + ".wav");
+      const test::ToolResult r = test::RunTool(
+          "sox -n -r 22050 -c 2 -b 16 " + ShellQuote(part) + " synth " + seconds + " sine " +
+          std::to_string(low[index % 4]) + " sine " + std::to_string(high[index / 4]) + " remix - pad " +
+          (i == 0 ? "0.1 " : "0 ") + seconds);
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      parts += ShellQuote(part) + " ";
+    }
+    const std::string wav = test::TempPath("dtmf.wav");
+    const test::ToolResult r = test::RunTool("sox " + parts + ShellQuote(wav));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return wav;
+  }
+
+  std::string Ours(const std::string& wav) {
+    const std::string raw = test::TempPath("dtmf11025.raw");
+    const test::ToolResult conv =
+        test::RunTool("sox " + ShellQuote(wav) + " -t raw -r 11025 -e signed -b 16 -c 1 -L " + ShellQuote(raw));
+    EXPECT_EQ(conv.exitCode, 0) << conv.err;
+    const test::ToolResult r = test::RunTool(ShellQuote(tool) + " --mode DTMF " + ShellQuote(raw));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.out;
+  }
+
+  // The digits of multimon-ng's "DTMF: x" lines.
+  std::string Peer(const std::string& wav) {
+    const std::string raw = test::TempPath("dtmf22050.raw");
+    const test::ToolResult conv =
+        test::RunTool("sox " + ShellQuote(wav) + " -t raw -r 22050 -e signed -b 16 -c 1 " + ShellQuote(raw));
+    EXPECT_EQ(conv.exitCode, 0) << conv.err;
+    const test::ToolResult r = test::RunTool("multimon-ng -q -c -a DTMF -t raw " + ShellQuote(raw));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::string digits;
+    for (size_t at = r.out.find("DTMF: "); at != std::string::npos; at = r.out.find("DTMF: ", at + 1))
+      if (at + 6 < r.out.size()) digits.push_back(r.out[at + 6]);
+    return digits;
+  }
+
+  std::string tool;
+};
+
+TEST_F(MultimonDtmfInterop, AllSixteenDigitsAsMultimonNgHearsThem) {
+  const std::string digits = "123A456B789C*0#D";
+  const std::string wav70 = Synthesize(digits, 70);
+  const std::string peer = Peer(wav70);
+  EXPECT_EQ(peer, digits);
+  EXPECT_EQ(Ours(wav70), peer);
+  // 40 ms tones and pauses, the shortest of telephone signalling, and equal digits in a row.
+  const std::string wav40 = Synthesize(digits + "1155", 40);
+  EXPECT_EQ(Ours(wav40), digits + "1155");
+  std::printf("multimon-ng at 40 ms: %s\n", Peer(wav40).c_str());
+}
+
 // Noise ladder: one seeded text of 300 characters from our signal generator, in white Gaussian
 // noise at falling Eb/N0, decoded by vestrel-decode in every filter width and by minimodem from
 // the same audio. With tone amplitude A (peak) and noise of rms s over the whole band of
