@@ -7,6 +7,7 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetReceiver(RxFamily::kAmtorFec, &amtorFec);
   modes.SetReceiver(RxFamily::kAmtorArq, &amtorArq);
   modes.SetReceiver(RxFamily::kDtmf, &dtmf);
+  modes.SetReceiver(RxFamily::kPactor, &pactor);
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
@@ -17,6 +18,7 @@ void TEngine::Start() {
   rtty.Start();
   amtorFec.Start();
   amtorArq.Start();
+  pactor.Start();
 }
 
 }  // namespace vestrel

@@ -10,6 +10,7 @@
 #include "engine/modes/amtor/arq_decoder.h"
 #include "engine/modes/amtor/fec_decoder.h"
 #include "engine/modes/dtmf/dtmf_decoder.h"
+#include "engine/modes/pactor/pactor_fec_decoder.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
@@ -76,6 +77,9 @@ class TEngine {
   // AMTOR FEC and the AMTOR ARQ monitor.
   TFecDecoder amtorFec{sine, params, window, baudot, rxSink, &levels, &params.LevelRingIndex};
   TArqDecoder amtorArq{sine, params, window, baudot, rxSink, &levels, &params.LevelRingIndex};
+
+  // Both PACTOR-I FEC receivers, 100 and 200 Bd.
+  TPactorReceiver pactor{sine, rxSink, &levels, &params.LevelRingIndex};
 };
 
 }  // namespace vestrel

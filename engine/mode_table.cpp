@@ -111,6 +111,7 @@ constexpr ModeRow PactorFec() {
   r.symbolRate = 100.0;
   r.speedPanel = "100/200 Bd";
   r.speedPanelFixed = true;
+  r.receiverBuilt = true;
   return r;
 }
 
