@@ -1,5 +1,9 @@
 #include "engine/modes/dtmf/dtmf_decoder.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "engine/dsp/block_clones.h"
 #include "engine/frequency_unit.h"
 
 namespace vestrel {
@@ -17,16 +21,12 @@ constexpr double kSpectrumScale = 1.0 / (1 << 23);
 TDtmfDecoder::TDtmfDecoder(const SineTable& sine, const TRxBlockProcessor& squelch, RxTextSink& sink,
                            LevelRing* levels, int32_t* levelIndex)
     : squelch_(squelch), sink_(sink), levels_(levels), levelIndex_(levelIndex) {
-  for (TQuadDetector& d : detectors_) d.SetTable(sine);
+  detectors_.SetTable(sine);
 }
 
 void TDtmfDecoder::Reset() {
-  for (int i = 0; i < kTones; ++i) {
-    detectors_[i].SetLength(kAverage);
-    detectors_[i].Reset();
-    steps_[i] = HzToUnits(kToneHz[i]);
-    detectors_[i].SetStep(steps_[i]);
-  }
+  detectors_.SetLength(kAverage);
+  for (int i = 0; i < kTones; ++i) detectors_.SetStep(i, HzToUnits(kToneHz[i]));
   levelCount_ = 0;
   counters_.fill(0);
   last_ = 0;
@@ -34,17 +34,9 @@ void TDtmfDecoder::Reset() {
   enabled_ = true;
 }
 
-void TDtmfDecoder::ProcessBlock(std::span<const float> block, bool) {
-  if (!enabled_) return;
-  for (float x : block) ProcessSample(x);
-}
-
-void TDtmfDecoder::ProcessSample(float x) {
-  if (!enabled_) return;
-  double m[kTones];
-  const double v = x * kInputScale;
-  for (int i = 0; i < kTones; ++i) m[i] = detectors_[i].Step(v);
-  const Verdict verdict = Classify(m);
+// The debounce of the sample's verdict, and the level for the displays.
+VESTREL_INLINE_IN_CLONES void TDtmfDecoder::Decide(const double* power) {
+  const Verdict verdict = Classify(power);
   int p = verdict.digit;
   if (verdict.strong) {
     counters_[p] += kStrongStep;
@@ -66,25 +58,30 @@ void TDtmfDecoder::ProcessSample(float x) {
   }
 }
 
-TDtmfDecoder::Verdict TDtmfDecoder::Classify(const double* m) {
-  // The three largest; on equal magnitudes the lower tone ranks first.
+// The three strongest tones are found on the detectors' powers, which order as their magnitudes
+// do; only those three magnitudes are taken.
+VESTREL_INLINE_IN_CLONES TDtmfDecoder::Verdict TDtmfDecoder::Classify(const double* power) {
+  // The largest, the second and the third; on equal powers the lower tone ranks first.
   int i = 0, j = -1;
-  double a = m[0], b = -1.0, c = -1.0;
+  double pa = power[0], pb = -1.0, pc = -1.0;
   for (int k = 1; k < kTones; ++k) {
-    if (m[k] > a) {
-      c = b;
-      b = a;
-      j = i;
-      a = m[k];
-      i = k;
-    } else if (m[k] > b) {
-      c = b;
-      b = m[k];
-      j = k;
-    } else if (m[k] > c) {
-      c = m[k];
+    const double p = power[k];
+    if (p > pb) {
+      pc = pb;
+      if (p > pa) {
+        pb = pa;
+        j = i;
+        pa = p;
+        i = k;
+      } else {
+        pb = p;
+        j = k;
+      }
+    } else if (p > pc) {
+      pc = p;
     }
   }
+  const double a = std::sqrt(pa), b = std::sqrt(pb), c = std::sqrt(pc);
   margin_ = (a + b) / 2 - c;
   if (margin_ > hold_) {
     hold_ = margin_;
@@ -98,7 +95,7 @@ TDtmfDecoder::Verdict TDtmfDecoder::Classify(const double* m) {
   // of equal magnitudes would keep a digit from being made of nothing.
   if (a <= 0.0) return none;
   if (squelch_.IsSquelch) {
-    const int bin = (steps_[i] + 8) / 16;
+    const int bin = (detectors_.PhaseStep(i) + 8) / 16;
     const double re = squelch_.Spectrum.SpectrumRe[bin] * kSpectrumScale;
     const double im = squelch_.Spectrum.SpectrumIm[bin] * kSpectrumScale;
     if (squelch_.SquelchLevel * squelch_.SquelchLevel > re * re + im * im) return none;
@@ -114,6 +111,24 @@ TDtmfDecoder::Verdict TDtmfDecoder::Classify(const double* m) {
   const int high = iLow ? j : i;
   v.digit = low + 4 * (high - 4) + 1;
   return v;
+}
+
+// The detectors' bank and the decision for each sample; the whole chain is compiled into the
+// loop.
+void TDtmfDecoder::ProcessSample(float x) {
+  if (!enabled_) return;
+  double power[kTones];
+  detectors_.StepPower(x * kInputScale, power);
+  Decide(power);
+}
+
+void TDtmfDecoder::ProcessBlock(std::span<const float> block, bool) {
+  if (enabled_) Run(block);
+}
+
+VESTREL_BLOCK_CLONES void TDtmfDecoder::Run(std::span<const float> block) {
+  detectors_.Process(block.data(), block.size(), [this](size_t, const double* power) { Decide(power); },
+                     kInputScale);
 }
 
 }  // namespace vestrel

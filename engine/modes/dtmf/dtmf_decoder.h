@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/dsp/quad_detector.h"
+#include "engine/dsp/quad_detector_bank.h"
 #include "engine/level_ring.h"
 #include "engine/mode_receiver.h"
 #include "engine/rx_block_processor.h"
@@ -16,7 +16,8 @@ namespace vestrel {
 // 0..3 (697, 770, 852, 941 Hz), high the high-group tone 4..7 (1209, 1336, 1477, 1633 Hz).
 inline constexpr char DtmfDigitTable[] = " 147*2580369#ABCD";
 
-// Telephone dual-tone signalling to characters. Eight single-tone detectors average 25 ms each;
+// Telephone dual-tone signalling to characters. Eight single-tone detectors (TQuadDetector, side
+// by side in a bank) average 25 ms each;
 // a digit is one low and one high tone clearly above the third strongest. A clear pair counts
 // 100 a sample toward its release at 13750 (12.5 ms), a pair with twist or a close third tone
 // counts 10 (125 ms); a digit prints once, and again only after a release of "no digit"
@@ -53,7 +54,7 @@ class TDtmfDecoder final : public ModeReceiver {
   void SetEnabled(bool on) { enabled_ = on; }
 
   bool Enabled() const { return enabled_; }
-  int32_t ToneStep(int i) const { return steps_[i]; }
+  int32_t ToneStep(int i) const { return detectors_.PhaseStep(i); }
   double Margin() const { return margin_; }
   int LastReleased() const { return last_; }
 
@@ -62,9 +63,11 @@ class TDtmfDecoder final : public ModeReceiver {
     int digit = 0;  // 0 none, 1..16
     bool strong = true;
   };
-  Verdict Classify(const double* m);
+  void Run(std::span<const float> block);
+  void Decide(const double* power);
+  Verdict Classify(const double* power);
 
-  std::array<TQuadDetector, kTones> detectors_;
+  TQuadDetectorBank<kTones> detectors_;
   const TRxBlockProcessor& squelch_;
   RxTextSink& sink_;
   LevelRing* levels_;
@@ -77,7 +80,6 @@ class TDtmfDecoder final : public ModeReceiver {
   double margin_ = 0.0;
   double hold_ = 0.0;
   double decay_ = 0.0;
-  std::array<int32_t, kTones> steps_{};
 };
 
 }  // namespace vestrel

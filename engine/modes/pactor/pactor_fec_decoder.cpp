@@ -22,6 +22,15 @@ int Sign(int32_t d) {
   return (d > 0) - (d < 0);
 }
 
+// The sum of a[i] b[i] over n values (a multiple of 8), in eight partial sums added in a fixed
+// order: the same result on every run.
+VESTREL_KERNEL_CLONES float Correlation(const float* a, const float* b, int n) {
+  float part[8] = {};
+  for (int i = 0; i < n; i += 8)
+    for (int l = 0; l < 8; ++l) part[l] += a[i + l] * b[i + l];
+  return ((part[0] + part[1]) + (part[2] + part[3])) + ((part[4] + part[5]) + (part[6] + part[7]));
+}
+
 }  // namespace
 
 TPactorFecDecoder::TPactorFecDecoder(const SineTable& sine, RxTextSink& sink, LevelRing* levels,
@@ -173,15 +182,10 @@ bool TPactorFecDecoder::Combine(uint32_t a, bool& inverted) {
   const size_t n = behind + kCorrelationSpan;
   for (size_t i = 0; i < n; ++i) window_[i] = R(start + static_cast<uint32_t>(i));
   const float* cur = window_.data() + behind;
-  double best = 0.0;
+  float best = 0.0f;
   int bestTry = -1;
   for (int t = 0; t < kRepetitionTries; ++t) {
-    const float* earlier = window_.data() + t;
-    // Eight partial sums, which vectorise; the order of adding is fixed, so results repeat.
-    double part[8] = {};
-    for (int i = 0; i < kCorrelationSpan; i += 8)
-      for (int l = 0; l < 8; ++l) part[l] += static_cast<double>(cur[i + l]) * earlier[i + l];
-    const double anti = -(((part[0] + part[1]) + (part[2] + part[3])) + ((part[4] + part[5]) + (part[6] + part[7])));
+    const float anti = -Correlation(cur, window_.data() + t, kCorrelationSpan);
     if (bestTry < 0 || anti > best) {
       best = anti;
       bestTry = t;
