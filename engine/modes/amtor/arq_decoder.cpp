@@ -3,14 +3,12 @@
 #include <cmath>
 
 #include "engine/dsp/block_clones.h"
-#include "engine/frequency_unit.h"
 #include "engine/modes/amtor/phase_track.h"
 
 namespace vestrel {
 
 namespace {
 
-constexpr int kDcdPanel = 9;
 constexpr int kSearchRun = 22;  // the first position and the 21 after it
 constexpr int kTrackReach = 6;  // sub-samples looked at either side while locked
 
@@ -27,30 +25,9 @@ int InvalidCharacters(uint32_t bits) {
   return n;
 }
 
-TArqDecoder::TArqDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window,
-                         TBaudotDecoder& baudot, RxTextSink& sink, LevelRing* levels, int32_t* levelIndex)
-    : front_(sine, kSubSamples), params_(params), window_(window), baudot_(baudot), sink_(sink) {
-  front_.SetLevels(levels, levelIndex);
-}
-
 void TArqDecoder::Start() {
-  enabled_ = false;
-  SetBaud(100);
-  SetTones(HzToUnits(2115.0), HzToUnits(2285.0));
+  TAmtorReceiver::Start();
   RepeatSuppression = 1;
-  enabled_ = true;
-}
-
-bool TArqDecoder::SetBaud(double baud) {
-  if (!front_.SetBaud(baud)) return false;
-  Reset();
-  window_.SetPanelText(kDcdPanel, " ");
-  return true;
-}
-
-bool TArqDecoder::SetTones(int32_t lower, int32_t upper) {
-  front_.SetTones(lower, upper);
-  return true;
 }
 
 void TArqDecoder::Reset() {

@@ -3,13 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/codes/baudot.h"
-#include "engine/engine_window.h"
-#include "engine/level_ring.h"
-#include "engine/mode_receiver.h"
-#include "engine/modem_params.h"
-#include "engine/modes/amtor/fsk_sub_sampler.h"
-#include "engine/rx_text_sink.h"
+#include "engine/modes/amtor/amtor_receiver.h"
 
 namespace vestrel {
 
@@ -22,9 +16,8 @@ namespace vestrel {
 // with each bit from three neighbouring positions; characters still invalid print "_", and
 // invalid characters in consecutive blocks adding up to 4 send it back to searching. Status
 // panel 9: " " searching, "*" on the block phase.
-class TArqDecoder final : public ModeReceiver {
+class TArqDecoder final : public TAmtorReceiver {
  public:
-  static constexpr int kSubSamples = 22;  // ring values per bit
   static constexpr uint32_t kRingSize = 2048;
   static constexpr uint32_t kRingMask = kRingSize - 1;
   static constexpr int kBlockBits = 21;
@@ -34,19 +27,14 @@ class TArqDecoder final : public ModeReceiver {
   using Ring = std::array<float, kRingSize>;
 
   TArqDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window, TBaudotDecoder& baudot,
-              RxTextSink& sink, LevelRing* levels = nullptr, int32_t* levelIndex = nullptr);
+              RxTextSink& sink, LevelRing* levels = nullptr, int32_t* levelIndex = nullptr)
+      : TAmtorReceiver(sine, params, window, baudot, sink, levels, levelIndex) {}
 
-  // 100 Bd, tones 2115 and 2285 Hz, repeated blocks suppressed, then enabled.
+  // As TAmtorReceiver::Start, with repeated blocks suppressed.
   void Start();
-  // baud: 1..5000 (refused otherwise). Resets the monitor and shows " " in panel 9.
-  bool SetBaud(double baud);
-  void SetEnabled(bool on) { enabled_ = on; }
 
-  // ModeReceiver
+  // ModeReceiver (the set-up: TAmtorReceiver)
   void Reset() override;
-  bool SelectMode(const ModeRow&) override { return true; }
-  bool SetTones(int32_t lower, int32_t upper) override;
-  bool SetSpeed(double baud, int) override { return SetBaud(baud); }
   void ProcessBlock(std::span<const float> block, bool squelchOpen) override;
 
   // One sub-sample as the ring takes it (the discriminator after Reverse and the squelch), past
@@ -56,9 +44,7 @@ class TArqDecoder final : public ModeReceiver {
   // Set by Start: a block equal to the last one printed is not printed again.
   int RepeatSuppression = 0;
 
-  bool Enabled() const { return enabled_; }
   int State() const { return state_; }  // 0 searching, 1 on the block phase
-  const TFskSubSampler& Front() const { return front_; }
 
  private:
   struct Block {
@@ -74,14 +60,6 @@ class TArqDecoder final : public ModeReceiver {
   int Print(uint32_t bits);
   float R(uint32_t p) const { return ring_[p & kRingMask]; }
 
-  TFskSubSampler front_;
-  const TModemParams& params_;
-  EngineWindow& window_;
-  TBaudotDecoder& baudot_;
-  RxTextSink& sink_;
-
-  bool enabled_ = false;
-  bool squelchOpen_ = true;  // written once per block by ProcessBlock
   int state_ = 0;
   int counter_ = 0;  // sub-samples within the cycle while locked
   int invalidTotal_ = 0;

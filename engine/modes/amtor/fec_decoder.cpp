@@ -3,14 +3,12 @@
 #include <cmath>
 
 #include "engine/dsp/block_clones.h"
-#include "engine/frequency_unit.h"
 #include "engine/modes/amtor/phase_track.h"
 
 namespace vestrel {
 
 namespace {
 
-constexpr int kDcdPanel = 9;
 constexpr int kSearchRun = 22;  // positions of one bit tried for the phase
 constexpr int kTrackReach = 6;  // sub-samples looked at either side while locked
 
@@ -20,31 +18,6 @@ bool Same(const TFecDecoder::Slot& a, const TFecDecoder::Slot& b) {
 }
 
 }  // namespace
-
-TFecDecoder::TFecDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window,
-                         TBaudotDecoder& baudot, RxTextSink& sink, LevelRing* levels, int32_t* levelIndex)
-    : front_(sine, kSubSamples), params_(params), window_(window), baudot_(baudot), sink_(sink) {
-  front_.SetLevels(levels, levelIndex);
-}
-
-void TFecDecoder::Start() {
-  enabled_ = false;
-  SetBaud(100);
-  SetTones(HzToUnits(2115.0), HzToUnits(2285.0));
-  enabled_ = true;
-}
-
-bool TFecDecoder::SetBaud(double baud) {
-  if (!front_.SetBaud(baud)) return false;
-  Reset();
-  window_.SetPanelText(kDcdPanel, " ");
-  return true;
-}
-
-bool TFecDecoder::SetTones(int32_t lower, int32_t upper) {
-  front_.SetTones(lower, upper);
-  return true;
-}
 
 // Everything but the set-up; the synchronisation goes with the phase it was found on.
 void TFecDecoder::Reset() {

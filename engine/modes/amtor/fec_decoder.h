@@ -3,13 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/codes/baudot.h"
-#include "engine/engine_window.h"
-#include "engine/level_ring.h"
-#include "engine/mode_receiver.h"
-#include "engine/modem_params.h"
-#include "engine/modes/amtor/fsk_sub_sampler.h"
-#include "engine/rx_text_sink.h"
+#include "engine/modes/amtor/amtor_receiver.h"
 
 namespace vestrel {
 
@@ -20,9 +14,8 @@ namespace vestrel {
 // alternation, and prints the better copy of each character, or the bitwise combination of both
 // when neither is valid ("_" when that is invalid too). Status panel 9: " " searching, "+" on
 // the character phase, "*" synchronised.
-class TFecDecoder final : public ModeReceiver {
+class TFecDecoder final : public TAmtorReceiver {
  public:
-  static constexpr int kSubSamples = 22;  // ring values per bit
   static constexpr uint32_t kRingSize = 2048;
   static constexpr uint32_t kRingMask = kRingSize - 1;
   static constexpr uint32_t kCharSpan = 7 * kSubSamples;      // 154: one character
@@ -43,19 +36,11 @@ class TFecDecoder final : public ModeReceiver {
   // levels and levelIndex: the tuning displays' ring and its write index
   // (TModemParams::LevelRingIndex); null for none.
   TFecDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window, TBaudotDecoder& baudot,
-              RxTextSink& sink, LevelRing* levels = nullptr, int32_t* levelIndex = nullptr);
+              RxTextSink& sink, LevelRing* levels = nullptr, int32_t* levelIndex = nullptr)
+      : TAmtorReceiver(sine, params, window, baudot, sink, levels, levelIndex) {}
 
-  // 100 Bd, tones 2115 and 2285 Hz, synchronisation cleared, then enabled.
-  void Start();
-  // baud: 1..5000 (refused otherwise). Resets the decoder and shows " " in panel 9.
-  bool SetBaud(double baud);
-  void SetEnabled(bool on) { enabled_ = on; }
-
-  // ModeReceiver
+  // ModeReceiver (the set-up: TAmtorReceiver)
   void Reset() override;
-  bool SelectMode(const ModeRow&) override { return true; }
-  bool SetTones(int32_t lower, int32_t upper) override;
-  bool SetSpeed(double baud, int) override { return SetBaud(baud); }
   void ProcessBlock(std::span<const float> block, bool squelchOpen) override;
 
   // The "Fast Sync" item of the mode menu (setting "DoFastSync"): the phase locks on any five
@@ -63,11 +48,9 @@ class TFecDecoder final : public ModeReceiver {
   // mid-text is read; an end signal keeps the phase.
   int AmtorFastSync = 0;
 
-  bool Enabled() const { return enabled_; }
   int State() const { return state_; }  // 0 searching, 1 on the character phase
   bool Synchronised() const { return synchronised_ != 0; }
   int ErrorCount() const { return errorCount_; }
-  const TFskSubSampler& Front() const { return front_; }
 
  private:
   template <int Path>
@@ -83,14 +66,6 @@ class TFecDecoder final : public ModeReceiver {
   float R(uint32_t p) const { return ring_[p & kRingMask]; }
   const Slot& At(int c, int offset) const { return slots_[(c + offset) & (kSlots - 1)]; }
 
-  TFskSubSampler front_;
-  const TModemParams& params_;
-  EngineWindow& window_;
-  TBaudotDecoder& baudot_;
-  RxTextSink& sink_;
-
-  bool enabled_ = false;
-  bool squelchOpen_ = true;  // written once per block by ProcessBlock
   int state_ = 0;
   int counter_ = 0;  // sub-samples within a character while locked
   int errorCount_ = 0;

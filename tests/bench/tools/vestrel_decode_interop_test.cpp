@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -298,33 +297,10 @@ struct Ladder {
   std::vector<LadderStep> steps;
 };
 
-// Letters, figures and spaces that ITA2 and every peer spell alike.
-std::string LadderText() {
-  std::mt19937 rng(20261210);
-  const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  const std::string figures = "0123456789-?/.,";
-  std::string t;
-  while (t.size() < 300) {
-    const bool fig = rng() % 5 == 0;
-    const unsigned len = 1 + rng() % 6;
-    for (unsigned i = 0; i < len; ++i)
-      t.push_back(fig ? figures[rng() % figures.size()] : letters[rng() % letters.size()]);
-    t.push_back(' ');
-  }
-  t.resize(299);
-  t.push_back('X');
-  return t;
-}
-
-int CorrectCharacters(const std::string& expected, const std::string& got) {
-  const double distance = std::round(test::CharacterErrorRate(expected, got) * expected.size());
-  return std::max(0, static_cast<int>(expected.size()) - static_cast<int>(distance));
-}
-
 class NoiseLadder : public MinimodemInterop {
  protected:
   void Climb(const Ladder& ladder) {
-    const std::string text = LadderText();
+    const std::string text = test::LadderText(20261210);
     std::vector<int> codes;
     if (ladder.dataBits == 5) {
       codes = test::BaudotCodesOf(text, 0);
@@ -349,7 +325,7 @@ class NoiseLadder : public MinimodemInterop {
       ASSERT_EQ(conv.exitCode, 0) << conv.err;
       const test::ToolResult peer =
           test::RunTool("minimodem --rx " + ladder.minimodemArg + " -q -f " + ShellQuote(wav));
-      const int peerCorrect = CorrectCharacters(text, peer.out);
+      const int peerCorrect = test::CorrectCharacters(text, peer.out);
       // The cleanest step proves the audio is what the peer expects as well.
       if (&step == &ladder.steps.front()) {
         EXPECT_EQ(peerCorrect, 300) << peer.err;
@@ -362,7 +338,7 @@ class NoiseLadder : public MinimodemInterop {
         const test::ToolResult r = test::RunTool(ShellQuote(tool) + " " + ladder.decodeArgs + " --filter " +
                                                  widths[w] + " " + ShellQuote(raw));
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        const int correct = CorrectCharacters(text, r.out);
+        const int correct = test::CorrectCharacters(text, r.out);
         line += std::string(" ") + widths[w] + " " + std::to_string(correct);
         EXPECT_GE(correct, step.low[w]);
         EXPECT_LE(correct, step.high[w]);

@@ -8,18 +8,12 @@
 #include <vector>
 
 #include "bench/harness/null_engine_window.h"
+#include "bench/harness/receive_chain.h"
 #include "engine/engine.h"
 
 namespace {
 
 using namespace vestrel;
-
-class NullSink final : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override { ++chars; }
-  void PutRxString(std::string_view s) override { chars += s.size(); }
-  size_t chars = 0;
-};
 
 std::vector<float> Signal(bool noise) {
   const size_t n = 11025 * 10 / 2048 * 2048;
@@ -44,18 +38,12 @@ std::vector<float> Signal(bool noise) {
 
 void ReceiveChain(benchmark::State& state, bool noise) {
   harness::NullEngineWindow window;
-  NullSink sink;
+  harness::CountingRxSink sink;
   TEngine engine(window, sink);
   engine.Start();
   engine.modeSwitch.SetMode(kModeDtmf);
   const std::vector<float> x = Signal(noise);
-  for (auto _ : state) {
-    for (size_t i = 0; i < x.size(); i += TRxBlockProcessor::kBlockSize) engine.rxBlocks.ProcessInputBlock(&x[i]);
-  }
-  state.counters["chars"] = static_cast<double>(sink.chars);
-  const double samples = static_cast<double>(x.size()) * state.iterations();
-  state.counters["samples_per_s"] = benchmark::Counter(samples, benchmark::Counter::kIsRate);
-  state.counters["x_realtime"] = benchmark::Counter(samples / 11025.0, benchmark::Counter::kIsRate);
+  harness::RunReceiveChain(state, engine, sink, x);
 }
 
 BENCHMARK_CAPTURE(ReceiveChain, DtmfDigits, false)->Unit(benchmark::kMillisecond);

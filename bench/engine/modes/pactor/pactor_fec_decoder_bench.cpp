@@ -10,19 +10,13 @@
 #include <vector>
 
 #include "bench/harness/null_engine_window.h"
+#include "bench/harness/receive_chain.h"
 #include "engine/codes/fcs16.h"
 #include "engine/engine.h"
 
 namespace {
 
 using namespace vestrel;
-
-class NullSink final : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override { ++chars; }
-  void PutRxString(std::string_view s) override { chars += s.size(); }
-  size_t chars = 0;
-};
 
 // Packets of random letters behind the 0x55 header, counters running on, each followed by its
 // inverted copy, least significant bit first.
@@ -66,20 +60,14 @@ std::vector<float> Signal(int baud, bool noise) {
 
 void ReceiveChain(benchmark::State& state, int baud, bool noise) {
   harness::NullEngineWindow window;
-  NullSink sink;
+  harness::CountingRxSink sink;
   TEngine engine(window, sink);
   engine.Start();
   engine.params.Baud = 100;
   engine.params.ShiftHz = 200;
   engine.modeSwitch.SetMode(kModePactorFec);
   const std::vector<float> x = Signal(baud, noise);
-  for (auto _ : state) {
-    for (size_t i = 0; i < x.size(); i += TRxBlockProcessor::kBlockSize) engine.rxBlocks.ProcessInputBlock(&x[i]);
-  }
-  state.counters["chars"] = static_cast<double>(sink.chars);
-  const double samples = static_cast<double>(x.size()) * state.iterations();
-  state.counters["samples_per_s"] = benchmark::Counter(samples, benchmark::Counter::kIsRate);
-  state.counters["x_realtime"] = benchmark::Counter(samples / 11025.0, benchmark::Counter::kIsRate);
+  harness::RunReceiveChain(state, engine, sink, x);
 }
 
 BENCHMARK_CAPTURE(ReceiveChain, Pactor100, 100, false)->Unit(benchmark::kMillisecond);

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -235,28 +234,6 @@ TEST_F(FecDecoderTest, SetBaudTakesThePathAndFilterOfTheSpeedAndResets) {
 // allow about 1 % of the whole (12) at the top and some 8 % of the measured sum below it, where
 // one line more or less found costs 50: a sum above its bound means the generator changed or
 // the decoder improved; measure again and move the bounds on purpose.
-std::string LadderText() {
-  std::mt19937 rng(20261233);
-  const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  const std::string figures = "0123456789-?/.,";
-  std::string t;
-  while (t.size() < 300) {
-    const bool fig = rng() % 5 == 0;
-    const unsigned len = 1 + rng() % 6;
-    for (unsigned i = 0; i < len; ++i)
-      t.push_back(fig ? figures[rng() % figures.size()] : letters[rng() % letters.size()]);
-    t.push_back(' ');
-  }
-  t.resize(299);
-  t.push_back('X');
-  return t;
-}
-
-int CorrectCharacters(const std::string& expected, const std::string& got) {
-  const double distance = std::round(test::CharacterErrorRate(expected, got) * expected.size());
-  return std::max(0, static_cast<int>(expected.size()) - static_cast<int>(distance));
-}
-
 // Lines of 50 characters, each ended by LTRS, six phasing signals and CR LF.
 std::vector<int> LadderCodes(const std::string& text, std::string& expected) {
   std::vector<int> codes(6, PhasingOne);
@@ -275,7 +252,7 @@ std::vector<int> LadderCodes(const std::string& text, std::string& expected) {
 
 TEST_F(FecDecoderTest, NoiseLadder) {
   std::string text;
-  const std::vector<uint8_t> bits = test::AmtorFecBits(LadderCodes(LadderText(), text));
+  const std::vector<uint8_t> bits = test::AmtorFecBits(LadderCodes(test::LadderText(20261233), text));
   struct Rung {
     double ebN0Db;
     int low, high;
@@ -295,7 +272,7 @@ TEST_F(FecDecoderTest, NoiseLadder) {
       o.seed = static_cast<uint32_t>(3300 + 100 * run + r.ebN0Db);
       o.offsetHz = 3.0;
       decoder.SetBaud(100);
-      correct += CorrectCharacters(text, Run(Signal(bits, o)));
+      correct += test::CorrectCharacters(text, Run(Signal(bits, o)));
     }
     std::printf("AMTOR FEC Eb/N0 %.0f dB: %d of %zu\n", r.ebN0Db, correct, 4 * text.size());
     EXPECT_GE(correct, r.low) << r.ebN0Db;
