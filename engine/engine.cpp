@@ -11,6 +11,8 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
+  modes.SetReceiver(RxFamily::kPacket, &ax25);
+  modes.SetTransmitter(TxFamily::kPacket, &packetTx);
 }
 
 void TEngine::Start() {
@@ -18,6 +20,7 @@ void TEngine::Start() {
   rtty.Start();
   amtorFec.Start();
   amtorArq.Start();
+  ax25.Start();
   pactor.Start();
 }
 

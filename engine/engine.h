@@ -10,6 +10,12 @@
 #include "engine/modes/amtor/arq_decoder.h"
 #include "engine/modes/amtor/fec_decoder.h"
 #include "engine/modes/dtmf/dtmf_decoder.h"
+#include "engine/modes/packet/ax25_decoder.h"
+#include "engine/modes/packet/buf_fifo.h"
+#include "engine/modes/packet/packet_channel.h"
+#include "engine/modes/packet/packet_channel_access.h"
+#include "engine/modes/packet/packet_frame_output.h"
+#include "engine/modes/packet/packet_tx_pump.h"
 #include "engine/modes/pactor/pactor_fec_decoder.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
@@ -70,6 +76,16 @@ class TEngine {
   // start-stop decoder of RTTY, ASCII-7 and ASCII-8.
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
+
+  // AX.25 packet: the transmit queue that the exchange channels fill with KISS frames, the
+  // channel parameters and timing, the outputs of received frames (KISS and monitor lines),
+  // the receiver, the transmitter and the channel access its slot timer ticks.
+  BufFifo bufFifo;
+  TPacketChannel packetChannel;
+  TPacketFrameOutput packetOutput{rxSink};
+  TAx25Decoder ax25{sine, window, packetOutput, levels, params.LevelRingIndex};
+  TPacketTxPump packetTx{sine, params, tx, bufFifo, packetChannel};
+  TPacketChannelAccess packetAccess{params, tx, bufFifo, packetChannel, ax25, txPump, window};
 
   // DTMF, which reads the squelch setting and the spectrum of the block processor itself.
   TDtmfDecoder dtmf{sine, rxBlocks, rxSink, &levels, &params.LevelRingIndex};

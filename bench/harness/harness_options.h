@@ -48,13 +48,9 @@ struct ModemOptions {
 };
 
 // Options "mode", "shift", "baud", "filter", "reverse" and the centre under centreOption
-// ("rx-hz" or "tx-hz"). Returns an error text or "".
+// ("rx-hz" or "tx-hz"). A mode of its own speed (AX.25) takes it, and the shift and centre of
+// its Mode menu item unless the options give others. Returns an error text or "".
 std::string ReadModemOptions(const ParsedArgs& args, std::string_view centreOption, ModemOptions& out);
-
-// The speed and shift that the mode's item of the Mode menu sets, for those the options left
-// out: 100 Bd for both AMTOR modes (whose shift is the default 170 Hz), 100 Bd and 200 Hz for
-// PACTOR.
-void ApplyModeMenuDefaults(const ParsedArgs& args, ModemOptions& options);
 
 // Strict number parsing: the whole text must be the number.
 std::optional<double> ParseDouble(std::string_view text);

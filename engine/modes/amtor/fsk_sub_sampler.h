@@ -72,9 +72,7 @@ class TFskSubSampler {
 template <int Path, class OnSub>
 inline void TFskSubSampler::RunOn(std::span<const float> block, OnSub&& onSub) {
   if constexpr (Path != 0) {
-    for (size_t at = 0; at < block.size(); at += kPart) {
-      const size_t n = std::min(kPart, block.size() - at);
-      detector_.DiscriminatorOn<Path>(block.subspan(at, n), part_.data(), discriminator_);
+    detector_.DifferenceParts<Path>(block, part_, discriminator_, [&](size_t n) {
       int levelCount = levelCount_;
       double subAcc = subAcc_;
       const double subStep = subStep_;
@@ -92,7 +90,7 @@ inline void TFskSubSampler::RunOn(std::span<const float> block, OnSub&& onSub) {
       }
       levelCount_ = levelCount;
       subAcc_ = subAcc;
-    }
+    });
   }
 }
 

@@ -113,9 +113,7 @@ void TRttyDecoder::ProcessBlock(std::span<const float> block, bool squelchOpen) 
 
 void TRttyDecoder::ProcessSample(float x) {
   if (!enabled_) return;
-  detector_.WithPath([&](auto path) {
-    if (detector_.StepOn<decltype(path)::value>(x)) discriminator_ = detector_.Discriminator();
-  });
+  detector_.StepDifference(x, discriminator_);
   part_[0] = discriminator_;
   Clock(1);
 }
@@ -128,11 +126,7 @@ void TRttyDecoder::ProcessSample(float x) {
 // once; a block costs one indirect call.
 template <int Path>
 VESTREL_BLOCK_CLONES void TRttyDecoder::Run(std::span<const float> block) {
-  for (size_t at = 0; at < block.size(); at += kPart) {
-    const size_t n = std::min(kPart, block.size() - at);
-    detector_.DiscriminatorOn<Path>(block.subspan(at, n), part_.data(), discriminator_);
-    Clock(n);
-  }
+  detector_.DifferenceParts<Path>(block, part_, discriminator_, [this](size_t n) { Clock(n); });
 }
 
 // The per-sample work after the front end for the first n discriminator values of part_: the
