@@ -1,5 +1,7 @@
 #pragma once
+#include <array>
 #include <cstdint>
+#include <span>
 
 #include "engine/codes/baudot.h"
 #include "engine/engine_window.h"
@@ -19,6 +21,9 @@ class TAmtorReceiver : public ModeReceiver {
  public:
   static constexpr int kSubSamples = 22;  // ring values per bit
   static constexpr int kDcdPanel = 9;
+  static constexpr uint32_t kRingSize = 2048;  // 93 bits
+  static constexpr uint32_t kRingMask = kRingSize - 1;
+  using Ring = std::array<float, kRingSize>;
 
   // levels and levelIndex: the tuning displays' ring and its write index
   // (TModemParams::LevelRingIndex); null for none.
@@ -42,6 +47,34 @@ class TAmtorReceiver : public ModeReceiver {
  protected:
   ~TAmtorReceiver() = default;
 
+  // The squelch decision of a block; false while disabled (the block is skipped).
+  bool BeginBlock(bool squelchOpen) {
+    squelchOpen_ = squelchOpen;
+    return enabled_;
+  }
+  // A sub-sample into the ring; true while searching (state 0), false while locked.
+  bool Store(float v) {
+    ringIndex_ = (ringIndex_ + 1) & kRingMask;
+    ring_[ringIndex_] = v;
+    return state_ == 0;
+  }
+  // The ring and the state back to empty and searching.
+  void ClearRing() {
+    ring_.fill(0.0f);
+    ringIndex_ = 0;
+    state_ = 0;
+  }
+  float R(uint32_t p) const { return ring_[p & kRingMask]; }
+
+  // The sub-samples of a block on the core's current path, each as the ring takes it (negated
+  // with Reverse, 0 while the squelch is closed), to onSub(float).
+  template <int Path, class OnSub>
+  void SubSamplesOn(std::span<const float> block, OnSub&& onSub) {
+    const bool reverse = params_.Reverse != 0;
+    const bool open = squelchOpen_;
+    front_.RunOn<Path>(block, [&](double d) { onSub(open ? static_cast<float>(reverse ? -d : d) : 0.0f); });
+  }
+
   TFskSubSampler front_;
   const TModemParams& params_;
   EngineWindow& window_;
@@ -49,6 +82,9 @@ class TAmtorReceiver : public ModeReceiver {
   RxTextSink& sink_;
   bool enabled_ = false;
   bool squelchOpen_ = true;  // written once per block by ProcessBlock
+  int state_ = 0;            // 0 searching, 1 on the phase
+  Ring ring_{};              // sub-samples, > 0 a 1 bit
+  uint32_t ringIndex_ = 0;
 };
 
 }  // namespace vestrel

@@ -32,33 +32,23 @@ void TArqDecoder::Start() {
 
 void TArqDecoder::Reset() {
   front_.Reset();
-  state_ = 0;
+  ClearRing();
   counter_ = 0;
   invalidTotal_ = 0;
   lastBlock_ = 0;
-  ring_.fill(0.0f);
-  ringIndex_ = 0;
 }
 
 void TArqDecoder::ProcessBlock(std::span<const float> block, bool squelchOpen) {
-  squelchOpen_ = squelchOpen;
-  if (!enabled_) return;
-  front_.WithPath([&](auto path) { Run<decltype(path)::value>(block); });
+  if (BeginBlock(squelchOpen)) front_.WithPath([&](auto path) { Run<decltype(path)::value>(block); });
 }
 
 template <int Path>
 VESTREL_BLOCK_CLONES void TArqDecoder::Run(std::span<const float> block) {
-  const bool reverse = params_.Reverse != 0;
-  const bool open = squelchOpen_;
-  front_.RunOn<Path>(block, [&](double d) {
-    ProcessSubSample(open ? static_cast<float>(reverse ? -d : d) : 0.0f);
-  });
+  SubSamplesOn<Path>(block, [this](float v) { ProcessSubSample(v); });
 }
 
 void TArqDecoder::ProcessSubSample(float v) {
-  ringIndex_ = (ringIndex_ + 1) & kRingMask;
-  ring_[ringIndex_] = v;
-  if (state_ == 0) {
+  if (Store(v)) {
     Search();
   } else {
     LockedStep();

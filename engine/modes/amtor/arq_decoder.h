@@ -18,13 +18,10 @@ namespace vestrel {
 // panel 9: " " searching, "*" on the block phase.
 class TArqDecoder final : public TAmtorReceiver {
  public:
-  static constexpr uint32_t kRingSize = 2048;
-  static constexpr uint32_t kRingMask = kRingSize - 1;
   static constexpr int kBlockBits = 21;
   static constexpr int kCycle = 45 * kSubSamples;             // 990: 450 ms at 100 Bd
   static constexpr uint32_t kLookBack = 68 * kSubSamples;     // 1496: where a read starts
   static constexpr int kLostAt = 4;                           // invalid characters in a row
-  using Ring = std::array<float, kRingSize>;
 
   TArqDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window, TBaudotDecoder& baudot,
               RxTextSink& sink, LevelRing* levels = nullptr, int32_t* levelIndex = nullptr)
@@ -58,14 +55,10 @@ class TArqDecoder final : public TAmtorReceiver {
   Block Read(uint32_t k) const;
   uint32_t ReadCombined(uint32_t k) const;
   int Print(uint32_t bits);
-  float R(uint32_t p) const { return ring_[p & kRingMask]; }
 
-  int state_ = 0;
   int counter_ = 0;  // sub-samples within the cycle while locked
   int invalidTotal_ = 0;
   uint32_t lastBlock_ = 0;
-  Ring ring_{};
-  uint32_t ringIndex_ = 0;
 };
 
 // The number of characters of a 21-bit block that are not valid CCIR-476 codes.

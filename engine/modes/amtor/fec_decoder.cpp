@@ -22,11 +22,9 @@ bool Same(const TFecDecoder::Slot& a, const TFecDecoder::Slot& b) {
 // Everything but the set-up; the synchronisation goes with the phase it was found on.
 void TFecDecoder::Reset() {
   front_.Reset();
-  state_ = 0;
+  ClearRing();
   counter_ = 0;
   errorCount_ = 0;
-  ring_.fill(0.0f);
-  ringIndex_ = 0;
   slots_.fill(Slot{});
   slotIndex_ = 0;
   synchronised_ = 0;
@@ -34,24 +32,17 @@ void TFecDecoder::Reset() {
 }
 
 void TFecDecoder::ProcessBlock(std::span<const float> block, bool squelchOpen) {
-  squelchOpen_ = squelchOpen;
-  if (!enabled_) return;
-  front_.WithPath([&](auto path) { Run<decltype(path)::value>(block); });
+  if (BeginBlock(squelchOpen)) front_.WithPath([&](auto path) { Run<decltype(path)::value>(block); });
 }
 
 template <int Path>
 VESTREL_BLOCK_CLONES void TFecDecoder::Run(std::span<const float> block) {
-  front_.RunOn<Path>(block, [this](double d) { Push(d); });
+  SubSamplesOn<Path>(block, [this](float v) { ProcessSubSample(v); });
 }
 
-// One sub-sample: > 0 reads as a 1 bit (the upper tone unless reversed); a closed squelch
-// feeds 0, which reads as 0 bits, so no character is valid.
-void TFecDecoder::Push(double d) {
-  float v = 0.0f;
-  if (squelchOpen_) v = static_cast<float>(params_.Reverse ? -d : d);
-  ringIndex_ = (ringIndex_ + 1) & kRingMask;
-  ring_[ringIndex_] = v;
-  if (state_ == 0) {
+// > 0 reads as a 1 bit; the zeros of a closed squelch read as 0 bits, so no character is valid.
+void TFecDecoder::ProcessSubSample(float v) {
+  if (Store(v)) {
     Search();
   } else {
     LockedStep();

@@ -16,14 +16,11 @@ namespace vestrel {
 // the character phase, "*" synchronised.
 class TFecDecoder final : public TAmtorReceiver {
  public:
-  static constexpr uint32_t kRingSize = 2048;
-  static constexpr uint32_t kRingMask = kRingSize - 1;
   static constexpr uint32_t kCharSpan = 7 * kSubSamples;      // 154: one character
   static constexpr uint32_t kLookBack = 37 * kSubSamples;     // 814: where a read starts, behind the newest
   static constexpr int kSlots = 8;                            // the character ring
   static constexpr int kLostAt = 64;                          // error count that drops the phase
   static constexpr int kLockErrors = -7 * 8;                  // the seven empty slots after a lock
-  using Ring = std::array<float, kRingSize>;
 
   struct Slot {
     int code = 0;  // 7 bits, first received bit = bit 6
@@ -43,6 +40,10 @@ class TFecDecoder final : public TAmtorReceiver {
   void Reset() override;
   void ProcessBlock(std::span<const float> block, bool squelchOpen) override;
 
+  // One sub-sample as the ring takes it (the discriminator after Reverse and the squelch), past
+  // the front end: what ProcessBlock does 22 times a bit.
+  void ProcessSubSample(float v);
+
   // The "Fast Sync" item of the mode menu (setting "DoFastSync"): the phase locks on any five
   // valid characters and the alternation is found from the repetitions, so a signal joined in
   // mid-text is read; an end signal keeps the phase.
@@ -55,7 +56,6 @@ class TFecDecoder final : public TAmtorReceiver {
  private:
   template <int Path>
   void Run(std::span<const float> block);
-  void Push(double d);
   void Search();
   void LockedStep();
   void ProcessCharacter(uint32_t k);
@@ -63,14 +63,10 @@ class TFecDecoder final : public TAmtorReceiver {
   void LoseSync(bool keepPhase);
   void Read(uint32_t k, Slot& slot) const;
   int Code(uint32_t k) const;
-  float R(uint32_t p) const { return ring_[p & kRingMask]; }
   const Slot& At(int c, int offset) const { return slots_[(c + offset) & (kSlots - 1)]; }
 
-  int state_ = 0;
   int counter_ = 0;  // sub-samples within a character while locked
   int errorCount_ = 0;
-  Ring ring_{};
-  uint32_t ringIndex_ = 0;
   std::array<Slot, kSlots> slots_{};
   int slotIndex_ = 0;
   int synchronised_ = 0;
