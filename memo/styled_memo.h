@@ -627,7 +627,8 @@ class TStyledMemo : public TFindTarget {
   void UpdateKeywordsInUse();
   void ClearKeywordAttributes(int32_t a, int32_t b, int32_t reach);
   bool ParseStartStopParagraph(int32_t par, int32_t fromOffset);
-  DynInfoRec OuterAttribute(int32_t par, int32_t offset, int level);
+  DynInfoRec OuterAttribute(const DynInfoRec& rec, int level);
+  DynInfoRec ParseAttribute(int32_t par, int32_t offset);
   void InitKeywords();  // the hooks of the line breaker and the list
 
   // ---- display ----

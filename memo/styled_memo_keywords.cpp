@@ -53,7 +53,7 @@ void TStyledMemo::setHighlighter(TStyledHighlighter* h) {
 
 // What keywords laid near the range goes before they are laid again, so that text that no
 // longer matches loses its colour and nothing nests in its own colour: each such attribute
-// gives way to the one in force before it.
+// gives way to what lies beneath it.
 void TStyledMemo::ClearKeywordAttributes(int32_t a, int32_t b, int32_t reach) {
   const int32_t sp = store_.ParFromOffset(a), ep = store_.ParFromOffset(b);
   TStyledNavigator from(&ctx_), to(&ctx_);
@@ -75,7 +75,12 @@ void TStyledMemo::ClearKeywordAttributes(int32_t a, int32_t b, int32_t reach) {
         const int32_t end = next < d.size() ? d[next].Start : len;
         size_t before = k;
         while (before > 0 && d[before - 1].Start == at) --before;
-        const DynInfoRec outer = before > 0 ? d[before - 1] : GetStartDynAttrib(p);
+        // Beneath a keyword's colour: the range its keys name one level down, or, for one laid
+        // straight over the application's attribute, that attribute.
+        DynInfoRec outer = before > 0 ? d[before - 1] : GetStartDynAttrib(p);
+        const int level = DynToLevel(d[k]);
+        if (level > 0 || !(outer.Flags & kDynActive) || DynToLevel(outer) >= 0)
+          outer = OuterAttribute(d[k], level);
         next0 = at + 1;
         if (end > at) {
           from.SetPos(p.StartOffset + at);

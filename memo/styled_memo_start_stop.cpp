@@ -75,20 +75,35 @@ bool EdgeAfter(TByteView text, int32_t end, const TDelimiters& d) {
 
 }  // namespace
 
-// The attribute that was in force outside a range of the given level: the nearest earlier
-// attribute of a lower level, looking back from offset o of paragraph pi.
-DynInfoRec TStyledMemo::OuterAttribute(int32_t pi, int32_t o, int level) {
-  for (int32_t i = pi; i >= 0; --i) {
-    const ParInfo& p = store_[i];
-    const std::vector<DynInfoRec>& d = GetDynArray(p);
-    for (size_t k = d.size(); k-- > 0;) {
-      if (i == pi && d[k].Start > o) continue;
-      if (DynToLevel(d[k]) < level) return d[k];
-    }
-    const DynInfoRec& s = GetStartDynAttrib(p);
-    if (DynToLevel(s) < level) return s;
-  }
-  return EmptyDynInfo();
+// The attribute outside a range of the given level, rebuilt from the keys the range's record
+// carries (what opened each level below it): no attribute outside level 0, else the range of
+// the key one level down. It depends on the record alone, so a paragraph parses the same
+// whatever lies before it, once its start attribute is the same.
+DynInfoRec TStyledMemo::OuterAttribute(const DynInfoRec& rec, int level) {
+  if (level <= 0) return EmptyDynInfo();
+  const int outer = level - 1;
+  const int32_t k = rec.Keys[static_cast<size_t>(outer)] + kStartStopMark;
+  if (rec.Keys[static_cast<size_t>(outer)] >= 0 || k >= startStopKeys_.Count()) return EmptyDynInfo();
+  const TStartStopKey& key = startStopKeys_.Key(k);
+  DynInfoRec r;
+  r.Flags = static_cast<uint8_t>(key.Style | kDynFlag1 | kDynActive);
+  r.Level = static_cast<uint8_t>(outer);
+  for (int i = 0; i <= outer; ++i) r.Keys[static_cast<size_t>(i)] = rec.Keys[static_cast<size_t>(i)];
+  r.Keys[17] = static_cast<int16_t>(key.StopCompare.size());
+  r.Backgnd = key.Backgnd;
+  r.Foregnd = key.Foregnd;
+  r.Context = key.Context;
+  r.Cursor = key.Cursor;
+  return r;
+}
+
+// The attribute a parse goes on in at offset o of paragraph pi: the one in force, or what
+// lies beneath a keyword's colour there.
+DynInfoRec TStyledMemo::ParseAttribute(int32_t pi, int32_t o) {
+  const DynInfoRec& in = InForce(store_[pi], o);
+  const int lvl = DynToLevel(in);
+  if (lvl >= 0 && in.Keys[static_cast<size_t>(lvl)] >= 0) return OuterAttribute(in, lvl);
+  return in;
 }
 
 // Parses paragraph pi from offset so on: what an earlier parse laid there goes, then start and
@@ -102,6 +117,20 @@ bool TStyledMemo::ParseStartStopParagraph(int32_t pi, int32_t so) {
   const TpmUpperCase type = keys.UpperCaseType();
   const int cp = CodePage();
   const std::vector<DynInfoRec> before = GetDynArray(p);
+  // A keyword's colour in force where the parse starts goes with the rest: the parse then
+  // starts in what lies beneath it (keywords are laid again afterwards).
+  // (Whatever closes it at or after so goes, and it would run on.)
+  for (bool moved = true; moved;) {
+    moved = false;
+    const DynInfoRec* in = nullptr;
+    for (const DynInfoRec& r : before)
+      if (r.Start < so) in = &r;
+    const int lvl = in ? DynToLevel(*in) : -1;
+    if (lvl >= 0 && in->Keys[static_cast<size_t>(lvl)] >= 0) {
+      so = in->Start;
+      moved = true;
+    }
+  }
 
   // Parse-level attributes from so on go, and the empty records that closed them; those of
   // the application stay.
@@ -112,7 +141,12 @@ bool TStyledMemo::ParseStartStopParagraph(int32_t pi, int32_t so) {
     const DynInfoRec* last = &GetStartDynAttrib(p);
     for (const DynInfoRec& r : d) {
       const bool parse = DynToLevel(r) >= 0;
-      const bool closer = !Active(r) && !ApplicationLaid(*last);
+      // An empty record closes what stands before it: a range, which the parse closes again,
+      // or the application's attribute or a keyword's colour before the parse start, which stay
+      // closed.
+      const int lastLevel = DynToLevel(*last);
+      const bool keywordBefore = lastLevel >= 0 && last->Keys[static_cast<size_t>(lastLevel)] >= 0;
+      const bool closer = !Active(r) && !ApplicationLaid(*last) && !keywordBefore;
       if (r.Start >= so && (parse || closer)) continue;
       kept.push_back(r);
       last = &kept.back();
@@ -137,7 +171,7 @@ bool TStyledMemo::ParseStartStopParagraph(int32_t pi, int32_t so) {
   int32_t pos = so;
   bool firstStep = true;
   while (pos <= len) {
-    const DynInfoRec cur = InForce(p, pos);
+    const DynInfoRec cur = ParseAttribute(pi, pos);
     const int32_t limit = NextBoundary(p, pos);
     if (ApplicationLaid(cur)) {  // text under the application's attributes is not parsed
       if (limit >= len) break;
@@ -150,21 +184,30 @@ bool TStyledMemo::ParseStartStopParagraph(int32_t pi, int32_t so) {
     const int32_t k = inRange ? cur.Keys[static_cast<size_t>(lvl)] + kStartStopMark : -1;
     const TStartStopKey* key = k >= 0 && k < keys.Count() ? &keys.Key(k) : nullptr;
 
-    // The stop of the open range: from the stop's length before the position when the parse
-    // starts there (an edit may have completed it), never inside the range's own start text.
+    // The stop of the open range: where the parse starts, also one that ends there or runs
+    // over it (what it laid there went with the clearing), never inside the range's own start
+    // text.
+    // Where the parse starts inside a range, the range's own start text may run on past it:
+    // neither a stop nor another start is looked for inside it. The opener holds its start
+    // text; copies of it that keywords left behind their colours do not.
+    int32_t openerEnd = 0, openerTextEnd = 0;
+    if (key && firstStep) {
+      for (const DynInfoRec& r : GetDynArray(p)) {
+        if (r.Start > pos) break;
+        if (DynToLevel(r) == lvl && r.Keys[static_cast<size_t>(lvl)] == cur.Keys[static_cast<size_t>(lvl)] &&
+            r.Keys[16] > 0 &&
+            MatchAt(text, r.Start, key->StartCompare, key->Options & woMatchCase, type, cp)) {
+          openerEnd = r.Start + r.Keys[16];
+          openerTextEnd = r.Start + static_cast<int32_t>(key->StartCompare.size());
+        }
+      }
+    }
     int32_t stopAt = -1;
     if (key && !key->StopCompare.empty()) {
       int32_t from = pos;
       if (firstStep) {
-        int32_t openerEnd = 0;
-        const std::vector<DynInfoRec>& d = GetDynArray(p);
-        for (const DynInfoRec& r : d) {
-          if (r.Start > pos) break;
-          if (DynToLevel(r) == lvl && r.Keys[static_cast<size_t>(lvl)] == cur.Keys[static_cast<size_t>(lvl)])
-            openerEnd = r.Start + std::max<int32_t>(r.Keys[16], 0);
-        }
-        from = std::max(openerEnd, pos - static_cast<int32_t>(key->StopCompare.size()) - 1);
-        from = std::min(from, pos);
+        from = std::max(openerEnd, pos - static_cast<int32_t>(key->StopCompare.size()));
+        from = std::min(from, std::max(pos, openerTextEnd));
       }
       const bool exact = key->Options & woMatchCase;
       for (int32_t q = from; q + static_cast<int32_t>(key->StopCompare.size()) <= limit; ++q) {
@@ -181,7 +224,7 @@ bool TStyledMemo::ParseStartStopParagraph(int32_t pi, int32_t so) {
     int32_t startAt = -1, startKey = -1;
     if (lvl < kMaxParseLevel) {
       const int32_t searchEnd = stopAt >= 0 ? stopAt : limit;
-      for (int32_t q = pos; q < searchEnd && startAt < 0; ++q) {
+      for (int32_t q = std::max(pos, openerTextEnd); q < searchEnd && startAt < 0; ++q) {
         for (int32_t j = 0; j < keys.Count(); ++j) {
           const TStartStopKey& s = keys.Key(j);
           const int32_t end = q + static_cast<int32_t>(s.StartCompare.size());
@@ -241,7 +284,7 @@ bool TStyledMemo::ParseStartStopParagraph(int32_t pi, int32_t so) {
         rec.Context = n.Context;
         rec.Cursor = n.Cursor;
       } else {
-        rec = OuterAttribute(pi, stopAt, lvl);
+        rec = OuterAttribute(cur, lvl);
       }
       insertAt(after, rec);
       pos = after;
@@ -250,7 +293,7 @@ bool TStyledMemo::ParseStartStopParagraph(int32_t pi, int32_t so) {
     }
     if (limit >= len) {
       // A range that stops at the paragraph's end closes there.
-      if (key && (key->SsOptions & ssoParStop)) insertAt(len, OuterAttribute(pi, len, lvl));
+      if (key && (key->SsOptions & ssoParStop)) insertAt(len, OuterAttribute(cur, lvl));
       break;
     }
     pos = limit;
@@ -274,7 +317,11 @@ void TStyledMemo::ApplyStartStopKeyListP(TStyledNavigator& startNav, TStyledNavi
   int32_t first = -1, last = -1;
   int32_t pi = sp;
   for (; pi < store_.Count(); ++pi) {
-    const int32_t so = pi == sp ? std::min(a - store_[pi].StartOffset, store_[pi].Length()) : 0;
+    // A start text the edit completed, or whose word edge it changed, may begin before the
+    // range.
+    const int32_t reach = startStopKeys_.MaxStartLength() + 1;
+    const int32_t so =
+        pi == sp ? std::max(0, std::min(a - store_[pi].StartOffset, store_[pi].Length()) - reach) : 0;
     if (ParseStartStopParagraph(pi, so)) {
       if (first < 0) first = pi;
       last = pi;
@@ -283,7 +330,7 @@ void TStyledMemo::ApplyStartStopKeyListP(TStyledNavigator& startNav, TStyledNavi
     // The next paragraph starts in what this one ends in; once that is what it had, and the
     // range is done, the work stops.
     ParInfo& next = store_[pi + 1];
-    const DynInfoRec end = InForce(store_[pi], store_[pi].Length());
+    const DynInfoRec end = ParseAttribute(pi, store_[pi].Length());
     const DynInfoRec& had = GetStartDynAttrib(next);
     const bool same = SameDynAttrib(end, had) && (end.Flags & kDynActive) == (had.Flags & kDynActive);
     if (!same) {

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of styled_memo_undo_fuzz, styled_memo_stream_fuzz and
-styled_memo_dyn_text_fuzz and keyword_lists_fuzz in the forms the memo's savers write them: undo lists as SaveUndo
+styled_memo_dyn_text_fuzz, keyword_lists_fuzz and styled_memo_start_stop_fuzz in the forms the memo's savers write them: undo lists as SaveUndo
 writes them, texts as SaveToStream writes them, styled-text strings as DynText writes them, keyword and start/stop key lists as their
-SaveToIniStrings write them."""
+SaveToIniStrings write them, texts with the start and stop texts the fuzz target's keys use."""
 import os
 import struct
 
@@ -81,4 +81,17 @@ write("keyword_lists_fuzz_corpus", {
     "keywords_bad": b"\x00" + b"one=0,0,0,0,255,16,0,0,\r\ntwo=1,2,x,4,5,6,\r\n",
     "start_stop": b"\x01" + b"(*|*)=1,2,9,3,1193046,-5,0,0,0,\r\nrem|=0,0,1,0,536870911,536870911,1,0,0,\r\n",
     "start_stop_bars": b"\x01" + b"x=|a|b=0,0,1,0,0,0,0,0,0,\r\nnobar=0,0,0,0,0,0,1,\r\n",
+})
+
+
+# ---- texts with start/stop texts: edit place, replaced length, edit length, edit, text ----
+def edit(at, replace, insert, text):
+    return bytes([at, replace, len(insert)]) + insert + text
+
+
+write("styled_memo_start_stop_fuzz_corpus", {
+    "braces": edit(3, 0, b"}", b"a {b c\r\nd} e"),
+    "comment": edit(0, 2, b"", b"// note\r\nx (* y\r\nz *) if"),
+    "words": edit(6, 1, b"x", b"begin if cq end beginning\r\n\"str\" \"t'"),
+    "nested": edit(4, 0, b"{", b"{{{{{{{{{{{{{{{{{x}}}}}}}}}}}}}}}}}"),
 })
