@@ -7,8 +7,14 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
+  modes.SetReceiver(RxFamily::kMfsk, &mfsk);
+  modes.SetTransmitter(TxFamily::kMfsk, &mfskPump);
 }
 
-void TEngine::Start() { rtty.Start(); }
+void TEngine::Start() {
+  mfsk.SetMode(false);
+  mfskTx.SetMode(false);
+  rtty.Start();
+}
 
 }  // namespace vestrel

@@ -7,6 +7,9 @@
 #include "engine/mode_switch.h"
 #include "engine/modem_params.h"
 #include "engine/modes/amtor/amtor_fec_tx_pump.h"
+#include "engine/modes/mfsk/mfsk_decoder.h"
+#include "engine/modes/mfsk/mfsk_transmitter.h"
+#include "engine/modes/mfsk/mfsk_tx_pump.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
@@ -66,6 +69,11 @@ class TEngine {
   // start-stop decoder of RTTY, ASCII-7 and ASCII-8.
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
+
+  // MFSK16 and MFSK8: the receiver, the transmitter and its program in the transmit frame.
+  TMfskDecoder mfsk{sine, params, window, rxSink, levels, params.LevelRingIndex};
+  TMfskTransmitter mfskTx{sine, params, rates};
+  TMfskTxPump mfskPump{txPump, mfskTx};
 };
 
 }  // namespace vestrel

@@ -1,0 +1,84 @@
+// The receive chain of MFSK16 and MFSK8: block processing (spectrum, squelch, dispatch) plus the
+// MFSK receiver, and the receiver alone, on text from the program's own transmitter.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "bench/harness/null_engine_window.h"
+#include "engine/engine.h"
+#include "engine/frequency_unit.h"
+
+namespace {
+
+using namespace vestrel;
+
+class NullSink final : public RxTextSink {
+ public:
+  void PutRxChar(uint8_t) override { ++chars; }
+  void PutRxString(std::string_view s) override { chars += s.size(); }
+  size_t chars = 0;
+};
+
+// About 20 s of text at 11025 samples/s, 1500 Hz centre, in whole 2048-sample blocks.
+std::vector<float> Signal(bool mfsk8) {
+  const SineTable sine;
+  TModemParams params;
+  TSampleRates rates;
+  TMfskTransmitter tx(sine, params, rates);
+  tx.SetMode(mfsk8);
+  tx.SetTones(HzToUnits(1500.0 - (mfsk8 ? 121.0 : 117.0)));
+  std::vector<int16_t> out(tx.MaxSymbolSamples());
+  std::vector<float> x;
+  const std::string text = "the quick brown fox jumps over the lazy dog 0123456789 ";
+  for (size_t i = 0; x.size() < 11025 * 20; ++i) {
+    const uint32_t n = tx.EncodeSymbol(static_cast<unsigned char>(text[i % text.size()]), out.data());
+    for (uint32_t k = 0; k < n; ++k) x.push_back(0.25f * out[k]);
+  }
+  x.resize(x.size() / 2048 * 2048);
+  return x;
+}
+
+void Report(benchmark::State& state, size_t n, size_t chars) {
+  state.counters["chars"] = static_cast<double>(chars);
+  const double samples = static_cast<double>(n) * state.iterations();
+  state.counters["samples_per_s"] = benchmark::Counter(samples, benchmark::Counter::kIsRate);
+  state.counters["x_realtime"] = benchmark::Counter(samples / 11025.0, benchmark::Counter::kIsRate);
+}
+
+void ReceiveChain(benchmark::State& state, int32_t mode) {
+  harness::NullEngineWindow window;
+  NullSink sink;
+  TEngine engine(window, sink);
+  engine.Start();
+  engine.params.RxTone[0] = engine.params.RxTone[1] = HzToUnits(1500.0);
+  engine.modeSwitch.SetMode(mode);
+  const std::vector<float> x = Signal(mode == kModeMfsk8);
+  for (auto _ : state) {
+    for (size_t i = 0; i < x.size(); i += TRxBlockProcessor::kBlockSize)
+      engine.rxBlocks.ProcessInputBlock(&x[i]);
+  }
+  Report(state, x.size(), sink.chars);
+}
+
+void Receiver(benchmark::State& state, int32_t mode) {
+  harness::NullEngineWindow window;
+  NullSink sink;
+  TEngine engine(window, sink);
+  engine.Start();
+  engine.params.RxTone[0] = engine.params.RxTone[1] = HzToUnits(1500.0);
+  engine.modeSwitch.SetMode(mode);
+  const std::vector<float> x = Signal(mode == kModeMfsk8);
+  for (auto _ : state) {
+    for (size_t i = 0; i < x.size(); i += TRxBlockProcessor::kBlockSize)
+      engine.mfsk.ProcessBlock(std::span<const float>(&x[i], TRxBlockProcessor::kBlockSize), true);
+  }
+  Report(state, x.size(), sink.chars);
+}
+
+BENCHMARK_CAPTURE(ReceiveChain, Mfsk16, kModeMfsk16)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReceiveChain, Mfsk8, kModeMfsk8)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Receiver, Mfsk16, kModeMfsk16)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Receiver, Mfsk8, kModeMfsk8)->Unit(benchmark::kMillisecond);
+
+}  // namespace
