@@ -58,11 +58,11 @@ constexpr const char* kUsage =
     "Transmits the text of FILE (or standard input) through the transmit pump and writes the\n"
     "whole transmission, preamble to tail, to standard output as raw signed 16-bit little-endian\n"
     "mono samples at 11025 samples/s.\n"
-    "  --mode MODE     RTTY, ASCII-7, ASCII-8 or AMT-FEC (or the mode's number)\n"
-    "  --tx-hz HZ      centre of the transmit tone pair (default 1700)\n"
+    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, MFSK16 or MFSK8 (or the mode's number)\n"
+    "  --tx-hz HZ      centre of the transmit tone pair, of the band in MFSK (default 1700)\n"
     "  --shift HZ      shift (default 170)\n"
     "  --baud BD       speed (default 45.45; AMT-FEC 100)\n"
-    "  --reverse       mark on the lower tone\n";
+    "  --reverse       mark on the lower tone; MFSK with its tones in reverse order\n";
 
 int Run(int argc, char** argv) {
   static constexpr harness::OptionSpec kSpecs[] = {{"mode", true},  {"tx-hz", true},    {"shift", true},

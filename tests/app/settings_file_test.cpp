@@ -8,10 +8,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <sstream>
 
+#include "engine/engine.h"
 #include "engine/frequency_unit.h"
 #include "engine/spectrum_arrays.h"
+#include "support/fake_engine_window.h"
+#include "support/fake_rx_sink.h"
 #include "support/test_dir.h"
 
 namespace vestrel {
@@ -415,6 +419,62 @@ TEST(SettingsFile, SavesUpdateTheFileAndRefuseOneThatCannotBeRead) {
   fs::create_directory(folder);
   EXPECT_NE(file.SaveSettings(folder.string(), l.Targets()), "");
   EXPECT_TRUE(fs::is_directory(folder));
+}
+
+}  // namespace
+}  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+// MFSK keeps its band in place across saves and starts. The file holds the band's centre (the
+// mean of its first and last tone, with AFC on that of the reference bins); a start lays the
+// pair out around the loaded centre and the mode switch plans the band from it again, while
+// the engine start's second speed and shift (which the Shift menu's rules would apply to a tone
+// pair) leave the band as planned. Receiver and transmitter stay tuned to the tones the mode
+// record shows.
+TEST(SettingsFile, MfskBandKeepsItsPlaceAcrossSavesAndStarts) {
+  for (const char* mode : {"12", "16"}) {
+    for (const char* afc : {"0", "1"}) {
+      SCOPED_TRACE(std::string("Mode ") + mode + " AFC " + afc);
+      std::string file = std::string("[RTTY]\r\nMode=") + mode + "\r\nAFC=" + afc +
+                         "\r\nRxFrequency=1000\r\nTxFrequency=1200\r\nShift=170\r\n";
+      std::vector<int32_t> rx, tx;
+      for (int round = 0; round < 6; ++round) {
+        Loaded l = Load(file);
+        test::FakeEngineWindow window;
+        test::FakeRxSink sink;
+        auto engine = std::make_unique<TEngine>(window, sink);
+        engine->params = l.p;
+        engine->rates.OutSamplingFreq = l.settings.OutSamplingFreq;
+        engine->Start();
+        // The engine start's order: speed, shift, mode, then speed and shift once more.
+        ModeSwitch& sw = engine->modeSwitch;
+        const TModemParams p = engine->params;
+        sw.SetBaudRate(p.Baud);
+        sw.SetShift(p.ShiftHz);
+        sw.SetMode(p.Mode);
+        sw.SetBaudRate(p.Baud);
+        sw.SetShift(p.ShiftHz);
+        EXPECT_EQ(engine->mfsk.FirstStep(), engine->params.RxTone[0]);
+        EXPECT_EQ(engine->mfsk.LastStep(), engine->params.RxTone[1]);
+        EXPECT_EQ(engine->mfskTx.FirstStep(), engine->params.TxTone[0]);
+        EXPECT_EQ(engine->mfskTx.LastStep(), engine->params.TxTone[1]);
+        EXPECT_EQ(window.panels[3], engine->params.Mode == 12 ? "235 Hz" : "242 Hz");
+        l.p = engine->params;
+        file = Save(l, IniFile::FromText(file));
+        rx.push_back(l.settings.RxFrequency);
+        tx.push_back(l.settings.TxFrequency);
+      }
+      // Within a bin of where it was put, and still from the second save on.
+      EXPECT_NEAR(rx[0], 1000, 3);
+      EXPECT_NEAR(tx[0], 1200, 3);
+      for (size_t i = 2; i < rx.size(); ++i) {
+        EXPECT_EQ(rx[i], rx[1]) << i;
+        EXPECT_EQ(tx[i], tx[1]) << i;
+      }
+    }
+  }
 }
 
 }  // namespace

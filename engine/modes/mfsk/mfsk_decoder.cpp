@@ -99,8 +99,9 @@ void TMfskDecoder::Reset() {
   pairs_ = {};
   pairFill_ = {0, 1};
   pairs_[1][0] = 128;  // B starts one code bit behind, on an erasure
-  quality_ = {0.0, 0.0};
-  lastMetric_ = {0, 0};
+  quality_ = {0, 0};
+  gains_ = {};
+  gainIndex_ = {0, 0};
 }
 
 template <int N>
@@ -257,36 +258,38 @@ void TMfskDecoder::Clock() {
   if (sync_ != syncShown_) ShowSync(sync_);
 }
 
-// The soft bits of one symbol from the magnitudes of this sample: the hard bits are the Gray
-// code of the strongest tone (64 for a 0, 192 for a 1), moved by up to 63 towards what all
-// tones say: each tone's magnitude counts for the bits its Gray code has set and against the
-// others. 128, an erasure, when the squelch is closed or nothing sounds.
+void MfskSoftBits(const double* m, int tones, int bits, int strongest, bool reverse, uint8_t* soft) {
+  bool sounding = false;
+  for (int i = 0; i < tones; ++i) sounding |= m[i] != 0.0;
+  if (!sounding) {
+    std::fill(soft, soft + bits, uint8_t{128});
+    return;
+  }
+  const uint32_t t = static_cast<uint32_t>(reverse ? tones - 1 - strongest : strongest);
+  const uint32_t hard = MfskGray(t);
+  std::array<double, kMfskMaxBits> sum{};
+  double total = 0.0;
+  for (int i = 0; i < tones; ++i) {
+    const double v = m[reverse ? tones - 1 - i : i];
+    const uint32_t g = MfskGray(static_cast<uint32_t>(i));
+    for (int b = 0; b < bits; ++b) sum[b] += ((g >> (bits - 1 - b)) & 1u) ? v : -v;
+    total += v;
+  }
+  for (int b = 0; b < bits; ++b) {
+    const int start = ((hard >> (bits - 1 - b)) & 1u) ? 192 : 64;
+    const double lean = std::floor(sum[b] * 63.0 / total + 0.5);
+    soft[b] = static_cast<uint8_t>(start + static_cast<int>(std::clamp(lean, -63.0, 63.0)));
+  }
+}
+
+// A symbol: its soft bits from the magnitudes of this sample (erasures while the squelch is
+// closed), through the deinterleaver into the decoder.
 void TMfskDecoder::Decide() {
   ++symbols_;
-  const int n = tones_;
-  const int bits = bitsPerSymbol_;
-  const bool reverse = params_.Reverse == 1;
   std::array<uint8_t, kMfskMaxBits> soft;
   soft.fill(128);
-  bool sounding = false;
-  for (int i = 0; i < n; ++i) sounding |= mag_[i] != 0.0;
-  if (squelchOpen_ && sounding) {
-    const uint32_t t = static_cast<uint32_t>(reverse ? n - 1 - strongest_ : strongest_);
-    const uint32_t hard = MfskGray(t);
-    std::array<double, kMfskMaxBits> sum{};
-    double total = 0.0;
-    for (int i = 0; i < n; ++i) {
-      const double m = mag_[reverse ? n - 1 - i : i];
-      const uint32_t g = MfskGray(static_cast<uint32_t>(i));
-      for (int b = 0; b < bits; ++b) sum[b] += ((g >> (bits - 1 - b)) & 1u) ? m : -m;
-      total += m;
-    }
-    for (int b = 0; b < bits; ++b) {
-      const int start = ((hard >> (bits - 1 - b)) & 1u) ? 192 : 64;
-      const double lean = std::floor(sum[b] * 63.0 / total + 0.5);
-      soft[b] = static_cast<uint8_t>(start + static_cast<int>(std::clamp(lean, -63.0, 63.0)));
-    }
-  }
+  if (squelchOpen_)
+    MfskSoftBits(mag_.data(), tones_, bitsPerSymbol_, strongest_, params_.Reverse == 1, soft.data());
   lastSoft_ = soft;
   deinterleaver_.Deinterleave(soft.data());
   if (mfsk8_) {
@@ -303,11 +306,14 @@ void TMfskDecoder::Decode(const uint8_t* soft) {
 }
 
 // MFSK8 sends 5 code bits a symbol, so a pair of code bits may begin on either bit of a symbol.
-// Both pairings are decoded, B one bit behind A; each rates what its path metric gained since
-// its last traceback (the 8 steps of one byte) in a running average, and the better rated
-// decoder is heard. The gain, not the metric itself: a metric sums everything since the reset,
-// so the decoder that fitted the last transmission would keep its lead through the next one
-// at the other pairing, for as long again, printing garbage.
+// Both pairings are decoded, B one bit behind A, and the better rated decoder is heard. A
+// decoder is rated by how well its path fitted the signal from where the bits it prints come
+// from up to now: the sum of what its metric gained over its last 8 tracebacks (64 steps; a
+// byte holds the steps 58 to 66 back). Gains, not the metric itself: a metric sums everything
+// since the reset, so the decoder that fitted one transmission would keep its lead through the
+// next one at the other pairing, for as long again, printing garbage. And the whole span, not
+// only the newest steps: where both pairings fit alike (the steady tone before a text, the zero
+// bits after it), the newest steps cannot tell which one the printed bits need.
 void TMfskDecoder::PairAndDecode(const uint8_t* soft) {
   for (int b = 0; b < bitsPerSymbol_; ++b) {
     for (int k = 0; k < 2; ++k) {
@@ -316,9 +322,10 @@ void TMfskDecoder::PairAndDecode(const uint8_t* soft) {
       pairFill_[k] = 0;
       TMfskViterbi& v = viterbi_[k];
       if (!v.Decode(pairs_[k].data())) continue;
-      const int64_t gain = v.TracebackMetric() - lastMetric_[k];
-      lastMetric_[k] = v.TracebackMetric();
-      quality_[k] = (3.0 * quality_[k] + static_cast<double>(gain)) / 4.0;
+      gainIndex_[k] = (gainIndex_[k] + 1) & (kGainRing - 1);
+      int64_t& slot = gains_[k][gainIndex_[k]];
+      quality_[k] += v.TracebackGain() - slot;
+      slot = v.TracebackGain();
       if (quality_[k] > quality_[1 - k])
         for (int i = 7; i >= 0; --i) VaricodeBit((v.Output() >> i) & 1u);
     }

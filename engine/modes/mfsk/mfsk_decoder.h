@@ -15,6 +15,14 @@
 
 namespace vestrel {
 
+// The soft bits (index 0 the most significant) of one MFSK symbol from the tone magnitudes
+// m[0..tones-1] (tone i read from detector tones - 1 - i under `reverse`) and the strongest
+// detector: the hard bits are the Gray code of the strongest tone, 64 for a 0 and 192 for a 1,
+// each moved by up to 63 towards what all tones say: every tone's magnitude counts for the
+// bits its Gray code has set and against the others, in proportion to the sum of all. All
+// magnitudes 0 (nothing sounds) gives erasures, 128.
+void MfskSoftBits(const double* m, int tones, int bits, int strongest, bool reverse, uint8_t* soft);
+
 // Receiver of the multi-tone modes: MFSK16 (16 tones 15.625 Hz apart, 15.625 symbols/s, 4 bits
 // a symbol) and MFSK8 (32 tones 7.8125 Hz apart, 7.8125 symbols/s, 5 bits). One detector per
 // tone averages over a symbol; 15 times a symbol the difference between the strongest and the
@@ -77,8 +85,8 @@ class TMfskDecoder final : public ModeReceiver {
   TMfskToneBank& Detectors() { return bank_; }
   TMfskViterbi& DecoderA() { return viterbi_[0]; }
   TMfskViterbi& DecoderB() { return viterbi_[1]; }
-  double QualityA() const { return quality_[0]; }
-  double QualityB() const { return quality_[1]; }
+  int64_t QualityA() const { return quality_[0]; }
+  int64_t QualityB() const { return quality_[1]; }
 
  private:
   template <int N>
@@ -137,8 +145,11 @@ class TMfskDecoder final : public ModeReceiver {
   // MFSK8: the code bits gathered for decoder A and for decoder B, which runs one bit behind.
   std::array<std::array<uint8_t, 4>, 2> pairs_{};
   std::array<int, 2> pairFill_{};
-  std::array<double, 2> quality_{};
-  std::array<int64_t, 2> lastMetric_{};
+  // Each decoder's last traceback gains, newest at gainIndex_, and their sum.
+  std::array<int64_t, 2> quality_{};
+  static constexpr uint32_t kGainRing = 8;
+  std::array<std::array<int64_t, kGainRing>, 2> gains_{};
+  std::array<uint32_t, 2> gainIndex_{};
   std::array<TMfskViterbi, 2> viterbi_;
 
   int32_t base_ = kStartBase;

@@ -44,6 +44,12 @@ void TMfskViterbi::Reset() {
   output_ = 0;
   outputCount_ = 0;
   tracebackMetric_ = 0;
+  tracebackGain_ = 0;
+}
+
+void TMfskViterbi::Rebase(int64_t delta) {
+  for (int64_t& m : Metrics) m += delta;
+  tracebackMetric_ += delta;
 }
 
 // One trellis step: state s (6 bits, newest input in bit 0) is reached from s >> 1 or from
@@ -70,6 +76,7 @@ void TMfskViterbi::Step(uint8_t s1, uint8_t s2) {
 void TMfskViterbi::Traceback() {
   uint32_t p = (ringPos_ - 1) & kRingMask;  // the newest step
   uint32_t s = 0;
+  tracebackGain_ = Metrics[0] - tracebackMetric_;
   tracebackMetric_ = Metrics[0];
   auto back = [&] {
     const uint32_t upper = static_cast<uint32_t>(decisions_[p] >> s) & 1u;

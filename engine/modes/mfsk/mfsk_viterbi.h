@@ -36,8 +36,14 @@ class TMfskViterbi {
 
   uint8_t Output() const { return output_; }
   int OutputCount() const { return outputCount_; }
-  // The path metric of state 0 where the last traceback started.
+  // The path metric of state 0 where the last traceback started, and what it gained since the
+  // traceback before: how well the code fitted the signal over the last 8 steps.
   int64_t TracebackMetric() const { return tracebackMetric_; }
+  int64_t TracebackGain() const { return tracebackGain_; }
+
+  // Adds delta to every path metric and to the traceback metric: what a longer run would have
+  // summed. Decoding and the gains stay as they are.
+  void Rebase(int64_t delta);
 
   // Path metrics by state; open so that a test can preset them.
   std::array<int64_t, kStates> Metrics{};
@@ -52,6 +58,7 @@ class TMfskViterbi {
   uint8_t output_ = 0;
   int outputCount_ = 0;
   int64_t tracebackMetric_ = 0;
+  int64_t tracebackGain_ = 0;
 };
 
 }  // namespace vestrel
