@@ -9,10 +9,14 @@
 
 #if defined(__x86_64__)
 // GCC 12 warns inside its own AVX-512 intrinsics (their undefined start vectors).
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #define VESTREL_MFSK_SIMD 1
 #endif
 
