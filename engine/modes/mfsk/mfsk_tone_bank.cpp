@@ -44,7 +44,7 @@ bool TMfskToneBank::SetKernel(Kernel kernel) {
 }
 
 bool TMfskToneBank::SetLength(int tones, int length) {
-  if (tones < 1 || tones > kMaxTones || length < 1 || length > TReqtFilter::kMaxLength) return false;
+  if ((tones != 16 && tones != 32) || length < 1 || length > TReqtFilter::kMaxLength) return false;
   tones_ = tones;
   length_ = static_cast<uint32_t>(length);
   entries_.assign(static_cast<size_t>(length_) * static_cast<size_t>(tones_), 0);
@@ -65,28 +65,6 @@ void TMfskToneBank::Reset() {
   phase_.fill(0);
   sumI_.fill(0.0);
   sumQ_.fill(0.0);
-}
-
-void TMfskToneBank::StepAny(double x) {
-  if (length_ == 0) return;
-  const int n = tones_;
-  const double c = x * 3.125e-5;
-  int32_t* row = entries_.data() + static_cast<size_t>(pos_) * static_cast<size_t>(n);
-  const double old = scales_[pos_];
-  for (int d = 0; d < n; ++d) {
-    const uint32_t ph = (phase_[d] + step_[d]) & SineTable::kMask;
-    phase_[d] = ph;
-    const int32_t now = sinCos_[ph];
-    const int32_t was = row[d];
-    sumI_[d] = sumI_[d] - SinOf(was) * old + SinOf(now) * c;
-    sumQ_[d] = sumQ_[d] - CosOf(was) * old + CosOf(now) * c;
-    row[d] = now;
-  }
-  scales_[pos_] = c;
-  if (++pos_ == length_) {
-    pos_ = 0;
-    Rebuild();
-  }
 }
 
 namespace {
@@ -179,25 +157,12 @@ __attribute__((target("avx512f"))) void ProcessAvx512(TMfskToneBank& bank, std::
 // Once a length, each sum is formed afresh from its ring in the order a TReqtFilter adds it
 // (oldest slot first), so rounding never accumulates and the sums stay those of the detectors.
 void TMfskToneBank::Rebuild() {
-  const int32_t* e = entries_.data();
-  const double* s = scales_.data();
-  if (tones_ == 16 || tones_ == 32) {
-    auto sum = tones_ == 16 ? SumRows<16> : SumRows<32>;
+  auto sum = tones_ == 16 ? SumRows<16> : SumRows<32>;
 #if VESTREL_MFSK_SIMD
-    if (kernel_ == Kernel::kAvx2) sum = tones_ == 16 ? SumRowsAvx2<16, 16> : SumRowsAvx2<32, 16>;
-    if (kernel_ == Kernel::kAvx512) sum = tones_ == 16 ? SumRowsAvx512<16> : SumRowsAvx512<32>;
+  if (kernel_ == Kernel::kAvx2) sum = tones_ == 16 ? SumRowsAvx2<16, 16> : SumRowsAvx2<32, 16>;
+  if (kernel_ == Kernel::kAvx512) sum = tones_ == 16 ? SumRowsAvx512<16> : SumRowsAvx512<32>;
 #endif
-    sum(e, s, length_, sumI_.data(), sumQ_.data());
-    return;
-  }
-  sumI_.fill(0.0);
-  sumQ_.fill(0.0);
-  for (uint32_t j = 0; j < length_; ++j, e += tones_) {
-    for (int d = 0; d < tones_; ++d) {
-      sumI_[d] += SinOf(e[d]) * s[j];
-      sumQ_[d] += CosOf(e[d]) * s[j];
-    }
-  }
+  sum(entries_.data(), scales_.data(), length_, sumI_.data(), sumQ_.data());
 }
 
 void TMfskToneBank::Process(std::span<const float> x) {

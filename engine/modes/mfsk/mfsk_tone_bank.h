@@ -41,7 +41,7 @@ class TMfskToneBank {
 
   explicit TMfskToneBank(const SineTable& sine);
 
-  // tones: 1..kMaxTones, length: 1..65536 samples; refused (false, nothing changed) outside.
+  // tones: 16 or 32, length: 1..65536 samples; refused (false, nothing changed) otherwise.
   // Clears the averages and sets every phase to 0.
   bool SetLength(int tones, int length);
   // Phase step of one tone, FrequencyUnit; the phase and the averages stay.
@@ -53,10 +53,8 @@ class TMfskToneBank {
   void Step(double x) {
     if (tones_ == 16) {
       StepN<16>(x);
-    } else if (tones_ == 32) {
-      StepN<32>(x);
     } else {
-      StepAny(x);
+      StepN<32>(x);
     }
   }
   // The same for a tone count known where it is called (the receiver's block loop).
@@ -100,7 +98,6 @@ class TMfskToneBank {
   }
 
  private:
-  void StepAny(double x);
   void Rebuild();
   // A ring entry's sine and cosine, as the table holds them.
   static int32_t SinOf(int32_t entry) {
@@ -113,7 +110,7 @@ class TMfskToneBank {
   // Sine and cosine of each phase in one 32-bit entry, the sine in the upper half.
   std::vector<int32_t> sinCos_;
   Kernel kernel_ = Best();
-  int tones_ = 0;
+  int tones_ = 16;
   uint32_t length_ = 0;
   uint32_t pos_ = 0;
   alignas(64) std::array<uint32_t, kMaxTones> phase_{};

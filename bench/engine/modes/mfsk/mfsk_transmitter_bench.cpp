@@ -29,7 +29,8 @@ void Synth(benchmark::State& state, bool mfsk8, double rate) {
   }
   state.counters["samples_per_second"] =
       benchmark::Counter(static_cast<double>(samples), benchmark::Counter::kIsRate);
-  state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(samples) / rate, benchmark::Counter::kIsRate);
+  state.counters["x_realtime"] =
+      benchmark::Counter(static_cast<double>(samples) / rate, benchmark::Counter::kIsRate);
 }
 
 BENCHMARK_CAPTURE(Synth, Mfsk16, false, 11025.0);
