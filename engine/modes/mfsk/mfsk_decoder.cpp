@@ -54,7 +54,6 @@ void TMfskDecoder::SetMode(bool mfsk8) {
 }
 
 void TMfskDecoder::SetTones(int32_t base) {
-  base_ = base;
   const MfskTonePlan plan = PlanMfskTones(base, tones_, spacingHz_, kRxRate);
   for (int i = 0; i < tones_; ++i) bank_.SetStep(i, plan.steps[i]);
   firstStep_ = plan.firstStep;
@@ -104,7 +103,6 @@ void TMfskDecoder::Reset() {
   gainIndex_ = {0, 0};
 }
 
-template <int N>
 inline void TMfskDecoder::AfterStep() {
   bool formed = false;
   if (++levelDivider_ >= kLevelEvery) {
@@ -130,7 +128,7 @@ template <int N>
 void TMfskDecoder::Run(std::span<const float> block) {
   for (const float x : block) {
     bank_.StepN<N>(x);
-    AfterStep<N>();
+    AfterStep();
   }
 }
 
@@ -141,7 +139,7 @@ template <int N>
 __attribute__((target("avx2"))) void TMfskDecoder::RunAvx2(std::span<const float> block) {
   for (const float x : block) {
     bank_.StepAvx2<N>(x);
-    AfterStep<N>();
+    AfterStep();
   }
 }
 
@@ -149,7 +147,7 @@ template <int N>
 __attribute__((target("avx512f"))) void TMfskDecoder::RunAvx512(std::span<const float> block) {
   for (const float x : block) {
     bank_.StepAvx512<N>(x);
-    AfterStep<N>();
+    AfterStep();
   }
 }
 #endif
@@ -178,11 +176,7 @@ void TMfskDecoder::ProcessBlock(std::span<const float> block, bool squelchOpen) 
 void TMfskDecoder::ProcessSample(float x) {
   if (!enabled_) return;
   bank_.Step(x);
-  if (tones_ == kMfsk8.tones) {
-    AfterStep<32>();
-  } else {
-    AfterStep<16>();
-  }
+  AfterStep();
 }
 
 // The magnitudes of this sample, the strongest detector (the first of equals) and its lead

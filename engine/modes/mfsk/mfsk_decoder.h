@@ -97,7 +97,6 @@ class TMfskDecoder final : public ModeReceiver {
   template <int N>
   __attribute__((target("avx512f"))) void RunAvx512(std::span<const float> block);
 #endif
-  template <int N>
   void AfterStep();
   void Magnitudes();
   void SubSample();
@@ -152,7 +151,6 @@ class TMfskDecoder final : public ModeReceiver {
   std::array<uint32_t, 2> gainIndex_{};
   std::array<TMfskViterbi, 2> viterbi_;
 
-  int32_t base_ = kStartBase;
   std::array<int32_t, kMaxTones> offsetBins_{};
   int32_t firstBin_ = 0, lastBin_ = 0, firstStep_ = 0, lastStep_ = 0;
 };
