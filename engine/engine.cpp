@@ -9,12 +9,15 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
   modes.SetReceiver(RxFamily::kMfsk, &mfsk);
   modes.SetTransmitter(TxFamily::kMfsk, &mfskPump);
+  modes.SetReceiver(RxFamily::kPacket, &ax25);
+  modes.SetTransmitter(TxFamily::kPacket, &packetTx);
 }
 
 void TEngine::Start() {
   mfsk.SetMode(false);
   mfskTx.SetMode(false);
   rtty.Start();
+  ax25.Start();
 }
 
 }  // namespace vestrel

@@ -10,6 +10,12 @@
 #include "engine/modes/mfsk/mfsk_decoder.h"
 #include "engine/modes/mfsk/mfsk_transmitter.h"
 #include "engine/modes/mfsk/mfsk_tx_pump.h"
+#include "engine/modes/packet/ax25_decoder.h"
+#include "engine/modes/packet/buf_fifo.h"
+#include "engine/modes/packet/packet_channel.h"
+#include "engine/modes/packet/packet_channel_access.h"
+#include "engine/modes/packet/packet_frame_output.h"
+#include "engine/modes/packet/packet_tx_pump.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
@@ -74,6 +80,16 @@ class TEngine {
   TMfskDecoder mfsk{sine, params, window, rxSink, levels, params.LevelRingIndex};
   TMfskTransmitter mfskTx{sine, params, rates};
   TMfskTxPump mfskPump{txPump, mfskTx};
+
+  // AX.25 packet: the transmit queue that the exchange channels fill with KISS frames, the
+  // channel parameters and timing, the outputs of received frames (KISS and monitor lines),
+  // the receiver, the transmitter and the channel access its slot timer ticks.
+  BufFifo bufFifo;
+  TPacketChannel packetChannel;
+  TPacketFrameOutput packetOutput{rxSink};
+  TAx25Decoder ax25{sine, window, packetOutput, levels, params.LevelRingIndex};
+  TPacketTxPump packetTx{sine, params, tx, bufFifo, packetChannel};
+  TPacketChannelAccess packetAccess{params, tx, bufFifo, packetChannel, ax25, txPump, window};
 };
 
 }  // namespace vestrel
