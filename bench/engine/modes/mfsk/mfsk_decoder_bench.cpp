@@ -6,19 +6,13 @@
 #include <vector>
 
 #include "bench/harness/null_engine_window.h"
+#include "bench/harness/receive_chain.h"
 #include "engine/engine.h"
 #include "engine/frequency_unit.h"
 
 namespace {
 
 using namespace vestrel;
-
-class NullSink final : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override { ++chars; }
-  void PutRxString(std::string_view s) override { chars += s.size(); }
-  size_t chars = 0;
-};
 
 // About 20 s of text at 11025 samples/s, 1500 Hz centre, in whole 2048-sample blocks.
 std::vector<float> Signal(bool mfsk8) {
@@ -39,33 +33,27 @@ std::vector<float> Signal(bool mfsk8) {
   return x;
 }
 
-void Report(benchmark::State& state, size_t n, size_t chars) {
-  state.counters["chars"] = static_cast<double>(chars);
-  const double samples = static_cast<double>(n) * state.iterations();
-  state.counters["samples_per_s"] = benchmark::Counter(samples, benchmark::Counter::kIsRate);
-  state.counters["x_realtime"] = benchmark::Counter(samples / 11025.0, benchmark::Counter::kIsRate);
-}
-
 // Blocks of the signal through the block processor (the whole chain) or straight into the
-// receiver.
+// receiver, with the chain's counters.
 void Receive(benchmark::State& state, int32_t mode, bool chain) {
   harness::NullEngineWindow window;
-  NullSink sink;
+  harness::CountingRxSink sink;
   TEngine engine(window, sink);
   engine.Start();
   engine.params.RxTone[0] = engine.params.RxTone[1] = HzToUnits(1500.0);
   engine.modeSwitch.SetMode(mode);
   const std::vector<float> x = Signal(mode == kModeMfsk8);
-  for (auto _ : state) {
-    for (size_t i = 0; i < x.size(); i += TRxBlockProcessor::kBlockSize) {
-      if (chain) {
-        engine.rxBlocks.ProcessInputBlock(&x[i]);
-      } else {
-        engine.mfsk.ProcessBlock(std::span<const float>(&x[i], TRxBlockProcessor::kBlockSize), true);
-      }
-    }
+  if (chain) {
+    harness::RunReceiveChain(state, engine, sink, x);
+    return;
   }
-  Report(state, x.size(), sink.chars);
+  for (auto _ : state) {
+    for (size_t i = 0; i < x.size(); i += TRxBlockProcessor::kBlockSize)
+      engine.mfsk.ProcessBlock(std::span<const float>(&x[i], TRxBlockProcessor::kBlockSize), true);
+  }
+  state.counters["chars"] = static_cast<double>(sink.chars);
+  const double samples = static_cast<double>(x.size()) * state.iterations();
+  state.counters["x_realtime"] = benchmark::Counter(samples / 11025.0, benchmark::Counter::kIsRate);
 }
 
 void ReceiveChain(benchmark::State& state, int32_t mode) {
