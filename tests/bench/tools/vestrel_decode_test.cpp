@@ -10,6 +10,7 @@
 #include "support/ax25_frames.h"
 #include "support/bit_signal.h"
 #include "support/fsk_signal.h"
+#include "support/test_dir.h"
 #include "support/tool_runner.h"
 
 namespace vestrel {
@@ -167,10 +168,7 @@ TEST_F(VestrelDecodeTest, MfskRoundTripFromVestrelEncode) {
   };
   const std::string textPath = test::TempPath("text.txt");
   const std::string raw = test::TempPath("tx.raw");
-  FILE* f = std::fopen(textPath.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
+  test::WriteFile(textPath, text);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tx + " | " + c.rx);
     const test::ToolResult tx = test::RunTool(ShellQuote(encoder) + " " + c.tx + " " + ShellQuote(textPath) +
