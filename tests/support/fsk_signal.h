@@ -36,4 +36,8 @@ std::vector<int> BaudotCodesOf(std::string_view text, int codeSet, bool extended
 // Levenshtein distance of got from expected, divided by the length of expected.
 double CharacterErrorRate(std::string_view expected, std::string_view got);
 
+// The same against the stretch of got that matches expected best: what a receiver prints
+// before and after the text (at key-up, or from noise while no signal is on) does not count.
+double CharacterErrorRateWithin(std::string_view expected, std::string_view got);
+
 }  // namespace vestrel::test
