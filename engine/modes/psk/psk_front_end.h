@@ -15,7 +15,7 @@ namespace vestrel {
 //   125 Bd:   PSKPRE, every 2nd sample on, PRE49, every 2nd on, MF85 at 2756.25/s.
 // After a reset the decimations by 2 take their first input and the decimations by 3 their
 // third (as Decimator3 computes); a filter's output is computed only when the next stage takes
-// it. Outputs are in input units times the sine table's amplitude
+// it, folded over its symmetric table. Outputs are in input units times the sine table's amplitude
 // over two: a settled carrier of amplitude A on the tone gives |(I, Q)| = 16000 A times the
 // chain's DC gain. A plain value: copies run on identically.
 class TPskFrontEnd {
@@ -74,7 +74,6 @@ class TPskFrontEnd {
   TapRing<2> dec3a_;  // C27, first decimation by 3
   TapRing<2> dec3b_;  // C27, second decimation by 3
   TapRing<2> mf_;     // MF79 or MF85
-  std::span<const double> mfTaps_;
 };
 
 }  // namespace vestrel

@@ -78,7 +78,11 @@ std::vector<float> Noise(size_t n, uint32_t seed) {
   return x;
 }
 
-TEST(PskFrontEnd, MatchesTheSingleFilterChainExactly) {
+// The fast chain folds each symmetric table and sums in four parts, so it rounds differently
+// from the plain one: the two agree to a few units in the last place of values around
+// 16000 x 6000 (noise of rms 6000 through the mixer).
+TEST(PskFrontEnd, MatchesTheSingleFilterChain) {
+  constexpr double kTolerance = 1e-12 * 16000.0 * 6000.0;
   SineTable sine;
   const std::vector<float> input = Noise(40000, 3);
   for (int rate : {31, 63, 125}) {
@@ -93,8 +97,8 @@ TEST(PskFrontEnd, MatchesTheSingleFilterChainExactly) {
       ASSERT_EQ(a, ref.Push(input[k])) << k;
       if (a) {
         ++outputs;
-        ASSERT_EQ(fast.I, ref.I) << k;
-        ASSERT_EQ(fast.Q, ref.Q) << k;
+        ASSERT_NEAR(fast.I, ref.I, kTolerance) << k;
+        ASSERT_NEAR(fast.Q, ref.Q, kTolerance) << k;
       }
     }
     // 612.5, 1225 or 2756.25 updates a second; the first once each decimation by 3 has had its
