@@ -2,11 +2,14 @@
 #include <cstdint>
 #include <string>
 
+#include "io/keying_port_settings.h"
+
 namespace vestrel {
 
 // The persisted settings, each named by its key in the settings file. Holds the keys that the
-// main window reads so far; the settings file code fills and extends it.
-struct TAppSettings {
+// main window reads so far; the settings file code fills and extends it. The keying port keys
+// come from KeyingPortSettings, which the port code works on.
+struct TAppSettings : KeyingPortSettings {
   std::string MyCall = "XX0XXX";
   int32_t UseDuplex = 0;
   int32_t ExCanal = 1;          // exchange library channel 1..9, 0 = no library

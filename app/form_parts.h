@@ -96,6 +96,11 @@ class CapturePart {
 class PortsPart {
  public:
   virtual ~PortsPart() = default;
+  // The port set as loaded from the settings file: the keying port with its pins, and the
+  // data-exchange port with it.
+  virtual void ApplyPortSettings() {}
+  virtual void SetPttPort(int /*type*/, int /*number*/, int /*pttPin*/, int /*powerPin1*/, int /*powerPin2*/) {}
+  virtual void SetDataExchangePort(int /*n*/) {}
   // workersAbandoned: a serial worker did not stop, so the ports it uses must stay open.
   virtual void ClosePorts(bool /*workersAbandoned*/) {}
   virtual void ReopenPorts() {}

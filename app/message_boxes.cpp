@@ -14,6 +14,8 @@ void QtMessageBoxes::ShowMessage(std::string_view caption, std::string_view text
   box.exec();
 }
 
+void QtMessageBoxes::Beep() { QApplication::beep(); }
+
 void AppControl::Terminate() { QCoreApplication::quit(); }
 
 void AppControl::ProcessMessages() { QCoreApplication::processEvents(); }

@@ -10,6 +10,7 @@ namespace vestrel {
 class QtMessageBoxes final : public MessageBoxSink {
  public:
   void ShowMessage(std::string_view caption, std::string_view text) override;
+  void Beep() override;
 };
 
 // Process control that tests replace: the end of the message loop, message processing during

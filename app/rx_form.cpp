@@ -20,10 +20,12 @@
 
 #include "app/fast_macros_form.h"
 #include "app/form_layout.h"
+#include "app/keying_ports.h"
 #include "app/macros_form.h"
 #include "app/linked_exchange_library.h"
 #include "app/message_bus.h"
 #include "app/no_sound_devices.h"
+#include "app/port_settings.h"
 #include "app/rx_text_window.h"
 #include "app/setup_form.h"
 
@@ -60,14 +62,13 @@ TRxForm::TRxForm(TRxFormDeps deps)
     : deps_(std::move(deps)),
       boxes_(deps_.boxes != nullptr ? *deps_.boxes : *(ownBoxes_ = std::make_unique<QtMessageBoxes>())),
       app_(Use<AppControl>(deps_.app, ownApp_)),
-      settingsPart_(Use<SettingsPart>(deps_.settings, ownSettings_)),
+      settingsPart_(Use<PortKeysSettings>(deps_.settings, ownSettings_)),
       logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
       display_(Use<DisplayPart>(deps_.display, ownDisplay_)),
       transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
       macros_(Use<MacroPart>(deps_.macros, ownMacros_)),
       rig_(Use<RigPart>(deps_.rig, ownRig_)),
       capture_(Use<CapturePart>(deps_.capture, ownCapture_)),
-      ports_(Use<PortsPart>(deps_.ports, ownPorts_)),
       exchange_(Use<LinkedExchangeLibrary>(deps_.exchange, ownExchange_)),
       automation_(Use<AutomationPart>(deps_.automation, ownAutomation_)),
       presence_(deps_.presenceName) {
@@ -98,6 +99,18 @@ TRxForm::TRxForm(TRxFormDeps deps)
   } else {
     ownWorkers_ = std::make_unique<SerialWorkers>();
     workers_ = ownWorkers_.get();
+  }
+  if (deps_.ports != nullptr) {
+    ports_ = deps_.ports;
+  } else {
+    TKeyingPorts::Links links;
+    links.boxes = &boxes_;
+    links.lines = deps_.modemLines;
+    links.backend = deps_.portBackend;
+    links.transmitting = [this] { return Transmitting(); };
+    links.useTxD = &engine_->tx.UseTxD;
+    ownPorts_ = std::make_unique<TKeyingPorts>(settings_, workers_->shared(), links);
+    ports_ = ownPorts_.get();
   }
   Timer1.setInterval(100);
   connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
@@ -411,7 +424,11 @@ void TRxForm::SetFilterLabel(std::string_view text) { FilterLabel->setText(Latin
 
 void TRxForm::ReportModeToLogger(std::string_view) {}
 
-void TRxForm::ReopenKeyingPorts() { ports_.ReopenPorts(); }
+void TRxForm::ReopenKeyingPorts() {
+  // After the shutdown nothing would close them again.
+  if (ShutdownDone != 0) return;
+  ports_->ReopenPorts();
+}
 
 void TRxForm::RequestTermination() { app_.Terminate(); }
 
@@ -425,7 +442,7 @@ void TRxForm::SetTxButton(bool down) { TxButton->setChecked(down); }
 
 void TRxForm::NotifyCommand(int command) { logger_.NotifyCommand(command); }
 
-void TRxForm::SetPtt(bool on) { ports_.SetPtt(on); }
+void TRxForm::SetPtt(bool on) { ports_->SetPtt(on); }
 
 void TRxForm::ShowError(std::string_view text, std::string_view caption) { boxes_.ShowMessage(caption, text); }
 

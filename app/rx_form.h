@@ -23,8 +23,10 @@
 #include "engine/tx_seams.h"
 #include "io/message_box.h"
 #include "io/termination_request.h"
-#include "platform/wave_device.h"
+#include "platform/port_backend.h"
 #include "platform/presence_semaphore.h"
+#include "platform/serial_port.h"
+#include "platform/wave_device.h"
 
 class QAction;
 class QLabel;
@@ -67,7 +69,9 @@ struct TRxFormDeps {
   MacroPart* macros = nullptr;
   RigPart* rig = nullptr;
   CapturePart* capture = nullptr;
-  PortsPart* ports = nullptr;
+  PortsPart* ports = nullptr;  // null: the keying ports over the two below
+  ModemLineControl* modemLines = nullptr;  // null: the system's
+  PortBackend* portBackend = nullptr;      // null: ppdev
   ExchangeLibraryPart* exchange = nullptr;
   AutomationPart* automation = nullptr;
   std::vector<std::string> args;  // the command line without the program name
@@ -140,6 +144,8 @@ class TRxForm : public QMainWindow,
   void SetTransmit(bool on);
   void SetPause(bool on) override;
   void RunMacro(int n);
+  // The data-exchange COM port, 1..99; anything else is none.
+  void SetDataExchangePort(int n);
 
   TEngine& engine() { return *engine_; }
   EngineDriver& engineDriver() { return *engineDriver_; }
@@ -248,7 +254,7 @@ class TRxForm : public QMainWindow,
   MacroPart& macros_;
   RigPart& rig_;
   CapturePart& capture_;
-  PortsPart& ports_;
+  PortsPart* ports_ = nullptr;  // made once the workers' semaphores exist
   ExchangeLibraryPart& exchange_;
   AutomationPart& automation_;
 

@@ -222,6 +222,11 @@ void TRxForm::SetTransmit(bool on) {
 
 void TRxForm::SetPause(bool on) { transmit_.SetPause(on); }
 
+void TRxForm::SetDataExchangePort(int n) {
+  if (ShutdownDone != 0) return;
+  ports_->SetDataExchangePort(n);
+}
+
 void TRxForm::RunMacro(int n) {
   // A macro may key the transmitter (see SetTransmit).
   if (ShutdownDone != 0 || !EngineStarted) return;
@@ -278,7 +283,7 @@ void TRxForm::ShutdownEngine() {
   sound_->CloseSoundOutput();
   // The audio has stopped: the transmitter goes off now, not after the wait for the workers
   // (up to 10.5 s of keyed dead air).
-  ports_.SetPtt(false);
+  ports_->SetPtt(false);
   // 6.
   capture_.CloseTextCapture();
   // 7.
@@ -293,8 +298,8 @@ void TRxForm::ShutdownEngine() {
   // 10. A worker that did not stop is abandoned; what it uses stays open.
   workers_->ReleaseThreads();
   // 11. The transmitter is released first, whatever ended the program.
-  ports_.SetPtt(false);
-  ports_.ClosePorts(workers_->anyAbandoned());
+  ports_->SetPtt(false);
+  ports_->ClosePorts(workers_->anyAbandoned());
   // 12.
   workers_->CloseEvents();
 }
@@ -312,7 +317,7 @@ void TRxForm::FormDestroy() {
   ShutdownEngine();
   for (QImage& b : bitmaps_) b = QImage();
   palette_.clear();
-  ports_.ClosePortDriver();
+  ports_->ClosePortDriver();
 }
 
 }  // namespace vestrel

@@ -101,6 +101,9 @@ void TRxForm::StartEngine() {
   // 2.
   settingsPart_.LoadSettings(CommandLine.settingsPath, settings_);
   engine_->tx.UseDuplex = settings_.UseDuplex != 0;
+  // The loaded port set opens the keying port (a failure shows a box).
+  ports_->ApplyPortSettings();
+  if (ShutdownDone != 0) return;
   // 3.
   engineDriver_->InitInputConverter(settings_.CardSamplingRate);
   // 4. The /C file; its name is forgotten once used.

@@ -8,6 +8,8 @@ namespace vestrel {
 class MessageBoxSink {
  public:
   virtual void ShowMessage(std::string_view caption, std::string_view text) = 0;
+  // The system's alert sound, given before some of the messages.
+  virtual void Beep() {}
 
  protected:
   ~MessageBoxSink() = default;

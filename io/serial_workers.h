@@ -2,8 +2,10 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <semaphore>
 #include <thread>
 
+#include "io/com_handle.h"
 #include "platform/auto_reset_event.h"
 
 namespace vestrel {
@@ -18,6 +20,14 @@ struct WorkerShared {
   // Null when absent.
   std::shared_ptr<AutoResetEvent> comEvent;    // bytes wait in the COM byte ring
   std::shared_ptr<AutoResetEvent> exTxEvent;   // "RsExTxEvent": bytes wait for the exchange port
+
+  // The keying port and the data-exchange port, and a semaphore for each (1 = free). The port
+  // code takes both (PTT first) to open or close them; a worker takes the one of its port
+  // around each transfer. Waits are timed; only a semaphore that was taken is released.
+  ComHandle PttComHandle;
+  ComHandle ExchangeComHandle;
+  std::counting_semaphore<1> PttPortSemaphore{1};
+  std::counting_semaphore<1> ExchangePortSemaphore{1};
 };
 
 // The thread bodies: the COM writer and the exchange-port writer and reader. Each returns

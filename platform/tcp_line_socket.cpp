@@ -5,7 +5,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,33 +17,18 @@
 
 namespace vestrel {
 
-TcpLineSocket::TcpLineSocket() : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+TcpLineSocket::TcpLineSocket() = default;
 
 TcpLineSocket::~TcpLineSocket() {
   Close();
-  if (wakeFd_ >= 0) close(wakeFd_);
 }
 
 void TcpLineSocket::Interrupt() {
-  interrupted_.store(true);
-  if (wakeFd_ >= 0) {
-    const uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
-  }
+  wait_.Interrupt();
 }
 
 bool TcpLineSocket::WaitFor(short events, std::chrono::steady_clock::time_point deadline) {
-  for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() < 0) return false;
-    pollfd fds[2] = {{fd_, events, 0}, {wakeFd_, POLLIN, 0}};
-    const int r = poll(fds, wakeFd_ >= 0 ? 2 : 1, static_cast<int>(left.count()));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
-    if (wakeFd_ >= 0 && (fds[1].revents & POLLIN)) return false;
-    return (fds[0].revents & (events | POLLHUP | POLLERR)) != 0;
-  }
+  return wait_.Wait(fd_, events, deadline) == InterruptWait::kReady;
 }
 
 // A name lookup can wait on a silent name server for far longer than any time-out of ours,
@@ -97,7 +81,7 @@ addrinfo* TcpLineSocket::Resolve(const std::string& host, uint16_t port,
 
   std::unique_lock lock(lookup_->mutex);
   // Interrupt does not signal the condition: short slices, checking in between.
-  while (!lookup_->finished && !interrupted_.load() && std::chrono::steady_clock::now() < deadline)
+  while (!lookup_->finished && !wait_.interrupted() && std::chrono::steady_clock::now() < deadline)
     lookup_->done.wait_for(lock, std::chrono::milliseconds(20));
   if (!lookup_->finished) {
     lookup_->abandoned = true;
@@ -108,7 +92,7 @@ addrinfo* TcpLineSocket::Resolve(const std::string& host, uint16_t port,
 
 bool TcpLineSocket::Connect(const std::string& host, uint16_t port, std::chrono::milliseconds timeout) {
   Close();
-  if (interrupted_.load()) return false;
+  if (wait_.interrupted()) return false;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   addrinfo* list = Resolve(host, port, deadline);
   for (addrinfo* a = list; a != nullptr && fd_ < 0; a = a->ai_next) {
@@ -141,7 +125,7 @@ void TcpLineSocket::Close() {
 }
 
 bool TcpLineSocket::WriteAll(std::string_view data, std::chrono::milliseconds timeout) {
-  if (fd_ < 0 || interrupted_.load()) return false;
+  if (fd_ < 0 || wait_.interrupted()) return false;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!data.empty()) {
     const ssize_t n = send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
@@ -157,7 +141,7 @@ bool TcpLineSocket::WriteAll(std::string_view data, std::chrono::milliseconds ti
 }
 
 bool TcpLineSocket::ReadLine(std::string& line, std::chrono::milliseconds timeout) {
-  if (fd_ < 0 || interrupted_.load()) return false;
+  if (fd_ < 0 || wait_.interrupted()) return false;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     const size_t eol = buffer_.find('\n');

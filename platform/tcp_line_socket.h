@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/interrupt_wait.h"
+
 struct addrinfo;
 
 namespace vestrel {
@@ -48,8 +50,7 @@ class TcpLineSocket {
 
   std::shared_ptr<Lookup> lookup_;  // the last name lookup; shared with its thread
   int fd_ = -1;
-  int wakeFd_ = -1;  // eventfd; readable once Interrupt was called
-  std::atomic<bool> interrupted_{false};
+  InterruptWait wait_;
   std::string buffer_;
 };
 

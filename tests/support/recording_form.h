@@ -2,6 +2,7 @@
 #include <semaphore.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,7 +43,7 @@ class FailingWorkers : public SerialWorkers {
 struct Form {
   explicit Form(RecordingFormParts& p, std::string semaphore = UniqueSemaphoreName("form"),
                 std::vector<std::string> args = {}, SerialWorkers* workers = nullptr, bool useDBus = false,
-                WaveBackend* realEngineOn = nullptr) {
+                WaveBackend* realEngineOn = nullptr, const std::function<void(TRxFormDeps&)>& adjust = {}) {
     test::TestApp();
     TRxFormDeps d;
     d.boxes = &p;
@@ -70,6 +71,7 @@ struct Form {
       d.sound = nullptr;
       d.waveBackend = realEngineOn;
     }
+    if (adjust) adjust(d);
     form = std::make_unique<TRxForm>(std::move(d));
   }
   ~Form() {
