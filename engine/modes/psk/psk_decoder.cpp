@@ -55,7 +55,7 @@ void TPskDecoder::Reset() {
   SubAcc = 0.0;
   PhaseCount = 0;
   LevelCount = 0;
-  ScopeI = ScopeQ = 0.0;
+  Scope.fill({});
   Decisions = 0;
   VaricodeReg = 0;
   Viterbi.Reset();
@@ -171,9 +171,7 @@ void TPskDecoder::ProcessBpskSample(float x) {
     SubAcc -= SubStep;
     const double d = SquelchOpen ? Detector() : 0.0;
     if (!Clock(d)) continue;
-    ScopeI = front_.I;
-    ScopeQ = front_.Q;
-    ++Decisions;
+    Decided();
     PushBit(d > 0.0 ? 1 : 0);
   } while (SubAcc >= SubStep);
 }
@@ -190,9 +188,7 @@ void TPskDecoder::ProcessQpskSample(float x) {
   do {
     SubAcc -= SubStep;
     if (!Clock(SquelchOpen ? QpskClockValue() : 0.0)) continue;
-    ScopeI = front_.I;
-    ScopeQ = front_.Q;
-    ++Decisions;
+    Decided();
     DecideQpsk();
   } while (SubAcc >= SubStep);
 }

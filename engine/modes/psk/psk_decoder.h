@@ -20,7 +20,7 @@ namespace vestrel {
 // energy peak and decides once per symbol. BPSK: same phase is a 1, a reversal a 0. QPSK: the
 // quarter-turn step goes through the Viterbi decoder. The bits fill the varicode register,
 // whose characters go to the received-text sink. Status panel 9 shows the clock's lock ("*")
-// or its loss (" "); the phase scope reads the last decided (ScopeI, ScopeQ) on its own timer.
+// or its loss (" "); the phase scope reads the decided pairs from Scope on its own timer.
 class TPskDecoder {
  public:
   static constexpr int kSubSymbols = 22;      // detector values per symbol
@@ -85,10 +85,18 @@ class TPskDecoder {
   int PhaseCount = 0;  // sub-symbols since the last decision; -1 or 1 after a correction
   int Locked = 0;      // DCD
   int LevelCount = 0;
-  // The pair at the last decision, for the phase scope, and the number of decisions so far.
-  double ScopeI = 0.0;
-  double ScopeQ = 0.0;
-  uint32_t Decisions = 0;
+  // The pair (I, Q) at each decision for the phase scope, which draws one per symbol: the last
+  // kScopeSize of them, the newest at (Decisions - 1) & kScopeMask. A reader keeps the count it
+  // last saw and takes the decisions since (125 Bd makes 13 in a 100 ms tick).
+  struct ScopePoint {
+    double I = 0.0;
+    double Q = 0.0;
+  };
+  static constexpr uint32_t kScopeSize = 64;
+  static constexpr uint32_t kScopeMask = kScopeSize - 1;
+  std::array<ScopePoint, kScopeSize> Scope{};
+  uint32_t Decisions = 0;  // wraps
+  ScopePoint LastDecided() const { return Scope[(Decisions - 1) & kScopeMask]; }
   uint32_t VaricodeReg = 0;  // received bits, newest in bit 0; wraps on a steady carrier
   TQpskViterbi Viterbi;
 
@@ -103,6 +111,10 @@ class TPskDecoder {
   void PushBit(int bit);
   void WriteLevel(double level);
   void SetLocked(int locked);
+  void Decided() {
+    Scope[Decisions & kScopeMask] = {front_.I, front_.Q};
+    ++Decisions;
+  }
 
   const TModemParams& params_;
   EngineWindow& window_;

@@ -264,6 +264,36 @@ TEST_F(PskDecoderTest, LevelEverySixtyOneSamples) {
   for (double v : levels.Levels) EXPECT_GE(v, 0.0);
 }
 
+// The phase scope gets every decided pair: on the BPSK idle each points opposite the one
+// before, on a steady carrier the same way, and all sit on the carrier's circle.
+TEST_F(PskDecoderTest, PhaseScopeGetsEveryDecision) {
+  const ModeCase& m = kModes[2];
+  PskSignalOptions o = SignalFor(m);
+  o.leadSymbols = 300;
+  std::vector<int> steps(300, 2);
+  steps.resize(600, 0);
+  std::vector<float> s = test::MakePskStepSignal(steps, o);
+  Tune(m, o.toneHz);
+  const size_t idleEnd = static_cast<size_t>(o.silenceSeconds * 11025 + 290 * 88.2);
+  Run(std::vector<float>(s.begin(), s.begin() + static_cast<ptrdiff_t>(idleEnd)), false);
+  ASSERT_GT(decoder.Decisions, TPskDecoder::kScopeSize);
+  const auto point = [&](uint32_t back) {
+    return decoder.Scope[(decoder.Decisions - 1 - back) & TPskDecoder::kScopeMask];
+  };
+  EXPECT_EQ(decoder.LastDecided().I, point(0).I);
+  const double radius = std::hypot(point(0).I, point(0).Q);
+  for (uint32_t k = 0; k + 1 < TPskDecoder::kScopeSize; ++k) {
+    EXPECT_LT(point(k).I * point(k + 1).I + point(k).Q * point(k + 1).Q, 0.0) << k;
+    EXPECT_NEAR(std::hypot(point(k).I, point(k).Q), radius, 0.05 * radius) << k;
+  }
+  const size_t steadyEnd = static_cast<size_t>(o.silenceSeconds * 11025 + 580 * 88.2);
+  Run(std::vector<float>(s.begin() + static_cast<ptrdiff_t>(idleEnd),
+                         s.begin() + static_cast<ptrdiff_t>(steadyEnd)),
+      false);
+  for (uint32_t k = 0; k + 1 < TPskDecoder::kScopeSize; ++k)
+    EXPECT_GT(point(k).I * point(k + 1).I + point(k).Q * point(k + 1).Q, 0.0) << k;
+}
+
 // --- Our transmitter into our receiver, through a channel ---
 
 // A whole transmission of our own transmitter at 11025 samples/s: the preamble, two idles, the
