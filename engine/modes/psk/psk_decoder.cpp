@@ -67,15 +67,6 @@ void TPskDecoder::WriteLevel(double level) {
   if (levels_ != nullptr) levels_->Write(*levelIndex_, level);
 }
 
-bool TPskDecoder::Advance(float x) {
-  front_.Push(x);
-  historyIndex_ = (historyIndex_ + 1) & kRingMask;
-  historyI_[historyIndex_] = front_.I;
-  historyQ_[historyIndex_] = front_.Q;
-  SubAcc += 1.0;
-  return SubAcc >= SubStep;
-}
-
 // The differential detector: the pair now against the pair SymbolLag samples back; positive
 // for the same phase, negative for a reversal.
 double TPskDecoder::Detector() const {
@@ -158,49 +149,71 @@ void TPskDecoder::PushBit(int bit) {
   if (c != 0 && SquelchOpen) sink_.PutRxChar(c);
 }
 
-void TPskDecoder::ProcessBpskSample(float x) {
-  if (!Enabled) return;
-  const bool tick = Advance(x);
+// One input sample on the chain of Rate (the front end's RateCode), BPSK or QPSK: the front
+// end, the history, the level every 61 samples, and each sub-symbol tick into the clock.
+template <int Rate, bool Qpsk>
+void TPskDecoder::Sample(float x) {
+  front_.PushAt<Rate>(x);
+  historyIndex_ = (historyIndex_ + 1) & kRingMask;
+  historyI_[historyIndex_] = front_.I;
+  historyQ_[historyIndex_] = front_.Q;
   if (++LevelCount >= kLevelEvery) {
     LevelCount = 0;
-    const double p = Detector() * kLevelScale;
-    WriteLevel(p > kLevelFloor ? std::sqrt(p) : p < -kLevelFloor ? -std::sqrt(-p) : 0.0);
+    if constexpr (Qpsk) {
+      const double p = (front_.Q * front_.Q + front_.I * front_.I) * kLevelScale;
+      WriteLevel(p >= kLevelFloor ? std::sqrt(p) : 0.0);
+    } else {
+      const double p = Detector() * kLevelScale;
+      WriteLevel(p > kLevelFloor ? std::sqrt(p) : p < -kLevelFloor ? -std::sqrt(-p) : 0.0);
+    }
   }
-  if (!tick) return;
-  do {
+  SubAcc += 1.0;
+  while (SubAcc >= SubStep) {
     SubAcc -= SubStep;
-    const double d = SquelchOpen ? Detector() : 0.0;
-    if (!Clock(d)) continue;
-    Decided();
-    PushBit(d > 0.0 ? 1 : 0);
-  } while (SubAcc >= SubStep);
+    if constexpr (Qpsk) {
+      if (!Clock(SquelchOpen ? QpskClockValue() : 0.0)) continue;
+      Decided();
+      DecideQpsk();
+    } else {
+      const double d = SquelchOpen ? Detector() : 0.0;
+      if (!Clock(d)) continue;
+      Decided();
+      PushBit(d > 0.0 ? 1 : 0);
+    }
+  }
+}
+
+template <bool Qpsk>
+void TPskDecoder::Samples(std::span<const float> block) {
+  if (!Enabled) return;
+  // The chain is chosen once for the block.
+  switch (front_.RateCode()) {
+    case 63:
+      for (float x : block) Sample<63, Qpsk>(x);
+      break;
+    case 125:
+      for (float x : block) Sample<125, Qpsk>(x);
+      break;
+    default:
+      for (float x : block) Sample<31, Qpsk>(x);
+      break;
+  }
+}
+
+void TPskDecoder::ProcessBpskSample(float x) {
+  Samples<false>(std::span<const float>(&x, 1));
 }
 
 void TPskDecoder::ProcessQpskSample(float x) {
-  if (!Enabled) return;
-  const bool tick = Advance(x);
-  if (++LevelCount >= kLevelEvery) {
-    LevelCount = 0;
-    const double p = (front_.Q * front_.Q + front_.I * front_.I) * kLevelScale;
-    WriteLevel(p >= kLevelFloor ? std::sqrt(p) : 0.0);
-  }
-  if (!tick) return;
-  do {
-    SubAcc -= SubStep;
-    if (!Clock(SquelchOpen ? QpskClockValue() : 0.0)) continue;
-    Decided();
-    DecideQpsk();
-  } while (SubAcc >= SubStep);
+  Samples<true>(std::span<const float>(&x, 1));
 }
 
 void TPskDecoder::ProcessBpskBlock(std::span<const float> block) {
-  if (!Enabled) return;
-  for (float x : block) ProcessBpskSample(x);
+  Samples<false>(block);
 }
 
 void TPskDecoder::ProcessQpskBlock(std::span<const float> block) {
-  if (!Enabled) return;
-  for (float x : block) ProcessQpskSample(x);
+  Samples<true>(block);
 }
 
 }  // namespace vestrel

@@ -101,8 +101,10 @@ class TPskDecoder {
   TQpskViterbi Viterbi;
 
  private:
-  // The front end and the history for one sample; true when the sub-symbol clock ticks.
-  bool Advance(float x);
+  template <int Rate, bool Qpsk>
+  void Sample(float x);
+  template <bool Qpsk>
+  void Samples(std::span<const float> block);
   double Detector() const;
   double QpskClockValue() const;
   // One sub-symbol value into the clock; true when it decides a symbol now.

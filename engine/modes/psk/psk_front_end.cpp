@@ -110,28 +110,13 @@ void TPskFrontEnd::Matched(const double* in) {
   Q = y[1];
 }
 
-bool TPskFrontEnd::Push31(float x) {
-  double frame[2];
-  Mix(x, frame);
-  pre_.Push(frame);
-  // Every 2nd pre-filter output goes on; the first one does.
-  if (count1_++ & 1u) return false;
+bool TPskFrontEnd::PreThenDecimate3Twice() {
   double y[2];
   SymmetricConvolve2(pre_.Newest(), kPskPre, y);
   return Decimate3Twice(y);
 }
 
-bool TPskFrontEnd::Push63(float x) {
-  double frame[2];
-  Mix(x, frame);
-  return Decimate3Twice(frame);
-}
-
-bool TPskFrontEnd::Push125(float x) {
-  double frame[2];
-  Mix(x, frame);
-  pre_.Push(frame);
-  if (count1_++ & 1u) return false;
+bool TPskFrontEnd::PreThenPre49() {
   double y[2];
   SymmetricConvolve2(pre_.Newest(), kPskPre, y);
   pre49_.Push(y);

@@ -37,11 +37,25 @@ class TPskFrontEnd {
   bool Push(float x) {
     switch (rateCode_) {
       case 63:
-        return Push63(x);
+        return PushAt<63>(x);
       case 125:
-        return Push125(x);
+        return PushAt<125>(x);
       default:
-        return Push31(x);
+        return PushAt<31>(x);
+    }
+  }
+  // The same for a caller that has chosen the chain once for a block: Rate is RateCode().
+  template <int Rate>
+  bool PushAt(float x) {
+    double frame[2];
+    Mix(x, frame);
+    if constexpr (Rate == 63) {
+      return Decimate3Twice(frame);
+    } else {
+      pre_.Push(frame);
+      // Every 2nd pre-filter output goes on; the first one does.
+      if (count1_++ & 1u) return false;
+      return Rate == 31 ? PreThenDecimate3Twice() : PreThenPre49();
     }
   }
 
@@ -56,10 +70,9 @@ class TPskFrontEnd {
     frame[1] = v * sine_->Cos(phase_);
   }
   bool Decimate3Twice(const double* in);
+  bool PreThenDecimate3Twice();
+  bool PreThenPre49();
   void Matched(const double* in);
-  bool Push31(float x);
-  bool Push63(float x);
-  bool Push125(float x);
 
   const SineTable* sine_;
   int rateCode_ = 31;
