@@ -87,4 +87,11 @@ std::vector<float> MakePskSignal(std::string_view text, const PskSignalOptions& 
   return MakePskStepSignal(PskSteps(bits, o.qpsk), o);
 }
 
+testing::AssertionResult FramedByKeyNoise(const std::string& got, const std::string& text) {
+  const size_t at = got.find(text);
+  if (at == std::string::npos || at > 2 || got.size() - at - text.size() > 2)
+    return testing::AssertionFailure() << "got \"" << got << "\"";
+  return testing::AssertionSuccess();
+}
+
 }  // namespace vestrel::test

@@ -1,5 +1,8 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -40,5 +43,10 @@ std::vector<float> MakePskStepSignal(const std::vector<int>& steps, const PskSig
 
 // The signal of a text: lead idle, the text's bits, tail idle.
 std::vector<float> MakePskSignal(std::string_view text, const PskSignalOptions& options);
+
+// The text, with at most two characters of key-up and key-down noise before and after it: a
+// carrier rising out of silence or falling into it reads as one bits, which with the idle's
+// zeros can make a character (a space, e, t...), as in any PSK receiver without squelch.
+testing::AssertionResult FramedByKeyNoise(const std::string& got, const std::string& text);
 
 }  // namespace vestrel::test

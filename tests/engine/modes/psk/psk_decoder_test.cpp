@@ -27,16 +27,6 @@ std::string AllBytes() {
   return text;
 }
 
-// The text, with at most two characters of key-up and key-down noise before and after it: the
-// carrier's rise out of silence and its fall into it read as one bits, which with the idle's
-// zeros can make a character (a space, e, t...), as in any PSK receiver without squelch.
-testing::AssertionResult Framed(const std::string& got, const std::string& text) {
-  const size_t at = got.find(text);
-  if (at == std::string::npos || at > 2 || got.size() - at - text.size() > 2)
-    return testing::AssertionFailure() << "got \"" << got << "\"";
-  return testing::AssertionSuccess();
-}
-
 // A window that keeps every text of the DCD panel.
 class DcdLog : public test::FakeEngineWindow {
  public:
@@ -103,7 +93,7 @@ TEST_F(PskDecoderTest, CleanSignalsDecodeEveryByte) {
   const std::string text = AllBytes();
   for (const ModeCase& m : kModes) {
     SCOPED_TRACE(m.name);
-    EXPECT_TRUE(Framed(Receive(m, test::MakePskSignal(text, SignalFor(m))), text));
+    EXPECT_TRUE(test::FramedByKeyNoise(Receive(m, test::MakePskSignal(text, SignalFor(m))), text));
   }
 }
 
@@ -121,7 +111,7 @@ TEST_F(PskDecoderTest, FrequencyOffsetAndClockError) {
         PskSignalOptions o = SignalFor(m);
         o.offsetHz = sign * offsetHz;
         o.clockError = clock;
-        EXPECT_TRUE(Framed(Receive(m, test::MakePskSignal(text, o)), text));
+        EXPECT_TRUE(test::FramedByKeyNoise(Receive(m, test::MakePskSignal(text, o)), text));
       }
     }
   }
@@ -152,13 +142,13 @@ TEST_F(PskDecoderTest, ReverseTurnsQpskStepsBack) {
     o.otherSideband = true;
     const std::vector<float> s = test::MakePskSignal(text, o);
     params.Reverse = 1;
-    EXPECT_TRUE(Framed(Receive(m, s), text));
+    EXPECT_TRUE(test::FramedByKeyNoise(Receive(m, s), text));
     params.Reverse = 0;
     const std::string normal = Receive(m, s);
     if (m.qpsk) {
       EXPECT_GT(test::CharacterErrorRateWithin(text, normal), 0.5) << normal;
     } else {
-      EXPECT_TRUE(Framed(normal, text));
+      EXPECT_TRUE(test::FramedByKeyNoise(normal, text));
     }
   }
 }
@@ -333,7 +323,7 @@ TEST_F(PskDecoderTest, OurTransmitterRoundTripsEveryByte) {
     for (double rate : {11025.0, 11025.0 * 1.001, 11025.0 * 0.999}) {
       SCOPED_TRACE(testing::Message() << m.name << " synthesised for " << rate << " samples/s");
       // The tone is set for the calibrated rate; read at 11025 it is 0.1 % off, as the symbols.
-      EXPECT_TRUE(Framed(Receive(m, OurTransmission(m, text, 1000.0, rate, 0.25f)), text));
+      EXPECT_TRUE(test::FramedByKeyNoise(Receive(m, OurTransmission(m, text, 1000.0, rate, 0.25f)), text));
     }
   }
 }
