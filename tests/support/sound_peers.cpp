@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -135,8 +136,11 @@ FldigiPeer::FldigiPeer(PrivateSoundWorld& world) : world_(world) {
                 "</FLDIGI_DEFS>\n");
   std::vector<std::string> argv = {"env"};
   for (const std::string& e : world.Environment()) argv.push_back(e);
+  // A user who is not root may still have a network namespace inside a user namespace.
+  argv.push_back("unshare");
+  if (geteuid() != 0) argv.push_back("--map-root-user");
   argv.insert(argv.end(),
-              {"unshare", "--net", "sh", "-c",
+              {"--net", "sh", "-c",
                "ip link set lo up && exec fldigi --config-dir '" + config + "' --home-dir '" + home + "'"});
   process_ = std::make_unique<ChildProcess>(argv);
   for (int i = 0; i < 120 && process_->Started() && !ready_; ++i) {
