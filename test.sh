@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Vestrel twice (Release; Debug with AddressSanitizer and
 # UndefinedBehaviorSanitizer), builds the threaded units a third time with ThreadSanitizer,
-# and runs every test in each build.
+# and runs every test in each build. Then builds the libFuzzer targets with clang and runs each
+# for about a minute (VESTREL_FUZZ_SECONDS) on its seed corpus.
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
@@ -40,6 +41,44 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build/asa
 scripts/build.sh tsan -DCMAKE_BUILD_TYPE=Debug -DVESTREL_WERROR=ON -DVESTREL_SANITIZE=thread \
   -DVESTREL_TSAN_ONLY=ON -DVESTREL_BUILD_APP=OFF
 TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan --timeout 900 -L tsan --no-tests=ignore
+
+# The fuzz targets run side by side, each on a working copy of its corpus in build/fuzz/corpus
+# (new inputs land there, not in the sources) with the seeds of fuzz/<path>/<name>_corpus. A
+# finding fails the run; its input is kept in build/fuzz/findings, to be added to the seeds
+# (which every other build replays as a test).
+scripts/build.sh fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DVESTREL_WERROR=ON -DVESTREL_FUZZ=ON
+fuzz_seconds=${VESTREL_FUZZ_SECONDS:-60}
+mkdir -p build/fuzz/corpus build/fuzz/findings
+fuzz_pids=()
+fuzz_names=()
+while IFS= read -r exe; do
+  rel=${exe#build/fuzz/fuzz/}
+  name=${rel//\//_}
+  mkdir -p "build/fuzz/corpus/$name"
+  ASAN_OPTIONS=detect_leaks=1 "$exe" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+    -artifact_prefix="build/fuzz/findings/$name-" "build/fuzz/corpus/$name" "fuzz/${rel}_corpus" \
+    > "build/fuzz/$name.log" 2>&1 &
+  fuzz_pids+=($!)
+  fuzz_names+=("$name")
+done < <(find build/fuzz/fuzz -type f -name '*_fuzz' -perm -u+x | sort)
+for i in "${!fuzz_pids[@]}"; do
+  name=${fuzz_names[$i]}
+  log="build/fuzz/$name.log"
+  fuzz_ok=1
+  wait "${fuzz_pids[$i]}" || fuzz_ok=0
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
+  if ((fuzz_ok)); then
+    echo "fuzz $name: ${runs:-?} runs, ${rate:-?} exec/s, no finding"
+    passed=$((passed + 1))
+  else
+    tail -n 40 "$log"
+    echo "fuzz $name: FINDING (see $log and build/fuzz/findings)"
+    failed=$((failed + 1))
+    status=1
+  fi
+done
 
 echo "total: $passed passed, $failed failed"
 exit "$status"

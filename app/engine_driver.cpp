@@ -16,10 +16,10 @@ WaveBackend& BackendOrAlsa(WaveBackend* given, std::unique_ptr<WaveBackend>& own
 }  // namespace
 
 TEngineDriver::TEngineDriver(TEngine& engine, MessageBoxSink& boxes, TerminationRequest& termination,
-                             WaveBackend* backend, TxPumpLinks links)
+                             WaveBackend* backend, TxPumpLinks links, CaptureAudioLink* files)
     : engine_(engine),
       feed_(engine.rxBlocks),
-      sound_(engine, BackendOrAlsa(backend, ownBackend_), engine.txBuffers, feed_, boxes, termination) {
+      sound_(engine, BackendOrAlsa(backend, ownBackend_), engine.txBuffers, feed_, boxes, termination, files) {
   InitInputConverter(engine.SamplingFreq);
   links.sound = &sound_;
   engine_.txPump.Connect(links);

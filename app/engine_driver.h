@@ -28,6 +28,8 @@ class EngineDriver {
   // The loaded speed, shift and mode: speed, shift, mode, then speed and shift again.
   virtual void ApplySpeedShiftMode() {}
   virtual void ProcessSoundInput() {}
+  // One 2048-sample block into the receive chain; source 0 live audio, 1 or 2 a decoded file.
+  virtual void FeedInputBlock(const int16_t* /*samples*/, int /*source*/) {}
   virtual void PumpTxAudio() {}
   virtual int CaptureBuffersWaiting() const { return 0; }
   virtual bool DecodingFileInRealTime() const { return false; }
@@ -58,9 +60,9 @@ class EngineDriver {
 class TEngineDriver final : public EngineDriver {
  public:
   // backend: null for ALSA. links: what the transmit pump needs of the window (sound is
-  // filled in here).
+  // filled in here). files: the audio history, wave capture and file decoding; may be null.
   TEngineDriver(TEngine& engine, MessageBoxSink& boxes, TerminationRequest& termination, WaveBackend* backend,
-                TxPumpLinks links);
+                TxPumpLinks links, CaptureAudioLink* files = nullptr);
   ~TEngineDriver() override;
 
   void InitInputConverter(double cardRate) override;
@@ -68,6 +70,7 @@ class TEngineDriver final : public EngineDriver {
   void StartObjects() override;
   void ApplySpeedShiftMode() override;
   void ProcessSoundInput() override;
+  void FeedInputBlock(const int16_t* samples, int source) override { sound_.FeedInputBlock(samples, source); }
   void PumpTxAudio() override;
   int CaptureBuffersWaiting() const override { return static_cast<int>(sound_.capture.full.load()); }
   bool DecodingFileInRealTime() const override;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app_settings.h"
+#include "io/capture_audio_link.h"
 
 namespace vestrel {
 
@@ -79,15 +80,31 @@ class RigPart {
   virtual void Restart() {}
 };
 
-// Capture files (text, wave) and the receive-buffer commands of the File menu.
+// Capture files (text, wave), decoding from a file, the audio history, and the receive-buffer
+// commands of the File menu.
 class CapturePart {
  public:
   virtual ~CapturePart() = default;
   virtual void OpenTextCapture(const std::string& /*name*/) {}
   virtual void CloseTextCapture() {}
   virtual void ToggleTextCapture() {}
+  virtual void OpenWaveCaptureFile1Click() {}
+  virtual void CloseWaveCaptureFile1Click() {}
   virtual void ToggleWaveCapture() {}
-  virtual void DecodeFromFile() {}
+  // "Decode From File": a file chosen in the open dialog, decoded at its pace.
+  virtual void DecodeFromFile1Click() {}
+  virtual void DecodeWavFile(const std::string& /*name*/, bool /*paced*/) {}
+  // The "Replay" and "Save" buttons, and the same for any number of seconds (macros, tuning).
+  virtual void ReplayButtonClick() {}
+  virtual void SaveButtonClick() {}
+  virtual void ReplayLastAudio(int /*seconds*/) {}
+  virtual void SaveLastAudio(int /*seconds*/, bool /*decodeAfter*/) {}
+  // Status panel 4 from the capture flags.
+  virtual void ShowCaptureStatus() {}
+  // The audio history of the engine start.
+  virtual void StartAudioHistory() {}
+  // What the capture handler calls for each block; null: no audio files.
+  virtual CaptureAudioLink* AudioLink() { return nullptr; }
   virtual void OpenBufferInEditor() {}
   virtual void SaveBuffer() {}
 };

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "app/capture_files.h"
 #include "app/fast_macros_form.h"
 #include "app/form_layout.h"
 #include "app/keying_ports.h"
@@ -61,6 +62,8 @@ QString Latin(std::string_view s) { return QString::fromLatin1(s.data(), qsizety
 TRxForm::TRxForm(TRxFormDeps deps)
     : deps_(std::move(deps)),
       boxes_(deps_.boxes != nullptr ? *deps_.boxes : *(ownBoxes_ = std::make_unique<QtMessageBoxes>())),
+      dialogs_(deps_.dialogs != nullptr ? *deps_.dialogs : *(ownDialogs_ = std::make_unique<QtFileDialogs>())),
+      clock_(deps_.clock != nullptr ? *deps_.clock : *(ownClock_ = std::make_unique<SystemClock>())),
       app_(Use<AppControl>(deps_.app, ownApp_)),
       settingsPart_(Use<PortKeysSettings>(deps_.settings, ownSettings_)),
       logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
@@ -68,7 +71,9 @@ TRxForm::TRxForm(TRxFormDeps deps)
       transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
       macros_(Use<MacroPart>(deps_.macros, ownMacros_)),
       rig_(Use<RigPart>(deps_.rig, ownRig_)),
-      capture_(Use<CapturePart>(deps_.capture, ownCapture_)),
+      capture_(deps_.capture != nullptr
+                   ? *deps_.capture
+                   : *(ownCapture_ = std::make_unique<TCaptureFiles>(*this, boxes_, dialogs_, clock_))),
       exchange_(Use<LinkedExchangeLibrary>(deps_.exchange, ownExchange_)),
       automation_(Use<AutomationPart>(deps_.automation, ownAutomation_)),
       presence_(deps_.presenceName) {
@@ -86,7 +91,8 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.text = this;
     links.logger = this;
     links.fatal = this;
-    ownEngineDriver_ = std::make_unique<TEngineDriver>(*engine_, boxes_, *this, deps_.waveBackend, links);
+    ownEngineDriver_ =
+        std::make_unique<TEngineDriver>(*engine_, boxes_, *this, deps_.waveBackend, links, capture_.AudioLink());
     engineDriver_ = ownEngineDriver_.get();
   }
   sound_ = deps_.sound != nullptr ? deps_.sound : engineDriver_->Sound();
@@ -228,6 +234,9 @@ void TRxForm::BuildControls() {
   auto* scaleRow = new QHBoxLayout(ScalePanel);
   scaleRow->setContentsMargins(0, 0, 0, 0);
   scaleRow->addStretch(1);
+  FileLabel = new QLabel(ScalePanel);
+  FileLabel->setObjectName(QStringLiteral("FileLabel"));
+  scaleRow->insertWidget(0, FileLabel);
   FilterLabel = new QLabel(ScalePanel);
   FilterLabel->setObjectName(QStringLiteral("FilterLabel"));
   scaleRow->addWidget(FilterLabel);
@@ -290,6 +299,8 @@ void TRxForm::BuildControls() {
   connect(SqlButton, &QToolButton::toggled, this, [this](bool on) { engineDriver_->SetSquelch(on); });
   connect(SqlUpDown, &QSpinBox::valueChanged, this, [this](int v) { engineDriver_->SetSquelchPosition(v); });
   connect(ClearEditButton, &QPushButton::clicked, this, [this] { logger_.ClearQsoPanel(); });
+  connect(ReplayButton(), &QPushButton::clicked, this, [this] { capture_.ReplayButtonClick(); });
+  connect(SaveButton(), &QPushButton::clicked, this, [this] { capture_.SaveButtonClick(); });
   for (int n = 1; n <= 36; ++n) {
     connect(ButMacro[n], &QPushButton::clicked, this, [this, n] {
       // The first row serves the bank that the modifiers select.
@@ -319,15 +330,20 @@ void TRxForm::BuildMenus() {
   connect(AddItem(file, "Open Buffer in Notepad (Ctrl-N)"), &QAction::triggered, this,
           [this] { capture_.OpenBufferInEditor(); });
   file->addSeparator();
-  for (const char* c : {"Open Capture File (Alt-L)", "Close Capture File (Alt-L)", "Open Wave Capture File (Alt-V)",
-                        "Close Wave Capture File (Alt-V)", "Open KISS Capture File", "Close KISS Capture File"}) {
-    AddItem(file, c);
-  }
+  AddItem(file, "Open Capture File (Alt-L)");
+  AddItem(file, "Close Capture File (Alt-L)");
+  connect(AddItem(file, "Open Wave Capture File (Alt-V)"), &QAction::triggered, this,
+          [this] { capture_.OpenWaveCaptureFile1Click(); });
+  QAction* closeWave = AddItem(file, "Close Wave Capture File (Alt-V)");
+  closeWave->setEnabled(false);  // until a capture file is open
+  connect(closeWave, &QAction::triggered, this, [this] { capture_.CloseWaveCaptureFile1Click(); });
+  AddItem(file, "Open KISS Capture File");
+  AddItem(file, "Close KISS Capture File");
   file->addSeparator();
   AddItem(file, "Send Text File");
   AddItem(file, "Send a File (Bypass Input Window)");
   file->addSeparator();
-  connect(AddItem(file, "Decode From File"), &QAction::triggered, this, [this] { capture_.DecodeFromFile(); });
+  connect(AddItem(file, "Decode From File"), &QAction::triggered, this, [this] { capture_.DecodeFromFile1Click(); });
   file->addSeparator();
   connect(AddItem(file, "Exit"), &QAction::triggered, this, [this] { ExitClick(); });
 

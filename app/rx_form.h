@@ -16,13 +16,16 @@
 #include "app/key_table.h"
 #include "app/macro_table.h"
 #include "app/message_boxes.h"
+#include "app/qt_file_dialogs.h"
 #include "io/serial_workers.h"
 #include "engine/engine.h"
 #include "engine/engine_window.h"
 #include "engine/sound_control.h"
 #include "engine/tx_seams.h"
+#include "io/file_dialogs.h"
 #include "io/message_box.h"
 #include "io/termination_request.h"
+#include "platform/clock.h"
 #include "platform/port_backend.h"
 #include "platform/presence_semaphore.h"
 #include "platform/serial_port.h"
@@ -74,6 +77,8 @@ struct TRxFormDeps {
   PortBackend* portBackend = nullptr;      // null: ppdev
   ExchangeLibraryPart* exchange = nullptr;
   AutomationPart* automation = nullptr;
+  FileDialogs* dialogs = nullptr;  // null: QFileDialog
+  Clock* clock = nullptr;          // null: the system's clocks
   std::vector<std::string> args;  // the command line without the program name
   std::string presenceName = PresenceSemaphore::kDefaultName;
   bool realTimer = true;   // false: the test calls Timer1Timer itself
@@ -154,6 +159,8 @@ class TRxForm : public QMainWindow,
   TAppSettings& settings() { return settings_; }
   TMacroTable& macroTable() { return macroTable_; }
   SerialWorkers& workers() { return *workers_; }
+  AppControl& appControl() { return app_; }
+  CapturePart& capturePart() { return capture_; }
   MessageBus* messageBus() { return bus_.get(); }
   const PresenceSemaphore& presence() const { return presence_; }
   QAction* MenuItem(std::string_view caption) const;
@@ -187,10 +194,13 @@ class TRxForm : public QMainWindow,
   std::array<QPushButton*, 37> MacroButtons{};  // the table filled by StartEngine
   QWidget* TunePanel = nullptr;
   std::array<QPushButton*, 6> TuneButtons{};  // "<", ">", "<<", ">>", Replay, Save
+  QPushButton* ReplayButton() const { return TuneButtons[4]; }
+  QPushButton* SaveButton() const { return TuneButtons[5]; }
   QWidget* FFTBox = nullptr;
   QWidget* ScalePanel = nullptr;
   QWidget* PaintBox1 = nullptr;
   QLabel* FilterLabel = nullptr;
+  QLabel* FileLabel = nullptr;  // " Decoding from file " while a file is decoded
   QToolButton* TxButton = nullptr;
   QToolButton* PauseButton = nullptr;
   QToolButton* AfcButton = nullptr;
@@ -245,7 +255,11 @@ class TRxForm : public QMainWindow,
   std::unique_ptr<PortsPart> ownPorts_;
   std::unique_ptr<ExchangeLibraryPart> ownExchange_;
   std::unique_ptr<AutomationPart> ownAutomation_;
+  std::unique_ptr<QtFileDialogs> ownDialogs_;
+  std::unique_ptr<SystemClock> ownClock_;
   MessageBoxSink& boxes_;
+  FileDialogs& dialogs_;
+  Clock& clock_;
   AppControl& app_;
   SettingsPart& settingsPart_;
   LoggerLinkPart& logger_;

@@ -199,7 +199,7 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
       display_.LayoutChanged();
       break;
     case A::kToggleLogSpectrum: settings_.LogarithmicSpectrum = settings_.LogarithmicSpectrum != 0 ? 0 : 1; break;
-    case A::kDecodeFromFile: capture_.DecodeFromFile(); break;
+    case A::kDecodeFromFile: capture_.DecodeFromFile1Click(); break;
     case A::kBeaconClick: BeaconButtonClick(); break;
     case A::kOpenBufferInEditor: capture_.OpenBufferInEditor(); break;
     case A::kSaveBuffer: capture_.SaveBuffer(); break;

@@ -131,7 +131,8 @@ void TRxForm::StartEngine() {
   Input->setFocus();
   // 9.
   display_.BuildWaterfallPalette();
-  // 10.
+  // 10. The audio history first, then the engine objects.
+  capture_.StartAudioHistory();
   engineDriver_->StartObjects();
   // 11.
   engineDriver_->ApplySpeedShiftMode();

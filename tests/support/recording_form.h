@@ -41,6 +41,7 @@ class FailingWorkers : public SerialWorkers {
 };
 
 struct Form {
+  // adjust: changes the dependencies last (another capture part, dialogs, clock).
   explicit Form(RecordingFormParts& p, std::string semaphore = UniqueSemaphoreName("form"),
                 std::vector<std::string> args = {}, SerialWorkers* workers = nullptr, bool useDBus = false,
                 WaveBackend* realEngineOn = nullptr, const std::function<void(TRxFormDeps&)>& adjust = {}) {

@@ -74,7 +74,7 @@ class RecordingFormParts : public SettingsPart,
   void CloseTextCapture() override { Log("CloseTextCapture"); }
   void ToggleTextCapture() override { Log("ToggleTextCapture"); }
   void ToggleWaveCapture() override { Log("ToggleWaveCapture"); }
-  void DecodeFromFile() override { Log("DecodeFromFile"); }
+  void DecodeFromFile1Click() override { Log("DecodeFromFile"); }
   // PortsPart
   void ClosePorts(bool abandoned) override { Log(std::string("ClosePorts ") + (abandoned ? "1" : "0")); }
   void ClosePortDriver() override { Log("ClosePortDriver"); }
