@@ -47,7 +47,7 @@ TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan --timeout 900 -L tsan --no-tes
 # finding fails the run; its input is kept in build/fuzz/findings, to be added to the seeds
 # (which every other build replays as a test).
 scripts/build.sh fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DVESTREL_WERROR=ON -DVESTREL_FUZZ=ON
+  -DVESTREL_WERROR=ON -DVESTREL_FUZZ=ON -DVESTREL_BUILD_APP=OFF -DVESTREL_BUILD_BENCH=OFF
 fuzz_seconds=${VESTREL_FUZZ_SECONDS:-60}
 mkdir -p build/fuzz/corpus build/fuzz/findings
 fuzz_pids=()
@@ -56,7 +56,7 @@ while IFS= read -r exe; do
   rel=${exe#build/fuzz/fuzz/}
   name=${rel//\//_}
   mkdir -p "build/fuzz/corpus/$name"
-  ASAN_OPTIONS=detect_leaks=1 "$exe" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+  ASAN_OPTIONS=detect_leaks=1 "$exe" -max_total_time="$fuzz_seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix="build/fuzz/findings/$name-" "build/fuzz/corpus/$name" "fuzz/${rel}_corpus" \
     > "build/fuzz/$name.log" 2>&1 &
   fuzz_pids+=($!)

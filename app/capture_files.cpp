@@ -38,7 +38,7 @@ void TCaptureFiles::SetFileLabel(std::string_view text) {
 }
 
 void TCaptureFiles::SetDisplayPause(int ticks) {
-  form_.engine().DisplayPause = ticks;
+  form_.engine().display.DisplayPause = ticks;
 }
 
 int32_t TCaptureFiles::UtcOffsetSetting() const {
@@ -46,7 +46,7 @@ int32_t TCaptureFiles::UtcOffsetSetting() const {
 }
 
 bool TCaptureFiles::EngineClosing() const {
-  return form_.engine().EngineClosing.load();
+  return form_.engine().tx.EngineClosing.load();
 }
 
 void TCaptureFiles::FeedInputBlock(const int16_t* samples, int source) {

@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace vestrel {
 
@@ -23,6 +25,9 @@ char SwitchLetter(const std::string& arg) {
   return 0;
 }
 
+// A switch with nothing after its letter, whose value is the next element.
+bool IsBareSwitch(const std::string& arg) { return SwitchLetter(arg) != 0 && CleanValue(arg.substr(2)).empty(); }
+
 }  // namespace
 
 CommandLineSwitches ParseCommandLine(const std::vector<std::string>& args) {
@@ -31,7 +36,7 @@ CommandLineSwitches ParseCommandLine(const std::vector<std::string>& args) {
     const char letter = SwitchLetter(args[i]);
     if (letter == 0) continue;
     std::string value = args[i].substr(2);
-    if (CleanValue(value).empty() && i + 1 < args.size() && SwitchLetter(args[i + 1]) == 0) {
+    if (CleanValue(value).empty() && i + 1 < args.size() && !IsBareSwitch(args[i + 1])) {
       value = args[++i];
     }
     value = CleanValue(value);
@@ -44,6 +49,27 @@ CommandLineSwitches ParseCommandLine(const std::vector<std::string>& args) {
     }
   }
   return out;
+}
+
+std::string CheckDefaultDirectory(const std::string& settingsPath, bool settingsPathGiven,
+                                  const RegistryStore& store) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (settingsPathGiven || fs::exists(settingsPath, ec)) return {};
+  const fs::path oldDir = fs::current_path(ec);
+  if (ec) return {};
+  const std::optional<std::string> dir = store.ReadString("DefaultDir");
+  if (!dir || dir->empty()) return {};
+  fs::current_path(*dir, ec);
+  if (ec) return {};
+  const fs::path newDir = fs::current_path(ec);
+  return "VESTREL.INI file was not found in a working directory\r\n" + oldDir.string() +
+         "\r\nWorking directory was changed to default directory\r\n" + (ec ? *dir : newDir.string()) + "\r\n";
+}
+
+bool ReadIsx64Flag(const RegistryStore& store) {
+  const std::optional<int32_t> v = store.ReadInteger("Isx64");
+  return v && *v != 0;
 }
 
 }  // namespace vestrel

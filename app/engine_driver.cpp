@@ -1,6 +1,7 @@
 #include "app/engine_driver.h"
 
 #include "engine/engine.h"
+#include "engine/frequency_unit.h"
 #include "platform/alsa_wave.h"
 
 namespace vestrel {
@@ -19,8 +20,9 @@ TEngineDriver::TEngineDriver(TEngine& engine, MessageBoxSink& boxes, Termination
                              WaveBackend* backend, TxPumpLinks links, CaptureAudioLink* files)
     : engine_(engine),
       feed_(engine.rxBlocks),
-      sound_(engine, BackendOrAlsa(backend, ownBackend_), engine.txBuffers, feed_, boxes, termination, files) {
-  InitInputConverter(engine.SamplingFreq);
+      sound_(engine.window, engine.tx, BackendOrAlsa(backend, ownBackend_), engine.txBuffers, feed_, boxes,
+             termination, files) {
+  InitInputConverter(engine.rates.SamplingFreq);
   links.sound = &sound_;
   engine_.txPump.Connect(links);
 }
@@ -36,20 +38,20 @@ TEngineDriver::~TEngineDriver() {
 
 void TEngineDriver::InitInputConverter(double cardRate) {
   // A rate the converter refuses keeps the nominal one.
-  if (engine_.rxBlocks.InputResampler.Setup(cardRate, 11025.0) == 0) {
-    engine_.SamplingFreq = cardRate;
+  if (engine_.rxBlocks.InputResampler.Setup(cardRate, kRxRate)) {
+    engine_.rates.SamplingFreq = cardRate;
   } else {
-    engine_.rxBlocks.InputResampler.Setup(11025.0, 11025.0);
-    engine_.SamplingFreq = 11025.0;
+    engine_.rxBlocks.InputResampler.Setup(kRxRate, kRxRate);
+    engine_.rates.SamplingFreq = kRxRate;
   }
 }
 
 void TEngineDriver::ClearLevelRing() {
-  engine_.rxBlocks.Levels.Levels.fill(0.0);
-  engine_.rxBlocks.Levels.LevelRingFresh = 0;
+  engine_.levels.Levels.fill(0.0);
+  engine_.levels.LevelRingFresh = 0;
 }
 
-void TEngineDriver::StartObjects() { engine_.rtty.Start(); }
+void TEngineDriver::StartObjects() { engine_.Start(); }
 
 void TEngineDriver::ApplySpeedShiftMode() {
   ModeSwitch& s = engine_.modeSwitch;
@@ -70,14 +72,14 @@ void TEngineDriver::PumpTxAudio() { engine_.txPump.PumpTxAudio(); }
 
 bool TEngineDriver::DecodingFileInRealTime() const { return engine_.rxBlocks.FeedMode == 1; }
 
-bool TEngineDriver::LevelsFlagged() const { return engine_.rxBlocks.Levels.LevelRingFresh != 0; }
+bool TEngineDriver::LevelsFlagged() const { return engine_.levels.LevelRingFresh != 0; }
 
-void TEngineDriver::ClearLevelsFlag() { engine_.rxBlocks.Levels.LevelRingFresh = 0; }
+void TEngineDriver::ClearLevelsFlag() { engine_.levels.LevelRingFresh = 0; }
 
 uint32_t TEngineDriver::PlaybackBuffersQueued() const { return engine_.txBuffers.InFlight.load(); }
 
 void TEngineDriver::SetEngineClosing() {
-  engine_.EngineClosing = true;
+  engine_.tx.EngineClosing = true;
 }
 
 void TEngineDriver::ForceFiguresCase() {

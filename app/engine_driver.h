@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/tx_audio_pump.h"
 #include "engine/tx_seams.h"
 #include "io/input_feed.h"
 #include "io/message_box.h"
@@ -51,8 +52,9 @@ class EngineDriver {
   // The SQL button and its up-down (position 0..100).
   virtual void SetSquelch(bool /*on*/) {}
   virtual void SetSquelchPosition(int /*position*/) {}
-  // The sound devices, when this driver has them.
+  // The sound devices, when this driver has them, and the devices and channel they open.
   virtual SoundControl* Sound() { return nullptr; }
+  virtual void SetSoundDevices(const SoundSettings&) {}
 };
 
 // The driver over the engine objects that exist: mode switching, the block processor behind
@@ -84,6 +86,7 @@ class TEngineDriver final : public EngineDriver {
   void SetSquelch(bool on) override;
   void SetSquelchPosition(int position) override;
   SoundControl* Sound() override { return &sound_; }
+  void SetSoundDevices(const SoundSettings& s) override { sound_.settings = s; }
 
   SoundDevices& soundDevices() { return sound_; }
   const InputFeed& inputFeed() const { return feed_; }

@@ -1,8 +1,11 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 
 #include "app/app_settings.h"
+#include "app/macro_table.h"
+#include "engine/mode_number.h"
 #include "io/capture_audio_link.h"
 
 namespace vestrel {
@@ -11,16 +14,33 @@ namespace vestrel {
 // interfaces. Each default does nothing, or reports the feature as absent, and claims no
 // success it did not have. Tests replace them with recording fakes.
 
+// Where the settings file's values live: the settings, the macro table, and the logger's mode
+// names with their report switch (held by the mode switch).
+struct SettingsTargets {
+  TAppSettings& settings;
+  TMacroTable& macros;
+  std::array<std::string, kModeCount>& modeReportNames;
+  bool& reportModeWhenChanged;
+};
+
 // The settings file, the default directory and the registry flags.
 class SettingsPart {
  public:
   virtual ~SettingsPart() = default;
   virtual void SetDefaults(TAppSettings&) {}
-  // Reads every key of the settings file; a missing key keeps its value.
-  virtual void LoadSettings(const std::string& /*path*/, TAppSettings&) {}
-  // When no settings path was given and the file is missing: may move to the default directory.
-  virtual void CheckDefaultDirectory(const std::string& /*path*/, bool /*pathGiven*/) {}
-  virtual void ReadIsx64Flag() {}
+  // Reads every key of the settings file; a missing file or key gives the defaults.
+  virtual void LoadSettings(const std::string& /*path*/, const SettingsTargets&) {}
+  // Write every setting (SaveSettings) or the macro texts and button names (SaveMacros) into
+  // the file. Empty when saved; otherwise what went wrong, and the file is as it was.
+  virtual std::string SaveSettings(const std::string& /*path*/, const SettingsTargets&) {
+    return "no settings file";
+  }
+  virtual std::string SaveMacros(const std::string& /*path*/, const TMacroTable&) { return "no settings file"; }
+  // When no settings path was given and the file is missing: may move to the default
+  // directory; then the notice for the receive window (CR LF line ends), else empty.
+  virtual std::string CheckDefaultDirectory(const std::string& /*path*/, bool /*pathGiven*/) { return {}; }
+  // The store's "Isx64" flag: the port-I/O driver is not to be used.
+  virtual bool ReadIsx64Flag() { return false; }
 };
 
 // The logger link and the QSO panel.
@@ -124,6 +144,8 @@ class PortsPart {
   // The transmitter's push-to-talk line; without a keying port there is nothing to key.
   virtual void SetPtt(bool /*on*/) {}
   virtual void ClosePortDriver() {}
+  // The port-I/O driver is not to be used on this machine (the store's "Isx64").
+  virtual void SetPortDriverMissing() {}
 };
 
 // The exchange library.

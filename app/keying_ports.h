@@ -35,6 +35,7 @@ class TKeyingPorts final : public PortsPart {
   void ReopenPorts() override { ports_.ReopenPorts(); }
   void SetPtt(bool on) override { ports_.SetPtt(on); }
   void ClosePortDriver() override { portIO_.CloseDriver(); }
+  void SetPortDriverMissing() override { ports_.PortDriverMissing = true; }
 
   TPttPorts& ports() { return ports_; }
   TPortIO& portIO() { return portIO_; }

@@ -11,6 +11,10 @@ struct TMacroTable {
   std::array<std::string, kCount> Macro;
   std::array<std::string, kCount> ButtonName;
 
+  // The texts a first start has, before the settings file is read: a CQ call, answers and a
+  // sign-off on the function keys, "Macro for Ctrl-n" and "Macro for Alt-n" on the others.
+  void SetDefaultMacros();
+
   // "F%d", "cF%d" and "aF%d" for the function keys 1..12 of the three banks.
   void SetDefaultButtonNames() {
     for (int k = 1; k <= 12; ++k) {
@@ -20,6 +24,8 @@ struct TMacroTable {
       ButtonName[k + 24] = std::string("aF").append(number);
     }
   }
+
+  bool operator==(const TMacroTable&) const = default;
 };
 
 }  // namespace vestrel

@@ -26,8 +26,8 @@
 #include "app/linked_exchange_library.h"
 #include "app/message_bus.h"
 #include "app/no_sound_devices.h"
-#include "app/port_settings.h"
 #include "app/rx_text_window.h"
+#include "app/settings_file.h"
 #include "app/setup_form.h"
 
 namespace vestrel {
@@ -65,7 +65,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
       dialogs_(deps_.dialogs != nullptr ? *deps_.dialogs : *(ownDialogs_ = std::make_unique<QtFileDialogs>())),
       clock_(deps_.clock != nullptr ? *deps_.clock : *(ownClock_ = std::make_unique<SystemClock>())),
       app_(Use<AppControl>(deps_.app, ownApp_)),
-      settingsPart_(Use<PortKeysSettings>(deps_.settings, ownSettings_)),
+      settingsPart_(Use<TSettingsFile>(deps_.settings, ownSettings_)),
       logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
       display_(Use<DisplayPart>(deps_.display, ownDisplay_)),
       transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
@@ -350,7 +350,7 @@ void TRxForm::BuildMenus() {
   QAction* setup = bar->addAction(QStringLiteral("Setup"));
   menuItems_.emplace("Setup", setup);
   connect(setup, &QAction::triggered, this, [this] {
-    engine_->DisplayPause = 3000;
+    engine_->display.DisplayPause = 3000;
     if (setupForm_ != nullptr) {
       setupForm_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
       setupForm_->show();

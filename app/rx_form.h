@@ -126,6 +126,10 @@ class TRxForm : public QMainWindow,
   // Start-up.
   void FormCreate();
   void StartEngine();
+  // The settings file: every setting (setup dialog, automation), or the macro texts and
+  // button names (macro editor). A failure is reported once; the file stays as it was.
+  bool SaveSettings();
+  bool SaveMacros();
   // The running window.
   void Dispatch(uint32_t message);
   void Timer1Timer();
@@ -227,6 +231,13 @@ class TRxForm : public QMainWindow,
   void BuildMenus();
   QAction* AddItem(QMenu* menu, const char* caption);
   void FillMacroButtonTable();
+  SettingsTargets Targets();
+  // The loaded settings into the mode record, the engine's flags and the controls; and the
+  // controls' state back into the settings before a save.
+  void ApplyLoadedSettings();
+  void TakeSettingsFromControls();
+  void ShowSaveFailure(const std::string& error);
+  void ShowDefaultDirectoryNotice(const std::string& notice);
   void UpdateMacroButtonHints();
   void RunKeyAction(const KeyCommand& cmd);
   void StopBeacon();

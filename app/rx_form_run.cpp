@@ -9,7 +9,7 @@
 
 #include "app/form_layout.h"
 #include "app/rx_form.h"
-#include "engine/mode_number.h"
+#include "engine/mode_table.h"
 
 namespace vestrel {
 
@@ -43,11 +43,11 @@ void TRxForm::HandleBrkCw(uint32_t wParam, uint32_t lParam) {
 }
 
 void TRxForm::MenuOpened() {
-  if (StartupCountdown == 0) engine_->DisplayPause = 400;
+  if (StartupCountdown == 0) engine_->display.DisplayPause = 400;
 }
 
 void TRxForm::MenuClosed() {
-  if (StartupCountdown == 0) engine_->DisplayPause = 0;
+  if (StartupCountdown == 0) engine_->display.DisplayPause = 0;
 }
 
 void TRxForm::FreeBufferPanel() {
@@ -76,7 +76,7 @@ void TRxForm::Timer1Timer() {
     timerBusy_ = false;
     return;
   }
-  int& pause = engine_->DisplayPause;
+  int& pause = engine_->display.DisplayPause;
   if (pause != 0) --pause;
   if (!isActiveWindow()) pause = 0;
   if (engineDriver_->LevelsFlagged() &&
@@ -135,7 +135,7 @@ void TRxForm::FormResize() {
 }
 
 bool TRxForm::FormKeyDown(int key, KeyModifiers mods) {
-  engine_->DisplayPause = 0;
+  engine_->display.DisplayPause = 0;
   const KeyCommand cmd = DecodeFormKey(key, mods);
   // Once the shutdown has begun a hot key opens, starts or restarts nothing (its wait still
   // delivers keys); the key is still taken from the text windows.
@@ -181,13 +181,13 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
     case A::kFocusName: NameEdit->setFocus(); break;
     case A::kFocusOther: OtherEdit->setFocus(); break;
     case A::kClearRx:
-      engine_->DisplayPause = 0;
+      engine_->display.DisplayPause = 0;
       RxMemo->clear();
       transmit_.ClearPausePoint();
       break;
     case A::kToggleAfc: AfcButton->setChecked(!(AfcButton->isChecked() || settings_.TuneRig != 0)); break;
     case A::kTogglePhaseShow:
-      if (IsPskMode(engine_->params.Mode)) {
+      if (ModeRowOf(engine_->params.Mode).receiver == RxFamily::kPsk) {
         settings_.PhaseShow = settings_.PhaseShow != 0 ? 0 : 1;
         display_.LayoutChanged();
       }
@@ -265,42 +265,41 @@ void TRxForm::StopBeacon() {
 }
 
 void TRxForm::ShutdownEngine() {
-  // 1.-2.
+  // Automation events stop; the rest runs once.
   automation_.SetClientCount(0);
   if (ShutdownDone != 0) return;
   ShutdownDone = 1;
-  // 3.
+  // The exchange library, the sound callbacks and the three workers are told to stop.
   ExchangeLibraryActive = false;
   exchange_.Deactivate();
   engineDriver_->SetEngineClosing();
   workers_->RequestStop();
-  // 4.
+  // The timers stop.
   Timer1.stop();
   Timer1Enabled = false;
   engineDriver_->StopSlotTimer();
-  // 5.
+  // Sound input and output close.
   sound_->CloseSoundInput();
   sound_->CloseSoundOutput();
   // The audio has stopped: the transmitter goes off now, not after the wait for the workers
   // (up to 10.5 s of keyed dead air).
   ports_->SetPtt(false);
-  // 6.
+  // The capture file closes, the logger hears that the program closes, the presence count is
+  // taken back.
   capture_.CloseTextCapture();
-  // 7.
   logger_.NotifyCommand(99);
-  // 8.
   presence_.Withdraw();
-  // 9. Posted work still drains while the workers stop.
+  // The wait for the workers; posted work still drains while they stop.
   for (int round = 0; round < kWorkerWaitRounds && workers_->AnyRunning(); ++round) {
     app_.ProcessMessages();
     app_.SleepMs(kWorkerWaitMs);
   }
-  // 10. A worker that did not stop is abandoned; what it uses stays open.
+  // A worker that did not stop is abandoned; what it uses stays open.
   workers_->ReleaseThreads();
-  // 11. The transmitter is released first, whatever ended the program.
+  // The transmitter is released first, whatever ended the program; then the ports close.
   ports_->SetPtt(false);
   ports_->ClosePorts(workers_->anyAbandoned());
-  // 12.
+  // Last the serial events.
   workers_->CloseEvents();
 }
 

@@ -21,25 +21,26 @@ constexpr int kPaletteBytes = 30009;  // 10000 steps of 3 bytes plus two copies 
 }
 
 void TRxForm::FormCreate() {
-  // 1. The engine objects are thread-safe where they must be; nothing to mark.
-  // 2. Defaults of the settings, the logger link and the own-call watch.
+  // Defaults of the settings, the logger link and the own-call watch.
   settings_ = TAppSettings{};
   settingsPart_.SetDefaults(settings_);
   logger_.SetDefaults();
-  // 3. The rate converters at the nominal rate until the settings give the card's.
-  engineDriver_->InitInputConverter(settings_.CardSamplingRate);
-  // 4. PS33X5 converter, PS2X5 capture folder, PSK rate.
+  // The input converter at the nominal rate until the settings give the card's.
+  engineDriver_->InitInputConverter(settings_.SamplingFreq);
+  // PS33X5 converter, PS2X5 capture folder, PSK rate.
   engineDriver_->PrepareConverters();
-  // 5. The port semaphores live with the serial workers (SerialWorkers).
-  // 6. Random seed, default macros and the default button captions.
+  // Random seed and the default button captions (the port semaphores live with the serial
+  // workers, the sine table with the engine).
   std::srand(static_cast<unsigned>(std::time(nullptr)));
+  macroTable_.SetDefaultMacros();
   macroTable_.SetDefaultButtonNames();
-  // 7. SineTable is built with the engine (TEngine::sine).
-  // 8. Settings path, command line, default directory, registry flag.
+  // Settings path, command line, default directory, registry flag.
   CommandLine = ParseCommandLine(deps_.args);
-  settingsPart_.CheckDefaultDirectory(CommandLine.settingsPath, CommandLine.settingsPathGiven);
-  settingsPart_.ReadIsx64Flag();
-  // 9. Geometry and the two general keys; -1 keeps the designed value.
+  const std::string notice =
+      settingsPart_.CheckDefaultDirectory(CommandLine.settingsPath, CommandLine.settingsPathGiven);
+  if (!notice.empty()) ShowDefaultDirectoryNotice(notice);
+  if (settingsPart_.ReadIsx64Flag()) ports_->SetPortDriverMissing();
+  // Geometry and the two general keys; -1 keeps the designed value.
   setGeometry(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
   const ScreenSettings screen = ReadScreenSettings(CommandLine.settingsPath);
   QRect g = geometry();
@@ -63,20 +64,20 @@ void TRxForm::FormCreate() {
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
   }
   settings_.UTCoffset = screen.UTCoffset;
-  // 10. Off-screen images, palette buffer, level ring.
+  // Off-screen images, palette buffer, level ring.
   bitmaps_[0] = QImage(PaintBox1->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   bitmaps_[1] = QImage(FFTBox->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   bitmaps_[2] = QImage();
   palette_.assign(kPaletteBytes, 0);
   engineDriver_->ClearLevelRing();
-  // 11. The window's own message handling: keys first, menu loop pauses the displays.
+  // The window's own message handling: keys first, menu loop pauses the displays.
   qApp->installEventFilter(this);
   for (QMenu* m : menus_) {
     connect(m, &QMenu::aboutToShow, this, [this] { MenuOpened(); });
     connect(m, &QMenu::aboutToHide, this, [this] { MenuClosed(); });
   }
   wndProcHooked_ = true;
-  // 12. The countdown to the engine start.
+  // The countdown to the engine start.
   if (StartupCountdown > 20) {
     StartupCountdown = 20;
     Timer1Enabled = true;
@@ -96,47 +97,43 @@ void TRxForm::UpdateMacroButtonHints() {
 }
 
 void TRxForm::StartEngine() {
-  // 1.
   FillMacroButtonTable();
-  // 2.
-  settingsPart_.LoadSettings(CommandLine.settingsPath, settings_);
-  engine_->tx.UseDuplex = settings_.UseDuplex != 0;
+  settingsPart_.LoadSettings(CommandLine.settingsPath, Targets());
+  ApplyLoadedSettings();
   // The loaded port set opens the keying port (a failure shows a box).
   ports_->ApplyPortSettings();
   if (ShutdownDone != 0) return;
-  // 3.
-  engineDriver_->InitInputConverter(settings_.CardSamplingRate);
-  // 4. The /C file; its name is forgotten once used.
+  // The input converter at the card's loaded rate.
+  engineDriver_->InitInputConverter(settings_.SamplingFreq);
+  // The /C capture file; its name is forgotten once used.
   if (!CommandLine.captureFile.empty()) {
     capture_.OpenTextCapture(CommandLine.captureFile);
     CommandLine.captureFile.clear();
   }
-  // 5.
+  // The macro buttons take the loaded captions and hints.
   for (int n = 1; n <= 36; ++n) {
     const std::string& name = macroTable_.ButtonName[n];
     MacroButtons[n]->setText(QString::fromLatin1(name.data(), qsizetype(name.size())));
   }
   macroBank_ = 0;
   UpdateMacroButtonHints();
-  // 6. "BRK_CW" and "Tandel_Message" on the session bus.
+  // The logger messages "BRK_CW" and "Tandel_Message" on the session bus.
   if (deps_.useDBus) {
     bus_ = std::make_unique<MessageBus>(*this, [this](uint32_t w, uint32_t l) { HandleBrkCw(w, l); });
     bus_->Register();
   }
-  // 7. Pause off, back to receive.
+  // Tell the logger: pause off, back to receive.
   NotifyCommand(100);
   NotifyCommand(110);
-  // 8.
   logger_.ClearQsoPanel();
   Input->setFocus();
-  // 9.
   display_.BuildWaterfallPalette();
-  // 10. The audio history first, then the engine objects.
+  // The audio history first, then every engine object started, then the loaded speed, shift
+  // and mode applied.
   capture_.StartAudioHistory();
   engineDriver_->StartObjects();
-  // 11.
   engineDriver_->ApplySpeedShiftMode();
-  // 12.
+  // The exchange library, when an exchange channel is set.
   if (settings_.ExCanal != 0) {
     ExchangeLibraryActive = exchange_.Init(settings_.ExCanal);
     if (!ExchangeLibraryActive) boxes_.ShowMessage("Error", "ZOZARIRI.DLL initialization error!");
@@ -144,8 +141,9 @@ void TRxForm::StartEngine() {
   // A message box runs a message loop of its own, in which the window may be closed: once the
   // shutdown has run, nothing more may be opened or started, since nothing would stop it again.
   if (ShutdownDone != 0) return;
-  // 13.-16. A failure of 13-15 ends the program once the current message is done; the
-  // remaining steps still run.
+  // The serial events and the three worker threads. A failure to create either event or to
+  // start the first thread ends the program once the current message is done; the remaining
+  // steps still run.
   if (!workers_->CreateComEvent()) {
     boxes_.ShowMessage("Error", "COM-event creation error!");
     app_.Terminate();
@@ -162,21 +160,20 @@ void TRxForm::StartEngine() {
   }
   if (ShutdownDone != 0) return;
   workers_->StartExchangeThreads();
-  // 17.
+  // Rig control, then the sound input (and the output too in full duplex).
   rig_.Open();
   if (ShutdownDone != 0) return;
-  // 18.
-  engine_->SoundDevicesBusy = true;
+  engine_->tx.SoundDevicesBusy = true;
   sound_->OpenSoundInput();
   if (settings_.UseDuplex != 0 && ShutdownDone == 0) sound_->OpenSoundOutput();
-  engine_->SoundDevicesBusy = false;
+  engine_->tx.SoundDevicesBusy = false;
   if (ShutdownDone != 0) {
     // Closed while a device failure was shown.
     sound_->CloseSoundInput();
     sound_->CloseSoundOutput();
     return;
   }
-  // 19. Every running instance adds 3; no single-instance test is made.
+  // The presence semaphore: every running instance adds 3; no single-instance test is made.
   presence_.Announce();
   EngineStarted = true;
 }

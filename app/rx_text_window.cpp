@@ -4,28 +4,14 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
+#include "memo/code_pages.h"
+
 namespace vestrel {
 
-namespace {
-
-// 0x80..0x9F of windows-1252; 0 marks the five unused positions.
-constexpr char16_t k1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-}  // namespace
-
 QString FromCodePage1252(std::string_view bytes) {
-  QString out;
-  out.reserve(qsizetype(bytes.size()));
-  for (char ch : bytes) {
-    const auto b = static_cast<uint8_t>(ch);
-    char16_t u = b;
-    if (b >= 0x80 && b < 0xA0) u = k1252High[b - 0x80] != 0 ? k1252High[b - 0x80] : char16_t(b);
-    out.append(QChar(u));
-  }
-  return out;
+  const std::u16string u =
+      ToUtf16(TByteView(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), 1252);
+  return QString::fromStdU16String(u);
 }
 
 void RxTextWindow::PutRxChar(uint8_t c) {

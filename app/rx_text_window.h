@@ -9,7 +9,7 @@ class QPlainTextEdit;
 
 namespace vestrel {
 
-// 8-bit text of the Western code page as Unicode, and back (unmappable characters become "?").
+// 8-bit text of the Western code page as Unicode.
 QString FromCodePage1252(std::string_view bytes);
 
 // The receive window as the decoders see it: characters appended at the end, line breaks by

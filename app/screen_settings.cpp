@@ -1,19 +1,17 @@
 #include "app/screen_settings.h"
 
-#include "app/ini_values.h"
+#include "app/settings_file.h"
 
 namespace vestrel {
 
 ScreenSettings ReadScreenSettings(const std::string& path) {
-  const IniValues values = ReadIniValues(path);
-  ScreenSettings out;
-  out.Left = IniInt(values, "Screen", "Left", -1);
-  out.Top = IniInt(values, "Screen", "Top", -1);
-  out.Height = IniInt(values, "Screen", "Height", -1);
-  out.Width = IniInt(values, "Screen", "Width", -1);
-  out.OnTop = IniInt(values, "RTTY", "OnTop", 0);
-  out.UTCoffset = IniInt(values, "RTTY", "UTCoffset", -1);
-  return out;
+  IniFile ini;
+  ini.Load(path);
+  // The same keys as the settings file's reader: "Screen" and "RTTY" of its tables.
+  SettingsValues v;
+  ReadSettings(ini, v.Targets());
+  const TAppSettings& s = v.settings;
+  return {s.Left, s.Top, s.Height, s.Width, s.OnTop, s.UTCoffset};
 }
 
 }  // namespace vestrel

@@ -41,6 +41,13 @@ constexpr int32_t UnitsToBin(int32_t units) {
   return static_cast<int32_t>((int64_t{units} + 8) / 16);
 }
 
+// A tone pair's centre kept within the tone band for a pair of half-shift h (units).
+constexpr int32_t ClampToneCentre(int32_t centre, int32_t h) {
+  if (centre < kMinToneUnits + h) centre = kMinToneUnits + h;
+  if (centre > kMaxToneUnits - h) centre = kMaxToneUnits - h;
+  return centre;
+}
+
 // A shift in spectrum bins: floor(Hz x 2048 / rate + 0.5).
 inline int32_t HzToBins(double hz, double rate = kRxRate) {
   return RoundToInt32(hz * 2048.0 / rate);

@@ -4,6 +4,7 @@
 namespace vestrel {
 
 // The mode as one integer. 13, 15, 17, 19, 21 and 23 up name no mode and are stored as 0.
+// Everything that differs between modes is in their rows of the mode table (mode_table.h).
 enum ModeNumber : int32_t {
   kModeRtty = 0,
   kModeBpsk31 = 1,
@@ -26,22 +27,5 @@ enum ModeNumber : int32_t {
 };
 
 inline constexpr int kModeCount = 23;  // size of every table indexed by mode number
-
-// A mode number as the engine stores it: unknown numbers become RTTY.
-constexpr int32_t NormaliseMode(int32_t mode) {
-  switch (mode) {
-    case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9:
-    case 10: case 11: case 12: case 14: case 16: case 18: case 20: case 22:
-      return mode;
-    default:
-      return kModeRtty;
-  }
-}
-
-// A mode whose two tones coincide: PSK (1, 3, 5, 7, 9) and DTMF (11).
-constexpr bool IsSingleToneMode(int32_t mode) { return (mode & 1) != 0 && mode <= 11; }
-
-// The phase-shift modes BPSK31/63/125 and QPSK31/63.
-constexpr bool IsPskMode(int32_t mode) { return (mode & 1) != 0 && mode <= 9; }
 
 }  // namespace vestrel

@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/engine.h"
 #include "engine/frequency_unit.h"
-#include "engine/modem_targets.h"
+#include "engine/mode_registry.h"
+#include "engine/modes/mfsk/mfsk_tone_plan.h"
+#include "engine/modes/ps33x5/ps33x5_band.h"
 
 namespace vestrel {
 
@@ -75,16 +76,6 @@ constexpr int kShift23 = 4;  // first of the items every FSK mode shows
 const char* const kFilterItems[] = {"Optimal", "Wide (Polar)", "Narrow"};
 const char* const kFilterLabels[] = {"", " WIDE FILTERS", " NARROW FILTERS"};
 
-// Mode menu captions and status panel 0 names, by ModeNumber ("" for numbers without a mode).
-const char* const kModeItems[kModeCount] = {
-    "RTTY",     "BPSK-31", "ASCII-7",      "QPSK31", "ASCII-8", "BPSK63", "AMTOR FEC", "BPSK125",
-    "AX.25 HF", "QPSK63",  "AX.25 UHF",    "DTMF",   "MFSK16",  "",       "AMTOR ARQ", "",
-    "MFSK8",    "",        "PACTOR-I FEC", "",       "PS2x5",   "",       "PS33x5"};
-const char* const kModePanels[kModeCount] = {"RTTY",    "BPSK31",  "ASCII-7", "QPSK31", "ASCII-8", "BPSK63",
-                                             "AMT-FEC", "BPSK125", "AX25-H",  "QPSK63", "AX25-U",  "DTMF",
-                                             "MFSK16",  "",        "AMT-ARQ", "",       "MFSK8",   "",
-                                             "PACTOR",  "",        "PS2x5",   "",       "PS33x5"};
-
 int32_t Round(double x) {
   return static_cast<int32_t>(std::floor(x + 0.5));
 }
@@ -118,124 +109,138 @@ double MeanHz(const int32_t (&pair)[2], double rate) {
   return (static_cast<double>(pair[0]) + pair[1]) / 2.0 * rate / kUnitsPerCycle;
 }
 
-// A centre kept within the tone band for a pair of half-shift h.
-int32_t ClampCentre(int32_t centre, int32_t h) {
-  if (centre < kMinToneUnits + h) centre = kMinToneUnits + h;
-  if (centre > kMaxToneUnits - h) centre = kMaxToneUnits - h;
-  return centre;
-}
-
 // The pair re-centred on its mean with `shift` (halves rounding toward zero, so an odd shift
 // loses one unit), the centre kept inside the band, and its bins.
 void RecentrePair(int32_t (&tone)[2], int32_t (&bin)[2], int32_t shift) {
   const int32_t h = shift / 2;
-  const int32_t centre = ClampCentre(Mean(tone), h);
+  const int32_t centre = ClampToneCentre(Mean(tone), h);
   tone[0] = centre - h;
   tone[1] = centre + h;
   bin[0] = UnitsToBin(tone[0]);
   bin[1] = UnitsToBin(tone[1]);
 }
 
+// The speed items below "25 Baud" that each LowSpeeds bit shows.
+void ShowLowSpeeds(EngineWindow& w, uint8_t bits) {
+  if (bits & kShow2Baud) w.SetMenuVisible("2 Baud", true);
+  if (bits & kShow4To10Baud)
+    for (const char* item : {"4 Baud", "5 Baud", "10 Baud"}) w.SetMenuVisible(item, true);
+  if (bits & kShowPs33x5Steps)
+    for (const char* item : {"1.5625 Baud", "3.125 Baud", "6.25 Baud", "12.5 Baud"})
+      w.SetMenuVisible(item, true);
+}
+
 }  // namespace
 
+int32_t NormaliseShift(int32_t hz) {
+  if (hz == 22) return 23;
+  for (const Shift& s : kShifts)
+    if (s.hz == hz) return hz;
+  return 170;
+}
+
 double ModeSwitch::TxRate() const {
-  return UsableTxRate(engine_.OutSamplingFreq);
+  return UsableTxRate(rates_.OutSamplingFreq);
 }
 
 void ModeSwitch::CheckOnly(const char* const* items, int count, const char* item) {
   for (int i = 0; i < count; ++i)
-    if (items[i][0] != '\0') engine_.window.SetMenuChecked(items[i], items[i] == item);
+    if (items[i][0] != '\0') window_.SetMenuChecked(items[i], items[i] == item);
 }
 
 void ModeSwitch::SetBaudRate(double baud) {
-  TModemParams& p = engine_.params;
-  EngineWindow& w = engine_.window;
-  engine_.DisplayPause = 0;
+  TModemParams& p = params_;
+  EngineWindow& w = window_;
+  display_.DisplayPause = 0;
 
   int index = FindSpeed(baud);
   if (index < 0) index = kSpeed45;
-  const int32_t mode = NormaliseMode(p.Mode);
-  const double outRate = TxRate();
+  const ModeRow& row = ModeRowOf(p.Mode);
+  const int32_t mode = row.number;
+  const bool ps33x5 = row.tones == ToneLayout::kPs33x5Band;
   // In PS33X5 only its steps apply.
-  if (mode == kModePs33x5 && !(kSpeeds[index].groups & kPs33x5)) index = kSpeed6p25;
+  if (ps33x5 && !(kSpeeds[index].groups & kPs33x5)) index = kSpeed6p25;
   const Speed& s = kSpeeds[index];
   for (const Speed& other : kSpeeds) w.SetMenuChecked(other.item, &other == &s);
 
-  if (s.groups & kStartStop) targets_.StartStopSetBaud(s.baud, p.FilterWidth);
+  auto rx = [this, &s, &p](RxFamily f) {
+    if (ModeReceiver* r = modes_.Receiver(f)) r->SetSpeed(s.baud, p.FilterWidth);
+  };
+  auto tx = [this, &s](TxFamily f) {
+    if (TxSymbolSource* t = modes_.Transmitter(f)) t->SetSpeed(s.baud);
+  };
+  if (s.groups & kStartStop) rx(RxFamily::kStartStop);
   if (s.groups & kPs2x5) {
-    targets_.Ps2x5RxSetBaud(s.baud, p.FilterWidth);
-    targets_.Ps2x5TxSetSpeed(s.baud);
+    rx(RxFamily::kPs2x5);
+    tx(TxFamily::kPs2x5);
   }
   if (s.groups & kAmtor) {
-    targets_.AmtorFecSetBaud(s.baud);
-    targets_.AmtorArqSetBaud(s.baud);
+    rx(RxFamily::kAmtorFec);
+    rx(RxFamily::kAmtorArq);
   }
-  ModemTargets::Ps33x5RxBand rxBand;
-  ModemTargets::Ps33x5TxBand txBand;
   if (s.groups & kPs33x5) {
-    const double rxCentre = MeanHz(p.RxTone, kRxRate);
-    const double txCentre = MeanHz(p.TxTone, outRate);
-    rxBand = targets_.Ps33x5RxSetSpeed(s.step, rxCentre);
-    txBand = targets_.Ps33x5TxSetSpeed(s.step, txCentre, outRate);
+    rx(RxFamily::kPs33x5);
+    tx(TxFamily::kPs33x5);
   }
 
   p.Baud = s.baud;
   if (mode == kModeRtty) p.RttySpeed = Round(s.baud);
   if (mode == kModePs2x5) p.Ps2x5Speed = Round(s.baud);
-  if (mode == kModePs33x5) p.Ps33x5SpeedX = s.step;
+  if (ps33x5) p.Ps33x5SpeedX = s.step;
   // 45 stands for 45.45 Bd but in PS2X5, which runs at whole speeds.
   const double working = (index == kSpeed45 && mode != kModePs2x5) ? 45.45 : s.baud;
+  const double outRate = TxRate();
   p.RxSamplesPerBit = Round(kRxRate / working);
   p.RxSamplesPerBitMilli = Round(kRxRate * 1000.0 / working);
   p.TxSamplesPerBit = Round(outRate / working);
   p.TxSamplesPerBitMilli = Round(outRate * 1000.0 / working);
 
-  if (mode == kModePs33x5) {
-    ApplyPs33x5Rx(rxBand.lowerHz, rxBand.upperHz);
-    ApplyPs33x5Tx(txBand.lowerStep, txBand.upperStep);
-    w.SetPanelText(3, Hz(rxBand.upperHz - rxBand.lowerHz));
-  }
+  if (ps33x5) ApplyPs33x5Bands(s.step);
 
-  if (mode == kModePactorFec) {
-    w.SetPanelText(1, "100/200 Bd");
+  if (row.speedPanelFixed) {
+    w.SetPanelText(1, row.speedPanel);
   } else {
     char buf[48];
     std::snprintf(buf, sizeof buf, "%.2f Bd", working);
     w.SetPanelText(1, buf);
   }
 
-  targets_.UpdatePacketTiming();
+  // The packet channel access times itself in bytes at the current speed.
+  tx(TxFamily::kPacket);
   w.ReopenKeyingPorts();
   UpdateFilterMenu();
 }
 
-void ModeSwitch::ApplyPs33x5Rx(double lowerHz, double upperHz) {
-  TModemParams& p = engine_.params;
-  p.RxShift = Round((upperHz - lowerHz) * kUnitsPerCycle / kRxRate);
+// The PS33X5 bands of `step` around the centres of both pairs: tones, shifts and bins, pushed
+// to the PS33X5 receiver and transmitter; panel 3 shows the receive span.
+void ModeSwitch::ApplyPs33x5Bands(int step) {
+  TModemParams& p = params_;
+  const Ps33x5Band rx = PlanPs33x5Band(step, MeanHz(p.RxTone, kRxRate));
+  const Ps33x5TxSteps tx = PlanPs33x5TxSteps(step, MeanHz(p.TxTone, TxRate()), TxRate());
+  p.RxShift = Round((rx.upperHz - rx.lowerHz) * kUnitsPerCycle / kRxRate);
   p.RxShiftBin = UnitsToBin(p.RxShift);
-  p.RxTone[0] = HzToUnits(lowerHz);
-  p.RxTone[1] = HzToUnits(upperHz);
+  p.RxTone[0] = HzToUnits(rx.lowerHz);
+  p.RxTone[1] = HzToUnits(rx.upperHz);
   p.RxToneBin[0] = UnitsToBin(p.RxTone[0]);
   p.RxToneBin[1] = UnitsToBin(p.RxTone[1]);
-}
-
-void ModeSwitch::ApplyPs33x5Tx(int32_t lowerStep, int32_t upperStep) {
-  TModemParams& p = engine_.params;
-  p.TxTone[0] = lowerStep;
-  p.TxTone[1] = upperStep;
-  p.TxShift = upperStep - lowerStep;
+  p.TxTone[0] = tx.lowerStep;
+  p.TxTone[1] = tx.upperStep;
+  p.TxShift = tx.upperStep - tx.lowerStep;
   p.TxShiftBin = UnitsToBin(p.TxShift);
-  p.TxToneBin[0] = UnitsToBin(lowerStep);
-  p.TxToneBin[1] = UnitsToBin(upperStep);
+  p.TxToneBin[0] = UnitsToBin(tx.lowerStep);
+  p.TxToneBin[1] = UnitsToBin(tx.upperStep);
+  if (ModeReceiver* r = modes_.Receiver(RxFamily::kPs33x5)) r->SetTones(p.RxTone[0], p.RxTone[1]);
+  if (TxSymbolSource* t = modes_.Transmitter(TxFamily::kPs33x5)) t->SetTones(p.TxTone[0], p.TxTone[1]);
+  window_.SetPanelText(3, Hz(rx.upperHz - rx.lowerHz));
 }
 
 void ModeSwitch::RecentreTx() {
-  TModemParams& p = engine_.params;
+  TModemParams& p = params_;
   RecentrePair(p.TxTone, p.TxToneBin, p.TxShift);
 }
 
 void ModeSwitch::RecentreRx() {
-  TModemParams& p = engine_.params;
+  TModemParams& p = params_;
   RecentrePair(p.RxTone, p.RxToneBin, p.RxShift);
   p.AfcRefBin[0] = p.RxToneBin[0];
   p.AfcRefBin[1] = p.RxToneBin[1];
@@ -243,7 +248,7 @@ void ModeSwitch::RecentreRx() {
 
 // Both tones of each pair to the pair's mean (single-tone modes).
 void ModeSwitch::CentrePairs() {
-  TModemParams& p = engine_.params;
+  TModemParams& p = params_;
   const int32_t rx = Mean(p.RxTone);
   const int32_t tx = Mean(p.TxTone);
   p.RxTone[0] = p.RxTone[1] = rx;
@@ -253,38 +258,43 @@ void ModeSwitch::CentrePairs() {
   p.AfcRefBin[0] = p.AfcRefBin[1] = p.RxToneBin[0];
 }
 
-void ModeSwitch::PushRxTones() {
-  const TModemParams& p = engine_.params;
-  targets_.StartStopSetTones(p.RxTone[0], p.RxTone[1]);
-  targets_.Ps2x5RxSetTones(p.RxTone[0], p.RxTone[1]);
-  targets_.AmtorFecSetTones(p.RxTone[0], p.RxTone[1]);
-  targets_.AmtorArqSetTones(p.RxTone[0], p.RxTone[1]);
-  targets_.PacketRxSetTones(p.RxTone[0], p.RxTone[1]);
+// The MFSK receiver's and transmitter's tone plans from the lower tones: tones, bins and the
+// AFC reference copied back, and pushed to both objects.
+void ModeSwitch::ApplyMfskPlans(const ModeRow& row) {
+  TModemParams& p = params_;
+  const MfskTonePlan rx = PlanMfskTones(p.RxTone[0], row.mfskTones, row.symbolRate, kRxRate);
+  p.RxTone[0] = rx.firstStep;
+  p.RxTone[1] = rx.lastStep;
+  p.RxToneBin[0] = p.AfcRefBin[0] = rx.firstBin;
+  p.RxToneBin[1] = p.AfcRefBin[1] = rx.lastBin;
+  const MfskTonePlan tx = PlanMfskTones(p.TxTone[0], row.mfskTones, row.symbolRate, TxRate());
+  p.TxTone[0] = tx.firstStep;
+  p.TxTone[1] = tx.lastStep;
+  p.TxToneBin[0] = tx.firstBin;
+  p.TxToneBin[1] = tx.lastBin;
+  if (ModeReceiver* r = modes_.Receiver(row.receiver)) r->SetTones(p.RxTone[0], p.RxTone[1]);
+  if (TxSymbolSource* t = modes_.Transmitter(row.transmitter)) t->SetTones(p.TxTone[0], p.TxTone[1]);
 }
 
 void ModeSwitch::SetShift(int hz) {
-  TModemParams& p = engine_.params;
-  EngineWindow& w = engine_.window;
-  const int32_t mode = NormaliseMode(p.Mode);
-  if (mode == kModePs33x5) return;
-  engine_.DisplayPause = 0;
+  TModemParams& p = params_;
+  EngineWindow& w = window_;
+  const ModeRow& row = ModeRowOf(p.Mode);
+  if (row.tones == ToneLayout::kPs33x5Band) return;
+  display_.DisplayPause = 0;
 
-  if (hz == 22) hz = 23;
-  int index = -1;
+  hz = NormaliseShift(hz);
+  int index = 0;
   for (int i = 0; i < kShiftCount; ++i)
     if (kShifts[i].hz == hz) index = i;
-  if (index < 0) {
-    hz = 170;
-    index = 10;
-  }
   for (int i = 0; i < kShiftCount; ++i) w.SetMenuChecked(kShifts[i].item, i == index);
 
   p.ShiftHz = hz;
   // In the single-tone modes mark and space coincide and the shift slots stay 0: the shift
   // is only remembered for the next two-tone mode.
-  if (IsSingleToneMode(mode)) return;
-  if (mode == kModeRtty) p.RttyShift = hz;
-  if (mode == kModePs2x5) p.Ps2x5Shift = hz;
+  if (row.SingleTone()) return;
+  if (row.number == kModeRtty) p.RttyShift = hz;
+  if (row.number == kModePs2x5) p.Ps2x5Shift = hz;
   p.RxShiftBin = HzToBins(hz);
   p.RxShift = HzToUnits(hz);
   p.TxShiftBin = HzToBins(hz, TxRate());
@@ -294,150 +304,93 @@ void ModeSwitch::SetShift(int hz) {
 
   RecentreTx();
   RecentreRx();
-  PushRxTones();
-  targets_.PskRxSetStep(p.RxTone[0]);
-  targets_.PactorSetTones(p.RxTone[0], p.RxTone[1]);
+  modes_.SetFskFamilyTones(p.RxTone[0], p.RxTone[1]);
+  // The PSK receiver's oscillator takes the lower tone.
+  if (ModeReceiver* psk = modes_.Receiver(RxFamily::kPsk)) psk->SetTones(p.RxTone[0], p.RxTone[1]);
+}
+
+// The new row's receiver and transmitter take the mode; a transmitter of another family that
+// ran the previous mode lets go (the packet slot timer runs only in the packet modes).
+void ModeSwitch::SelectObjects(const ModeRow& previous, const ModeRow& row) {
+  if (ModeReceiver* r = modes_.Receiver(row.receiver)) r->SelectMode(row);
+  if (previous.transmitter != row.transmitter)
+    if (TxSymbolSource* t = modes_.Transmitter(previous.transmitter)) t->LeaveMode();
+  if (TxSymbolSource* t = modes_.Transmitter(row.transmitter)) t->SelectMode(row);
+}
+
+// Menus and items: every low speed and shift hidden, then the row's shown, and the three menus
+// enabled as the row says.
+void ModeSwitch::ShowMenus(const ModeRow& row) {
+  EngineWindow& w = window_;
+  for (int i = 0; i < kShiftCount; ++i) w.SetMenuVisible(kShifts[i].item, i >= kShift23 || row.lowShifts);
+  for (int i = 0; i < kSpeedCount; ++i) w.SetMenuVisible(kSpeeds[i].item, i >= kSpeed25);
+  ShowLowSpeeds(w, row.lowSpeeds);
+  w.SetMenuEnabled("Speed", row.speedMenu);
+  w.SetMenuEnabled("Shift", row.shiftMenu);
+  w.SetMenuEnabled("Filters", row.filtersMenu);
 }
 
 void ModeSwitch::SetMode(int requested) {
-  TModemParams& p = engine_.params;
-  EngineWindow& w = engine_.window;
-  const int32_t mode = NormaliseMode(requested);
+  TModemParams& p = params_;
+  EngineWindow& w = window_;
+  const ModeRow& row = ModeRowOf(requested);
+  const ModeRow& previous = ModeRowOf(p.Mode);
+  const int32_t mode = row.number;
 
-  engine_.DisplayPause = 0;
+  display_.DisplayPause = 0;
   w.SetPanelText(9, "");
   w.SetPanelText(12, "");
-  for (int i = 0; i < kShiftCount; ++i) w.SetMenuVisible(kShifts[i].item, i >= kShift23);
-  for (int i = 0; i < kSpeedCount; ++i) w.SetMenuVisible(kSpeeds[i].item, i >= kSpeed25);
+  ShowMenus(row);
+  w.SetPanelText(0, row.panelName);
+  if (!row.speedPanel.empty()) w.SetPanelText(1, row.speedPanel);
+  SelectObjects(previous, row);
 
-  auto menus = [&w](bool speed, bool shift, bool filters) {
-    w.SetMenuEnabled("Speed", speed);
-    w.SetMenuEnabled("Shift", shift);
-    w.SetMenuEnabled("Filters", filters);
-  };
-  auto showSpeeds = [&w](std::initializer_list<const char*> items) {
-    for (const char* item : items) w.SetMenuVisible(item, true);
-  };
-  auto showLowShifts = [&w]() {
-    for (int i = 0; i < kShift23; ++i) w.SetMenuVisible(kShifts[i].item, true);
-  };
-  auto psk = [&](const char* rate, int code) {
-    menus(false, false, false);
-    w.SetPanelText(1, rate);
-    w.SetPanelText(3, "");
-    targets_.PskTxSetRate(code);
-    targets_.PskRxSetRate(code);
-    CentrePairs();
-    targets_.PskRxSetStep(p.RxTone[0]);
-    p.RxShiftBin = p.RxShift = p.TxShiftBin = p.TxShift = 0;
-  };
-  auto mfsk = [&](int mfsk8, const char* rate, double spanHz, const char* span) {
-    menus(false, false, false);
-    w.SetPanelText(1, rate);
-    w.SetPanelText(3, span);
-    w.SetPanelText(6, span);
-    targets_.MfskRxSetMode(mfsk8);
-    targets_.MfskTxSetMode(mfsk8);
-    p.RxShift = HzToUnits(spanHz);
-    p.TxShift = HzToUnits(spanHz, TxRate());
-    p.RxShiftBin = UnitsToBin(p.RxShift);
-    p.TxShiftBin = UnitsToBin(p.TxShift);
-  };
-
-  w.SetPanelText(0, kModePanels[mode]);
-  switch (mode) {
-    case kModeAscii7:
-    case kModeAscii8:
-      menus(true, true, true);
-      showSpeeds({"4 Baud", "5 Baud", "10 Baud"});
-      showLowShifts();
-      targets_.StartStopSetDataBits(mode == kModeAscii7 ? 7 : 8);
-      break;
-    case kModeBpsk31:
-    case kModeQpsk31:
-      psk("31.25 Bd", 31);
-      break;
-    case kModeBpsk63:
-    case kModeQpsk63:
-      psk("62.5 Bd", 63);
-      break;
-    case kModeBpsk125:
-      psk("125 Bd", 125);
-      break;
-    case kModeAmtorFec:
-    case kModeAmtorArq:
-      menus(true, true, false);
-      break;
-    case kModeAx25Hf:
-    case kModeAx25Uhf:
-      menus(false, false, false);
-      targets_.PacketRxSetBaud(mode == kModeAx25Hf ? 300 : 1200);
-      break;
-    case kModeDtmf:
-      menus(false, false, false);
+  switch (row.tones) {
+    case ToneLayout::kSingle:
+      w.SetPanelText(3, "");
       CentrePairs();
-      targets_.DtmfReset();
+      p.RxShiftBin = p.RxShift = p.TxShiftBin = p.TxShift = 0;
       break;
-    case kModeMfsk16:
-      mfsk(0, "15.625 Bd", 234.375, "235 Hz");
+    case ToneLayout::kSingleKeepShift:
+      CentrePairs();
       break;
-    case kModeMfsk8:
-      mfsk(1, "7.8125 Bd", 242.1875, "242 Hz");
+    case ToneLayout::kMfskPlan: {
+      w.SetPanelText(3, row.spanPanel);
+      w.SetPanelText(6, row.spanPanel);
+      const double spanHz = (row.mfskTones - 1) * row.symbolRate;
+      p.RxShift = HzToUnits(spanHz);
+      p.TxShift = HzToUnits(spanHz, TxRate());
+      p.RxShiftBin = UnitsToBin(p.RxShift);
+      p.TxShiftBin = UnitsToBin(p.TxShift);
       break;
-    case kModePactorFec:
-      menus(false, false, false);
-      w.SetPanelText(1, "100/200 Bd");
-      targets_.PactorSetBaud(0, 100.0);
-      targets_.PactorSetBaud(1, 200.0);
-      break;
-    case kModePs2x5:
-      menus(true, true, true);
-      showSpeeds({"2 Baud", "4 Baud", "5 Baud", "10 Baud"});
-      showLowShifts();
-      targets_.Ps2x5TxSetSpeed(p.Baud);
-      break;
-    case kModePs33x5:
-      menus(true, false, false);
-      showSpeeds({"1.5625 Baud", "3.125 Baud", "6.25 Baud", "12.5 Baud"});
-      break;
-    default:  // kModeRtty
-      menus(true, true, true);
-      showSpeeds({"2 Baud", "4 Baud", "5 Baud", "10 Baud"});
-      showLowShifts();
-      targets_.StartStopSetDataBits(5);
+    }
+    case ToneLayout::kPair:
+    case ToneLayout::kPs33x5Band:
       break;
   }
-  targets_.PacketSlotTimer(mode == kModeAx25Hf || mode == kModeAx25Uhf);
-  CheckOnly(kModeItems, kModeCount, kModeItems[mode]);
+  if (row.SingleTone())
+    if (ModeReceiver* r = modes_.Receiver(row.receiver)) r->SetTones(p.RxTone[0], p.RxTone[1]);
+
+  for (const ModeRow& r : ModeTable())
+    if (r.assigned) w.SetMenuChecked(r.menuItem, r.number == mode);
   p.Mode = mode;
 
-  if (IsSingleToneMode(mode)) {
+  if (row.SingleTone()) {
     w.ReopenKeyingPorts();
-  } else if (mode == kModePs33x5) {
+  } else if (row.tones == ToneLayout::kPs33x5Band) {
     int step = p.Ps33x5SpeedX;
     if (SpeedOfStep(step) < 0) step = 4;
-    const double rxCentre = MeanHz(p.RxTone, kRxRate);
-    const ModemTargets::Ps33x5RxBand rx = targets_.Ps33x5RxSetSpeed(step, rxCentre);
-    ApplyPs33x5Rx(rx.lowerHz, rx.upperHz);
-    const double txCentre = MeanHz(p.TxTone, TxRate());
-    const ModemTargets::Ps33x5TxBand tx = targets_.Ps33x5TxSetSpeed(step, txCentre, TxRate());
-    ApplyPs33x5Tx(tx.lowerStep, tx.upperStep);
-    SetBaudRate(step * 1.5625);
+    const double baud = step * 1.5625;
+    if (ModeReceiver* r = modes_.Receiver(RxFamily::kPs33x5)) r->SetSpeed(baud, p.FilterWidth);
+    if (TxSymbolSource* t = modes_.Transmitter(TxFamily::kPs33x5)) t->SetSpeed(baud);
+    ApplyPs33x5Bands(step);
+    SetBaudRate(baud);
   } else {
     RecentreRx();
-    PushRxTones();
+    modes_.SetFskFamilyTones(p.RxTone[0], p.RxTone[1]);
     RecentreTx();
-    if (mode == kModeMfsk16 || mode == kModeMfsk8) {
-      const ModemTargets::MfskPlan rx = targets_.MfskRxSetTones(p.RxTone[0]);
-      p.RxTone[0] = rx.firstStep;
-      p.RxTone[1] = rx.lastStep;
-      p.RxToneBin[0] = p.AfcRefBin[0] = rx.firstBin;
-      p.RxToneBin[1] = p.AfcRefBin[1] = rx.lastBin;
-      const ModemTargets::MfskPlan tx = targets_.MfskTxSetTones(p.TxTone[0]);
-      p.TxTone[0] = tx.firstStep;
-      p.TxTone[1] = tx.lastStep;
-      p.TxToneBin[0] = tx.firstBin;
-      p.TxToneBin[1] = tx.lastBin;
+    if (row.tones == ToneLayout::kMfskPlan) {
+      ApplyMfskPlans(row);
       w.ReopenKeyingPorts();
     } else {
       SetShift(p.ShiftHz);
@@ -446,31 +399,27 @@ void ModeSwitch::SetMode(int requested) {
       double baud = p.Baud;
       const int index = FindSpeed(baud);
       const unsigned groups = index < 0 ? 0u : kSpeeds[index].groups;
-      const bool startStopMode = mode == kModeRtty || mode == kModeAscii7 || mode == kModeAscii8;
-      if (startStopMode && !(groups & kStartStop)) baud = p.RttySpeed;
-      if (mode == kModePs2x5 && !(groups & kPs2x5)) baud = p.Ps2x5Speed;
+      if (row.receiver == RxFamily::kStartStop && !(groups & kStartStop)) baud = p.RttySpeed;
+      if (row.receiver == RxFamily::kPs2x5 && !(groups & kPs2x5)) baud = p.Ps2x5Speed;
       SetBaudRate(baud);
     }
   }
 
   UpdateFilterMenu();
-  engine_.FrequencyScaleChanged = 1;
+  display_.FrequencyScaleChanged = 1;
   if (ReportModeWhenChanged && !ModeReportNames[mode].empty()) w.ReportModeToLogger(ModeReportNames[mode]);
 }
 
 void ModeSwitch::UpdateFilterMenu() {
-  EngineWindow& w = engine_.window;
-  const int32_t mode = NormaliseMode(engine_.params.Mode);
+  const ModeRow& row = ModeRowOf(params_.Mode);
   int width = 0;
-  bool enabled = false;
-  if (mode == kModeRtty || mode == kModeAscii7 || mode == kModeAscii8 || mode == kModePs2x5) {
-    enabled = true;
-    const int32_t fw = engine_.params.FilterWidth;
+  if (row.filtersMenu) {
+    const int32_t fw = params_.FilterWidth;
     width = (fw >= 0 && fw <= 2) ? fw : 0;
   }
   CheckOnly(kFilterItems, 3, kFilterItems[width]);
-  w.SetFilterLabel(kFilterLabels[width]);
-  w.SetMenuEnabled("Filters", enabled);
+  window_.SetFilterLabel(kFilterLabels[width]);
+  window_.SetMenuEnabled("Filters", row.filtersMenu);
 }
 
 }  // namespace vestrel

@@ -3,24 +3,34 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/mode_number.h"
+#include "engine/display_flags.h"
+#include "engine/engine_window.h"
+#include "engine/mode_table.h"
+#include "engine/modem_params.h"
+#include "engine/sample_rates.h"
 
 namespace vestrel {
 
-class TEngine;
-class ModemTargets;
+class ModeRegistry;
 
-// The mode, speed and shift switches: keep TModemParams consistent, push tones and speeds
-// into every decoder and encoder through ModemTargets and mirror the choice in the window's
-// panels and menus. GUI thread only.
+// A shift in Hz as SetShift takes it: one of the Shift menu's values; 22 becomes 23, any
+// other value 170.
+int32_t NormaliseShift(int32_t hz);
+
+// The mode, speed and shift switches: keep TModemParams consistent, push tones, speeds and the
+// chosen mode into the receivers and transmitters of the ModeRegistry, and mirror the choice in
+// the window's panels and menus. What differs between modes comes from their rows in the mode
+// table. GUI thread only.
 //
 // Menu items are named by caption: speeds "1.5625 Baud" .. "45 Baud" .. "1200 Baud" (the
 // speed as written in the speed list, no padding), shifts "4 Hz" .. "23 Hz" .. "1200 Hz",
-// filters "Optimal", "Wide (Polar)", "Narrow", modes by the captions of the Mode menu, the
-// menus themselves "Speed", "Shift", "Filters".
+// filters "Optimal", "Wide (Polar)", "Narrow", modes by their rows' menu items, the menus
+// themselves "Speed", "Shift", "Filters".
 class ModeSwitch {
  public:
-  ModeSwitch(TEngine& engine, ModemTargets& targets) : engine_(engine), targets_(targets) {}
+  ModeSwitch(TModemParams& params, EngineWindow& window, const ModeRegistry& modes, const TSampleRates& rates,
+             TDisplayFlags& display)
+      : params_(params), window_(window), modes_(modes), rates_(rates), display_(display) {}
 
   // Selects a speed, matched on round(baud x 10000); unknown speeds become 45 (45.45 Bd).
   void SetBaudRate(double baud);
@@ -39,15 +49,19 @@ class ModeSwitch {
  private:
   double TxRate() const;  // OutSamplingFreq, or 11025 when it is not a sample rate
   void CheckOnly(const char* const* items, int count, const char* item);
+  void SelectObjects(const ModeRow& previous, const ModeRow& row);
+  void ShowMenus(const ModeRow& row);
   void RecentreRx();
   void RecentreTx();
   void CentrePairs();
-  void PushRxTones();
-  void ApplyPs33x5Rx(double lowerHz, double upperHz);
-  void ApplyPs33x5Tx(int32_t lowerStep, int32_t upperStep);
+  void ApplyMfskPlans(const ModeRow& row);
+  void ApplyPs33x5Bands(int step);
 
-  TEngine& engine_;
-  ModemTargets& targets_;
+  TModemParams& params_;
+  EngineWindow& window_;
+  const ModeRegistry& modes_;
+  const TSampleRates& rates_;
+  TDisplayFlags& display_;
 };
 
 }  // namespace vestrel

@@ -5,28 +5,31 @@
 #include <span>
 
 #include "engine/dsp/uni_resample.h"
-#include "engine/level_ring.h"
 #include "engine/messages.h"
+#include "engine/mode_table.h"
 #include "engine/modem_params.h"
 #include "engine/spectrum_arrays.h"
 
 namespace vestrel {
 
-class ReceiveTargets;
+class AfcTuner;
+class ModeRegistry;
 
 // The receive spine: captured samples go through the input converter (capture rate to 11025
 // samples/s) into blocks of 2048; each full block is transformed into the spectrum, the
-// spectrum display is told, the mode's AFC runs, the squelch is decided once and the block goes
-// to the mode's demodulator. GUI thread only (inside the capture message handler).
+// spectrum display is told, and then the current mode's row decides the rest: its AFC pass,
+// its squelch rule, and the receiver the block goes to (one call per block). GUI thread only
+// (inside the capture message handler).
 class TRxBlockProcessor {
  public:
   static constexpr int kBlockSize = 2048;
-  // Output samples of the PS33X5 converter gathered before they are handed on.
-  static constexpr int kPs33x5Chunk = 1024;
 
-  TRxBlockProcessor(TModemParams& params, Poster& poster, ReceiveTargets& targets);
+  TRxBlockProcessor(const TModemParams& params, Poster& poster, const ModeRegistry& modes);
   TRxBlockProcessor(const TRxBlockProcessor&) = delete;
   TRxBlockProcessor& operator=(const TRxBlockProcessor&) = delete;
+
+  // The AFC; without one (null) no pass runs.
+  void SetAfc(AfcTuner* afc) { afc_ = afc; }
 
   // Captured samples at the capture rate, through the input converter.
   template <class Sample>
@@ -34,7 +37,8 @@ class TRxBlockProcessor {
     InputResampler.PushBlockTo(samples, [this](double y) { OnInputSample(y); });
   }
 
-  // One sample at 11025 samples/s: gathered; every 2048th completes a block.
+  // One sample at 11025 samples/s: gathered as a float, the sample type of the block and of
+  // every receiver; every 2048th completes a block.
   void OnInputSample(double x) {
     block_[fill_] = static_cast<float>(x);
     if (++fill_ == kBlockSize) {
@@ -46,15 +50,8 @@ class TRxBlockProcessor {
   // One block of 2048 samples at 11025 samples/s.
   void ProcessInputBlock(const float* block);
 
-  // One sample of the PS33X5 converter (12800 samples/s): gathered for the PS33X5 receiver,
-  // which gets them in parts of up to kPs33x5Chunk and the rest at the end of each block.
-  void OnPs33x5Sample(double x) {
-    ps33x5_[ps33x5Fill_] = x;
-    if (++ps33x5Fill_ == kPs33x5Chunk) FlushPs33x5();
-  }
-
-  // The squelch-open flag of `mode` from the current spectrum: 1 while IsSquelch is off.
-  int SquelchOpenFor(int32_t mode) const;
+  // The squelch decision of a rule from the current spectrum: always open while IsSquelch is off.
+  bool SquelchOpen(SquelchRule rule) const;
 
   // SquelchLevel from the up-down position 0..100 (clamped): 2 exp(-(100 - position) x 0.0806),
   // 0.7 dB a step over 70 dB; position 50 gives 0.0356.
@@ -63,7 +60,6 @@ class TRxBlockProcessor {
   void SetSquelchPosition(int position) { SquelchLevel = SquelchLevelAt(position); }
 
   SpectrumArrays Spectrum;
-  LevelRing Levels;
   // Blocks during which the peaks are not raised (they still decay); counted down per block.
   int SpectrumFreeze = 0;
   // The "SQL" button and the level the tones must exceed while it is down.
@@ -77,25 +73,19 @@ class TRxBlockProcessor {
   std::atomic<int> CaptureBuffersWaiting{0};
   int FeedMode = 0;
 
-  // Capture rate ("SamplingFreq") to 11025 samples/s, and 11025 to 12800 samples/s for PS33X5.
+  // Capture rate ("SamplingFreq") to 11025 samples/s.
   TUniResample InputResampler;
-  TUniResample Ps33x5Resampler;
 
  private:
   void UpdateSpectrum(const float* block);
-  void RunAfc(int32_t mode);
-  void Demodulate(int32_t mode, std::span<const float> block);
-  void DemodulatePs33x5(std::span<const float> block, int squelchOpen);
-  void FlushPs33x5();
+  void RunAfc(const ModeRow& row);
 
-  TModemParams& params_;
+  const TModemParams& params_;
   Poster& poster_;
-  ReceiveTargets& targets_;
+  const ModeRegistry& modes_;
+  AfcTuner* afc_ = nullptr;
   std::array<float, kBlockSize> block_{};
   int fill_ = 0;
-  std::array<double, kPs33x5Chunk> ps33x5_{};
-  int ps33x5Fill_ = 0;
-  int ps33x5Open_ = 1;
 };
 
 }  // namespace vestrel

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/codes/varicode_table.h"
-#include "engine/mode_number.h"
+#include "engine/mode_table.h"
 
 namespace vestrel {
 
@@ -27,7 +27,8 @@ uint32_t TToneSynth::MaxSymbolSamples() const {
 }
 
 int32_t TToneSynth::FrameStep() const {
-  return (params_.Reverse == 1 || IsPskMode(params_.Mode)) ? params_.TxTone[0] : params_.TxTone[1];
+  const bool psk = ModeRowOf(params_.Mode).transmitter == TxFamily::kPsk;
+  return (params_.Reverse == 1 || psk) ? params_.TxTone[0] : params_.TxTone[1];
 }
 
 uint32_t TToneSynth::WriteTone(int16_t* out, uint32_t n, int32_t step, uint32_t& phase) const {

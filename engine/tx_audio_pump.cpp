@@ -5,8 +5,7 @@
 #include <cstring>
 
 #include "engine/codes/baudot.h"
-#include "engine/engine.h"
-#include "engine/mode_number.h"
+#include "engine/mode_registry.h"
 
 namespace vestrel {
 
@@ -24,26 +23,23 @@ int SpreadToOutputChannel(int16_t* samples, int count, int channel) {
   return 2 * count;
 }
 
-TTxAudioPump::TTxAudioPump(TEngine& engine) : engine_(engine), amtor_(*this) {}
+TTxAudioPump::TTxAudioPump(TTxState& tx, TxSymbolQueue& queue, SentEchoQueue& echo, TxAudioBuffers& buffers,
+                           TModemParams& params, TToneSynth& synth, EngineWindow& window,
+                           const ModeRegistry& modes)
+    : tx_(tx),
+      queue_(queue),
+      echo_(echo),
+      buffers_(buffers),
+      params_(params),
+      synth_(synth),
+      window_(window),
+      modes_(modes) {}
 
-void TTxAudioPump::SetModePump(int32_t mode, TxSymbolSource* pump) {
-  if (mode >= 0 && mode < static_cast<int32_t>(modePumps_.size())) modePumps_[mode] = pump;
-}
-
-TxSymbolSource* TTxAudioPump::SourceFor(int32_t mode) {
-  switch (mode) {
-    case kModeAmtorFec:
-      return &amtor_;
-    case kModeAx25Hf:
-    case kModeAx25Uhf:
-    case kModeMfsk16:
-    case kModeMfsk8:
-    case kModePs2x5:
-    case kModePs33x5:
-      return modePumps_[mode];
-    default:
-      return this;
-  }
+TxSymbolSource* TTxAudioPump::SourceFor(const ModeRow& row) {
+  // A receive-only mode has no source of its own: a transmission still running when the mode
+  // changed to one ends through the character path, so its end mark comes back and keys off.
+  if (row.transmitter == TxFamily::kNone) return this;
+  return modes_.Transmitter(row.transmitter);
 }
 
 void TTxAudioPump::RunTextPump() {
@@ -51,7 +47,7 @@ void TTxAudioPump::RunTextPump() {
 }
 
 void TTxAudioPump::PumpTxAudio() {
-  TTxState& tx = engine_.tx;
+  TTxState& tx = tx_;
   if (busy_ || tx.SoundDevicesBusy || tx.EngineClosing) return;
   if (links_.sound == nullptr) return;
   if (!links_.sound->OutputOpen()) {
@@ -69,26 +65,26 @@ void TTxAudioPump::PumpTxAudio() {
   // Recycling belongs to the frame, whatever the mode: a returned end mark must key off even
   // when the current mode has no pump of its own.
   Recycle();
-  if (TxSymbolSource* source = SourceFor(engine_.params.Mode)) Fill(*source);
+  if (TxSymbolSource* source = SourceFor(ModeRowOf(params_.Mode))) Fill(*source);
   if (links_.text) links_.text->ShowSentChar();
   busy_ = false;
 }
 
 void TTxAudioPump::Recycle() {
-  TxAudioBuffers& b = engine_.txBuffers;
+  TxAudioBuffers& b = buffers_;
   while (b.Completed.load() > 0) {
     TxAudioBuffer& buf = b.buffers[b.RecycleIndex];
     const std::string text = buf.text;
     const int32_t endMark = buf.endMark;
     b.Completed.fetch_sub(1);
     b.RecycleIndex = (b.RecycleIndex + 1) & TxAudioBuffers::kMask;
-    for (char c : text) engine_.SentEcho.PostSentEcho(static_cast<uint8_t>(c));
+    for (char c : text) echo_.PostSentEcho(static_cast<uint8_t>(c));
     if (endMark != 0) EndTransmission();
   }
 }
 
 void TTxAudioPump::EndTransmission() {
-  TTxState& tx = engine_.tx;
+  TTxState& tx = tx_;
   tx.TxActive = false;
   if (links_.ptt) links_.ptt->SetPtt(false);
   Phase = 0;
@@ -102,12 +98,12 @@ void TTxAudioPump::EndTransmission() {
   if (!tx.UseDuplex) links_.sound->CloseSoundOutput();
   if (!links_.sound->InputOpen()) links_.sound->OpenSoundInput();
   tx.SoundDevicesBusy = false;
-  engine_.window.SetMenuEnabled("Mode", true);
+  window_.SetMenuEnabled("Mode", true);
 }
 
 uint32_t TTxAudioPump::DrainCarry(uint32_t bufferIndex, uint32_t limit) {
   if (carryLen_ == 0) return 0;
-  TxAudioBuffer& buf = engine_.txBuffers.buffers[bufferIndex];
+  TxAudioBuffer& buf = buffers_.buffers[bufferIndex];
   const uint32_t n = std::min(carryLen_ - carryPos_, limit);
   std::memcpy(buf.samples.data(), carry_.data() + carryPos_, n * sizeof(int16_t));
   carryPos_ += n;
@@ -121,7 +117,7 @@ uint32_t TTxAudioPump::DrainCarry(uint32_t bufferIndex, uint32_t limit) {
 
 uint32_t TTxAudioPump::Place(uint32_t bufferIndex, uint32_t at, uint32_t limit, const int16_t* samples,
                              uint32_t n, int32_t endMark) {
-  TxAudioBuffer& buf = engine_.txBuffers.buffers[bufferIndex];
+  TxAudioBuffer& buf = buffers_.buffers[bufferIndex];
   const uint32_t fit = std::min(n, limit - at);
   std::memcpy(buf.samples.data() + at, samples, fit * sizeof(int16_t));
   if (fit == n) {
@@ -138,10 +134,10 @@ uint32_t TTxAudioPump::Place(uint32_t bufferIndex, uint32_t at, uint32_t limit, 
 }
 
 bool TTxAudioPump::WriteBuffer(uint32_t bufferIndex, uint32_t count) {
-  TxAudioBuffers& b = engine_.txBuffers;
+  TxAudioBuffers& b = buffers_;
   TxAudioBuffer& buf = b.buffers[bufferIndex];
   buf.length = static_cast<uint32_t>(
-      SpreadToOutputChannel(buf.samples.data(), static_cast<int>(count), engine_.tx.OutputCardChannel));
+      SpreadToOutputChannel(buf.samples.data(), static_cast<int>(count), tx_.OutputCardChannel));
   // Counted before the write, so a completion that arrives at once is never missed.
   b.InFlight.fetch_add(1);
   const int error = links_.sound->WriteOutput(bufferIndex);
@@ -151,7 +147,7 @@ bool TTxAudioPump::WriteBuffer(uint32_t bufferIndex, uint32_t count) {
   }
   b.InFlight.fetch_sub(1);
   // Unkey before the message: the box may stand for minutes, and nothing will play.
-  TTxState& tx = engine_.tx;
+  TTxState& tx = tx_;
   tx.TxActive = false;
   if (links_.ptt) links_.ptt->SetPtt(false);
   tx.TxState = 0;
@@ -170,8 +166,8 @@ bool TTxAudioPump::WriteBuffer(uint32_t bufferIndex, uint32_t count) {
 }
 
 void TTxAudioPump::Fill(TxSymbolSource& source) {
-  TxAudioBuffers& b = engine_.txBuffers;
-  const uint32_t minScratch = engine_.synth.MaxSymbolSamples();
+  TxAudioBuffers& b = buffers_;
+  const uint32_t minScratch = synth_.MaxSymbolSamples();
   if (scratch_.size() < minScratch) scratch_.resize(minScratch);
   while (source.WantsBuffer() || carryLen_ > 0) {
     if (b.Outstanding() > 7) break;
@@ -180,7 +176,7 @@ void TTxAudioPump::Fill(TxSymbolSource& source) {
     TxAudioBuffer& buf = b.buffers[index];
     buf.text.clear();
     buf.endMark = 0;
-    const int channel = engine_.tx.OutputCardChannel;
+    const int channel = tx_.OutputCardChannel;
     const uint32_t limit =
         (channel == 1 || channel == 2) ? TxAudioBuffer::kCapacity / 2 : TxAudioBuffer::kCapacity;
     uint32_t count = DrainCarry(index, limit);
@@ -188,8 +184,8 @@ void TTxAudioPump::Fill(TxSymbolSource& source) {
     while (count < kBufferTarget && carryLen_ == 0 && buf.endMark == 0) {
       int32_t endMark = 0;
       uint32_t n = source.NextSymbol(scratch_.data(), buf.text, endMark);
-      if (n == 0) n = engine_.synth.WriteTxSilence(scratch_.data(), Phase);
-      engine_.window.Post(WM_PUMP_TX);
+      if (n == 0) n = synth_.WriteTxSilence(scratch_.data(), Phase);
+      window_.Post(WM_PUMP_TX);
       count += Place(index, count, limit, scratch_.data(), n, endMark);
       if (count < kBufferTarget) RunTextPump();
     }
@@ -198,17 +194,17 @@ void TTxAudioPump::Fill(TxSymbolSource& source) {
 }
 
 bool TTxAudioPump::WantsBuffer() const {
-  return engine_.tx.TxState != 0 && engine_.tx.TxEnding == 0;
+  return tx_.TxState != 0 && tx_.TxEnding == 0;
 }
 
 bool TTxAudioPump::QueueIdle() const {
-  return engine_.TxQueue.Empty();
+  return queue_.Empty();
 }
 
 TxSymbol TTxAudioPump::RegisterShiftFor(TxSymbol c) {
-  const int32_t codeSet = engine_.params.BaudotCodeSet;
+  const int32_t codeSet = params_.BaudotCodeSet;
   const bool letters = BaudotLettersClass(c, codeSet) != 0;
-  const bool third = (engine_.tx.ExtendedBaudot || codeSet == 3) && BaudotThirdClass(c, codeSet) != 0;
+  const bool third = (tx_.ExtendedBaudot || codeSet == 3) && BaudotThirdClass(c, codeSet) != 0;
   const int32_t want = letters ? kShiftLetters : kShiftFigures;
   // LTRS and FIGS also leave the third register, so they come before a third shift.
   if (Shift != want || (Third && !third)) {
@@ -250,16 +246,16 @@ TxSymbol TTxAudioPump::TakeControl(TxSymbol code) {
 }
 
 TxSymbol TTxAudioPump::ChooseSymbol(int32_t& endMark) {
-  TTxState& tx = engine_.tx;
-  TxSymbolQueue& queue = engine_.TxQueue;
-  const int32_t mode = engine_.params.Mode;
+  TTxState& tx = tx_;
+  TxSymbolQueue& queue = queue_;
+  const ModeRow& row = ModeRowOf(params_.Mode);
   if (tx.TxState == 1) {
     Shift = kShiftUnknown;
     return kTxPreamble;
   }
   if (tx.TxPaused || queue.Empty()) {
     TxSymbol idle = kTxLtrs;
-    if (tx.NoDittle && (mode == kModeRtty || mode == kModeAscii7 || mode == kModeAscii8)) {
+    if (tx.NoDittle && row.transmitter == TxFamily::kStartStop) {
       idle = kTxSteadyMark;
       Shift = kShiftUnknown;
     } else {
@@ -290,7 +286,8 @@ TxSymbol TTxAudioPump::ChooseSymbol(int32_t& endMark) {
     }
     return TakeControl(head);
   }
-  if (mode == kModeRtty) {
+  // Baudot's letters and figures registers.
+  if (row.transmitter == TxFamily::kStartStop && row.dataBits == 5) {
     if (const TxSymbol shift = RegisterShiftFor(head)) return shift;
   }
   queue.Pop();
@@ -304,7 +301,7 @@ uint32_t TTxAudioPump::NextSymbol(int16_t* out, std::string& text, int32_t& endM
 }
 
 uint32_t TTxAudioPump::SynthCwElement(TxSymbol code, int dahSymbols, int16_t* out) {
-  PskTxShaper* psk = engine_.synth.Shaper();
+  PskTxShaper* psk = synth_.Shaper();
   if (psk == nullptr) return 0;
   uint32_t n = 0;
   if (code == kTxCwGap) {
@@ -321,25 +318,25 @@ uint32_t TTxAudioPump::SynthCwElement(TxSymbol code, int dahSymbols, int16_t* ou
 }
 
 uint32_t TTxAudioPump::StopCarrier(int16_t* out) {
-  TModemParams& params = engine_.params;
-  const uint32_t n = params.TxLineState == 2 ? engine_.synth.WriteTxSilence(out, Phase)
-                                             : engine_.synth.WriteTxTail(out, Phase);
+  TModemParams& params = params_;
+  const uint32_t n =
+      params.TxLineState == 2 ? synth_.WriteTxSilence(out, Phase) : synth_.WriteTxTail(out, Phase);
   params.TxLineState = 2;
   return n;
 }
 
 uint32_t TTxAudioPump::EndTail(int16_t* out) {
-  TModemParams& params = engine_.params;
+  TModemParams& params = params_;
   if (params.TxLineState == 2) {
     params.TxLineState = 0;
-    return engine_.synth.WriteTxSilence(out, Phase);
+    return synth_.WriteTxSilence(out, Phase);
   }
-  return engine_.synth.WriteTxTail(out, Phase);
+  return synth_.WriteTxTail(out, Phase);
 }
 
 uint32_t TTxAudioPump::Synthesise(TxSymbol symbol, int16_t* out) {
-  TToneSynth& synth = engine_.synth;
-  TModemParams& params = engine_.params;
+  TToneSynth& synth = synth_;
+  TModemParams& params = params_;
   switch (symbol) {
     case kTxSteadyMark:
       return synth.SynthSteadyMark(out, Phase);
@@ -360,7 +357,7 @@ uint32_t TTxAudioPump::Synthesise(TxSymbol symbol, int16_t* out) {
       } else {
         n = synth.WriteTxPreamble(out, Phase);
       }
-      engine_.tx.TxState = 3;
+      tx_.TxState = 3;
       return n;
     }
     case kTxEnd:
@@ -376,23 +373,18 @@ uint32_t TTxAudioPump::Synthesise(TxSymbol symbol, int16_t* out) {
   const bool shiftCode = symbol == kTxLtrs || symbol == kTxFigs || symbol == kTxThird;
   if (symbol < 0 && !shiftCode) return 0;
   if (shiftCode && params.TxLineState == 2) return synth.WriteTxSilence(out, Phase);
-  switch (params.Mode) {
-    case kModeRtty:
-    case kModeAscii7:
-    case kModeAscii8: {
-      const int code = CharToBaudot(symbol, params.Mode, params.BaudotCodeSet);
-      if (engine_.tx.UseTxD && links_.keying && links_.keying->KeyingPortOpen()) {
+  const ModeRow& row = ModeRowOf(params.Mode);
+  switch (row.transmitter) {
+    case TxFamily::kStartStop: {
+      const int code = CharToBaudot(symbol, row.number, params.BaudotCodeSet);
+      if (tx_.UseTxD && links_.keying && links_.keying->KeyingPortOpen()) {
         links_.keying->WriteTxdByte(static_cast<uint8_t>(code));
       }
       return synth.SynthFskChar(code, out, Phase);
     }
-    case kModeBpsk31:
-    case kModeBpsk63:
-    case kModeBpsk125:
-      return synth.SynthBpskChar(symbol, out, Phase);
-    case kModeQpsk31:
-    case kModeQpsk63:
-      return synth.SynthQpskChar(symbol, out, Phase);
+    case TxFamily::kPsk:
+      return row.quadrature ? synth.SynthQpskChar(symbol, out, Phase)
+                            : synth.SynthBpskChar(symbol, out, Phase);
     default:
       return 0;
   }

@@ -4,15 +4,20 @@
 #include <string>
 #include <vector>
 
-#include "engine/modes/amtor/amtor_fec_tx_pump.h"
+#include "engine/engine_window.h"
+#include "engine/modem_params.h"
 #include "engine/sound_control.h"
+#include "engine/tone_synth.h"
+#include "engine/tx_audio_buffers.h"
 #include "engine/tx_seams.h"
+#include "engine/tx_state.h"
 #include "engine/tx_symbol_queue.h"
 #include "engine/tx_symbol_source.h"
 
 namespace vestrel {
 
-class TEngine;
+class ModeRegistry;
+struct ModeRow;
 
 // Places the n mono samples in one channel of n stereo frames, in place from the end
 // backwards: channel 0 leaves them (returns n), 1 gives (sample, 0), 2 gives (0, sample), both
@@ -28,10 +33,12 @@ struct TxPumpLinks {
   FatalErrorSink* fatal = nullptr;
 };
 
-// Drains the TxSymbolQueue into the 8 playback buffers through the current mode's
-// synthesisers, echoes what each returned buffer carried, and ends the transmission when the
-// buffer with the end mark comes back. GUI thread only; the playback device only moves the
-// buffers' atomic counters.
+// Drains the TxSymbolQueue into the 8 playback buffers through the current mode's transmit
+// source (its row's TxFamily in the ModeRegistry), echoes what each returned buffer carried,
+// and ends the transmission when the buffer with the end mark comes back. The pump is also the
+// source of the character modes (start-stop and PSK): CharacterSource(). The per-mode sources
+// build on its shared helpers (registers, control codes, CW elements, tail). GUI thread only;
+// the playback device only moves the buffers' atomic counters.
 class TTxAudioPump : private TxSymbolSource {
  public:
   static constexpr uint32_t kBufferTarget = 2000;  // a buffer is complete at this many samples
@@ -39,15 +46,15 @@ class TTxAudioPump : private TxSymbolSource {
   static constexpr int32_t kShiftLetters = 1;
   static constexpr int32_t kShiftUnknown = 99;
 
-  explicit TTxAudioPump(TEngine& engine);
+  TTxAudioPump(TTxState& tx, TxSymbolQueue& queue, SentEchoQueue& echo, TxAudioBuffers& buffers,
+               TModemParams& params, TToneSynth& synth, EngineWindow& window, const ModeRegistry& modes);
   TTxAudioPump(const TTxAudioPump&) = delete;
   TTxAudioPump& operator=(const TTxAudioPump&) = delete;
 
   void Connect(const TxPumpLinks& links) { links_ = links; }
   const TxPumpLinks& Links() const { return links_; }
-  // The pumps of the packet, MFSK and block modes register here; a mode without one sends
-  // nothing.
-  void SetModePump(int32_t mode, TxSymbolSource* pump);
+  // The transmit source of the start-stop and PSK modes: the pump's own character path.
+  TxSymbolSource& CharacterSource() { return *this; }
 
   // Handler of WM_WAVEOUT_DONE; also run by the main timer and the transmit switch. A
   // transmission found without an open playback device is ended (PTT off, back to receive).
@@ -74,14 +81,22 @@ class TTxAudioPump : private TxSymbolSource {
   // carrier was stopped.
   uint32_t EndTail(int16_t* out);
   void RunTextPump();
-  TEngine& Engine() { return engine_; }
+  // What the per-mode sources share with the frame.
+  TTxState& Tx() { return tx_; }
+  TxSymbolQueue& Queue() { return queue_; }
+  TModemParams& Params() { return params_; }
+  TToneSynth& Synth() { return synth_; }
 
  private:
   bool WantsBuffer() const override;
   bool QueueIdle() const override;
   uint32_t NextSymbol(int16_t* out, std::string& text, int32_t& endMark) override;
+  bool SelectMode(const ModeRow&) override { return true; }
+  void LeaveMode() override {}
+  bool SetSpeed(double) override { return true; }
+  bool SetTones(int32_t, int32_t) override { return true; }
 
-  TxSymbolSource* SourceFor(int32_t mode);
+  TxSymbolSource* SourceFor(const ModeRow& row);
   TxSymbol ChooseSymbol(int32_t& endMark);
   uint32_t Synthesise(TxSymbol symbol, int16_t* out);
   void Recycle();
@@ -93,10 +108,15 @@ class TTxAudioPump : private TxSymbolSource {
   uint32_t DrainCarry(uint32_t bufferIndex, uint32_t limit);
   bool WriteBuffer(uint32_t bufferIndex, uint32_t count);
 
-  TEngine& engine_;
+  TTxState& tx_;
+  TxSymbolQueue& queue_;
+  SentEchoQueue& echo_;
+  TxAudioBuffers& buffers_;
+  TModemParams& params_;
+  TToneSynth& synth_;
+  EngineWindow& window_;
+  const ModeRegistry& modes_;
   TxPumpLinks links_;
-  TAmtorFecTxPump amtor_;
-  std::array<TxSymbolSource*, 23> modePumps_{};
   bool busy_ = false;
 
   std::vector<int16_t> scratch_;  // one symbol, sized from the longest at the current speed

@@ -18,6 +18,8 @@ struct KeyingPortSettings {
   int32_t ExchangePortNumber = 0;  // data-exchange COM port, 0 none
   // Section "ComPorts", key "COM<n>": the device of COM port n (else /dev/ttyS<n-1>).
   std::map<int, std::string> ComPorts;
+
+  bool operator==(const KeyingPortSettings&) const = default;
 };
 
 }  // namespace vestrel

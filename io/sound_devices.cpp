@@ -59,11 +59,12 @@ std::string WaveOpenErrorText(int result) {
   }
 }
 
-SoundDevices::SoundDevices(TEngine& engine, WaveBackend& backend, TxAudioBuffers& tx, ReceiveInput& input,
-                           MessageBoxSink& messages, TerminationRequest& termination, CaptureAudioLink* files,
-                           WaitClock* clock)
+SoundDevices::SoundDevices(Poster& poster, TTxState& txState, WaveBackend& backend, TxAudioBuffers& tx,
+                           ReceiveInput& input, MessageBoxSink& messages, TerminationRequest& termination,
+                           CaptureAudioLink* files, WaitClock* clock)
     : tx(tx),
-      engine_(engine),
+      poster_(poster),
+      txState_(txState),
       backend_(backend),
       input_(input),
       messages_(messages),
@@ -137,7 +138,7 @@ void SoundDevices::WaveInProc(uint32_t message) {
   if (message != WIM_DATA) return;
   if (!TakeOne(capture.queued)) return;
   capture.full.fetch_add(1);
-  if (!Quiet()) engine_.window.Post(WM_WAVEIN_DATA);
+  if (!Quiet()) poster_.Post(WM_WAVEIN_DATA);
 }
 
 void SoundDevices::ReduceToChannel(int16_t* samples) const {
@@ -172,7 +173,7 @@ bool SoundDevices::RequeueCapture() {
 }
 
 void SoundDevices::ProcessSoundInput() {
-  if (processing_ || engine_.SoundDevicesBusy || !waveIn_ || engine_.EngineClosing) return;
+  if (processing_ || txState_.SoundDevicesBusy || !waveIn_ || txState_.EngineClosing) return;
   processing_ = true;
   const uint32_t opens = inOpens_;
   // Catch up in bursts: go on while more than 7 buffers wait, at most a whole ring per call.
@@ -197,7 +198,7 @@ void SoundDevices::ProcessSoundInput() {
     if (!Quiet() && !RequeueCapture()) break;
     if (++done >= CaptureRing::kCount || capture.full.load() <= 7) break;
   }
-  engine_.window.Post(WM_PUMP_TX);
+  poster_.Post(WM_PUMP_TX);
   processing_ = false;
 }
 
@@ -229,7 +230,7 @@ void SoundDevices::OpenSoundOutput() {
   int device = settings.OutSoundCardNumber == -2 ? SameDeviceForOutput(backend_, settings.SoundCardNumber)
                                                  : settings.OutSoundCardNumber;
   if (device < 0) device = kWaveDefaultDevice;
-  const int32_t channel = engine_.tx.OutputCardChannel;  // 1 and 2 open stereo
+  const int32_t channel = txState_.OutputCardChannel;  // 1 and 2 open stereo
   const bool stereo = channel == 1 || channel == 2;
   WaveFormat format;
   format.channels = stereo ? 2 : 1;
@@ -276,7 +277,7 @@ void SoundDevices::WaveOutProc(uint32_t message) {
   if (!TakeOne(outPending_)) return;
   tx.Completed.fetch_add(1);
   tx.InFlight.fetch_sub(1);
-  if (!Quiet()) engine_.window.Post(WM_WAVEOUT_DONE);
+  if (!Quiet()) poster_.Post(WM_WAVEOUT_DONE);
 }
 
 void SoundDevices::CloseSoundOutput() {

@@ -4,9 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "engine/engine.h"
+#include "engine/messages.h"
 #include "engine/sound_control.h"
 #include "engine/tx_audio_buffers.h"
+#include "engine/tx_state.h"
 #include "io/capture_audio_link.h"
 #include "io/capture_ring.h"
 #include "io/message_box.h"
@@ -30,15 +31,17 @@ std::string WaveOpenErrorText(int result);
 
 // The capture and playback devices of the terminal. The main window owns one, after the
 // engine and itself (the poster), so that every device thread is joined before either goes.
+// Of the engine it takes the poster its callbacks post to, the transmit state (the two device
+// flags and the output channel) and the playback buffers.
 // Everything but the two callbacks runs on the GUI thread.
 class SoundDevices final : public SoundControl {
  public:
   static constexpr uint32_t kCloseWaitMs = 3000;
   static constexpr uint32_t kClosePollMs = 10;
 
-  SoundDevices(TEngine& engine, WaveBackend& backend, TxAudioBuffers& tx, ReceiveInput& input,
-               MessageBoxSink& messages, TerminationRequest& termination, CaptureAudioLink* files = nullptr,
-               WaitClock* clock = nullptr);
+  SoundDevices(Poster& poster, TTxState& txState, WaveBackend& backend, TxAudioBuffers& tx,
+               ReceiveInput& input, MessageBoxSink& messages, TerminationRequest& termination,
+               CaptureAudioLink* files = nullptr, WaitClock* clock = nullptr);
   ~SoundDevices();
   SoundDevices(const SoundDevices&) = delete;
   SoundDevices& operator=(const SoundDevices&) = delete;
@@ -77,7 +80,7 @@ class SoundDevices final : public SoundControl {
     SoundDevices& devices;
   };
 
-  bool Quiet() const { return engine_.EngineClosing || engine_.SoundDevicesBusy; }
+  bool Quiet() const { return txState_.EngineClosing || txState_.SoundDevicesBusy; }
   uint32_t CaptureBytes() const {
     return inStereoChannel_ != 0 ? CaptureRing::kSlotBytes : CaptureRing::kFrames * 2;
   }
@@ -86,7 +89,8 @@ class SoundDevices final : public SoundControl {
   // Polls until `counter` is 0 or kCloseWaitMs have passed since `start`.
   void WaitUntilZero(const std::atomic<uint32_t>& counter, uint64_t start);
 
-  TEngine& engine_;
+  Poster& poster_;
+  TTxState& txState_;
   WaveBackend& backend_;
   ReceiveInput& input_;
   MessageBoxSink& messages_;

@@ -46,6 +46,7 @@ size_t TFileStream::Read(void* buf, size_t count) {
 }
 
 void TFileStream::Write(const void* buf, size_t count) {
+  if (count == 0) return;  // an empty text may come with no buffer at all
   if (std::fwrite(buf, 1, count, file_) != count) throw EStreamError("Stream write error");
 }
 

@@ -36,7 +36,11 @@ void ForEachLine(ParInfo& p, F&& f) {
   for (LineInfo& l : p.Lines) f(l);
 }
 
-using Clock = std::chrono::steady_clock;
+uint64_t NowMs(WaitClock* clock) {
+  if (clock) return clock->NowMs();
+  using namespace std::chrono;
+  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
 
 }  // namespace
 
@@ -228,8 +232,7 @@ void TParagraphsList::LoadFromStream(TStream& stream, unsigned char nullChar, bo
   uint8_t style = 0;          // running static style
   uint8_t curStyle = 0;       // style at the start of cur
   unsigned char pending = 0;  // a CR or LF whose partner byte may follow
-  const auto interval = std::chrono::milliseconds(progressInterval);
-  auto deadline = Clock::now() + interval;
+  auto deadline = NowMs(Clock) + progressInterval;
 
   auto addPar = [&](bool withBreak) {
     if (trimTrailing && withBreak) TrimBlanks(cur);
@@ -242,9 +245,9 @@ void TParagraphsList::LoadFromStream(TStream& stream, unsigned char nullChar, bo
     total += p->Length() + (withBreak ? 2 : 0);
     pars_.push_back(std::move(p));
     curStyle = style;
-    if (progress && Count() % 16 == 0 && Clock::now() >= deadline) {
+    if (progress && Count() % 16 == 0 && NowMs(Clock) >= deadline) {
       progress(*this);
-      deadline = Clock::now() + interval;
+      deadline = NowMs(Clock) + progressInterval;
     }
   };
   auto finish = [&] {
@@ -308,8 +311,7 @@ void TParagraphsList::SaveToStream(TStream& stream, bool collapseCodes, bool tri
   static const char* const kBreaks[] = {"\r\n", "\n\r", "\r", "\n"};
   const char* brk = kBreaks[lineBreak & 3];
   const size_t brkLen = (lineBreak & 3) < 2 ? 2 : 1;
-  const auto interval = std::chrono::milliseconds(progressInterval);
-  auto last = Clock::now();
+  auto last = NowMs(Clock);
   for (size_t i = 0; i < pars_.size(); ++i) {
     const TByteString* text = &(*pars_[i]).Text;
     TByteString copy;
@@ -321,9 +323,9 @@ void TParagraphsList::SaveToStream(TStream& stream, bool collapseCodes, bool tri
     }
     stream.Write(text->data(), text->size());
     if (i + 1 < pars_.size()) stream.Write(brk, brkLen);
-    if (progress && Clock::now() - last > interval) {
+    if (progress && NowMs(Clock) - last > progressInterval) {
       progress(const_cast<TParagraphsList&>(*this));
-      last = Clock::now();
+      last = NowMs(Clock);
     }
   }
   if (progress) progress(const_cast<TParagraphsList&>(*this));
@@ -464,6 +466,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     const int32_t ins = static_cast<int32_t>(pieces[0].size());
     p.Text.replace(static_cast<size_t>(so), static_cast<size_t>(eo - so), pieces[0]);
     p.States |= smpOwnTextBuffer;
+    bool dynRemoved = false;  // the attribute in effect after the edit may differ from before
     if (p.Extra) {
       std::vector<DynInfoRec>& dyns = p.Extra->Dyns;
       std::vector<DynInfoRec> kept;
@@ -471,7 +474,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
         if (d.Start < so) {
           kept.push_back(d);
         } else if (d.Start < eo) {
-          r.StylesChanged = true;
+          r.StylesChanged = dynRemoved = true;
         } else {
           if (d.Start == eo) r.StylesChanged = true;
           d.Start += charsDelta;
@@ -484,6 +487,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     // keeps them inside the paragraph and in order; lines that lose all text go.
     auto map = [&](int32_t x) { return x <= so ? x : (x >= eo ? x + charsDelta : so + ins); };
     const int32_t oldLines = GetLineCount(p);
+    const uint8_t parStyle = p.Line0.StartStyle;  // the style the paragraph starts in stays
     std::vector<LineInfo> lines;
     lines.reserve(static_cast<size_t>(oldLines));
     ForEachLine(p, [&](LineInfo& l) {
@@ -499,6 +503,7 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     });
     if (lines.size() > 1 && lines.front().Start == lines.front().Stop) lines.erase(lines.begin());
     lines.front().Start = 0;
+    lines.front().StartStyle = parStyle;
     lines.back().Stop = p.Length();
     lines.back().JustifyFrom = p.Length();
     // Attribute counts and styles at the line starts follow the new text.
@@ -520,7 +525,9 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     r.LinesDelta = GetLineCount(p) - oldLines;
     visDelta = (p.States & smpHidden) ? 0 : r.LinesDelta;
     UpdateOffsetsLines(sp + 1, charsDelta, visDelta);
-    LinesShifted = r.LinesDelta == 0;
+    // The lines after the edit still describe their text only when none went and the text
+    // after the edit keeps its style (no toggle left over, no attribute taken away).
+    LinesShifted = r.LinesDelta == 0 && tailFlip == 0 && !dynRemoved;
   } else {
     ParInfo& P = (*pars_[sp]);
     ParInfo& Q = (*pars_[ep]);
@@ -640,6 +647,12 @@ TParagraphsList::TInsertResult TParagraphsList::InsertBuf(TByteView buf, int32_t
     LastUnformatted = std::max(LastUnformatted, lastNew);
   }
   LastModPar += r.ParsDelta;
+  if (tailFlip) {
+    // Every later paragraph is drawn in another style now: its lines are to be laid out again.
+    for (size_t j = static_cast<size_t>(r.StopPar) + 1; j < pars_.size(); ++j)
+      (*pars_[j]).States &= static_cast<uint8_t>(~smpFormatted);
+    LastModPar = LastUnformatted = Count() - 1;
+  }
   CharCount = static_cast<int32_t>(newCount);
   TotalLineCount += r.LinesDelta;
   VisibleLineCount += visDelta;

@@ -7,6 +7,7 @@
 
 #include "memo/byte_string.h"
 #include "memo/dyn_info.h"
+#include "platform/wait_clock.h"
 
 namespace vestrel {
 
@@ -190,7 +191,13 @@ class TParagraphsList {
   int32_t ParsedUpTo = -1;
   int32_t FirstUnformatted = 0;
   int32_t LastUnformatted = -1;
+  // The last edit stayed inside one paragraph and shifted its lines in place, none lost, with
+  // the text after it in the style it had: the line breaker may then stop where its new
+  // breaks meet the old ones.
   bool LinesShifted = false;
+
+  // Where the progress of a load or save reads the time; nil: the steady clock.
+  WaitClock* Clock = nullptr;
 
   // Largest text in characters, breaks counted 2 (so that every offset fits int32).
   int64_t MaxTextLength = 0x7FFFFFF0;

@@ -49,6 +49,11 @@ TDelimiters MakeDelimiters(TByteView chars);
 // Extended font style of a run: an active attribute's style bits, else the static style
 // toggled against the font's own style.
 uint8_t AttrToExtFontStyles(uint8_t staticStyle, uint8_t dynFlags, uint8_t fontStyle);
+// The font a run is measured and drawn in: its extended style without the highlight bit,
+// which colours the run but keeps the font.
+inline uint8_t RunFontStyle(uint8_t staticStyle, uint8_t dynFlags, uint8_t fontStyle) {
+  return static_cast<uint8_t>(AttrToExtFontStyles(staticStyle, dynFlags, fontStyle) & ~0x10);
+}
 
 // ---- measuring and drawing in bounded pieces (maxChunk below 1 counts as 1) ----
 int32_t GetTextWidth(TFontMeasure& dc, const unsigned char* text, int32_t len, int32_t maxChunk);

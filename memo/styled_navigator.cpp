@@ -74,6 +74,12 @@ void TStyledNavigator::Invalidate() {
   ForgetDynAndLine();
 }
 
+void TStyledNavigator::MoveBy(int32_t posDelta, int32_t parDelta) {
+  pos_ += posDelta;
+  if (parNb_ >= 0) parNb_ += parDelta;  // a hint only: checked against the store before use
+  ForgetDynAndLine();
+}
+
 void TStyledNavigator::Assign(const TStyledNavigator& other) {
   pos_ = other.pos_;
   parNb_ = other.parNb_;
@@ -464,10 +470,14 @@ void TStyledNavigator::ExpandAllLevels() {
 
 // ---- display coordinates ----
 
-int32_t TStyledNavigator::TabStep() const {
-  const TNavigatorContext& m = Ctx();
-  const int64_t step = m.TabStops > 0 ? int64_t{m.TabStops} * m.SpaceWidth : -int64_t{m.TabStops};
+int32_t TNavigatorContext::TabStep() const {
+  const int64_t step =
+      TabStops > 0 ? int64_t{TabStops} * std::max(SpaceWidth, 1) : -static_cast<int64_t>(TabStops);
   return static_cast<int32_t>(std::min<int64_t>(step, INT32_MAX));
+}
+
+int32_t TStyledNavigator::TabStep() const {
+  return Ctx().TabStep();
 }
 
 int32_t TStyledNavigator::LineOrigin(const LineInfo& l) {
@@ -494,7 +504,7 @@ int32_t TStyledNavigator::LineX(const ParInfo& p, const LineInfo& l, int32_t end
   auto flags = [&] { return di == 0 ? GetStartDynAttrib(p).Flags : dyns[static_cast<size_t>(di - 1)].Flags; };
   int32_t font = -1;  // font selected on the surface, -1 none yet
   auto select = [&] {
-    const int32_t ext = AttrToExtFontStyles(style, flags(), m.FontStyle) & ~kDynHighlight;
+    const int32_t ext = RunFontStyle(style, flags(), m.FontStyle);
     if (m.Measure && ext != font) m.Measure->SelectFont(static_cast<uint8_t>(ext));
     font = ext;
   };

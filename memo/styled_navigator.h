@@ -43,6 +43,21 @@ class TNavigatorContext {
   uint8_t FontStyle = 0;                      // the control font's own style bits
   TFontMeasure* Measure = nullptr;            // nil: nothing is measured, widths are 0
   std::vector<TStyledNavigator*> Navigators;  // every navigator made for this memo
+
+  // ---- line breaking ----
+  int32_t ColumnWrap = 0;          // > 0: wrap after this many characters; < 0: at -ColumnWrap pixels
+  TByteString WordWrapChars;       // a line may also break after any of these
+  int32_t MaxCharsPerCall = 2048;  // bytes measured per call of the surface at most
+  int32_t WidestLineWidth = -1;    // pixels of the widest line met, -1 none yet
+  int32_t WidestLine = -1;         // first line of its paragraph, recorded when lines do not wrap
+                                   // to the window (no word wrap, or ColumnWrap > 0), -1 none
+  bool KeywordsInUse = false;      // keywords or a highlighter colour the text
+  // Applies the keywords to paragraph i; called the first time a paragraph is broken into lines.
+  std::function<void(int32_t)> ApplyKeywords;
+
+  // Pixels between tab stops: TabStops space widths (a space narrower than 1 pixel counts as
+  // 1), or -TabStops pixels; 0 means a tab takes no room.
+  int32_t TabStep() const;
 };
 
 // Forgets the attribute and line caches of every navigator at or after fromOffset whose
@@ -77,6 +92,14 @@ class TStyledNavigator {
   TNavigatorContext* Memo() const { return memo_; }
   void Unbind() { memo_ = nullptr; }
   std::function<void(TStyledNavigator&)> OnFree;
+  // Where an edit of the text around the position puts the navigator: on the end of the new
+  // text rather than its start. A temporary navigator (made with new) is deleted by the memo
+  // instead when the edit removes the text on both sides of it.
+  bool StickyRight = false;
+  bool Temporary = false;
+  // Follows an edit that lies wholly before the position: posDelta characters and parDelta
+  // paragraphs further on.
+  void MoveBy(int32_t posDelta, int32_t parDelta);
 
   void Invalidate();  // forgets everything but Pos
   void Assign(const TStyledNavigator& other);

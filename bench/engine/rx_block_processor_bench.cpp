@@ -7,41 +7,30 @@
 
 #include "bench/harness/null_engine_window.h"
 #include "engine/engine.h"
-#include "engine/receive_targets.h"
+#include "engine/mode_receiver.h"
+#include "engine/mode_registry.h"
 
 namespace vestrel {
 namespace {
 
 constexpr double kRealTime = 11025.0;  // samples per second of the receive chain
 
-// A demodulator that touches every sample: y += 0.01 (x - y).
-class TrivialTargets : public ReceiveTargets {
+// A receiver that touches every sample: y += 0.01 (x - y).
+class TrivialReceiver final : public ModeReceiver {
  public:
-  void AfcTuneFsk() override {}
-  void AfcTuneFskSeparate() override {}
-  void AfcTunePsk() override {}
-  void AfcTuneMfsk() override {}
-  void AfcTunePs33x5() override {}
-  void SyncTxFrequencyToRx() override {}
-  void StartStopDemodulate(std::span<const float> block, int squelchOpen) override {
-    SquelchOpen = squelchOpen;
+  void Reset() override { state = 0.0f; }
+  bool SelectMode(const ModeRow&) override { return true; }
+  bool SetTones(int32_t, int32_t) override { return true; }
+  bool SetSpeed(double, int) override { return true; }
+  void ProcessBlock(std::span<const float> block, bool squelchOpen) override {
+    open = squelchOpen;
     float y = state;
     for (float x : block) y += 0.01f * (x - y);
     state = y;
     benchmark::DoNotOptimize(state);
   }
-  void PskBpskDemodulate(std::span<const float>, int) override {}
-  void PskQpskDemodulate(std::span<const float>, int) override {}
-  void AmtorFecDemodulate(std::span<const float>, int) override {}
-  void PacketDemodulate(std::span<const float>, int) override {}
-  void DtmfDemodulate(std::span<const float>) override {}
-  void MfskDemodulate(std::span<const float>, int) override {}
-  void AmtorArqDemodulate(std::span<const float>, int) override {}
-  void PactorDemodulate(std::span<const float>, int) override {}
-  void Ps2x5Demodulate(std::span<const float>, int) override {}
-  void Ps33x5Demodulate(std::span<const double>, int) override {}
   float state = 0.0f;
-  int SquelchOpen = 0;
+  bool open = false;
 };
 
 std::vector<int16_t> Capture() {
@@ -63,9 +52,11 @@ void BM_ProcessInputBlock(benchmark::State& state) {
   harness::NullEngineWindow window;
   harness::NullRxSink sink;
   TEngine engine(window, sink);
-  TrivialTargets trivial;
-  TRxBlockProcessor rx(engine.params, window, trivial);
-  TRxBlockProcessor& processor = kTrivial ? rx : engine.rxBlocks;
+  // Alone: a registry with no receiver; with the trivial receiver as the start-stop family.
+  ModeRegistry modes;
+  TrivialReceiver trivial;
+  if (kTrivial) modes.SetReceiver(RxFamily::kStartStop, &trivial);
+  TRxBlockProcessor processor(engine.params, window, modes);
   processor.IsSquelch = 1;
   processor.AfcOn = 1;
   const std::vector<int16_t> capture = Capture();
@@ -86,19 +77,6 @@ void BM_ProcessInputBlockDirect(benchmark::State& state) {
   Report(state, block.size());
 }
 BENCHMARK(BM_ProcessInputBlockDirect)->Name("ProcessInputBlock/direct_no_demodulator");
-
-// PS33X5: the block plus the 11025 -> 12800 converter.
-void BM_ProcessInputBlockPs33x5(benchmark::State& state) {
-  harness::NullEngineWindow window;
-  harness::NullRxSink sink;
-  TEngine engine(window, sink);
-  engine.params.Mode = 22;
-  std::vector<float> block(TRxBlockProcessor::kBlockSize);
-  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<float>(8000 * std::sin(i * 0.97));
-  for (auto _ : state) engine.rxBlocks.ProcessInputBlock(block.data());
-  Report(state, block.size());
-}
-BENCHMARK(BM_ProcessInputBlockPs33x5)->Name("ProcessInputBlock/ps33x5_converter");
 
 }  // namespace
 }  // namespace vestrel

@@ -4,37 +4,11 @@
 #include <charconv>
 #include <cmath>
 
-#include "engine/mode_number.h"
+#include "engine/mode_table.h"
 
 namespace vestrel::harness {
 
 namespace {
-
-struct ModeName {
-  int32_t mode;
-  std::string_view name;
-};
-
-constexpr std::array<ModeName, 18> kModeNames = {{
-    {kModeRtty, "RTTY"},
-    {kModeBpsk31, "BPSK31"},
-    {kModeAscii7, "ASCII-7"},
-    {kModeQpsk31, "QPSK31"},
-    {kModeAscii8, "ASCII-8"},
-    {kModeBpsk63, "BPSK63"},
-    {kModeAmtorFec, "AMT-FEC"},
-    {kModeBpsk125, "BPSK125"},
-    {kModeAx25Hf, "AX25-H"},
-    {kModeQpsk63, "QPSK63"},
-    {kModeAx25Uhf, "AX25-U"},
-    {kModeDtmf, "DTMF"},
-    {kModeMfsk16, "MFSK16"},
-    {kModeAmtorArq, "AMT-ARQ"},
-    {kModeMfsk8, "MFSK8"},
-    {kModePactorFec, "PACTOR"},
-    {kModePs2x5, "PS2x5"},
-    {kModePs33x5, "PS33x5"},
-}};
 
 constexpr std::array<double, 23> kBauds = {1.5625, 2,   3.125, 4,   5,   6.25, 10,  12.5, 25,  45,   50,  57,
                                            75,     100, 110,   150, 200, 250,  300, 500,  600, 1000, 1200};
@@ -100,31 +74,44 @@ std::optional<int> ParseInt(std::string_view text) {
 }
 
 std::optional<int32_t> ParseMode(std::string_view text) {
-  for (const ModeName& m : kModeNames) {
-    if (EqualsIgnoreCase(text, m.name)) return m.mode;
+  for (const ModeRow& row : ModeTable()) {
+    if (row.assigned && EqualsIgnoreCase(text, row.panelName)) return row.number;
   }
   if (const auto n = ParseInt(text)) {
-    for (const ModeName& m : kModeNames) {
-      if (m.mode == *n) return m.mode;
-    }
+    if (*n >= 0 && *n < kModeCount && ModeTable()[*n].assigned) return *n;
   }
   return std::nullopt;
 }
 
 std::string_view ModePanelName(int32_t mode) {
-  for (const ModeName& m : kModeNames) {
-    if (m.mode == mode) return m.name;
-  }
-  return {};
+  if (mode < 0 || mode >= kModeCount) return {};
+  return ModeTable()[mode].panelName;
 }
 
 std::string ModeNameList() {
   std::string out;
-  for (const ModeName& m : kModeNames) {
+  for (const ModeRow& row : ModeTable()) {
+    if (!row.assigned) continue;
     if (!out.empty()) out += ", ";
-    out += std::string(m.name) + " (" + std::to_string(m.mode) + ")";
+    out += std::string(row.panelName) + " (" + std::to_string(row.number) + ")";
   }
   return out;
+}
+
+std::string BuiltModeList(bool transmitters) {
+  std::string out;
+  for (const ModeRow& row : ModeTable()) {
+    if (!row.assigned || !(transmitters ? row.transmitterBuilt : row.receiverBuilt)) continue;
+    if (!out.empty()) out += ", ";
+    out += row.panelName;
+  }
+  return out;
+}
+
+bool ModeBuilt(int32_t mode, bool transmitter) {
+  if (mode < 0 || mode >= kModeCount || !ModeTable()[mode].assigned) return false;
+  const ModeRow& row = ModeTable()[mode];
+  return transmitter ? row.transmitterBuilt : row.receiverBuilt;
 }
 
 bool IsAcceptedBaud(double baud) {

@@ -28,6 +28,10 @@ std::string ParseArgs(int argc, const char* const* argv, std::span<const OptionS
 std::optional<int32_t> ParseMode(std::string_view text);
 std::string_view ModePanelName(int32_t mode);
 std::string ModeNameList();  // for usage texts
+// Whether this build has the mode's receiver (transmitter) by its row of the mode table, and
+// the panel names of the modes it has, for the tools' refusals.
+bool ModeBuilt(int32_t mode, bool transmitter);
+std::string BuiltModeList(bool transmitters);
 
 // The speed and shift settings the program accepts (its Speed and Shift menus).
 bool IsAcceptedBaud(double baud);

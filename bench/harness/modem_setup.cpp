@@ -5,7 +5,7 @@
 namespace vestrel::harness {
 
 void ApplyModemOptions(TEngine& engine, const ModemOptions& o) {
-  engine.rtty.Start();
+  engine.Start();
   TModemParams& p = engine.params;
   p.FilterWidth = o.filterWidth;
   p.Reverse = o.reverse ? 1 : 0;
@@ -15,7 +15,7 @@ void ApplyModemOptions(TEngine& engine, const ModemOptions& o) {
   p.RttySpeed = static_cast<int32_t>(o.baud + 0.5);
   // Both tones of a pair on the centre: the mode switch spreads them by the shift around it.
   p.RxTone[0] = p.RxTone[1] = HzToUnits(o.centreHz);
-  p.TxTone[0] = p.TxTone[1] = HzToUnits(o.centreHz, engine.OutSamplingFreq);
+  p.TxTone[0] = p.TxTone[1] = HzToUnits(o.centreHz, engine.rates.OutSamplingFreq);
   engine.modeSwitch.SetMode(o.mode);
 }
 

@@ -12,7 +12,7 @@ namespace vestrel {
 inline void SetTxModeForHarness(TEngine& engine, int32_t mode, double baud, double centreHz, int shiftHz,
                                 bool reverse) {
   TModemParams& p = engine.params;
-  p.TxTone[0] = p.TxTone[1] = HzToUnits(centreHz, engine.OutSamplingFreq);
+  p.TxTone[0] = p.TxTone[1] = HzToUnits(centreHz, engine.rates.OutSamplingFreq);
   p.ShiftHz = shiftHz;
   p.Baud = baud;
   engine.modeSwitch.SetMode(mode);

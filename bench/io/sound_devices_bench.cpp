@@ -1,6 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/harness/null_engine_window.h"
+#include "engine/engine.h"
 #include "io/input_feed.h"
 #include "io/sound_devices.h"
 #include "platform/fake_wave.h"
@@ -27,7 +28,7 @@ void BM_ProcessSoundInput(benchmark::State& state) {
   InputFeed feed(engine.rxBlocks);
   NullMessages messages;
   NullTermination termination;
-  SoundDevices devices(engine, backend, *tx, feed, messages, termination);
+  SoundDevices devices(engine.window, engine.tx, backend, *tx, feed, messages, termination);
   devices.settings.InputCardChannel = static_cast<int>(state.range(0));
   devices.OpenSoundInput();
   for (auto _ : state) {

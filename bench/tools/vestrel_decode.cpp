@@ -10,7 +10,6 @@
 #include "bench/harness/harness_options.h"
 #include "bench/harness/modem_setup.h"
 #include "engine/engine.h"
-#include "engine/mode_number.h"
 
 namespace {
 
@@ -43,9 +42,6 @@ int Fail(const std::string& message) {
   return 2;
 }
 
-// The modes whose receiver this build has; the others would print nothing at all.
-bool CanReceive(int32_t mode) { return mode == kModeRtty || mode == kModeAscii7 || mode == kModeAscii8; }
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,9 +58,10 @@ int main(int argc, char** argv) {
   }
   harness::ModemOptions modem;
   if (std::string e = harness::ReadModemOptions(args, "rx-hz", modem); !e.empty()) return Fail(e);
-  if (!CanReceive(modem.mode)) {
+  // A mode whose receiver this build lacks would print nothing at all.
+  if (!harness::ModeBuilt(modem.mode, false)) {
     return Fail("no receiver for mode " + std::string(harness::ModePanelName(modem.mode)) +
-                "; modes: RTTY, ASCII-7, ASCII-8");
+                "; modes: " + harness::BuiltModeList(false));
   }
   int squelch = -1;
   if (const auto it = args.values.find("squelch"); it != args.values.end()) {
@@ -83,7 +80,6 @@ int main(int argc, char** argv) {
   harness::NullEngineWindow window;
   StdoutSink sink;
   TEngine engine(window, sink);
-  engine.rxBlocks.InputResampler.Setup(11025.0, 11025.0);
   harness::ApplyModemOptions(engine, modem);
   if (args.Has("unshift-on-space")) engine.baudot.UnshiftOnSpace = 1;
   if (squelch >= 0) {

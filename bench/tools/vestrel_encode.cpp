@@ -34,10 +34,6 @@ int Fail(const std::string& message) {
   return 2;
 }
 
-bool CanTransmit(int32_t mode) {
-  return mode == kModeRtty || mode == kModeAscii7 || mode == kModeAscii8 || mode == kModeAmtorFec;
-}
-
 // Queues the text the way the typing window's pump does: a line end as CR LF, and in the
 // ASCII modes a NUL before every line end and blank.
 void QueueText(TEngine& engine, const std::string& text) {
@@ -80,9 +76,9 @@ int Run(int argc, char** argv) {
   harness::ModemOptions m;
   if (!args.Has("baud")) m.baud = 0;
   if (std::string e = harness::ReadModemOptions(args, "tx-hz", m); !e.empty()) return Fail(e);
-  if (!CanTransmit(m.mode)) {
+  if (!harness::ModeBuilt(m.mode, true)) {
     return Fail("no transmitter for mode " + std::string(harness::ModePanelName(m.mode)) +
-                "; modes: RTTY, ASCII-7, ASCII-8, AMT-FEC");
+                "; modes: " + harness::BuiltModeList(true));
   }
   if (m.baud == 0) m.baud = m.mode == kModeAmtorFec ? 100.0 : 45.0;
   if (args.positional.size() > 1) return Fail("more than one input file");
@@ -103,7 +99,7 @@ int Run(int argc, char** argv) {
   harness::NullEngineWindow window;
   harness::NullRxSink rx;
   auto engine = std::make_unique<TEngine>(window, rx);
-  engine->OutSamplingFreq = kRate;
+  engine->rates.OutSamplingFreq = kRate;
   SetTxModeForHarness(*engine, m.mode, m.baud, m.centreHz, m.shiftHz, m.reverse);
   harness::HarnessPlayback device(engine->txBuffers, stdout);
   ToolFatal fatal;

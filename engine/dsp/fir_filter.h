@@ -36,7 +36,7 @@ class FirFilter {
   // The output for the samples stored so far.
   double Compute() const {
     double y = 0.0;
-    if (!taps_.empty()) ConvolveLanes<1>(ring_.Newest(), taps_.data(), static_cast<int>(taps_.size()), &y);
+    if (!taps_.empty()) ConvolveInOrder<1>(ring_.Newest(), taps_.data(), static_cast<int>(taps_.size()), &y);
     return y;
   }
   size_t Process(std::span<const double> in, std::span<double> out) { return StepBlock(*this, in, out); }

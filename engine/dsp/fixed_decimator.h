@@ -18,7 +18,7 @@ class FixedDecimator {
     ring_.Push(&x);
     if (++phase_ == factor_) {
       phase_ = 0;
-      ConvolveLanes<1>(ring_.Newest(), taps_.data(), static_cast<int>(taps_.size()), &output_);
+      ConvolveInOrder<1>(ring_.Newest(), taps_.data(), static_cast<int>(taps_.size()), &output_);
     }
     return output_;
   }

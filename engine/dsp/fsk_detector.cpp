@@ -46,6 +46,7 @@ bool TFskDetector::SetupWithAverage(int path, std::span<const double> table, int
   averageLength_ = averageLength;
   if (averageLength > 0) average_.SetLength(averageLength);
   firTaps_.assign(table.begin(), table.end());
+  firSymmetric_ = IsSymmetric(firTaps_.data(), static_cast<int>(firTaps_.size()));
   fir_.SetLength(static_cast<int>(table.size()));
   if (path == 919) {
     preTaps_ = kPre919.data();
@@ -82,87 +83,6 @@ void TFskDetector::LaneAverage::Clear() {
   ring.assign(ring.size(), 0.0);
   for (double& s : sum) s = 0.0;
   pos = 0;
-}
-
-// Per lane the same arithmetic as TReqtFilter, so both detectors agree to the last bit.
-void TFskDetector::LaneAverage::Step(double* frame) {
-  double* slot = ring.data() + static_cast<size_t>(pos) * kLanes;
-  for (int l = 0; l < kLanes; ++l) {
-    sum[l] = sum[l] - slot[l] + frame[l];
-    slot[l] = frame[l];
-  }
-  if (++pos == length) {
-    pos = 0;
-    double s[kLanes] = {};
-    for (uint32_t k = 0; k < length; ++k)
-      for (int l = 0; l < kLanes; ++l) s[l] += ring[static_cast<size_t>(k) * kLanes + l];
-    for (int l = 0; l < kLanes; ++l) sum[l] = s[l];
-  }
-  for (int l = 0; l < kLanes; ++l) frame[l] = sum[l] / length;
-}
-
-void TFskDetector::Mix(float x, double* frame) {
-  mixer_.Mix(x, frame);
-  if (averageLength_ > 0) average_.Step(frame);
-}
-
-// The stages the 919 and 2756 paths share: mixer, pre-filter, every 2nd sample into the C45
-// decimator, every 2nd of its results on. True when dec2Out_ is to be taken.
-bool TFskDetector::HalfBand(float x) {
-  double frame[kLanes];
-  Mix(x, frame);
-  pre_.Push(frame);
-  if (count1_ != 0) {
-    count1_ = 0;
-    return false;
-  }
-  count1_ = 1;
-  // Only the pre-filter outputs that reach the decimator are computed.
-  double y[kLanes];
-  ConvolveLanes<kLanes>(pre_.Newest(), preTaps_, preCount_, y);
-  dec2_.Push(y);
-  if (dec2Calls_++ & 1u)
-    ConvolveLanes<kLanes>(dec2_.Newest(), kC45.data(), static_cast<int>(kC45.size()), dec2Out_);
-  if (count2_ != 0) {
-    count2_ = 0;
-    return false;
-  }
-  count2_ = 1;
-  return true;
-}
-
-void TFskDetector::FinalFir(const double* in) {
-  fir_.Push(in);
-  double out[kLanes];
-  ConvolveLanes<kLanes>(fir_.Newest(), firTaps_.data(), static_cast<int>(firTaps_.size()), out);
-  OutASin = out[0];
-  OutBSin = out[1];
-  OutACos = out[2];
-  OutBCos = out[3];
-}
-
-bool TFskDetector::Step919(float x) {
-  if (!HalfBand(x)) return false;
-  dec3_.Push(dec2Out_);
-  // The FIR follows the C27 decimator's own phase: its 3rd, 6th, ... input.
-  if (++count3_ <= 2) return false;
-  count3_ = 0;
-  ConvolveLanes<kLanes>(dec3_.Newest(), kC27.data(), static_cast<int>(kC27.size()), dec3Out_);
-  FinalFir(dec3Out_);
-  return true;
-}
-
-bool TFskDetector::Step2756(float x) {
-  if (!HalfBand(x)) return false;
-  FinalFir(dec2Out_);
-  return true;
-}
-
-bool TFskDetector::Step11025(float x) {
-  double frame[kLanes];
-  Mix(x, frame);
-  FinalFir(frame);
-  return true;
 }
 
 }  // namespace vestrel

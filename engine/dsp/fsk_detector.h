@@ -1,10 +1,14 @@
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 #include <vector>
 
+#include "engine/dsp/decimator2.h"
+#include "engine/dsp/decimator3.h"
 #include "engine/dsp/fsk_mixer.h"
 #include "engine/dsp/reqt_filter.h"
 #include "engine/dsp/tap_ring.h"
@@ -56,37 +60,59 @@ class TFskDetector {
   // One input sample; true when OutASin..OutBCos have just been replaced. Before a set-up
   // (PathRate() 0) returns false and changes nothing.
   bool Step(float x) {
+    bool out = false;
+    WithPath([&](auto path) { out = StepOn<decltype(path)::value>(x); });
+    return out;
+  }
+  // Calls body(std::integral_constant<int, path>{}) with the current path (0 before a set-up),
+  // so that a caller's block loop is compiled once per path and chooses it once per block.
+  template <class Body>
+  void WithPath(Body&& body) {
     switch (pathRate_) {
       case 919:
-        return Step919(x);
+        body(std::integral_constant<int, 919>{});
+        break;
       case 2756:
-        return Step2756(x);
+        body(std::integral_constant<int, 2756>{});
+        break;
       case 11025:
-        return Step11025(x);
+        body(std::integral_constant<int, 11025>{});
+        break;
       default:
-        return false;
+        body(std::integral_constant<int, 0>{});
+        break;
+    }
+  }
+  // Step on a path known to be the current one (WithPath); path 0 does nothing.
+  template <int Path>
+  bool StepOn(float x) {
+    if constexpr (Path == 0) {
+      return false;
+    } else {
+      double frame[kLanes];
+      Mix(x, frame);
+      return StageOn<Path>(frame);
     }
   }
   // Steps over a block, choosing the path once; calls onOutput(i) after each sample i that
   // produced new outputs.
   template <class OnOutput>
   void Process(std::span<const float> in, OnOutput&& onOutput) {
-    const size_t n = in.size();
-    switch (pathRate_) {
-      case 919:
+    WithPath([&](auto path) { ProcessOn<decltype(path)::value>(in, onOutput); });
+  }
+  // The same on a path known to be the current one (WithPath). The samples are mixed a part at
+  // a time, then go through the path's filters.
+  template <int Path, class OnOutput>
+  void ProcessOn(std::span<const float> in, OnOutput&& onOutput) {
+    if constexpr (Path != 0) {
+      for (size_t at = 0; at < in.size(); at += kMixPart) {
+        const size_t n = std::min(kMixPart, in.size() - at);
+        mixer_.MixBlock(in.data() + at, n, mixed_.data());
+        if (averageLength_ > 0)
+          for (size_t i = 0; i < n; ++i) average_.Step(&mixed_[kLanes * i]);
         for (size_t i = 0; i < n; ++i)
-          if (Step919(in[i])) onOutput(i);
-        break;
-      case 2756:
-        for (size_t i = 0; i < n; ++i)
-          if (Step2756(in[i])) onOutput(i);
-        break;
-      case 11025:
-        for (size_t i = 0; i < n; ++i)
-          if (Step11025(in[i])) onOutput(i);
-        break;
-      default:
-        break;
+          if (StageOn<Path>(&mixed_[kLanes * i])) onOutput(at + i);
+      }
     }
   }
 
@@ -119,12 +145,18 @@ class TFskDetector {
     void Step(double* frame);
   };
 
+  static constexpr size_t kMixPart = 256;  // samples mixed at a time by ProcessOn
+
+  // The per-sample stages, defined below so that block loops inline them. A frame is the four
+  // mixer products of one sample (after the moving average, when there is one).
   void Mix(float x, double* frame);
-  bool HalfBand(float x);
+  template <int Path>
+  bool StageOn(const double* frame);
+  bool HalfBand(const double* frame);
   void FinalFir(const double* in);
-  bool Step919(float x);
-  bool Step2756(float x);
-  bool Step11025(float x);
+  bool Stage919(const double* frame);
+  bool Stage2756(const double* frame);
+  bool Stage11025(const double* frame);
 
   FskMixer mixer_;
   int pathRate_ = 0;
@@ -143,8 +175,104 @@ class TFskDetector {
   const double* preTaps_ = nullptr;  // kPre919 or kPre49 (static storage)
   int preCount_ = 0;
   std::vector<double> firTaps_;
+  bool firSymmetric_ = false;  // the decoders' tables are; a caller's need not be
   double dec2Out_[kLanes] = {};
   double dec3Out_[kLanes] = {};
+  std::array<double, kMixPart * kLanes> mixed_{};  // scratch of ProcessOn
 };
+
+// Per lane the same arithmetic as TReqtFilter, so both detectors agree to the last bit.
+inline void TFskDetector::LaneAverage::Step(double* frame) {
+  double* slot = ring.data() + static_cast<size_t>(pos) * kLanes;
+  for (int l = 0; l < kLanes; ++l) {
+    sum[l] = sum[l] - slot[l] + frame[l];
+    slot[l] = frame[l];
+  }
+  if (++pos == length) {
+    pos = 0;
+    double s[kLanes] = {};
+    for (uint32_t k = 0; k < length; ++k)
+      for (int l = 0; l < kLanes; ++l) s[l] += ring[static_cast<size_t>(k) * kLanes + l];
+    for (int l = 0; l < kLanes; ++l) sum[l] = s[l];
+  }
+  for (int l = 0; l < kLanes; ++l) frame[l] = sum[l] / length;
+}
+
+inline void TFskDetector::Mix(float x, double* frame) {
+  mixer_.Mix(x, frame);
+  if (averageLength_ > 0) average_.Step(frame);
+}
+
+template <int Path>
+inline bool TFskDetector::StageOn(const double* frame) {
+  if constexpr (Path == 919) {
+    return Stage919(frame);
+  } else if constexpr (Path == 2756) {
+    return Stage2756(frame);
+  } else {
+    static_assert(Path == 11025, "a detector path");
+    return Stage11025(frame);
+  }
+}
+
+// The stages the 919 and 2756 paths share: pre-filter, every 2nd sample into the C45
+// decimator, every 2nd of its results on. True when dec2Out_ is to be taken.
+inline bool TFskDetector::HalfBand(const double* frame) {
+  pre_.Push(frame);
+  if (count1_ != 0) {
+    count1_ = 0;
+    return false;
+  }
+  count1_ = 1;
+  // Only the pre-filter outputs that reach the decimator are computed.
+  double y[kLanes];
+  ConvolveLanesSymmetric<kLanes>(pre_.Newest(), preTaps_, preCount_, y);
+  dec2_.Push(y);
+  if (dec2Calls_++ & 1u)
+    ConvolveLanesSymmetric<kLanes>(dec2_.Newest(), kC45.data(), static_cast<int>(kC45.size()), dec2Out_);
+  if (count2_ != 0) {
+    count2_ = 0;
+    return false;
+  }
+  count2_ = 1;
+  return true;
+}
+
+inline void TFskDetector::FinalFir(const double* in) {
+  fir_.Push(in);
+  double out[kLanes];
+  const int n = static_cast<int>(firTaps_.size());
+  if (firSymmetric_) {
+    ConvolveLanesSymmetric<kLanes>(fir_.Newest(), firTaps_.data(), n, out);
+  } else {
+    ConvolveLanes<kLanes>(fir_.Newest(), firTaps_.data(), n, out);
+  }
+  OutASin = out[0];
+  OutBSin = out[1];
+  OutACos = out[2];
+  OutBCos = out[3];
+}
+
+inline bool TFskDetector::Stage919(const double* frame) {
+  if (!HalfBand(frame)) return false;
+  dec3_.Push(dec2Out_);
+  // The FIR follows the C27 decimator's own phase: its 3rd, 6th, ... input.
+  if (++count3_ <= 2) return false;
+  count3_ = 0;
+  ConvolveLanesSymmetric<kLanes>(dec3_.Newest(), kC27.data(), static_cast<int>(kC27.size()), dec3Out_);
+  FinalFir(dec3Out_);
+  return true;
+}
+
+inline bool TFskDetector::Stage2756(const double* frame) {
+  if (!HalfBand(frame)) return false;
+  FinalFir(dec2Out_);
+  return true;
+}
+
+inline bool TFskDetector::Stage11025(const double* frame) {
+  FinalFir(frame);
+  return true;
+}
 
 }  // namespace vestrel

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/sine_table.h"
@@ -27,6 +28,28 @@ class FskMixer {
     frame[1] = v * sine_->Sin(phaseB_);
     frame[2] = v * sine_->Cos(phaseA_);
     frame[3] = v * sine_->Cos(phaseB_);
+  }
+
+  // Mix for n samples, frame i at frames + 4 i: the same products, with the oscillators in
+  // registers for the whole run.
+  void MixBlock(const float* x, size_t n, double* frames) {
+    const int16_t* t = sine_->data();
+    uint32_t a = phaseA_;
+    uint32_t b = phaseB_;
+    const uint32_t sa = stepA_;
+    const uint32_t sb = stepB_;
+    for (size_t i = 0; i < n; ++i) {
+      a = (a + sa) & SineTable::kMask;
+      b = (b + sb) & SineTable::kMask;
+      const double v = x[i];
+      double* f = frames + 4 * i;
+      f[0] = v * t[a];
+      f[1] = v * t[b];
+      f[2] = v * t[(a + SineTable::kQuarter) & SineTable::kMask];
+      f[3] = v * t[(b + SineTable::kQuarter) & SineTable::kMask];
+    }
+    phaseA_ = a;
+    phaseB_ = b;
   }
 
   int32_t ToneAStep() const { return static_cast<int32_t>(stepA_); }

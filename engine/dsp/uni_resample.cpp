@@ -9,17 +9,16 @@ bool RateAccepted(double rate) {
 }
 }  // namespace
 
-int TUniResample::Setup(double inputRate, double outputRate, Callback callback, void* context) {
-  if (!RateAccepted(inputRate) || !RateAccepted(outputRate)) return -1;
+bool TUniResample::Setup(double inputRate, double outputRate, Callback callback, void* context) {
+  if (!RateAccepted(inputRate) || !RateAccepted(outputRate)) return false;
   inputRate_ = inputRate;
   outputRate_ = outputRate;
   inputPeriod_ = 1.0e6 / inputRate;
   outputPeriod_ = 1.0e6 / outputRate;
-  previous_ = 0.0;
-  elapsed_ = 0.0;
+  Reset();
   callback_ = callback;
   context_ = context;
-  return 0;
+  return true;
 }
 
 }  // namespace vestrel

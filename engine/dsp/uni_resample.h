@@ -21,9 +21,14 @@ class TUniResample {
   TUniResample() = default;
 
   // Stores both rates and their periods, restarts from silence (previous sample 0, elapsed 0)
-  // and stores the callback (may be null). Returns 0, or -1 when a rate is refused; a refused
-  // call changes nothing.
-  int Setup(double inputRate, double outputRate, Callback callback = nullptr, void* context = nullptr);
+  // and stores the callback (may be null). Returns false when a rate is refused; a refused call
+  // changes nothing.
+  bool Setup(double inputRate, double outputRate, Callback callback = nullptr, void* context = nullptr);
+  // Restarts from silence; rates and callback stay.
+  void Reset() {
+    previous_ = 0.0;
+    elapsed_ = 0.0;
+  }
 
   // Consumes one input sample and calls the stored callback for each output instant after the
   // previous input sample and not after this one. Returns -1 without a callback (nothing
@@ -43,6 +48,14 @@ class TUniResample {
   // Every sample of `block` through PushTo.
   template <class Sample, class Sink>
   void PushBlockTo(std::span<const Sample> block, Sink&& sink) {
+    if (block.empty()) return;
+    // Equal rates from an output instant on: every input is an output instant, so each sample
+    // comes out as it is (what PushTo gives, without its arithmetic).
+    if (inputPeriod_ == outputPeriod_ && elapsed_ == 0.0) {
+      for (const Sample s : block) sink(static_cast<double>(s));
+      previous_ = static_cast<double>(block.back());
+      return;
+    }
     for (const Sample s : block) PushTo(static_cast<double>(s), sink);
   }
 

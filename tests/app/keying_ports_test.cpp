@@ -25,8 +25,9 @@ using test::Form;
 // The seams of the window, with a settings file that names the keying port, and a transmit
 // switch that does what the transmit control does: output open, PTT on, text queued.
 struct Parts : test::RecordingFormParts {
-  void LoadSettings(const std::string& path, TAppSettings& s) override {
-    RecordingFormParts::LoadSettings(path, s);
+  void LoadSettings(const std::string& path, const SettingsTargets& t) override {
+    RecordingFormParts::LoadSettings(path, t);
+    TAppSettings& s = t.settings;
     s.PttPortType = 1;
     s.PttPortNumber = 5;
     s.PttPin = 2;     // RTS keys

@@ -72,9 +72,9 @@ TEST(RxFormTimer, DisplayPauseFallsToZeroWhenTheWindowIsNotActive) {
   Running r(parts);
   TRxForm& w = *r.form;
   ASSERT_FALSE(w.isActiveWindow());
-  w.engine().DisplayPause = 50;
+  w.engine().display.DisplayPause = 50;
   w.Timer1Timer();
-  EXPECT_EQ(w.engine().DisplayPause, 0);
+  EXPECT_EQ(w.engine().display.DisplayPause, 0);
 }
 
 TEST(RxFormTimer, BeaconCountsSecondsWhileReceivingAndStandsStillWhileTransmitting) {
@@ -134,12 +134,12 @@ TEST(RxFormMessages, MenusPauseTheDisplaysOnlyAfterTheStart) {
   Form f(parts);
   TRxForm& w = *f.form;
   w.MenuOpened();
-  EXPECT_EQ(w.engine().DisplayPause, 0);
+  EXPECT_EQ(w.engine().display.DisplayPause, 0);
   f.Ticks(20);
   w.MenuOpened();
-  EXPECT_EQ(w.engine().DisplayPause, 400);
+  EXPECT_EQ(w.engine().display.DisplayPause, 400);
   w.MenuClosed();
-  EXPECT_EQ(w.engine().DisplayPause, 0);
+  EXPECT_EQ(w.engine().display.DisplayPause, 0);
 }
 
 TEST(RxFormKeys, HotKeysAreConsumedAndOthersReachTheTextWindow) {

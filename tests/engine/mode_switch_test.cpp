@@ -5,22 +5,25 @@
 #include <cmath>
 #include <string>
 
-#include "engine/engine.h"
+#include "engine/frequency_unit.h"
+#include "engine/modes/mfsk/mfsk_tone_plan.h"
 #include "support/fake_engine_window.h"
-#include "support/fake_rx_sink.h"
-#include "support/recording_modem_targets.h"
+#include "support/recording_modes.h"
 
 namespace vestrel {
 namespace {
 
 class ModeSwitchTest : public ::testing::Test {
  protected:
+  // The mode switch takes the parameters, the window, the registry of receivers and
+  // transmitters (all recording here), the sample rates and the display flags.
   test::FakeEngineWindow window;
-  test::FakeRxSink sink;
-  TEngine engine{window, sink};
-  test::RecordingModemTargets targets;
-  ModeSwitch sw{engine, targets};
-  TModemParams& p = engine.params;
+  TModemParams p;
+  TSampleRates rates;
+  TDisplayFlags display;
+  test::RecordingModes modes;
+  test::RecordingLog& targets = modes.log;
+  ModeSwitch sw{p, window, modes.registry, rates, display};
 
   // The checked items among `items`, joined by "|".
   std::string Checked(std::initializer_list<const char*> items) {
@@ -77,40 +80,40 @@ TEST_F(ModeSwitchTest, SetBaudRateEverySpeed) {
       {33.3, "45 Baud", "45.45 Bd", "SPA", 0, 243, 242574, 244, 244224},   // unknown: 45.45 Bd
       {45.45, "45 Baud", "45.45 Bd", "SPA", 0, 243, 242574, 244, 244224},  // unknown as well
   };
-  engine.OutSamplingFreq = 11100.0;
+  rates.OutSamplingFreq = 11100.0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.baud);
     targets.calls.clear();
     window.keyingReopens = 0;
-    engine.DisplayPause = 5;
+    display.DisplayPause = 5;
     sw.SetBaudRate(c.baud);
-    EXPECT_EQ(engine.DisplayPause, 0);
+    EXPECT_EQ(display.DisplayPause, 0);
     EXPECT_EQ(Checked(kSpeedItems), c.item);
     EXPECT_EQ(window.panels[1], c.panel);
     const std::string groups = c.groups;
     const double pushed = c.baud == 33.3 || c.baud == 45.45 ? 45.0 : c.baud;
     EXPECT_EQ(p.Baud, pushed);
     char line[64];
-    std::snprintf(line, sizeof line, "StartStopSetBaud %g 0", pushed);
+    std::snprintf(line, sizeof line, "StartStop SetSpeed %g 0", pushed);
     EXPECT_EQ(targets.Has(line), groups.find('S') != std::string::npos);
-    EXPECT_EQ(targets.Count("Ps2x5RxSetBaud"), groups.find('P') != std::string::npos ? 1 : 0);
-    EXPECT_EQ(targets.Count("Ps2x5TxSetSpeed"), groups.find('P') != std::string::npos ? 1 : 0);
-    EXPECT_EQ(targets.Count("AmtorFecSetBaud"), groups.find('A') != std::string::npos ? 1 : 0);
-    EXPECT_EQ(targets.Count("AmtorArqSetBaud"), groups.find('A') != std::string::npos ? 1 : 0);
+    EXPECT_EQ(targets.Count("Ps2x5 SetSpeed"), groups.find('P') != std::string::npos ? 1 : 0);
+    EXPECT_EQ(targets.Count("tx Ps2x5 SetSpeed"), groups.find('P') != std::string::npos ? 1 : 0);
+    EXPECT_EQ(targets.Count("AmtorFec SetSpeed"), groups.find('A') != std::string::npos ? 1 : 0);
+    EXPECT_EQ(targets.Count("AmtorArq SetSpeed"), groups.find('A') != std::string::npos ? 1 : 0);
     if (c.step) {
-      // Receive centre: mean of 4800 and 5305 units = 1699.95 Hz; transmit at 11100 samples/s.
-      EXPECT_EQ(
-          targets.Last("Ps33x5RxSetSpeed").rfind("Ps33x5RxSetSpeed " + std::to_string(c.step) + " 1699.9", 0),
-          0u);
-      EXPECT_EQ(targets.Count("Ps33x5TxSetSpeed"), 1);
+      // The PS33X5 objects take the speed of their step; not in mode 22, so no tones.
+      EXPECT_TRUE(targets.Has("Ps33x5 SetSpeed " + test::RecordingLog::Text(c.baud) + " 0"));
+      EXPECT_EQ(targets.Count("tx Ps33x5 SetSpeed"), 1);
+      EXPECT_EQ(targets.Count("Ps33x5 SetTones"), 0);
     } else {
       EXPECT_EQ(targets.Count("Ps33x5"), 0);
+      EXPECT_EQ(targets.Count("tx Ps33x5"), 0);
     }
     EXPECT_EQ(p.RxSamplesPerBit, c.slot27);
     EXPECT_EQ(p.RxSamplesPerBitMilli, c.slot28);
     EXPECT_EQ(p.TxSamplesPerBit, c.slot29);
     EXPECT_EQ(p.TxSamplesPerBitMilli, c.slot30);
-    EXPECT_EQ(targets.Count("UpdatePacketTiming"), 1);
+    EXPECT_EQ(targets.Count("tx Packet SetSpeed"), 1);  // the channel access times itself anew
     EXPECT_EQ(window.keyingReopens, 1);
   }
   // Mode 0 remembers the rounded speed.
@@ -146,9 +149,9 @@ TEST_F(ModeSwitchTest, SetBaudRateInPs33x5) {
   EXPECT_EQ(Checked(kSpeedItems), "6.25 Baud");
   EXPECT_EQ(p.Baud, 6.25);
   EXPECT_EQ(p.Ps33x5SpeedX, 4);
-  EXPECT_EQ(targets.Count("Ps33x5RxSetSpeed 4 "), 1);
-  EXPECT_EQ(targets.Count("Ps33x5TxSetSpeed 4 "), 1);
-  EXPECT_EQ(targets.Count("StartStopSetBaud"), 0);
+  EXPECT_EQ(targets.Count("Ps33x5 SetSpeed 6.25 "), 1);
+  EXPECT_EQ(targets.Count("tx Ps33x5 SetSpeed 6.25"), 1);
+  EXPECT_EQ(targets.Count("StartStop SetSpeed"), 0);
   EXPECT_EQ(p.RxShift, 1189);
   EXPECT_EQ(p.RxShiftBin, (1189 + 8) / 16);
   EXPECT_EQ(p.RxTone[0], HzToUnits(5052.5 * 11025 / 32768 - 200));
@@ -156,6 +159,11 @@ TEST_F(ModeSwitchTest, SetBaudRateInPs33x5) {
   EXPECT_EQ(p.RxToneBin[0], (p.RxTone[0] + 8) / 16);
   EXPECT_EQ(p.TxShift, p.TxTone[1] - p.TxTone[0]);
   EXPECT_EQ(window.panels[3], "400 Hz");
+  // Both PS33X5 objects are tuned to the band they planned.
+  EXPECT_EQ(targets.Last("Ps33x5 SetTones"),
+            "Ps33x5 SetTones " + std::to_string(p.RxTone[0]) + " " + std::to_string(p.RxTone[1]));
+  EXPECT_EQ(targets.Last("tx Ps33x5 SetTones"),
+            "tx Ps33x5 SetTones " + std::to_string(p.TxTone[0]) + " " + std::to_string(p.TxTone[1]));
   sw.SetBaudRate(25);
   EXPECT_EQ(p.Ps33x5SpeedX, 16);
   EXPECT_EQ(window.panels[3], "800 Hz");  // 25 Bd: 25 Hz spacing, 32 spacings
@@ -176,7 +184,7 @@ TEST_F(ModeSwitchTest, SetShift) {
   EXPECT_EQ(p.RxShift, 505);  // 170 x 32768 / 11025 = 505.3
   EXPECT_EQ(p.RxShiftBin, 32);
 
-  engine.OutSamplingFreq = 11100.0;
+  rates.OutSamplingFreq = 11100.0;
   sw.SetShift(850);
   EXPECT_EQ(p.Ps2x5Shift, 50);
   EXPECT_EQ(p.RxShift, 2526);    // 850 x 32768 / 11025 = 2526.3
@@ -216,10 +224,10 @@ TEST_F(ModeSwitchTest, SetShiftClampsTheCentreAtTheBandEdge) {
   EXPECT_EQ(p.AfcRefBin[0], 57);
   EXPECT_EQ(p.AfcRefBin[1], 89);
   EXPECT_EQ(p.TxToneBin[1], 89);
-  for (const char* push : {"StartStopSetTones", "Ps2x5RxSetTones", "AmtorFecSetTones", "AmtorArqSetTones",
-                           "PacketRxSetTones", "PactorSetTones"})
-    EXPECT_TRUE(targets.Has(std::string(push) + " 912 1416")) << push;
-  EXPECT_TRUE(targets.Has("PskRxSetStep 912"));
+  // The FSK family and the PSK receiver (which takes the lower tone) follow the pair.
+  for (const char* family : {"StartStop", "Ps2x5", "AmtorFec", "AmtorArq", "Packet", "Pactor", "Psk"})
+    EXPECT_TRUE(targets.Has(std::string(family) + " SetTones 912 1416")) << family;
+  for (const char* family : {"Mfsk", "Dtmf", "Ps33x5"}) EXPECT_EQ(targets.Count(family), 0) << family;
 
   // The top edge: centre 11800 with a 1200 Hz shift (3567 units, half 1783) goes to 10073.
   p.RxTone[0] = p.RxTone[1] = 11800;
@@ -270,10 +278,18 @@ TEST_F(ModeSwitchTest, SetModeEveryMode) {
     EXPECT_EQ(window.enabled["Shift"], c.shift);
     EXPECT_EQ(window.enabled["Filters"], c.filters);
     EXPECT_EQ(Checked(modeItems), c.item);
-    EXPECT_EQ(targets.Last("PacketSlotTimer"),
-              c.mode == 8 || c.mode == 10 ? "PacketSlotTimer 1" : "PacketSlotTimer 0");
-    EXPECT_EQ(engine.FrequencyScaleChanged, 1);
-    engine.FrequencyScaleChanged = 0;
+    // The packet slot timer runs only in modes 8 and 10: the packet transmitter is selected
+    // there and let go by the next mode of another family.
+    std::string slotTimer;
+    for (const std::string& call : targets.calls)
+      if (call.rfind("tx Packet SelectMode", 0) == 0 || call == "tx Packet LeaveMode") slotTimer = call;
+    EXPECT_EQ(slotTimer.rfind("tx Packet SelectMode", 0) == 0, c.mode == 8 || c.mode == 10) << slotTimer;
+    // The mode's receiver and transmitter were told the mode.
+    const ModeRow& row = ModeRowOf(c.mode);
+    EXPECT_EQ(targets.Last(std::string(RxFamilyName(row.receiver)) + " SelectMode"),
+              std::string(RxFamilyName(row.receiver)) + " SelectMode " + std::to_string(c.mode));
+    EXPECT_EQ(display.FrequencyScaleChanged, 1);
+    display.FrequencyScaleChanged = 0;
   }
 }
 
@@ -286,7 +302,7 @@ TEST_F(ModeSwitchTest, UnknownModesAreRtty) {
     EXPECT_EQ(p.Mode, 0);
     EXPECT_EQ(window.panels[0], "RTTY");
     EXPECT_TRUE(window.checked["RTTY"]);
-    EXPECT_EQ(targets.Last("StartStopSetDataBits"), "StartStopSetDataBits 5");
+    EXPECT_EQ(targets.Last("StartStop SelectMode"), "StartStop SelectMode 0");
   }
 }
 
@@ -322,10 +338,12 @@ TEST_F(ModeSwitchTest, SetModePsk) {
     EXPECT_EQ(p.TxShiftBin, 0);
     EXPECT_EQ(window.panels[1], c.rate);
     EXPECT_EQ(window.panels[3], "");
-    EXPECT_TRUE(targets.Has("PskRxSetRate " + std::to_string(c.code)));
-    EXPECT_TRUE(targets.Has("PskTxSetRate " + std::to_string(c.code)));
-    EXPECT_EQ(targets.Last("PskRxSetStep"), "PskRxSetStep 5052");
-    EXPECT_EQ(targets.Count("StartStopSetBaud"), 0);  // no speed or shift re-applied
+    // Receiver and transmitter take the mode (its row gives the rate), the receiver the tone.
+    EXPECT_TRUE(targets.Has("Psk SelectMode " + std::to_string(c.mode)));
+    EXPECT_TRUE(targets.Has("tx Psk SelectMode " + std::to_string(c.mode)));
+    EXPECT_EQ(std::lround(ModeRowOf(c.mode).symbolRate), c.code);
+    EXPECT_EQ(targets.Last("Psk SetTones"), "Psk SetTones 5052 5052");
+    EXPECT_EQ(targets.Count("StartStop SetSpeed"), 0);  // no speed or shift re-applied
     // A shift chosen meanwhile (macro, automation) is kept for later but leaves mark = space.
     sw.SetShift(850);
     EXPECT_EQ(p.ShiftHz, 850);
@@ -343,8 +361,8 @@ TEST_F(ModeSwitchTest, SetModeDtmfCentresAndKeepsShifts) {
   EXPECT_EQ(p.RxTone[0], 5052);
   EXPECT_EQ(p.RxTone[1], 5052);
   EXPECT_EQ(p.RxShift, 505);
-  EXPECT_EQ(targets.Count("DtmfReset"), 1);
-  EXPECT_EQ(targets.Count("PskRx"), 0);
+  EXPECT_EQ(targets.Count("Dtmf SelectMode"), 1);
+  EXPECT_EQ(targets.Count("Psk "), 0);
 }
 
 // MFSK16 spans 15 x 15.625 = 234.375 Hz = 696.6 units, MFSK8 31 x 7.8125 = 242.1875 Hz =
@@ -357,26 +375,39 @@ TEST_F(ModeSwitchTest, SetModeMfsk) {
   EXPECT_EQ(window.panels[1], "15.625 Bd");
   EXPECT_EQ(window.panels[3], "235 Hz");
   EXPECT_EQ(window.panels[6], "235 Hz");
-  EXPECT_TRUE(targets.Has("MfskRxSetMode 0"));
-  EXPECT_TRUE(targets.Has("MfskTxSetMode 0"));
+  EXPECT_TRUE(targets.Has("Mfsk SelectMode 12"));
+  EXPECT_TRUE(targets.Has("tx Mfsk SelectMode 12"));
   // The pair re-centred with 697 units around 5052: 4704 and 5400; the plan starts at 4704.
-  EXPECT_TRUE(targets.Has("MfskRxSetTones 4704"));
-  const auto plan = PlanMfskTones(4704, 0, 11025.0);
+  const auto plan = PlanMfskTones(4704, 16, 15.625, 11025.0);
+  EXPECT_TRUE(
+      targets.Has("Mfsk SetTones " + std::to_string(plan.firstStep) + " " + std::to_string(plan.lastStep)));
   EXPECT_EQ(p.RxTone[0], plan.firstStep);
   EXPECT_EQ(p.RxTone[1], plan.lastStep);
   EXPECT_EQ(p.RxToneBin[1], plan.lastBin);
   EXPECT_EQ(p.AfcRefBin[1], plan.lastBin);
   EXPECT_EQ(p.TxTone[1], plan.lastStep);
 
-  engine.OutSamplingFreq = 11100.0;
-  targets.txRate = 11100.0;
+  rates.OutSamplingFreq = 11100.0;
   sw.SetMode(16);
   EXPECT_EQ(p.RxShift, 720);
   EXPECT_EQ(p.TxShift, 715);  // 242.1875 x 32768 / 11100 = 714.96
   EXPECT_EQ(window.panels[1], "7.8125 Bd");
   EXPECT_EQ(window.panels[6], "242 Hz");
-  EXPECT_TRUE(targets.Has("MfskRxSetMode 1"));
-  EXPECT_EQ(targets.Count("StartStopSetBaud"), 0);
+  EXPECT_TRUE(targets.Has("Mfsk SelectMode 16"));
+  EXPECT_EQ(targets.Count("StartStop SetSpeed"), 0);
+  EXPECT_EQ(p.TxTone[1], PlanMfskTones(p.TxTone[0], 32, 7.8125, 11100.0).lastStep);
+
+  // An output rate that is no sample rate (an unset or broken calibration) plans at the nominal
+  // 11025, as the shift slots are computed, instead of casting NaN to a tone.
+  for (double rate : {0.0, -11025.0, std::nan(""), 1e300}) {
+    SCOPED_TRACE(rate);
+    rates.OutSamplingFreq = rate;
+    sw.SetMode(16);
+    const auto nominal = PlanMfskTones(p.TxTone[0], 32, 7.8125, 11025.0);
+    EXPECT_EQ(p.TxTone[1], nominal.lastStep);
+    EXPECT_EQ(p.TxToneBin[1], nominal.lastBin);
+    EXPECT_EQ(p.TxShift, 720);
+  }
 }
 
 TEST_F(ModeSwitchTest, SetModeFskModesReapplyShiftAndSpeed) {
@@ -384,8 +415,9 @@ TEST_F(ModeSwitchTest, SetModeFskModesReapplyShiftAndSpeed) {
   sw.SetBaudRate(75);
   targets.calls.clear();
   sw.SetMode(2);
-  EXPECT_TRUE(targets.Has("StartStopSetDataBits 7"));
-  EXPECT_TRUE(targets.Has("StartStopSetBaud 75 0"));
+  EXPECT_TRUE(targets.Has("StartStop SelectMode 2"));
+  EXPECT_EQ(ModeRowOf(2).dataBits, 7);
+  EXPECT_TRUE(targets.Has("StartStop SetSpeed 75 0"));
   EXPECT_EQ(p.ShiftHz, 850);
   EXPECT_EQ(window.panels[1], "75.00 Bd");
   EXPECT_TRUE(window.visible["4 Baud"]);
@@ -394,13 +426,13 @@ TEST_F(ModeSwitchTest, SetModeFskModesReapplyShiftAndSpeed) {
   EXPECT_FALSE(window.visible["1.5625 Baud"]);
 
   sw.SetMode(8);
-  EXPECT_TRUE(targets.Has("PacketRxSetBaud 300"));
+  EXPECT_TRUE(targets.Has("Packet SelectMode 8"));
+  EXPECT_EQ(ModeRowOf(8).symbolRate, 300.0);
   EXPECT_FALSE(window.visible["4 Hz"]);
   EXPECT_FALSE(window.visible["10 Baud"]);
   EXPECT_TRUE(window.visible["25 Baud"]);
   sw.SetMode(18);
-  EXPECT_TRUE(targets.Has("PactorSetBaud 0 100"));
-  EXPECT_TRUE(targets.Has("PactorSetBaud 1 200"));
+  EXPECT_TRUE(targets.Has("Pactor SelectMode 18"));
   EXPECT_EQ(window.panels[1], "100/200 Bd");
   sw.SetMode(0);
   EXPECT_TRUE(window.visible["2 Baud"]);
@@ -415,8 +447,8 @@ TEST_F(ModeSwitchTest, SetModePs33x5) {
   EXPECT_TRUE(window.visible["1.5625 Baud"]);
   EXPECT_TRUE(window.visible["12.5 Baud"]);
   EXPECT_FALSE(window.visible["2 Baud"]);
-  EXPECT_EQ(window.panels[3], "400 Hz");               // 12.5 Bd, 12.5 Hz spacing
-  EXPECT_EQ(targets.Count("Ps33x5RxSetSpeed 8 "), 2);  // the mode switch, then the speed
+  EXPECT_EQ(window.panels[3], "400 Hz");                 // 12.5 Bd, 12.5 Hz spacing
+  EXPECT_EQ(targets.Count("Ps33x5 SetSpeed 12.5 "), 2);  // the mode switch, then the speed
 
   // A stored step that the speed menu does not offer becomes step 4.
   p.Ps33x5SpeedX = 7;
@@ -436,7 +468,7 @@ TEST_F(ModeSwitchTest, LeavingPs33x5RestoresARememberedSpeed) {
     sw.SetBaudRate(3.125);
     targets.calls.clear();
     sw.SetMode(mode);
-    EXPECT_TRUE(targets.Has("StartStopSetBaud 75 0"));
+    EXPECT_TRUE(targets.Has("StartStop SetSpeed 75 0"));
     EXPECT_EQ(p.Baud, 75.0);
     EXPECT_TRUE(window.checked["75 Baud"]);
   }
@@ -445,7 +477,7 @@ TEST_F(ModeSwitchTest, LeavingPs33x5RestoresARememberedSpeed) {
   sw.SetBaudRate(1.5625);
   sw.SetMode(20);
   EXPECT_EQ(p.Baud, 100.0);
-  EXPECT_TRUE(targets.Has("Ps2x5RxSetBaud 100 0"));
+  EXPECT_TRUE(targets.Has("Ps2x5 SetSpeed 100 0"));
 }
 
 TEST_F(ModeSwitchTest, FilterMenuAndLabel) {
@@ -517,7 +549,7 @@ TEST_F(ModeSwitchTest, BadStoredValuesAreHandledSafely) {
     sw.SetMode(0);
   }
   for (double rate : {0.0, -11025.0, std::nan(""), 1e300}) {
-    engine.OutSamplingFreq = rate;
+    rates.OutSamplingFreq = rate;
     sw.SetBaudRate(45);
     EXPECT_EQ(p.TxSamplesPerBit, 243);
     EXPECT_EQ(p.TxSamplesPerBitMilli, 242574);

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "engine/frequency_unit.h"
-#include "engine/mode_number.h"
 
 namespace vestrel {
 namespace {
@@ -47,15 +46,6 @@ TEST(FrequencyUnit, OutOfRangeValuesSaturate) {
   // 2^31 - 1 + 8 = 2^31 + 7, over 16: 2^27.
   EXPECT_EQ(UnitsToBin(INT32_MAX), 134217728);
   EXPECT_EQ(UnitsToBin(INT32_MIN), -134217727);
-}
-
-TEST(ModeNumber, UnknownModesAreRttyAndPredicatesDiffer) {
-  for (int m : {13, 15, 17, 19, 21, 23, 99, -1}) EXPECT_EQ(NormaliseMode(m), 0) << m;
-  for (int m : {0, 1, 2, 11, 12, 14, 16, 18, 20, 22}) EXPECT_EQ(NormaliseMode(m), m) << m;
-  EXPECT_TRUE(IsSingleToneMode(11));
-  EXPECT_FALSE(IsPskMode(11));
-  for (int m : {1, 3, 5, 7, 9}) EXPECT_TRUE(IsPskMode(m) && IsSingleToneMode(m)) << m;
-  for (int m : {0, 2, 12, 22}) EXPECT_FALSE(IsSingleToneMode(m)) << m;
 }
 
 }  // namespace

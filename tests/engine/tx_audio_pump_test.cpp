@@ -394,7 +394,7 @@ TEST_F(TxAudioPumpTest, OutputChannelOneCarriesTheSignalOnTheLeft) {
 TEST_F(TxAudioPumpTest, ASymbolLongerThanABufferIsCarriedIntoTheNext) {
   // ASCII-8 at 4 Bd from a 192000 samples/s card: 48000 samples a bit, 480000 a character,
   // far more than the 65536 mono samples a stereo buffer holds.
-  engine->OutSamplingFreq = 192000;
+  engine->rates.OutSamplingFreq = 192000;
   SetTxModeForHarness(*engine, kModeAscii8, 4, 1500, 170, false);
   ASSERT_EQ(engine->params.TxSamplesPerBitMilli, 48000000);
   engine->tx.OutputCardChannel = 2;
@@ -571,7 +571,7 @@ TEST_P(RoundTrip, OurReceiverReadsBackTheSentText) {
   const RoundTripCase c = GetParam();
   // Synthesising for a card of rate 11025 (1 + e) and playing at 11025 lowers every tone and
   // stretches every bit by that share: a transmitter clock that runs slow by e.
-  engine->OutSamplingFreq = 11025.0 * (1.0 + c.clockPpm * 1e-6);
+  engine->rates.OutSamplingFreq = 11025.0 * (1.0 + c.clockPpm * 1e-6);
   SetTxModeForHarness(*engine, c.mode, c.baud, 1700 + c.offsetHz, c.shiftHz, false);
   const std::string text = c.mode == kModeRtty ? "CQ CQ DE TEST 599 73 RYRY ?/-.,() QRZ\r\n"
                                                : "Hello, World! 0123456789 <>{}[]~ the quick fox\r\n";
@@ -600,9 +600,9 @@ TEST_P(RoundTrip, OurReceiverReadsBackTheSentText) {
   const int elements = c.mode == kModeRtty ? 15 : c.mode == kModeAscii7 ? 18 : 20;  // half bits
   const int64_t charSamples = (int64_t{elements} * engine->params.TxSamplesPerBitMilli / 2 + 999) / 1000;
   const size_t lead = std::min(x.size(), static_cast<size_t>(4112 + 2 * charSamples));
-  decoder.ProcessBlock(std::span<const float>(x.data(), lead));
+  decoder.ProcessBlock(std::span<const float>(x.data(), lead), true);
   rx.text.clear();
-  decoder.ProcessBlock(std::span<const float>(x.data() + lead, x.size() - lead));
+  decoder.ProcessBlock(std::span<const float>(x.data() + lead, x.size() - lead), true);
   std::string got;
   for (char ch : rx.text) {
     if (ch != '\0') got.push_back(ch);

@@ -8,7 +8,6 @@
 
 #include "platform/fake_wave.h"
 #include "support/fake_engine_window.h"
-#include "support/fake_rx_sink.h"
 #include "support/fake_sound_links.h"
 
 namespace vestrel {
@@ -16,7 +15,6 @@ namespace {
 
 using test::FakeCaptureAudioLink;
 using test::FakeEngineWindow;
-using test::FakeRxSink;
 using test::FakeWaitClock;
 using test::RecordingMessageBox;
 using test::RecordingReceiveInput;
@@ -34,9 +32,9 @@ class SoundDevicesTest : public testing::Test {
   using Message = std::pair<std::string, std::string>;
   Message LastMessage() const { return messages.shown.empty() ? Message{} : messages.shown.back(); }
 
+  // The sound devices take only a poster and the transmit state of the engine.
   FakeEngineWindow window;
-  FakeRxSink rx;
-  TEngine engine{window, rx};
+  TTxState txState;
   FakeWaveBackend backend;
   std::unique_ptr<TxAudioBuffers> tx = std::make_unique<TxAudioBuffers>();
   RecordingReceiveInput input;
@@ -44,7 +42,7 @@ class SoundDevicesTest : public testing::Test {
   RecordingTermination termination;
   FakeCaptureAudioLink files;
   FakeWaitClock clock;
-  SoundDevices devices{engine, backend, *tx, input, messages, termination, &files, &clock};
+  SoundDevices devices{window, txState, backend, *tx, input, messages, termination, &files, &clock};
   int delivered = 0;
 };
 
@@ -147,7 +145,7 @@ TEST_F(SoundDevicesTest, DeviceClosedDuringABlockGetsNothingBack) {
     bool reopen = false;
     int fed = 0;
   } chain;
-  SoundDevices switching{engine, backend, *tx, chain, messages, termination, &files, &clock};
+  SoundDevices switching{window, txState, backend, *tx, chain, messages, termination, &files, &clock};
   chain.devices = &switching;
   for (bool reopen : {false, true}) {
     SCOPED_TRACE(reopen);
@@ -407,7 +405,7 @@ TEST_F(SoundDevicesTest, CloseWaitIsCountedFromTheCall) {
 }
 
 TEST_F(SoundDevicesTest, PlayedBuffersAreCountedAndPosted) {
-  engine.tx.OutputCardChannel = 2;
+  txState.OutputCardChannel = 2;
   devices.OpenSoundOutput();
   EXPECT_EQ(backend.out.format.channels, 2);
   // Should InFlight be raised only after the write returns, a buffer that has played by then
@@ -441,7 +439,7 @@ TEST_F(SoundDevicesTest, PlayedBuffersAreCountedAndPosted) {
 
 TEST_F(SoundDevicesTest, BusyOrClosingPostsNothingAndProcessesNothing) {
   devices.OpenSoundInput();
-  for (std::atomic<bool>* flag : {&engine.SoundDevicesBusy, &engine.EngineClosing}) {
+  for (std::atomic<bool>* flag : {&txState.SoundDevicesBusy, &txState.EngineClosing}) {
     *flag = true;
     const size_t posts = window.posts.size();
     Deliver(2);

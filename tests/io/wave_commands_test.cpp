@@ -11,7 +11,6 @@
 #include "support/fake_clock.h"
 #include "support/fake_engine_window.h"
 #include "support/fake_file_dialogs.h"
-#include "support/fake_rx_sink.h"
 #include "support/fake_sound_links.h"
 #include "support/temp_dir.h"
 #include "support/wave_bytes.h"
@@ -401,14 +400,13 @@ class WaveCaptureRoad : public WaveCommandsTest {
   }
 
   test::FakeEngineWindow window;
-  test::FakeRxSink rx;
-  TEngine engine{window, rx};
+  TTxState txState;
   FakeWaveBackend backend;
   std::unique_ptr<TxAudioBuffers> tx = std::make_unique<TxAudioBuffers>();
   test::RecordingReceiveInput input;
   test::RecordingTermination termination;
   test::FakeWaitClock waitClock;
-  SoundDevices devices{engine, backend, *tx, input, boxes, termination, &commands, &waitClock};
+  SoundDevices devices{window, txState, backend, *tx, input, boxes, termination, &commands, &waitClock};
 };
 
 // 45 s of capture: the header is rewritten once while writing, at the first block past 661500

@@ -433,6 +433,47 @@ TEST(ParagraphsListInsert, LinesStayInsideTheParagraphAfterADeletion) {
   EXPECT_EQ(StoreFault(s), "");
 }
 
+TEST(ParagraphsListInsert, DeletingTheFirstLineKeepsTheParagraphsStartStyle) {
+  TParagraphsList s;
+  s.StaticFormat = true;
+  Load(s,
+       "\x02"
+       "ab cd ef");
+  SetLines(s, 0, {0, 4, 7});                     // the second line starts bold
+  s.InsertBuf(ToBytes(""), 0, 4, false, false);  // the first line and its code go
+  EXPECT_EQ(GetStartAttrib(s[0]), 0);
+  EXPECT_EQ(StoreFault(s), "");
+}
+
+TEST(ParagraphsListInsert, LinesStayShiftedOnlyWhileTheStyleAfterTheEditStays) {
+  TParagraphsList s;
+  s.StaticFormat = true;
+  Load(s, "aaaa bbbb cccc\r\nnext\r\nlast");
+  SetLines(s, 0, {0, 5, 10});
+  const auto shiftedBy = [&](const std::string& text, int32_t from, int32_t to, bool insertCodes) {
+    s.InsertBuf(ToBytes(text), from, to, false, insertCodes);
+    return s.LinesShifted;
+  };
+  EXPECT_TRUE(shiftedBy("x", 6, 6, false));
+  EXPECT_TRUE(shiftedBy("\x02", 6, 6, true));  // the code that closes it goes in too
+  s[2].States |= smpFormatted;
+  EXPECT_FALSE(shiftedBy("\x02", 6, 6, false));
+  // Every later paragraph is drawn in another style now: modified and not formatted.
+  EXPECT_EQ(s.LastModPar, 2);
+  EXPECT_EQ(s.LastUnformatted, 2);
+  EXPECT_FALSE(s[2].States & smpFormatted);
+  // Taking an attribute away changes the one in effect after the edit.
+  ASSERT_EQ(ToChars(s[0].Text), "aaaa b\x02\x02\x02xbbb cccc");
+  DynInfoRec bold;
+  bold.Start = 11;
+  bold.Flags = kDynActive | kDynBold;
+  SetParDyns(s[0], {bold});
+  SetLines(s, 0, {0, 5, 10});
+  EXPECT_TRUE(shiftedBy("y", 12, 13, false));
+  EXPECT_FALSE(shiftedBy("", 10, 12, false));
+  EXPECT_EQ(StoreFault(s), "");
+}
+
 TEST(ParagraphsListInsert, AttributesShiftDropAndLeaveNoStaleLineCounts) {
   TParagraphsList s;
   Load(s, "0123456789abcdefghij\r\nxy");

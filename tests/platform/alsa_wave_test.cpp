@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "engine/engine.h"
 #include "io/input_feed.h"
 #include "io/sound_devices.h"
 #include "support/alsa_test_config.h"
@@ -74,7 +75,7 @@ class AlsaWaveTest : public testing::Test {
   test::RecordingReceiveInput input;
   test::RecordingMessageBox messages;
   test::RecordingTermination termination;
-  SoundDevices devices{engine, backend, *tx, input, messages, termination};
+  SoundDevices devices{engine.window, engine.tx, backend, *tx, input, messages, termination};
 };
 
 TEST_F(AlsaWaveTest, ToneFromTheCaptureFileArrivesInBlocksOf2048) {
@@ -111,7 +112,7 @@ TEST_F(AlsaWaveTest, ToneReachesTheBlockProcessor) {
   };
   InputFeed feed(engine.rxBlocks);
   Counting counting(feed);
-  SoundDevices live{engine, backend, *tx, counting, messages, termination};
+  SoundDevices live{engine.window, engine.tx, backend, *tx, counting, messages, termination};
   // The file outlasts what the ring can read ahead, so every block processed is tone.
   constexpr uint64_t kBlocks = 6;
   UseFilePcm(Tone((kBlocks + 2 * CaptureRing::kCount) * 2048, 1500.0, 20000.0));

@@ -1,9 +1,7 @@
 #include "support/alsa_test_config.h"
 
 #include <alsa/asoundlib.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <fstream>
 
@@ -56,18 +54,6 @@ fs::path AlsaTestConfig::WriteNoDevice(const fs::path& dir) {
 void AlsaTestConfig::Use(const fs::path& conf) {
   setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
   snd_config_update_free_global();
-}
-
-SoundTestDir::SoundTestDir() {
-  static std::atomic<int> serial{0};
-  path_ = fs::temp_directory_path() /
-          ("vestrel-test-" + std::to_string(getpid()) + "-" + std::to_string(serial.fetch_add(1)));
-  fs::create_directories(path_);
-}
-
-SoundTestDir::~SoundTestDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
 }
 
 }  // namespace vestrel::test

@@ -2,6 +2,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/test_dir.h"
+
 namespace vestrel::test {
 
 // An ALSA configuration of the test's own, so that sound devices work on a machine without a
@@ -25,17 +27,7 @@ class AlsaTestConfig {
   static void Use(const std::filesystem::path& conf);
 };
 
-// A fresh directory under the system's temporary directory, removed with the object.
-class SoundTestDir {
- public:
-  SoundTestDir();
-  ~SoundTestDir();
-  SoundTestDir(const SoundTestDir&) = delete;
-  SoundTestDir& operator=(const SoundTestDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+// Kept under its first name for the sound tests.
+using SoundTestDir = TestDir;
 
 }  // namespace vestrel::test

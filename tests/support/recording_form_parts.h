@@ -39,10 +39,10 @@ class RecordingFormParts : public SettingsPart,
   bool Has(const std::string& s) const { return Count(s) > 0; }
 
   // SettingsPart
-  void LoadSettings(const std::string&, TAppSettings& s) override {
+  void LoadSettings(const std::string&, const SettingsTargets& t) override {
     Log("LoadSettings");
-    s.ExCanal = exCanal;
-    s.UseDuplex = useDuplex;
+    t.settings.ExCanal = exCanal;
+    t.settings.UseDuplex = useDuplex;
   }
   // LoggerLinkPart
   void NotifyCommand(int code) override { Log("Notify " + std::to_string(code)); }
@@ -78,6 +78,7 @@ class RecordingFormParts : public SettingsPart,
   // PortsPart
   void ClosePorts(bool abandoned) override { Log(std::string("ClosePorts ") + (abandoned ? "1" : "0")); }
   void ClosePortDriver() override { Log("ClosePortDriver"); }
+  void SetPortDriverMissing() override { Log("SetPortDriverMissing"); }
   void SetPtt(bool on) override { Log(std::string("SetPtt ") + (on ? "1" : "0")); }
   // ExchangeLibraryPart
   bool Init(int channel) override {

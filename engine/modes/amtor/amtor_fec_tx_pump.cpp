@@ -1,7 +1,6 @@
 #include "engine/modes/amtor/amtor_fec_tx_pump.h"
 
 #include "engine/codes/baudot.h"
-#include "engine/engine.h"
 #include "engine/tx_audio_pump.h"
 
 namespace vestrel {
@@ -12,14 +11,14 @@ constexpr uint8_t kCodeIdle = 0x78;     // its repetition, and the idle signal
 }  // namespace
 
 bool TAmtorFecTxPump::WantsBuffer() const {
-  const TTxState& tx = frame_.Engine().tx;
+  const TTxState& tx = frame_.Tx();
   return tx.TxState != 0 && tx.TxEnding < 2;
 }
 
 // The inserts are the pump's own filler (phasing, the closing idle), not text waiting: only the
 // symbol queue counts, so an idle link keeps 4 buffers ahead of the air like every mode.
 bool TAmtorFecTxPump::QueueIdle() const {
-  return frame_.Engine().TxQueue.Empty();
+  return frame_.Queue().Empty();
 }
 
 void TAmtorFecTxPump::Insert(TxSymbol symbol, int times) {
@@ -34,10 +33,9 @@ TxSymbol TAmtorFecTxPump::TakeInsert() {
 }
 
 TxSymbol TAmtorFecTxPump::Choose() {
-  TEngine& engine = frame_.Engine();
-  TTxState& tx = engine.tx;
-  TModemParams& params = engine.params;
-  TxSymbolQueue& queue = engine.TxQueue;
+  TTxState& tx = frame_.Tx();
+  TModemParams& params = frame_.Params();
+  TxSymbolQueue& queue = frame_.Queue();
   if (tx.TxState == 1) {
     History.fill(kCodeIdle);
     HistoryIndex = 0;
@@ -46,7 +44,7 @@ TxSymbol TAmtorFecTxPump::Choose() {
     frame_.IdleCount = 0;
     frame_.Shift = TTxAudioPump::kShiftUnknown;
     frame_.Third = false;
-    engine.synth.ResetAmtorAccumulator();
+    frame_.Synth().ResetAmtorAccumulator();
     tx.TxState = 3;
     if (params.TxLineState != 0) {
       params.TxLineState = 2;
@@ -112,9 +110,8 @@ TxSymbol TAmtorFecTxPump::Choose() {
 }
 
 uint32_t TAmtorFecTxPump::SynthPair(TxSymbol code, int16_t* out, int32_t& endMark) {
-  TEngine& engine = frame_.Engine();
-  TToneSynth& synth = engine.synth;
-  TModemParams& params = engine.params;
+  TToneSynth& synth = frame_.Synth();
+  TModemParams& params = frame_.Params();
   uint32_t& phase = frame_.Phase;
   switch (code) {
     case kTxPreamble:
@@ -124,7 +121,7 @@ uint32_t TAmtorFecTxPump::SynthPair(TxSymbol code, int16_t* out, int32_t& endMar
     case kTxAmtorStop:
       return frame_.StopCarrier(out);
     case kTxAmtorEnd:
-      engine.tx.TxEnding = 3;
+      frame_.Tx().TxEnding = 3;
       endMark = kTxAmtorEnd;
       return frame_.EndTail(out);
     case kTxLineReset:

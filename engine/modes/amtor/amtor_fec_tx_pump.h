@@ -25,6 +25,11 @@ class TAmtorFecTxPump : public TxSymbolSource {
   bool WantsBuffer() const override;
   bool QueueIdle() const override;
   uint32_t NextSymbol(int16_t* out, std::string& text, int32_t& endMark) override;
+  // The speed and tones are the frame's (TModemParams); the code is always CCIR-476.
+  bool SelectMode(const ModeRow&) override { return true; }
+  void LeaveMode() override {}
+  bool SetSpeed(double) override { return true; }
+  bool SetTones(int32_t, int32_t) override { return true; }
 
   int32_t LineEndCount = 0;          // characters since the last phasing signal
   std::array<uint8_t, 4> History{};  // the last CCIR-476 codes sent as DX

@@ -43,7 +43,7 @@ void ReceiveChain(benchmark::State& state, int32_t mode, double baud, int shift,
   harness::NullEngineWindow window;
   NullSink sink;
   TEngine engine(window, sink);
-  engine.rtty.Start();
+  engine.Start();
   engine.params.FilterWidth = width;
   engine.params.Baud = baud;
   engine.params.ShiftHz = shift;

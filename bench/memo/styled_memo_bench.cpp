@@ -1,0 +1,90 @@
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "bench/memo/table_measure.h"
+#include "memo/byte_stream.h"
+#include "memo/styled_memo.h"
+#include "memo/styled_memo_strings.h"
+
+namespace vestrel {
+namespace {
+
+// A window of 600 by 400 pixels measuring with the table font.
+class BenchWindow : public MemoWindow {
+ public:
+  bool WindowReady() override { return true; }
+  int32_t ClientWidth() override { return 600; }
+  int32_t ClientHeight() override { return 400; }
+  void InvalidateBand(int32_t, int32_t) override {}
+  TFontMeasure& Canvas() override { return measure_; }
+
+ private:
+  bench::TableMeasure measure_;
+};
+
+// A received-text log of `bytes`: words of 1..10 letters, lines of up to 300 characters.
+std::string WriteLog(size_t bytes) {
+  std::mt19937 rng(3);
+  std::string t;
+  t.reserve(bytes + 16);
+  size_t line = 0;
+  while (t.size() < bytes) {
+    const int n = 1 + static_cast<int>(rng() % 10);
+    for (int i = 0; i < n; ++i) t.push_back(static_cast<char>('a' + rng() % 26));
+    line += static_cast<size_t>(n) + 1;
+    if (line > 20 + rng() % 280) {
+      t += "\r\n";
+      line = 0;
+    } else {
+      t += ' ';
+    }
+  }
+  const std::string path = "/tmp/vestrel_memo_bench_" + std::to_string(bytes) + ".txt";
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::fwrite(t.data(), 1, t.size(), f);
+  std::fclose(f);
+  return path;
+}
+
+// Loading a 10 MB file into a memo with a window: reading, and breaking every paragraph into
+// lines for the window.
+void BM_LoadFileIntoMemo(benchmark::State& state) {
+  const size_t bytes = 10u << 20;
+  const std::string path = WriteLog(bytes);
+  BenchWindow window;
+  TStyledMemo memo;
+  memo.CreateHandle(window);
+  for (auto _ : state) {
+    memo.Lines().LoadFromFileAuto(path);
+    benchmark::DoNotOptimize(memo.getTotalLineCount());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+  state.counters["lines"] = memo.getTotalLineCount();
+  std::remove(path.c_str());
+}
+BENCHMARK(BM_LoadFileIntoMemo)->Unit(benchmark::kMillisecond);
+
+// Text appended at the end of a long receive window a few characters at a time, as the
+// decoders hand it over, with a break every tenth time.
+void BM_AppendAtTheEnd(benchmark::State& state) {
+  BenchWindow window;
+  TStyledMemo memo;
+  memo.CreateHandle(window);
+  const std::string path = WriteLog(1u << 20);
+  memo.Lines().LoadFromFileAuto(path);
+  std::remove(path.c_str());
+  const TByteString chunk = ToBytes("cq de "), end = ToBytes("k\r\n");
+  int n = 0;
+  for (auto _ : state) {
+    memo.setSelStart(memo.getCharCount());
+    memo.SetSelTextBuf(++n % 10 ? chunk : end);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AppendAtTheEnd)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace vestrel

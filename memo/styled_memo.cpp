@@ -1,0 +1,427 @@
+#include "memo/styled_memo.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "memo/line_breaker.h"
+#include "memo/memo_errors.h"
+#include "memo/styled_memo_strings.h"
+
+namespace vestrel {
+
+TStyledMemo::TStyledMemo()
+    : ctx_(store_),
+      selStart_(&ctx_),
+      selEnd_(&ctx_),
+      move_(&ctx_),
+      top_(&ctx_),
+      mouse_(&ctx_),
+      scratch1_(&ctx_),
+      scratch2_(&ctx_),
+      edit1_(&ctx_),
+      edit2_(&ctx_),
+      caret_(&selStart_),
+      paragraphs_(std::make_unique<TStyledParaStrings>(*this)),
+      lines_(std::make_unique<TStyledLinesStrings>(*this)) {
+  ctx_.ClientWidth = 100;
+  UpdateFontDependantFields();
+}
+
+// A handler running when the memo goes sees its token expire and touches nothing more; the
+// navigators callers still hold lose their memo (the context's destructor).
+TStyledMemo::~TStyledMemo() {
+  alive_.reset();
+}
+
+// ---- life and window ----
+
+void TStyledMemo::Loaded() {
+  Reformat();
+}
+
+void TStyledMemo::CreateHandle(MemoWindow& window) {
+  window_ = &window;
+  filler_.clear();
+  UpdateFontDependantFields();
+  Reformat();
+  ctx_.TopOrigin = ctx_.LeftOrigin = 0;
+  top_.SetPos(0);
+  Fire(OnVScroll);
+}
+
+void TStyledMemo::DestroyWindowHandle() {
+  window_ = nullptr;
+  ctx_.Measure = nullptr;
+}
+
+bool TStyledMemo::WndProc(TMemoMessage& message) {
+  const TAlive alive = alive_;
+  // Listeners see a copy; currentMessage_ goes back to the outer message on every way out.
+  struct TRestore {
+    TStyledMemo& memo;
+    const TAlive& alive;
+    TMemoMessage* outer;
+    ~TRestore() {
+      if (!alive.expired()) memo.currentMessage_ = outer;
+    }
+  } restore{*this, alive, currentMessage_};
+
+  TMemoMessage copy = message;
+  currentMessage_ = &copy;
+  DoNotify(messageListeners_, smeMessage);
+  if (alive.expired()) return true;
+  bool handled = true;
+  if (copy.Result != kSuppressMessage) {
+    currentMessage_ = restore.outer;
+    handled = HandleMessage(message);
+    if (alive.expired()) return handled;
+  }
+  TMemoMessage after = message;
+  currentMessage_ = &after;
+  DoNotify(messageListeners_, smeAfterMessage);
+  return handled;
+}
+
+bool TStyledMemo::HandleMessage(TMemoMessage& message) {
+  switch (message.Msg) {
+    case WM_GETDLGCODE:
+      message.Result = wantTabs_ && !displayOnly_ ? kDlgCodeKeysAndTabs : kDlgCodeKeys;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// ---- listeners ----
+
+void TStyledMemo::RemoveListener(std::vector<IpmsNotify*>& list, IpmsNotify* l) {
+  for (IpmsNotify*& entry : list)
+    if (entry == l) entry = nullptr;
+  if (notifyDepth_ == 0) std::erase(list, nullptr);
+}
+
+void TStyledMemo::DoNotify(std::vector<IpmsNotify*>& list, TpmEvents events) {
+  const TAlive alive = alive_;
+  ++notifyDepth_;
+  // By index: a listener may add or remove listeners (removal leaves nil) while it is told.
+  try {
+    for (size_t i = 0; i < list.size(); ++i) {
+      IpmsNotify* l = list[i];
+      if (!l) continue;
+      l->Notify(*this, events);
+      if (alive.expired()) return;
+    }
+  } catch (...) {
+    if (!alive.expired()) --notifyDepth_;
+    throw;
+  }
+  if (--notifyDepth_ == 0) std::erase(list, nullptr);
+}
+
+void TStyledMemo::Change() {
+  const TAlive alive = alive_;
+  DoNotify(notifyListeners_, smeChange);
+  if (alive.expired()) return;
+  if (!messageListeners_.empty()) {
+    TMemoMessage m;
+    m.Msg = CM_TEXTCHANGED;
+    WndProc(m);
+    if (alive.expired()) return;
+  }
+  Fire(OnChange);
+}
+
+void TStyledMemo::CheckIntegrity() {
+  const std::string fault = store_.IntegrityFault();
+  if (!fault.empty()) throw EStyledMemoError(fault + Version());
+}
+
+// ---- layout ----
+
+void TStyledMemo::SetupFont(TMemoFont& font, uint8_t style) {
+  font = (style & kDynAltFont) ? altFont_ : font_;
+  font.Style = style & 0x0F;
+}
+
+void TStyledMemo::UpdateFontDependantFields() {
+  ctx_.FontStyle = font_.Style;
+  const int32_t h = lineHeight_ > 0 ? lineHeight_ : std::abs(font_.Height) + 1;
+  ctx_.LineHeight = std::clamp(h, 1, 65535);
+  if (!WindowReady()) return;
+  TFontMeasure& canvas = window_->Canvas();
+  ctx_.Measure = &canvas;
+  ctx_.ClientWidth = window_->ClientWidth();
+  canvas.SelectFont(RunFontStyle(0, 0, ctx_.FontStyle));
+  const TFontMetrics metrics = canvas.Metrics();
+  static const unsigned char kBlank = ' ';
+  int32_t space = 0;
+  ctx_.SpaceWidth = canvas.TextExtent(&kBlank, 1, space) ? space : 1;
+  ctx_.MaxCharsPerCall = 16384 / std::max(metrics.MaxCharWidth, 1);
+}
+
+void TStyledMemo::Repaint() {
+  if (WindowReady() && updateCount_ == 0) window_->InvalidateBand(0, window_->ClientHeight());
+}
+
+void TStyledMemo::InvalidateLines(int32_t first, int32_t last) {
+  if (!WindowReady()) return;
+  const int64_t h = ctx_.LineHeight;
+  const int64_t top = std::min(first, last) * h - ctx_.TopOrigin;
+  const int64_t bottom = (int64_t{std::max(first, last)} + 1) * h - ctx_.TopOrigin;
+  const int64_t height = window_->ClientHeight();
+  if (bottom <= 0 || top >= height) return;
+  window_->InvalidateBand(static_cast<int32_t>(std::max<int64_t>(top, 0)),
+                          static_cast<int32_t>(std::min(bottom, height)));
+}
+
+void TStyledMemo::Reformat() {
+  pendingEdit_.reset();  // the lines an edit shifted no longer tell where to resume
+  ctx_.WidestLineWidth = -1;
+  ctx_.WidestLine = -1;
+  if (WindowReady() && updateCount_ == 0) {
+    FormatNow(0, store_.Count() - 1, true);
+    formatPending_ = false;
+  } else {
+    store_.MarkUnformatted();
+    formatPending_ = true;
+  }
+}
+
+void TStyledMemo::RefreshAfterReformat() {
+  Reformat();
+  Repaint();
+}
+
+void TStyledMemo::EnsureFormatted() {
+  if (!formatPending_ || !WindowReady() || updateCount_ > 0) return;
+  formatPending_ = false;
+  FormatNow(0, store_.Count() - 1, false);
+}
+
+void TStyledMemo::FormatNow(int32_t first, int32_t last, bool full) {
+  FormatRange(first, last, full, nullptr);
+}
+
+TStyledMemo::TLaidOut TStyledMemo::FormatRange(int32_t first, int32_t last, bool full,
+                                               const TPendingEdit* edit) {
+  TLaidOut out;
+  first = std::max(first, 0);
+  last = std::min(last, store_.Count() - 1);
+  if (last < first) return out;
+  TFontMeasure* canvas = nullptr;
+  if (WindowReady()) {
+    canvas = &window_->Canvas();
+    ctx_.Measure = canvas;
+    ctx_.ClientWidth = window_->ClientWidth();
+  }
+  int32_t line = store_[first].FirstLine;
+  out.firstLine = INT32_MAX;
+  int32_t sumTotal = 0, sumVisible = 0;
+  for (int32_t i = first; i <= last; ++i) {
+    ParInfo& p = store_[i];
+    if (i > first) p.FirstLine = line;
+    if (full || !(p.States & smpFormatted)) {
+      int32_t fromLine = 0, oldLine = 0, delta = 0, count = 0;
+      bool whole = true;
+      if (edit && edit->par == i) {
+        fromLine = edit->fromLine;
+        oldLine = edit->oldLine;
+        whole = false;
+      }
+      ReformatParP(ctx_, canvas, true, ctx_.ClientWidth, &p, i, fromLine, oldLine, whole, breakSpaceWidth_,
+                   breakOverhang_, delta, count);
+      sumTotal += delta;
+      if (!(p.States & smpHidden)) sumVisible += delta;
+      out.firstLine = std::min(out.firstLine, p.FirstLine + fromLine);
+      out.lastLine = p.FirstLine + oldLine;
+    }
+    if (!(p.States & smpHidden)) line += GetLineCount(p);
+  }
+  store_.TotalLineCount += sumTotal;
+  store_.VisibleLineCount += sumVisible;
+  store_.UpdateLines(last + 1, sumVisible);
+  InvalidateNavs(ctx_.Navigators, store_[first].StartOffset, last);
+  if (out.firstLine == INT32_MAX) out.firstLine = 0;
+  out.visibleDelta = sumVisible;
+  return out;
+}
+
+bool TStyledMemo::GetLineBounds(int32_t n, int32_t& start, int32_t& stop, bool& endsParagraph) {
+  if (n < 0) return false;
+  if (ctx_.NeverWraps()) {
+    if (n >= store_.Count()) return false;
+    start = store_[n].StartOffset;
+    stop = start + store_[n].Length();
+    endsParagraph = true;
+    return true;
+  }
+  EnsureFormatted();
+  if (n >= store_.VisibleLineCount) return false;
+  scratch1_.SetLineNb(n);
+  const ParInfo& p = scratch1_.GetPar();
+  const int32_t line = scratch1_.GetParLine();
+  const LineInfo& l = GetLine(p, line);
+  start = p.StartOffset + l.Start;
+  stop = p.StartOffset + l.Stop;
+  endsParagraph = line == GetLineCount(p) - 1;
+  return true;
+}
+
+// ---- properties ----
+
+void TStyledMemo::setAlignment(TAlignment v) {
+  if (v == ctx_.Alignment) return;
+  // Without word wrap, only right and centred text wraps to the window.
+  const bool wrapChanges = !ctx_.WordWrap && ((v == taLeftJustify) != (ctx_.Alignment == taLeftJustify));
+  ctx_.Alignment = v;
+  ctx_.LeftOrigin = 0;
+  if (wrapChanges)
+    RefreshAfterReformat();
+  else
+    Repaint();
+}
+
+void TStyledMemo::setHideSelection(bool v) {
+  if (v == hideSelection_) return;
+  hideSelection_ = v;
+  InvalidateSelection();
+}
+
+void TStyledMemo::setWordWrap(bool v) {
+  if (v == ctx_.WordWrap) return;
+  ctx_.WordWrap = v;
+  RefreshAfterReformat();
+}
+
+void TStyledMemo::setFont(const TMemoFont& f) {
+  if (f == font_) return;
+  font_ = f;
+  UpdateFontDependantFields();
+  if (WindowReady()) {
+    ctx_.TopOrigin = ctx_.LeftOrigin = 0;
+    top_.SetPos(0);
+    RefreshAfterReformat();
+  }
+  DoNotify(notifyListeners_, smeFontChanged);
+}
+
+void TStyledMemo::setAltFont(const TMemoFont& f) {
+  if (f == altFont_) return;
+  altFont_ = f;
+  if (ctx_.WordWrap) Reformat();
+  Repaint();
+}
+
+void TStyledMemo::setColor(TColor c) {
+  SetAndRepaint(color_, c);
+}
+
+void TStyledMemo::setColumnWrap(int32_t v) {
+  if (v == ctx_.ColumnWrap) return;
+  ctx_.ColumnWrap = v;
+  if (ctx_.WordWrap) RefreshAfterReformat();
+}
+
+void TStyledMemo::setJustified(bool v) {
+  if (v == ctx_.Justified) return;
+  ctx_.Justified = v;
+  ctx_.LeftOrigin = 0;
+  Repaint();
+}
+
+void TStyledMemo::setLeftMargin(int32_t v) {
+  if (v == ctx_.LeftMargin) return;
+  ctx_.LeftMargin = v;
+  RefreshAfterReformat();
+}
+
+void TStyledMemo::setRightMargin(int32_t v) {
+  if (v == ctx_.RightMargin) return;
+  ctx_.RightMargin = v;
+  RefreshAfterReformat();
+}
+
+void TStyledMemo::setLineHeight(int32_t v) {
+  v = v <= 0 ? 0 : std::min(v, 65535);
+  if (v == lineHeight_) return;
+  lineHeight_ = v;
+  UpdateFontDependantFields();
+  Repaint();
+}
+
+void TStyledMemo::setOptions(TStyledMemoOptions v) {
+  v &= kOptionsMask;
+  if (v == options_) return;
+  const bool trimNow = (v & smoDiscardTrailingSpaces) && !(options_ & smoDiscardTrailingSpaces);
+  options_ = v;
+  if (trimNow) Reload(true);
+}
+
+void TStyledMemo::setSelBackColor(TColor c) {
+  if (c == selBackColor_) return;
+  selBackColor_ = c;
+  InvalidateSelection();
+}
+
+void TStyledMemo::setSelTextColor(TColor c) {
+  if (c == selTextColor_) return;
+  selTextColor_ = c;
+  InvalidateSelection();
+}
+
+TByteString TStyledMemo::Separators() const {
+  TByteString s;
+  for (int c = 0; c < 256; ++c)
+    if (ctx_.Delimiters.test(static_cast<size_t>(c))) s.push_back(static_cast<unsigned char>(c));
+  return s;
+}
+
+void TStyledMemo::setDelimiters(TByteView chars) {
+  ctx_.Delimiters = MakeDelimiters(chars);
+}
+
+void TStyledMemo::setStaticFormat(bool v) {
+  if (v == store_.StaticFormat) return;
+  store_.StaticFormat = v;
+  if (store_.CharCount > 0) Reload(false);  // the codes are read again in the new mode
+}
+
+void TStyledMemo::setTabStops(int32_t v) {
+  if (v == ctx_.TabStops) return;
+  ctx_.TabStops = v;
+  RefreshAfterReformat();
+}
+
+void TStyledMemo::setUndoMaxLevel(int32_t v) {
+  if (v > 0x7FFFFFF) throw EStyledMemoError("Undo set too high");
+  undoMaxLevel_ = v;
+}
+
+void TStyledMemo::setWordWrapChars(TByteView v) {
+  if (v == TByteView(ctx_.WordWrapChars)) return;
+  ctx_.WordWrapChars.assign(v);
+  if (ctx_.WordWrap) RefreshAfterReformat();
+}
+
+// ---- find ----
+
+int32_t TStyledMemo::FindSelStart() const {
+  return caret_->GetPos();
+}
+
+void TStyledMemo::FindSelect(int32_t selStart, int32_t selLength) {
+  setSelStart(selStart);
+  setSelLength(selLength);
+}
+
+void TStyledMemo::FindUpperCase(TByteString& s) const {
+  // A user-defined conversion arrives with the keyword lists; until then it is the ASCII one.
+  const int cp = CodePage();
+  for (unsigned char& c : s) c = upperCaseType_ == smuAnsi ? smUpperChar(c, cp) : smUpperAscii(c);
+}
+
+bool TStyledMemo::FindTxt(TByteView text, bool forward, bool matchCase, bool wholeWord, bool fromBoundary) {
+  return FindTextP(*this, text, forward, matchCase, wholeWord, fromBoundary);
+}
+
+}  // namespace vestrel

@@ -1,0 +1,477 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "memo/byte_string.h"
+#include "memo/code_pages.h"
+#include "memo/memo_messages.h"
+#include "memo/memo_window.h"
+#include "memo/paragraphs_list.h"
+#include "memo/sm_support.h"
+#include "memo/styled_navigator.h"
+
+namespace vestrel {
+
+class TStream;
+class TStyledMemo;
+class TStyledParaStrings;
+class TStyledLinesStrings;
+
+// Colours are TColor values: 0x00BBGGRR, system colours negative (0x80000000 + index).
+using TColor = int32_t;
+inline constexpr TColor clWindow = static_cast<TColor>(0x80000005);
+inline constexpr TColor clWindowText = static_cast<TColor>(0x80000008);
+inline constexpr TColor clHighlight = static_cast<TColor>(0x8000000D);
+inline constexpr TColor clHighlightText = static_cast<TColor>(0x8000000E);
+
+// A font as the memo describes it; the window makes the real one.
+struct TMemoFont {
+  std::string Name = "Arial";
+  int32_t Charset = 1;   // 204 Russian: code page 1251; anything else 1252
+  int32_t Height = -11;  // negative: pixels of the glyphs; positive: of the cell
+  uint8_t Style = 0;     // bits 0-3 bold, italic, underline, strike-out
+  TColor Color = clWindowText;
+  bool operator==(const TMemoFont&) const = default;
+};
+
+enum TPenStyle : uint8_t { psSolid = 0, psDash = 1, psDot = 2 };
+struct TMemoPen {
+  TColor Color = 0;
+  int32_t Width = 1;
+  TPenStyle Style = psSolid;
+  bool operator==(const TMemoPen&) const = default;
+};
+
+enum TBorderStyle : uint8_t { bsNone = 0, bsSingle = 1 };
+enum TScrollStyle : uint8_t { ssNone = 0, ssHorizontal = 1, ssVertical = 2, ssBoth = 3 };
+enum TpmUpdateMode : uint8_t { umImmediate = 0, umOnNeed = 1, umBackground = 2 };
+enum TpmUpperCase : uint8_t { smuAscii = 0, smuAnsi = 1, smuUserDefined = 2 };
+
+// TpmNonPrintChars
+inline constexpr uint8_t smNPSpace = 0x01;
+inline constexpr uint8_t smNPTab = 0x02;
+inline constexpr uint8_t smNPReturn = 0x04;
+
+// TStyledMemoOptions: bits 0..22, kept in 3 bytes.
+using TStyledMemoOptions = uint32_t;
+inline constexpr TStyledMemoOptions smoKeepColumnPos = 1u << 0;
+inline constexpr TStyledMemoOptions smoPutExtraSpaces = 1u << 1;
+inline constexpr TStyledMemoOptions smoWrapCaret = 1u << 2;
+inline constexpr TStyledMemoOptions smoInsertKeyActive = 1u << 3;
+inline constexpr TStyledMemoOptions smoWideOverwriteCaret = 1u << 4;
+inline constexpr TStyledMemoOptions smoLargeWordSelect = 1u << 5;
+inline constexpr TStyledMemoOptions smoAutoScrollBars = 1u << 6;
+inline constexpr TStyledMemoOptions smoNoDragnDrop = 1u << 7;
+inline constexpr TStyledMemoOptions smoAutoIndent = 1u << 8;
+inline constexpr TStyledMemoOptions smoBackIndent = 1u << 9;
+inline constexpr TStyledMemoOptions smoWindowsSelColors = 1u << 10;
+inline constexpr TStyledMemoOptions smoFullLineSelect = 1u << 11;
+inline constexpr TStyledMemoOptions smoDiscardTrailingSpaces = 1u << 12;
+inline constexpr TStyledMemoOptions smoNoFineScroll = 1u << 13;
+inline constexpr TStyledMemoOptions smoNoLineSelection = 1u << 14;
+inline constexpr TStyledMemoOptions smoNoDefaultPopup = 1u << 15;
+inline constexpr TStyledMemoOptions smoBlockSelection = 1u << 16;
+inline constexpr TStyledMemoOptions smoAutoLineBreak = 1u << 17;
+inline constexpr TStyledMemoOptions smoPlainClipboard = 1u << 18;
+inline constexpr TStyledMemoOptions smoPersistentBlocks = 1u << 19;
+inline constexpr TStyledMemoOptions smoNoOverwriteBlocks = 1u << 20;
+inline constexpr TStyledMemoOptions smoSmartTabs = 1u << 21;
+inline constexpr TStyledMemoOptions smoKeepParBackgnd = 1u << 22;
+inline constexpr TStyledMemoOptions kOptionsMask = (1u << 23) - 1;
+
+// TpmEvents: what a notification reports.
+using TpmEvents = uint32_t;
+inline constexpr TpmEvents smeChange = 1;
+inline constexpr TpmEvents smeSelMove = 2;
+inline constexpr TpmEvents smeStyleChange = 4;
+inline constexpr TpmEvents smeContext = 8;
+inline constexpr TpmEvents smeRightContext = 16;
+inline constexpr TpmEvents smeMessage = 32;
+inline constexpr TpmEvents smeAfterMessage = 64;
+inline constexpr TpmEvents smeVScroll = 128;
+inline constexpr TpmEvents smeHScroll = 256;
+inline constexpr TpmEvents smeFontChanged = 512;
+inline constexpr TpmEvents smeBeforeChange = 1024;
+
+// A listener of a memo's notifications or messages. A message listener reads and may answer
+// the message in hand (TStyledMemo::CurrentMessage); it may remove itself, or destroy the memo,
+// while it is notified.
+class IpmsNotify {
+ public:
+  virtual void Notify(TStyledMemo& sender, TpmEvents events) = 0;
+
+ protected:
+  ~IpmsNotify() = default;
+};
+
+using TNotifyEvent = std::function<void(TStyledMemo& sender)>;
+using TParseEvent = std::function<void(TStyledMemo& sender, int32_t startOffset, int32_t stopOffset)>;
+using TContextEvent =
+    std::function<void(TStyledMemo& sender, int32_t context, int32_t startOffset, int32_t stopOffset)>;
+// May replace the text about to go in.
+using TpmBeforeChangeEvent = std::function<void(TStyledMemo& sender, TByteString& txt)>;
+
+// The multi-line styled text control of every text window. Its text lives in a paragraph store
+// read through navigators; every change goes through SetSelTextBuf. Offsets are absolute, each
+// paragraph break counting 2 (CR LF). Without Qt: it reaches its window through MemoWindow.
+class TStyledMemo : public TFindTarget {
+ public:
+  TStyledMemo();
+  virtual ~TStyledMemo();
+  TStyledMemo(const TStyledMemo&) = delete;
+  TStyledMemo& operator=(const TStyledMemo&) = delete;
+
+  static constexpr const char* kVersion = "StyledMemo 1.0";
+  std::string Version() const { return kVersion; }
+
+  // ---- life and window ----
+  // The code that builds a memo calls Loaded once it has configured it.
+  virtual void Loaded();
+  // Attaches the window (its handle is made): metrics, then the text is laid out for it.
+  void CreateHandle(MemoWindow& window);
+  void DestroyWindowHandle();
+  bool WindowReady() const { return window_ && window_->WindowReady(); }
+  MemoWindow* Window() const { return window_; }
+  // The one entry for every message the host widget handles: message listeners see it first
+  // and may suppress the memo's own handling. True when the memo handled it.
+  bool WndProc(TMemoMessage& message);
+  // The message listeners are being told of; nil outside WndProc.
+  TMemoMessage* CurrentMessage() { return currentMessage_; }
+
+  // ---- listeners ----
+  std::vector<IpmsNotify*>& NotifyListeners() { return notifyListeners_; }
+  std::vector<IpmsNotify*>& MessageListeners() { return messageListeners_; }
+  void AddListener(std::vector<IpmsNotify*>& list, IpmsNotify* l) { list.push_back(l); }
+  // Leaves a nil entry, so that a list being walked keeps its places; DoNotify packs it.
+  void RemoveListener(std::vector<IpmsNotify*>& list, IpmsNotify* l);
+  void DoNotify(std::vector<IpmsNotify*>& list, TpmEvents events);
+
+  // ---- text and selection ----
+  int32_t getSelStart();
+  void setSelStart(int32_t value);
+  int32_t SelLength() const { return selLength_; }  // always the clamped value
+  void setSelLength(int32_t value);
+  TByteString getSelText();
+  void setSelText(TByteView text);
+  void SelectAll();
+  void ClearSelection();
+  void Clear();
+  void SetTextBuf(TByteView text);
+  // Copies at most size - 1 characters from the text's start and a NUL; returns the count.
+  int32_t GetTextBuf(unsigned char* buf, int32_t size);
+  int32_t GetTextLen() { return getCharCount(); }
+  int32_t GetSelTextBuf(unsigned char* buf, int32_t size);
+  TByteString GetTextPart(int32_t start, int32_t stop);
+  std::optional<TByteString> GetTextPartBuf(int32_t start, int32_t stop);  // none when stop < start
+  TByteString GetTextContent();
+  void setTextContent(TByteView text) { SetTextBuf(text); }
+  int32_t getCharCount() const { return store_.CharCount; }
+  int32_t GetParCount() const { return store_.Count(); }
+  int32_t getTotalLineCount() const { return store_.TotalLineCount; }
+  unsigned char getChar(int32_t offset);  // CR and LF at a break, 0 at the text end
+  TByteString getCurrentWord();
+
+  // ---- paragraphs and lines ----
+  TByteString getParString(int32_t i);  // the raw text, style codes included
+  void setParString(int32_t i, TByteView s) { setParsBuf(i, s); }
+  TByteString getParsBuf(int32_t i) { return getParString(i); }
+  int32_t getParsOffset(int32_t i);
+  int32_t GetParFromOffset(int32_t offset) const { return store_.ParFromOffset(offset); }
+  const unsigned char* getParBuffers(int32_t i);
+  TColor getParBackgnd(int32_t i);
+  void setParBackgnd(int32_t i, TColor c);
+  TColor getParForegnd(int32_t i);
+  void setParForegnd(int32_t i, TColor c);
+  bool getParWrapable(int32_t i);
+  void setParWrapable(int32_t i, bool value);
+  // Replaces paragraph i's text, adding breaks at the end while i is beyond the last one.
+  void setParsBuf(int32_t i, TByteView text);
+  // Display line n (a paragraph when lines never wrap); empty outside the text.
+  TByteString getLineString(int32_t n);
+  TByteString getLinesBuf(int32_t n) { return getLineString(n); }
+  int32_t getSelLine();
+  void setSelLine(int32_t n);
+  int32_t getSelPar();
+  void setSelPar(int32_t i);
+  int32_t getSelCol();  // the pending filler counted
+  void setSelCol(int32_t c);
+  int32_t GetSelContext();
+  // Puts the caret at offset without touching the selection.
+  void MoveCp(int32_t offset);
+  bool FindTxt(TByteView text, bool forward, bool matchCase, bool wholeWord, bool fromBoundary);
+  const TByteString& PendingFiller() const { return filler_; }
+
+  // ---- editing ----
+  // Replaces the selection by text (CR LF pairs become breaks); the caret ends after it.
+  virtual void SetSelTextBuf(TByteView text);
+  void BeginUpdate() { ++updateCount_; }
+  void EndUpdate();
+  int32_t UpdateCount() const { return updateCount_; }
+  // After the outermost edit: lays out the changed paragraphs and has their lines painted.
+  void EndModifications();
+  virtual void Change();
+  bool Modified() const { return modified_; }
+  void setModified(bool v) { modified_ = v; }
+
+  // ---- edit actions (enabled states) ----
+  bool CanCut() const { return !readOnly_ && !displayOnly_ && selLength_ != 0; }
+  bool CanDelete() const { return CanCut(); }
+  bool CanCopy() const { return !displayOnly_ && selLength_ != 0; }
+  bool CanPaste() const { return !readOnly_ && !displayOnly_; }
+  bool CanSelectAll() const { return !displayOnly_ && store_.CharCount > 0; }
+
+  // ---- streams ----
+  virtual void LoadFromStream(TStream& stream);
+  virtual void SaveToStream(TStream& stream);
+
+  // ---- layout ----
+  // Lays everything out again when it can (a window, no update open), else marks it to do.
+  void Reformat();
+  // Lays out paragraphs first..last; without full only those not laid out yet.
+  void FormatNow(int32_t first, int32_t last, bool full);
+  // The font for an extended style: the alternate font for bit 5, with style bits 0-3.
+  virtual void SetupFont(TMemoFont& font, uint8_t style);
+  // Marks display lines first..last (either order) to be painted again.
+  void InvalidateLines(int32_t first, int32_t last);
+  // Absolute offsets of display line n (a paragraph when lines never wrap), and whether it is
+  // its paragraph's last; false outside the text.
+  bool GetLineBounds(int32_t n, int32_t& start, int32_t& stop, bool& endsParagraph);
+
+  // Raises "Error …" with the version text at the first breach of the store's invariants.
+  void CheckIntegrity();
+
+  // ---- the parts ----
+  TParagraphsList& Store() { return store_; }
+  const TParagraphsList& Store() const { return store_; }
+  TNavigatorContext& NavContext() { return ctx_; }
+  TStyledParaStrings& Paragraphs() { return *paragraphs_; }
+  TStyledLinesStrings& Lines() { return *lines_; }
+  int CodePage() const { return CodePageOfCharset(font_.Charset); }
+
+  // ---- properties ----
+  TAlignment Alignment() const { return ctx_.Alignment; }
+  void setAlignment(TAlignment v);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void setBorderStyle(TBorderStyle v) { borderStyle_ = v; }
+  bool HideSelection() const { return hideSelection_; }
+  void setHideSelection(bool v);
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void setScrollBars(TScrollStyle v) { scrollBars_ = v; }
+  bool WantTabs() const { return wantTabs_; }
+  void setWantTabs(bool v) { wantTabs_ = v; }
+  bool WordWrap() const { return ctx_.WordWrap; }
+  void setWordWrap(bool v);
+  const TMemoFont& Font() const { return font_; }
+  void setFont(const TMemoFont& f);
+  const TMemoFont& AltFont() const { return altFont_; }
+  void setAltFont(const TMemoFont& f);
+  TColor Color() const { return color_; }
+  void setColor(TColor c);
+  bool ApplyKeyWords() const { return applyKeyWords_; }
+  void setApplyKeyWords(bool v) { applyKeyWords_ = v; }
+  bool ApplyStartStopKeys() const { return applyStartStopKeys_; }
+  void setApplyStartStopKeys(bool v) { applyStartStopKeys_ = v; }
+  int32_t CaretWidth() const { return caretWidth_; }
+  void setCaretWidth(int32_t v) { caretWidth_ = v; }
+  int32_t ColumnWrap() const { return ctx_.ColumnWrap; }
+  void setColumnWrap(int32_t v);
+  bool DisplayOnly() const { return displayOnly_; }
+  void setDisplayOnly(bool v) { displayOnly_ = v; }
+  bool EnableHotKeys() const { return enableHotKeys_; }
+  void setEnableHotKeys(bool v) { enableHotKeys_ = v; }
+  const TMemoPen& EndOfTextMark() const { return endOfTextMark_; }
+  void setEndOfTextMark(const TMemoPen& p) { SetAndRepaint(endOfTextMark_, p); }
+  TColor HighlightBackgnd() const { return highlightBackgnd_; }
+  void setHighlightBackgnd(TColor c) { SetAndRepaint(highlightBackgnd_, c); }
+  TColor HighlightColor() const { return highlightColor_; }
+  void setHighlightColor(TColor c) { SetAndRepaint(highlightColor_, c); }
+  bool Justified() const { return ctx_.Justified; }
+  void setJustified(bool v);
+  int32_t LeftMargin() const { return ctx_.LeftMargin; }
+  void setLeftMargin(int32_t v);
+  int32_t RightMargin() const { return ctx_.RightMargin; }
+  void setRightMargin(int32_t v);
+  TStyledLineBreak LineBreak() const { return lineBreak_; }
+  void setLineBreak(TStyledLineBreak v) { lineBreak_ = v; }
+  // The assigned line height, 0 when automatic; setting 0 or less selects automatic.
+  int32_t LineHeight() const { return lineHeight_; }
+  void setLineHeight(int32_t v);
+  int32_t MouseWheelFactor() const { return mouseWheelFactor_; }
+  void setMouseWheelFactor(int32_t v) { mouseWheelFactor_ = v; }
+  unsigned char NullReplacement() const { return nullReplacement_; }
+  void setNullReplacement(unsigned char c) { nullReplacement_ = c; }
+  TStyledMemoOptions Options() const { return options_; }
+  void setOptions(TStyledMemoOptions v);
+  bool Overwrite() const { return overwrite_; }
+  void setOverwrite(bool v) { overwrite_ = v; }
+  bool PassOverCodes() const { return passOverCodes_; }
+  void setPassOverCodes(bool v) { passOverCodes_ = v; }
+  uint32_t ProgressInterval() const { return progressInterval_; }
+  void setProgressInterval(uint32_t v) { progressInterval_ = v; }
+  bool ReadOnly() const { return readOnly_; }
+  void setReadOnly(bool v) { readOnly_ = v; }
+  const TMemoPen& RightLinePen() const { return rightLinePen_; }
+  void setRightLinePen(const TMemoPen& p) { SetAndRepaint(rightLinePen_, p); }
+  int32_t RightLinePos() const { return rightLinePos_; }
+  void setRightLinePos(int32_t v) { SetAndRepaint(rightLinePos_, v); }
+  int32_t ScrollTime() const { return scrollTime_; }
+  void setScrollTime(int32_t v) { scrollTime_ = v; }
+  TColor SelBackColor() const { return selBackColor_; }
+  void setSelBackColor(TColor c);
+  TColor SelTextColor() const { return selTextColor_; }
+  void setSelTextColor(TColor c);
+  TByteString Separators() const;  // the word delimiters as text
+  void setDelimiters(TByteView chars);
+  const TDelimiters& Delimiters() const { return ctx_.Delimiters; }
+  bool ShowEndParSelected() const { return showEndParSelected_; }
+  void setShowEndParSelected(bool v) { SetAndRepaint(showEndParSelected_, v); }
+  uint8_t ShowNonPrintChars() const { return showNonPrintChars_; }
+  void setShowNonPrintChars(uint8_t v) { SetAndRepaint(showNonPrintChars_, v); }
+  const TMemoPen& SpecUnderline() const { return specUnderline_; }
+  void setSpecUnderline(const TMemoPen& p) { SetAndRepaint(specUnderline_, p); }
+  bool StaticFormat() const { return store_.StaticFormat; }
+  void setStaticFormat(bool v);
+  int32_t TabStops() const { return ctx_.TabStops; }
+  void setTabStops(int32_t v);
+  int32_t UndoMaxSpace() const { return undoMaxSpace_; }
+  void setUndoMaxSpace(int32_t v) { undoMaxSpace_ = v; }
+  int32_t UndoMaxLevel() const { return undoMaxLevel_; }
+  void setUndoMaxLevel(int32_t v);  // above 0x7FFFFFF: "Undo set too high"
+  TpmUpperCase UpperCaseType() const { return upperCaseType_; }
+  void setUpperCaseType(TpmUpperCase v) { upperCaseType_ = v; }
+  TpmUpdateMode UpdateMode() const { return updateMode_; }
+  void setUpdateMode(TpmUpdateMode v) { updateMode_ = v; }
+  const TByteString& WordWrapChars() const { return ctx_.WordWrapChars; }
+  void setWordWrapChars(TByteView v);
+  // Where the memo reads the time (progress of loads and saves); nil: the steady clock.
+  void setClock(WaitClock* clock) { store_.Clock = clock; }
+  // Static-format edits and saves drop paired toggle codes; not published, on by default.
+  bool PairCancelling() const { return pairCancelling_; }
+  void setPairCancelling(bool v) { pairCancelling_ = v; }
+
+  // ---- events ----
+  TNotifyEvent OnChange, OnStyleChange, OnSelMove, OnHScroll, OnVScroll, OnProgress, OnInternalPopup;
+  TParseEvent OnParse;
+  TContextEvent OnContext;
+  TpmBeforeChangeEvent OnBeforeChange;
+
+  // ---- TFindTarget ----
+  const TParagraphsList& FindParagraphs() const override { return store_; }
+  int32_t FindSelStart() const override;
+  void FindSelect(int32_t selStart, int32_t selLength) override;
+  const TDelimiters& FindDelimiters() const override { return ctx_.Delimiters; }
+  void FindUpperCase(TByteString& s) const override;
+
+ protected:
+  // The memo's own handling of a message; true when it handled it.
+  virtual bool HandleMessage(TMemoMessage& message);
+
+ private:
+  using TAlive = std::weak_ptr<const bool>;
+  TAlive Alive() const { return alive_; }
+  // Calls a handler on a copy of it (a handler may destroy the memo and the member with it);
+  // false when the memo is gone afterwards.
+  template <typename F, typename... A>
+  bool Fire(const F& handler, A&&... args) {
+    if (!handler) return true;
+    const TAlive alive = alive_;
+    F h = handler;
+    h(*this, std::forward<A>(args)...);
+    return !alive.expired();
+  }
+  template <typename T>
+  void SetAndRepaint(T& field, const T& value) {
+    if (field == value) return;
+    field = value;
+    Repaint();
+  }
+  void Repaint();                    // the whole client, when a window is ready and no update open
+  void UpdateFontDependantFields();  // metrics of the control font
+  void RefreshAfterReformat();       // lays out and repaints after a layout option changed
+  void InvalidateSelection();        // the lines between the selection ends
+  void MoveOffLfHalf(TStyledNavigator& n);
+  void AdjustNavigators(int32_t editStart, int32_t oldEnd, const TParagraphsList::TInsertResult& r);
+  void Reload(bool keepModified);  // saves the text and loads it back
+  // Lays out paragraphs first..last; with `edit` the first one from the lines the edit left.
+  struct TPendingEdit {
+    int32_t par = -1;
+    int32_t fromLine = 0;
+    int32_t oldLine = 0;
+  };
+  struct TLaidOut {
+    int32_t firstLine = 0;  // the display lines that changed
+    int32_t lastLine = -1;
+    int32_t visibleDelta = 0;
+  };
+  TLaidOut FormatRange(int32_t first, int32_t last, bool full, const TPendingEdit* edit);
+  void EnsureFormatted();  // lays out what was left to do, when it can
+
+  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
+  TParagraphsList store_;
+  TNavigatorContext ctx_;
+  TStyledNavigator selStart_, selEnd_, move_, top_, mouse_;
+  TStyledNavigator scratch1_, scratch2_, edit1_, edit2_;  // lookups; the edited range
+  TStyledNavigator* caret_;                               // selStart_, selEnd_ or move_
+  std::unique_ptr<TStyledParaStrings> paragraphs_;
+  std::unique_ptr<TStyledLinesStrings> lines_;
+  MemoWindow* window_ = nullptr;
+  TMemoMessage* currentMessage_ = nullptr;
+  std::vector<IpmsNotify*> notifyListeners_, messageListeners_;
+
+  int32_t selLength_ = 0;
+  TByteString filler_;                             // blanks between a line's end and the caret
+  static constexpr int32_t kNoCaretX = INT32_MIN;  // 0x80000000
+  int32_t caretX_ = kNoCaretX;                     // remembered across vertical moves
+  bool blockMode_ = false;                         // column-block selection
+  int32_t blockCol1_ = 0, blockCol2_ = 0;
+  int32_t updateCount_ = 0;
+  bool modified_ = false;
+  bool formatPending_ = false;  // paragraphs were marked to lay out while it could not be done
+  std::optional<TPendingEdit> pendingEdit_;
+  int32_t editsPending_ = 0;                         // edits since the layout last caught up
+  int32_t breakSpaceWidth_ = 0, breakOverhang_ = 0;  // metrics the line breaker keeps
+  int32_t notifyDepth_ = 0;                          // DoNotify calls under way
+
+  TMemoFont font_, altFont_;
+  TColor color_ = clWindow;
+  TBorderStyle borderStyle_ = bsSingle;
+  bool hideSelection_ = true;
+  TScrollStyle scrollBars_ = ssVertical;
+  bool wantTabs_ = true;
+  bool applyKeyWords_ = true, applyStartStopKeys_ = true;
+  int32_t caretWidth_ = 1;
+  bool displayOnly_ = false;
+  bool enableHotKeys_ = true;
+  TMemoPen endOfTextMark_{255, 1, psSolid};
+  TColor highlightBackgnd_ = clWindow;
+  TColor highlightColor_ = 255;
+  TStyledLineBreak lineBreak_ = pbCRLF;
+  int32_t lineHeight_ = 0;  // 0: automatic
+  int32_t mouseWheelFactor_ = -1;
+  unsigned char nullReplacement_ = 0;
+  TStyledMemoOptions options_ =
+      smoPutExtraSpaces | smoWrapCaret | smoInsertKeyActive | smoWideOverwriteCaret | smoAutoScrollBars;
+  bool overwrite_ = false;
+  bool passOverCodes_ = true;
+  uint32_t progressInterval_ = 300;
+  bool readOnly_ = false;
+  TMemoPen rightLinePen_{0x808080, 1, psDot};
+  int32_t rightLinePos_ = 0;
+  int32_t scrollTime_ = 300;
+  TColor selBackColor_ = clHighlight;
+  TColor selTextColor_ = clHighlightText;
+  bool showEndParSelected_ = true;
+  uint8_t showNonPrintChars_ = 0;
+  TMemoPen specUnderline_{255, 1, psSolid};
+  int32_t undoMaxSpace_ = 4194304;
+  int32_t undoMaxLevel_ = 65536;
+  TpmUpperCase upperCaseType_ = smuAscii;
+  TpmUpdateMode updateMode_ = umBackground;
+  bool pairCancelling_ = true;
+};
+
+}  // namespace vestrel

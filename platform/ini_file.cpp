@@ -1,0 +1,342 @@
+#include "platform/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+namespace vestrel {
+
+namespace {
+
+constexpr size_t npos = std::string::npos;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+// The name of a section header line, or nullopt for any other line. The name ends at the
+// first "]" (or the end of the line).
+std::optional<std::string_view> HeaderName(std::string_view line) {
+  line = Trim(line);
+  if (line.empty() || line.front() != '[') return std::nullopt;
+  line.remove_prefix(1);
+  const size_t close = line.find(']');
+  return Trim(line.substr(0, close));
+}
+
+// Key and value of a "key=value" line; comment lines (";") and lines without "=" have none.
+bool SplitKeyLine(std::string_view line, std::string_view& key, std::string_view& value) {
+  const std::string_view t = Trim(line);
+  if (t.empty() || t.front() == ';' || t.front() == '[') return false;
+  const size_t eq = line.find('=');
+  if (eq == npos) return false;
+  key = Trim(line.substr(0, eq));
+  value = Trim(line.substr(eq + 1));
+  return !key.empty();
+}
+
+std::string Unquote(std::string_view v) {
+  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+  return std::string(v);
+}
+
+// No line break may reach the file inside a value.
+std::string OneLine(std::string_view v) {
+  std::string out(v);
+  for (char& c : out)
+    if (c == '\r' || c == '\n') c = ' ';
+  return out;
+}
+
+std::string ErrorText(const char* what, const std::string& path, int err) {
+  return std::string(what).append(" ").append(path).append(": ").append(std::strerror(err));
+}
+
+std::string Quoted(std::string_view v) {
+  std::string out;
+  out.reserve(v.size() + 2);
+  return out.append(1, '"').append(v).append(1, '"');
+}
+
+bool WriteAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+IniFile IniFile::FromText(std::string_view bytes) {
+  IniFile ini;
+  if (bytes.empty()) return ini;
+  size_t start = 0;
+  while (start <= bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == npos) end = bytes.size();
+    std::string_view line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // The text after the last line end is a line only when it holds something.
+    if (end < bytes.size() || !line.empty()) ini.lines_.emplace_back(line);
+    start = end + 1;
+  }
+  ini.Index();
+  return ini;
+}
+
+void IniFile::Index() {
+  sections_.assign(1, Section{0, 0, {}});
+  firstSection_.clear();
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (const auto name = HeaderName(lines_[i])) {
+      sections_.back().end = i;
+      firstSection_.emplace(Lower(*name), sections_.size());
+      sections_.push_back(Section{i + 1, i + 1, {}});
+      continue;
+    }
+    std::string_view k, v;
+    if (SplitKeyLine(lines_[i], k, v)) sections_.back().keys.emplace(Lower(k), i);
+  }
+  sections_.back().end = lines_.size();
+}
+
+IniFile::LoadResult IniFile::Load(const std::string& path, std::string* error) {
+  *this = IniFile();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return LoadResult::kMissing;
+    if (error != nullptr) *error = ErrorText("Cannot open", path, errno);
+    return LoadResult::kFailed;
+  }
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      if (error != nullptr) *error = ErrorText("Cannot read", path, err);
+      return LoadResult::kFailed;
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  *this = FromText(data);
+  return LoadResult::kLoaded;
+}
+
+std::string IniFile::Text() const {
+  std::string out;
+  size_t size = 0;
+  for (const std::string& l : lines_) size += l.size() + 2;
+  out.reserve(size);
+  for (const std::string& l : lines_) {
+    out += l;
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string IniFile::Save(const std::string& path) const {
+  namespace fs = std::filesystem;
+  // A link is followed, so that the file it names is replaced and the link stays.
+  std::error_code ec;
+  fs::path target = path;
+  if (fs::is_symlink(target, ec)) {
+    const fs::path resolved = fs::weakly_canonical(target, ec);
+    if (!ec) target = resolved;
+  }
+  mode_t mode = 0644;
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0) mode = old.st_mode & 07777;
+
+  std::string temp = target.string() + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return ErrorText("Cannot create a file beside", target.string(), errno);
+  const std::string text = Text();
+  int err = 0;
+  if (!WriteAll(fd, text)) err = errno;
+  if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
+  if (err == 0 && ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
+  if (err != 0) {
+    ::unlink(temp.c_str());
+    return ErrorText("Cannot write", target.string(), err);
+  }
+  return {};
+}
+
+const IniFile::Section* IniFile::FindSection(std::string_view section) const {
+  if (section.empty()) return &sections_[0];
+  const auto it = firstSection_.find(Lower(section));
+  return it == firstSection_.end() ? nullptr : &sections_[it->second];
+}
+
+size_t IniFile::FindKey(const Section* s, std::string_view key) const {
+  if (s == nullptr) return npos;
+  const auto it = s->keys.find(Lower(key));
+  return it == s->keys.end() ? npos : it->second;
+}
+
+std::optional<std::string> IniFile::Value(std::string_view section, std::string_view key) const {
+  const size_t i = FindKey(FindSection(section), key);
+  if (i == npos) return std::nullopt;
+  std::string_view k, v;
+  SplitKeyLine(lines_[i], k, v);
+  return Unquote(v);
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
+  auto v = Value(section, key);
+  return v ? std::move(*v) : std::string(fallback);
+}
+
+int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, int32_t fallback) const {
+  const auto v = Value(section, key);
+  if (!v) return fallback;
+  return ParseInt32(*v).value_or(fallback);
+}
+
+std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> out;
+  const Section* s = FindSection(section);
+  if (s == nullptr) return out;
+  for (size_t i = s->first; i < s->end; ++i) {
+    std::string_view k, v;
+    // Only a key's first line.
+    if (SplitKeyLine(lines_[i], k, v) && FindKey(s, k) == i) out.emplace_back(std::string(k), Unquote(v));
+  }
+  return out;
+}
+
+void IniFile::WriteRaw(std::string_view section, std::string_view key, std::string value) {
+  size_t si;
+  if (section.empty()) {
+    si = 0;
+  } else if (const auto it = firstSection_.find(Lower(section)); it != firstSection_.end()) {
+    si = it->second;
+  } else {
+    lines_.push_back(std::string("[").append(section).append("]"));
+    si = sections_.size();
+    firstSection_.emplace(Lower(section), si);
+    sections_.push_back(Section{lines_.size(), lines_.size(), {}});
+  }
+  Section& sec = sections_[si];
+  if (const size_t i = FindKey(&sec, key); i != npos) {
+    // In place: the key as the file spells it, blanks before "=" included.
+    std::string& line = lines_[i];
+    line.erase(line.find('=') + 1);
+    line += value;
+    return;
+  }
+  // After the section's last line that holds anything, so blank lines before the next
+  // section stay where they are; the sections after it move down by one line.
+  size_t at = sec.end;
+  while (at > sec.first && Trim(lines_[at - 1]).empty()) --at;
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::string(key).append("=").append(value));
+  sec.keys.emplace(Lower(key), at);
+  ++sec.end;
+  for (size_t n = si + 1; n < sections_.size(); ++n) {
+    Section& later = sections_[n];
+    ++later.first;
+    ++later.end;
+    for (auto& [name, line] : later.keys) ++line;
+  }
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  WriteRaw(section, key, Quoted(OneLine(value)));
+}
+
+void IniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
+  std::string v = OneLine(value);
+  const bool changedOnReading = !v.empty() && (IsBlank(v.front()) || IsBlank(v.back()) ||
+                                               (v.size() >= 2 && v.front() == '"' && v.back() == '"'));
+  WriteRaw(section, key, changedOnReading ? Quoted(v) : std::move(v));
+}
+
+void IniFile::WriteInteger(std::string_view section, std::string_view key, int64_t value) {
+  char buf[24];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value);
+  WriteRaw(section, key, std::string(buf, res.ptr));
+}
+
+std::optional<int32_t> ParseInt32(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t v = 0;
+  const char* first = text.data() + i;
+  const char* last = text.data() + text.size();
+  if (first == last || *first < '0' || *first > '9') return std::nullopt;
+  const auto res = std::from_chars(first, last, v);
+  if (res.ec != std::errc()) return std::nullopt;
+  if (negative) v = -v;
+  if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return std::nullopt;
+  return static_cast<int32_t>(v);
+}
+
+std::optional<double> ParseDouble(std::string_view text) {
+  std::string t(text);
+  for (char& c : t)
+    if (c == ',') c = '.';
+  size_t i = 0;
+  while (i < t.size() && (t[i] == ' ' || (t[i] >= '\t' && t[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
+  // from_chars takes no sign of its own here: a second one is no number.
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) return std::nullopt;
+  double v = 0.0;
+  const auto res = std::from_chars(t.data() + i, t.data() + t.size(), v, std::chars_format::general);
+  if (res.ec == std::errc::result_out_of_range) {
+    // Beyond double: as "%lf" reads it, infinity (or a signed zero below the smallest).
+    return std::nullopt;
+  }
+  if (res.ec != std::errc()) return std::nullopt;
+  return negative ? -v : v;
+}
+
+std::string FormatShortest(double value) {
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, res.ptr);
+}
+
+std::string FormatFixed(double value, int decimals) {
+  // A double has at most 309 digits before the point.
+  char buf[400];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  if (res.ec != std::errc()) return FormatShortest(value);
+  return std::string(buf, res.ptr);
+}
+
+}  // namespace vestrel
