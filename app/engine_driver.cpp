@@ -46,12 +46,19 @@ void TEngineDriver::InitInputConverter(double cardRate) {
   }
 }
 
+// The PSK shaper starts at 31.25 Bd, until a mode switch sets the mode's rate.
+void TEngineDriver::PrepareConverters() {
+  engine_.pskShaper.SetPskRate(31);
+}
+
 void TEngineDriver::ClearLevelRing() {
   engine_.levels.Levels.fill(0.0);
   engine_.levels.LevelRingFresh = 0;
 }
 
-void TEngineDriver::StartObjects() { engine_.Start(); }
+void TEngineDriver::StartObjects() {
+  engine_.Start();
+}
 
 void TEngineDriver::ApplySpeedShiftMode() {
   ModeSwitch& s = engine_.modeSwitch;
@@ -66,17 +73,29 @@ void TEngineDriver::ApplySpeedShiftMode() {
   s.SetShift(shift);
 }
 
-void TEngineDriver::ProcessSoundInput() { sound_.ProcessSoundInput(); }
+void TEngineDriver::ProcessSoundInput() {
+  sound_.ProcessSoundInput();
+}
 
-void TEngineDriver::PumpTxAudio() { engine_.txPump.PumpTxAudio(); }
+void TEngineDriver::PumpTxAudio() {
+  engine_.txPump.PumpTxAudio();
+}
 
-bool TEngineDriver::DecodingFileInRealTime() const { return engine_.rxBlocks.FeedMode == 1; }
+bool TEngineDriver::DecodingFileInRealTime() const {
+  return engine_.rxBlocks.FeedMode == 1;
+}
 
-bool TEngineDriver::LevelsFlagged() const { return engine_.levels.LevelRingFresh != 0; }
+bool TEngineDriver::LevelsFlagged() const {
+  return engine_.levels.LevelRingFresh != 0;
+}
 
-void TEngineDriver::ClearLevelsFlag() { engine_.levels.LevelRingFresh = 0; }
+void TEngineDriver::ClearLevelsFlag() {
+  engine_.levels.LevelRingFresh = 0;
+}
 
-uint32_t TEngineDriver::PlaybackBuffersQueued() const { return engine_.txBuffers.InFlight.load(); }
+uint32_t TEngineDriver::PlaybackBuffersQueued() const {
+  return engine_.txBuffers.InFlight.load();
+}
 
 void TEngineDriver::SetEngineClosing() {
   engine_.tx.EngineClosing = true;
@@ -87,12 +106,20 @@ void TEngineDriver::ForceFiguresCase() {
   engine_.baudot.BaudotThird = 0;
 }
 
-void TEngineDriver::ForceLettersCase() { engine_.baudot.BaudotShift = 0; }
+void TEngineDriver::ForceLettersCase() {
+  engine_.baudot.BaudotShift = 0;
+}
 
-void TEngineDriver::SetAfc(bool on) { engine_.rxBlocks.AfcOn = on ? 1 : 0; }
+void TEngineDriver::SetAfc(bool on) {
+  engine_.rxBlocks.AfcOn = on ? 1 : 0;
+}
 
-void TEngineDriver::SetSquelch(bool on) { engine_.rxBlocks.IsSquelch = on ? 1 : 0; }
+void TEngineDriver::SetSquelch(bool on) {
+  engine_.rxBlocks.IsSquelch = on ? 1 : 0;
+}
 
-void TEngineDriver::SetSquelchPosition(int position) { engine_.rxBlocks.SetSquelchPosition(position); }
+void TEngineDriver::SetSquelchPosition(int position) {
+  engine_.rxBlocks.SetSquelchPosition(position);
+}
 
 }  // namespace vestrel

@@ -68,6 +68,7 @@ class TEngineDriver final : public EngineDriver {
   ~TEngineDriver() override;
 
   void InitInputConverter(double cardRate) override;
+  void PrepareConverters() override;
   void ClearLevelRing() override;
   void StartObjects() override;
   void ApplySpeedShiftMode() override;

@@ -5,10 +5,15 @@ namespace vestrel {
 TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxSink(rxSink) {
   modes.SetReceiver(RxFamily::kStartStop, &rtty);
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
-  modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
+  modes.SetReceiver(RxFamily::kPsk, &psk);
+  modes.SetTransmitter(TxFamily::kPsk, &pskTx);
+  synth.SetPskShaper(&pskShaper);
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
 }
 
-void TEngine::Start() { rtty.Start(); }
+void TEngine::Start() {
+  rtty.Start();
+  psk.Start();
+}
 
 }  // namespace vestrel

@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "engine/codes/varicode_table.h"
+#include "engine/mode_table.h"
+#include "engine/modes/psk/psk_rate.h"
 
 namespace vestrel {
 
@@ -61,6 +63,26 @@ void TPskDecoder::Reset() {
   Viterbi.Reset();
   Locked = 0;
   window_.SetPanelText(kDcdPanel, " ");
+}
+
+bool TPskDecoder::SelectMode(const ModeRow& row) {
+  const int code = PskRateCode(row.symbolRate);
+  if (code == 0) return false;
+  SetRate(code);
+  Quadrature = row.quadrature;
+  return true;
+}
+
+bool TPskDecoder::SetTones(int32_t lower, int32_t) {
+  return SetStep(lower);
+}
+
+void TPskDecoder::ProcessBlock(std::span<const float> block, bool squelchOpen) {
+  SquelchOpen = squelchOpen ? 1 : 0;
+  if (Quadrature)
+    ProcessQpskBlock(block);
+  else
+    ProcessBpskBlock(block);
 }
 
 void TPskDecoder::WriteLevel(double level) {

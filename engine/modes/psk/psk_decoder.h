@@ -6,6 +6,7 @@
 #include "engine/codes/varicode_table.h"
 #include "engine/engine_window.h"
 #include "engine/level_ring.h"
+#include "engine/mode_receiver.h"
 #include "engine/modem_params.h"
 #include "engine/modes/psk/psk_front_end.h"
 #include "engine/modes/psk/qpsk_code.h"
@@ -21,7 +22,7 @@ namespace vestrel {
 // quarter-turn step goes through the Viterbi decoder. The bits fill the varicode register,
 // whose characters go to the received-text sink. Status panel 9 shows the clock's lock ("*")
 // or its loss (" "); the phase scope reads the decided pairs from Scope on its own timer.
-class TPskDecoder {
+class TPskDecoder final : public ModeReceiver {
  public:
   static constexpr int kSubSymbols = 22;      // detector values per symbol
   static constexpr uint32_t kRingSize = 512;  // history and sub-symbol rings, a power of two
@@ -46,21 +47,26 @@ class TPskDecoder {
   // Oscillator step, FrequencyUnit (the lower receive tone): 0 < step < 16384; refused
   // (false, unchanged) otherwise. The signal in the filters stays.
   bool SetStep(int32_t step) { return front_.SetStep(step); }
+
+  // ModeReceiver
   // Back to the state after SetRate: filters, rings, clock, decoders and the DCD lock.
-  void Reset();
+  void Reset() override;
+  // A PSK row: its rate and BPSK or QPSK (a new rate resets); refused (false) for a row of
+  // another rate.
+  bool SelectMode(const ModeRow& row) override;
+  // The lower tone is the oscillator's step (SetStep).
+  bool SetTones(int32_t lower, int32_t upper) override;
+  // The rate is the mode's: any speed of the Speed menu is taken and leaves it.
+  bool SetSpeed(double, int) override { return true; }
+  // The block with the squelch decision of the block processor: the mode's rule (the spectrum
+  // peak at the lower receive tone's bin above SquelchLevel while "SQL" is down).
+  void ProcessBlock(std::span<const float> block, bool squelchOpen) override;
 
   // One input sample. Nothing while disabled.
   void ProcessBpskSample(float x);
   void ProcessQpskSample(float x);
   void ProcessBpskBlock(std::span<const float> block);
   void ProcessQpskBlock(std::span<const float> block);
-  // BPSK or QPSK as Quadrature says, chosen once per block.
-  void ProcessBlock(std::span<const float> block) {
-    if (Quadrature)
-      ProcessQpskBlock(block);
-    else
-      ProcessBpskBlock(block);
-  }
 
   // Where the level for the tuning displays goes, every 61 input samples. Unset: nowhere.
   void SetLevelRing(LevelRing* ring, int32_t* index) {
@@ -74,10 +80,10 @@ class TPskDecoder {
   double Q() const { return front_.Q; }
 
   int Enabled = 0;
-  // Written once per block by the block processor: 0 while the squelch is closed, when the
-  // detector gives 0 and no character is passed on.
+  // Written once per block (ProcessBlock): 0 while the squelch is closed, when the detector
+  // gives 0 and no character is passed on.
   int SquelchOpen = 1;
-  bool Quadrature = false;  // ProcessBlock runs QPSK
+  bool Quadrature = false;  // ProcessBlock runs QPSK (the row's)
   double SamplesPerSymbol = 11025.0 / 31.25;
   int SymbolLag = 353;  // SamplesPerSymbol rounded: the differential detector's delay
   double SubStep = SamplesPerSymbol / kSubSymbols;

@@ -1,56 +1,10 @@
 #include "engine/modes/psk/psk_front_end.h"
 
-#include <cstring>
-
 #include "engine/dsp/decimator3.h"
 #include "engine/dsp/fsk_detector.h"
 #include "engine/modes/psk/psk_filters.h"
 
 namespace vestrel {
-
-namespace {
-
-// Two doubles, the I and Q lanes of one TapRing<2> frame, in one register.
-typedef double Lanes2 __attribute__((vector_size(16)));
-
-Lanes2 Load(const double* p) {
-  Lanes2 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// y[l] = sum over i < n of newest[l - 2 i] x taps[i] for the two lanes of a TapRing<2>, over a
-// symmetric table (taps[n - 1 - i] = taps[i]): the two frames that share a tap are added
-// first, and four partial sums run side by side so the additions need not wait on each other.
-// Rounds differently from the plain sum, by a few units in the last place.
-template <size_t N>
-void SymmetricConvolve2(const double* newest, const std::array<double, N>& taps, double* y) {
-  constexpr size_t n = N;
-  constexpr size_t pairs = n / 2;
-  const double* h = taps.data();
-  const double* oldest = newest - 2 * static_cast<ptrdiff_t>(n - 1);
-  constexpr size_t quads = pairs / 4 * 4;
-  Lanes2 a = {0, 0}, b = {0, 0}, c = {0, 0}, d = {0, 0};
-  for (size_t i = 0; i < quads; i += 4) {
-    const double* p = newest - 2 * static_cast<ptrdiff_t>(i);
-    const double* q = oldest + 2 * i;
-    a += (Load(p) + Load(q)) * h[i];
-    b += (Load(p - 2) + Load(q + 2)) * h[i + 1];
-    c += (Load(p - 4) + Load(q + 4)) * h[i + 2];
-    d += (Load(p - 6) + Load(q + 6)) * h[i + 3];
-  }
-  if constexpr (pairs > quads) a += (Load(newest - 2 * quads) + Load(oldest + 2 * quads)) * h[quads];
-  if constexpr (pairs > quads + 1)
-    b += (Load(newest - 2 * quads - 2) + Load(oldest + 2 * quads + 2)) * h[quads + 1];
-  if constexpr (pairs > quads + 2)
-    c += (Load(newest - 2 * quads - 4) + Load(oldest + 2 * quads + 4)) * h[quads + 2];
-  if constexpr (n & 1) d += Load(newest - 2 * pairs) * h[pairs];
-  const Lanes2 sum = (a + b) + (c + d);
-  y[0] = sum[0];
-  y[1] = sum[1];
-}
-
-}  // namespace
 
 TPskFrontEnd::TPskFrontEnd(const SineTable& sine) : sine_(&sine) {
   pre_.SetLength(static_cast<int>(kPskPre.size()));
@@ -90,11 +44,11 @@ bool TPskFrontEnd::Decimate3Twice(const double* in) {
   if (++count2_ < 3) return false;
   count2_ = 0;
   double y[2];
-  SymmetricConvolve2(dec3a_.Newest(), kC27, y);
+  ConvolveLanesSymmetric<2>(dec3a_.Newest(), kC27.data(), static_cast<int>(kC27.size()), y);
   dec3b_.Push(y);
   if (++count3_ < 3) return false;
   count3_ = 0;
-  SymmetricConvolve2(dec3b_.Newest(), kC27, y);
+  ConvolveLanesSymmetric<2>(dec3b_.Newest(), kC27.data(), static_cast<int>(kC27.size()), y);
   Matched(y);
   return true;
 }
@@ -103,25 +57,25 @@ void TPskFrontEnd::Matched(const double* in) {
   mf_.Push(in);
   double y[2];
   if (rateCode_ == 125)
-    SymmetricConvolve2(mf_.Newest(), kMf85, y);
+    ConvolveLanesSymmetric<2>(mf_.Newest(), kMf85.data(), static_cast<int>(kMf85.size()), y);
   else
-    SymmetricConvolve2(mf_.Newest(), kMf79, y);
+    ConvolveLanesSymmetric<2>(mf_.Newest(), kMf79.data(), static_cast<int>(kMf79.size()), y);
   I = y[0];
   Q = y[1];
 }
 
 bool TPskFrontEnd::PreThenDecimate3Twice() {
   double y[2];
-  SymmetricConvolve2(pre_.Newest(), kPskPre, y);
+  ConvolveLanesSymmetric<2>(pre_.Newest(), kPskPre.data(), static_cast<int>(kPskPre.size()), y);
   return Decimate3Twice(y);
 }
 
 bool TPskFrontEnd::PreThenPre49() {
   double y[2];
-  SymmetricConvolve2(pre_.Newest(), kPskPre, y);
+  ConvolveLanesSymmetric<2>(pre_.Newest(), kPskPre.data(), static_cast<int>(kPskPre.size()), y);
   pre49_.Push(y);
   if (count2_++ & 1u) return false;
-  SymmetricConvolve2(pre49_.Newest(), kPre49, y);
+  ConvolveLanesSymmetric<2>(pre49_.Newest(), kPre49.data(), static_cast<int>(kPre49.size()), y);
   Matched(y);
   return true;
 }

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "engine/frequency_unit.h"
-#include "engine/mode_number.h"
+#include "engine/mode_table.h"
 #include "engine/modes/psk/qpsk_code.h"
 
 namespace vestrel {
@@ -74,14 +74,24 @@ int16_t RoundSample(double v) {
 
 }  // namespace
 
-TPskTxShaper::TPskTxShaper(const SineTable& sine, const TModemParams& params) : sine_(sine), params_(params) {
-  SetPskRate(31, kRxRate);
+TPskTxShaper::TPskTxShaper(const SineTable& sine, const TModemParams& params, const TSampleRates& rates)
+    : sine_(sine), params_(params), rates_(rates) {
+  SetPskRate(31);
 }
 
-double TPskTxShaper::SetPskRate(int rateCode, double outputRate) {
+double TPskTxShaper::SetPskRate(int rateCode) {
   PskTxBaud = rateCode == 125 ? 125.0 : rateCode == 63 ? 62.5 : 31.25;
-  PskCarrierLen = UsableTxRate(outputRate) / PskTxBaud;
-  symbolLen_ = static_cast<uint32_t>(std::floor(PskCarrierLen + 0.5));
+  Build();
+  return PskTxBaud;
+}
+
+uint32_t TPskTxShaper::PskSymbolLen() const {
+  return static_cast<uint32_t>(std::floor(UsableTxRate(rates_.OutSamplingFreq) / PskTxBaud + 0.5));
+}
+
+void TPskTxShaper::Build() {
+  builtFor_ = rates_.OutSamplingFreq;
+  PskCarrierLen = UsableTxRate(builtFor_) / PskTxBaud;
   const auto base = static_cast<uint32_t>(std::floor(PskCarrierLen));
   for (uint32_t k = 0; k < 2; ++k) {
     Shape& s = shapes_[k];
@@ -96,7 +106,6 @@ double TPskTxShaper::SetPskRate(int rateCode, double outputRate) {
   }
   PskCarrierAcc = 0.0;
   PskSymbolAcc = 0.0;
-  return PskTxBaud;
 }
 
 uint32_t TPskTxShaper::NextLength(double& acc) const {
@@ -111,12 +120,13 @@ uint32_t TPskTxShaper::NextLength(double& acc) const {
 
 int32_t TPskTxShaper::ToneStep() const {
   // The MFSK modes keep their tone pair reversed as a whole.
-  const bool mfsk = params_.Mode == kModeMfsk16 || params_.Mode == kModeMfsk8;
+  const bool mfsk = ModeRowOf(params_.Mode).tones == ToneLayout::kMfskPlan;
   return mfsk && params_.Reverse != 0 ? params_.TxTone[1] : params_.TxTone[0];
 }
 
 uint32_t TPskTxShaper::PskTxSymbol(int symbol, int16_t* out, uint32_t& phase) {
   if (symbol < 0 || symbol > 5) return 0;
+  FollowRate();
   const Transition& t = kTransitions[symbol][State];
   State = t.next;
   const uint32_t n = NextLength(PskSymbolAcc);
@@ -139,6 +149,7 @@ uint32_t TPskTxShaper::PskTxSymbol(int symbol, int16_t* out, uint32_t& phase) {
 }
 
 uint32_t TPskTxShaper::PskTxCarrier(int bit, int16_t* out, uint32_t& phase) {
+  FollowRate();
   const uint32_t n = NextLength(PskCarrierAcc);
   const uint32_t step = static_cast<uint32_t>(ToneStep());
   const int16_t* table = sine_.data();

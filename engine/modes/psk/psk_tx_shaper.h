@@ -5,6 +5,7 @@
 
 #include "engine/modem_params.h"
 #include "engine/psk_tx_shaper.h"
+#include "engine/sample_rates.h"
 #include "engine/sine_table.h"
 
 namespace vestrel {
@@ -17,18 +18,20 @@ namespace vestrel {
 // Symbols keep the true rate: a symbol lasts OutSamplingFreq / baud samples, which is rarely
 // a whole number, so a fraction accumulator gives each symbol the floor or the ceiling of it
 // (352 or 353 at 31.25 Bd and 11025 samples/s) and each is shaped over its own length. The
-// shaping arrays are sized from the longest symbol when the rate is set, for any output rate.
+// shaping arrays are sized from the longest symbol at the output rate (OutSamplingFreq), any
+// rate; when that rate changes the arrays are built again before the next symbol.
 class TPskTxShaper final : public PskTxShaper {
  public:
   // Shaper states 0..3: the carrier's quadrant, (I, Q) = (+,+), (-,+), (-,-), (+,-); 4: off.
   static constexpr int kOff = 4;
 
-  TPskTxShaper(const SineTable& sine, const TModemParams& params);
+  // rates: OutSamplingFreq, the calibrated output rate (a value no card runs at stands for
+  // 11025 samples/s).
+  TPskTxShaper(const SineTable& sine, const TModemParams& params, const TSampleRates& rates);
 
-  // rateCode: 125 (125 Bd), 63 (62.5 Bd), anything else 31.25 Bd. outputRate: the calibrated
-  // output rate in samples/s (a value no card runs at stands for 11025). Fills the shaping
-  // arrays and starts the symbol timing afresh; returns the baud applied.
-  double SetPskRate(int rateCode, double outputRate);
+  // rateCode: 125 (125 Bd), 63 (62.5 Bd), anything else 31.25 Bd. Fills the shaping arrays for
+  // the output rate and starts the symbol timing afresh; returns the baud applied.
+  double SetPskRate(int rateCode);
 
   // symbol 0..3 advances the quadrant by that many quarter turns, 4 ramps the carrier off in
   // the first half of the symbol, 5 returns to quadrant 0 (from off: rising in the second
@@ -39,11 +42,11 @@ class TPskTxShaper final : public PskTxShaper {
   uint32_t PskTxCarrier(int bit, int16_t* out, uint32_t& phase) override;
   // QPSK: the bit enters the encoder inverted; its output is the symbol (negated with Reverse).
   uint32_t PskTxQpskBit(int bit, int16_t* out, uint32_t& phase) override;
-  // Samples per symbol rounded; a symbol is at most one more.
-  uint32_t PskSymbolLen() const override { return symbolLen_; }
+  // Samples per symbol at the output rate, rounded; a symbol is at most one more.
+  uint32_t PskSymbolLen() const override;
 
   double PskTxBaud = 31.25;
-  double PskCarrierLen = 352.8;  // output samples per symbol, exact
+  double PskCarrierLen = 352.8;  // output samples per symbol, exact, at the rate built for
   // How far the written samples run ahead of the true symbol edges, 0 <= acc < 1: the BPSK
   // carrier's and the shaper's.
   double PskCarrierAcc = 0.0;
@@ -59,6 +62,12 @@ class TPskTxShaper final : public PskTxShaper {
     std::vector<double> envelope;
   };
 
+  // The arrays and lengths for the current output rate.
+  void Build();
+  // The arrays follow a changed output rate.
+  void FollowRate() {
+    if (rates_.OutSamplingFreq != builtFor_) Build();
+  }
   // The length of the next symbol against acc, and acc advanced past it.
   uint32_t NextLength(double& acc) const;
   const Shape& ShapeOf(uint32_t n) const { return shapes_[n == shapes_[0].length ? 0 : 1]; }
@@ -66,7 +75,8 @@ class TPskTxShaper final : public PskTxShaper {
 
   const SineTable& sine_;
   const TModemParams& params_;
-  uint32_t symbolLen_ = 353;
+  const TSampleRates& rates_;
+  double builtFor_ = 0.0;        // the OutSamplingFreq the arrays are for
   std::array<Shape, 2> shapes_;  // floor(PskCarrierLen) and one more
 };
 

@@ -19,9 +19,11 @@ void SynthPsk(benchmark::State& state, int32_t mode, int rateCode, double outRat
   TModemParams params;
   params.Mode = mode;
   params.TxTone[0] = params.TxTone[1] = HzToUnits(1000.0, outRate);
+  TSampleRates rates;
+  rates.OutSamplingFreq = outRate;
   TToneSynth synth(sine, params);
-  TPskTxShaper shaper(sine, params);
-  shaper.SetPskRate(rateCode, outRate);
+  TPskTxShaper shaper(sine, params, rates);
+  shaper.SetPskRate(rateCode);
   synth.SetPskShaper(&shaper);
   const bool qpsk = mode == kModeQpsk31 || mode == kModeQpsk63;
   std::vector<int16_t> out(synth.MaxSymbolSamples());

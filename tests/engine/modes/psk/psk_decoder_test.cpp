@@ -294,9 +294,11 @@ std::vector<float> OurTransmission(const ModeCase& m, const std::string& text, d
   TModemParams p;
   p.Mode = m.mode;
   p.TxTone[0] = p.TxTone[1] = HzToUnits(toneHz, outRate);
+  TSampleRates rates;
+  rates.OutSamplingFreq = outRate;
   TToneSynth synth(sine, p);
-  TPskTxShaper shaper(sine, p);
-  shaper.SetPskRate(m.rateCode, outRate);
+  TPskTxShaper shaper(sine, p, rates);
+  shaper.SetPskRate(m.rateCode);
   synth.SetPskShaper(&shaper);
   std::vector<int16_t> buffer(synth.MaxSymbolSamples());
   std::vector<float> out;

@@ -21,7 +21,8 @@ class PskTxShaperTest : public ::testing::Test {
   void Configure(int rateCode, double outRate, double toneHz) {
     params.Mode = kModeBpsk31;
     params.TxTone[0] = params.TxTone[1] = HzToUnits(toneHz, outRate);
-    shaper.SetPskRate(rateCode, outRate);
+    rates.OutSamplingFreq = outRate;
+    shaper.SetPskRate(rateCode);
     buffer.assign(shaper.PskSymbolLen() + 2, 0);
   }
 
@@ -43,7 +44,8 @@ class PskTxShaperTest : public ::testing::Test {
 
   SineTable sine;
   TModemParams params;
-  TPskTxShaper shaper{sine, params};
+  TSampleRates rates;
+  TPskTxShaper shaper{sine, params, rates};
   std::vector<int16_t> buffer;
   uint32_t phase = 0;
 };
@@ -102,6 +104,22 @@ TEST_F(PskTxShaperTest, HighOutputRatesShapeWholeSymbols) {
     const std::vector<int16_t> steady = Symbol(0);
     EXPECT_GT(Peak(steady, steady.size() - steady.size() / 8, steady.size()), 31000);
   }
+}
+
+// A new output rate (the setup dialog's) reaches the next symbol without a new SetPskRate:
+// the lengths and the arrays follow it, and every symbol fits the length announced for the
+// pump's buffer.
+TEST_F(PskTxShaperTest, OutputRateChangeIsFollowed) {
+  Configure(63, 11025.0, 1000.0);
+  EXPECT_EQ(Carrier(0).size(), 177u);  // 176.4 samples a symbol: the first one rounds up
+  rates.OutSamplingFreq = 48000.0;
+  EXPECT_EQ(shaper.PskSymbolLen(), 768u);
+  buffer.assign(shaper.PskSymbolLen() + 1, 0);
+  EXPECT_EQ(Carrier(0).size(), 768u);
+  EXPECT_EQ(Symbol(5).size(), 768u);
+  rates.OutSamplingFreq = 8000.0;
+  EXPECT_EQ(Symbol(0).size(), 128u);
+  EXPECT_DOUBLE_EQ(shaper.PskCarrierLen, 128.0);
 }
 
 // After symbol 4 the carrier is off, and symbol 0 keeps it off; symbol 5 then rises in the
@@ -165,8 +183,8 @@ TEST_F(PskTxShaperTest, BpskZeroBitReversesAtItsMiddle) {
 TEST_F(PskTxShaperTest, ReverseExchangesQpskStepsOneAndThree) {
   TModemParams reversedParams = params;
   reversedParams.Reverse = 1;
-  TPskTxShaper reversed{sine, reversedParams};
-  reversed.SetPskRate(31, 11025.0);
+  TPskTxShaper reversed{sine, reversedParams, rates};
+  reversed.SetPskRate(31);
   std::vector<int16_t> other(buffer.size());
   uint32_t otherPhase = 0;
   int quarterTurns = 0;
