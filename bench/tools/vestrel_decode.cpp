@@ -10,6 +10,7 @@
 #include "bench/harness/harness_options.h"
 #include "bench/harness/modem_setup.h"
 #include "engine/engine.h"
+#include "engine/mode_table.h"
 
 namespace {
 
@@ -22,11 +23,12 @@ constexpr const char* kUsage =
     "Decodes raw signed 16-bit little-endian mono samples at 11025 samples/s from FILE (or\n"
     "standard input) through the receive chain and writes the received text to standard output.\n"
     "  --mode MODE     the mode's status-panel name or number: %s\n"
-    "  --rx-hz HZ      centre of the receive tone pair (default 1700)\n"
+    "  --rx-hz HZ      centre of the receive tone pair, the carrier in the PSK modes\n"
+    "                  (default 1700)\n"
     "  --shift HZ      shift (default 170)\n"
-    "  --baud BD       speed (default 45.45)\n"
+    "  --baud BD       speed (default 45.45; the PSK modes have their own)\n"
     "  --filter W      filter width (default optimal)\n"
-    "  --reverse       mark on the lower tone\n"
+    "  --reverse       mark on the lower tone; QPSK from the other sideband\n"
     "  --squelch POS   squelch on at position 0..100 (default off)\n"
     "  --unshift-on-space  Baudot: back to letters after a received space or LF\n"
     "At the end of the input the chain runs on silence until the decoders' lag has passed.\n";
@@ -114,8 +116,12 @@ int main(int argc, char** argv) {
     return Fail("cannot read " +
                 (args.positional.empty() ? std::string("standard input") : args.positional[0]));
 
-  // Silence for the decoders' lag (13 bit times and the filters) and the partial last block.
-  const double bitSamples = 11025.0 / (modem.baud == 45.0 ? 45.45 : modem.baud);
+  // Silence for the decoders' lag and the partial last block: 20 bit times of the start-stop
+  // decoder (13 and the filters), 40 symbols where the mode fixes its rate (QPSK's Viterbi
+  // decoder lags 20 and the matched filter spans about 4).
+  const double rate = ModeRowOf(modem.mode).symbolRate;
+  const double bitSamples =
+      rate > 0.0 ? 2.0 * 11025.0 / rate : 11025.0 / (modem.baud == 45.0 ? 45.45 : modem.baud);
   const size_t tail = static_cast<size_t>(std::ceil(20.0 * bitSamples)) + 2 * 2048;
   const std::vector<int16_t> silence(tail, 0);
   engine.rxBlocks.PushCaptured(std::span<const int16_t>(silence));

@@ -1,5 +1,6 @@
 // vestrel-encode: text in, the samples of a whole transmission out (raw signed 16-bit
-// little-endian mono at 11025 samples/s), through the program's own transmit pump.
+// little-endian mono at 11025 samples/s, or at a calibrated playback rate), through the
+// program's own transmit pump.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,11 +13,15 @@
 #include "bench/harness/tx_setup.h"
 #include "engine/engine.h"
 #include "engine/mode_number.h"
+#include "engine/modes/psk/cw_ident.h"
 
 namespace vestrel {
 namespace {
 
 constexpr double kRate = 11025.0;
+// The output rates the setup dialog takes.
+constexpr double kMinOutRate = 8000.0;
+constexpr double kMaxOutRate = 192000.0;
 
 class ToolFatal : public FatalErrorSink {
  public:
@@ -54,19 +59,25 @@ void QueueText(TEngine& engine, const std::string& text) {
 }
 
 constexpr const char* kUsage =
-    "usage: vestrel-encode --mode MODE [--tx-hz HZ] [--shift HZ] [--baud BD] [--reverse] [FILE]\n"
+    "usage: vestrel-encode --mode MODE [--tx-hz HZ] [--shift HZ] [--baud BD] [--reverse]\n"
+    "                      [--cw TEXT] [--out-rate HZ] [FILE]\n"
     "Transmits the text of FILE (or standard input) through the transmit pump and writes the\n"
     "whole transmission, preamble to tail, to standard output as raw signed 16-bit little-endian\n"
     "mono samples at 11025 samples/s.\n"
-    "  --mode MODE     RTTY, ASCII-7, ASCII-8 or AMT-FEC (or the mode's number)\n"
-    "  --tx-hz HZ      centre of the transmit tone pair (default 1700)\n"
+    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, BPSK31, BPSK63, BPSK125, QPSK31 or QPSK63\n"
+    "                  (or the mode's number)\n"
+    "  --tx-hz HZ      centre of the transmit tone pair, the carrier in the PSK modes (default 1700)\n"
     "  --shift HZ      shift (default 170)\n"
-    "  --baud BD       speed (default 45.45; AMT-FEC 100)\n"
-    "  --reverse       mark on the lower tone\n";
+    "  --baud BD       speed (default 45.45; AMT-FEC 100; the PSK modes have their own)\n"
+    "  --reverse       mark on the lower tone; QPSK for the other sideband\n"
+    "  --cw TEXT       a CW identification of TEXT after the text (keyed on the lower tone)\n"
+    "  --out-rate HZ   synthesise for a calibrated playback rate of HZ samples/s (8000..192000);\n"
+    "                  the samples are written as they are, without conversion\n";
 
 int Run(int argc, char** argv) {
-  static constexpr harness::OptionSpec kSpecs[] = {{"mode", true},  {"tx-hz", true},    {"shift", true},
-                                                   {"baud", true},  {"reverse", false}, {"help", false}};
+  static constexpr harness::OptionSpec kSpecs[] = {{"mode", true},     {"tx-hz", true},    {"shift", true},
+                                                   {"baud", true},     {"reverse", false}, {"cw", true},
+                                                   {"out-rate", true}, {"help", false}};
   harness::ParsedArgs args;
   if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
   if (args.Has("help")) {
@@ -82,6 +93,15 @@ int Run(int argc, char** argv) {
   }
   if (m.baud == 0) m.baud = m.mode == kModeAmtorFec ? 100.0 : 45.0;
   if (args.positional.size() > 1) return Fail("more than one input file");
+  double outRate = kRate;
+  if (const auto it = args.values.find("out-rate"); it != args.values.end()) {
+    const auto r = harness::ParseDouble(it->second);
+    if (!r || !(*r >= kMinOutRate && *r <= kMaxOutRate))
+      return Fail("--out-rate must be a sample rate of 8000 to 192000, not " + it->second);
+    outRate = *r;
+  }
+  std::string cw;
+  if (const auto it = args.values.find("cw"); it != args.values.end()) cw = it->second;
 
   std::FILE* in = stdin;
   if (!args.positional.empty()) {
@@ -94,12 +114,13 @@ int Run(int argc, char** argv) {
   const bool readError = std::ferror(in) != 0;
   if (in != stdin) std::fclose(in);
   if (readError) return Fail("cannot read the input text");
-  if (text.size() > TxSymbolQueue::kMaxPending / 3 - 8) return Fail("input text too long");
+  // Three symbols at most a character (ASCII: NUL, CR, LF), a Morse character at most eight.
+  if (text.size() > (TxSymbolQueue::kMaxPending - 8 * cw.size()) / 3 - 8) return Fail("input text too long");
 
   harness::NullEngineWindow window;
   harness::NullRxSink rx;
   auto engine = std::make_unique<TEngine>(window, rx);
-  engine->rates.OutSamplingFreq = kRate;
+  engine->rates.OutSamplingFreq = outRate;
   SetTxModeForHarness(*engine, m.mode, m.baud, m.centreHz, m.shiftHz, m.reverse);
   harness::HarnessPlayback device(engine->txBuffers, stdout);
   ToolFatal fatal;
@@ -109,11 +130,17 @@ int Run(int argc, char** argv) {
   engine->txPump.Connect(links);
   device.OpenSoundOutput();
 
-  // The transmit switch: two LTRS, the text, then LTRS and the end of transmission.
+  // The transmit switch: two LTRS, the text, then LTRS and the end of transmission. A CW
+  // identification goes in as the macro queues one while transmitting: the carrier stopped,
+  // the Morse characters, and the end (which then is silence, the carrier being stopped).
   engine->TxQueue.QueueTxSymbol(kTxLtrs);
   engine->TxQueue.QueueTxSymbol(kTxLtrs);
   QueueText(*engine, text);
   engine->TxQueue.QueueTxSymbol(kTxLtrs);
+  if (!cw.empty()) {
+    engine->TxQueue.QueueTxSymbol(kTxStopCarrier);
+    for (char c : cw) SendMorseChar(engine->TxQueue, static_cast<uint8_t>(c));
+  }
   engine->TxQueue.QueueTxSymbol(kTxEnd);
   engine->tx.TxState = 1;
   while (engine->tx.TxState != 0) {
