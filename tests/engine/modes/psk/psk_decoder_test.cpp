@@ -132,6 +132,21 @@ TEST_F(PskDecoderTest, SteadyCarrierPrintsNothing) {
   }
 }
 
+// Digital silence (a file's padding, a muted card) holds no phase: QPSK reads it as the idle's
+// half turns, as BPSK reads it as zero bits, and neither prints anything, even after a signal.
+TEST_F(PskDecoderTest, DigitalSilencePrintsNothing) {
+  const std::vector<float> silence(10 * 11025, 0.0f);
+  for (const ModeCase& m : kModes) {
+    SCOPED_TRACE(m.name);
+    EXPECT_EQ(Receive(m, silence), "");
+    PskSignalOptions o = SignalFor(m);
+    o.silenceSeconds = 0.0;
+    Run(test::MakePskSignal("abc", o), m.qpsk);
+    EXPECT_LE(Run(silence, m.qpsk).size(), 2u);  // at most the key-down noise
+    EXPECT_EQ(Run(silence, m.qpsk), "");
+  }
+}
+
 // The QPSK receiver takes the other sideband's signal (every step turning the other way) with
 // Reverse on, and only then; BPSK has no sense of rotation and decodes either way.
 TEST_F(PskDecoderTest, ReverseTurnsQpskStepsBack) {
