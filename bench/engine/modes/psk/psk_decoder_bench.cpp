@@ -9,19 +9,13 @@
 #include <vector>
 
 #include "bench/harness/null_engine_window.h"
+#include "bench/harness/receive_chain.h"
 #include "engine/engine.h"
 #include "engine/frequency_unit.h"
 
 namespace {
 
 using namespace vestrel;
-
-class NullSink final : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override { ++chars; }
-  void PutRxString(std::string_view s) override { chars += s.size(); }
-  size_t chars = 0;
-};
 
 std::vector<float> Signal(double baud, bool qpsk, double toneHz) {
   const size_t n = 11025 * 10 / 2048 * 2048;
@@ -50,21 +44,14 @@ std::vector<float> Signal(double baud, bool qpsk, double toneHz) {
 
 void ReceiveChain(benchmark::State& state, int32_t mode) {
   harness::NullEngineWindow window;
-  NullSink sink;
+  harness::CountingRxSink sink;
   TEngine engine(window, sink);
   engine.Start();
   engine.params.RxTone[0] = engine.params.RxTone[1] = HzToUnits(1500.0);
   engine.modeSwitch.SetMode(mode);
   const ModeRow& row = ModeRowOf(mode);
   const std::vector<float> x = Signal(row.symbolRate, row.quadrature, 1500.0);
-  for (auto _ : state) {
-    for (size_t i = 0; i < x.size(); i += TRxBlockProcessor::kBlockSize)
-      engine.rxBlocks.ProcessInputBlock(&x[i]);
-  }
-  state.counters["chars"] = static_cast<double>(sink.chars);
-  const double samples = static_cast<double>(x.size()) * state.iterations();
-  state.counters["samples_per_s"] = benchmark::Counter(samples, benchmark::Counter::kIsRate);
-  state.counters["x_realtime"] = benchmark::Counter(samples / 11025.0, benchmark::Counter::kIsRate);
+  harness::RunReceiveChain(state, engine, x, sink);
 }
 
 BENCHMARK_CAPTURE(ReceiveChain, Bpsk31, kModeBpsk31)->Unit(benchmark::kMillisecond);
