@@ -18,7 +18,7 @@ namespace vestrel {
 // Receiver of BPSK31/63/125 and QPSK31/63 at 11025 samples/s. The front end gives the
 // matched-filter pair (I, Q); a differential detector compares it with the pair one symbol
 // back, 22 times per symbol; a symbol clock keeps the newest of those sub-symbol values on the
-// energy peak and decides once per symbol. BPSK: same phase is a 1, a reversal a 0. QPSK: the
+// energy peak (for QPSK the product's size, whatever the turn) and decides once per symbol. BPSK: same phase is a 1, a reversal a 0. QPSK: the
 // quarter-turn step goes through the Viterbi decoder. The bits fill the varicode register,
 // whose characters go to the received-text sink. Status panel 9 shows the clock's lock ("*")
 // or its loss (" "); the phase scope reads the decided pairs from Scope on its own timer.
