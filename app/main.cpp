@@ -1,6 +1,10 @@
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,10 +12,55 @@
 #include "app/fast_macros_form.h"
 #include "app/macros_form.h"
 #include "app/rx_form.h"
+#include "app/session_bus.h"
 #include "app/setup_form.h"
 #include "app/termination_signals.h"
 
 namespace {
+
+bool IsSet(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr && v[0] != '\0';
+}
+
+// Qt's default platforms take their display from the environment; a platform chosen by
+// QT_QPA_PLATFORM or -platform (offscreen, vnc), or a display given by -display, does not.
+bool NeedsDisplayFromEnvironment(int argc, char** argv) {
+  if (IsSet("QT_QPA_PLATFORM")) return false;
+  for (int i = 1; i < argc; ++i) {
+    for (const char* option : {"-platform", "--platform", "-display", "--display"}) {
+      if (std::strcmp(argv[i], option) == 0) return false;
+    }
+  }
+  return true;
+}
+
+// What Qt says while the application object is made is held back: when no platform starts
+// (the display cannot be opened), Qt ends the process with advice that does not fit, so the
+// program says in one line what is missing instead and exits with status 1.
+std::vector<std::string> heldMessages;
+
+void HoldStartMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    if (IsSet("QT_QPA_PLATFORM")) {
+      std::fprintf(stderr, "Vestrel cannot open its window: the Qt platform \"%s\" does not start.\n",
+                   std::getenv("QT_QPA_PLATFORM"));
+    } else if (const char* name = IsSet("DISPLAY")           ? "DISPLAY"
+                                  : IsSet("WAYLAND_DISPLAY") ? "WAYLAND_DISPLAY"
+                                                             : nullptr) {
+      std::fprintf(stderr, "Vestrel cannot open its window: no display answers at %s=\"%s\".\n", name,
+                   std::getenv(name));
+    } else {
+      std::fprintf(stderr, "Vestrel cannot open its window: the display it was given does not answer.\n");
+    }
+    std::_Exit(1);
+  }
+  std::string line;
+  if (context.category != nullptr && std::strcmp(context.category, "default") != 0) {
+    line = std::string(context.category) + ": ";
+  }
+  heldMessages.push_back(line + text.toLocal8Bit().toStdString());
+}
 
 void ShowException(const std::exception& e) {
   QMessageBox::critical(nullptr, QStringLiteral("Vestrel"), QString::fromLocal8Bit(e.what()));
@@ -37,7 +86,16 @@ class TApplication : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (NeedsDisplayFromEnvironment(argc, argv) && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
+    std::fprintf(stderr, "Vestrel needs a desktop session: no DISPLAY or WAYLAND_DISPLAY is set.\n");
+    return 1;
+  }
+  qInstallMessageHandler(HoldStartMessages);
   TApplication app(argc, argv);
+  qInstallMessageHandler(nullptr);
+  for (const std::string& line : heldMessages) std::fprintf(stderr, "%s\n", line.c_str());
+  heldMessages.clear();
+  vestrel::KeepToRunningSessionBus();
   QApplication::setApplicationName(QStringLiteral("Vestrel"));
   QApplication::setApplicationDisplayName(QStringLiteral("Vestrel"));
   try {
@@ -49,12 +107,13 @@ int main(int argc, char** argv) {
     auto setupForm = std::make_unique<vestrel::TSetupForm>();
     auto fastMacrosForm = std::make_unique<vestrel::TFastMacrosForm>();
     rxForm->SetForms(macrosForm.get(), setupForm.get(), fastMacrosForm.get());
-    rxForm->show();
-    // kill, Ctrl+C or the session's end: the same orderly way out as closing the window.
+    // kill, Ctrl+C or the session's end: the same orderly way out as closing the window, from
+    // the moment the window can be seen.
     vestrel::TerminationSignals termination([&rxForm](int) {
       rxForm->close();
       QApplication::quit();
     });
+    rxForm->show();
     QApplication::exec();
     // The loop ended (window closed, Exit, or a failed start): the engine stops in order.
     rxForm->FormDestroy();

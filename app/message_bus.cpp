@@ -5,6 +5,8 @@
 #include <QDBusMessage>
 #include <cstdio>
 
+#include "app/session_bus.h"
+
 namespace vestrel {
 
 MessageBus::MessageBus(Poster& poster, std::function<void(uint32_t, uint32_t)> onBrkCw)
@@ -12,17 +14,17 @@ MessageBus::MessageBus(Poster& poster, std::function<void(uint32_t, uint32_t)> o
 
 bool MessageBus::Register() {
   if (registered_) return true;
-  QDBusConnection bus = QDBusConnection::sessionBus();
-  if (!bus.isConnected()) {
+  bus_ = SessionBus();
+  if (!bus_.isConnected()) {
     std::fprintf(stderr,
                  "Vestrel: no D-Bus session bus; the logger link and the commands of other programs are off.\n");
     return false;
   }
-  bus.connect(QString(), QString(), QString::fromLatin1(kMessagesInterface), QStringLiteral("BRK_CW"), this,
-              SLOT(OnBrkCw(uint, uint)));
-  bus.registerObject(QString::fromLatin1(kWindowPath), this, QDBusConnection::ExportScriptableSlots);
+  bus_.connect(QString(), QString(), QString::fromLatin1(kMessagesInterface), QStringLiteral("BRK_CW"), this,
+               SLOT(OnBrkCw(uint, uint)));
+  bus_.registerObject(QString::fromLatin1(kWindowPath), this, QDBusConnection::ExportScriptableSlots);
   // A second instance cannot own the name; it still answers on its unique bus name.
-  if (!bus.registerService(QString::fromLatin1(kService))) {
+  if (!bus_.registerService(QString::fromLatin1(kService))) {
     std::fprintf(stderr, "Vestrel: the bus name %s is taken by another instance.\n", kService);
   }
   registered_ = true;
@@ -35,7 +37,7 @@ void MessageBus::BroadcastTandelMessage(uint32_t wParam, uint32_t lParam) {
                                                    QString::fromLatin1(kMessagesInterface),
                                                    QStringLiteral("Tandel_Message"));
   signal << uint(wParam) << uint(lParam);
-  QDBusConnection::sessionBus().send(signal);
+  bus_.send(signal);
 }
 
 void MessageBus::TxOff() { poster_.Post(WM_TX_OFF); }

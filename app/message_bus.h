@@ -1,4 +1,5 @@
 #pragma once
+#include <QDBusConnection>
 #include <QObject>
 #include <cstdint>
 #include <functional>
@@ -27,8 +28,9 @@ class MessageBus : public QObject {
   // poster: where the four outside messages are posted; onBrkCw: the logger command handler.
   MessageBus(Poster& poster, std::function<void(uint32_t, uint32_t)> onBrkCw);
 
-  // Subscribes "BRK_CW" and offers the window's methods. Without a session bus the program
-  // runs without them, says so once on stderr and returns false.
+  // Subscribes "BRK_CW" and offers the window's methods on the running session bus
+  // (SessionBus: no bus daemon is started for them). Without a session bus the program runs
+  // without them, says so once on stderr and returns false.
   bool Register();
   bool registered() const { return registered_; }
   // Asynchronous: never waits for a receiver.
@@ -46,6 +48,7 @@ class MessageBus : public QObject {
  private:
   Poster& poster_;
   std::function<void(uint32_t, uint32_t)> onBrkCw_;
+  QDBusConnection bus_{QString()};
   bool registered_ = false;
 };
 

@@ -16,7 +16,9 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 
 #include "app/capture_files.h"
 #include "app/fast_macros_form.h"
@@ -90,6 +92,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.ptt = this;
     links.text = this;
     links.logger = this;
+    links.keying = this;
     links.fatal = this;
     ownEngineDriver_ =
         std::make_unique<TEngineDriver>(*engine_, boxes_, *this, deps_.waveBackend, links, capture_.AudioLink());
@@ -115,9 +118,12 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.backend = deps_.portBackend;
     links.transmitting = [this] { return Transmitting(); };
     links.useTxD = &engine_->tx.UseTxD;
+    links.modem = &engine_->params;
     ownPorts_ = std::make_unique<TKeyingPorts>(settings_, workers_->shared(), links);
     ports_ = ownPorts_.get();
   }
+  // The COM writer reports its failures through the window's messages.
+  workers_->shared()->SetPoster(this);
   Timer1.setInterval(100);
   connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
   FormCreate();
@@ -272,16 +278,46 @@ void TRxForm::BuildControls() {
   column->addWidget(Input, 2);
   setCentralWidget(central);
 
-  // Panels 0..11 and the mode's extra panel 12.
-  static constexpr int kPanelWidths[13] = {70, 70, 80, 60, 60, 80, 60, 40, 40, 40, 60, 60, 80};
+  // Panels 0..11 and the mode's extra panel 12, each as wide as the widest texts it shows
+  // (mode names, speeds, four-digit frequencies, capture and beacon states, block counters).
+  static const std::initializer_list<const char*> kWidestTexts[13] = {
+      {"AMT-FEC", "AMT-ARQ", "BPSK125", "ASCII-8", "PACTOR", "MFSK16", "AX25-U"},
+      {"100/200 Bd", "1200.00 Bd", "7.8125 Bd"},
+      {"9999 Hz"},
+      {"1200 Hz"},
+      {"T+K+W", "CapW"},
+      {"9999 Hz"},
+      {"1200 Hz"},
+      {"UoS"},
+      {"RIT", "VFO"},
+      {"n:15 e:8"},
+      {"BEA:999", "BEA:W"},
+      {"FrB: 8"},
+      {"o:-12/-123/-12"}};
+  // One row of their own, closer together than the status bar would set them, so that the
+  // designed width holds them all.
+  auto* panelRow = new QWidget(this);
+  auto* panelLayout = new QHBoxLayout(panelRow);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  panelLayout->setSpacing(2);
   for (int i = 0; i < 13; ++i) {
-    auto* l = new QLabel(this);
+    auto* l = new QLabel(panelRow);
     l->setObjectName(QStringLiteral("Panel%1").arg(i));
-    l->setMinimumWidth(kPanelWidths[i]);
     l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    statusBar()->addWidget(l, i == 12 ? 1 : 0);
+    int width = 0;
+    for (const char* text : kWidestTexts[i]) {
+      l->setText(QString::fromLatin1(text));
+      width = std::max(width, l->sizeHint().width());
+    }
+    l->clear();
+    l->setMinimumWidth(width);
+    panelLayout->addWidget(l, i == 12 ? 1 : 0);
     panels_[i] = l;
   }
+  statusBar()->addWidget(panelRow, 1);
+  // The status bar would let the window grow narrower than its panels, cutting them; its
+  // panels' width is the window's minimum.
+  statusBar()->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   connect(OnTopButton, &QToolButton::clicked, this, [this] { OnTopButtonClick(); });
   connect(BeaconButton, &QToolButton::clicked, this, [this] {
     BeaconButton->setChecked(BeaconOn);  // the click handler decides the state
@@ -459,6 +495,10 @@ void TRxForm::SetTxButton(bool down) { TxButton->setChecked(down); }
 void TRxForm::NotifyCommand(int command) { logger_.NotifyCommand(command); }
 
 void TRxForm::SetPtt(bool on) { ports_->SetPtt(on); }
+
+bool TRxForm::KeyingPortOpen() const { return ports_->KeyingPortOpen(); }
+
+void TRxForm::WriteTxdByte(uint8_t code) { ports_->WriteTxdByte(code); }
 
 void TRxForm::ShowError(std::string_view text, std::string_view caption) { boxes_.ShowMessage(caption, text); }
 

@@ -40,10 +40,10 @@ void TRxForm::FormCreate() {
       settingsPart_.CheckDefaultDirectory(CommandLine.settingsPath, CommandLine.settingsPathGiven);
   if (!notice.empty()) ShowDefaultDirectoryNotice(notice);
   if (settingsPart_.ReadIsx64Flag()) ports_->SetPortDriverMissing();
-  // Geometry and the two general keys; -1 keeps the designed value.
-  setGeometry(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
+  // Geometry and the two general keys; -1 keeps the designed value. Left and Top are where the
+  // window's frame (title bar and border) goes, Width and Height the size inside it.
   const ScreenSettings screen = ReadScreenSettings(CommandLine.settingsPath);
-  QRect g = geometry();
+  QRect g(kDesignLeft, kDesignTop, kDesignWidth, kDesignHeight);
   if (screen.Left != -1) g.moveLeft(screen.Left);
   if (screen.Top != -1) g.moveTop(screen.Top);
   if (screen.Height != -1) g.setHeight(screen.Height);
@@ -57,7 +57,8 @@ void TRxForm::FormCreate() {
     g.setHeight(std::min(g.height(), desktop.height()));
     if (!g.intersects(desktop)) g.moveTo(kDesignLeft, kDesignTop);
   }
-  setGeometry(g);
+  resize(g.size());
+  move(g.topLeft());
   settings_.OnTop = screen.OnTop;
   if (screen.OnTop != 0) {
     OnTopButton->setChecked(true);

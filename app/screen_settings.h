@@ -5,7 +5,8 @@ namespace vestrel {
 
 // The keys that the window reads at creation, before the settings file is loaded: section
 // "Screen" keys "Left", "Top", "Height", "Width" (-1: keep the designed value) and section
-// "RTTY" keys "OnTop" and "UTCoffset".
+// "RTTY" keys "OnTop" and "UTCoffset". Left and Top are the position of the window's frame
+// (QWidget::pos), Height and Width the size inside the frame (QWidget::size).
 struct ScreenSettings {
   int Left = -1;
   int Top = -1;

@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -98,6 +101,28 @@ RunResult RunProgram(const std::vector<std::string>& argv, std::chrono::millisec
   r.out = child.ReadAll(limit);
   r.status = child.Wait(limit);
   return r;
+}
+
+std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& comm) {
+  std::vector<pid_t> found;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    // "pid (comm) state ppid ...": the name may hold blanks and parentheses.
+    std::ifstream in(entry.path() / "stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    std::istringstream rest(stat.substr(close + 1));
+    std::string state;
+    pid_t ppid = 0;
+    rest >> state >> ppid;
+    if (ppid == parent && state != "Z" && stat.substr(open + 1, close - open - 1) == comm) {
+      found.push_back(static_cast<pid_t>(std::stol(pid)));
+    }
+  }
+  return found;
 }
 
 }  // namespace vestrel::test

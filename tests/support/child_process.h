@@ -42,4 +42,7 @@ struct RunResult {
 RunResult RunProgram(const std::vector<std::string>& argv,
                      std::chrono::milliseconds limit = std::chrono::seconds(10));
 
+// The running processes (zombies left out) named `comm` whose parent is `parent`.
+std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& comm);
+
 }  // namespace vestrel::test

@@ -10,16 +10,12 @@
 
 namespace vestrel::test {
 
-namespace {
-
-std::string ReadAll(const std::string& path) {
+std::string ReadWholeFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   std::ostringstream s;
   s << f.rdbuf();
   return s.str();
 }
-
-}  // namespace
 
 std::string ShellQuote(const std::string& arg) {
   std::string q = "'";
@@ -48,8 +44,8 @@ ToolResult RunTool(const std::string& commandLine, const std::string& inputPath)
   const int status = std::system(cmd.c_str());
   ToolResult r;
   if (status != -1 && WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-  r.out = ReadAll(outPath);
-  r.err = ReadAll(errPath);
+  r.out = ReadWholeFile(outPath);
+  r.err = ReadWholeFile(errPath);
   std::remove(outPath.c_str());
   std::remove(errPath.c_str());
   return r;

@@ -15,6 +15,9 @@ struct ToolResult {
 // collects standard output and standard error.
 ToolResult RunTool(const std::string& commandLine, const std::string& inputPath = "");
 
+// The bytes of a file; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+
 // Quotes one argument for the shell.
 std::string ShellQuote(const std::string& arg);
 
