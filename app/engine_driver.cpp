@@ -25,9 +25,12 @@ TEngineDriver::TEngineDriver(TEngine& engine, MessageBoxSink& boxes, Termination
   InitInputConverter(engine.rates.SamplingFreq);
   links.sound = &sound_;
   engine_.txPump.Connect(links);
+  QObject::connect(&slotTimer_, &QTimer::timeout, [this] { engine_.packetAccess.Ax25SlotTimerTimer(); });
+  engine_.packetChannel.ConnectSlotTimer(this);
 }
 
 TEngineDriver::~TEngineDriver() {
+  StopSlotTimer();
   // The device threads are joined before the engine objects they feed go.
   SetEngineClosing();
   sound_.CloseSoundInput();
@@ -95,6 +98,29 @@ void TEngineDriver::ClearLevelsFlag() {
 
 uint32_t TEngineDriver::PlaybackBuffersQueued() const {
   return engine_.txBuffers.InFlight.load();
+}
+
+bool TEngineDriver::PacketTimingChanged() const {
+  return engine_.packetChannel.PacketTimingChanged.load(std::memory_order_relaxed) != 0;
+}
+
+void TEngineDriver::RecomputePacketTiming() {
+  engine_.packetChannel.UpdatePacketTiming(engine_.params.Baud);
+}
+
+// Once stopped (the shutdown), the timer stays off whatever the mode.
+void TEngineDriver::StopSlotTimer() {
+  engine_.packetChannel.ConnectSlotTimer(nullptr);
+  slotTimer_.stop();
+}
+
+void TEngineDriver::SetSlotTimer(bool on, int32_t intervalMs) {
+  slotTimer_.setInterval(intervalMs);
+  if (!on) {
+    slotTimer_.stop();
+  } else if (!slotTimer_.isActive()) {
+    slotTimer_.start();
+  }
 }
 
 void TEngineDriver::SetEngineClosing() {

@@ -85,6 +85,8 @@ TRxForm::TRxForm(TRxFormDeps deps)
   BuildMenus();
   rxSink_ = std::make_unique<RxTextWindow>(*RxMemo);
   engine_ = std::make_unique<TEngine>(*this, *rxSink_);
+  // Received packet frames leave as KISS through the exchange library's link.
+  engine_->packetOutput.SetExchangeOutputs(exchange_.Kiss(), nullptr);
   if (deps_.engine != nullptr) {
     engineDriver_ = deps_.engine;
   } else {

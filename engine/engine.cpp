@@ -9,11 +9,14 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kPsk, &pskTx);
   synth.SetPskShaper(&pskShaper);
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
+  modes.SetReceiver(RxFamily::kPacket, &ax25);
+  modes.SetTransmitter(TxFamily::kPacket, &packetTx);
 }
 
 void TEngine::Start() {
   rtty.Start();
   psk.Start();
+  ax25.Start();
 }
 
 }  // namespace vestrel

@@ -1,5 +1,6 @@
-// vestrel-encode: text in, the samples of a whole transmission out (raw signed 16-bit
-// little-endian mono at 11025 samples/s, or at a calibrated playback rate), through the
+// vestrel-encode: text in (KISS frames in the packet modes), the samples of a whole
+// transmission out (raw signed 16-bit little-endian mono at 11025 samples/s, or at a
+// calibrated playback rate), through the
 // program's own transmit pump.
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +14,8 @@
 #include "bench/harness/tx_setup.h"
 #include "engine/engine.h"
 #include "engine/mode_number.h"
+#include "engine/mode_table.h"
+#include "engine/modes/packet/kiss_frame.h"
 #include "engine/modes/psk/cw_ident.h"
 
 namespace vestrel {
@@ -58,19 +61,43 @@ void QueueText(TEngine& engine, const std::string& text) {
   }
 }
 
+// The KISS frames of the input as the exchange channels hand them to a packet mode: data
+// frames queued for sending with their check bytes, parameter commands applied. The number of
+// data frames queued, or -1 when one was refused.
+int QueueKiss(TEngine& engine, const std::string& input) {
+  TKissDeframer parser;
+  int frames = 0;
+  for (unsigned char c : input) {
+    const TKissDeframer::Event e = parser.PutByte(c);
+    if (e.kind == TKissDeframer::Kind::kData) {
+      if (engine.bufFifo.PutFrame(e.items) != 0) return -1;
+      ++frames;
+    } else if (e.kind == TKissDeframer::Kind::kCommand) {
+      engine.packetChannel.ApplyKissCommand(e.command, e.value);
+    }
+  }
+  if (engine.packetChannel.PacketTimingChanged.load() != 0)
+    engine.packetChannel.UpdatePacketTiming(engine.params.Baud);
+  return frames;
+}
+
 constexpr const char* kUsage =
     "usage: vestrel-encode --mode MODE [--tx-hz HZ] [--shift HZ] [--baud BD] [--reverse]\n"
     "                      [--cw TEXT] [--out-rate HZ] [FILE]\n"
     "Transmits the text of FILE (or standard input) through the transmit pump and writes the\n"
     "whole transmission, preamble to tail, to standard output as raw signed 16-bit little-endian\n"
-    "mono samples at 11025 samples/s.\n"
-    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, BPSK31, BPSK63, BPSK125, QPSK31 or QPSK63\n"
-    "                  (or the mode's number)\n"
+    "mono samples at 11025 samples/s. In the packet modes the input is KISS: every data frame\n"
+    "is sent, in one transmission keyed at once as a full-duplex station does, and the\n"
+    "parameter commands (TXDELAY, persistence, slot time, TXTAIL) apply; no frame, no output.\n"
+    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, AX25-H, AX25-U, BPSK31, BPSK63, BPSK125,\n"
+    "                  QPSK31 or QPSK63 (or the mode's number)\n"
     "  --tx-hz HZ      centre of the transmit tone pair, the carrier in the PSK modes (default 1700)\n"
-    "  --shift HZ      shift (default 170)\n"
-    "  --baud BD       speed (default 45.45; AMT-FEC 100; the PSK modes have their own)\n"
+    "  --shift HZ      shift (default 170; AX25-H 200, AX25-U 1000)\n"
+    "  --baud BD       speed (default 45.45; AMT-FEC 100; AX25-H runs at 300 Bd, AX25-U at\n"
+    "                  1200 Bd on 1200/2200 Hz; the PSK modes have their own)\n"
     "  --reverse       mark on the lower tone; QPSK for the other sideband\n"
-    "  --cw TEXT       a CW identification of TEXT after the text (keyed on the lower tone)\n"
+    "  --cw TEXT       a CW identification of TEXT after the text (keyed on the lower tone; not\n"
+    "                  in the packet modes)\n"
     "  --out-rate HZ   synthesise for a calibrated playback rate of HZ samples/s (8000..192000);\n"
     "                  the samples are written as they are, without conversion\n";
 
@@ -114,8 +141,11 @@ int Run(int argc, char** argv) {
   const bool readError = std::ferror(in) != 0;
   if (in != stdin) std::fclose(in);
   if (readError) return Fail("cannot read the input text");
+  const bool packet = ModeTable()[m.mode].transmitter == TxFamily::kPacket;
+  if (packet && !cw.empty()) return Fail("--cw is not sent in the packet modes");
   // Three symbols at most a character (ASCII: NUL, CR, LF), a Morse character at most eight.
-  if (text.size() > (TxSymbolQueue::kMaxPending - 8 * cw.size()) / 3 - 8) return Fail("input text too long");
+  if (!packet && text.size() > (TxSymbolQueue::kMaxPending - 8 * cw.size()) / 3 - 8)
+    return Fail("input text too long");
 
   harness::NullEngineWindow window;
   harness::NullRxSink rx;
@@ -130,19 +160,27 @@ int Run(int argc, char** argv) {
   engine->txPump.Connect(links);
   device.OpenSoundOutput();
 
-  // The transmit switch: two LTRS, the text, then LTRS and the end of transmission. A CW
-  // identification goes in as the macro queues one while transmitting: the carrier stopped,
-  // the Morse characters, and the end (which then is silence, the carrier being stopped).
-  engine->TxQueue.QueueTxSymbol(kTxLtrs);
-  engine->TxQueue.QueueTxSymbol(kTxLtrs);
-  QueueText(*engine, text);
-  engine->TxQueue.QueueTxSymbol(kTxLtrs);
-  if (!cw.empty()) {
-    engine->TxQueue.QueueTxSymbol(kTxStopCarrier);
-    for (char c : cw) SendMorseChar(engine->TxQueue, static_cast<uint8_t>(c));
+  if (packet) {
+    const int frames = QueueKiss(*engine, text);
+    if (frames < 0) return Fail("out of memory for the frames");
+    if (frames == 0) return 0;
+    engine->packetChannel.PacketFullDuplex = 1;
+    if (!engine->packetAccess.Ax25SlotTimerTimer()) return Fail("the channel access did not key up");
+  } else {
+    // The transmit switch: two LTRS, the text, then LTRS and the end of transmission. A CW
+    // identification goes in as the macro queues one while transmitting: the carrier stopped,
+    // the Morse characters, and the end (which then is silence, the carrier being stopped).
+    engine->TxQueue.QueueTxSymbol(kTxLtrs);
+    engine->TxQueue.QueueTxSymbol(kTxLtrs);
+    QueueText(*engine, text);
+    engine->TxQueue.QueueTxSymbol(kTxLtrs);
+    if (!cw.empty()) {
+      engine->TxQueue.QueueTxSymbol(kTxStopCarrier);
+      for (char c : cw) SendMorseChar(engine->TxQueue, static_cast<uint8_t>(c));
+    }
+    engine->TxQueue.QueueTxSymbol(kTxEnd);
+    engine->tx.TxState = 1;
   }
-  engine->TxQueue.QueueTxSymbol(kTxEnd);
-  engine->tx.TxState = 1;
   while (engine->tx.TxState != 0) {
     const size_t before = device.writes;
     engine->txPump.PumpTxAudio();

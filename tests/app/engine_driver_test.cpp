@@ -1,8 +1,8 @@
 // ctest-labels: gui integration
 // The receive road inside the program: capture buffers of the fake sound backend, posted as
 // the capture callback posts them, through the window's message map, the sound devices, the
-// input converter and the block processor to the start-stop decoder and the received-text
-// sink (the receive window).
+// input converter and the block processor to the start-stop and packet decoders and the
+// received-text sink (the receive window); and the packet slot timer.
 #include "app/engine_driver.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +15,13 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/mode_number.h"
 #include "io/capture_ring.h"
 #include "platform/fake_wave.h"
+#include "support/ax25_frames.h"
 #include "support/encoder_audio.h"
+#include "support/packet_engine.h"
+#include "support/packet_transmission.h"
 #include "support/recording_form.h"
 
 namespace vestrel {
@@ -26,23 +30,9 @@ namespace {
 using test::Form;
 using test::RecordingFormParts;
 
-// Captured audio of `mode`, delivered two buffers at a time as a card delivers them while the
-// window is busy, into an engine started the program's way; what the receive window shows.
-std::string ReceiveWindowAfter(const std::string& mode, const std::string& text, int32_t switchTo) {
-  std::vector<int16_t> audio = test::EncodeWithHarness(mode, text);
-  if (audio.empty()) return "(the encoder harness is not built)";
-  audio.insert(audio.begin(), 11025, 0);  // a second of silence before and after
-  audio.insert(audio.end(), 11025, 0);
-
-  FakeWaveBackend backend;
-  RecordingFormParts parts;
-  Form f(parts, test::UniqueSemaphoreName("road"), {}, nullptr, false, &backend);
-  TRxForm& w = *f.form;
-  f.Ticks(20);
-  EXPECT_TRUE(w.sound().InputOpen());
-  EXPECT_EQ(backend.in.queue.size(), CaptureRing::kCount);
-  if (switchTo >= 0) w.engine().modeSwitch.SetMode(switchTo);
-
+// The audio as the card delivers it, two capture buffers at a time while the window is busy,
+// each delivery's WM_WAVEIN_DATA handled at once (ProcessSoundInput). The posts made.
+int Capture(FakeWaveBackend& backend, TRxForm& w, const std::vector<int16_t>& audio) {
   size_t pos = 0;
   int posts = 0;
   while (pos < audio.size()) {
@@ -53,30 +43,103 @@ std::string ReceiveWindowAfter(const std::string& mode, const std::string& text,
       h.bytesRecorded = CaptureRing::kFrames * 2;
       pos += n;
     });
-    QCoreApplication::sendPostedEvents(&w);  // WM_WAVEIN_DATA into ProcessSoundInput
+    QCoreApplication::sendPostedEvents(&w);
   }
-  EXPECT_GT(posts, 0);
-  EXPECT_EQ(backend.in.queue.size(), CaptureRing::kCount);  // every buffer went back to the card
-  const std::string shown = w.RxMemo->toPlainText().toStdString();
-  w.ShutdownEngine();
-  EXPECT_FALSE(w.sound().InputOpen());
-  return shown;
+  return posts;
 }
 
 TEST(EngineDriver, CapturedRttyReachesTheReceiveWindow) {
-  if (!std::filesystem::exists(std::string(VESTREL_BENCH_DIR) + "/vestrel-encode"))
-    GTEST_SKIP() << "the encoder harness is not built";
-  const std::string shown = ReceiveWindowAfter("rtty", "RYRY THE QUICK BROWN FOX 73\r\n", -1);
+  std::vector<int16_t> audio = test::EncodeWithHarness("rtty", "RYRY THE QUICK BROWN FOX 73\r\n");
+  if (audio.empty()) GTEST_SKIP() << "the encoder harness is not built";
+  audio.insert(audio.begin(), 11025, 0);  // a second of silence before and after
+  audio.insert(audio.end(), 11025, 0);
+
+  FakeWaveBackend backend;
+  RecordingFormParts parts;
+  Form f(parts, test::UniqueSemaphoreName("road"), {}, nullptr, false, &backend);
+  TRxForm& w = *f.form;
+  f.Ticks(20);
+  ASSERT_TRUE(w.sound().InputOpen());
+  EXPECT_EQ(backend.in.queue.size(), CaptureRing::kCount);
+
+  EXPECT_GT(Capture(backend, w, audio), 0);
+  EXPECT_EQ(backend.in.queue.size(), CaptureRing::kCount);  // every buffer went back to the card
+  const std::string shown = w.RxMemo->toPlainText().toStdString();
   EXPECT_NE(shown.find("THE QUICK BROWN FOX 73"), std::string::npos) << shown;
+
+  w.ShutdownEngine();
+  EXPECT_FALSE(w.sound().InputOpen());
 }
 
 // Started in the program's order (the receiver enabled before its rate is set), the PSK
-// receiver runs at 31.25 Bd: BPSK31 blocks come back, decoded.
+// receiver runs at 31.25 Bd once BPSK31 is chosen: captured blocks come back, decoded.
 TEST(EngineDriver, CapturedBpsk31ReachesTheReceiveWindow) {
-  if (!std::filesystem::exists(std::string(VESTREL_BENCH_DIR) + "/vestrel-encode"))
-    GTEST_SKIP() << "the encoder harness is not built";
-  const std::string shown = ReceiveWindowAfter("BPSK31", "CQ CQ de VESTREL bpsk31 pse k", kModeBpsk31);
+  std::vector<int16_t> audio = test::EncodeWithHarness("BPSK31", "CQ CQ de VESTREL bpsk31 pse k");
+  if (audio.empty()) GTEST_SKIP() << "the encoder harness is not built";
+  audio.insert(audio.begin(), 11025, 0);
+  audio.insert(audio.end(), 11025, 0);
+
+  FakeWaveBackend backend;
+  RecordingFormParts parts;
+  Form f(parts, test::UniqueSemaphoreName("psk"), {}, nullptr, false, &backend);
+  TRxForm& w = *f.form;
+  f.Ticks(20);
+  ASSERT_TRUE(w.sound().InputOpen());
+  w.engine().modeSwitch.SetMode(kModeBpsk31);
+
+  EXPECT_GT(Capture(backend, w, audio), 0);
+  const std::string shown = w.RxMemo->toPlainText().toStdString();
   EXPECT_NE(shown.find("CQ CQ de VESTREL bpsk31 pse k"), std::string::npos) << shown;
+
+  w.ShutdownEngine();
+}
+
+// The slot timer runs in the packet modes only, at the channel's slot time, and stops for good
+// with the shutdown.
+TEST(EngineDriver, ThePacketModesRunTheSlotTimer) {
+  FakeWaveBackend backend;
+  RecordingFormParts parts;
+  Form f(parts, test::UniqueSemaphoreName("slot"), {}, nullptr, false, &backend);
+  TRxForm& w = *f.form;
+  f.Ticks(20);
+  auto& driver = dynamic_cast<TEngineDriver&>(w.engineDriver());
+  TEngine& e = w.engine();
+  e.modeSwitch.SetMode(kModeAx25Uhf);
+  EXPECT_TRUE(driver.slotTimer().isActive());
+  EXPECT_EQ(driver.slotTimer().interval(), 100);
+  // A KISS slot time of 300 ms reaches the timer at the next tick of the main timer.
+  e.packetChannel.ApplyKissCommand(3, 30);
+  f.Ticks(1);
+  EXPECT_EQ(driver.slotTimer().interval(), 300);
+  e.modeSwitch.SetMode(kModeRtty);
+  EXPECT_FALSE(driver.slotTimer().isActive());
+  e.modeSwitch.SetMode(kModeAx25Hf);
+  EXPECT_TRUE(driver.slotTimer().isActive());
+  w.ShutdownEngine();
+  EXPECT_FALSE(driver.slotTimer().isActive());
+  e.modeSwitch.SetMode(kModeAx25Uhf);
+  EXPECT_FALSE(driver.slotTimer().isActive());
+}
+
+// Captured packet audio through the window's receive road into the receive window.
+TEST(EngineDriver, CapturedPacketReachesTheReceiveWindow) {
+  test::PacketTransmission t(test::PacketTxOptions{});
+  t.Queue(test::BuildUiFrame("N0CALL-9", "APRS", "Hello from the receive road", {"WIDE2-2"}));
+  std::vector<int16_t> audio = t.Transmit();
+  audio.insert(audio.begin(), 11025, 0);
+  audio.insert(audio.end(), 11025, 0);
+
+  FakeWaveBackend backend;
+  RecordingFormParts parts;
+  Form f(parts, test::UniqueSemaphoreName("packet"), {}, nullptr, false, &backend);
+  TRxForm& w = *f.form;
+  f.Ticks(20);
+  test::SetPacketMode(w.engine(), kModeAx25Uhf);
+  Capture(backend, w, audio);
+  const std::string shown = w.RxMemo->toPlainText().toStdString();
+  EXPECT_NE(shown.find("N0CALL-9 -> APRS-0 via WIDE2-2  UI^ Pid=F0"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Hello from the receive road"), std::string::npos) << shown;
+  w.ShutdownEngine();
 }
 
 }  // namespace
