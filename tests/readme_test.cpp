@@ -34,7 +34,8 @@ using namespace std::chrono_literals;
 // A UI frame from N0CALL to APRS with the text "Hello", as KISS, through both tools.
 const char* const kPacketRoundTrip =
     "printf "
-    "'\\300\\000\\202\\240\\244\\246\\100\\100\\340\\234\\140\\206\\202\\230\\230\\141\\003\\360Hello\\300' | "
+    "'\\300\\000\\202\\240\\244\\246\\100\\100\\340\\234\\140\\206\\202\\230\\230\\141\\003\\360Hello\\300' "
+    "| "
     "build/release/bench/vestrel-encode --mode AX25-U | build/release/bench/vestrel-decode --mode AX25-U";
 
 // Every command README.md shows, as it shows it (without its comment).
@@ -47,6 +48,8 @@ const char* const kCommands[] = {
     "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode RTTY | "
     "build/release/bench/vestrel-decode "
     "--mode RTTY",
+    "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode AMT-FEC | "
+    "build/release/bench/vestrel-decode --mode AMT-FEC",
     "echo 'CQ CQ de XX0XXX' | build/release/bench/vestrel-encode --mode QPSK31 --tx-hz 1000 | "
     "build/release/bench/vestrel-decode --mode QPSK31 --rx-hz 1000",
     "build/release/bench/vestrel-decode --help",
@@ -263,6 +266,9 @@ TEST(Readme, TheEncoderAndTheDecoderGiveTheTextBack) {
       "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode RTTY | "
       "build/release/bench/vestrel-decode "
       "--mode RTTY");
+  const std::string amtor = Shown(
+      "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode AMT-FEC | "
+      "build/release/bench/vestrel-decode --mode AMT-FEC");
   const std::string psk = Shown(
       "echo 'CQ CQ de XX0XXX' | build/release/bench/vestrel-encode --mode QPSK31 --tx-hz 1000 | "
       "build/release/bench/vestrel-decode --mode QPSK31 --rx-hz 1000");
@@ -272,14 +278,17 @@ TEST(Readme, TheEncoderAndTheDecoderGiveTheTextBack) {
   const test::ToolResult r = RunIn(roundTrip, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("CQ CQ DE XX0XXX"), std::string::npos) << r.out;
+  const test::ToolResult a = RunIn(amtor, dir.path());
+  EXPECT_EQ(a.exitCode, 0) << a.err;
+  EXPECT_EQ(a.out.rfind("\r\nCQ CQ DE XX0XXX", 0), 0u) << a.out;
   const test::ToolResult q = RunIn(psk, dir.path());
   EXPECT_EQ(q.exitCode, 0) << q.err;
   EXPECT_NE(q.out.find("CQ CQ de XX0XXX"), std::string::npos) << q.out;
   const test::ToolResult h = RunIn(help, dir.path());
   EXPECT_EQ(h.exitCode, 0);
   EXPECT_EQ(h.out.rfind("usage: vestrel-decode --mode MODE", 0), 0u) << h.out;
-  for (const char* option :
-       {"--rx-hz", "--shift", "--baud", "--filter", "--reverse", "--squelch", "--unshift-on-space"}) {
+  for (const char* option : {"--rx-hz", "--shift", "--baud", "--filter", "--reverse", "--squelch",
+                             "--unshift-on-space", "--fast-sync"}) {
     EXPECT_NE(h.out.find(option), std::string::npos) << option;
   }
 }

@@ -1,5 +1,4 @@
 #pragma once
-#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -26,14 +25,6 @@ class NullRxSink final : public RxTextSink {
  public:
   void PutRxChar(uint8_t) override {}
   void PutRxString(std::string_view) override {}
-};
-
-// A received-text sink that only counts the characters (the receive benchmarks' sanity check).
-class CountingRxSink final : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override { ++chars; }
-  void PutRxString(std::string_view s) override { chars += s.size(); }
-  size_t chars = 0;
 };
 
 }  // namespace vestrel::harness

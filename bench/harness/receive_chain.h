@@ -1,21 +1,31 @@
 #pragma once
+// For the receive benchmarks: the chain of a mode from block processing to the received text.
 #include <benchmark/benchmark.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
 #include <vector>
 
-#include "bench/harness/null_engine_window.h"
 #include "engine/engine.h"
 
 namespace vestrel::harness {
 
-// The receive benchmarks' loop: every iteration runs the engine's block processor (spectrum,
-// squelch, dispatch, the mode's receiver) over x in 2048-sample blocks (x holds whole blocks at
-// 11025 samples/s); reports the characters received, samples per second and the multiple of
-// real time.
-inline void RunReceiveChain(benchmark::State& state, TEngine& engine, const std::vector<float>& x,
-                            const CountingRxSink& sink) {
+// A received-text sink that counts the characters.
+class CountingRxSink final : public RxTextSink {
+ public:
+  void PutRxChar(uint8_t) override { ++chars; }
+  void PutRxString(std::string_view s) override { chars += s.size(); }
+  size_t chars = 0;
+};
+
+// Each iteration hands x (whole blocks of 2048 samples at 11025 samples/s) to the engine's
+// block processor; the counters give the characters received, samples per second and the
+// multiple of real time.
+inline void RunReceiveChain(benchmark::State& state, TEngine& engine, const CountingRxSink& sink,
+                            const std::vector<float>& x) {
   for (auto _ : state) {
-    for (size_t i = 0; i < x.size(); i += TRxBlockProcessor::kBlockSize)
+    for (size_t i = 0; i + TRxBlockProcessor::kBlockSize <= x.size(); i += TRxBlockProcessor::kBlockSize)
       engine.rxBlocks.ProcessInputBlock(&x[i]);
   }
   state.counters["chars"] = static_cast<double>(sink.chars);

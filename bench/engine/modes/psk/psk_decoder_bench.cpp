@@ -51,7 +51,7 @@ void ReceiveChain(benchmark::State& state, int32_t mode) {
   engine.modeSwitch.SetMode(mode);
   const ModeRow& row = ModeRowOf(mode);
   const std::vector<float> x = Signal(row.symbolRate, row.quadrature, 1500.0);
-  harness::RunReceiveChain(state, engine, x, sink);
+  harness::RunReceiveChain(state, engine, sink, x);
 }
 
 BENCHMARK_CAPTURE(ReceiveChain, Bpsk31, kModeBpsk31)->Unit(benchmark::kMillisecond);

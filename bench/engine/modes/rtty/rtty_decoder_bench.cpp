@@ -43,7 +43,7 @@ void ReceiveChain(benchmark::State& state, int32_t mode, double baud, int shift,
   engine.params.ShiftHz = shift;
   engine.modeSwitch.SetMode(mode);
   const std::vector<float> x = Signal(baud == 45.0 ? 45.45 : baud, 1700.0 - shift / 2, 1700.0 + shift / 2);
-  harness::RunReceiveChain(state, engine, x, sink);
+  harness::RunReceiveChain(state, engine, sink, x);
 }
 
 BENCHMARK_CAPTURE(ReceiveChain, Rtty45Optimal, kModeRtty, 45.0, 170, 0)->Unit(benchmark::kMillisecond);
