@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/sound_peers.h"
 #include "support/tool_runner.h"
@@ -98,12 +100,37 @@ TEST_F(FldigiInterop, DecodesOurTransmissions) {
   }
 }
 
+constexpr int kDropoutRetries = 5;
+
+// A recording of fldigi's output with a dropout: a run of 32 or more zero samples (3 ms)
+// between its first and last sound. fldigi feeds the sound server in real time; on a loaded
+// machine it can fall behind, and the null sink then plays silence in the middle of the
+// transmission. Its own signal is zero at most for a sample or two where a reversal passes
+// through zero.
+bool HasDropout(const std::string& rawPath) {
+  std::ifstream in(rawPath, std::ios::binary);
+  std::vector<int16_t> x;
+  int16_t v;
+  while (in.read(reinterpret_cast<char*>(&v), sizeof v)) x.push_back(v);
+  size_t first = 0, last = x.size();
+  while (first < x.size() && x[first] == 0) ++first;
+  while (last > first && x[last - 1] == 0) --last;
+  size_t run = 0;
+  for (size_t i = first; i < last; ++i) {
+    run = x[i] == 0 ? run + 1 : 0;
+    if (run >= 32) return true;
+  }
+  return false;
+}
+
 // Our receiver decodes fldigi's transmissions of the five modes, recorded off its output.
 TEST_F(FldigiInterop, OurReceiverDecodesFldigi) {
   for (const char* mode : kModes) {
     SCOPED_TRACE(mode);
     const std::string text = std::string("fldigi sends ") + mode + " the quick brown fox 0123456789";
     std::string got;
+    // A recording with a dropout says nothing of our receiver: it is made again, up to a bound.
+    int dropouts = 0;
     for (int attempt = 0; attempt < kAttempts && got.find(text) == std::string::npos; ++attempt) {
       ASSERT_TRUE(fldigi_->SetUp(mode, 1500));
       const std::string raw = test::TempPath("fldigi.raw");
@@ -117,8 +144,13 @@ TEST_F(FldigiInterop, OurReceiverDecodesFldigi) {
           RunTool(ShellQuote(decoder) + " --mode " + mode + " --rx-hz 1500 " + ShellQuote(raw));
       EXPECT_EQ(r.exitCode, 0) << r.err;
       got = r.out;
+      if (got.find(text) == std::string::npos && HasDropout(raw) && dropouts < kDropoutRetries) {
+        ++dropouts;
+        --attempt;
+      }
     }
-    EXPECT_NE(got.find(text), std::string::npos) << "we received \"" << got << "\"";
+    EXPECT_NE(got.find(text), std::string::npos)
+        << "we received \"" << got << "\" (" << dropouts << " recordings with a dropout made again)";
   }
 }
 
