@@ -13,12 +13,16 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kPsk, &pskTx);
   synth.SetPskShaper(&pskShaper);
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
+  modes.SetReceiver(RxFamily::kMfsk, &mfsk);
+  modes.SetTransmitter(TxFamily::kMfsk, &mfskPump);
   modes.SetReceiver(RxFamily::kPacket, &ax25);
   modes.SetTransmitter(TxFamily::kPacket, &packetTx);
 }
 
 void TEngine::Start() {
   dtmf.Reset();
+  mfsk.SetMode(false);
+  mfskTx.SetMode(false);
   rtty.Start();
   psk.Start();
   amtorFec.Start();

@@ -10,6 +10,9 @@
 #include "engine/modes/amtor/arq_decoder.h"
 #include "engine/modes/amtor/fec_decoder.h"
 #include "engine/modes/dtmf/dtmf_decoder.h"
+#include "engine/modes/mfsk/mfsk_decoder.h"
+#include "engine/modes/mfsk/mfsk_transmitter.h"
+#include "engine/modes/mfsk/mfsk_tx_pump.h"
 #include "engine/modes/packet/ax25_decoder.h"
 #include "engine/modes/packet/buf_fifo.h"
 #include "engine/modes/packet/packet_channel.h"
@@ -85,6 +88,12 @@ class TEngine {
   TPskDecoder psk{sine, params, window, rxSink, levels, params.LevelRingIndex};
   TPskTxShaper pskShaper{sine, params, rates};
   TPskTxSource pskTx{txPump.CharacterSource(), pskShaper};
+
+  // MFSK16 and MFSK8: the receiver, the transmitter and its program in the transmit frame.
+  TMfskDecoder mfsk{sine, params, window, rxSink, levels, params.LevelRingIndex};
+  TMfskTransmitter mfskTx{sine, params, rates};
+  TMfskTxPump mfskPump{txPump, mfskTx};
+
   // AX.25 packet: the transmit queue that the exchange channels fill with KISS frames, the
   // channel parameters and timing, the outputs of received frames (KISS and monitor lines),
   // the receiver, the transmitter and the channel access its slot timer ticks.

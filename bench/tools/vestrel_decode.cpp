@@ -25,13 +25,14 @@ constexpr const char* kUsage =
     "Decodes raw signed 16-bit little-endian mono samples at 11025 samples/s from FILE (or\n"
     "standard input) through the receive chain and writes the received text to standard output.\n"
     "  --mode MODE     the mode's status-panel name or number: %s\n"
-    "  --rx-hz HZ      centre of the receive tone pair, the carrier in the PSK modes\n"
-    "                  (default 1700)\n"
+    "  --rx-hz HZ      centre of the receive tone pair, of the band in MFSK, the carrier in the\n"
+    "                  PSK modes (default 1700)\n"
     "  --shift HZ      shift (default 170; PACTOR 200, AX25-H 200, AX25-U 1000)\n"
     "  --baud BD       speed (default 45.45; AMT-FEC and AMT-ARQ 100; AX25-H runs at 300 Bd,\n"
     "                  AX25-U at 1200 Bd on 1200/2200 Hz; the PSK modes have their own)\n"
     "  --filter W      filter width (default optimal)\n"
-    "  --reverse       mark on the lower tone; QPSK from the other sideband\n"
+    "  --reverse       mark on the lower tone; MFSK with its tones in reverse order; QPSK from\n"
+    "                  the other sideband\n"
     "  --squelch POS   squelch on at position 0..100 (default off)\n"
     "  --unshift-on-space  Baudot: back to letters after a received space or LF\n"
     "  --fast-sync     AMT-FEC: lock on any valid characters, not only on phasing signals\n"
@@ -139,13 +140,16 @@ int main(int argc, char** argv) {
 
   // Silence for the decoders' lag and the partial last block: 13 bit times of the start-stop
   // decoder, 37 bits and seven characters of the AMTOR FEC decoder, 68 bits of the ARQ
-  // monitor, 104 bits of the PACTOR receivers; with the filters, 100 bits cover them all. The
-  // PSK modes fix their own rate: 40 symbols (QPSK's Viterbi decoder lags 20 and the matched
-  // filter spans about 4).
+  // monitor, 104 bits of the PACTOR receivers; with the filters, 100 bits cover them all. In
+  // MFSK, whose transmissions end in the bits that push the last word through, 40 symbols. The
+  // PSK modes, at least 40 symbols (QPSK's Viterbi decoder lags 20 and the matched filter spans
+  // about 4).
   const ModeRow& row = ModeRowOf(modem.mode);
-  const double bitSamples = 11025.0 / (modem.baud == 45.0 ? 45.45 : modem.baud);
-  const double lag =
-      std::max(100.0 * bitSamples, row.receiver == RxFamily::kPsk ? 40.0 * 11025.0 / row.symbolRate : 0.0);
+  const double bits = 100.0 * 11025.0 / (modem.baud == 45.0 ? 45.45 : modem.baud);
+  const double symbols = row.symbolRate > 0.0 ? 40.0 * 11025.0 / row.symbolRate : 0.0;
+  const double lag = row.mfskTones > 0                ? symbols
+                     : row.receiver == RxFamily::kPsk ? std::max(bits, symbols)
+                                                      : bits;
   const size_t tail = static_cast<size_t>(std::ceil(lag)) + 2 * 2048;
   const std::vector<int16_t> silence(tail, 0);
   engine.rxBlocks.PushCaptured(std::span<const int16_t>(silence));
