@@ -167,6 +167,11 @@ TEST_F(VestrelDecodeTest, MfskRoundTripFromVestrelEncode) {
       {"--mode MFSK8", "--mode MFSK8"},
       {"--mode MFSK8 --tx-hz 1002.5", "--mode MFSK8 --rx-hz 1000"},
       {"--mode 16 --tx-hz 2197.5 --reverse", "--mode 16 --rx-hz 2200 --reverse"},
+      // The sound card's clock 0.1 % off either way.
+      {"--mode MFSK16 --tx-hz 1504 --out-rate 11036", "--mode MFSK16 --rx-hz 1500"},
+      {"--mode MFSK16 --out-rate 11014 --reverse", "--mode MFSK16 --reverse"},
+      {"--mode MFSK8 --tx-hz 1001.5 --out-rate 11014", "--mode MFSK8 --rx-hz 1000"},
+      {"--mode MFSK8 --out-rate 11036 --reverse", "--mode MFSK8 --reverse"},
   };
   const std::string textPath = test::TempPath("text.txt");
   const std::string raw = test::TempPath("tx.raw");
