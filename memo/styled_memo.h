@@ -493,7 +493,10 @@ class TStyledMemo : public TFindTarget {
   int32_t UndoMaxLevel() const { return undoMaxLevel_; }
   void setUndoMaxLevel(int32_t v);  // above 0x7FFFFFF: "Undo set too high"
   TpmUpperCase UpperCaseType() const { return upperCaseType_; }
-  void setUpperCaseType(TpmUpperCase v) { upperCaseType_ = v; }
+  void setUpperCaseType(TpmUpperCase v) {
+    upperCaseType_ = v;
+    upPar_ = -1;  // the upper-cased slice was made the old way
+  }
   TpmUpdateMode UpdateMode() const { return updateMode_; }
   void setUpdateMode(TpmUpdateMode v);
   const TByteString& WordWrapChars() const { return ctx_.WordWrapChars; }
