@@ -381,10 +381,10 @@ class TStyledMemo : public TFindTarget {
   bool CollapseBlock(int32_t par, int level);
   bool ExpandBlock(int32_t par, int level);
   // The caret's block, or else the collapsible attribute at the caret.
-  bool CollapseSel();
-  bool ExpandSel();
-  void CollapseAll(bool allLevels, bool blocks, bool dyn);
-  void ExpandAll(bool allLevels, bool blocks, bool dyn);
+  bool CollapseSel() { return CollapseExpandSel(true); }
+  bool ExpandSel() { return CollapseExpandSel(false); }
+  void CollapseAll(bool allLevels, bool blocks, bool dyn) { CollapseExpandAll(true, allLevels, blocks, dyn); }
+  void ExpandAll(bool allLevels, bool blocks, bool dyn) { CollapseExpandAll(false, allLevels, blocks, dyn); }
   // One entry per block level of the paragraph: whether that level is collapsed.
   std::vector<bool> GetBlocksStates(int32_t par);
   IpmCollapseHandler* CollapseHandler() const { return collapseHandler_; }
@@ -644,7 +644,8 @@ class TStyledMemo : public TFindTarget {
   void ToVisible(TStyledNavigator& n, bool forward);
   // ---- dynamic styles and collapsing ----
   void LayDynStyle(int32_t start, int32_t stop, const DynInfoRec& rec, bool active);
-  bool CollapseDynAt(TStyledNavigator& n, bool collapse);
+  bool CollapseExpandSel(bool collapse);
+  void CollapseExpandAll(bool collapse, bool allLevels, bool blocks, bool dyn);
 
   std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
   TParagraphsList store_;

@@ -187,36 +187,19 @@ bool TStyledMemo::ExpandBlock(int32_t par, int level) {
   return r;
 }
 
-bool TStyledMemo::CollapseDynAt(TStyledNavigator& n, bool collapse) {
-  return collapse ? n.Collapse() : n.Expand();
-}
-
-bool TStyledMemo::CollapseSel() {
+// The caret paragraph's block at its own level, or else the collapsible attribute at the caret.
+bool TStyledMemo::CollapseExpandSel(bool collapse) {
   const int32_t par = caret_->GetParNb();
   const int level = smsGetParLevel(store_[par]);
   if (level > 0) {
     TUpdateBracket update(*this);
-    const bool r = store_.CollapseExpandPar(par, level, level, true);
+    const bool r = store_.CollapseExpandPar(par, level, level, collapse);
     update.Close();
     return r;
   }
   scratch1_.Assign(*caret_);
   scratch1_.RightOfDyn();
-  return CollapseDynAt(scratch1_, true);
-}
-
-bool TStyledMemo::ExpandSel() {
-  const int32_t par = caret_->GetParNb();
-  const int level = smsGetParLevel(store_[par]);
-  if (level > 0) {
-    TUpdateBracket update(*this);
-    const bool r = store_.CollapseExpandPar(par, level, level, false);
-    update.Close();
-    return r;
-  }
-  scratch1_.Assign(*caret_);
-  scratch1_.RightOfDyn();
-  return CollapseDynAt(scratch1_, false);
+  return collapse ? scratch1_.Collapse() : scratch1_.Expand();
 }
 
 namespace {
@@ -231,35 +214,15 @@ void ForEachOpenedLevel(const ParInfo& p, bool allLevels, F&& f) {
 
 }  // namespace
 
-void TStyledMemo::CollapseAll(bool allLevels, bool blocks, bool dyn) {
+// Every block level a paragraph opens and every attribute run whose collapse level rises above
+// the one before it (level 1 only without allLevels). Collapsing applies all keywords first.
+void TStyledMemo::CollapseExpandAll(bool collapse, bool allLevels, bool blocks, bool dyn) {
   TUpdateBracket update(*this);
   if (blocks)
     for (int32_t i = 0; i < store_.Count(); ++i)
-      ForEachOpenedLevel(store_[i], allLevels, [&](int l) { store_.CollapseExpandBlock(i, l, true); });
+      ForEachOpenedLevel(store_[i], allLevels, [&](int l) { store_.CollapseExpandBlock(i, l, collapse); });
   if (dyn) {
-    DoDynParse(0, store_.Count() - 1, false);
-    TStyledNavigator n(&ctx_);
-    int previous = 0;
-    while (n.NextDyn()) {
-      const DynInfoRec& r = n.GetpDynInfo();
-      const int level = DynToCollapseLevel(r);
-      if (level > previous && (allLevels || level == 1)) {
-        TStyledNavigator at(&ctx_);
-        at.Assign(n);
-        at.Collapse();
-      }
-      previous = level;
-    }
-  }
-  update.Close();
-}
-
-void TStyledMemo::ExpandAll(bool allLevels, bool blocks, bool dyn) {
-  TUpdateBracket update(*this);
-  if (blocks)
-    for (int32_t i = 0; i < store_.Count(); ++i)
-      ForEachOpenedLevel(store_[i], allLevels, [&](int l) { store_.CollapseExpandBlock(i, l, false); });
-  if (dyn) {
+    if (collapse) DoDynParse(0, store_.Count() - 1, false);
     TStyledNavigator n(&ctx_);
     int previous = 0;
     while (n.NextDyn()) {
@@ -267,7 +230,10 @@ void TStyledMemo::ExpandAll(bool allLevels, bool blocks, bool dyn) {
       if (level > previous && (allLevels || level == 1)) {
         TStyledNavigator at(&ctx_);
         at.Assign(n);
-        at.Expand();
+        if (collapse)
+          at.Collapse();
+        else
+          at.Expand();
       }
       previous = level;
     }

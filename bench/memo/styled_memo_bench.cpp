@@ -100,16 +100,21 @@ void FillLines(TStyledMemo& memo, int64_t lines) {
   memo.LoadFromStream(s);
 }
 
+// A memo of `lines` lines laid out whole, the caret and the view at its end.
+void AtTheEndOf(TStyledMemo& memo, BenchWindow& window, int64_t lines) {
+  memo.setUpdateMode(umImmediate);
+  memo.CreateHandle(window);
+  FillLines(memo, lines);
+  memo.setSelStart(memo.getCharCount());
+  memo.ScrollInView();
+}
+
 // One received character at the end, the way the receive window takes it: inside an update,
 // the selection put at the end, the view kept on the text; a break every 60 characters.
 void BM_AppendOneCharacterAtTheEnd(benchmark::State& state) {
   BenchWindow window;
   TStyledMemo memo;
-  memo.setUpdateMode(umImmediate);
-  memo.CreateHandle(window);
-  FillLines(memo, state.range(0));
-  memo.setSelStart(memo.getCharCount());
-  memo.ScrollInView();
+  AtTheEndOf(memo, window, state.range(0));
   const TByteString letter = ToBytes("e"), brk = ToBytes("\r\n");
   int n = 0;
   for (auto _ : state) {
@@ -193,11 +198,7 @@ BENCHMARK(BM_BackgroundFormattingSlice)->Unit(benchmark::kMillisecond)->Iteratio
 void BM_KeystrokeAtTheEnd(benchmark::State& state) {
   BenchWindow window;
   TStyledMemo memo;
-  memo.setUpdateMode(umImmediate);
-  memo.CreateHandle(window);
-  FillLines(memo, state.range(0));
-  memo.setSelStart(memo.getCharCount());
-  memo.ScrollInView();
+  AtTheEndOf(memo, window, state.range(0));
   int n = 0;
   for (auto _ : state) {
     unsigned char c = ++n % 60 ? 'e' : '\r';
