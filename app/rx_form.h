@@ -139,6 +139,8 @@ class TRxForm : public QMainWindow,
   void Timer1Timer();
   void FormResize();
   bool FormKeyDown(int key, KeyModifiers mods);  // true: consumed
+  // Every wheel event over the window comes here and is taken (delta: 120 a notch).
+  void FormMouseWheel(int delta);
   void FormKeyUp(KeyModifiers mods);
   void OnTopButtonClick();
   void BeaconButtonClick();
@@ -176,7 +178,7 @@ class TRxForm : public QMainWindow,
   void ApplyFontSettings();
   PortsPart& ports() { return *ports_; }
   ExchangeLibraryPart& exchangeLibrary() { return exchange_; }
-  RigPart& rig() { return rig_; }
+  RigPart& rig() { return *rig_; }
   DisplayPart& display() { return display_; }
   CallsignPart& callsigns() { return callsigns_; }
   MessageBoxSink& boxes() { return boxes_; }
@@ -305,7 +307,7 @@ class TRxForm : public QMainWindow,
   DisplayPart& display_;
   TransmitPart& transmit_;
   MacroPart& macros_;
-  RigPart& rig_;
+  RigPart* rig_ = nullptr;  // made once the engine exists
   CapturePart& capture_;
   PortsPart* ports_ = nullptr;  // made once the workers' semaphores exist
   ExchangeLibraryPart& exchange_;

@@ -497,11 +497,20 @@ void TOmniWork::MouseWheel(int delta) {
     links_.window->ShiftRxFrequency(HzToUnits(hz));
     return;
   }
-  if (ShiftFrequency(s_.TuneRig, hz) == kUnsupported) {
-    links_.boxes->ShowMessage(kErrorCaption, kNoCommandSet);
-    s_.TuneRig = 0;
-    StartRigControl();
-  }
+  if (ShiftFrequency(s_.TuneRig, hz) == kUnsupported) CommandSetMissing();
+}
+
+bool TOmniWork::TuneToSignal() {
+  if (s_.TuneRig == 0) return false;
+  const int r = QsyToSignal(s_.TuneRig);
+  if (r == kUnsupported) CommandSetMissing();
+  return r == kDone;
+}
+
+void TOmniWork::CommandSetMissing() {
+  links_.boxes->ShowMessage(kErrorCaption, kNoCommandSet);
+  s_.TuneRig = 0;
+  StartRigControl();
 }
 
 void TOmniWork::EverySecond() {

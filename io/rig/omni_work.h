@@ -118,6 +118,9 @@ class TOmniWork {
   void StartRigControl();
   // A wheel delta (120 a notch) while UseWheel is on.
   void MouseWheel(int delta);
+  // Click-to-tune with rig tuning on: QsyToSignal (TuneRig). True when the receive tones
+  // moved; a rig without the commands for it switches rig tuning off, with the message.
+  bool TuneToSignal();
   // Once a second while receiving: an unkey still owed, then the split check (arg 0).
   void EverySecond();
 
@@ -147,6 +150,7 @@ class TOmniWork {
   void Freeze();
   void StartRigControlOnce();
   void OffMessage(const char* text);
+  void CommandSetMissing();
   int SplitCheck(int64_t arg);
   void RetryUnkey();
 
