@@ -9,13 +9,15 @@
 
 namespace vestrel {
 
-TRigLink::TRigLink(TRxForm& form)
+TRigLink::TRigLink(TRxForm& form, RigServer* server)
     : form_(form),
+      given_(server),
       work_(form.settings(), form.settings(), form.engine().params, form.engine().rates,
             form.engine().rxBlocks,
             TOmniWork::Links{this, &form.boxes(), [this]() -> RigServer& { return MakeServer(); }}) {}
 
 RigServer& TRigLink::MakeServer() {
+  if (given_ != nullptr) return *given_;
   if (!server_) {
     const TAppSettings& s = form_.settings();
     RigctldSettings where;

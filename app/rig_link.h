@@ -16,7 +16,8 @@ class TRxForm;
 // (PTT types 4 and 5) and shows panel 8 and the TX AFC button on the window.
 class TRigLink final : public RigPart, public KeyingPortHooks, private RigWindow {
  public:
-  explicit TRigLink(TRxForm& form);
+  // server: the rig-control server to use; null: rigctld daemons at the settings' addresses.
+  TRigLink(TRxForm& form, RigServer* server = nullptr);
 
   // RigPart
   void Open() override { work_.StartRigControl(); }
@@ -43,6 +44,7 @@ class TRigLink final : public RigPart, public KeyingPortHooks, private RigWindow
   RigServer& MakeServer();
 
   TRxForm& form_;
+  RigServer* given_;
   std::unique_ptr<RigctldServer> server_;
   TOmniWork work_;
 };

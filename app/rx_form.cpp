@@ -117,7 +117,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
   if (deps_.rig != nullptr) {
     rig_ = deps_.rig;
   } else {
-    auto own = std::make_unique<TRigLink>(*this);
+    auto own = std::make_unique<TRigLink>(*this, deps_.rigServer);
     rigLink = own.get();
     rig_ = rigLink;
     ownRig_ = std::move(own);

@@ -24,6 +24,7 @@
 #include "engine/tx_seams.h"
 #include "io/file_dialogs.h"
 #include "io/message_box.h"
+#include "io/rig/rig_server.h"
 #include "io/termination_request.h"
 #include "platform/clock.h"
 #include "platform/port_backend.h"
@@ -71,6 +72,7 @@ struct TRxFormDeps {
   TransmitPart* transmit = nullptr;
   MacroPart* macros = nullptr;
   RigPart* rig = nullptr;
+  RigServer* rigServer = nullptr;  // for the program's rig link; null: rigctld at the "Rigctld" addresses
   CapturePart* capture = nullptr;
   PortsPart* ports = nullptr;  // null: the keying ports over the two below
   ModemLineControl* modemLines = nullptr;  // null: the system's
