@@ -427,6 +427,27 @@ TEST_F(OmniWorkTest, MouseWheel) {
   EXPECT_EQ(window_.txAfcEnabled, true);
 }
 
+// Click-to-tune's call: nothing with rig tuning off; the rig onto the signal with it on; a rig
+// without the commands switches rig tuning off.
+TEST_F(OmniWorkTest, TuneToSignal) {
+  EXPECT_FALSE(work_.TuneToSignal());
+  EXPECT_TRUE(rig().writes.empty());
+  settings_.TuneRig = 2;
+  work_.StartRigControl();
+  rig().writes.clear();
+  EXPECT_TRUE(work_.TuneToSignal());
+  EXPECT_EQ(TakeWrites(), (Writes{{"FreqA", 14'070'000 + kD}}));
+  EXPECT_EQ(engine_.params.RxTone[0], kRxCentre - kHalf - kE);
+
+  rig().readable &= ~(kPmFreq | kPmFreqA | kPmFreqB);
+  work_.OpenTuneRig();
+  EXPECT_FALSE(work_.TuneToSignal());
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].second, TOmniWork::kNoCommandSet);
+  EXPECT_EQ(settings_.TuneRig, 0);
+  EXPECT_EQ(window_.panel, "");
+}
+
 // Failures leave the one server object in place: the rigs are taken from it again.
 TEST_F(OmniWorkTest, OneServerObjectThroughFailures) {
   ports_.PttPortType = 5;
