@@ -12,6 +12,7 @@
 #include "app/font_setting_qt.h"
 #include "app/rx_form.h"
 #include "app/settings_file.h"
+#include "memo/qt/styled_memo_widget.h"
 
 namespace vestrel {
 
@@ -20,9 +21,7 @@ SettingsTargets TRxForm::Targets() {
 }
 
 void TRxForm::ShowDefaultDirectoryNotice(const std::string& notice) {
-  QString text = QString::fromLocal8Bit(notice.data(), qsizetype(notice.size()));
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  RxMemo->setPlainText(text);
+  RxMemo->SetTextBuf(ToBytes(notice));
 }
 
 void TRxForm::ApplyLoadedSettings() {
@@ -68,6 +67,9 @@ void TRxForm::ApplyLoadedSettings() {
 
 void TRxForm::ApplyFontSettings() {
   const TAppSettings& s = settings_;
+  // The memo draws in its own font; the widget keeps the Qt font and colours as well, where
+  // the setup dialog takes its sample.
+  ApplyMemoFontSetting(*RxMemo, s.RxFont);
   ApplyFontSetting(*RxMemo, s.RxFont, QPalette::Text, true);
   ApplyFontSetting(*Input, s.InputFont, QPalette::Text, true);
   ApplyFontSetting(*Sent, s.SentFont, QPalette::Text, true);

@@ -91,7 +91,7 @@ TEST(RigLink, WheelEventsReachTheHandler) {
   w.rig().Restart();
   server.rig1.writes.clear();
   Wheel(w.FFTBox, 120);
-  Wheel(w.RxMemo->viewport(), -240);
+  Wheel(w.RxMemo, -240);
   using Writes = std::vector<std::pair<std::string, int64_t>>;
   EXPECT_EQ(server.rig1.writes, (Writes{{"FreqA", 14'070'060}, {"FreqA", 14'069'940}}));
 
