@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/harness/null_engine_window.h"
 #include "engine/engine.h"
 #include "io/rig/omni_work.h"
 #include "io/rig/rigctld_reply.h"
@@ -52,16 +53,8 @@ class MemoryServer final : public RigServer {
   MemoryRig rig;
 };
 
-class NoWindow final : public EngineWindow, public RigWindow, public MessageBoxSink {
+class NoRigWindow final : public RigWindow, public MessageBoxSink {
  public:
-  void SetPanelText(int, std::string_view) override {}
-  void SetMenuChecked(std::string_view, bool) override {}
-  void SetMenuVisible(std::string_view, bool) override {}
-  void SetMenuEnabled(std::string_view, bool) override {}
-  void SetFilterLabel(std::string_view) override {}
-  void ReportModeToLogger(std::string_view) override {}
-  void ReopenKeyingPorts() override {}
-  void Post(uint32_t) override {}
   void SetTuneByPanel(std::string_view) override {}
   void SetTxAfcButtonEnabled(bool) override {}
   void Wait(std::chrono::milliseconds) override {}
@@ -69,17 +62,12 @@ class NoWindow final : public EngineWindow, public RigWindow, public MessageBoxS
   void ShowMessage(std::string_view, std::string_view) override {}
 };
 
-class NoText final : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override {}
-  void PutRxString(std::string_view) override {}
-};
-
 // One wheel notch by VFO with the split transmit VFO following: reads, two writes, the shift.
 void BM_ShiftFrequencyVfo(benchmark::State& state) {
-  NoWindow window;
-  NoText text;
-  TEngine engine(window, text);
+  harness::NullEngineWindow engineWindow;
+  harness::NullRxSink text;
+  TEngine engine(engineWindow, text);
+  NoRigWindow window;
   MemoryServer server;
   RigControlSettings settings;
   settings.TuneVFOBtoA = 1;
