@@ -82,6 +82,7 @@ void LinkProxy::Serve() {
       fds.push_back({l.second, POLLIN, 0});
     }
     if (poll(fds.data(), fds.size(), 20) <= 0) continue;
+    const size_t polled = links.size();  // a link accepted below has no entry in fds yet
     if (fds[0].revents & POLLIN) {
       const int client = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
       if (client >= 0) {
@@ -98,7 +99,7 @@ void LinkProxy::Serve() {
         }
       }
     }
-    for (size_t i = 0; i < links.size(); ++i) {
+    for (size_t i = 0; i < polled; ++i) {
       for (int side = 0; side < 2; ++side) {
         const pollfd& p = fds[1 + 2 * i + side];
         if (p.revents == 0 || links[i].first < 0) continue;
