@@ -101,13 +101,22 @@ class RigPart {
  public:
   virtual ~RigPart() = default;
   virtual void Open() {}
-  // Once a second while receiving: re-applies the split transmit frequency.
+  // Once a second while receiving: an unkey by CAT still owed, then the split transmit
+  // frequency re-applied.
   virtual void AdjustSplit() {}
+  // At transmit switching: the split transmit frequency, any change applied at once.
+  virtual void SplitAtTransmit() {}
   // StartRigControl: rig tuning started anew from TuneRig, RigNumber and TuneVFOBtoA; a rig
   // that cannot be reached or lacks what they need switches them off in the settings.
   virtual void Restart() {}
   // The rig-control server's own setup: 1 when the server cannot be reached, else 0.
   virtual int ShowSetupDialog() { return 1; }
+  // A mouse-wheel delta over the window (120 a notch).
+  virtual void MouseWheel(int /*delta*/) {}
+  // Click-to-tune with rig tuning on (TuneRig): the rig brought onto the signal and the
+  // receive tones onto the transmit tones. True when the tones moved, so that the caller pushes
+  // the receive pair to the decoders again.
+  virtual bool TuneToSignal() { return false; }
 };
 
 // Capture files (text, wave), decoding from a file, the audio history, and the receive-buffer

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
@@ -29,6 +30,7 @@
 #include "app/linked_exchange_library.h"
 #include "app/message_bus.h"
 #include "app/no_sound_devices.h"
+#include "app/rig_link.h"
 #include "app/settings_file.h"
 #include "memo/qt/styled_memo_widget.h"
 
@@ -72,7 +74,6 @@ TRxForm::TRxForm(TRxFormDeps deps)
       display_(Use<DisplayPart>(deps_.display, ownDisplay_)),
       transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
       macros_(Use<MacroPart>(deps_.macros, ownMacros_)),
-      rig_(Use<RigPart>(deps_.rig, ownRig_)),
       capture_(deps_.capture != nullptr
                    ? *deps_.capture
                    : *(ownCapture_ = std::make_unique<TCaptureFiles>(*this, boxes_, dialogs_, clock_))),
@@ -115,6 +116,16 @@ TRxForm::TRxForm(TRxFormDeps deps)
     ownWorkers_ = std::make_unique<SerialWorkers>();
     workers_ = ownWorkers_.get();
   }
+  // The rig link keys the rig for the keying ports, so it is made first.
+  TRigLink* rigLink = nullptr;
+  if (deps_.rig != nullptr) {
+    rig_ = deps_.rig;
+  } else {
+    auto own = std::make_unique<TRigLink>(*this, deps_.rigServer);
+    rigLink = own.get();
+    rig_ = rigLink;
+    ownRig_ = std::move(own);
+  }
   if (deps_.ports != nullptr) {
     ports_ = deps_.ports;
   } else {
@@ -122,6 +133,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.boxes = &boxes_;
     links.lines = deps_.modemLines;
     links.backend = deps_.portBackend;
+    links.hooks = rigLink;
     links.transmitting = [this] { return Transmitting(); };
     links.useTxD = &engine_->tx.UseTxD;
     links.modem = &engine_->params;
@@ -535,6 +547,15 @@ bool TRxForm::eventFilter(QObject* watched, QEvent* e) {
       if (k->key() == Qt::Key_Shift) mods.shift = down;
       if (e->type() == QEvent::KeyPress) return FormKeyDown(k->key(), mods);
       FormKeyUp(mods);
+    }
+  }
+  // And every wheel event: it tunes, and is taken from the control under the pointer.
+  if (e->type() == QEvent::Wheel) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w != nullptr && w->window() == this) {
+      FormMouseWheel(static_cast<QWheelEvent*>(e)->angleDelta().y());
+      e->accept();
+      return true;
     }
   }
   return QMainWindow::eventFilter(watched, e);

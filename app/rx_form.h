@@ -26,6 +26,7 @@
 #include "engine/tx_seams.h"
 #include "io/file_dialogs.h"
 #include "io/message_box.h"
+#include "io/rig/rig_server.h"
 #include "io/termination_request.h"
 #include "platform/clock.h"
 #include "platform/port_backend.h"
@@ -73,6 +74,7 @@ struct TRxFormDeps {
   TransmitPart* transmit = nullptr;
   MacroPart* macros = nullptr;
   RigPart* rig = nullptr;
+  RigServer* rigServer = nullptr;  // for the program's rig link; null: rigctld at the "Rigctld" addresses
   CapturePart* capture = nullptr;
   PortsPart* ports = nullptr;  // null: the keying ports over the two below
   ModemLineControl* modemLines = nullptr;  // null: the system's
@@ -147,6 +149,8 @@ class TRxForm : public QMainWindow,
   void Timer1Timer();
   void FormResize();
   bool FormKeyDown(int key, KeyModifiers mods);  // true: consumed
+  // Every wheel event over the window comes here and is taken (delta: 120 a notch).
+  void FormMouseWheel(int delta);
   void FormKeyUp(KeyModifiers mods);
   void OnTopButtonClick();
   void BeaconButtonClick();
@@ -184,7 +188,7 @@ class TRxForm : public QMainWindow,
   void ApplyFontSettings();
   PortsPart& ports() { return *ports_; }
   ExchangeLibraryPart& exchangeLibrary() { return exchange_; }
-  RigPart& rig() { return rig_; }
+  RigPart& rig() { return *rig_; }
   DisplayPart& display() { return display_; }
   CallsignPart& callsigns() { return callsigns_; }
   MessageBoxSink& boxes() { return boxes_; }
@@ -321,7 +325,7 @@ class TRxForm : public QMainWindow,
   DisplayPart& display_;
   TransmitPart& transmit_;
   MacroPart& macros_;
-  RigPart& rig_;
+  RigPart* rig_ = nullptr;  // made once the engine exists
   CapturePart& capture_;
   PortsPart* ports_ = nullptr;  // made once the workers' semaphores exist
   ExchangeLibraryPart& exchange_;

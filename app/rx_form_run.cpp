@@ -117,7 +117,7 @@ void TRxForm::Timer1Timer() {
         SetPanelText(10, "BEA:W");
       }
     }
-    if (!Transmitting()) rig_.AdjustSplit();
+    if (!Transmitting()) rig_->AdjustSplit();
   }
   if (engineDriver_->PacketTimingChanged()) engineDriver_->RecomputePacketTiming();
   timerBusy_ = false;
@@ -149,6 +149,13 @@ bool TRxForm::FormKeyDown(int key, KeyModifiers mods) {
 }
 
 void TRxForm::FormKeyUp(KeyModifiers mods) { ShowMacroBank(mods); }
+
+void TRxForm::FormMouseWheel(int delta) {
+  // Before the engine start the settings are not loaded; once the shutdown has begun nothing
+  // is tuned.
+  if (!EngineStarted || ShutdownDone != 0) return;
+  rig_->MouseWheel(delta);
+}
 
 void TRxForm::ShowMacroBank(KeyModifiers mods) {
   const int bank = mods.alt ? 24 : mods.ctrl ? 12 : 0;
@@ -209,7 +216,7 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
     case A::kSaveBuffer: capture_.SaveBuffer(); break;
     case A::kToggleTuneRig:
       settings_.TuneRig = settings_.TuneRig != 0 ? 0 : settings_.LastTuneRig;
-      rig_.Restart();
+      rig_->Restart();
       break;
     case A::kToggleLogOscillogram:
       settings_.LogarithmicOscillogram = settings_.LogarithmicOscillogram != 0 ? 0 : 1;

@@ -162,7 +162,7 @@ void TRxForm::StartEngine() {
   if (ShutdownDone != 0) return;
   workers_->StartExchangeThreads();
   // Rig control, then the sound input (and the output too in full duplex).
-  rig_.Open();
+  rig_->Open();
   if (ShutdownDone != 0) return;
   engine_->tx.SoundDevicesBusy = true;
   sound_->OpenSoundInput();

@@ -19,9 +19,19 @@
 #include <thread>
 #include <vector>
 
+#include "engine/engine.h"
 #include "io/exchange_library.h"
+#include "io/rig/omni_work.h"
+#include "io/rig/rig_params.h"
+#include "io/rig/rigctld_server.h"
+#include "platform/tcp_line_socket.h"
 #include "support/alsa_test_config.h"
 #include "support/child_process.h"
+#include "support/fake_engine_window.h"
+#include "support/fake_rig_window.h"
+#include "support/fake_rx_sink.h"
+#include "support/fake_sound_links.h"
+#include "support/rigctld_daemon.h"
 #include "support/tool_runner.h"
 
 namespace vestrel {
@@ -60,6 +70,7 @@ const char* const kCommands[] = {
     "build/release/bench/vestrel-decode --mode RTTY recording.raw",
     "build/release/io/zozariri/zozariri-peer put 3 'CQ CQ\\xC0'",
     "build/release/io/zozariri/zozariri-peer get 3 1000",
+    "rigctld -m 1 -P RIG -T 127.0.0.1 -t 4532",
 };
 
 std::string Trim(const std::string& s) {
@@ -351,6 +362,43 @@ TEST(Readme, ThePeerToolQueuesAndReadsItsChannel) {
   terminal.Deactivate();
   shm_unlink(("/" + kExchangePrefix + "-3").c_str());
   unsetenv("VESTREL_ZOZARIRI_PREFIX");
+}
+
+// The daemon as the README starts it is where rig control goes with its default addresses: rig
+// tuning starts, and the wheel's step moves the dummy rig's VFO.
+TEST(Readme, TheDummyRigDaemonIsWhereRigControlGoes) {
+  const std::string command = Shown("rigctld -m 1 -P RIG -T 127.0.0.1 -t 4532");
+  if (!test::HaveProgram("rigctld")) GTEST_SKIP() << "rigctld is not installed";
+  {
+    TcpLineSocket probe;
+    if (probe.Connect("127.0.0.1", 4532, 200ms)) GTEST_SKIP() << "port 4532 is taken by another daemon";
+  }
+  test::ChildProcess daemon({"sh", "-c", "exec " + command});
+  ASSERT_TRUE(test::Eventually([] {
+    TcpLineSocket probe;
+    return probe.Connect("127.0.0.1", 4532, 200ms);
+  }));
+  test::FakeEngineWindow engineWindow;
+  test::FakeRxSink sink;
+  TEngine engine(engineWindow, sink);
+  RigControlSettings settings;
+  KeyingPortSettings ports;
+  test::FakeRigWindow window;
+  window.onWait = [&window] { std::this_thread::sleep_for(window.waits.back()); };
+  test::RecordingMessageBox boxes;
+  RigctldServer server;  // the settings file's defaults
+  TOmniWork work(settings, ports, engine.params, engine.rates, engine.rxBlocks,
+                 {&window, &boxes, [&server]() -> RigServer& { return server; }});
+  settings.TuneRig = 2;
+  work.StartRigControl();
+  ASSERT_TRUE(boxes.shown.empty()) << boxes.shown[0].second;
+  EXPECT_EQ(window.panel, "VFO");
+  Rig& rig = server.Rig1();
+  ASSERT_TRUE(test::Eventually([&rig] { return rig.FreqA().value != 0; }));
+  const int64_t before = rig.FreqA().value;
+  work.MouseWheel(120);
+  RigctldRig observer({"127.0.0.1", 4532});
+  EXPECT_TRUE(test::Eventually([&] { return observer.FreqA().value == before + 60; }));
 }
 
 }  // namespace
