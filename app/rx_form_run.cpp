@@ -222,6 +222,8 @@ void TRxForm::SetTransmit(bool on) {
   // Once the shutdown has begun the sound output is closed: nothing may key the transmitter.
   // Before the engine start neither the settings nor the devices are there to key it with.
   if (on && (ShutdownDone != 0 || !EngineStarted)) return;
+  // What was received before our transmission cannot complete the own call after it.
+  if (on) callsigns_->ResetOwnCallWatch();
   transmit_.SetTransmit(on);
 }
 

@@ -98,6 +98,23 @@ TEST(RxFormBeacon, EachStopConditionEndsTheBeacon) {
   }
 }
 
+TEST(RxFormBeacon, AStartedTransmissionForgetsWhatTheOwnCallWatchHeard) {
+  RecordingFormParts parts;
+  Form f(parts, UniqueSemaphoreName("beacon"), {}, nullptr, false, nullptr,
+         [](TRxFormDeps& d) { d.callsigns = nullptr; });
+  f.Ticks(20);
+  TRxForm& w = *f.form;
+  w.settings().BeaconOffAtMyCall = 1;
+  w.BeaconButtonClick();
+  w.PutRxString("XX0XX");
+  w.SetTransmit(true);
+  w.SetTransmit(false);  // back to receive with nothing heard in between
+  w.PutRxString("X");
+  EXPECT_TRUE(w.BeaconOn);
+  w.PutRxString(" XX0XXX");
+  EXPECT_FALSE(w.BeaconOn);
+}
+
 TEST(RxFormBeacon, PressesLeaveItWithoutBeaconOffAtClickAndAStoppedBeaconStaysOff) {
   RecordingFormParts parts;
   Running r(parts);
