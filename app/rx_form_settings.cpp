@@ -42,6 +42,7 @@ void TRxForm::ApplyLoadedSettings() {
   engine_->baudot.UnshiftOnSpace = s.UnshiftOnSpace != 0 ? 1 : 0;
   engine_->baudot.ExtendedBaudot = s.ExtendedBaudot != 0 ? 1 : 0;
   if (s.ExtendedBaudot == 0) engine_->baudot.ResetThird();
+  engine_->amtorFec.AmtorFastSync = s.DoFastSync != 0 ? 1 : 0;
   engine_->packetOutput.IsKISS = s.IsKISS != 0;
 
   if (OnTopButton->isChecked() != (s.OnTop != 0)) {
@@ -84,6 +85,7 @@ void TRxForm::TakeSettingsFromControls() {
   s.IsSquelch = SqlButton->isChecked() ? 1 : 0;
   s.SquelchThreshold = SqlUpDown->value();
   s.BeaconPeriod = BeaconUpDown->value();
+  s.DoFastSync = engine_->amtorFec.AmtorFastSync;
   const QRect g = geometry();
   s.Left = g.x();
   s.Top = g.y();

@@ -141,7 +141,7 @@ TEST_F(WindowSettingsTest, ControlsAndFontsFollowTheFileAndAFaceThisMachineLacks
   const fs::path ini = work() / "VESTREL.INI";
   WriteFile(ini,
            "[RTTY]\r\nAFC=0\r\nIsSquelch=1\r\nSquelchThreshold=80\r\nReverse=1\r\nBeaconPeriod=45\r\n"
-           "UnshiftOnSpace=1\r\nTxAfc=1\r\n"
+           "UnshiftOnSpace=1\r\nTxAfc=1\r\nDoFastSync=1\r\n"
            "[RxFont]\r\nFontName=\"No Such Face 123\"\r\nFontStyle=5\r\nFontSize=14\r\nFontColor=255\r\n"
            "[Buttons]\r\nName1=\"CQ\"\r\n");
   RecordingFormParts parts;
@@ -156,6 +156,7 @@ TEST_F(WindowSettingsTest, ControlsAndFontsFollowTheFileAndAFaceThisMachineLacks
   EXPECT_TRUE(w.ReverseButton->isChecked());
   EXPECT_EQ(w.BeaconUpDown->value(), 45);
   EXPECT_EQ(w.Panel(7)->text().toStdString(), "UoS");
+  EXPECT_EQ(w.engine().amtorFec.AmtorFastSync, 1);
   EXPECT_EQ(w.ButMacro[1]->text().toStdString(), "CQ");
   // The receive window draws in the memo's font: 14 points at the screen's resolution.
   const TMemoFont& memoFont = w.RxMemo->Font();
@@ -177,6 +178,7 @@ TEST_F(WindowSettingsTest, ControlsAndFontsFollowTheFileAndAFaceThisMachineLacks
   EXPECT_NE(saved.find("FontName=\"No Such Face 123\""), std::string::npos);
   EXPECT_NE(saved.find("SquelchThreshold=60\r\n"), std::string::npos);
   EXPECT_NE(saved.find("AFC=0\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("DoFastSync=1\r\n"), std::string::npos);
 }
 
 TEST_F(WindowSettingsTest, AFailedSaveIsReportedOnceAndLeavesTheFile) {
