@@ -11,12 +11,16 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
+  modes.SetReceiver(RxFamily::kMfsk, &mfsk);
+  modes.SetTransmitter(TxFamily::kMfsk, &mfskPump);
   modes.SetReceiver(RxFamily::kPacket, &ax25);
   modes.SetTransmitter(TxFamily::kPacket, &packetTx);
 }
 
 void TEngine::Start() {
   dtmf.Reset();
+  mfsk.SetMode(false);
+  mfskTx.SetMode(false);
   rtty.Start();
   amtorFec.Start();
   amtorArq.Start();

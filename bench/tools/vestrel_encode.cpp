@@ -83,12 +83,13 @@ constexpr const char* kUsage =
     "mono samples at 11025 samples/s. In the packet modes the input is KISS: every data frame\n"
     "is sent, in one transmission keyed at once as a full-duplex station does, and the\n"
     "parameter commands (TXDELAY, persistence, slot time, TXTAIL) apply; no frame, no output.\n"
-    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, AX25-H or AX25-U (or the mode's number)\n"
-    "  --tx-hz HZ      centre of the transmit tone pair (default 1700)\n"
+    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, AX25-H, AX25-U, MFSK16 or MFSK8 (or the\n"
+    "                  mode's number)\n"
+    "  --tx-hz HZ      centre of the transmit tone pair, of the band in MFSK (default 1700)\n"
     "  --shift HZ      shift (default 170; AX25-H 200, AX25-U 1000)\n"
     "  --baud BD       speed (default 45.45; AMT-FEC 100; AX25-H runs at 300 Bd, AX25-U at\n"
     "                  1200 Bd on 1200/2200 Hz)\n"
-    "  --reverse       mark on the lower tone\n";
+    "  --reverse       mark on the lower tone; MFSK with its tones in reverse order\n";
 
 int Run(int argc, char** argv) {
   static constexpr harness::OptionSpec kSpecs[] = {{"mode", true},  {"tx-hz", true},    {"shift", true},
