@@ -16,7 +16,9 @@
 #include "app/key_table.h"
 #include "app/macro_table.h"
 #include "app/message_boxes.h"
+#include "app/call_find.h"
 #include "app/qt_file_dialogs.h"
+#include "app/qt_shell_opener.h"
 #include "app/received_text_sink.h"
 #include "app/text_capture_stream.h"
 #include "io/serial_workers.h"
@@ -84,6 +86,7 @@ struct TRxFormDeps {
   AutomationPart* automation = nullptr;
   CallsignPart* callsigns = nullptr;
   FileDialogs* dialogs = nullptr;  // null: QFileDialog
+  ShellOpener* opener = nullptr;   // null: the desktop's
   Clock* clock = nullptr;          // null: the system's clocks
   std::vector<std::string> args;  // the command line without the program name
   std::string presenceName = PresenceSemaphore::kDefaultName;
@@ -101,7 +104,8 @@ class TRxForm : public QMainWindow,
                 public PttControl,
                 public TxKeyingPort,
                 public FatalErrorSink,
-                public ReceivedTextHost {
+                public ReceivedTextHost,
+                public CallHighlighter {
  public:
   explicit TRxForm(TRxFormDeps deps = {});
   ~TRxForm() override;
@@ -154,6 +158,11 @@ class TRxForm : public QMainWindow,
   void FormKeyUp(KeyModifiers mods);
   void OnTopButtonClick();
   void BeaconButtonClick();
+  // BeaconUpDown changed: the new period.
+  void BeaconEditChange();
+  // A key or mouse press in Input, a mouse press in RxMemo or a click in the spectrum: with
+  // BeaconOffAtClick on, a running beacon is switched off.
+  void BeaconOffByPress();
   void ShowMacroBank(KeyModifiers mods);
   // Shutdown.
   void ShutdownEngine();
@@ -190,7 +199,7 @@ class TRxForm : public QMainWindow,
   ExchangeLibraryPart& exchangeLibrary() { return exchange_; }
   RigPart& rig() { return *rig_; }
   DisplayPart& display() { return display_; }
-  CallsignPart& callsigns() { return callsigns_; }
+  CallsignPart& callsigns() { return *callsigns_; }
   MessageBoxSink& boxes() { return boxes_; }
 
   TEngine& engine() { return *engine_; }
@@ -288,6 +297,8 @@ class TRxForm : public QMainWindow,
   void StopBeacon() override;
   void ReportReceiveWindowFailure(const std::string& text) override;
   void FreeBufferPanel();
+  // CallHighlighter: a caught call in the receive window.
+  void HighlightRange(int32_t start, int32_t stop, int32_t colour) override;
 
   template <typename D, typename T>
   static T& Use(T* given, std::unique_ptr<T>& own) {
@@ -315,9 +326,11 @@ class TRxForm : public QMainWindow,
   std::unique_ptr<AutomationPart> ownAutomation_;
   std::unique_ptr<CallsignPart> ownCallsigns_;
   std::unique_ptr<QtFileDialogs> ownDialogs_;
+  std::unique_ptr<QtShellOpener> ownOpener_;
   std::unique_ptr<SystemClock> ownClock_;
   MessageBoxSink& boxes_;
   FileDialogs& dialogs_;
+  ShellOpener& opener_;
   Clock& clock_;
   AppControl& app_;
   SettingsPart& settingsPart_;
@@ -331,7 +344,7 @@ class TRxForm : public QMainWindow,
   ExchangeLibraryPart& exchange_;
   ExchangePortPart& exchangePort_;
   AutomationPart& automation_;
-  CallsignPart& callsigns_;
+  CallsignPart* callsigns_ = nullptr;  // made once the receive window exists
 
   std::unique_ptr<ReceivedTextSink> rxSink_;
   std::unique_ptr<TEngine> engine_;

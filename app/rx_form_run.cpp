@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTextCursor>
 #include <QToolButton>
 
@@ -228,6 +229,8 @@ void TRxForm::SetTransmit(bool on) {
   // Once the shutdown has begun the sound output is closed: nothing may key the transmitter.
   // Before the engine start neither the settings nor the devices are there to key it with.
   if (on && (ShutdownDone != 0 || !EngineStarted)) return;
+  // What was received before our transmission cannot complete the own call after it.
+  if (on) callsigns_->ResetOwnCallWatch();
   transmit_.SetTransmit(on);
 }
 
@@ -267,6 +270,16 @@ void TRxForm::BeaconButtonClick() {
   }
 }
 
+void TRxForm::BeaconEditChange() { settings_.BeaconPeriod = BeaconUpDown->value(); }
+
+void TRxForm::BeaconOffByPress() {
+  if (settings_.BeaconOffAtClick != 0 && BeaconOn) BeaconButtonClick();
+}
+
+void TRxForm::HighlightRange(int32_t /*start*/, int32_t /*stop*/, int32_t /*colour*/) {
+  // The receive window's memo takes no dynamic styles yet: a caught call stays uncoloured.
+}
+
 void TRxForm::StopBeacon() {
   BeaconSeconds = 0;
   BeaconOn = false;
@@ -295,9 +308,9 @@ void TRxForm::ShutdownEngine() {
   // The audio has stopped: the transmitter goes off now, not after the wait for the workers
   // (up to 10.5 s of keyed dead air).
   ports_->SetPtt(false);
-  // The capture file closes, the logger hears that the program closes, the presence count is
-  // taken back.
-  capture_.CloseTextCapture();
+  // The capture files close and write out what they hold, the logger hears that the program
+  // closes, the presence count is taken back.
+  capture_.CloseCaptureFiles();
   logger_.NotifyCommand(99);
   presence_.Withdraw();
   // The wait for the workers; posted work still drains while they stop.

@@ -83,7 +83,7 @@ class RecordingFormParts : public SettingsPart,
   }
   // CapturePart
   void OpenTextCapture(const std::string& name) override { Log("OpenTextCapture " + name); }
-  void CloseTextCapture() override { Log("CloseTextCapture"); }
+  void CloseCaptureFiles() override { Log("CloseCaptureFiles"); }
   void ToggleTextCapture() override { Log("ToggleTextCapture"); }
   void ToggleWaveCapture() override { Log("ToggleWaveCapture"); }
   void DecodeFromFile1Click() override { Log("DecodeFromFile"); }
