@@ -276,8 +276,11 @@ void TRxForm::BeaconOffByPress() {
   if (settings_.BeaconOffAtClick != 0 && BeaconOn) BeaconButtonClick();
 }
 
-void TRxForm::HighlightRange(int32_t /*start*/, int32_t /*stop*/, int32_t /*colour*/) {
-  // The receive window's memo takes no dynamic styles yet: a caught call stays uncoloured.
+void TRxForm::HighlightRange(int32_t start, int32_t stop, int32_t colour) {
+  // The caught call keeps the window font's bold/italic/underline/strike-out bits and takes the
+  // call colour as its text colour, with no background of its own.
+  const auto style = static_cast<uint8_t>((RxMemo->Font().Style & 0x0F) | 0x10);
+  RxMemo->SetDynStyle(start, stop, style, false, 0, 0, clNone, colour, false);
 }
 
 void TRxForm::StopBeacon() {

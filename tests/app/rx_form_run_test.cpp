@@ -13,6 +13,8 @@
 
 #include "app/rx_form.h"
 #include "engine/messages.h"
+#include "memo/dyn_info.h"
+#include "memo/qt/styled_memo_widget.h"
 #include "support/recording_form.h"
 
 namespace vestrel {
@@ -113,6 +115,41 @@ TEST(RxFormBeacon, AStartedTransmissionForgetsWhatTheOwnCallWatchHeard) {
   EXPECT_TRUE(w.BeaconOn);
   w.PutRxString(" XX0XXX");
   EXPECT_FALSE(w.BeaconOn);
+}
+
+// A call caught in the received text takes the call colour over exactly its letters, keeps the
+// window font's style bits and lays no background.
+TEST(RxFormCalls, ACaughtCallIsColouredInTheReceiveWindow) {
+  RecordingFormParts parts;
+  Form f(parts, UniqueSemaphoreName("callcolour"), {}, nullptr, false, nullptr,
+         [](TRxFormDeps& d) { d.callsigns = nullptr; });
+  f.Ticks(20);
+  TRxForm& w = *f.form;
+  constexpr TColor kCallColour = 0x0000FF;
+  w.settings().CallColor = kCallColour;
+  TMemoFont font = w.RxMemo->Font();
+  font.Style = 0x01;  // bold
+  w.RxMemo->setFont(font);
+  const std::string text = "CQ DE DK2XY K ";
+  w.PutRxString(text);
+  const auto start = static_cast<int32_t>(text.find("DK2XY"));
+  const int32_t stop = start + 5;
+  const auto attrAt = [&](int32_t offset) {
+    TStyledNavigator n(&w.RxMemo->NavContext());
+    n.SetPos(offset);
+    n.RightOfDyn();
+    return n.GetpDynInfo();
+  };
+  for (int32_t i = 0; i < static_cast<int32_t>(text.size()); ++i) {
+    SCOPED_TRACE(i);
+    const DynInfoRec rec = attrAt(i);
+    const bool inCall = i >= start && i < stop;
+    EXPECT_EQ((rec.Flags & kDynActive) != 0, inCall);
+    if (!inCall) continue;
+    EXPECT_EQ(rec.Flags & 0x3F, 0x11);
+    EXPECT_EQ(rec.Foregnd, kCallColour);
+    EXPECT_EQ(rec.Backgnd, clNone);
+  }
 }
 
 TEST(RxFormBeacon, PressesLeaveItWithoutBeaconOffAtClickAndAStoppedBeaconStaysOff) {
