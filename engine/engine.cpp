@@ -7,8 +7,18 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
+  modes.SetReceiver(RxFamily::kPs2x5, &ps2x5);
+  modes.SetTransmitter(TxFamily::kPs2x5, &ps2x5Pump);
 }
 
-void TEngine::Start() { rtty.Start(); }
+void TEngine::Start() {
+  rtty.Start();
+  ps2x5.Start();
+  ps2x5Tx.SetSpeed(25.0);
+}
+
+void TEngine::Shutdown() {
+  ps2x5.EndMessage(false);
+}
 
 }  // namespace vestrel

@@ -7,6 +7,9 @@
 #include "engine/mode_switch.h"
 #include "engine/modem_params.h"
 #include "engine/modes/amtor/amtor_fec_tx_pump.h"
+#include "engine/modes/ps2x5/block_capture_file.h"
+#include "engine/modes/ps2x5/fsk2x5_decoder.h"
+#include "engine/modes/ps2x5/fsk2x5_transmitter.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
@@ -34,6 +37,9 @@ class TEngine {
   // Starts every object that has a start, in the start order (at the engine start, before the
   // loaded speed, shift and mode are applied).
   void Start();
+  // The engine's part of the program's shutdown: open block-mode messages end (their reports
+  // printed, their files moved to their final names).
+  void Shutdown();
 
   EngineWindow& window;
   RxTextSink& rxSink;
@@ -66,6 +72,13 @@ class TEngine {
   // start-stop decoder of RTTY, ASCII-7 and ASCII-8.
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
+
+  // The block modes: where their received messages are kept; the PS2X5 receiver, modulator and
+  // transmit source.
+  BlockCaptureSettings blockCapture;
+  TFsk2x5Decoder ps2x5{sine, window, rxSink, blockCapture, levels, params.LevelRingIndex};
+  TFsk2x5Transmitter ps2x5Tx{sine, params, rates};
+  TPs2x5TxPump ps2x5Pump{txPump, ps2x5Tx, ps2x5.Message()};
 };
 
 }  // namespace vestrel

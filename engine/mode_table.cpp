@@ -119,6 +119,7 @@ constexpr ModeRow Ps2x5() {
   r.speedMenu = r.shiftMenu = r.filtersMenu = true;
   r.lowSpeeds = kShow2Baud | kShow4To10Baud;
   r.lowShifts = true;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 

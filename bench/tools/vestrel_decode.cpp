@@ -18,17 +18,19 @@ using namespace vestrel;
 constexpr const char* kUsage =
     "usage: vestrel-decode --mode MODE [--rx-hz HZ] [--shift HZ] [--baud BD]\n"
     "                      [--filter optimal|wide|narrow] [--reverse] [--squelch POS]\n"
-    "                      [--unshift-on-space] [FILE]\n"
+    "                      [--unshift-on-space] [--save-blocks DIR] [FILE]\n"
     "Decodes raw signed 16-bit little-endian mono samples at 11025 samples/s from FILE (or\n"
     "standard input) through the receive chain and writes the received text to standard output.\n"
     "  --mode MODE     the mode's status-panel name or number: %s\n"
     "  --rx-hz HZ      centre of the receive tone pair (default 1700)\n"
-    "  --shift HZ      shift (default 170)\n"
-    "  --baud BD       speed (default 45.45)\n"
+    "  --shift HZ      shift (default 170; PS2x5 50)\n"
+    "  --baud BD       speed (default 45.45; PS2x5 25, PS33x5 6.25)\n"
     "  --filter W      filter width (default optimal)\n"
     "  --reverse       mark on the lower tone\n"
     "  --squelch POS   squelch on at position 0..100 (default off)\n"
     "  --unshift-on-space  Baudot: back to letters after a received space or LF\n"
+    "  --save-blocks DIR   PS2x5, PS33x5: keep every received message in a file of its own\n"
+    "                  in DIR (created when missing), as the program does in PS2X5_REC\n"
     "At the end of the input the chain runs on silence until the decoders' lag has passed.\n";
 
 class StdoutSink final : public RxTextSink {
@@ -49,6 +51,7 @@ int main(int argc, char** argv) {
       {"mode", true},    {"rx-hz", true},  {"shift", true},
       {"baud", true},    {"filter", true}, {"reverse", false},
       {"squelch", true}, {"help", false},  {"unshift-on-space", false},
+      {"save-blocks", true},
   };
   harness::ParsedArgs args;
   if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
@@ -80,6 +83,12 @@ int main(int argc, char** argv) {
   harness::NullEngineWindow window;
   StdoutSink sink;
   TEngine engine(window, sink);
+  // Message files only where asked for.
+  engine.blockCapture.save = false;
+  if (const auto it = args.values.find("save-blocks"); it != args.values.end()) {
+    engine.blockCapture.save = true;
+    engine.blockCapture.directory = it->second;
+  }
   harness::ApplyModemOptions(engine, modem);
   if (args.Has("unshift-on-space")) engine.baudot.UnshiftOnSpace = 1;
   if (squelch >= 0) {
@@ -119,6 +128,8 @@ int main(int argc, char** argv) {
   const size_t tail = static_cast<size_t>(std::ceil(20.0 * bitSamples)) + 2 * 2048;
   const std::vector<int16_t> silence(tail, 0);
   engine.rxBlocks.PushCaptured(std::span<const int16_t>(silence));
+  // A message still open ends as at the program's shutdown: its report, its file.
+  engine.Shutdown();
   std::fflush(stdout);
   return 0;
 }

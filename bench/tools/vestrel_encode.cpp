@@ -54,19 +54,23 @@ void QueueText(TEngine& engine, const std::string& text) {
 }
 
 constexpr const char* kUsage =
-    "usage: vestrel-encode --mode MODE [--tx-hz HZ] [--shift HZ] [--baud BD] [--reverse] [FILE]\n"
+    "usage: vestrel-encode --mode MODE [--tx-hz HZ] [--shift HZ] [--baud BD] [--reverse]\n"
+    "                      [--out-rate HZ] [FILE]\n"
     "Transmits the text of FILE (or standard input) through the transmit pump and writes the\n"
     "whole transmission, preamble to tail, to standard output as raw signed 16-bit little-endian\n"
     "mono samples at 11025 samples/s.\n"
-    "  --mode MODE     RTTY, ASCII-7, ASCII-8 or AMT-FEC (or the mode's number)\n"
-    "  --tx-hz HZ      centre of the transmit tone pair (default 1700)\n"
-    "  --shift HZ      shift (default 170)\n"
-    "  --baud BD       speed (default 45.45; AMT-FEC 100)\n"
-    "  --reverse       mark on the lower tone\n";
+    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, PS2x5 or PS33x5 (or the mode's number)\n"
+    "  --tx-hz HZ      centre of the transmit tones (default 1700)\n"
+    "  --shift HZ      shift (default 170; PS2x5 50)\n"
+    "  --baud BD       speed (default 45.45; AMT-FEC 100, PS2x5 25, PS33x5 6.25)\n"
+    "  --reverse       mark on the lower tone (PS33x5: the tones step downward)\n"
+    "  --out-rate HZ   synthesise at this output rate (default 11025): written as 11025\n"
+    "                  samples/s, a rate a little off gives a clock error\n";
 
 int Run(int argc, char** argv) {
-  static constexpr harness::OptionSpec kSpecs[] = {{"mode", true},  {"tx-hz", true},    {"shift", true},
-                                                   {"baud", true},  {"reverse", false}, {"help", false}};
+  static constexpr harness::OptionSpec kSpecs[] = {{"mode", true},    {"tx-hz", true},    {"shift", true},
+                                                   {"baud", true},    {"reverse", false}, {"help", false},
+                                                   {"out-rate", true}};
   harness::ParsedArgs args;
   if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
   if (args.Has("help")) {
@@ -82,6 +86,12 @@ int Run(int argc, char** argv) {
   }
   if (m.baud == 0) m.baud = m.mode == kModeAmtorFec ? 100.0 : 45.0;
   if (args.positional.size() > 1) return Fail("more than one input file");
+  double outRate = kRate;
+  if (const auto it = args.values.find("out-rate"); it != args.values.end()) {
+    const auto hz = harness::ParseDouble(it->second);
+    if (!hz || *hz < 8000.0 || *hz > 48000.0) return Fail("--out-rate must be 8000..48000 Hz, not " + it->second);
+    outRate = *hz;
+  }
 
   std::FILE* in = stdin;
   if (!args.positional.empty()) {
@@ -99,7 +109,8 @@ int Run(int argc, char** argv) {
   harness::NullEngineWindow window;
   harness::NullRxSink rx;
   auto engine = std::make_unique<TEngine>(window, rx);
-  engine->rates.OutSamplingFreq = kRate;
+  engine->rates.OutSamplingFreq = outRate;
+  engine->Start();
   SetTxModeForHarness(*engine, m.mode, m.baud, m.centreHz, m.shiftHz, m.reverse);
   harness::HarnessPlayback device(engine->txBuffers, stdout);
   ToolFatal fatal;
@@ -109,11 +120,13 @@ int Run(int argc, char** argv) {
   engine->txPump.Connect(links);
   device.OpenSoundOutput();
 
-  // The transmit switch: two LTRS, the text, then LTRS and the end of transmission.
+  // The transmit switch: two LTRS, the text, then LTRS and the end of transmission; in the
+  // block modes the block end closes the last characters as the end block.
   engine->TxQueue.QueueTxSymbol(kTxLtrs);
   engine->TxQueue.QueueTxSymbol(kTxLtrs);
   QueueText(*engine, text);
-  engine->TxQueue.QueueTxSymbol(kTxLtrs);
+  const bool blocks = m.mode == kModePs2x5 || m.mode == kModePs33x5;
+  engine->TxQueue.QueueTxSymbol(blocks ? kTxBlockPad : kTxLtrs);
   engine->TxQueue.QueueTxSymbol(kTxEnd);
   engine->tx.TxState = 1;
   while (engine->tx.TxState != 0) {

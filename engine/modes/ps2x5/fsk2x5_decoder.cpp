@@ -1,0 +1,250 @@
+#include "engine/modes/ps2x5/fsk2x5_decoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/engine_window.h"
+#include "engine/frequency_unit.h"
+#include "engine/modes/rtty/rtty_filters.h"
+
+namespace vestrel {
+
+// As the start-stop decoder: an AVX2/FMA copy of the block loop beside the default one (GCC).
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__) && !defined(__clang__)
+#define VESTREL_PS2X5_CLONES __attribute__((flatten, target_clones("arch=x86-64-v3", "default")))
+#else
+#define VESTREL_PS2X5_CLONES __attribute__((flatten))
+#endif
+
+namespace {
+
+constexpr int kLevelEvery = 61;                  // input samples per level written
+constexpr double kLevelScale = 1.0 / (1 << 30);  // discriminator to display units
+constexpr uint32_t kBit = TFsk2x5Decoder::kSubSamples;
+// The clock judges 16 bits that ended 18 bits ago (1 sub-sample before a bit boundary of the
+// decision point's phase); the decision point lies 21 sub-samples, almost two bits, behind the
+// newest sub-sample, where the filters have settled.
+constexpr uint32_t kClockBack = 197;
+constexpr uint32_t kDecisionBack = 21;
+constexpr int kMaxDrift = 6;  // sub-samples the read of a block may wander from its start
+constexpr int kTimingBits = 35;  // earliest bits whose re-timing gives the block's timing figure
+
+double Magnitude(double s, double c) {
+  const double p = s * s + c * c;
+  return p > 1e-8 ? std::sqrt(p) : 0.0;
+}
+
+}  // namespace
+
+TFsk2x5Decoder::TFsk2x5Decoder(const SineTable& sine, EngineWindow& window, RxTextSink& sink,
+                               const BlockCaptureSettings& capture, LevelRing& levels, int32_t& levelIndex)
+    : detector_(sine),
+      window_(window),
+      levels_(levels),
+      levelIndex_(levelIndex),
+      message_(sink, window, capture) {
+  ring_.fill(kIdle);
+}
+
+void TFsk2x5Decoder::Start() {
+  enabled_ = false;
+  SetBaud(50.0, 0);
+  SetTones(HzToUnits(1700.0 - 25.0), HzToUnits(1700.0 + 25.0));
+  codec_.Init(8);
+  levelCount_ = 0;
+  enabled_ = true;
+}
+
+bool TFsk2x5Decoder::SetBaud(double baud, int filterWidth) {
+  if (!(baud >= 0.5 && baud <= 5000.0)) return false;
+  const int speed = static_cast<int>(std::floor(baud + 0.5));
+  RttyFilterChoice f = SelectRttyFilter(filterWidth, speed);
+  // Optimal: a moving average over one bit in front of the filters at every speed.
+  const bool optimal = filterWidth != 1 && filterWidth != 2;
+  if (optimal) f.movingAverage = true;
+  const int average = f.movingAverage ? static_cast<int>(std::floor(kRxRate / speed + 0.5)) | 1 : 0;
+  if (!TFskDetector::ValidSetup(f.path, static_cast<size_t>(f.taps), average)) return false;
+  message_.EndMessage(false);
+  detector_.SetupWithAverage(f.path, f.taps, f.table, average);
+  speed_ = speed;
+  samplesPerBit_ = kRxRate / speed;
+  subStep_ = samplesPerBit_ / kSubSamples;
+  Reset();
+  return true;
+}
+
+void TFsk2x5Decoder::Reset() {
+  message_.EndMessage(false);
+  detector_.Reset();
+  ring_.fill(kIdle);
+  comb_.fill(8 * kIdle);
+  ringIndex_ = 0;
+  subAcc_ = 0.0;
+  subCount_ = 0;
+  discriminator_ = 0.0;
+  holdOff_ = 0;
+}
+
+bool TFsk2x5Decoder::SetTones(int32_t lower, int32_t upper) {
+  detector_.SetTones(lower, upper);
+  return true;
+}
+
+void TFsk2x5Decoder::ProcessBlock(std::span<const float> block, bool squelchOpen) {
+  squelchOpen_ = squelchOpen;
+  if (!enabled_) return;
+  detector_.WithPath([&](auto path) { Run<decltype(path)::value>(block); });
+}
+
+// The front end turns a part of the block into the discriminator each sample sees, then the
+// sub-bit clock samples it into the ring; the path is chosen once per block.
+template <int Path>
+VESTREL_PS2X5_CLONES void TFsk2x5Decoder::Run(std::span<const float> block) {
+  for (size_t at = 0; at < block.size(); at += kPart) {
+    const size_t n = std::min(kPart, block.size() - at);
+    double d = discriminator_;
+    size_t filled = 0;
+    detector_.ProcessOn<Path>(block.subspan(at, n), [&](size_t i) {
+      std::fill(part_.begin() + filled, part_.begin() + i, d);
+      d = Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
+      filled = i;
+    });
+    std::fill(part_.begin() + filled, part_.begin() + n, d);
+    discriminator_ = d;
+    Clock(n);
+  }
+}
+
+void TFsk2x5Decoder::Clock(size_t n) {
+  int levelCount = levelCount_;
+  double subAcc = subAcc_;
+  const double subStep = subStep_;
+  for (size_t i = 0; i < n; ++i) {
+    const double d = part_[i];
+    if (++levelCount >= kLevelEvery) {
+      levelCount = 0;
+      levels_.Write(levelIndex_, d * kLevelScale);
+    }
+    subAcc += 1.0;
+    if (subAcc < subStep) continue;
+    const float v = squelchOpen_ ? static_cast<float>(d) : kIdle;
+    do {
+      subAcc -= subStep;
+      const uint32_t p = (ringIndex_ + 1) & kRingMask;
+      ringIndex_ = p;
+      ring_[p] = v;
+      float c = 0.0f;
+      for (uint32_t j = 0; j < 8; ++j) c += std::fabs(R(p - kBit * j));
+      comb_[p] = c;
+      if (++subCount_ >= kSubSamples) {
+        subCount_ = 0;
+        BitClock(p);
+      }
+    } while (subAcc >= subStep);
+  }
+  levelCount_ = levelCount;
+  subAcc_ = subAcc;
+}
+
+// Once a bit, at ring index a: the sampling phase whose 16 bits carry the most energy, one
+// sub-sample either side at most per bit.
+void TFsk2x5Decoder::BitClock(uint32_t a) {
+  // Strictly better than the current phase (offset 0) to move.
+  int best = 0;
+  float bestScore = Comb(a - kClockBack) + Comb(a - kClockBack - 8 * kBit);
+  for (int i = -3; i <= 3; ++i) {
+    const uint32_t p = a + static_cast<uint32_t>(i) - kClockBack;
+    const float s = Comb(p) + Comb(p - 8 * kBit);
+    if (s > bestScore) {
+      bestScore = s;
+      best = i;
+    }
+  }
+  uint32_t e = a - kDecisionBack;
+  if (best < 0) {
+    ++subCount_;
+    --e;
+  } else if (best > 0) {
+    --subCount_;
+    ++e;
+  }
+  if (!squelchOpen_) return;
+  message_.CountBit();
+  Search(e);
+}
+
+void TFsk2x5Decoder::Search(uint32_t e) {
+  if (holdOff_ > 0) {
+    --holdOff_;
+    return;
+  }
+  // 1. Alignment: the offset whose last 15 bits carry the most energy.
+  auto energy15 = [this](uint32_t p) { return Comb(p) + Comb(p - 8 * kBit) - std::fabs(R(p - 15 * kBit)); };
+  int align = 0;
+  float alignScore = energy15(e);
+  for (int o = -4; o <= 4; ++o) {
+    const float s = energy15(e + static_cast<uint32_t>(o));
+    if (s > alignScore) {
+      alignScore = s;
+      align = o;
+    }
+  }
+  // 2. The bits backward from there, each re-timed within 2 sub-samples of the place the bit
+  // after it suggests (judged on 8 bits), never more than kMaxDrift from the nominal place.
+  std::array<uint8_t, kBlockBits> bits{};  // time order: bits[0] the earliest
+  const uint32_t start = e + static_cast<uint32_t>(align);
+  int drift = 0;
+  int earlyOffsets = 0;
+  for (int k = 0; k < kBlockBits; ++k) {
+    const uint32_t nominal = start - kBit * static_cast<uint32_t>(k);
+    int delta = 0;
+    float score = Comb(nominal + static_cast<uint32_t>(drift));
+    for (int d = -2; d <= 2; ++d) {
+      const int moved = std::clamp(drift + d, -kMaxDrift, kMaxDrift);
+      const float s = Comb(nominal + static_cast<uint32_t>(moved));
+      if (s > score) {
+        score = s;
+        delta = moved - drift;
+      }
+    }
+    drift += delta;
+    if (k >= kBlockBits - kTimingBits) earlyOffsets += delta;
+    const uint32_t p = nominal + static_cast<uint32_t>(drift);
+    bits[kBlockBits - 1 - k] = (R(p - 1) + R(p) + R(p + 1)) > 0.0f;
+  }
+  // 3. NRZI: a symbol bit is 1 where two neighbouring bits are equal; five to a symbol, the
+  // first the most significant.
+  BlockSymbols received{};
+  for (int s = 0; s < kBlockSymbols; ++s) {
+    uint8_t v = 0;
+    for (int b = 0; b < 5; ++b) {
+      const int j = 5 * s + b;
+      v = static_cast<uint8_t>((v << 1) | (bits[j] == bits[j + 1] ? 1 : 0));
+    }
+    received[s] = v;
+  }
+  // 4. Idle fill (symbol 0, the tone changing every bit) keeps a message open.
+  if (received[27] == 0 && received[28] == 0 && received[29] == 0 && received[30] == 0)
+    message_.ClearBitsSinceGood();
+  // 5. Correct and check.
+  BlockSymbols corrected{};
+  const int errors = codec_.BlockDecode(received.data(), corrected.data());
+  if (errors <= 8) {
+    const BlockContent block = ReadBlock(corrected);
+    if (block.kind == BlockContent::kNone) return;
+    holdOff_ = kHoldOff;
+    message_.ClearBitsSinceGood();
+    char text[64];
+    std::snprintf(text, sizeof text, "n:%d e:%d", block.counter, errors);
+    window_.SetPanelText(kDcdPanel, text);
+    std::snprintf(text, sizeof text, "o:%d/%d/%.1f", align, drift, earlyOffsets / double(kTimingBits));
+    window_.SetPanelText(kTimingPanel, text);
+    message_.Output(block, errors);
+    return;
+  }
+  // 6. Nothing good for nine blocks: the message has ended without its end block.
+  if (message_.Open() && message_.BitsSinceGood() > kLostAfter) message_.EndMessage(true);
+}
+
+}  // namespace vestrel

@@ -1,0 +1,65 @@
+#include "engine/modes/ps2x5/fsk2x5_transmitter.h"
+
+#include <cmath>
+
+#include "engine/frequency_unit.h"
+#include "engine/tx_symbol_queue.h"
+
+namespace vestrel {
+
+bool TFsk2x5Transmitter::SetSpeed(double baud) {
+  if (!(baud >= 1.0 && baud <= 5000.0)) return false;
+  speed_ = baud;
+  bitLength_ = static_cast<int64_t>(std::floor(UsableTxRate(rates_.OutSamplingFreq) * 1000.0 / baud + 0.5));
+  Reset();
+  enabled_ = true;
+  return true;
+}
+
+void TFsk2x5Transmitter::Reset() {
+  phase_ = 0;
+  acc_ = 0;
+  state_ = 0;
+  ResetBlocks();
+}
+
+uint32_t TFsk2x5Transmitter::MaxSymbolSamples() const {
+  // The start: 2 zeros, one bit, then whole symbols until 12000 samples; a symbol is five bits
+  // of at most bitLength / 1000 + 1 samples each.
+  const int64_t bit = bitLength_ / 1000 + 1;
+  return static_cast<uint32_t>(2 + kStartSamples + 6 * bit + 2);
+}
+
+uint32_t TFsk2x5Transmitter::Symbol(uint8_t value, int16_t* out) {
+  uint32_t n = 0;
+  for (int b = 4; b >= 0; --b) {
+    if (((value >> b) & 1) == 0) state_ ^= 1;
+    n += WriteSpan(out + n, bitLength_, Step(state_));
+  }
+  return n;
+}
+
+uint32_t TFsk2x5Transmitter::EncodeSymbol(int code, int16_t* out) {
+  if (!enabled_) return 0;
+  if (code >= 0 && code <= 31) return Symbol(static_cast<uint8_t>(code), out);
+  uint32_t n = 0;
+  switch (code) {
+    case kTxPreamble:
+      Reset();
+      n = WriteZeros(out, 2);
+      n += WriteRamp(out + n, bitLength_, Step(0), true);
+      state_ = 1;
+      while (n < kStartSamples) n += Symbol(0, out + n);
+      return n;
+    case kTxEnd:
+      while (n < kEndSamples) n += Symbol(0, out + n);
+      n += WriteRamp(out + n, bitLength_, Step(state_), false);
+      return n + WriteZeros(out + n, 2);
+    case kTxLtrs:
+      return Symbol(0, out);
+    default:
+      return 0;
+  }
+}
+
+}  // namespace vestrel
