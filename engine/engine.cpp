@@ -9,16 +9,21 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
   modes.SetReceiver(RxFamily::kPs2x5, &ps2x5);
   modes.SetTransmitter(TxFamily::kPs2x5, &ps2x5Pump);
+  modes.SetReceiver(RxFamily::kPs33x5, &ps33x5);
+  modes.SetTransmitter(TxFamily::kPs33x5, &ps33x5Pump);
 }
 
 void TEngine::Start() {
   rtty.Start();
   ps2x5.Start();
   ps2x5Tx.SetSpeed(25.0);
+  ps33x5.Start();
+  ps33x5Tx.SetSpeed(4, 1500.0, rates.OutSamplingFreq);
 }
 
 void TEngine::Shutdown() {
   ps2x5.EndMessage(false);
+  ps33x5.EndMessage(false);
 }
 
 }  // namespace vestrel

@@ -10,6 +10,8 @@
 #include "engine/modes/ps2x5/block_capture_file.h"
 #include "engine/modes/ps2x5/fsk2x5_decoder.h"
 #include "engine/modes/ps2x5/fsk2x5_transmitter.h"
+#include "engine/modes/ps33x5/fsk33x5_transmitter.h"
+#include "engine/modes/ps33x5/ifsk33_decoder.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
@@ -73,12 +75,15 @@ class TEngine {
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
 
-  // The block modes: where their received messages are kept; the PS2X5 receiver, modulator and
-  // transmit source.
+  // The block modes: where their received messages are kept; the PS2X5 and PS33X5 receivers,
+  // modulators and transmit sources.
   BlockCaptureSettings blockCapture;
   TFsk2x5Decoder ps2x5{sine, window, rxSink, blockCapture, levels, params.LevelRingIndex};
   TFsk2x5Transmitter ps2x5Tx{sine, params, rates};
   TPs2x5TxPump ps2x5Pump{txPump, ps2x5Tx, ps2x5.Message()};
+  TIfsk33Decoder ps33x5{params, window, rxSink, blockCapture, levels, params.LevelRingIndex};
+  TFsk33x5Transmitter ps33x5Tx{sine, params};
+  TPs33x5TxPump ps33x5Pump{txPump, ps33x5Tx, ps33x5.Message(), rates};
 };
 
 }  // namespace vestrel

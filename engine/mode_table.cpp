@@ -131,6 +131,7 @@ constexpr ModeRow Ps33x5() {
   r.tones = ToneLayout::kPs33x5Band;
   r.speedMenu = true;
   r.lowSpeeds = kShowPs33x5Steps;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 

@@ -30,10 +30,11 @@ class TBlockModulator {
   // and 0 elsewhere.
   void BuildBlock(const BlockBytes& bytes, bool end, int length, BlockSymbols& symbols, BlockSymbols& echo);
   int Counter() const { return counter_; }
+  // The counter back to 8, for the first block of a transmission.
+  void ResetBlocks() { counter_ = kFirstBlockCounter; }
 
  protected:
   ~TBlockModulator() = default;
-  void ResetBlocks() { counter_ = kFirstBlockCounter; }
   // Samples of a tone for one piece of lengthMilli: written while the accumulator is below the
   // length (+1000 a sample), then the length is taken off it.
   uint32_t WriteSpan(int16_t* out, int64_t lengthMilli, int32_t step);

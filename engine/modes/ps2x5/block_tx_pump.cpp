@@ -38,6 +38,7 @@ uint32_t TBlockTxPump::Start(int16_t* out) {
   gather_.fill(0);
   pendingPos_ = kBlockSymbols;
   after_ = 0;
+  modulator_.ResetBlocks();
   frame_.IdleCount = 0;
   tx.TxState = 3;
   if (params.TxLineState != 0) {
