@@ -85,6 +85,8 @@ TRxForm::TRxForm(TRxFormDeps deps)
   BuildMenus();
   rxSink_ = std::make_unique<RxTextWindow>(*RxMemo);
   engine_ = std::make_unique<TEngine>(*this, *rxSink_);
+  // The block modes' message files are named by their start time.
+  engine_->blockCapture.clock = &clock_;
   if (deps_.engine != nullptr) {
     engineDriver_ = deps_.engine;
   } else {
@@ -493,6 +495,8 @@ void TRxForm::NotifyCommand(int command) { logger_.NotifyCommand(command); }
 void TRxForm::SetPtt(bool on) { ports_->SetPtt(on); }
 
 void TRxForm::ShowError(std::string_view text, std::string_view caption) { boxes_.ShowMessage(caption, text); }
+
+void TRxForm::ShowFileError(std::string_view caption, std::string_view text) { boxes_.ShowMessage(caption, text); }
 
 bool TRxForm::Transmitting() const { return transmit_.Transmitting() || engine_->tx.TxState != 0; }
 

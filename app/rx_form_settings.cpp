@@ -82,6 +82,7 @@ void TRxForm::ApplyLoadedSettings() {
   engine_->baudot.UnshiftOnSpace = s.UnshiftOnSpace != 0 ? 1 : 0;
   engine_->baudot.ExtendedBaudot = s.ExtendedBaudot != 0 ? 1 : 0;
   if (s.ExtendedBaudot == 0) engine_->baudot.ResetThird();
+  engine_->blockCapture.save = s.SavePs2x5 != 0;
 
   if (OnTopButton->isChecked() != (s.OnTop != 0)) {
     OnTopButton->setChecked(s.OnTop != 0);
