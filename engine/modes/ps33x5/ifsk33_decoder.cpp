@@ -186,11 +186,13 @@ void TIfsk33Decoder::SymbolClock() {
 
 // A step of `bins` between two tone positions as the symbol it carries: k + 1 tone places
 // upward carry the symbol whose inverse Gray code is k; no step at all is the idle symbol 0.
+// Steps count modulo 33, so a hair below no step (a steady tone's positions differ by
+// rounding) is 33 places, no step as well, not 32.
 uint8_t TIfsk33Decoder::SymbolOfStep(double bins) const {
   double a = bins / spacingBins_;
   if (params_.Reverse != 0) a = -a;
   if (a < 0.0) a += 33.0;
-  if (a < 0.5) return 0;
+  if (a < 0.5 || a >= 32.5) return 0;
   if (a > 31.5) return MfskGray(31);
   if (a < 1.5) return 0;
   return MfskGray(static_cast<int>(std::floor(a - 0.5)));
