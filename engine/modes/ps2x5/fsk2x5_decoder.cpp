@@ -30,6 +30,15 @@ constexpr uint32_t kDecisionBack = 21;
 constexpr int kMaxDrift = 6;  // sub-samples the read of a block may wander from its start
 constexpr int kTimingBits = 35;  // earliest bits whose re-timing gives the block's timing figure
 
+// The moves the re-timing may make from a drift of d (-6..6): -2..+2 within the limits.
+struct MoveWindow {
+  int lo, hi;
+};
+constexpr MoveWindow kMoveWindows[5] = {{0, 2}, {-1, 2}, {-2, 2}, {-2, 1}, {-2, 0}};
+constexpr int WindowOfDrift(int d) {
+  return d <= -kMaxDrift ? 0 : d == -kMaxDrift + 1 ? 1 : d >= kMaxDrift ? 4 : d == kMaxDrift - 1 ? 3 : 2;
+}
+
 double Magnitude(double s, double c) {
   const double p = s * s + c * c;
   return p > 1e-8 ? std::sqrt(p) : 0.0;
@@ -79,6 +88,7 @@ void TFsk2x5Decoder::Reset() {
   detector_.Reset();
   ring_.fill(kIdle);
   comb_.fill(8 * kIdle);
+  walkKept_ = false;
   ringIndex_ = 0;
   subAcc_ = 0.0;
   subCount_ = 0;
@@ -133,10 +143,7 @@ void TFsk2x5Decoder::Clock(size_t n) {
       subAcc -= subStep;
       const uint32_t p = (ringIndex_ + 1) & kRingMask;
       ringIndex_ = p;
-      ring_[p] = v;
-      float c = 0.0f;
-      for (uint32_t j = 0; j < 8; ++j) c += std::fabs(R(p - kBit * j));
-      comb_[p] = c;
+      Push(p, v);
       if (++subCount_ >= kSubSamples) {
         subCount_ = 0;
         BitClock(p);
@@ -145,6 +152,13 @@ void TFsk2x5Decoder::Clock(size_t n) {
   }
   levelCount_ = levelCount;
   subAcc_ = subAcc;
+}
+
+void TFsk2x5Decoder::Push(uint32_t p, float v) {
+  ring_[p] = v;
+  float c = 0.0f;
+  for (uint32_t j = 0; j < 8; ++j) c += std::fabs(R(p - kBit * j));
+  comb_[p] = c;
 }
 
 // Once a bit, at ring index a: the sampling phase whose 16 bits carry the most energy, one
@@ -174,6 +188,44 @@ void TFsk2x5Decoder::BitClock(uint32_t a) {
   Search(e);
 }
 
+const TFsk2x5Decoder::Walk& TFsk2x5Decoder::WalkBack(uint32_t start) {
+  const Walk& last = walks_[walkNow_];
+  Walk& walk = walks_[walkNow_ ^ 1];
+  // The last walk's nominal places are this one's m bits further back.
+  const int32_t ahead = static_cast<int32_t>(start - walkStart_);
+  const int m = (walkKept_ && ahead > 0 && ahead % kBit == 0) ? ahead / static_cast<int32_t>(kBit) : 0;
+  int drift = 0;
+  for (int k = 0; k < kBlockBits; ++k) {
+    if (m > 0 && k >= m && last[k - m].driftBefore == drift) {
+      std::copy(last.begin() + (k - m), last.end() - m, walk.begin() + k);
+      break;
+    }
+    // The place with the largest Comb within the moves the drift allows; the first of equals,
+    // and no move unless strictly larger.
+    const uint32_t q = start - kBit * static_cast<uint32_t>(k) + static_cast<uint32_t>(drift);
+    // Branch-free: in noise the choices are coin tosses. A place outside the window reads -1,
+    // below every Comb.
+    const MoveWindow w = kMoveWindows[WindowOfDrift(drift)];
+    int delta = 0;
+    float best = Comb(q);
+    for (int m = -2; m <= 2; ++m) {
+      const float s = (m >= w.lo && m <= w.hi) ? Comb(q + static_cast<uint32_t>(m)) : -1.0f;
+      delta = s > best ? m : delta;
+      best = s > best ? s : best;
+    }
+    walk[k].driftBefore = static_cast<int8_t>(drift);
+    walk[k].delta = static_cast<int8_t>(delta);
+    drift += delta;
+    // The bit: the sign of the three sub-samples around its place.
+    const uint32_t p = q + static_cast<uint32_t>(delta);
+    walk[k].bit = (R(p - 1) + R(p) + R(p + 1)) > 0.0f;
+  }
+  walkNow_ ^= 1;
+  walkStart_ = start;
+  walkKept_ = true;
+  return walk;
+}
+
 void TFsk2x5Decoder::Search(uint32_t e) {
   if (holdOff_ > 0) {
     --holdOff_;
@@ -192,35 +244,18 @@ void TFsk2x5Decoder::Search(uint32_t e) {
   }
   // 2. The bits backward from there, each re-timed within 2 sub-samples of the place the bit
   // after it suggests (judged on 8 bits), never more than kMaxDrift from the nominal place.
-  std::array<uint8_t, kBlockBits> bits{};  // time order: bits[0] the earliest
-  const uint32_t start = e + static_cast<uint32_t>(align);
-  int drift = 0;
+  const Walk& walk = WalkBack(e + static_cast<uint32_t>(align));
+  const int drift = walk[kBlockBits - 1].driftBefore + walk[kBlockBits - 1].delta;
   int earlyOffsets = 0;
-  for (int k = 0; k < kBlockBits; ++k) {
-    const uint32_t nominal = start - kBit * static_cast<uint32_t>(k);
-    int delta = 0;
-    float score = Comb(nominal + static_cast<uint32_t>(drift));
-    for (int d = -2; d <= 2; ++d) {
-      const int moved = std::clamp(drift + d, -kMaxDrift, kMaxDrift);
-      const float s = Comb(nominal + static_cast<uint32_t>(moved));
-      if (s > score) {
-        score = s;
-        delta = moved - drift;
-      }
-    }
-    drift += delta;
-    if (k >= kBlockBits - kTimingBits) earlyOffsets += delta;
-    const uint32_t p = nominal + static_cast<uint32_t>(drift);
-    bits[kBlockBits - 1 - k] = (R(p - 1) + R(p) + R(p + 1)) > 0.0f;
-  }
+  for (int k = kBlockBits - kTimingBits; k < kBlockBits; ++k) earlyOffsets += walk[k].delta;
   // 3. NRZI: a symbol bit is 1 where two neighbouring bits are equal; five to a symbol, the
-  // first the most significant.
+  // first the most significant. Step k of the walk is bit 155 - k in time order.
   BlockSymbols received{};
   for (int s = 0; s < kBlockSymbols; ++s) {
     uint8_t v = 0;
     for (int b = 0; b < 5; ++b) {
-      const int j = 5 * s + b;
-      v = static_cast<uint8_t>((v << 1) | (bits[j] == bits[j + 1] ? 1 : 0));
+      const int j = kBlockBits - 1 - (5 * s + b);
+      v = static_cast<uint8_t>((v << 1) | (walk[j].bit == walk[j - 1].bit ? 1 : 0));
     }
     received[s] = v;
   }

@@ -72,6 +72,7 @@ class TFsk2x5Decoder final : public ModeReceiver {
   float R(uint32_t p) const { return ring_[p & kRingMask]; }
   // |ring| summed over 8 bits back from p, kept beside the ring as it fills.
   float Comb(uint32_t p) const { return comb_[p & kRingMask]; }
+  void Push(uint32_t p, float v);
 
   TFskDetector detector_;
   EngineWindow& window_;
@@ -92,6 +93,20 @@ class TFsk2x5Decoder final : public ModeReceiver {
   int holdOff_ = 0;
   std::array<float, kRingSize> ring_{};
   std::array<float, kRingSize> comb_{};
+  // The read of a block walks back from its start one bit at a time; a step is fixed by its
+  // nominal place and the drift it starts with. The last walk is kept: a walk that reaches a
+  // state the last one passed (one bit later, most often) goes on exactly as that one did.
+  struct WalkStep {
+    int8_t driftBefore = 0;
+    int8_t delta = 0;
+    uint8_t bit = 0;
+  };
+  using Walk = std::array<WalkStep, kBlockBits>;
+  const Walk& WalkBack(uint32_t start);
+  std::array<Walk, 2> walks_{};
+  int walkNow_ = 0;
+  uint32_t walkStart_ = 0;
+  bool walkKept_ = false;
   uint32_t ringIndex_ = 0;
   std::array<double, kPart> part_{};  // the discriminator after each sample of a part
 };
