@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "engine/codes/mfsk_gray.h"
-#include "engine/dsp/fft.h"
 #include "engine/frequency_unit.h"
 
 namespace vestrel {
@@ -38,6 +37,7 @@ bool TIfsk33Decoder::SetStep(int step, double centreHz) {
   spacingBins_ = placeBins_ * zoom_;
   hopLength_ = (int64_t{window_} * 2000 + 11) / 22;
   spacingHz_ = TPs33x5Input::kRate / window_ * placeBins_;
+  transform_.Setup(fftSize_, window_);
   SetCentre(centreHz);
   codec_.Init(8);
   Reset();
@@ -98,35 +98,23 @@ void TIfsk33Decoder::ProcessSample(double x) {
 }
 
 void TIfsk33Decoder::Hop() {
-  // 1. The last W samples, zero-padded to N.
+  // 1. The last W samples, zero-padded to N, transformed: the bins around the search band.
   const int w = window_;
-  const int n = fftSize_;
   const uint32_t first = (ringIndex_ + 1 - static_cast<uint32_t>(w)) & kRingMask;
   const uint32_t run = std::min<uint32_t>(static_cast<uint32_t>(w), kRingSize - first);
   std::copy_n(ring_.data() + first, run, fftIn_.data());
   std::copy_n(ring_.data(), static_cast<uint32_t>(w) - run, fftIn_.data() + run);
-  std::fill(fftIn_.begin() + w, fftIn_.begin() + n, 0.0f);
-  RealFft(n, fftIn_.data(), fftRe_.data(), fftIm_.data());
+  transform_.Run(fftIn_.data(), firstBin_ - 1, lastBin_ + 1, fftRe_.data(), fftIm_.data());
 
   // 2. Magnitudes around the search band, and their peak hold.
-  const double scale = 1.0 / (2.0 * double(w) * double(w));
-  for (int k = firstBin_ - 1; k <= lastBin_ + 1; ++k) {
-    const double re = fftRe_[k] * scale;
-    const double im = fftIm_[k] * scale;
-    const double p = re * re + im * im;
-    const float mag = p > 1e-12 ? static_cast<float>(std::sqrt(p)) : 0.0f;
-    magnitude_[k] = mag;
-    peak_[k] = std::max(0.95f * peak_[k], mag);
-  }
+  Magnitudes(firstBin_ - 1, lastBin_ + 1, static_cast<float>(1.0 / (2.0 * double(w) * double(w))));
 
   // 3. The strongest bin; its margin over the strongest one more than a tone place away; its
   // position between the bins.
   int k = firstBin_;
   for (int j = firstBin_ + 1; j <= lastBin_; ++j)
     if (magnitude_[j] > magnitude_[k]) k = j;
-  float other = 0.0f;
-  for (int j = firstBin_; j <= lastBin_; ++j)
-    if (std::abs(j - k) > spacingBins_) other = std::max(other, magnitude_[j]);
+  const float other = std::max(Largest(firstBin_, k - spacingBins_ - 1), Largest(k + spacingBins_ + 1, lastBin_));
   const float b = magnitude_[k];
   const float l = magnitude_[k - 1];
   const float r = magnitude_[k + 1];
@@ -152,6 +140,38 @@ void TIfsk33Decoder::Hop() {
     hopCount_ = 0;
     SymbolClock();
   }
+}
+
+// As the front end of the other receivers: an AVX2 copy of the per-bin loops beside the
+// default one (GCC).
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__) && !defined(__clang__)
+#define VESTREL_IFSK_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define VESTREL_IFSK_CLONES
+#endif
+
+VESTREL_IFSK_CLONES void TIfsk33Decoder::Magnitudes(int from, int to, float scale) {
+  const float* re = fftRe_.data();
+  const float* im = fftIm_.data();
+  float* mag = magnitude_.data();
+  float* peak = peak_.data();
+  for (int k = from; k <= to; ++k) {
+    const float r = re[k] * scale;
+    const float i = im[k] * scale;
+    const float p = r * r + i * i;
+    const float m = p > 1e-12f ? std::sqrt(p) : 0.0f;
+    mag[k] = m;
+    const float held = 0.95f * peak[k];
+    peak[k] = held > m ? held : m;
+  }
+}
+
+// The largest magnitude of bins from..to (0 for none).
+VESTREL_IFSK_CLONES float TIfsk33Decoder::Largest(int from, int to) const {
+  const float* mag = magnitude_.data();
+  float best = 0.0f;
+  for (int k = from; k <= to; ++k) best = mag[k] > best ? mag[k] : best;
+  return best;
 }
 
 float TIfsk33Decoder::MarginSum(uint32_t i, int symbols) const {

@@ -8,6 +8,7 @@
 #include "engine/level_ring.h"
 #include "engine/modem_params.h"
 #include "engine/modes/ps2x5/block_message.h"
+#include "engine/modes/ps33x5/hop_transform.h"
 #include "engine/modes/ps33x5/ps33x5_input.h"
 
 namespace vestrel {
@@ -88,6 +89,8 @@ class TIfsk33Decoder final : public TPs33x5Input {
     float position = 0.0f;
   };
   void Hop();
+  void Magnitudes(int from, int to, float scale);
+  float Largest(int from, int to) const;
   void SymbolClock();
   void Search(uint32_t d);
   float Margin(uint32_t i) const { return hops_[i & kHopRingMask].margin; }
@@ -123,6 +126,7 @@ class TIfsk33Decoder final : public TPs33x5Input {
   uint32_t ringIndex_ = 0;
   std::array<HopEntry, kHopRingSize> hops_{};
   uint32_t hopIndex_ = 0;
+  TPs33x5HopTransform transform_;  // RealFft of the padded window, the search band's bins only
   std::vector<float> fftIn_ = std::vector<float>(kMaxFft);
   std::vector<float> fftRe_ = std::vector<float>(kMaxFft);
   std::vector<float> fftIm_ = std::vector<float>(kMaxFft);
