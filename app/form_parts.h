@@ -144,6 +144,11 @@ class PortsPart {
   // The transmitter's push-to-talk line; without a keying port there is nothing to key.
   virtual void SetPtt(bool /*on*/) {}
   virtual void ClosePortDriver() {}
+  // FSK on the keying port's TxD line: whether there is one, and a code for it.
+  virtual bool KeyingPortOpen() const { return false; }
+  virtual void WriteTxdByte(uint8_t /*code*/) {}
+  // A failed write to the TxD line, posted by its writer thread: shown once.
+  virtual void ShowComWriteError() {}
   // The port-I/O driver is not to be used on this machine (the store's "Isx64").
   virtual void SetPortDriverMissing() {}
 };

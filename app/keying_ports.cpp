@@ -16,9 +16,13 @@ PortBackend& BackendOf(PortBackend* given, std::unique_ptr<PortBackend>& own) {
 
 TKeyingPorts::TKeyingPorts(TAppSettings& settings, std::shared_ptr<WorkerShared> shared, const Links& links)
     : settings_(settings),
+      shared_(std::move(shared)),
       portIO_(BackendOf(links.backend, ownBackend_)),
-      ports_(settings, portIO_, std::move(shared),
-             PttPortsLinks{links.boxes, links.hooks, links.lines, links.transmitting, links.useTxD}) {}
+      winKey_(settings, shared_->PttComHandle, TWinKey::Links{links.boxes, links.lines}),
+      hooks_(winKey_, links.hooks),
+      ports_(
+          settings, portIO_, shared_,
+          PttPortsLinks{links.boxes, &hooks_, links.lines, links.transmitting, links.useTxD, links.modem}) {}
 
 void TKeyingPorts::ApplyPortSettings() {
   // SetPttPort opens the data-exchange port as well, so the exchange number is clamped first

@@ -94,6 +94,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.ptt = this;
     links.text = this;
     links.logger = this;
+    links.keying = this;
     links.fatal = this;
     ownEngineDriver_ =
         std::make_unique<TEngineDriver>(*engine_, boxes_, *this, deps_.waveBackend, links, capture_.AudioLink());
@@ -119,9 +120,12 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.backend = deps_.portBackend;
     links.transmitting = [this] { return Transmitting(); };
     links.useTxD = &engine_->tx.UseTxD;
+    links.modem = &engine_->params;
     ownPorts_ = std::make_unique<TKeyingPorts>(settings_, workers_->shared(), links);
     ports_ = ownPorts_.get();
   }
+  // The COM writer reports its failures through the window's messages.
+  workers_->shared()->SetPoster(this);
   Timer1.setInterval(100);
   connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
   FormCreate();
@@ -493,6 +497,10 @@ void TRxForm::SetTxButton(bool down) { TxButton->setChecked(down); }
 void TRxForm::NotifyCommand(int command) { logger_.NotifyCommand(command); }
 
 void TRxForm::SetPtt(bool on) { ports_->SetPtt(on); }
+
+bool TRxForm::KeyingPortOpen() const { return ports_->KeyingPortOpen(); }
+
+void TRxForm::WriteTxdByte(uint8_t code) { ports_->WriteTxdByte(code); }
 
 void TRxForm::ShowError(std::string_view text, std::string_view caption) { boxes_.ShowMessage(caption, text); }
 

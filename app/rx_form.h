@@ -93,6 +93,7 @@ class TRxForm : public QMainWindow,
                 public TxTextPump,
                 public LoggerLink,
                 public PttControl,
+                public TxKeyingPort,
                 public FatalErrorSink {
  public:
   explicit TRxForm(TRxFormDeps deps = {});
@@ -119,6 +120,8 @@ class TRxForm : public QMainWindow,
   void SetTxButton(bool down) override;
   void NotifyCommand(int command) override;
   void SetPtt(bool on) override;
+  bool KeyingPortOpen() const override;
+  void WriteTxdByte(uint8_t code) override;
   void ShowError(std::string_view text, std::string_view caption) override;
   void RequestTerminate() override { RequestTermination(); }
   // TxState of the engine, or the transmit control's own view of it.

@@ -10,6 +10,7 @@
 #include "app/form_layout.h"
 #include "app/rx_form.h"
 #include "engine/mode_table.h"
+#include "io/com_writer.h"
 
 namespace vestrel {
 
@@ -33,6 +34,8 @@ void TRxForm::Dispatch(uint32_t message) {
       break;
     case WM_WAVEIN_DATA: engineDriver_->ProcessSoundInput(); break;
     case WM_WAVEOUT_DONE: engineDriver_->PumpTxAudio(); break;
+    // Once the shutdown has begun the port is closing anyway.
+    case WM_COM_WRITE_ERROR: if (ShutdownDone == 0) ports_->ShowComWriteError(); break;
     default: break;
   }
 }
@@ -313,6 +316,8 @@ void TRxForm::ExitClick() {
 void TRxForm::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
+  // A worker that outlives the window posts nothing more.
+  workers_->shared()->SetPoster(nullptr);
   automation_.SetClientCount(0);
   ShutdownEngine();
   for (QImage& b : bitmaps_) b = QImage();

@@ -1,7 +1,11 @@
 #include "io/ptt_ports.h"
 
+#include <cmath>
 #include <cstdio>
 #include <utility>
+
+#include "engine/mode_number.h"
+#include "io/com_writer.h"
 
 namespace vestrel {
 
@@ -151,7 +155,26 @@ void TPttPorts::OpenPttPort() {
 SerialFormat TPttPorts::ComFormat() const {
   SerialFormat f;
   f.baud = SharedComPort ? s_.ExchangeSpeed : kDefaultComBaud;
-  return f;
+  if (links_.useTxD == nullptr || !*links_.useTxD || links_.modem == nullptr) return f;
+  // FSK on TxD: the start-stop character of the mode at its speed, to the nearest whole baud
+  // (45.45 Bd gives 45). RTTY's 1.5 stop bits are what a 16550-type UART sends for "two" with
+  // 5 data bits.
+  const double baud = std::floor(links_.modem->Baud + 0.5);
+  switch (links_.modem->Mode) {
+    case kModeRtty:
+      return {baud, 5, SerialStopBits::kOneAndHalf, SerialParity::kNone};
+    case kModeAscii7:
+      return {baud, 7, SerialStopBits::kOne, SerialParity::kNone};
+    case kModeAscii8:
+      return {baud, 8, SerialStopBits::kOne, SerialParity::kNone};
+    default:
+      return f;
+  }
+}
+
+void TPttPorts::WakeComWriter() {
+  // Bytes queued while there was no TxD line go out now rather than at the writer's next look.
+  if (shared_->comEvent) shared_->comEvent->Set();
 }
 
 void TPttPorts::SetIdleLines(SerialPort& port, uint8_t power) {
@@ -183,12 +206,16 @@ void TPttPorts::OpenComPort() {
     if (failure == nullptr) {
       port->SetTimeouts(kComTimeouts);
       SetIdleLines(*port, PowerLineMask);
-      shared_->PttComHandle.Set(std::move(port));
+      shared_->PttComHandle.Set(std::move(port), true);
     }
     // A port that failed past its open closes here, before the semaphores go back.
   }
   // The box runs a message loop of its own: nothing is held while it is shown.
-  if (failure != nullptr) Report(failure);
+  if (failure != nullptr) {
+    Report(failure);
+  } else {
+    WakeComWriter();
+  }
 }
 
 void TPttPorts::OpenParallelPort() {
@@ -219,19 +246,23 @@ void TPttPorts::OpenParallelPort() {
 }
 
 bool TPttPorts::ReconfigureInPlace() {
-  if (shutDown_ || keying_.type != 1 || s_.PttPortType != 1 || keying_.ptt != PttLineMask ||
-      keying_.power != PowerLineMask) {
-    return false;
-  }
+  if (shutDown_ || keying_.type != s_.PttPortType || (keying_.type != 1 && keying_.type != 6)) return false;
   std::shared_ptr<SerialPort> port = shared_->PttComHandle.Get();
   if (!port || port->interrupted() || port->path() != ComPortPath(s_.PttPortNumber, s_.ComPorts))
     return false;
+  // A keyer in host mode keeps its line and its state: it knows nothing of modes and speeds,
+  // and a new handshake would drop its PTT and hold the window for half a second.
+  if (keying_.type == 6) return true;
+  if (keying_.ptt != PttLineMask || keying_.power != PowerLineMask) return false;
   // A data-exchange port of its own is closed and opened the usual way.
   const std::shared_ptr<SerialPort> exchange = shared_->ExchangeComHandle.Get();
   if (exchange && exchange != port) return false;
-  PortSemaphores held(*shared_, semaphoreWait);
-  if (port->SetFormat(ComFormat()) != SerialError::kNone) return false;
+  {
+    PortSemaphores held(*shared_, semaphoreWait);
+    if (port->SetFormat(ComFormat()) != SerialError::kNone) return false;
+  }
   // The lines stay as they are: idle, or keyed while transmitting.
+  WakeComWriter();
   return true;
 }
 
@@ -296,6 +327,21 @@ void TPttPorts::SetPtt(bool on) {
     default:
       break;
   }
+}
+
+bool TPttPorts::KeyingPortOpen() const {
+  return shared_->PttComHandle.GetTxdLine() != nullptr;
+}
+
+void TPttPorts::WriteTxdByte(uint8_t code) {
+  // A full ring drops the code: the writer is 1021 characters behind the audio.
+  QueueComByte(*shared_, code);
+}
+
+void TPttPorts::ShowComWriteError() {
+  const int error = shared_->ComWriteError.exchange(0);
+  if (error == 0 || shutDown_) return;
+  ShowMessage(ComWriteErrorCaption(error).c_str(), ComWriteErrorText(error));
 }
 
 int TPttPorts::OpenPortDriver() {

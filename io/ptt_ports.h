@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/modem_params.h"
 #include "io/keying_port_settings.h"
 #include "io/message_box.h"
 #include "io/port_io.h"
@@ -29,10 +30,11 @@ class KeyingPortHooks {
 // What the keying ports need of the rest of the program.
 struct PttPortsLinks {
   MessageBoxSink* boxes = nullptr;
-  KeyingPortHooks* hooks = nullptr;    // null: none of those paths
-  ModemLineControl* lines = nullptr;   // null: the system's
-  std::function<bool()> transmitting;  // TxState != 0; null: never
-  bool* useTxD = nullptr;              // FSK on the PTT port's TxD line, cleared when it is shared
+  KeyingPortHooks* hooks = nullptr;     // null: none of those paths
+  ModemLineControl* lines = nullptr;    // null: the system's
+  std::function<bool()> transmitting;   // TxState != 0; null: never
+  bool* useTxD = nullptr;               // FSK on the PTT port's TxD line, cleared when it is shared
+  const TModemParams* modem = nullptr;  // the mode and speed a TxD line follows; null: none
 };
 
 // The keying port (PTT) and, with it, the data-exchange port: the choice of port, the line
@@ -57,7 +59,8 @@ class TPttPorts {
   void SetDataExchangePort(int n);
   // OpenPttPort, then the exchange port; keyed again when transmitting. After a mode or speed
   // change a COM keying port that stays the same device is set up again without being
-  // closed: a reopen would raise its lines for a moment.
+  // closed: a reopen would raise its lines for a moment. A WinKey keyer on the same device
+  // stays as it is, in host mode.
   void ReopenPorts();
   void OpenPttPort();
   // Unkeys as the ports were opened, ends pending transfers, then forgets the handles under
@@ -69,6 +72,12 @@ class TPttPorts {
   // that was under way (a message box runs a message loop, in which the window may close).
   void Shutdown(std::chrono::milliseconds semaphoreWait);
   void SetPtt(bool on);
+  // The keying port is a COM port (type 1) whose TxD line may carry the start-stop codes.
+  bool KeyingPortOpen() const;
+  // Queues one code for the TxD line (the COM writer sends it); never blocks.
+  void WriteTxdByte(uint8_t code);
+  // Shows the COM writer's failed write once, if one waits (WM_COM_WRITE_ERROR).
+  void ShowComWriteError();
   // 0 when the port-I/O driver is open, -2 at once after an earlier failure, -1 on failure
   // (reported once, with a beep).
   int OpenPortDriver();
@@ -99,6 +108,7 @@ class TPttPorts {
   void OpenParallelPort();
   bool ReconfigureInPlace();
   SerialFormat ComFormat() const;
+  void WakeComWriter();
   void SetIdleLines(SerialPort& port, uint8_t power);
   void Report(const char* text);
   void ShowMessage(const char* caption, const std::string& text);

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "io/com_writer.h"
+
 namespace vestrel {
 
 namespace {
@@ -24,7 +26,7 @@ void WaitForStop(WorkerShared& shared, int index, AutoResetEvent* event, int wai
 }  // namespace
 
 void WorkerBodies::RsThreadProc(WorkerShared& shared) {
-  WaitForStop(shared, WorkerShared::kComWriter, shared.comEvent.get(), kIdleWaitMs);
+  vestrel::RsThreadProc(shared);
 }
 
 void WorkerBodies::ExchangeWriterProc(WorkerShared& shared) {
@@ -87,6 +89,8 @@ void SerialWorkers::StartExchangeThreads() {
 
 void SerialWorkers::RequestStop() {
   for (auto& s : shared_->stop) s.store(1);
+  // Only a TxD line: a keyer's port still has to take the unkeying command.
+  if (const auto txd = shared_->PttComHandle.GetTxdLine()) txd->Interrupt();
   if (shared_->comEvent) shared_->comEvent->Set();
   if (shared_->exTxEvent) shared_->exTxEvent->Set();
 }

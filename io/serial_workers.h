@@ -2,9 +2,12 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <semaphore>
 #include <thread>
 
+#include "engine/messages.h"
+#include "io/com_byte_ring.h"
 #include "io/com_handle.h"
 #include "platform/auto_reset_event.h"
 
@@ -28,11 +31,31 @@ struct WorkerShared {
   ComHandle ExchangeComHandle;
   std::counting_semaphore<1> PttPortSemaphore{1};
   std::counting_semaphore<1> ExchangePortSemaphore{1};
+
+  // The start-stop codes for the keying port's TxD line, and the errno of the COM writer's
+  // last failed write (0: none), which waits here until the GUI thread shows it.
+  ComByteRing ComBytes;
+  std::atomic<int> ComWriteError{0};
+
+  // Where the workers post their messages to the main window. Null (the default, and again
+  // once the window has gone): nothing is posted.
+  void SetPoster(Poster* poster) {
+    std::lock_guard lock(posterMutex_);
+    poster_ = poster;
+  }
+  void Post(uint32_t message) {
+    std::lock_guard lock(posterMutex_);
+    if (poster_ != nullptr) poster_->Post(message);
+  }
+
+ private:
+  std::mutex posterMutex_;
+  Poster* poster_ = nullptr;
 };
 
-// The thread bodies: the COM writer and the exchange-port writer and reader. Each returns
-// once its stop flag is set. Until the port code exists, the bodies only wait for work and
-// for the stop, so no byte is ever taken.
+// The thread bodies: the COM writer (RsThreadProc, io/com_writer.h) and the exchange-port
+// writer and reader. Each returns once its stop flag is set. Until the exchange port exists,
+// its two bodies only wait for work and for the stop, so no byte is ever taken.
 class WorkerBodies {
  public:
   virtual ~WorkerBodies() = default;
@@ -55,7 +78,8 @@ class SerialWorkers {
   // A failed start of these two is not reported.
   void StartExchangeThreads();
 
-  // Sets every stop flag and wakes the waiting threads (only through events that exist).
+  // Sets every stop flag and wakes the waiting threads (only through events that exist); a
+  // write to the TxD line in progress ends at once.
   void RequestStop();
   // True while a thread that was started has not acknowledged its stop flag. A thread that
   // never started is never waited for.

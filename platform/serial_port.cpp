@@ -74,6 +74,10 @@ bool ModemLineControl::SetLine(int fd, SerialLine line, bool on) {
   return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bit) == 0;
 }
 
+bool ModemLineControl::SetTermios(int fd, const termios2& t) {
+  return ioctl(fd, TCSETS2, &t) == 0;
+}
+
 ModemLineControl& SystemModemLines() {
   static ModemLineControl lines;
   return lines;
@@ -207,7 +211,7 @@ SerialError SerialPort::SetFormat(const SerialFormat& f) {
   termios2 t{};
   if (ioctl(fd_, TCGETS2, &t) != 0) return SerialError::kGetState;
   if (!FormatToTermios(f, t)) return SerialError::kSetState;
-  if (ioctl(fd_, TCSETS2, &t) != 0) return SerialError::kSetState;
+  if (!lines_.SetTermios(fd_, t)) return SerialError::kSetState;
   // A driver that cannot run the rate (many USB adapters stop near 183 Bd) or the character
   // size sets something else and says so only here.
   SerialFormat got;

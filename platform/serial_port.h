@@ -43,14 +43,17 @@ enum class SerialError : uint8_t {
   kSetState,  // the driver refused the format, or reports another one than was asked
 };
 
-// Raises and lowers the modem lines of an open port (TIOCMBIS/TIOCMBIC). A pseudo-terminal has
-// no modem lines, so tests put a recording fake here; it is also told when a port opens and
-// closes, so that line changes can be seen in order with those.
+// Raises and lowers the modem lines of an open port (TIOCMBIS/TIOCMBIC), and stores its line
+// settings (TCSETS2). A pseudo-terminal has no modem lines and keeps only part of the settings
+// (it always reports 8 bits without parity), so tests put a recording fake here; it is also
+// told when a port opens and closes, so that line changes can be seen in order with those.
 class ModemLineControl {
  public:
   virtual ~ModemLineControl() = default;
   // False when the device has no such line; that is not an error of the port.
   virtual bool SetLine(int fd, SerialLine line, bool on);
+  // False when the driver refuses the settings.
+  virtual bool SetTermios(int fd, const termios2& t);
   virtual void PortOpened(const std::string& /*path*/) {}
   virtual void PortClosed(const std::string& /*path*/) {}
 };

@@ -3,33 +3,14 @@
 // up again in place, against a full close and open of the device. COM ports are
 // pseudo-terminals, whose line calls fail at the same system-call cost as real ones.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <string>
 
+#include "bench/io/pty_master.h"
 #include "io/ptt_ports.h"
 
 namespace vestrel {
 namespace {
-
-// The master end of a pty, holding its slave's path.
-struct Pty {
-  Pty() {
-    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    char name[128];
-    if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 &&
-        ptsname_r(master, name, sizeof name) == 0) {
-      slave = name;
-    }
-  }
-  ~Pty() {
-    if (master >= 0) close(master);
-  }
-  int master = -1;
-  std::string slave;
-};
 
 // A parallel port whose registers are bytes in memory.
 class MemoryPort final : public PortBackend {
@@ -47,8 +28,8 @@ struct Keying {
     settings.ComPorts[3] = pty.slave;
     ports.SetPttPort(type, type == 1 ? 3 : 1, 2, 1, 0);
   }
-  Pty pty;
-  Pty other;
+  bench::PtyMaster pty;
+  bench::PtyMaster other;
   KeyingPortSettings settings;
   MemoryPort registers;
   TPortIO io{registers};

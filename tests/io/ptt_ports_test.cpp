@@ -15,6 +15,7 @@
 #include <future>
 #include <thread>
 
+#include "engine/mode_number.h"
 #include "support/child_process.h"
 #include "support/fake_keying.h"
 #include "support/pty_pair.h"
@@ -27,14 +28,7 @@ using namespace std::chrono_literals;
 
 constexpr int kCom = 3;  // the COM number the tests map to their pty
 
-// Exactly one count is free: what a semaphore of maximum 1 holds when nobody has it.
-bool Free(std::counting_semaphore<1>& s) {
-  if (!s.try_acquire()) return false;
-  const bool more = s.try_acquire();
-  s.release();
-  if (more) s.release();
-  return !more;
-}
+using test::Free;
 
 std::string Box(const std::string& caption, const std::string& text) {
   return "box " + caption + "|" + text;
@@ -142,6 +136,84 @@ TEST_F(PttPortsTest, AComPortMappedToAPtyOpensAt8N19600AndCarriesBytes) {
   EXPECT_EQ(port->timeouts().writeConstantMs, 2000);
   EXPECT_TRUE(Free(shared_->PttPortSemaphore));
   EXPECT_TRUE(Free(shared_->ExchangePortSemaphore));
+}
+
+// FSK on TxD: the line takes the mode's character format at its speed to the nearest whole
+// baud, set up again in place at every mode or speed change. A pty keeps the rate and the
+// stop bits; the character size is what was asked of the driver.
+TEST_F(PttPortsTest, TheTxdLineTakesTheCharacterFormatAndSpeedOfTheMode) {
+  TModemParams modem;
+  bool useTxD = true;
+  auto shared = std::make_shared<WorkerShared>();
+  TPttPorts ports(settings_, io_, shared, PttPortsLinks{&boxes_, &hooks_, &lines_, {}, &useTxD, &modem});
+  struct Row {
+    int32_t mode;
+    double baud;
+    bool txd;
+    SerialFormat line;
+  };
+  const Row rows[] = {
+      {kModeRtty, 45.0, true, {45, 5, SerialStopBits::kOneAndHalf}},  // 45.0 stands for 45.45 Bd
+      {kModeRtty, 75.0, true, {75, 5, SerialStopBits::kOneAndHalf}},
+      {kModeAscii7, 110.0, true, {110, 7, SerialStopBits::kOne}},
+      {kModeAscii8, 300.0, true, {300, 8, SerialStopBits::kOne}},
+      {kModeBpsk31, 31.25, true, {9600, 8, SerialStopBits::kOne}},  // no start-stop mode: 8N1
+      {kModeRtty, 45.0, false, {9600, 8, SerialStopBits::kOne}},    // FSK on TxD off
+  };
+  ports.SetPttPort(1, kCom, 2, 1, 0);
+  const SerialPort* opened = shared->PttComHandle.Get().get();
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.mode << " " << r.baud << " " << r.txd);
+    modem.Mode = r.mode;
+    modem.Baud = r.baud;
+    useTxD = r.txd;
+    const size_t mark = Mark();
+    ports.ReopenPorts();
+    EXPECT_EQ(Since(mark), std::vector<std::string>{});  // no line moved, no message
+    EXPECT_EQ(shared->PttComHandle.Get().get(), opened);
+    EXPECT_TRUE(ports.KeyingPortOpen());
+    EXPECT_EQ(lines_.lastFormat(), r.line);
+    const termios2 t = pty_.SlaveSettings();
+    EXPECT_EQ(t.c_ospeed, static_cast<uint32_t>(r.line.baud));
+    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, r.line.stopBits != SerialStopBits::kOne);
+  }
+  // Opened afresh in a start-stop mode, the line has its format from the start.
+  modem.Mode = kModeAscii7;
+  modem.Baud = 110.0;
+  useTxD = true;
+  ports.SetPttPort(0, 1, 0, 0, 0);
+  ports.SetPttPort(1, kCom, 2, 1, 0);
+  EXPECT_EQ(lines_.lastFormat(), (SerialFormat{110, 7, SerialStopBits::kOne}));
+  EXPECT_EQ(pty_.SlaveSettings().c_ospeed, 110u);
+}
+
+// A driver that cannot run the rate (many USB adapters stop near 183 Bd) reports another one:
+// the port is given up with "SetCommState error!" instead of keying at a wrong speed.
+TEST_F(PttPortsTest, ARateTheDriverDoesNotTakeIsAnErrorNotAWrongSpeed) {
+  class SlowAdapter : public test::RecordingLines {
+   public:
+    using RecordingLines::RecordingLines;
+    bool SetTermios(int fd, const termios2& t) override {
+      termios2 capped = t;
+      if (capped.c_ospeed < 183) capped.c_ospeed = capped.c_ispeed = 183;
+      return RecordingLines::SetTermios(fd, capped);
+    }
+  } adapter(log_);
+  TModemParams modem;
+  bool useTxD = true;
+  auto shared = std::make_shared<WorkerShared>();
+  TPttPorts ports(settings_, io_, shared, PttPortsLinks{&boxes_, &hooks_, &adapter, {}, &useTxD, &modem});
+  ports.SetPttPort(1, kCom, 2, 0, 0);
+  EXPECT_TRUE(log_.Has(Box(TPttPorts::kComCaption, "SetCommState error!")));
+  EXPECT_FALSE(shared->PttComHandle.IsOpen());
+  EXPECT_FALSE(ports.KeyingPortOpen());
+  // 300 Bd it takes.
+  modem.Mode = kModeAscii8;
+  modem.Baud = 300.0;
+  log_.Clear();
+  ports.ReopenPorts();
+  EXPECT_FALSE(log_.Has(Box(TPttPorts::kComCaption, "SetCommState error!")));
+  EXPECT_TRUE(ports.KeyingPortOpen());
 }
 
 // The pty pair a user makes to link two programs: socat's two ends, one mapped as the COM

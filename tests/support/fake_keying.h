@@ -1,4 +1,6 @@
 #pragma once
+#include <asm/termbits.h>
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -6,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <semaphore>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,10 +56,27 @@ class KeyingLog {
 };
 
 // The modem lines of the ports as a pty cannot have them: "RTS 1", "DTR 0", and "open PATH",
-// "close PATH" around them. Every line exists.
+// "close PATH" around them. Every line exists. The line settings go to the device, and the
+// formats they asked for (which a pty does not keep whole) are kept apart from the log.
 class RecordingLines : public ModemLineControl {
  public:
   explicit RecordingLines(KeyingLog& log) : log_(log) {}
+  bool SetTermios(int fd, const termios2& t) override {
+    {
+      std::lock_guard lock(mutex_);
+      formats_.push_back(FormatFromTermios(t));
+    }
+    return ModemLineControl::SetTermios(fd, t);
+  }
+  // Every format asked for, in order; the last one, or the default when none was.
+  std::vector<SerialFormat> formats() const {
+    std::lock_guard lock(mutex_);
+    return formats_;
+  }
+  SerialFormat lastFormat() const {
+    std::lock_guard lock(mutex_);
+    return formats_.empty() ? SerialFormat{} : formats_.back();
+  }
   bool SetLine(int, SerialLine line, bool on) override {
     log_.Add(std::string(line == SerialLine::kRts ? "RTS " : "DTR ") + (on ? "1" : "0"));
     std::lock_guard lock(mutex_);
@@ -78,6 +98,7 @@ class RecordingLines : public ModemLineControl {
   KeyingLog& log_;
   mutable std::mutex mutex_;
   bool rts_ = false, dtr_ = false;
+  std::vector<SerialFormat> formats_;
 };
 
 // A register file standing in for ppdev: the table comes from a /proc tree (or is given), the
@@ -147,6 +168,15 @@ class RecordingHooks : public KeyingPortHooks {
  private:
   KeyingLog& log_;
 };
+
+// Exactly one count is free: what a port semaphore (maximum 1) holds when nobody has it.
+inline bool Free(std::counting_semaphore<1>& s) {
+  if (!s.try_acquire()) return false;
+  const bool more = s.try_acquire();
+  s.release();
+  if (more) s.release();
+  return !more;
+}
 
 // Message boxes as "box CAPTION|TEXT" and "beep".
 class RecordingBoxes : public MessageBoxSink {

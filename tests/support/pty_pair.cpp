@@ -54,6 +54,11 @@ void PtyPair::Write(const std::vector<uint8_t>& bytes) {
   }
 }
 
+void PtyPair::CloseMaster() {
+  if (master_ >= 0) close(master_);
+  master_ = -1;
+}
+
 bool PtyPair::SlaveClosed() const {
   // Once every slave descriptor has gone, the master polls as hung up.
   pollfd p{master_, POLLIN, 0};

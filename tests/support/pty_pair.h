@@ -28,6 +28,8 @@ class PtyPair {
   void Write(const std::vector<uint8_t>& bytes);
   // True when the slave end is no longer open anywhere (the master sees a hang-up).
   bool SlaveClosed() const;
+  // Closes the master end now: the slave hangs up (its writes fail with EIO) and its path goes.
+  void CloseMaster();
 
  private:
   int master_ = -1;
