@@ -3,9 +3,18 @@
 #include <vector>
 
 #include "engine/modes/ps2x5/block_modulator.h"
+#include "engine/rx_text_sink.h"
 #include "engine/tx_symbol_queue.h"
 
 namespace vestrel::harness {
+
+// Counts the characters a receiver gives out (its reports and line breaks aside).
+class CountingRxSink final : public RxTextSink {
+ public:
+  void PutRxChar(uint8_t) override { ++chars; }
+  void PutRxString(std::string_view) override {}
+  size_t chars = 0;
+};
 
 // A block-mode transmission of `text` straight through a modulator (data blocks of 7
 // characters, the end block with the rest), as floats scaled to `amplitude`, cut to whole

@@ -13,6 +13,7 @@
 #include "engine/modes/ps2x5/block_modulator.h"
 #include "engine/tx_symbol_queue.h"
 #include "support/fake_tx_links.h"
+#include "support/fsk_signal.h"
 
 namespace vestrel::test {
 
@@ -160,6 +161,33 @@ inline std::vector<double> RatesOf(const std::string& printed) {
   for (size_t i = printed.find("{ER="); i != std::string::npos; i = printed.find("{ER=", i + 1))
     rates.push_back(std::stod(printed.substr(i + 4)));
   return rates;
+}
+
+// One rung of a noise ladder: the signal of `text` (peak 32000) taken down to 1000 peak under
+// white noise for `ebN0Db` at `bitRate`, decoded once per seed 1..seeds by decode(channel),
+// which returns what the receiver printed. The characters right over all seeds, and the first
+// report's rate averaged (100 for a run without one).
+struct LadderRung {
+  int chars = 0;
+  double rate = 0.0;
+};
+
+template <class Decode>
+LadderRung ClimbRung(const std::string& text, double bitRate, double ebN0Db, uint32_t seeds, Decode&& decode) {
+  LadderRung out;
+  for (uint32_t seed = 1; seed <= seeds; ++seed) {
+    Channel c;
+    c.gain = 1000.0 / 32000.0;
+    c.noiseRms = NoiseRmsFor(1000.0, bitRate, ebN0Db);
+    c.seed = seed;
+    const std::string got = decode(c);
+    out.chars += static_cast<int>(text.size()) -
+                 static_cast<int>(std::lround(CharacterErrorRate(text, TextOf(got)) * text.size()));
+    const std::vector<double> rates = RatesOf(got);
+    out.rate += rates.empty() ? 100.0 : rates.front();
+  }
+  out.rate /= seeds;
+  return out;
 }
 
 }  // namespace vestrel::test

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/codes/reed_solomon31.h"
 #include "engine/rx_text_sink.h"
 
 namespace vestrel {
@@ -60,6 +61,22 @@ void TBlockMessage::EndMessage(bool countLost) {
   if (countLost && symbols_ > 0) LoseBlocks(1);
   Summary();
   lastCounter_ = kNoCounter;
+}
+
+bool TBlockMessage::TakeBlock(const BlockSymbols& received, TReedSolomon31& codec, int lostAfter,
+                              BlockContent& block, int& corrected) {
+  if (received[27] == 0 && received[28] == 0 && received[29] == 0 && received[30] == 0) bitsSinceGood_ = 0;
+  BlockSymbols fixed{};
+  corrected = codec.BlockDecode(received.data(), fixed.data());
+  if (corrected <= codec.T()) {
+    block = ReadBlock(fixed);
+    if (block.kind == BlockContent::kNone) return false;
+    bitsSinceGood_ = 0;
+    Output(block, corrected);
+    return true;
+  }
+  if (Open() && bitsSinceGood_ > lostAfter) EndMessage(true);
+  return false;
 }
 
 void TBlockMessage::Output(const BlockContent& block, int corrected) {

@@ -9,6 +9,24 @@ namespace vestrel {
 
 class EngineWindow;
 class RxTextSink;
+class TReedSolomon31;
+
+// The offset of lo..hi (lo <= 0 <= hi) whose score(offset) is largest; 0 unless another is
+// strictly larger, and the first of equals. The block receivers' clocks, alignments and
+// re-timings judge their places so.
+template <class Score>
+int BestOffset(int lo, int hi, Score&& score) {
+  int best = 0;
+  auto top = score(0);
+  for (int o = lo; o <= hi; ++o) {
+    const auto s = score(o);
+    if (s > top) {
+      top = s;
+      best = o;
+    }
+  }
+  return best;
+}
 
 // The messages of a block-mode receiver (PS2X5, PS33X5): puts the text of the accepted blocks
 // in order by their counters, marks each lost block with "_______" (counted as 31 wrong
@@ -23,6 +41,13 @@ class TBlockMessage {
   TBlockMessage(RxTextSink& sink, EngineWindow& window, const BlockCaptureSettings& capture)
       : sink_(sink), file_(capture, window) {}
 
+  // The 31 symbols a receiver read as a block, the same in both modes: a block ending in idle
+  // fill (four symbols 0) keeps the message open; the code corrects up to 8 symbols; a block
+  // whose check fits is accepted and given out (true, with its content and corrected count);
+  // nothing good for more than `lostAfter` bits (or symbols) ends the open message with a lost
+  // block.
+  bool TakeBlock(const BlockSymbols& received, TReedSolomon31& codec, int lostAfter, BlockContent& block,
+                 int& corrected);
   // An accepted block: counter 0..15, corrected symbols 0..8, its text; an end block ends the
   // message after its text.
   void Output(const BlockContent& block, int corrected);

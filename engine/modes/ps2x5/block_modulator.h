@@ -44,6 +44,26 @@ class TBlockModulator {
   // Samples the next piece of lengthMilli will take.
   uint32_t SpanLength(int64_t lengthMilli) const;
 
+  // The start of a transmission: 2 zero samples, a rise of rampMilli on riseStep, then idle
+  // symbols (symbol(out) writes one) until `until` samples have been written.
+  template <class Symbol>
+  uint32_t StartPiece(int16_t* out, int32_t riseStep, int64_t rampMilli, uint32_t until, Symbol&& symbol) {
+    uint32_t n = WriteZeros(out, 2);
+    n += WriteRamp(out + n, rampMilli, riseStep, true);
+    while (n < until) n += symbol(out + n);
+    return n;
+  }
+  // The end: idle symbols up to at least 2000 samples, a fall of rampMilli on the tone they
+  // left (fallStep()), 2 zero samples.
+  template <class Symbol, class FallStep>
+  uint32_t EndPiece(int16_t* out, int64_t rampMilli, Symbol&& symbol, FallStep&& fallStep) {
+    uint32_t n = 0;
+    while (n < kEndSamples) n += symbol(out + n);
+    n += WriteRamp(out + n, rampMilli, fallStep(), false);
+    return n + WriteZeros(out + n, 2);
+  }
+  static constexpr uint32_t kEndSamples = 2000;
+
   const SineTable& sine_;
   TReedSolomon31 codec_;
   uint32_t phase_ = 0;  // & 0x7FFF

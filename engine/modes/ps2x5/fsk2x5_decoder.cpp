@@ -164,17 +164,10 @@ void TFsk2x5Decoder::Push(uint32_t p, float v) {
 // Once a bit, at ring index a: the sampling phase whose 16 bits carry the most energy, one
 // sub-sample either side at most per bit.
 void TFsk2x5Decoder::BitClock(uint32_t a) {
-  // Strictly better than the current phase (offset 0) to move.
-  int best = 0;
-  float bestScore = Comb(a - kClockBack) + Comb(a - kClockBack - 8 * kBit);
-  for (int i = -3; i <= 3; ++i) {
+  const int best = BestOffset(-3, 3, [&](int i) {
     const uint32_t p = a + static_cast<uint32_t>(i) - kClockBack;
-    const float s = Comb(p) + Comb(p - 8 * kBit);
-    if (s > bestScore) {
-      bestScore = s;
-      best = i;
-    }
-  }
+    return Comb(p) + Comb(p - 8 * kBit);
+  });
   uint32_t e = a - kDecisionBack;
   if (best < 0) {
     ++subCount_;
@@ -232,16 +225,10 @@ void TFsk2x5Decoder::Search(uint32_t e) {
     return;
   }
   // 1. Alignment: the offset whose last 15 bits carry the most energy.
-  auto energy15 = [this](uint32_t p) { return Comb(p) + Comb(p - 8 * kBit) - std::fabs(R(p - 15 * kBit)); };
-  int align = 0;
-  float alignScore = energy15(e);
-  for (int o = -4; o <= 4; ++o) {
-    const float s = energy15(e + static_cast<uint32_t>(o));
-    if (s > alignScore) {
-      alignScore = s;
-      align = o;
-    }
-  }
+  const int align = BestOffset(-4, 4, [&](int o) {
+    const uint32_t p = e + static_cast<uint32_t>(o);
+    return Comb(p) + Comb(p - 8 * kBit) - std::fabs(R(p - 15 * kBit));
+  });
   // 2. The bits backward from there, each re-timed within 2 sub-samples of the place the bit
   // after it suggests (judged on 8 bits), never more than kMaxDrift from the nominal place.
   const Walk& walk = WalkBack(e + static_cast<uint32_t>(align));
@@ -259,27 +246,17 @@ void TFsk2x5Decoder::Search(uint32_t e) {
     }
     received[s] = v;
   }
-  // 4. Idle fill (symbol 0, the tone changing every bit) keeps a message open.
-  if (received[27] == 0 && received[28] == 0 && received[29] == 0 && received[30] == 0)
-    message_.ClearBitsSinceGood();
-  // 5. Correct and check.
-  BlockSymbols corrected{};
-  const int errors = codec_.BlockDecode(received.data(), corrected.data());
-  if (errors <= 8) {
-    const BlockContent block = ReadBlock(corrected);
-    if (block.kind == BlockContent::kNone) return;
-    holdOff_ = kHoldOff;
-    message_.ClearBitsSinceGood();
-    char text[64];
-    std::snprintf(text, sizeof text, "n:%d e:%d", block.counter, errors);
-    window_.SetPanelText(kDcdPanel, text);
-    std::snprintf(text, sizeof text, "o:%d/%d/%.1f", align, drift, earlyOffsets / double(kTimingBits));
-    window_.SetPanelText(kTimingPanel, text);
-    message_.Output(block, errors);
-    return;
-  }
-  // 6. Nothing good for nine blocks: the message has ended without its end block.
-  if (message_.Open() && message_.BitsSinceGood() > kLostAfter) message_.EndMessage(true);
+  // 4.-6. Idle fill, correction, check, the text out; or the message's end after nine blocks
+  // without a good one.
+  BlockContent block;
+  int errors = 0;
+  if (!message_.TakeBlock(received, codec_, kLostAfter, block, errors)) return;
+  holdOff_ = kHoldOff;
+  char text[64];
+  std::snprintf(text, sizeof text, "n:%d e:%d", block.counter, errors);
+  window_.SetPanelText(kDcdPanel, text);
+  std::snprintf(text, sizeof text, "o:%d/%d/%.1f", align, drift, earlyOffsets / double(kTimingBits));
+  window_.SetPanelText(kTimingPanel, text);
 }
 
 }  // namespace vestrel

@@ -42,19 +42,14 @@ uint32_t TFsk2x5Transmitter::Symbol(uint8_t value, int16_t* out) {
 uint32_t TFsk2x5Transmitter::EncodeSymbol(int code, int16_t* out) {
   if (!enabled_) return 0;
   if (code >= 0 && code <= 31) return Symbol(static_cast<uint8_t>(code), out);
-  uint32_t n = 0;
+  auto idle = [this](int16_t* at) { return Symbol(0, at); };
   switch (code) {
     case kTxPreamble:
       Reset();
-      n = WriteZeros(out, 2);
-      n += WriteRamp(out + n, bitLength_, Step(0), true);
-      state_ = 1;
-      while (n < kStartSamples) n += Symbol(0, out + n);
-      return n;
+      state_ = 1;  // after the rise on the lower tone
+      return StartPiece(out, Step(0), bitLength_, kStartSamples, idle);
     case kTxEnd:
-      while (n < kEndSamples) n += Symbol(0, out + n);
-      n += WriteRamp(out + n, bitLength_, Step(state_), false);
-      return n + WriteZeros(out + n, 2);
+      return EndPiece(out, bitLength_, idle, [this] { return Step(state_); });
     case kTxLtrs:
       return Symbol(0, out);
     default:

@@ -14,7 +14,6 @@ namespace vestrel {
 class TFsk2x5Transmitter final : public TBlockModulator {
  public:
   static constexpr uint32_t kStartSamples = 12000;  // the start runs idle symbols up to this
-  static constexpr uint32_t kEndSamples = 2000;     // the end runs idle symbols up to this
 
   TFsk2x5Transmitter(const SineTable& sine, const TModemParams& params, const TSampleRates& rates)
       : TBlockModulator(sine), params_(params), rates_(rates) {}

@@ -50,22 +50,15 @@ uint32_t TFsk33x5Transmitter::Symbol(uint8_t value, int16_t* out) {
 uint32_t TFsk33x5Transmitter::EncodeSymbol(int code, int16_t* out) {
   if (!enabled_) return 0;
   if (code >= 0 && code <= 31) return Symbol(static_cast<uint8_t>(code), out);
-  uint32_t n = 0;
+  auto idle = [this](int16_t* at) { return Symbol(0, at); };
   switch (code) {
-    case kTxPreamble: {
+    case kTxPreamble:
       Reset();
       // The first symbol 0 steps from here onto tone 0, where the rise sounds.
       tone_ = params_.Reverse != 0 ? 1 : kTones - 1;
-      n = WriteZeros(out, 2);
-      n += WriteRamp(out + n, symbolLength_, steps_[0], true);
-      const uint32_t second = static_cast<uint32_t>(std::ceil(outputRate_));
-      while (n < second) n += Symbol(0, out + n);
-      return n;
-    }
+      return StartPiece(out, steps_[0], symbolLength_, static_cast<uint32_t>(std::ceil(outputRate_)), idle);
     case kTxEnd:
-      while (n < kEndSamples) n += Symbol(0, out + n);
-      n += WriteRamp(out + n, symbolLength_, steps_[tone_], false);
-      return n + WriteZeros(out + n, 2);
+      return EndPiece(out, symbolLength_, idle, [this] { return steps_[tone_]; });
     case kTxLtrs:
       return Symbol(0, out);
     default:

@@ -15,7 +15,6 @@ namespace vestrel {
 class TFsk33x5Transmitter final : public TBlockModulator {
  public:
   static constexpr int kTones = 33;
-  static constexpr uint32_t kEndSamples = 2000;
 
   TFsk33x5Transmitter(const SineTable& sine, const TModemParams& params) : TBlockModulator(sine), params_(params) {}
 

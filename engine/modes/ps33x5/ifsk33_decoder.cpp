@@ -182,15 +182,8 @@ float TIfsk33Decoder::MarginSum(uint32_t i, int symbols) const {
 
 void TIfsk33Decoder::SymbolClock() {
   const uint32_t a = hopIndex_;
-  int best = 0;
-  float bestScore = MarginSum(a - kClockBack, 16);
-  for (int i = -3; i <= 3; ++i) {
-    const float s = MarginSum(a + static_cast<uint32_t>(i) - kClockBack, 16);
-    if (s > bestScore) {
-      bestScore = s;
-      best = i;
-    }
-  }
+  const int best =
+      BestOffset(-3, 3, [&](int i) { return MarginSum(a + static_cast<uint32_t>(i) - kClockBack, 16); });
   uint32_t d = a - kDecisionBack;
   if (best < 0) {
     ++hopCount_;
@@ -224,15 +217,7 @@ void TIfsk33Decoder::Search(uint32_t d) {
     return;
   }
   // 1. Alignment: the offset whose last 15 symbols have the largest margins.
-  int align = 0;
-  float alignScore = MarginSum(d, 15);
-  for (int o = -4; o <= 5; ++o) {
-    const float s = MarginSum(d + static_cast<uint32_t>(o), 15);
-    if (s > alignScore) {
-      alignScore = s;
-      align = o;
-    }
-  }
+  const int align = BestOffset(-4, 5, [&](int o) { return MarginSum(d + static_cast<uint32_t>(o), 15); });
   // 2. The symbols backward from there, each re-timed within 2 hops of the place the symbol
   // after it suggests (judged on 8 symbols of margins), never more than kMaxDrift hops from
   // the nominal place; each is the step from the tone one symbol before it.
@@ -241,35 +226,16 @@ void TIfsk33Decoder::Search(uint32_t d) {
   int drift = 0;
   for (int k = 0; k < kBlockSymbols; ++k) {
     const uint32_t nominal = start - kHop * static_cast<uint32_t>(k);
-    int delta = 0;
-    float score = MarginSum(nominal + static_cast<uint32_t>(drift), 8);
-    for (int m = -2; m <= 2; ++m) {
-      const int moved = std::clamp(drift + m, -kMaxDrift, kMaxDrift);
-      const float s = MarginSum(nominal + static_cast<uint32_t>(moved), 8);
-      if (s > score) {
-        score = s;
-        delta = moved - drift;
-      }
-    }
-    drift += delta;
+    const uint32_t here = nominal + static_cast<uint32_t>(drift);
+    drift += BestOffset(std::max(-2, -kMaxDrift - drift), std::min(2, kMaxDrift - drift),
+                        [&](int m) { return MarginSum(here + static_cast<uint32_t>(m), 8); });
     const uint32_t p = nominal + static_cast<uint32_t>(drift);
     received[kBlockSymbols - 1 - k] = SymbolOfStep(double(Position(p)) - double(Position(p - kHop)));
   }
-  // 3. Idle fill (a steady tone, or symbol 0) keeps a message open.
-  if (received[27] == 0 && received[28] == 0 && received[29] == 0 && received[30] == 0)
-    message_.ClearBitsSinceGood();
-  // 4. Correct and check, as in PS2X5.
-  BlockSymbols corrected{};
-  const int errors = codec_.BlockDecode(received.data(), corrected.data());
-  if (errors <= 8) {
-    const BlockContent block = ReadBlock(corrected);
-    if (block.kind == BlockContent::kNone) return;
-    holdOff_ = kHoldOff;
-    message_.ClearBitsSinceGood();
-    message_.Output(block, errors);
-    return;
-  }
-  if (message_.Open() && message_.BitsSinceGood() > kLostAfter) message_.EndMessage(true);
+  // 3.-5. As in PS2X5: idle fill, correction, check, the text out; or the message's end.
+  BlockContent block;
+  int errors = 0;
+  if (message_.TakeBlock(received, codec_, kLostAfter, block, errors)) holdOff_ = kHoldOff;
 }
 
 }  // namespace vestrel

@@ -15,16 +15,9 @@ namespace {
 
 using namespace vestrel;
 
-class CountingSink final : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override { ++chars; }
-  void PutRxString(std::string_view) override {}
-  size_t chars = 0;
-};
-
 void ReceiveChain(benchmark::State& state, int step) {
   harness::NullEngineWindow window;
-  CountingSink sink;
+  harness::CountingRxSink sink;
   TEngine engine(window, sink);
   engine.blockCapture.save = false;
   engine.Start();

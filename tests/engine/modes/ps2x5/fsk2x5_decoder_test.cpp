@@ -239,21 +239,11 @@ TEST_F(Fsk2x5DecoderTest, NoiseLadderAt25Baud) {
   };
   constexpr uint32_t kSeeds = 4;
   for (const Rung& r : rungs) {
-    int chars = 0;
-    double rate = 0.0;
-    for (uint32_t seed = 1; seed <= kSeeds; ++seed) {
-      test::Channel c;
-      c.gain = 1000.0 / 32000.0;
-      c.noiseRms = test::NoiseRmsFor(1000.0, 25, r.ebN0);
-      c.seed = seed;
-      const std::string got = Decode(signal, 25, 1700, 50, 0, c);
-      const std::string t = test::TextOf(got);
-      chars += static_cast<int>(text.size()) -
-               static_cast<int>(std::lround(test::CharacterErrorRate(text, t) * text.size()));
-      const std::vector<double> rates = test::RatesOf(got);
-      rate += rates.empty() ? 100.0 : rates.front();
-    }
-    rate /= kSeeds;
+    const test::LadderRung got = test::ClimbRung(text, 25.0, r.ebN0, kSeeds, [&](const test::Channel& c) {
+      return Decode(signal, 25, 1700, 50, 0, c);
+    });
+    const int chars = got.chars;
+    const double rate = got.rate;
     std::printf("PS2X5 25 Bd Eb/N0 %.0f dB: %d characters right of %zu, ER %.2f %%\n", r.ebN0, chars,
                 kSeeds * text.size(), rate);
     EXPECT_GE(chars, r.lowChars) << r.ebN0;
