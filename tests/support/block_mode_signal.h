@@ -1,9 +1,13 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <span>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -188,6 +192,28 @@ LadderRung ClimbRung(const std::string& text, double bitRate, double ebN0Db, uin
   }
   out.rate /= seeds;
   return out;
+}
+
+// A noise ladder: every rung's characters (of seeds x text) and averaged rate between their
+// bounds, printed as measured.
+struct RungBounds {
+  double ebN0Db;
+  int lowChars, highChars;
+  double lowRate, highRate;
+};
+
+template <class Decode>
+void ClimbLadder(const char* name, const std::string& text, double bitRate, uint32_t seeds,
+                 std::span<const RungBounds> rungs, Decode&& decode) {
+  for (const RungBounds& r : rungs) {
+    const LadderRung got = ClimbRung(text, bitRate, r.ebN0Db, seeds, decode);
+    std::printf("%s Eb/N0 %.0f dB: %d characters right of %zu, ER %.2f %%\n", name, r.ebN0Db, got.chars,
+                seeds * text.size(), got.rate);
+    EXPECT_GE(got.chars, r.lowChars) << r.ebN0Db;
+    EXPECT_LE(got.chars, r.highChars) << r.ebN0Db;
+    EXPECT_GE(got.rate, r.lowRate) << r.ebN0Db;
+    EXPECT_LE(got.rate, r.highRate) << r.ebN0Db;
+  }
 }
 
 }  // namespace vestrel::test

@@ -35,6 +35,12 @@ class TBlockModulator {
 
  protected:
   ~TBlockModulator() = default;
+  // Phase and accumulator 0, the counter 8.
+  void RestartModulator() {
+    phase_ = 0;
+    acc_ = 0;
+    ResetBlocks();
+  }
   // Samples of a tone for one piece of lengthMilli: written while the accumulator is below the
   // length (+1000 a sample), then the length is taken off it.
   uint32_t WriteSpan(int16_t* out, int64_t lengthMilli, int32_t step);

@@ -17,10 +17,8 @@ bool TFsk2x5Transmitter::SetSpeed(double baud) {
 }
 
 void TFsk2x5Transmitter::Reset() {
-  phase_ = 0;
-  acc_ = 0;
+  RestartModulator();
   state_ = 0;
-  ResetBlocks();
 }
 
 uint32_t TFsk2x5Transmitter::MaxSymbolSamples() const {

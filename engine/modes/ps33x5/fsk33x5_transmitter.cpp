@@ -29,10 +29,8 @@ void TFsk33x5Transmitter::SetCentre(double centreHz) {
 }
 
 void TFsk33x5Transmitter::Reset() {
-  phase_ = 0;
-  acc_ = 0;
+  RestartModulator();
   tone_ = 0;
-  ResetBlocks();
 }
 
 uint32_t TFsk33x5Transmitter::MaxSymbolSamples() const {

@@ -226,31 +226,14 @@ TEST_F(Fsk2x5DecoderTest, NoiseLadderAt25Baud) {
   for (int i = 0; i < 4; ++i) text += "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123";
   text.resize(140);
   const std::vector<int16_t> signal = Signal(text, 25, 1700, 50);
-  struct Rung {
-    double ebN0;
-    int lowChars, highChars;
-    double lowRate, highRate;
-  };
-  const Rung rungs[] = {
+  const test::RungBounds rungs[] = {
       {12.0, 560, 560, 0.0, 0.55},
       {10.0, 538, 560, 1.3, 2.3},
       {9.0, 538, 560, 3.7, 6.2},
       {8.0, 531, 560, 9.3, 15.6},
   };
-  constexpr uint32_t kSeeds = 4;
-  for (const Rung& r : rungs) {
-    const test::LadderRung got = test::ClimbRung(text, 25.0, r.ebN0, kSeeds, [&](const test::Channel& c) {
-      return Decode(signal, 25, 1700, 50, 0, c);
-    });
-    const int chars = got.chars;
-    const double rate = got.rate;
-    std::printf("PS2X5 25 Bd Eb/N0 %.0f dB: %d characters right of %zu, ER %.2f %%\n", r.ebN0, chars,
-                kSeeds * text.size(), rate);
-    EXPECT_GE(chars, r.lowChars) << r.ebN0;
-    EXPECT_LE(chars, r.highChars) << r.ebN0;
-    EXPECT_GE(rate, r.lowRate) << r.ebN0;
-    EXPECT_LE(rate, r.highRate) << r.ebN0;
-  }
+  test::ClimbLadder("PS2X5 25 Bd", text, 25.0, 4, rungs,
+                    [&](const test::Channel& c) { return Decode(signal, 25, 1700, 50, 0, c); });
 }
 
 }  // namespace

@@ -182,31 +182,14 @@ TEST_F(Ifsk33DecoderTest, ASteadyToneIsIdleFill) {
 TEST_F(Ifsk33DecoderTest, NoiseLadderAtStep4) {
   std::string text = kText + "XY";
   const std::vector<int16_t> signal = Signal(text, 4, 1500.0);
-  struct Rung {
-    double ebN0;
-    int lowChars, highChars;
-    double lowRate, highRate;
-  };
-  const Rung rungs[] = {
+  const test::RungBounds rungs[] = {
       {8.0, 224, 224, 0.0, 0.5},
       {6.0, 215, 224, 0.3, 1.3},
       {5.0, 215, 224, 4.2, 7.0},
       {4.0, 208, 224, 10.3, 17.1},
   };
-  constexpr uint32_t kSeeds = 4;
-  for (const Rung& r : rungs) {
-    const test::LadderRung got = test::ClimbRung(text, 6.25 * 5, r.ebN0, kSeeds, [&](const test::Channel& c) {
-      return Decode(signal, 4, 1500.0, false, c);
-    });
-    const int chars = got.chars;
-    const double rate = got.rate;
-    std::printf("PS33X5 step 4 Eb/N0 %.0f dB: %d characters right of %zu, ER %.2f %%\n", r.ebN0, chars,
-                kSeeds * text.size(), rate);
-    EXPECT_GE(chars, r.lowChars) << r.ebN0;
-    EXPECT_LE(chars, r.highChars) << r.ebN0;
-    EXPECT_GE(rate, r.lowRate) << r.ebN0;
-    EXPECT_LE(rate, r.highRate) << r.ebN0;
-  }
+  test::ClimbLadder("PS33X5 step 4", text, 6.25 * 5, 4, rungs,
+                    [&](const test::Channel& c) { return Decode(signal, 4, 1500.0, false, c); });
 }
 
 }  // namespace
