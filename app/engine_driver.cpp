@@ -25,9 +25,12 @@ TEngineDriver::TEngineDriver(TEngine& engine, MessageBoxSink& boxes, Termination
   InitInputConverter(engine.rates.SamplingFreq);
   links.sound = &sound_;
   engine_.txPump.Connect(links);
+  QObject::connect(&slotTimer_, &QTimer::timeout, [this] { engine_.packetAccess.Ax25SlotTimerTimer(); });
+  engine_.packetChannel.ConnectSlotTimer(this);
 }
 
 TEngineDriver::~TEngineDriver() {
+  StopSlotTimer();
   // The device threads are joined before the engine objects they feed go.
   SetEngineClosing();
   sound_.CloseSoundInput();
@@ -51,7 +54,9 @@ void TEngineDriver::ClearLevelRing() {
   engine_.levels.LevelRingFresh = 0;
 }
 
-void TEngineDriver::StartObjects() { engine_.Start(); }
+void TEngineDriver::StartObjects() {
+  engine_.Start();
+}
 
 void TEngineDriver::ApplySpeedShiftMode() {
   ModeSwitch& s = engine_.modeSwitch;
@@ -66,17 +71,52 @@ void TEngineDriver::ApplySpeedShiftMode() {
   s.SetShift(shift);
 }
 
-void TEngineDriver::ProcessSoundInput() { sound_.ProcessSoundInput(); }
+void TEngineDriver::ProcessSoundInput() {
+  sound_.ProcessSoundInput();
+}
 
-void TEngineDriver::PumpTxAudio() { engine_.txPump.PumpTxAudio(); }
+void TEngineDriver::PumpTxAudio() {
+  engine_.txPump.PumpTxAudio();
+}
 
-bool TEngineDriver::DecodingFileInRealTime() const { return engine_.rxBlocks.FeedMode == 1; }
+bool TEngineDriver::DecodingFileInRealTime() const {
+  return engine_.rxBlocks.FeedMode == 1;
+}
 
-bool TEngineDriver::LevelsFlagged() const { return engine_.levels.LevelRingFresh != 0; }
+bool TEngineDriver::LevelsFlagged() const {
+  return engine_.levels.LevelRingFresh != 0;
+}
 
-void TEngineDriver::ClearLevelsFlag() { engine_.levels.LevelRingFresh = 0; }
+void TEngineDriver::ClearLevelsFlag() {
+  engine_.levels.LevelRingFresh = 0;
+}
 
-uint32_t TEngineDriver::PlaybackBuffersQueued() const { return engine_.txBuffers.InFlight.load(); }
+uint32_t TEngineDriver::PlaybackBuffersQueued() const {
+  return engine_.txBuffers.InFlight.load();
+}
+
+bool TEngineDriver::PacketTimingChanged() const {
+  return engine_.packetChannel.PacketTimingChanged.load(std::memory_order_relaxed) != 0;
+}
+
+void TEngineDriver::RecomputePacketTiming() {
+  engine_.packetChannel.UpdatePacketTiming(engine_.params.Baud);
+}
+
+// Once stopped (the shutdown), the timer stays off whatever the mode.
+void TEngineDriver::StopSlotTimer() {
+  engine_.packetChannel.ConnectSlotTimer(nullptr);
+  slotTimer_.stop();
+}
+
+void TEngineDriver::SetSlotTimer(bool on, int32_t intervalMs) {
+  slotTimer_.setInterval(intervalMs);
+  if (!on) {
+    slotTimer_.stop();
+  } else if (!slotTimer_.isActive()) {
+    slotTimer_.start();
+  }
+}
 
 void TEngineDriver::SetEngineClosing() {
   engine_.tx.EngineClosing = true;
@@ -87,12 +127,20 @@ void TEngineDriver::ForceFiguresCase() {
   engine_.baudot.BaudotThird = 0;
 }
 
-void TEngineDriver::ForceLettersCase() { engine_.baudot.BaudotShift = 0; }
+void TEngineDriver::ForceLettersCase() {
+  engine_.baudot.BaudotShift = 0;
+}
 
-void TEngineDriver::SetAfc(bool on) { engine_.rxBlocks.AfcOn = on ? 1 : 0; }
+void TEngineDriver::SetAfc(bool on) {
+  engine_.rxBlocks.AfcOn = on ? 1 : 0;
+}
 
-void TEngineDriver::SetSquelch(bool on) { engine_.rxBlocks.IsSquelch = on ? 1 : 0; }
+void TEngineDriver::SetSquelch(bool on) {
+  engine_.rxBlocks.IsSquelch = on ? 1 : 0;
+}
 
-void TEngineDriver::SetSquelchPosition(int position) { engine_.rxBlocks.SetSquelchPosition(position); }
+void TEngineDriver::SetSquelchPosition(int position) {
+  engine_.rxBlocks.SetSquelchPosition(position);
+}
 
 }  // namespace vestrel

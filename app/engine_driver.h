@@ -1,7 +1,9 @@
 #pragma once
+#include <QTimer>
 #include <cstdint>
 #include <memory>
 
+#include "engine/modes/packet/packet_channel.h"
 #include "engine/tx_audio_pump.h"
 #include "engine/tx_seams.h"
 #include "io/input_feed.h"
@@ -58,8 +60,9 @@ class EngineDriver {
 };
 
 // The driver over the engine objects that exist: mode switching, the block processor behind
-// the input converter, the start-stop decoder, the transmit pump and the sound devices.
-class TEngineDriver final : public EngineDriver {
+// the input converter, the decoders, the transmit pump and the sound devices, and the slot
+// timer ("Ax25SlotTimer") whose ticks give the packet channel access its turns.
+class TEngineDriver final : public EngineDriver, private SlotTimerControl {
  public:
   // backend: null for ALSA. links: what the transmit pump needs of the window (sound is
   // filled in here). files: the audio history, wave capture and file decoding; may be null.
@@ -79,6 +82,9 @@ class TEngineDriver final : public EngineDriver {
   bool LevelsFlagged() const override;
   void ClearLevelsFlag() override;
   uint32_t PlaybackBuffersQueued() const override;
+  bool PacketTimingChanged() const override;
+  void RecomputePacketTiming() override;
+  void StopSlotTimer() override;
   void SetEngineClosing() override;
   void ForceFiguresCase() override;
   void ForceLettersCase() override;
@@ -90,12 +96,16 @@ class TEngineDriver final : public EngineDriver {
 
   SoundDevices& soundDevices() { return sound_; }
   const InputFeed& inputFeed() const { return feed_; }
+  const QTimer& slotTimer() const { return slotTimer_; }
 
  private:
+  void SetSlotTimer(bool on, int32_t intervalMs) override;
+
   TEngine& engine_;
   std::unique_ptr<WaveBackend> ownBackend_;
   InputFeed feed_;
   SoundDevices sound_;
+  QTimer slotTimer_;
 };
 
 }  // namespace vestrel

@@ -6,6 +6,7 @@
 #include "app/app_settings.h"
 #include "app/macro_table.h"
 #include "engine/mode_number.h"
+#include "engine/modes/packet/kiss_output.h"
 #include "io/capture_audio_link.h"
 
 namespace vestrel {
@@ -161,6 +162,8 @@ class ExchangeLibraryPart {
   virtual bool Init(int /*channel*/) { return false; }
   // Takes the link out of use (the shutdown); the library has no closing call.
   virtual void Deactivate() {}
+  // Where the packet receiver hands received frames as KISS; null when absent.
+  virtual KissOutput* Kiss() { return nullptr; }
 };
 
 // The automation server.

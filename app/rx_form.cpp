@@ -87,6 +87,8 @@ TRxForm::TRxForm(TRxFormDeps deps)
   engine_ = std::make_unique<TEngine>(*this, *rxSink_);
   // The block modes' message files are named by their start time.
   engine_->blockCapture.clock = &clock_;
+  // Received packet frames leave as KISS through the exchange library's link.
+  engine_->packetOutput.SetExchangeOutputs(exchange_.Kiss(), nullptr);
   if (deps_.engine != nullptr) {
     engineDriver_ = deps_.engine;
   } else {

@@ -7,6 +7,8 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
+  modes.SetReceiver(RxFamily::kPacket, &ax25);
+  modes.SetTransmitter(TxFamily::kPacket, &packetTx);
   modes.SetReceiver(RxFamily::kPs2x5, &ps2x5);
   modes.SetTransmitter(TxFamily::kPs2x5, &ps2x5Pump);
   modes.SetReceiver(RxFamily::kPs33x5, &ps33x5);
@@ -19,6 +21,7 @@ void TEngine::Start() {
   ps2x5Tx.SetSpeed(25.0);
   ps33x5.Start();
   ps33x5Tx.SetSpeed(4, 1500.0, rates.OutSamplingFreq);
+  ax25.Start();
 }
 
 void TEngine::Shutdown() {

@@ -7,6 +7,12 @@
 #include "engine/mode_switch.h"
 #include "engine/modem_params.h"
 #include "engine/modes/amtor/amtor_fec_tx_pump.h"
+#include "engine/modes/packet/ax25_decoder.h"
+#include "engine/modes/packet/buf_fifo.h"
+#include "engine/modes/packet/packet_channel.h"
+#include "engine/modes/packet/packet_channel_access.h"
+#include "engine/modes/packet/packet_frame_output.h"
+#include "engine/modes/packet/packet_tx_pump.h"
 #include "engine/modes/ps2x5/block_capture_file.h"
 #include "engine/modes/ps2x5/fsk2x5_decoder.h"
 #include "engine/modes/ps2x5/fsk2x5_transmitter.h"
@@ -75,6 +81,15 @@ class TEngine {
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
 
+  // AX.25 packet: the transmit queue that the exchange channels fill with KISS frames, the
+  // channel parameters and timing, the outputs of received frames (KISS and monitor lines),
+  // the receiver, the transmitter and the channel access its slot timer ticks.
+  BufFifo bufFifo;
+  TPacketChannel packetChannel;
+  TPacketFrameOutput packetOutput{rxSink};
+  TAx25Decoder ax25{sine, window, packetOutput, levels, params.LevelRingIndex};
+  TPacketTxPump packetTx{sine, params, tx, bufFifo, packetChannel};
+  TPacketChannelAccess packetAccess{params, tx, bufFifo, packetChannel, ax25, txPump, window};
   // The block modes: where their received messages are kept; the PS2X5 and PS33X5 receivers,
   // modulators and transmit sources.
   BlockCaptureSettings blockCapture;

@@ -59,11 +59,15 @@ constexpr ModeRow Psk(int32_t number, std::string_view item, std::string_view pa
   return r;
 }
 
-constexpr ModeRow Packet(int32_t number, std::string_view item, std::string_view panel, double baud) {
+constexpr ModeRow Packet(int32_t number, std::string_view item, std::string_view panel, double baud,
+                         int shiftHz, double centreHz) {
   ModeRow r = Fsk(number, item, panel, "PKT", RxFamily::kPacket);
   r.squelch = SquelchRule::kEitherToneAverage;
   r.transmitter = TxFamily::kPacket;
   r.symbolRate = baud;
+  r.menuShiftHz = shiftHz;
+  r.menuCentreHz = centreHz;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 
@@ -151,9 +155,11 @@ constexpr std::array<ModeRow, kModeCount> kRows = {
     Psk(kModeBpsk63, "BPSK63", "BPSK63", "PSK63", 62.5, "62.5 Bd", false),
     AmtorFec(),
     Psk(kModeBpsk125, "BPSK125", "BPSK125", "PSK125", 125.0, "125 Bd", false),
-    Packet(kModeAx25Hf, "AX.25 HF", "AX25-H", 300.0),
+    // HF: a 200 Hz shift where the pair stands (1600/1800 Hz at the default centre); UHF: the
+    // Bell 202 pair 1200/2200 Hz.
+    Packet(kModeAx25Hf, "AX.25 HF", "AX25-H", 300.0, 200, 0.0),
     Psk(kModeQpsk63, "QPSK63", "QPSK63", "PSK63", 62.5, "62.5 Bd", true),
-    Packet(kModeAx25Uhf, "AX.25 UHF", "AX25-U", 1200.0),
+    Packet(kModeAx25Uhf, "AX.25 UHF", "AX25-U", 1200.0, 1000, 1700.0),
     Dtmf(),
     Mfsk(kModeMfsk16, "MFSK16", 15.625, 16, "15.625 Bd", "235 Hz"),
     Unassigned(13),

@@ -31,6 +31,12 @@ namespace fs = std::filesystem;
 using test::ShellQuote;
 using namespace std::chrono_literals;
 
+// A UI frame from N0CALL to APRS with the text "Hello", as KISS, through both tools.
+const char* const kPacketRoundTrip =
+    "printf "
+    "'\\300\\000\\202\\240\\244\\246\\100\\100\\340\\234\\140\\206\\202\\230\\230\\141\\003\\360Hello\\300' | "
+    "build/release/bench/vestrel-encode --mode AX25-U | build/release/bench/vestrel-decode --mode AX25-U";
+
 // Every command README.md shows, as it shows it (without its comment).
 const char* const kCommands[] = {
     "./run.sh",
@@ -42,6 +48,7 @@ const char* const kCommands[] = {
     "build/release/bench/vestrel-decode "
     "--mode RTTY",
     "build/release/bench/vestrel-decode --help",
+    kPacketRoundTrip,
     "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode PS2x5 | "
     "build/release/bench/vestrel-decode --mode PS2x5 --save-blocks blocks",
     "sox recording.wav -r 11025 -c 1 -t raw -e signed -b 16 recording.raw",
@@ -240,6 +247,15 @@ TEST(Readme, DbusSendListsTheWindowsMethods) {
     EXPECT_NE(r.out.find("<method name=\"" + std::string(method) + "\""), std::string::npos)
         << method << r.out;
   }
+}
+
+TEST(Readme, APacketFrameThroughBothToolsComesOutAsAMonitorLine) {
+  const std::string roundTrip = Shown(kPacketRoundTrip);
+  if (!Built("bench/vestrel-decode")) GTEST_SKIP() << "the headless tools are not part of this build";
+  test::SoundTestDir dir;
+  const test::ToolResult r = RunIn(roundTrip, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "\r\nN0CALL-0 -> APRS-0  UI^ Pid=F0\r\nHello\r\n");
 }
 
 TEST(Readme, TheEncoderAndTheDecoderGiveTheTextBack) {

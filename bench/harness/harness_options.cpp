@@ -142,6 +142,13 @@ std::string ReadModemOptions(const ParsedArgs& args, std::string_view centreOpti
   } else {
     return "--mode is required";
   }
+  // A two-tone mode of a fixed speed (AX.25) runs at it, with the shift and centre its menu
+  // item sets.
+  const ModeRow& row = ModeTable()[out.mode];
+  const bool fixedSpeed = row.symbolRate > 0.0 && row.tones == ToneLayout::kPair && !row.speedMenu;
+  if (fixedSpeed) out.baud = row.symbolRate;
+  if (row.menuShiftHz > 0) out.shiftHz = row.menuShiftHz;
+  if (row.menuCentreHz > 0.0) out.centreHz = row.menuCentreHz;
   if (const std::string* v = value(centreOption)) {
     const auto hz = ParseDouble(*v);
     if (!hz || *hz < 300.0 || *hz > 4000.0)
@@ -156,6 +163,9 @@ std::string ReadModemOptions(const ParsedArgs& args, std::string_view centreOpti
   if (const std::string* v = value("baud")) {
     const auto bd = ParseDouble(*v);
     if (!bd || !IsAcceptedBaud(*bd)) return "--baud " + *v + " is not a speed of the Speed menu";
+    if (fixedSpeed && *bd != row.symbolRate)
+      return std::string(row.panelName) + " runs at " + std::to_string(static_cast<int>(row.symbolRate)) +
+             " Bd, not " + *v;
     out.baud = std::abs(*bd - 45.45) < 1e-9 ? 45.0 : *bd;
   }
   if (const std::string* v = value("filter")) {

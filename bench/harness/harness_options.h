@@ -48,7 +48,8 @@ struct ModemOptions {
 };
 
 // Options "mode", "shift", "baud", "filter", "reverse" and the centre under centreOption
-// ("rx-hz" or "tx-hz"). Returns an error text or "".
+// ("rx-hz" or "tx-hz"). A mode of its own speed (AX.25) takes it, and the shift and centre of
+// its Mode menu item unless the options give others. Returns an error text or "".
 std::string ReadModemOptions(const ParsedArgs& args, std::string_view centreOption, ModemOptions& out);
 
 // Strict number parsing: the whole text must be the number.

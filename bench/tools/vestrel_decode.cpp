@@ -1,5 +1,6 @@
 // vestrel-decode: the receive chain without a window. Raw signed 16-bit little-endian mono
-// samples at 11025 samples/s in, every received character out, as bytes.
+// samples at 11025 samples/s in, every received character out, as bytes; in the packet modes
+// the monitor line of every frame, or with --kiss the frames as KISS.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "bench/harness/harness_options.h"
 #include "bench/harness/modem_setup.h"
 #include "engine/engine.h"
+#include "engine/mode_table.h"
 
 namespace {
 
@@ -18,17 +20,20 @@ using namespace vestrel;
 constexpr const char* kUsage =
     "usage: vestrel-decode --mode MODE [--rx-hz HZ] [--shift HZ] [--baud BD]\n"
     "                      [--filter optimal|wide|narrow] [--reverse] [--squelch POS]\n"
-    "                      [--unshift-on-space] [--save-blocks DIR] [FILE]\n"
+    "                      [--unshift-on-space] [--kiss] [--save-blocks DIR] [FILE]\n"
     "Decodes raw signed 16-bit little-endian mono samples at 11025 samples/s from FILE (or\n"
     "standard input) through the receive chain and writes the received text to standard output.\n"
     "  --mode MODE     the mode's status-panel name or number: %s\n"
     "  --rx-hz HZ      centre of the receive tone pair (default 1700)\n"
-    "  --shift HZ      shift (default 170; PS2x5 50)\n"
-    "  --baud BD       speed (default 45.45; PS2x5 25, PS33x5 6.25)\n"
+    "  --shift HZ      shift (default 170; AX25-H 200, AX25-U 1000, PS2x5 50)\n"
+    "  --baud BD       speed (default 45.45; AX25-H runs at 300 Bd, AX25-U at 1200 Bd on\n"
+    "                  1200/2200 Hz; PS2x5 25, PS33x5 6.25)\n"
     "  --filter W      filter width (default optimal)\n"
     "  --reverse       mark on the lower tone\n"
     "  --squelch POS   squelch on at position 0..100 (default off)\n"
     "  --unshift-on-space  Baudot: back to letters after a received space or LF\n"
+    "  --kiss          packet modes: every good frame as a KISS frame (FEND, 00, the frame\n"
+    "                  without its check bytes, escaped, FEND) instead of the monitor lines\n"
     "  --save-blocks DIR   PS2x5, PS33x5: keep every received message in a file of its own\n"
     "                  in DIR (created when missing), as the program does in PS2X5_REC\n"
     "At the end of the input the chain runs on silence until the decoders' lag has passed.\n";
@@ -37,6 +42,11 @@ class StdoutSink final : public RxTextSink {
  public:
   void PutRxChar(uint8_t c) override { std::fputc(c, stdout); }
   void PutRxString(std::string_view s) override { std::fwrite(s.data(), 1, s.size(), stdout); }
+};
+
+class StdoutKiss final : public KissOutput {
+ public:
+  void WriteKiss(std::span<const uint8_t> frame) override { std::fwrite(frame.data(), 1, frame.size(), stdout); }
 };
 
 int Fail(const std::string& message) {
@@ -51,7 +61,7 @@ int main(int argc, char** argv) {
       {"mode", true},    {"rx-hz", true},  {"shift", true},
       {"baud", true},    {"filter", true}, {"reverse", false},
       {"squelch", true}, {"help", false},  {"unshift-on-space", false},
-      {"save-blocks", true},
+      {"kiss", false},   {"save-blocks", true},
   };
   harness::ParsedArgs args;
   if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
@@ -72,6 +82,9 @@ int main(int argc, char** argv) {
     if (!pos || *pos < 0 || *pos > 100) return Fail("--squelch must be a position 0..100, not " + it->second);
     squelch = *pos;
   }
+  const bool kiss = args.Has("kiss");
+  if (kiss && ModeTable()[modem.mode].receiver != RxFamily::kPacket)
+    return Fail("--kiss is for the packet modes AX25-H and AX25-U");
   if (args.positional.size() > 1) return Fail("more than one input file");
 
   std::FILE* in = stdin;
@@ -81,8 +94,11 @@ int main(int argc, char** argv) {
   }
 
   harness::NullEngineWindow window;
-  StdoutSink sink;
-  TEngine engine(window, sink);
+  StdoutSink text;
+  harness::NullRxSink quiet;
+  TEngine engine(window, kiss ? static_cast<RxTextSink&>(quiet) : text);
+  StdoutKiss kissOut;
+  if (kiss) engine.packetOutput.SetExchangeOutputs(&kissOut, nullptr);
   // Message files only where asked for.
   engine.blockCapture.save = false;
   if (const auto it = args.values.find("save-blocks"); it != args.values.end()) {

@@ -1,5 +1,6 @@
-// vestrel-encode: text in, the samples of a whole transmission out (raw signed 16-bit
-// little-endian mono at 11025 samples/s), through the program's own transmit pump.
+// vestrel-encode: text in (KISS frames in the packet modes), the samples of a whole
+// transmission out (raw signed 16-bit little-endian mono at 11025 samples/s), through the
+// program's own transmit pump.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,8 @@
 #include "bench/harness/tx_setup.h"
 #include "engine/engine.h"
 #include "engine/mode_number.h"
+#include "engine/mode_table.h"
+#include "engine/modes/packet/kiss_frame.h"
 
 namespace vestrel {
 namespace {
@@ -53,16 +56,41 @@ void QueueText(TEngine& engine, const std::string& text) {
   }
 }
 
+// The KISS frames of the input as the exchange channels hand them to a packet mode: data
+// frames queued for sending with their check bytes, parameter commands applied. The number of
+// data frames queued, or -1 when one was refused.
+int QueueKiss(TEngine& engine, const std::string& input) {
+  TKissDeframer parser;
+  int frames = 0;
+  for (unsigned char c : input) {
+    const TKissDeframer::Event e = parser.PutByte(c);
+    if (e.kind == TKissDeframer::Kind::kData) {
+      if (engine.bufFifo.PutFrame(e.items) != 0) return -1;
+      ++frames;
+    } else if (e.kind == TKissDeframer::Kind::kCommand) {
+      engine.packetChannel.ApplyKissCommand(e.command, e.value);
+    }
+  }
+  if (engine.packetChannel.PacketTimingChanged.load() != 0)
+    engine.packetChannel.UpdatePacketTiming(engine.params.Baud);
+  return frames;
+}
+
 constexpr const char* kUsage =
     "usage: vestrel-encode --mode MODE [--tx-hz HZ] [--shift HZ] [--baud BD] [--reverse]\n"
     "                      [--out-rate HZ] [FILE]\n"
     "Transmits the text of FILE (or standard input) through the transmit pump and writes the\n"
     "whole transmission, preamble to tail, to standard output as raw signed 16-bit little-endian\n"
-    "mono samples at 11025 samples/s.\n"
-    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, PS2x5 or PS33x5 (or the mode's number)\n"
+    "mono samples at 11025 samples/s. In the packet modes the input is KISS: every data frame\n"
+    "is sent, in one transmission keyed at once as a full-duplex station does, and the\n"
+    "parameter commands (TXDELAY, persistence, slot time, TXTAIL) apply; no frame, no output.\n"
+    "In the block modes the text ends with its end block.\n"
+    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, AX25-H, AX25-U, PS2x5 or PS33x5 (or the\n"
+    "                  mode's number)\n"
     "  --tx-hz HZ      centre of the transmit tones (default 1700)\n"
-    "  --shift HZ      shift (default 170; PS2x5 50)\n"
-    "  --baud BD       speed (default 45.45; AMT-FEC 100, PS2x5 25, PS33x5 6.25)\n"
+    "  --shift HZ      shift (default 170; AX25-H 200, AX25-U 1000, PS2x5 50)\n"
+    "  --baud BD       speed (default 45.45; AMT-FEC 100; AX25-H runs at 300 Bd, AX25-U at\n"
+    "                  1200 Bd on 1200/2200 Hz; PS2x5 25, PS33x5 6.25)\n"
     "  --reverse       mark on the lower tone (PS33x5: the tones step downward)\n"
     "  --out-rate HZ   synthesise at this output rate (default 11025): written as 11025\n"
     "                  samples/s, a rate a little off gives a clock error\n";
@@ -104,7 +132,8 @@ int Run(int argc, char** argv) {
   const bool readError = std::ferror(in) != 0;
   if (in != stdin) std::fclose(in);
   if (readError) return Fail("cannot read the input text");
-  if (text.size() > TxSymbolQueue::kMaxPending / 3 - 8) return Fail("input text too long");
+  const bool packet = ModeTable()[m.mode].transmitter == TxFamily::kPacket;
+  if (!packet && text.size() > TxSymbolQueue::kMaxPending / 3 - 8) return Fail("input text too long");
 
   harness::NullEngineWindow window;
   harness::NullRxSink rx;
@@ -120,15 +149,23 @@ int Run(int argc, char** argv) {
   engine->txPump.Connect(links);
   device.OpenSoundOutput();
 
-  // The transmit switch: two LTRS, the text, then LTRS and the end of transmission; in the
-  // block modes the block end closes the last characters as the end block.
-  engine->TxQueue.QueueTxSymbol(kTxLtrs);
-  engine->TxQueue.QueueTxSymbol(kTxLtrs);
-  QueueText(*engine, text);
-  const bool blocks = m.mode == kModePs2x5 || m.mode == kModePs33x5;
-  engine->TxQueue.QueueTxSymbol(blocks ? kTxBlockPad : kTxLtrs);
-  engine->TxQueue.QueueTxSymbol(kTxEnd);
-  engine->tx.TxState = 1;
+  if (packet) {
+    const int frames = QueueKiss(*engine, text);
+    if (frames < 0) return Fail("out of memory for the frames");
+    if (frames == 0) return 0;
+    engine->packetChannel.PacketFullDuplex = 1;
+    if (!engine->packetAccess.Ax25SlotTimerTimer()) return Fail("the channel access did not key up");
+  } else {
+    // The transmit switch: two LTRS, the text, then LTRS and the end of transmission; in the
+    // block modes the block end closes the last characters as the end block.
+    engine->TxQueue.QueueTxSymbol(kTxLtrs);
+    engine->TxQueue.QueueTxSymbol(kTxLtrs);
+    QueueText(*engine, text);
+    const bool blocks = m.mode == kModePs2x5 || m.mode == kModePs33x5;
+    engine->TxQueue.QueueTxSymbol(blocks ? kTxBlockPad : kTxLtrs);
+    engine->TxQueue.QueueTxSymbol(kTxEnd);
+    engine->tx.TxState = 1;
+  }
   while (engine->tx.TxState != 0) {
     const size_t before = device.writes;
     engine->txPump.PumpTxAudio();

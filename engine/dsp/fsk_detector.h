@@ -1,6 +1,7 @@
 #pragma once
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -116,6 +117,41 @@ class TFskDetector {
     }
   }
 
+  // The two-tone decoders' discriminator from the last outputs: the upper tone's magnitude less
+  // the lower's, each taken as 0 when its square is not above 1e-8.
+  double ToneDifference() const { return Magnitude(OutBSin, OutBCos) - Magnitude(OutASin, OutACos); }
+  // The discriminator each sample of `in` sees, into out[0 .. in.size()): ToneDifference after
+  // every sample that gives new outputs, the value before held in between. `held` carries the
+  // value from one call to the next. Path as ProcessOn.
+  template <int Path>
+  void DifferencesOn(std::span<const float> in, double* out, double& held) {
+    double d = held;
+    size_t filled = 0;
+    ProcessOn<Path>(in, [&](size_t i) {
+      std::fill(out + filled, out + i, d);
+      d = ToneDifference();
+      filled = i;
+    });
+    std::fill(out + filled, out + in.size(), d);
+    held = d;
+  }
+  // A decoder's block loop on the current path, a part at a time: the discriminator of each
+  // sample of the part into part[0 .. n) (as DifferencesOn), then clock(n) samples it.
+  template <int Path, class Clock>
+  void DifferenceParts(std::span<const float> block, std::span<double> part, double& held, Clock&& clock) {
+    for (size_t at = 0; at < block.size(); at += part.size()) {
+      const size_t n = std::min(part.size(), block.size() - at);
+      DifferencesOn<Path>(block.subspan(at, n), part.data(), held);
+      clock(n);
+    }
+  }
+  // One sample: `held` becomes the discriminator when the sample gives new outputs.
+  void StepDifference(float x, double& held) {
+    WithPath([&](auto path) {
+      if (StepOn<decltype(path)::value>(x)) held = ToneDifference();
+    });
+  }
+
   // True when (path, taps, averageLength) is a set-up both detectors accept.
   static bool ValidSetup(int path, size_t taps, int averageLength);
 
@@ -133,6 +169,11 @@ class TFskDetector {
  private:
   // Lane order of every stage: A-sine, B-sine, A-cosine, B-cosine.
   static constexpr int kLanes = 4;
+
+  static double Magnitude(double s, double c) {
+    const double p = s * s + c * c;
+    return p > 1e-8 ? std::sqrt(p) : 0.0;
+  }
 
   // Moving average of the four products, a running sum per lane rebuilt once per length.
   struct LaneAverage {

@@ -1,8 +1,8 @@
 // ctest-labels: gui integration
 // The receive road inside the program: capture buffers of the fake sound backend, posted as
 // the capture callback posts them, through the window's message map, the sound devices, the
-// input converter and the block processor to the start-stop decoder and the received-text
-// sink (the receive window).
+// input converter and the block processor to the start-stop and packet decoders and the
+// received-text sink (the receive window); and the packet slot timer.
 #include "app/engine_driver.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +15,13 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/mode_number.h"
 #include "io/capture_ring.h"
 #include "platform/fake_wave.h"
+#include "support/ax25_frames.h"
 #include "support/encoder_audio.h"
+#include "support/packet_engine.h"
+#include "support/packet_transmission.h"
 #include "support/recording_form.h"
 
 namespace vestrel {
@@ -25,6 +29,24 @@ namespace {
 
 using test::Form;
 using test::RecordingFormParts;
+
+// The audio as the card delivers it, two capture buffers at a time while the window is busy,
+// each delivery's WM_WAVEIN_DATA handled at once (ProcessSoundInput). The posts made.
+int Capture(FakeWaveBackend& backend, TRxForm& w, const std::vector<int16_t>& audio) {
+  size_t pos = 0;
+  int posts = 0;
+  while (pos < audio.size()) {
+    posts += backend.DeliverInput(2, [&](WaveHeader& h) {
+      const size_t n = std::min<size_t>(CaptureRing::kFrames, audio.size() - pos);
+      std::memset(h.data, 0, CaptureRing::kFrames * 2);
+      std::memcpy(h.data, audio.data() + pos, n * 2);
+      h.bytesRecorded = CaptureRing::kFrames * 2;
+      pos += n;
+    });
+    QCoreApplication::sendPostedEvents(&w);
+  }
+  return posts;
+}
 
 TEST(EngineDriver, CapturedRttyReachesTheReceiveWindow) {
   std::vector<int16_t> audio = test::EncodeWithHarness("rtty", "RYRY THE QUICK BROWN FOX 73\r\n");
@@ -40,26 +62,61 @@ TEST(EngineDriver, CapturedRttyReachesTheReceiveWindow) {
   ASSERT_TRUE(w.sound().InputOpen());
   EXPECT_EQ(backend.in.queue.size(), CaptureRing::kCount);
 
-  size_t pos = 0;
-  int posts = 0;
-  while (pos < audio.size()) {
-    // Two buffers at a time, as a card delivers them while the window is busy.
-    posts += backend.DeliverInput(2, [&](WaveHeader& h) {
-      const size_t n = std::min<size_t>(CaptureRing::kFrames, audio.size() - pos);
-      std::memset(h.data, 0, CaptureRing::kFrames * 2);
-      std::memcpy(h.data, audio.data() + pos, n * 2);
-      h.bytesRecorded = CaptureRing::kFrames * 2;
-      pos += n;
-    });
-    QCoreApplication::sendPostedEvents(&w);  // WM_WAVEIN_DATA into ProcessSoundInput
-  }
-  EXPECT_GT(posts, 0);
+  EXPECT_GT(Capture(backend, w, audio), 0);
   EXPECT_EQ(backend.in.queue.size(), CaptureRing::kCount);  // every buffer went back to the card
   const std::string shown = w.RxMemo->toPlainText().toStdString();
   EXPECT_NE(shown.find("THE QUICK BROWN FOX 73"), std::string::npos) << shown;
 
   w.ShutdownEngine();
   EXPECT_FALSE(w.sound().InputOpen());
+}
+
+// The slot timer runs in the packet modes only, at the channel's slot time, and stops for good
+// with the shutdown.
+TEST(EngineDriver, ThePacketModesRunTheSlotTimer) {
+  FakeWaveBackend backend;
+  RecordingFormParts parts;
+  Form f(parts, test::UniqueSemaphoreName("slot"), {}, nullptr, false, &backend);
+  TRxForm& w = *f.form;
+  f.Ticks(20);
+  auto& driver = dynamic_cast<TEngineDriver&>(w.engineDriver());
+  TEngine& e = w.engine();
+  e.modeSwitch.SetMode(kModeAx25Uhf);
+  EXPECT_TRUE(driver.slotTimer().isActive());
+  EXPECT_EQ(driver.slotTimer().interval(), 100);
+  // A KISS slot time of 300 ms reaches the timer at the next tick of the main timer.
+  e.packetChannel.ApplyKissCommand(3, 30);
+  f.Ticks(1);
+  EXPECT_EQ(driver.slotTimer().interval(), 300);
+  e.modeSwitch.SetMode(kModeRtty);
+  EXPECT_FALSE(driver.slotTimer().isActive());
+  e.modeSwitch.SetMode(kModeAx25Hf);
+  EXPECT_TRUE(driver.slotTimer().isActive());
+  w.ShutdownEngine();
+  EXPECT_FALSE(driver.slotTimer().isActive());
+  e.modeSwitch.SetMode(kModeAx25Uhf);
+  EXPECT_FALSE(driver.slotTimer().isActive());
+}
+
+// Captured packet audio through the window's receive road into the receive window.
+TEST(EngineDriver, CapturedPacketReachesTheReceiveWindow) {
+  test::PacketTransmission t(test::PacketTxOptions{});
+  t.Queue(test::BuildUiFrame("N0CALL-9", "APRS", "Hello from the receive road", {"WIDE2-2"}));
+  std::vector<int16_t> audio = t.Transmit();
+  audio.insert(audio.begin(), 11025, 0);
+  audio.insert(audio.end(), 11025, 0);
+
+  FakeWaveBackend backend;
+  RecordingFormParts parts;
+  Form f(parts, test::UniqueSemaphoreName("packet"), {}, nullptr, false, &backend);
+  TRxForm& w = *f.form;
+  f.Ticks(20);
+  test::SetPacketMode(w.engine(), kModeAx25Uhf);
+  Capture(backend, w, audio);
+  const std::string shown = w.RxMemo->toPlainText().toStdString();
+  EXPECT_NE(shown.find("N0CALL-9 -> APRS-0 via WIDE2-2  UI^ Pid=F0"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Hello from the receive road"), std::string::npos) << shown;
+  w.ShutdownEngine();
 }
 
 }  // namespace

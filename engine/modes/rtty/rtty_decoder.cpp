@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/dsp/block_clones.h"
 #include "engine/dsp/decimator2.h"
 #include "engine/dsp/decimator3.h"
 #include "engine/frequency_unit.h"
@@ -11,24 +12,11 @@
 
 namespace vestrel {
 
-// GCC builds an AVX2/FMA copy beside the default one and picks it at load; clang cannot combine
-// the clones with flatten, so its builds (the fuzz build) keep the default copy only.
-#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__) && !defined(__clang__)
-#define VESTREL_BLOCK_CLONES __attribute__((flatten, target_clones("arch=x86-64-v3", "default")))
-#else
-#define VESTREL_BLOCK_CLONES __attribute__((flatten))
-#endif
-
 namespace {
 
 constexpr int kDcdPanel = 9;
 constexpr int kLevelEvery = 61;                  // input samples per level written
 constexpr double kLevelScale = 1.0 / (1 << 30);  // discriminator to display units
-
-double Magnitude(double s, double c) {
-  const double p = s * s + c * c;
-  return p > 1e-8 ? std::sqrt(p) : 0.0;
-}
 
 // Input samples from the moment a signal reaches empty filters until the discriminator tells
 // it: the group delay of the chain (each symmetric stage delays by half its length at its own
@@ -125,11 +113,7 @@ void TRttyDecoder::ProcessBlock(std::span<const float> block, bool squelchOpen) 
 
 void TRttyDecoder::ProcessSample(float x) {
   if (!enabled_) return;
-  detector_.WithPath([&](auto path) {
-    if (detector_.StepOn<decltype(path)::value>(x))
-      discriminator_ =
-          Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
-  });
+  detector_.StepDifference(x, discriminator_);
   part_[0] = discriminator_;
   Clock(1);
 }
@@ -142,20 +126,7 @@ void TRttyDecoder::ProcessSample(float x) {
 // once; a block costs one indirect call.
 template <int Path>
 VESTREL_BLOCK_CLONES void TRttyDecoder::Run(std::span<const float> block) {
-  for (size_t at = 0; at < block.size(); at += kPart) {
-    const size_t n = std::min(kPart, block.size() - at);
-    const float* x = block.data() + at;
-    double d = discriminator_;
-    size_t filled = 0;
-    detector_.ProcessOn<Path>(std::span<const float>(x, n), [&](size_t i) {
-      std::fill(part_.begin() + filled, part_.begin() + i, d);
-      d = Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
-      filled = i;
-    });
-    std::fill(part_.begin() + filled, part_.begin() + n, d);
-    discriminator_ = d;
-    Clock(n);
-  }
+  detector_.DifferenceParts<Path>(block, part_, discriminator_, [this](size_t n) { Clock(n); });
 }
 
 // The per-sample work after the front end for the first n discriminator values of part_: the

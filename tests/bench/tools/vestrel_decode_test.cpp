@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/codes/baudot.h"
+#include "support/ax25_frames.h"
 #include "support/fsk_signal.h"
 #include "support/temp_dir.h"
 #include "support/tool_runner.h"
@@ -300,6 +301,9 @@ TEST_F(VestrelDecodeTest, BadOptionsAndFilesExitWithStatusTwo) {
       "--mode RTTY -x",
       "--mode RTTY " + ShellQuote(file) + " " + ShellQuote(file),
       "--mode RTTY /nonexistent/input.raw",
+      "--mode RTTY --kiss",
+      "--mode AX25-U --baud 300",
+      "--mode AX25-H --baud 1200",
   };
   for (const std::string& c : cases) {
     SCOPED_TRACE(c);
@@ -313,6 +317,61 @@ TEST_F(VestrelDecodeTest, BadOptionsAndFilesExitWithStatusTwo) {
   const test::ToolResult help = test::RunTool(ShellQuote(tool) + " --help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("usage: vestrel-decode --mode MODE"), std::string::npos);
+}
+
+// KISS in through vestrel-encode, out of vestrel-decode: with --kiss the data frames byte for
+// byte (0xC0 and 0xDB escaped, no check bytes), the parameter commands applied but not sent;
+// without it one monitor line a frame. Both modes with their menu's tones and speed.
+TEST_F(VestrelDecodeTest, PacketRoundTripFromVestrelEncode) {
+  const std::string encoder = test::BenchToolPath("vestrel-encode");
+  if (encoder.empty()) GTEST_SKIP() << "vestrel-encode is not built";
+  std::mt19937 rng(44);
+  const std::vector<std::vector<uint8_t>> frames = {
+      test::BuildUiFrame("N0CALL-7", "APRS", "!4237.14NS07120.83W#", {"WIDE1-1", "WIDE2-2"}),
+      test::RandomAx25Frame(200, rng),
+      test::BuildUiFrame("N0CALL", "CQ", std::string("\xC0\xDB\xC0", 3)),
+  };
+  std::string kissIn = "\xC0\x01\x0A\xC0";  // TXDELAY 100 ms
+  std::string kissOut, lines;
+  for (const auto& f : frames) {
+    const std::vector<uint8_t> k = test::KissOf(f);
+    kissIn.append(k.begin(), k.end());
+    kissOut.append(k.begin(), k.end());
+  }
+  kissIn += "\xC0\x05\x01\xC0";  // full duplex, nothing to send
+  lines = "\r\nN0CALL-7 -> APRS-0 via WIDE1-1 , WIDE2-2  UI^ Pid=F0\r\n!4237.14NS07120.83W#\r\n";
+  const std::string kissPath = test::TempPath("in.kiss");
+  {
+    FILE* f = std::fopen(kissPath.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(kissIn.data(), 1, kissIn.size(), f);
+    std::fclose(f);
+  }
+  const std::string raw = test::TempPath("packet.raw");
+  for (const char* mode : {"AX25-H", "AX25-U"}) {
+    SCOPED_TRACE(mode);
+    const test::ToolResult tx = test::RunTool(ShellQuote(encoder) + " --mode " + mode + " " +
+                                              ShellQuote(kissPath) + " > " + ShellQuote(raw));
+    ASSERT_EQ(tx.exitCode, 0) << tx.err;
+    const test::ToolResult k = Decode(std::string("--mode ") + mode + " --kiss", raw);
+    EXPECT_EQ(k.exitCode, 0);
+    EXPECT_EQ(k.out, kissOut);
+    const test::ToolResult m = Decode(std::string("--mode ") + mode, raw);
+    EXPECT_EQ(m.exitCode, 0);
+    EXPECT_EQ(m.out.rfind(lines, 0), 0u) << m.out;
+    EXPECT_NE(m.out.find("\r\nN0CALL-0 -> CQ-0  UI^ Pid=F0\r\n\xC0\xDB\xC0\r\n"), std::string::npos);
+  }
+  // No data frame, no transmission.
+  const std::string commandsOnly = test::TempPath("commands.kiss");
+  {
+    FILE* f = std::fopen(commandsOnly.c_str(), "wb");
+    std::fputs("\xC0\x01\x05\xC0", f);
+    std::fclose(f);
+  }
+  const test::ToolResult none =
+      test::RunTool(ShellQuote(encoder) + " --mode AX25-U " + ShellQuote(commandsOnly));
+  EXPECT_EQ(none.exitCode, 0);
+  EXPECT_EQ(none.out, "");
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // ctest-labels: interop
 // vestrel-encode against minimodem (through sox for the WAV container) and against our own
-// vestrel-decode with white noise mixed in by sox.
+// vestrel-decode with white noise mixed in by sox; its packet transmissions against direwolf's
+// atest and multimon-ng.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
 
+#include "support/ax25_frames.h"
 #include "support/tool_runner.h"
 
 namespace vestrel {
@@ -147,6 +149,100 @@ TEST_F(VestrelEncodeTest, EmptyTextIsAWholeTransmission) {
   const test::ToolResult r = RunTool(ShellQuote(encoder_) + " --mode RTTY");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out.size(), 2u * (4112 + 3 * 1820 + 2012));
+}
+
+class PacketPeers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    encoder = test::BenchToolPath("vestrel-encode");
+    if (encoder.empty()) GTEST_SKIP() << "vestrel-encode is not built";
+    for (const char* p : {"sox", "atest", "multimon-ng"}) {
+      if (!test::HaveProgram(p)) GTEST_SKIP() << p << " is not installed";
+    }
+  }
+
+  // Our transmission of the frames (UI commands built from the monitor lines) in `mode`, as
+  // a WAV file at 11025 samples/s.
+  std::string Wav(const std::vector<std::string>& lines, const std::string& mode) {
+    std::string kiss;
+    for (const std::string& l : lines) {
+      test::MonitorText m;
+      EXPECT_TRUE(test::ParseMonitorText(l, m)) << l;
+      m.dest.cBit = true;
+      const std::vector<uint8_t> k =
+          test::KissOf(test::BuildAx25Frame(m.dest, m.src, m.digis, 0x03, true, 0xF0, m.info));
+      kiss.append(k.begin(), k.end());
+    }
+    const std::string in = test::TempPath("frames.kiss"), raw = test::TempPath("packet.raw");
+    const std::string wav = test::TempPath("packet.wav");
+    std::ofstream(in, std::ios::binary) << kiss;
+    const test::ToolResult tx =
+        RunTool(ShellQuote(encoder) + " --mode " + mode + " " + ShellQuote(in) + " > " + ShellQuote(raw));
+    EXPECT_EQ(tx.exitCode, 0) << tx.err;
+    EXPECT_EQ(
+        RunTool("sox -q -t raw -r 11025 -e signed -b 16 -c 1 " + ShellQuote(raw) + " " + ShellQuote(wav))
+            .exitCode,
+        0);
+    return wav;
+  }
+
+  std::string encoder;
+};
+
+const std::vector<std::string> kPackets = {
+    "N0CALL-7>APRS,WIDE1-1,WIDE2-2:!4237.14NS07120.83W# via two digipeaters",
+    "VE3XYZ-15>CQ:The quick brown fox jumps over the lazy dog 0123456789 {} ~ |",
+    "K1ABC>BEACON-3,RELAY:" + std::string(150, 'x'),
+};
+
+// atest prints each frame it decodes in the monitor notation ("[0] N0CALL-7>APRS,...").
+std::vector<std::string> AtestLines(const std::string& out) {
+  std::vector<std::string> lines;
+  std::string clean;
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == '\x1b') {  // colour codes
+      while (i < out.size() && out[i] != 'm' && out[i] != 'J') ++i;
+      continue;
+    }
+    clean.push_back(out[i]);
+  }
+  for (size_t at = 0; (at = clean.find("[0] ", at)) != std::string::npos;) {
+    const size_t end = clean.find('\n', at);
+    lines.push_back(clean.substr(at + 4, end - at - 4));
+    at = end;
+  }
+  return lines;
+}
+
+TEST_F(PacketPeers, OurPacketsDecodeInAtest) {
+  for (const char* mode : {"AX25-U", "AX25-H"}) {
+    SCOPED_TRACE(mode);
+    const std::string wav = Wav(kPackets, mode);
+    const test::ToolResult r =
+        RunTool(std::string("atest ") + (std::string(mode) == "AX25-H" ? "-B 300 " : "") + ShellQuote(wav));
+    EXPECT_EQ(AtestLines(r.out), kPackets) << r.out;
+  }
+}
+
+// multimon-ng reads raw samples at 22050/s; 3 dB down keeps sox's conversion from clipping.
+TEST_F(PacketPeers, OurPacketsDecodeInMultimonAt1200Baud) {
+  const std::string wav = Wav(kPackets, "AX25-U");
+  const std::string raw = test::TempPath("packet22.raw");
+  ASSERT_EQ(RunTool("sox -q " + ShellQuote(wav) + " -t raw -r 22050 -e signed -b 16 -c 1 " + ShellQuote(raw) +
+                    " gain -3")
+                .exitCode,
+            0);
+  const test::ToolResult r = RunTool("multimon-ng -q -c -a AFSK1200 -t raw " + ShellQuote(raw));
+  std::string want;
+  auto call = [](const test::Ax25Address& a) { return a.call + "-" + std::to_string(a.ssid); };
+  for (const std::string& l : kPackets) {
+    test::MonitorText m;
+    ASSERT_TRUE(test::ParseMonitorText(l, m));
+    want += "AFSK1200: fm " + call(m.src) + " to " + call(m.dest);
+    for (size_t i = 0; i < m.digis.size(); ++i) want += (i == 0 ? " via " : ",") + call(m.digis[i]);
+    want += " UI^ pid=F0\n" + m.info + "\n";
+  }
+  EXPECT_EQ(r.out, want);
 }
 
 }  // namespace
