@@ -39,11 +39,6 @@ constexpr int WindowOfDrift(int d) {
   return d <= -kMaxDrift ? 0 : d == -kMaxDrift + 1 ? 1 : d >= kMaxDrift ? 4 : d == kMaxDrift - 1 ? 3 : 2;
 }
 
-double Magnitude(double s, double c) {
-  const double p = s * s + c * c;
-  return p > 1e-8 ? std::sqrt(p) : 0.0;
-}
-
 }  // namespace
 
 TFsk2x5Decoder::TFsk2x5Decoder(const SineTable& sine, EngineWindow& window, RxTextSink& sink,
@@ -111,19 +106,7 @@ void TFsk2x5Decoder::ProcessBlock(std::span<const float> block, bool squelchOpen
 // sub-bit clock samples it into the ring; the path is chosen once per block.
 template <int Path>
 VESTREL_PS2X5_CLONES void TFsk2x5Decoder::Run(std::span<const float> block) {
-  for (size_t at = 0; at < block.size(); at += kPart) {
-    const size_t n = std::min(kPart, block.size() - at);
-    double d = discriminator_;
-    size_t filled = 0;
-    detector_.ProcessOn<Path>(block.subspan(at, n), [&](size_t i) {
-      std::fill(part_.begin() + filled, part_.begin() + i, d);
-      d = Magnitude(detector_.OutBSin, detector_.OutBCos) - Magnitude(detector_.OutASin, detector_.OutACos);
-      filled = i;
-    });
-    std::fill(part_.begin() + filled, part_.begin() + n, d);
-    discriminator_ = d;
-    Clock(n);
-  }
+  detector_.DifferenceParts<Path>(block, part_, discriminator_, [this](size_t n) { Clock(n); });
 }
 
 void TFsk2x5Decoder::Clock(size_t n) {
