@@ -4,18 +4,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/dsp/block_clones.h"
 #include "engine/engine_window.h"
 #include "engine/frequency_unit.h"
 #include "engine/modes/rtty/rtty_filters.h"
 
 namespace vestrel {
-
-// As the start-stop decoder: an AVX2/FMA copy of the block loop beside the default one (GCC).
-#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__) && !defined(__clang__)
-#define VESTREL_PS2X5_CLONES __attribute__((flatten, target_clones("arch=x86-64-v3", "default")))
-#else
-#define VESTREL_PS2X5_CLONES __attribute__((flatten))
-#endif
 
 namespace {
 
@@ -105,7 +99,7 @@ void TFsk2x5Decoder::ProcessBlock(std::span<const float> block, bool squelchOpen
 // The front end turns a part of the block into the discriminator each sample sees, then the
 // sub-bit clock samples it into the ring; the path is chosen once per block.
 template <int Path>
-VESTREL_PS2X5_CLONES void TFsk2x5Decoder::Run(std::span<const float> block) {
+VESTREL_BLOCK_CLONES void TFsk2x5Decoder::Run(std::span<const float> block) {
   detector_.DifferenceParts<Path>(block, part_, discriminator_, [this](size_t n) { Clock(n); });
 }
 

@@ -4,14 +4,9 @@
 #include <cstring>
 #include <numbers>
 
-namespace vestrel {
+#include "engine/dsp/block_clones.h"
 
-// GCC builds an AVX2 copy of the stages beside the default one and picks it at load.
-#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__) && !defined(__clang__)
-#define VESTREL_HOP_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define VESTREL_HOP_CLONES
-#endif
+namespace vestrel {
 
 namespace {
 
@@ -60,7 +55,7 @@ inline void Stage(float* re, float* im, int m, int half, const float* wr, const 
 // The decimation-in-frequency stages on re/im of length m (16 or more), the first `zeroStages`
 // of them seeing padding in every second half. The last two (halves 2 and 1) go together
 // without multiplications: their twiddles are 1 and -i. Outputs stay in bit-reversed order.
-VESTREL_HOP_CLONES void Stages(float* re, float* im, int m, int zeroStages, const float* twRe, const float* twIm) {
+VESTREL_BLOCK_CLONES void Stages(float* re, float* im, int m, int zeroStages, const float* twRe, const float* twIm) {
   int stage = 0;
   for (int half = m / 2; half >= 4; half /= 2, ++stage) {
     if (stage < zeroStages) {
@@ -87,7 +82,7 @@ VESTREL_HOP_CLONES void Stages(float* re, float* im, int m, int zeroStages, cons
   }
 }
 
-VESTREL_HOP_CLONES void Untangle(const float* ar, const float* ai, const float* br, const float* bi, const float* wr,
+VESTREL_BLOCK_CLONES void Untangle(const float* ar, const float* ai, const float* br, const float* bi, const float* wr,
                                  const float* wi, float* re, float* im, int count) {
   for (int i = 0; i < count; ++i) {
     const float er = 0.5f * (ar[i] + br[i]), ei = 0.5f * (ai[i] + bi[i]);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/codes/mfsk_gray.h"
+#include "engine/dsp/block_clones.h"
 #include "engine/frequency_unit.h"
 
 namespace vestrel {
@@ -142,15 +143,7 @@ void TIfsk33Decoder::Hop() {
   }
 }
 
-// As the front end of the other receivers: an AVX2 copy of the per-bin loops beside the
-// default one (GCC).
-#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__) && !defined(__clang__)
-#define VESTREL_IFSK_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define VESTREL_IFSK_CLONES
-#endif
-
-VESTREL_IFSK_CLONES void TIfsk33Decoder::Magnitudes(int from, int to, float scale) {
+VESTREL_BLOCK_CLONES void TIfsk33Decoder::Magnitudes(int from, int to, float scale) {
   const float* re = fftRe_.data();
   const float* im = fftIm_.data();
   float* mag = magnitude_.data();
@@ -167,7 +160,7 @@ VESTREL_IFSK_CLONES void TIfsk33Decoder::Magnitudes(int from, int to, float scal
 }
 
 // The largest magnitude of bins from..to (0 for none).
-VESTREL_IFSK_CLONES float TIfsk33Decoder::Largest(int from, int to) const {
+VESTREL_BLOCK_CLONES float TIfsk33Decoder::Largest(int from, int to) const {
   const float* mag = magnitude_.data();
   float best = 0.0f;
   for (int k = from; k <= to; ++k) best = mag[k] > best ? mag[k] : best;

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "bench/harness/null_engine_window.h"
 #include "engine/codes/reed_solomon31.h"
-#include "engine/engine_window.h"
 #include "engine/modes/ps2x5/block_message.h"
 #include "engine/modes/ps2x5/ps2x5_block.h"
 #include "engine/rx_text_sink.h"
@@ -28,18 +28,6 @@ void Check(bool ok, const char* what) {
     std::abort();
   }
 }
-
-class Window final : public EngineWindow {
- public:
-  void SetPanelText(int, std::string_view) override {}
-  void SetMenuChecked(std::string_view, bool) override {}
-  void SetMenuVisible(std::string_view, bool) override {}
-  void SetMenuEnabled(std::string_view, bool) override {}
-  void SetFilterLabel(std::string_view) override {}
-  void ReportModeToLogger(std::string_view) override {}
-  void ReopenKeyingPorts() override {}
-  void Post(uint32_t) override {}
-};
 
 // Checks every report as it comes.
 class Sink final : public RxTextSink {
@@ -57,7 +45,7 @@ class Sink final : public RxTextSink {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static TReedSolomon31 rs;
-  Window window;
+  harness::NullEngineWindow window;
   Sink sink;
   BlockCaptureSettings capture;
   capture.save = false;
