@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "memo/draw_surface.h"
+
 namespace vestrel {
 
 // A window message as the host widget hands it to TStyledMemo::WndProc; the numbers are those
@@ -12,12 +14,32 @@ struct TMemoMessage {
   intptr_t Result = 0;
 };
 
+inline constexpr uint32_t WM_SIZE = 0x0005;  // the client was resized
+inline constexpr uint32_t WM_SETFOCUS = 0x0007;
+inline constexpr uint32_t WM_KILLFOCUS = 0x0008;
+inline constexpr uint32_t WM_PAINT = 0x000F;  // WParam: a TMemoPaint*
+inline constexpr uint32_t WM_ERASEBKGND = 0x0014;
 inline constexpr uint32_t WM_GETDLGCODE = 0x0087;
+inline constexpr uint32_t WM_TIMER = 0x0113;    // WParam: the timer's id
+inline constexpr uint32_t WM_HSCROLL = 0x0114;  // WParam: SB_* code, LParam: the thumb position
+inline constexpr uint32_t WM_VSCROLL = 0x0115;
+inline constexpr uint32_t WM_MOUSEWHEEL = 0x020A;  // LParam: the wheel delta, 120 a notch, up positive
 inline constexpr uint32_t WM_CUT = 0x0300;
 inline constexpr uint32_t WM_COPY = 0x0301;
 inline constexpr uint32_t WM_PASTE = 0x0302;
 inline constexpr uint32_t WM_UNDO = 0x0304;
 inline constexpr uint32_t CM_TEXTCHANGED = 0xB012;
+
+// Scroll bar requests of WM_HSCROLL and WM_VSCROLL (up also means left, down right).
+inline constexpr uintptr_t SB_LINEUP = 0;
+inline constexpr uintptr_t SB_LINEDOWN = 1;
+inline constexpr uintptr_t SB_PAGEUP = 2;
+inline constexpr uintptr_t SB_PAGEDOWN = 3;
+inline constexpr uintptr_t SB_THUMBPOSITION = 4;
+inline constexpr uintptr_t SB_THUMBTRACK = 5;
+inline constexpr uintptr_t SB_TOP = 6;
+inline constexpr uintptr_t SB_BOTTOM = 7;
+inline constexpr uintptr_t SB_ENDSCROLL = 8;
 
 // WM_GETDLGCODE answers: arrows, characters and set-selection; tabs as well.
 inline constexpr intptr_t kDlgCodeKeys = 0x85;
@@ -25,5 +47,11 @@ inline constexpr intptr_t kDlgCodeKeysAndTabs = 0x87;
 
 // A message listener that sets this result suppresses the memo's own handling.
 inline constexpr intptr_t kSuppressMessage = 127;
+
+// What WM_PAINT carries: where to draw and the client area to paint.
+struct TMemoPaint {
+  DrawSurface* Surface = nullptr;
+  TRect Area;
+};
 
 }  // namespace vestrel

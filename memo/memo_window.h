@@ -5,6 +5,8 @@
 
 namespace vestrel {
 
+enum TScrollBarKind : uint8_t { sbHorizontal = 0, sbVertical = 1 };
+
 // What the memo needs of the window that hosts it. The Qt widget implements it; tests fake it.
 // The memo holds one only while it is attached (TStyledMemo::CreateHandle).
 class MemoWindow {
@@ -18,6 +20,29 @@ class MemoWindow {
   // Measures in the memo's fonts; SelectFont takes an extended style, which the window turns
   // into a font through TStyledMemo::SetupFont.
   virtual TFontMeasure& Canvas() = 0;
+
+  // ---- display ----
+  // Moves the pixels inside rect by (dx, dy); what the move uncovers inside rect is to be
+  // painted again.
+  virtual void ScrollWindow(int32_t dx, int32_t dy, const TRect& rect) = 0;
+  // Paints what is waiting to be painted before returning.
+  virtual void UpdateNow() = 0;
+  // A scroll bar of positions 0..max - page + 1, page positions to a page; the bar is shown
+  // while page <= max. The memo calls these only for the bars its ScrollBars property has.
+  virtual void SetScrollRange(TScrollBarKind bar, int32_t max, int32_t page) = 0;
+  virtual void SetScrollPos(TScrollBarKind bar, int32_t pos) = 0;
+  // Lines the mouse wheel moves per notch in the desktop's settings; -1: a page.
+  virtual int32_t WheelScrollLines() = 0;
+
+  // ---- caret: the window's own, shown only while it has the focus ----
+  virtual bool Focused() = 0;
+  virtual void CreateCaret(int32_t width, int32_t height) = 0;
+  virtual void DestroyCaret() = 0;
+  virtual void SetCaretPos(int32_t x, int32_t y) = 0;
+
+  // ---- timer: WM_TIMER messages with the id reach the memo's WndProc until it is stopped ----
+  virtual void StartTimer(uint32_t id, uint32_t intervalMs) = 0;
+  virtual void StopTimer(uint32_t id) = 0;
 
  protected:
   ~MemoWindow() = default;

@@ -36,13 +36,13 @@ void ForEachLine(ParInfo& p, F&& f) {
   for (LineInfo& l : p.Lines) f(l);
 }
 
+}  // namespace
+
 uint64_t NowMs(WaitClock* clock) {
   if (clock) return clock->NowMs();
   using namespace std::chrono;
   return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
-
-}  // namespace
 
 // ---- record accessors ----
 

@@ -13,6 +13,9 @@ namespace vestrel {
 
 class TStream;
 
+// Milliseconds of the clock, or of the steady clock for nil.
+uint64_t NowMs(WaitClock* clock);
+
 // TParStates bits.
 inline constexpr uint8_t smpHasExtra = 0x01;
 inline constexpr uint8_t smpOwnTextBuffer = 0x02;

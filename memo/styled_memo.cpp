@@ -42,16 +42,28 @@ void TStyledMemo::Loaded() {
 void TStyledMemo::CreateHandle(MemoWindow& window) {
   window_ = &window;
   filler_.clear();
+  textWidth_ = window.ClientWidth();
+  clientHeight_ = window.ClientHeight();
+  vMax_ = vPage_ = hMax_ = hPage_ = -1;
   UpdateFontDependantFields();
   Reformat();
   ctx_.TopOrigin = ctx_.LeftOrigin = 0;
+  animTop_ = animLeft_ = 0;
   top_.SetPos(0);
+  SetVScrollParams();
+  SetHScrollParams();
+  SetScrollPositions();
   Fire(OnVScroll);
 }
 
 void TStyledMemo::DestroyWindowHandle() {
+  if (window_) {
+    StopScrollAnimation();
+    if (window_->Focused()) window_->DestroyCaret();
+  }
   window_ = nullptr;
   ctx_.Measure = nullptr;
+  textWidth_ = 0;
 }
 
 bool TStyledMemo::WndProc(TMemoMessage& message) {
@@ -88,7 +100,7 @@ bool TStyledMemo::HandleMessage(TMemoMessage& message) {
       message.Result = wantTabs_ && !displayOnly_ ? kDlgCodeKeysAndTabs : kDlgCodeKeys;
       return true;
     default:
-      return false;
+      return HandleDisplayMessage(message);
   }
 }
 
@@ -143,22 +155,6 @@ void TStyledMemo::SetupFont(TMemoFont& font, uint8_t style) {
   font.Style = style & 0x0F;
 }
 
-void TStyledMemo::UpdateFontDependantFields() {
-  ctx_.FontStyle = font_.Style;
-  const int32_t h = lineHeight_ > 0 ? lineHeight_ : std::abs(font_.Height) + 1;
-  ctx_.LineHeight = std::clamp(h, 1, 65535);
-  if (!WindowReady()) return;
-  TFontMeasure& canvas = window_->Canvas();
-  ctx_.Measure = &canvas;
-  ctx_.ClientWidth = window_->ClientWidth();
-  canvas.SelectFont(RunFontStyle(0, 0, ctx_.FontStyle));
-  const TFontMetrics metrics = canvas.Metrics();
-  static const unsigned char kBlank = ' ';
-  int32_t space = 0;
-  ctx_.SpaceWidth = canvas.TextExtent(&kBlank, 1, space) ? space : 1;
-  ctx_.MaxCharsPerCall = 16384 / std::max(metrics.MaxCharWidth, 1);
-}
-
 void TStyledMemo::Repaint() {
   if (WindowReady() && updateCount_ == 0) window_->InvalidateBand(0, window_->ClientHeight());
 }
@@ -166,8 +162,8 @@ void TStyledMemo::Repaint() {
 void TStyledMemo::InvalidateLines(int32_t first, int32_t last) {
   if (!WindowReady()) return;
   const int64_t h = ctx_.LineHeight;
-  const int64_t top = std::min(first, last) * h - ctx_.TopOrigin;
-  const int64_t bottom = (int64_t{std::max(first, last)} + 1) * h - ctx_.TopOrigin;
+  const int64_t top = std::min(first, last) * h - ShownTop();
+  const int64_t bottom = (int64_t{std::max(first, last)} + 1) * h - ShownTop();
   const int64_t height = window_->ClientHeight();
   if (bottom <= 0 || top >= height) return;
   window_->InvalidateBand(static_cast<int32_t>(std::max<int64_t>(top, 0)),
@@ -181,6 +177,7 @@ void TStyledMemo::Reformat() {
   if (WindowReady() && updateCount_ == 0) {
     FormatNow(0, store_.Count() - 1, true);
     formatPending_ = false;
+    AfterWholeFormat();
   } else {
     store_.MarkUnformatted();
     formatPending_ = true;
@@ -196,6 +193,25 @@ void TStyledMemo::EnsureFormatted() {
   if (!formatPending_ || !WindowReady() || updateCount_ > 0) return;
   formatPending_ = false;
   FormatNow(0, store_.Count() - 1, false);
+  AfterWholeFormat();
+}
+
+// The view keeps its top text where the lines moved, and the scroll bars follow the new lines.
+void TStyledMemo::AfterWholeFormat() {
+  ctx_.TopOrigin = TopOriginFromTopLine();
+  SetVScrollParams();
+  SetHScrollParams();
+  SetScrollPositions();
+}
+
+// The origin of the top navigator's line, with the fine offset into it the origin had.
+int32_t TStyledMemo::TopOriginFromTopLine() {
+  const int64_t h = ctx_.LineHeight;
+  const int64_t top = ctx_.TopOrigin;
+  const int32_t line = top_.getVisibleLineNumber();
+  top_.setVisibleLineNumber(line);
+  const int64_t origin = line * h + (top < 0 ? top : top % h);
+  return static_cast<int32_t>(std::clamp<int64_t>(origin, INT32_MIN, INT32_MAX));
 }
 
 void TStyledMemo::FormatNow(int32_t first, int32_t last, bool full) {
@@ -295,12 +311,23 @@ void TStyledMemo::setWordWrap(bool v) {
 
 void TStyledMemo::setFont(const TMemoFont& f) {
   if (f == font_) return;
+  const TAlive alive = alive_;
   font_ = f;
   UpdateFontDependantFields();
   if (WindowReady()) {
+    Repaint();
+    Reformat();
     ctx_.TopOrigin = ctx_.LeftOrigin = 0;
+    StopScrollAnimation();
     top_.SetPos(0);
-    RefreshAfterReformat();
+    SetVScrollParams();
+    SetHScrollParams();
+    if (window_->Focused() && !displayOnly_)
+      window_->CreateCaret(std::max(1, EffectiveCaretWidth()), ctx_.LineHeight);
+    SetScrollPositions();
+    if (!Fire(OnVScroll)) return;
+    UpdateCaret(false);
+    if (alive.expired()) return;
   }
   DoNotify(notifyListeners_, smeFontChanged);
 }
@@ -339,14 +366,6 @@ void TStyledMemo::setRightMargin(int32_t v) {
   if (v == ctx_.RightMargin) return;
   ctx_.RightMargin = v;
   RefreshAfterReformat();
-}
-
-void TStyledMemo::setLineHeight(int32_t v) {
-  v = v <= 0 ? 0 : std::min(v, 65535);
-  if (v == lineHeight_) return;
-  lineHeight_ = v;
-  UpdateFontDependantFields();
-  Repaint();
 }
 
 void TStyledMemo::setOptions(TStyledMemoOptions v) {

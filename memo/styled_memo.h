@@ -21,13 +21,6 @@ class TStyledMemo;
 class TStyledParaStrings;
 class TStyledLinesStrings;
 
-// Colours are TColor values: 0x00BBGGRR, system colours negative (0x80000000 + index).
-using TColor = int32_t;
-inline constexpr TColor clWindow = static_cast<TColor>(0x80000005);
-inline constexpr TColor clWindowText = static_cast<TColor>(0x80000008);
-inline constexpr TColor clHighlight = static_cast<TColor>(0x8000000D);
-inline constexpr TColor clHighlightText = static_cast<TColor>(0x8000000E);
-
 // A font as the memo describes it; the window makes the real one.
 struct TMemoFont {
   std::string Name = "Arial";
@@ -36,14 +29,6 @@ struct TMemoFont {
   uint8_t Style = 0;     // bits 0-3 bold, italic, underline, strike-out
   TColor Color = clWindowText;
   bool operator==(const TMemoFont&) const = default;
-};
-
-enum TPenStyle : uint8_t { psSolid = 0, psDash = 1, psDot = 2 };
-struct TMemoPen {
-  TColor Color = 0;
-  int32_t Width = 1;
-  TPenStyle Style = psSolid;
-  bool operator==(const TMemoPen&) const = default;
 };
 
 enum TBorderStyle : uint8_t { bsNone = 0, bsSingle = 1 };
@@ -211,11 +196,58 @@ class TStyledMemo : public TFindTarget {
   void BeginUpdate() { ++updateCount_; }
   void EndUpdate();
   int32_t UpdateCount() const { return updateCount_; }
-  // After the outermost edit: lays out the changed paragraphs and has their lines painted.
+  // After the outermost edit: lays out the changed paragraphs, brings the window up to date
+  // with them, fires Change when the text changed, then updates the caret.
   void EndModifications();
   virtual void Change();
+  // Places the caret for the window and fires OnSelMove and OnStyleChange for what changed
+  // since the last call; with recreate the window's caret is made anew.
+  void UpdateCaret(bool recreate);
+  // The style typed text takes at the caret: an active attribute's style, else the static
+  // style there against the font's own (TStyledFontStyles bits: 0-3 font styles, 4
+  // highlight, 5 alternate font).
+  uint8_t getCurrentStyle();
   bool Modified() const { return modified_; }
+  // The next edit opens a new undo record (set whenever the caret or selection is put).
+  bool UndoNewRecord() const { return undoNewRecord_; }
   void setModified(bool v) { modified_ = v; }
+
+  // ---- display: origin, scrolling, caret, painting ----
+  // Display line at the top of the view; setting it scrolls there.
+  int32_t getTopLine();
+  void setTopLine(int32_t n);
+  // Pixel origin of the view: from the first line's top (negative while scrolled above it) and
+  // from the text's left edge. While a scroll is animated these are where it is going.
+  int32_t getTopOrigin() const { return ctx_.TopOrigin; }
+  void setTopOrigin(int32_t y) { SetTopLeft(y, ctx_.LeftOrigin, scrollTime_); }
+  int32_t getDisplayLeft() const { return ctx_.LeftOrigin; }
+  void setDisplayLeft(int32_t x) { SetTopLeft(ctx_.TopOrigin, x, scrollTime_); }
+  // Moves the view; time in ms animates it from a timer (negative linear, positive easing),
+  // 0 jumps. Callers see the new origin at once; the window catches up.
+  void SetTopLeft(int32_t top, int32_t left, int32_t time);
+  // Where the window shows the view now; differs from the origin while a scroll is animated.
+  int32_t ShownTop() const { return ctx_.TopOrigin + animTop_; }
+  int32_t ShownLeft() const { return ctx_.LeftOrigin + animLeft_; }
+  bool ScrollAnimating() const { return animTop_ != 0 || animLeft_ != 0; }
+  // Scrolls so that the caret is in view.
+  void ScrollInView();
+  // Pulls a view left beyond the text's end back, then paints at once.
+  void RefreshDisplay();
+  // The line height in use (pixels); LineHeight() is the assigned one.
+  int32_t getLineHeight() const { return ctx_.LineHeight; }
+  int32_t BaselineOffset() const { return baseline_; }
+  int32_t VisibleLines() const { return visibleLines_; }  // whole or partial lines in the client
+  int32_t VScrollFactor() const { return vFactor_; }
+  int32_t HScrollFactor() const { return hFactor_; }
+  TRect GetEditRect();
+  // The caret's pixel place relative to the view's origin.
+  TPoint CaretPixel() const { return {caretPx_, caretPy_}; }
+  // Puts the window's caret on the caret's place.
+  void PlaceCaret();
+  // Paints the client area `area` onto the surface; nothing while formatting or updating.
+  virtual void Paint(DrawSurface& dc, const TRect& area);
+  static constexpr uint32_t kScrollTimerId = 1;
+  static constexpr uint32_t kScrollTimerMs = 10;
 
   // ---- edit actions (enabled states) ----
   bool CanCut() const { return !readOnly_ && !displayOnly_ && selLength_ != 0; }
@@ -260,7 +292,7 @@ class TStyledMemo : public TFindTarget {
   bool HideSelection() const { return hideSelection_; }
   void setHideSelection(bool v);
   TScrollStyle ScrollBars() const { return scrollBars_; }
-  void setScrollBars(TScrollStyle v) { scrollBars_ = v; }
+  void setScrollBars(TScrollStyle v);
   bool WantTabs() const { return wantTabs_; }
   void setWantTabs(bool v) { wantTabs_ = v; }
   bool WordWrap() const { return ctx_.WordWrap; }
@@ -276,11 +308,13 @@ class TStyledMemo : public TFindTarget {
   bool ApplyStartStopKeys() const { return applyStartStopKeys_; }
   void setApplyStartStopKeys(bool v) { applyStartStopKeys_ = v; }
   int32_t CaretWidth() const { return caretWidth_; }
-  void setCaretWidth(int32_t v) { caretWidth_ = v; }
+  void setCaretWidth(int32_t v);  // 0: automatic, line height / 14 + 1
+  const TMemoPicture& BackgroundBmp() const { return backgroundBmp_; }
+  void setBackgroundBmp(const TMemoPicture& p) { SetAndRepaint(backgroundBmp_, p); }
   int32_t ColumnWrap() const { return ctx_.ColumnWrap; }
   void setColumnWrap(int32_t v);
   bool DisplayOnly() const { return displayOnly_; }
-  void setDisplayOnly(bool v) { displayOnly_ = v; }
+  void setDisplayOnly(bool v);  // no caret while on
   bool EnableHotKeys() const { return enableHotKeys_; }
   void setEnableHotKeys(bool v) { enableHotKeys_ = v; }
   const TMemoPen& EndOfTextMark() const { return endOfTextMark_; }
@@ -332,7 +366,7 @@ class TStyledMemo : public TFindTarget {
   uint8_t ShowNonPrintChars() const { return showNonPrintChars_; }
   void setShowNonPrintChars(uint8_t v) { SetAndRepaint(showNonPrintChars_, v); }
   const TMemoPen& SpecUnderline() const { return specUnderline_; }
-  void setSpecUnderline(const TMemoPen& p) { SetAndRepaint(specUnderline_, p); }
+  void setSpecUnderline(const TMemoPen& p);  // its width sets the wave's height
   bool StaticFormat() const { return store_.StaticFormat; }
   void setStaticFormat(bool v);
   int32_t TabStops() const { return ctx_.TabStops; }
@@ -389,10 +423,34 @@ class TStyledMemo : public TFindTarget {
     field = value;
     Repaint();
   }
-  void Repaint();                    // the whole client, when a window is ready and no update open
-  void UpdateFontDependantFields();  // metrics of the control font
-  void RefreshAfterReformat();       // lays out and repaints after a layout option changed
-  void InvalidateSelection();        // the lines between the selection ends
+  void Repaint();                     // the whole client, when a window is ready and no update open
+  void UpdateFontDependantFields();   // metrics of the control font
+  int32_t LimitedLineHeight() const;  // the line height the visible lines leave room for
+  void SetLineMetrics(int32_t h);     // line height and what follows from it
+  void ComputeCaretPixel();
+  bool SetVScrollParams();  // vertical range; true when the text width changed
+  void SetHScrollParams();  // horizontal range
+  void SetScrollPositions();
+  void FindWidestLine();            // over all paragraphs, when lines do not wrap to the window
+  void ApplyLineHeight(int32_t h);  // keeps the top line in view
+  bool HandleDisplayMessage(TMemoMessage& message);
+  void PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex, int32_t y);
+  void StopScrollAnimation();
+  void ScrollAnimationStep();
+  void ScrollShown(int32_t dx, int32_t dy, const TRect& rect);  // moves window pixels
+  void SetBounds();
+  void VScroll(uintptr_t code, int32_t pos);
+  void HScroll(uintptr_t code, int32_t pos);
+  void MouseWheel(int32_t delta);
+  void FocusChanged(bool focused);
+  int32_t EffectiveCaretWidth();
+  uint64_t NowMs();
+  // The edit path's parts after the store's edit.
+  void RepairDynAtEnd(int32_t newEnd, const DynInfoRec& rightOfEnd);
+  void ParseEdited(int32_t start, int32_t stop, bool stylesChanged, bool startActivePlain);
+  void CancelPairs(int32_t firstPar, int32_t lastPar);
+  void RefreshAfterReformat();  // lays out and repaints after a layout option changed
+  void InvalidateSelection();   // the lines between the selection ends
   void MoveOffLfHalf(TStyledNavigator& n);
   void AdjustNavigators(int32_t editStart, int32_t oldEnd, const TParagraphsList::TInsertResult& r);
   void Reload(bool keepModified);  // saves the text and loads it back
@@ -409,6 +467,8 @@ class TStyledMemo : public TFindTarget {
   };
   TLaidOut FormatRange(int32_t first, int32_t last, bool full, const TPendingEdit* edit);
   void EnsureFormatted();  // lays out what was left to do, when it can
+  void AfterWholeFormat();
+  int32_t TopOriginFromTopLine();
 
   std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
   TParagraphsList store_;
@@ -435,6 +495,36 @@ class TStyledMemo : public TFindTarget {
   int32_t editsPending_ = 0;                         // edits since the layout last caught up
   int32_t breakSpaceWidth_ = 0, breakOverhang_ = 0;  // metrics the line breaker keeps
   int32_t notifyDepth_ = 0;                          // DoNotify calls under way
+  bool undoNewRecord_ = true;                        // the next edit starts a new undo record
+
+  // ---- display ----
+  int32_t fullLineHeight_ = 1;  // before the limit that the visible lines set
+  TFontMetrics fontMetrics_;    // of the control font
+  int32_t baseline_ = 0;        // from a line's top
+  int32_t wavyAmplitude_ = 1;   // of the special underline
+  int32_t wavyY_ = 0;           // its top within a line
+  int32_t visibleLines_ = 1;    // client height / line height + 1
+  int32_t textWidth_ = 0;       // the line bitmap's width, 0 without a window
+  int32_t clientHeight_ = 0;    // as the last resize left it
+  int32_t caretPx_ = 0, caretPy_ = 0;
+  int32_t vFactor_ = 1, hFactor_ = 1;
+  int32_t vMax_ = -1, vPage_ = -1;  // the range last written to each bar
+  int32_t hMax_ = -1, hPage_ = -1;
+  bool settingRanges_ = false;   // a range update may resize the client: no SetBounds then
+  bool keyboardScroll_ = false;  // the scroll under way comes from keys or a scroll bar
+  uint64_t lastScrollTick_ = 0;
+  int32_t wheelAccum_ = 0;
+  // Animated scroll: the window shows the origin plus these; each timer step brings them
+  // toward 0 by the curve of animTime_.
+  int32_t animTop_ = 0, animLeft_ = 0;
+  int32_t animTotalTop_ = 0, animTotalLeft_ = 0;
+  uint64_t animStart_ = 0;
+  int32_t animTime_ = 0;
+  bool painting_ = false;
+  // What UpdateCaret reported last.
+  int32_t reportedPos_ = -1;
+  TByteString reportedFiller_;
+  int32_t reportedStyle_ = -1;
 
   TMemoFont font_, altFont_;
   TColor color_ = clWindow;
@@ -444,6 +534,7 @@ class TStyledMemo : public TFindTarget {
   bool wantTabs_ = true;
   bool applyKeyWords_ = true, applyStartStopKeys_ = true;
   int32_t caretWidth_ = 1;
+  TMemoPicture backgroundBmp_;
   bool displayOnly_ = false;
   bool enableHotKeys_ = true;
   TMemoPen endOfTextMark_{255, 1, psSolid};

@@ -54,6 +54,8 @@ void TStyledMemo::LoadFromStream(TStream& stream) {
     if (WindowReady()) {
       formatPending_ = false;
       FormatNow(0, store_.Count() - 1, true);
+      StopScrollAnimation();
+      AfterWholeFormat();
       Repaint();
     }
   }

@@ -21,6 +21,8 @@ void TStyledMemo::setSelStart(int32_t value) {
   selStart_.SetPos(value);
   selEnd_.Assign(selStart_);
   caret_ = &selStart_;
+  undoNewRecord_ = true;
+  if (WindowReady()) UpdateCaret(false);
 }
 
 // The caret stays; the other end goes to caret + value within the text, and the stored length
@@ -42,6 +44,7 @@ void TStyledMemo::setSelLength(int32_t value) {
     caret_ = &selStart_;
   }
   selLength_ = other - caret;
+  undoNewRecord_ = true;
   // Only the lines between the old and the new ends change their look.
   if (WindowReady()) {
     auto lineOf = [this](int32_t offset) {
@@ -90,9 +93,12 @@ void TStyledMemo::Clear() {
 }
 
 void TStyledMemo::SetTextBuf(TByteView text) {
+  const TAlive alive = alive_;
   SelectAll();
   SetSelTextBuf(text);
+  if (alive.expired()) return;
   setSelStart(0);
+  if (updateCount_ == 0 && !alive.expired()) SetTopLeft(0, ctx_.LeftOrigin, 0);
 }
 
 int32_t TStyledMemo::GetTextBuf(unsigned char* buf, int32_t size) {
@@ -257,6 +263,7 @@ int32_t TStyledMemo::GetSelContext() {
 void TStyledMemo::MoveCp(int32_t offset) {
   move_.SetPos(offset);
   caret_ = &move_;
+  if (WindowReady()) UpdateCaret(false);
 }
 
 }  // namespace vestrel

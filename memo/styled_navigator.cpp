@@ -480,14 +480,17 @@ int32_t TStyledNavigator::TabStep() const {
   return Ctx().TabStep();
 }
 
+int32_t TNavigatorContext::LineOriginX(const LineInfo& l) const {
+  const bool justified = Justified && l.JustifyFrom < l.Stop;
+  int32_t x = LeftMargin;
+  if (!justified && Alignment == taRightJustify) x = ClientWidth - RightMargin - l.Width;
+  if (!justified && Alignment == taCenter)
+    x = LeftMargin + (ClientWidth - LeftMargin - RightMargin - l.Width) / 2;
+  return x - LeftOrigin;
+}
+
 int32_t TStyledNavigator::LineOrigin(const LineInfo& l) {
-  const TNavigatorContext& m = Ctx();
-  const bool justified = m.Justified && l.JustifyFrom < l.Stop;
-  int32_t x = m.LeftMargin;
-  if (!justified && m.Alignment == taRightJustify) x = m.ClientWidth - m.RightMargin - l.Width;
-  if (!justified && m.Alignment == taCenter)
-    x = m.LeftMargin + (m.ClientWidth - m.LeftMargin - m.RightMargin - l.Width) / 2;
-  return x - m.LeftOrigin;
+  return Ctx().LineOriginX(l);
 }
 
 // x from the line's start to offset `end`, measured run by run in the font of each run. With
@@ -588,6 +591,11 @@ void TStyledNavigator::SetDisplayX(int32_t x) {
   const int64_t rel = int64_t{x} - LineOrigin(l);
   LineX(p, l, end, static_cast<int32_t>(std::clamp<int64_t>(rel, INT32_MIN / 2, INT32_MAX / 2)), &hit);
   SetColNb(hit - l.Start);
+}
+
+int32_t TStyledNavigator::GetLineOriginX() {
+  const int32_t line = GetParLine();
+  return LineOrigin(vestrel::GetLine(GetPar(), line));
 }
 
 int32_t TStyledNavigator::getDisplayWidth() {

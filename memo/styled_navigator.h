@@ -58,6 +58,9 @@ class TNavigatorContext {
   // Pixels between tab stops: TabStops space widths (a space narrower than 1 pixel counts as
   // 1), or -TabStops pixels; 0 means a tab takes no room.
   int32_t TabStep() const;
+  // x where a display line starts: the left margin, or what right or centred alignment leaves
+  // (not on a justified line), less the left origin.
+  int32_t LineOriginX(const LineInfo& l) const;
 };
 
 // Forgets the attribute and line caches of every navigator at or after fromOffset whose
@@ -93,8 +96,8 @@ class TStyledNavigator {
   void Unbind() { memo_ = nullptr; }
   std::function<void(TStyledNavigator&)> OnFree;
   // Where an edit of the text around the position puts the navigator: on the end of the new
-  // text rather than its start. A temporary navigator (made with new) is deleted by the memo
-  // instead when the edit removes the text on both sides of it.
+  // text rather than its start. A temporary navigator is one its owner made for a while (with
+  // new) and frees itself; an edit moves it like any other.
   bool StickyRight = false;
   bool Temporary = false;
   // Follows an edit that lies wholly before the position: posDelta characters and parDelta
@@ -165,6 +168,8 @@ class TStyledNavigator {
     SetDisplayX(p.x);
   }
   int32_t getDisplayWidth();
+  // x where the position's display line starts (alignment and the left origin counted).
+  int32_t GetLineOriginX();
 
   // ---- words ----
   void ToPreviousWord(const TDelimiters& d);

@@ -8,18 +8,16 @@
 #include "memo/byte_stream.h"
 #include "memo/styled_memo.h"
 #include "memo/styled_memo_strings.h"
+#include "tests/support/fake_draw_surface.h"
+#include "tests/support/null_memo_window.h"
 
 namespace vestrel {
 namespace {
 
 // A window of 600 by 400 pixels measuring with the table font.
-class BenchWindow : public MemoWindow {
+class BenchWindow : public testing::NullMemoWindow {
  public:
-  bool WindowReady() override { return true; }
-  int32_t ClientWidth() override { return 600; }
-  int32_t ClientHeight() override { return 400; }
-  void InvalidateBand(int32_t, int32_t) override {}
-  TFontMeasure& Canvas() override { return measure_; }
+  BenchWindow() : NullMemoWindow(measure_, 600, 400) {}
 
  private:
   bench::TableMeasure measure_;
@@ -85,6 +83,63 @@ void BM_AppendAtTheEnd(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_AppendAtTheEnd)->Unit(benchmark::kMicrosecond);
+
+// A memo of `lines` received lines of about 60 characters in a 600 x 400 window.
+void FillLines(TStyledMemo& memo, int64_t lines) {
+  std::string t;
+  t.reserve(static_cast<size_t>(lines) * 62);
+  std::mt19937 rng(11);
+  for (int64_t i = 0; i < lines; ++i) {
+    if (i) t += "\r\n";
+    for (int k = 0; k < 60; ++k) t.push_back(k % 7 == 6 ? ' ' : static_cast<char>('a' + rng() % 26));
+  }
+  TMemoryStream s(std::vector<unsigned char>(t.begin(), t.end()));
+  memo.LoadFromStream(s);
+}
+
+// One received character at the end, the way the receive window takes it: inside an update,
+// the selection put at the end, the view kept on the text; a break every 60 characters.
+void BM_AppendOneCharacterAtTheEnd(benchmark::State& state) {
+  BenchWindow window;
+  TStyledMemo memo;
+  memo.CreateHandle(window);
+  FillLines(memo, state.range(0));
+  memo.setSelStart(memo.getCharCount());
+  memo.ScrollInView();
+  const TByteString letter = ToBytes("e"), brk = ToBytes("\r\n");
+  int n = 0;
+  for (auto _ : state) {
+    memo.BeginUpdate();
+    memo.setSelStart(memo.getCharCount());
+    memo.setSelText(++n % 60 ? letter : brk);
+    memo.EndUpdate();
+    memo.ScrollInView();
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["lines"] = memo.getTotalLineCount();
+}
+BENCHMARK(BM_AppendOneCharacterAtTheEnd)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// Painting a whole 600 x 400 view of wrapped text onto the recording surface: every line
+// composed and copied, each run measured and drawn.
+void BM_PaintOneScreen(benchmark::State& state) {
+  BenchWindow window;
+  TStyledMemo memo;
+  memo.CreateHandle(window);
+  memo.setStaticFormat(true);
+  FillLines(memo, 5000);
+  memo.setTopLine(2500);
+  testing::FakeDrawSurface dc;
+  for (auto _ : state) {
+    dc.ops.clear();
+    dc.lines = 0;
+    memo.Paint(dc, {0, 0, 600, 400});
+    benchmark::DoNotOptimize(dc.ops.data());
+  }
+  state.counters["lines"] = dc.lines;
+  state.counters["runs"] = static_cast<double>(dc.Of(testing::FakeDrawSurface::Op::Text).size());
+}
+BENCHMARK(BM_PaintOneScreen)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace vestrel

@@ -1,6 +1,8 @@
 // Loads outside bytes as a text file the way the memo's views do (8-bit, or UTF-16 behind an
 // FF FE or FE FF signature) and checks what the memo promises afterwards: a sound store, a
-// layout for its window, and a text that saves, loads and saves again to the same bytes.
+// layout for its window, a text that saves, loads and saves again to the same bytes, and a
+// painting that draws each shown line once, every run inside its line.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +11,8 @@
 #include "memo/byte_stream.h"
 #include "memo/styled_memo.h"
 #include "memo/styled_memo_strings.h"
+#include "tests/support/fake_draw_surface.h"
+#include "tests/support/null_memo_window.h"
 
 namespace {
 
@@ -30,13 +34,9 @@ class FixedMeasure : public TFontMeasure {
   bool bold_ = false;
 };
 
-class Window : public MemoWindow {
+class Window : public testing::NullMemoWindow {
  public:
-  bool WindowReady() override { return true; }
-  int32_t ClientWidth() override { return 120; }
-  int32_t ClientHeight() override { return 80; }
-  void InvalidateBand(int32_t, int32_t) override {}
-  TFontMeasure& Canvas() override { return measure_; }
+  Window() : NullMemoWindow(measure_, 120, 80) {}
 
  private:
   FixedMeasure measure_;
@@ -75,6 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMemoryStream file(std::vector<unsigned char>(data + 1, data + size));
   memo.Lines().LoadFromStreamAuto(file);
   memo.CheckIntegrity();  // throws, and so fails, on a broken store
+
+  // Painted at the top and with the last line at the top.
+  testing::FakeDrawSurface dc;
+  for (const int64_t line : {int64_t{0}, int64_t{memo.getTotalLineCount()} - 1}) {
+    memo.SetTopLeft(static_cast<int32_t>(std::min<int64_t>(line * memo.getLineHeight(), INT32_MAX)), 0, 0);
+    dc.ops.clear();
+    dc.lines = 0;
+    memo.Paint(dc, {0, 0, window.ClientWidth(), window.ClientHeight()});
+    for (const auto& op : dc.ops)
+      if (op.kind == testing::FakeDrawSurface::Op::Text && op.line < 0) std::abort();
+    if (dc.lines > memo.VisibleLines()) std::abort();
+  }
 
   // Saved, loaded and saved again: the same bytes.
   const std::vector<unsigned char> once = Saved(memo);

@@ -1,0 +1,229 @@
+#include "memo/qt/styled_memo_widget.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+
+namespace vestrel {
+
+StyledMemoWidget::StyledMemoWidget(QWidget* parent)
+    : QAbstractScrollArea(parent), fonts_(*this), measure_(fonts_, palette()) {
+  // The memo paints every pixel of what it is asked to paint.
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  viewport()->setAttribute(Qt::WA_NoSystemBackground);
+  viewport()->setCursor(Qt::IBeamCursor);
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_InputMethodEnabled);
+  connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
+          [this](int action) { ScrollAction(sbVertical, action); });
+  connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
+          [this](int action) { ScrollAction(sbHorizontal, action); });
+  connect(&blink_, &QTimer::timeout, this, [this] { BlinkCaret(); });
+  ShowScrollBarPolicies();
+  CreateHandle(*this);
+}
+
+StyledMemoWidget::~StyledMemoWidget() {
+  DestroyWindowHandle();
+}
+
+QString StyledMemoWidget::DecodeText(TByteView bytes, uint8_t extStyle) {
+  return fonts_.Decode(fonts_.Get(extStyle), bytes.data(), static_cast<int32_t>(bytes.size()));
+}
+
+void StyledMemoWidget::Send(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  TMemoMessage m;
+  m.Msg = msg;
+  m.WParam = wParam;
+  m.LParam = lParam;
+  WndProc(m);
+}
+
+// A scroll bar without a page's worth of range is hidden while the memo's automatic bars are
+// on; without them a bar the memo has stays.
+void StyledMemoWidget::ShowScrollBarPolicies() {
+  const bool autoBars = Options() & smoAutoScrollBars;
+  auto policy = [&](bool has) {
+    return !has ? Qt::ScrollBarAlwaysOff : autoBars ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOn;
+  };
+  const Qt::ScrollBarPolicy v = policy(ScrollBars() & ssVertical), h = policy(ScrollBars() & ssHorizontal);
+  if (verticalScrollBarPolicy() != v) setVerticalScrollBarPolicy(v);
+  if (horizontalScrollBarPolicy() != h) setHorizontalScrollBarPolicy(h);
+}
+
+// ---- events ----
+
+bool StyledMemoWidget::viewportEvent(QEvent* event) {
+  const bool handled = QAbstractScrollArea::viewportEvent(event);
+  if (event->type() == QEvent::Resize) Send(WM_SIZE);
+  return handled;
+}
+
+void StyledMemoWidget::paintEvent(QPaintEvent* event) {
+  ShowScrollBarPolicies();
+  QPainter painter(viewport());
+  const qreal dpr = viewport()->devicePixelRatioF();
+  {
+    QtDrawSurface surface(fonts_, palette(), &painter, &lineImage_, dpr);
+    TMemoPaint paint{
+        &surface,
+        {event->rect().left(), event->rect().top(), event->rect().right() + 1, event->rect().bottom() + 1}};
+    Send(WM_PAINT, reinterpret_cast<uintptr_t>(&paint));
+  }
+  if (CaretVisible() && event->rect().intersects(caretRect_)) {
+    painter.setCompositionMode(QPainter::CompositionMode_Difference);
+    painter.fillRect(caretRect_, Qt::white);
+  }
+}
+
+void StyledMemoWidget::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  Send(WM_SETFOCUS);
+}
+
+void StyledMemoWidget::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  Send(WM_KILLFOCUS);
+}
+
+void StyledMemoWidget::wheelEvent(QWheelEvent* event) {
+  const int delta = event->angleDelta().y();
+  if (delta != 0) Send(WM_MOUSEWHEEL, 0, delta);
+  event->accept();
+}
+
+void StyledMemoWidget::scrollContentsBy(int, int) {}
+
+// The bar's own move is replaced by where the memo puts the view.
+void StyledMemoWidget::ScrollAction(TScrollBarKind bar, int action) {
+  QScrollBar* sb = bar == sbVertical ? verticalScrollBar() : horizontalScrollBar();
+  uintptr_t code;
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd:
+      code = SB_LINEDOWN;
+      break;
+    case QAbstractSlider::SliderSingleStepSub:
+      code = SB_LINEUP;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      code = SB_PAGEDOWN;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      code = SB_PAGEUP;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      code = SB_TOP;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      code = SB_BOTTOM;
+      break;
+    case QAbstractSlider::SliderMove:
+      code = SB_THUMBTRACK;
+      break;
+    default:
+      return;
+  }
+  const int wanted = sb->sliderPosition();
+  Send(bar == sbVertical ? WM_VSCROLL : WM_HSCROLL, code, wanted);
+  sb->setSliderPosition(sb->value());  // where the memo put it
+}
+
+// ---- the memo's window ----
+
+int32_t StyledMemoWidget::ClientWidth() {
+  return viewport()->width();
+}
+
+int32_t StyledMemoWidget::ClientHeight() {
+  return viewport()->height();
+}
+
+void StyledMemoWidget::InvalidateBand(int32_t top, int32_t bottom) {
+  if (bottom > top) viewport()->update(0, top, viewport()->width(), bottom - top);
+}
+
+void StyledMemoWidget::ScrollWindow(int32_t dx, int32_t dy, const TRect& rect) {
+  const QRect r(rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top);
+  viewport()->scroll(dx, dy, r);
+  // The caret's pixels went along: where they landed and where it is are painted again.
+  if (caretCreated_) {
+    viewport()->update(caretRect_.translated(dx, dy));
+    viewport()->update(caretRect_);
+  }
+}
+
+void StyledMemoWidget::UpdateNow() {
+  if (isVisible()) QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
+}
+
+void StyledMemoWidget::SetScrollRange(TScrollBarKind bar, int32_t max, int32_t page) {
+  QScrollBar* sb = bar == sbVertical ? verticalScrollBar() : horizontalScrollBar();
+  const QSignalBlocker block(sb);
+  sb->setRange(0, std::max(max - page + 1, 0));
+  sb->setPageStep(std::max(page, 1));
+  sb->setSingleStep(1);
+  ShowScrollBarPolicies();
+}
+
+void StyledMemoWidget::SetScrollPos(TScrollBarKind bar, int32_t pos) {
+  QScrollBar* sb = bar == sbVertical ? verticalScrollBar() : horizontalScrollBar();
+  const QSignalBlocker block(sb);
+  sb->setValue(pos);
+}
+
+int32_t StyledMemoWidget::WheelScrollLines() {
+  return QApplication::wheelScrollLines();
+}
+
+void StyledMemoWidget::CreateCaret(int32_t width, int32_t height) {
+  viewport()->update(caretRect_);
+  caretCreated_ = true;
+  caretOn_ = true;
+  caretRect_.setSize(QSize(std::max(width, 1), std::max(height, 1)));
+  viewport()->update(caretRect_);
+  const int flash = QApplication::cursorFlashTime();
+  if (flash > 0)
+    blink_.start(flash / 2);
+  else
+    blink_.stop();
+}
+
+void StyledMemoWidget::DestroyCaret() {
+  blink_.stop();
+  caretCreated_ = false;
+  viewport()->update(caretRect_);
+}
+
+void StyledMemoWidget::SetCaretPos(int32_t x, int32_t y) {
+  if (caretRect_.topLeft() == QPoint(x, y)) return;
+  viewport()->update(caretRect_);
+  caretRect_.moveTo(x, y);
+  caretOn_ = true;  // a moved caret shows at once
+  if (blink_.isActive()) blink_.start();
+  viewport()->update(caretRect_);
+}
+
+void StyledMemoWidget::BlinkCaret() {
+  caretOn_ = !caretOn_;
+  viewport()->update(caretRect_);
+}
+
+void StyledMemoWidget::StartTimer(uint32_t id, uint32_t intervalMs) {
+  std::unique_ptr<QTimer>& t = timers_[id];
+  if (!t) {
+    t = std::make_unique<QTimer>();
+    t->setTimerType(Qt::PreciseTimer);
+    connect(t.get(), &QTimer::timeout, this, [this, id] { Send(WM_TIMER, id); });
+  }
+  if (!t->isActive()) t->start(static_cast<int>(intervalMs));
+}
+
+void StyledMemoWidget::StopTimer(uint32_t id) {
+  if (auto it = timers_.find(id); it != timers_.end()) it->second->stop();
+}
+
+}  // namespace vestrel

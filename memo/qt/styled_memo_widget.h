@@ -1,0 +1,81 @@
+#pragma once
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QRect>
+#include <QTimer>
+#include <map>
+#include <memory>
+
+#include "memo/memo_window.h"
+#include "memo/qt/qt_draw_surface.h"
+#include "memo/styled_memo.h"
+
+namespace vestrel {
+
+// The styled text control as a Qt widget: the memo itself, hosted in a scroll area whose
+// viewport is its window. Painting, scroll bars, the caret (which the widget draws, Qt having
+// none), focus, resizes, the wheel and the memo's timer all pass through the memo's WndProc.
+class StyledMemoWidget : public QAbstractScrollArea, public TStyledMemo, private MemoWindow {
+  Q_OBJECT
+
+ public:
+  explicit StyledMemoWidget(QWidget* parent = nullptr);
+  ~StyledMemoWidget() override;
+
+  // Both kinds of font setter: the memo's and the widget's.
+  using QAbstractScrollArea::setFont;
+  using TStyledMemo::setFont;
+
+  // The Qt font the memo draws a style in (bits 0-3 font styles, bit 5 the alternate font).
+  QFont QtFont(uint8_t extStyle) { return fonts_.Get(extStyle).font; }
+  // Turns the memo's bytes into text as the font of a style draws them.
+  QString DecodeText(TByteView bytes, uint8_t extStyle = 0);
+  // The caret as drawn: its rectangle in the viewport, and whether it shows now (it blinks).
+  QRect CaretRect() const { return caretRect_; }
+  bool CaretVisible() const { return caretCreated_ && caretOn_; }
+  bool CaretCreated() const { return caretCreated_; }
+
+ protected:
+  bool viewportEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;  // the memo scrolls its window itself
+
+ private:
+  // ---- MemoWindow ----
+  bool WindowReady() override { return true; }
+  int32_t ClientWidth() override;
+  int32_t ClientHeight() override;
+  void InvalidateBand(int32_t top, int32_t bottom) override;
+  TFontMeasure& Canvas() override { return measure_; }
+  void ScrollWindow(int32_t dx, int32_t dy, const TRect& rect) override;
+  void UpdateNow() override;
+  void SetScrollRange(TScrollBarKind bar, int32_t max, int32_t page) override;
+  void SetScrollPos(TScrollBarKind bar, int32_t pos) override;
+  int32_t WheelScrollLines() override;
+  bool Focused() override { return hasFocus(); }
+  void CreateCaret(int32_t width, int32_t height) override;
+  void DestroyCaret() override;
+  void SetCaretPos(int32_t x, int32_t y) override;
+  void StartTimer(uint32_t id, uint32_t intervalMs) override;
+  void StopTimer(uint32_t id) override;
+
+  void Send(uint32_t msg, uintptr_t wParam = 0, intptr_t lParam = 0);
+  void ScrollAction(TScrollBarKind bar, int action);
+  void ShowScrollBarPolicies();
+  void BlinkCaret();
+
+  QtMemoFonts fonts_;
+  QtDrawSurface measure_;
+  QImage lineImage_;
+  std::map<uint32_t, std::unique_ptr<QTimer>> timers_;
+  QTimer blink_;
+  bool caretCreated_ = false;
+  bool caretOn_ = false;
+  QRect caretRect_;
+  int wheelRest_ = 0;
+};
+
+}  // namespace vestrel

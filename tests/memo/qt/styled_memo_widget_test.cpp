@@ -1,0 +1,198 @@
+// The memo's Qt widget on the offscreen platform: scroll bars that follow the view, the wheel,
+// the caret with focus, the view kept on appended text, and fonts whose advances add up.
+#include "memo/qt/styled_memo_widget.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <random>
+#include <string>
+
+#include "support/qt_test_app.h"
+
+namespace vestrel {
+namespace {
+
+struct AppFirst {
+  AppFirst() { test::TestApp(); }
+};
+
+// A shown widget of 100 one-line paragraphs, scrolling at once.
+struct Shown : AppFirst {
+  explicit Shown(int32_t lines = 100) {
+    w.resize(320, 240);
+    w.setScrollTime(0);
+    std::string t;
+    for (int32_t i = 0; i < lines; ++i)
+      t += (i ? "\r\n" : "") + std::string("line number ") + std::to_string(i);
+    w.SetTextBuf(ToBytes(t));
+    w.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+  }
+  int32_t LinesShown() const { return w.viewport()->height() / w.getLineHeight(); }
+  StyledMemoWidget w;
+};
+
+TEST(StyledMemoWidget, TheVerticalBarFollowsTheTopLine) {
+  Shown s;
+  QScrollBar* bar = s.w.verticalScrollBar();
+  EXPECT_TRUE(bar->isVisible());
+  const int32_t h = s.w.getLineHeight();
+  EXPECT_GT(h, 1);
+  // The bar's range is the memo's: its positions run to max - page + 1.
+  EXPECT_EQ(bar->maximum(), 100 * h - (s.w.viewport()->height() - 3) + 1);
+  EXPECT_EQ(bar->pageStep(), s.w.viewport()->height() - 3);
+  s.w.setTopLine(30);
+  EXPECT_EQ(s.w.getTopLine(), 30);
+  EXPECT_EQ(bar->value(), 30 * h);
+  // The bar's own moves go through the memo: a page down, a line up, a drag.
+  bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(s.w.getTopLine(), 30 + s.w.VisibleLines() - 1);
+  EXPECT_EQ(bar->value(), s.w.getTopOrigin());
+  bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  EXPECT_EQ(s.w.getTopLine(), 30 + s.w.VisibleLines() - 2);
+  bar->setSliderPosition(10 * h + 3);
+  EXPECT_EQ(s.w.getTopOrigin(), 10 * h + 3);
+  EXPECT_EQ(bar->value(), 10 * h + 3);
+  s.w.setScrollBars(ssNone);
+  QApplication::processEvents();
+  EXPECT_FALSE(bar->isVisible());
+}
+
+TEST(StyledMemoWidget, AWheelNotchScrollsThreeLines) {
+  Shown s;
+  QApplication::setWheelScrollLines(3);
+  const QPointF at(20, 20);
+  QWheelEvent down(at, s.w.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(s.w.viewport(), &down);
+  EXPECT_EQ(s.w.getTopLine(), 3);
+  EXPECT_EQ(s.w.verticalScrollBar()->value(), 3 * s.w.getLineHeight());
+  QWheelEvent up(at, s.w.viewport()->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                 Qt::NoScrollPhase, false);
+  QApplication::sendEvent(s.w.viewport(), &up);
+  EXPECT_EQ(s.w.getTopLine(), 0);
+}
+
+TEST(StyledMemoWidget, FocusShowsAndHidesTheCaret) {
+  Shown s(5);
+  QWidget other;
+  other.setFocusPolicy(Qt::StrongFocus);
+  other.show();
+  s.w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&s.w));
+  s.w.setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(s.w.hasFocus());
+  EXPECT_TRUE(s.w.CaretCreated());
+  s.w.setSelStart(4);  // after "line"
+  EXPECT_EQ(s.w.CaretRect().topLeft(), QPoint(s.w.CaretPixel().x, 0));
+  EXPECT_EQ(s.w.CaretRect().height(), s.w.getLineHeight());
+  s.w.setDisplayOnly(true);
+  EXPECT_FALSE(s.w.CaretCreated());
+  s.w.setDisplayOnly(false);
+  EXPECT_TRUE(s.w.CaretCreated());
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  QApplication::processEvents();
+  EXPECT_FALSE(s.w.hasFocus());
+  EXPECT_FALSE(s.w.CaretCreated());
+}
+
+TEST(StyledMemoWidget, ScrollInViewAfterAnAppendKeepsTheLastLineInView) {
+  Shown s;
+  for (int i = 0; i < 30; ++i) {
+    s.w.BeginUpdate();
+    s.w.setSelStart(s.w.getCharCount());
+    s.w.setSelText(ToBytes("\r\nappended " + std::to_string(i)));
+    s.w.EndUpdate();
+    s.w.ScrollInView();
+    const int64_t bottom = int64_t{s.w.getTotalLineCount()} * s.w.getLineHeight() - s.w.getTopOrigin();
+    EXPECT_LE(bottom, s.w.viewport()->height()) << i;
+    EXPECT_GE(bottom, s.w.viewport()->height() - s.w.getLineHeight()) << i;
+  }
+  EXPECT_EQ(s.w.verticalScrollBar()->value(), s.w.getTopOrigin());
+  // Animated, the window catches up from the memo's timer while the origin is already there.
+  s.w.setScrollTime(150);
+  s.w.setSelStart(0);
+  s.w.ScrollInView();
+  EXPECT_EQ(s.w.getTopOrigin(), 0);
+  EXPECT_TRUE(s.w.ScrollAnimating());
+  QTRY_VERIFY_WITH_TIMEOUT(!s.w.ScrollAnimating(), 5000);
+  EXPECT_EQ(s.w.ShownTop(), 0);
+}
+
+// The width of a+b is the width of a plus that of b, and a run drawn in one piece lands where
+// its bytes' advances put it.
+TEST(StyledMemoWidget, AdvancesAddUpInEveryFontAndCodePage) {
+  test::TestApp();
+  StyledMemoWidget w;
+  TMemoFont f = w.Font();
+  f.Charset = 204;
+  f.Height = -15;
+  w.setFont(f);
+  TMemoFont alt = f;
+  alt.Name = "DejaVu Sans Mono";
+  alt.Charset = 0;
+  w.setAltFont(alt);
+  std::mt19937 rng(5);
+  for (const uint8_t style : {uint8_t{0}, uint8_t{1}, uint8_t{2}, uint8_t{0x20}, uint8_t{0x21}}) {
+    QtMemoFonts fonts(w);
+    QtDrawSurface dc(fonts, w.palette());
+    dc.SelectFont(style);
+    const QFontMetrics fm(dc.CurrentFont());
+    for (int k = 0; k < 20; ++k) {
+      TByteString s;
+      for (int i = 0; i < 40; ++i) s.push_back(static_cast<unsigned char>(32 + rng() % 224));
+      int32_t sum = 0, part = 0;
+      for (unsigned char c : s) {
+        dc.TextExtent(&c, 1, part);
+        sum += part;
+      }
+      int32_t whole = 0;
+      dc.TextExtent(s.data(), static_cast<int32_t>(s.size()), whole);
+      EXPECT_EQ(whole, sum);
+      // Qt lays printable text out the same way.
+      TByteString printable;
+      for (unsigned char c : s)
+        if (fonts.Get(style).plain[c]) printable.push_back(c);
+      dc.TextExtent(printable.data(), static_cast<int32_t>(printable.size()), whole);
+      EXPECT_EQ(fm.horizontalAdvance(w.DecodeText(printable, style)), whole) << int(style);
+    }
+  }
+  EXPECT_EQ(w.DecodeText(ToBytes("\xCF\xF0\xE8"), 0), QString::fromUtf8("\xD0\x9F\xD1\x80\xD0\xB8"));  // 1251
+  EXPECT_EQ(w.DecodeText(ToBytes("\xCF\xF0\xE8"), 0x20),
+            QString::fromUtf8("\xC3\x8F\xC3\xB0\xC3\xA8"));  // 1252
+}
+
+TEST(StyledMemoWidget, ColoursComeFromTheirBytesOrThePalette) {
+  test::TestApp();
+  QPalette p;
+  p.setColor(QPalette::Base, QColor(1, 2, 3));
+  p.setColor(QPalette::Highlight, QColor(4, 5, 6));
+  EXPECT_EQ(ToQColor(0x0000FF, p), QColor(255, 0, 0));
+  EXPECT_EQ(ToQColor(0x123456, p), QColor(0x56, 0x34, 0x12));
+  EXPECT_EQ(ToQColor(clWindow, p), QColor(1, 2, 3));
+  EXPECT_EQ(ToQColor(clHighlight, p), QColor(4, 5, 6));
+  EXPECT_EQ(ToQColor(clNone, p).alpha(), 0);
+}
+
+TEST(StyledMemoWidget, APaintedWidgetShowsItsText) {
+  Shown s(3);
+  const QImage img = s.w.viewport()->grab().toImage();
+  const QColor base = s.w.palette().color(QPalette::Base);
+  const int32_t h = s.w.getLineHeight();
+  for (int32_t line = 0; line < 3; ++line) {
+    int ink = 0;
+    for (int y = line * h; y < (line + 1) * h; ++y)
+      for (int x = 0; x < img.width(); ++x) ink += img.pixelColor(x, y) != base;
+    EXPECT_GT(ink, 20) << line;
+  }
+}
+
+}  // namespace
+}  // namespace vestrel
