@@ -183,6 +183,19 @@ TEST_F(BlockTxPumpTest, IdleSendsSymbolZeroAndMayEndTheTransmission) {
   EXPECT_EQ(modulator.codes.back(), kTxEnd);
 }
 
+// Characters gathered when the idle rule ends the transmission go out in its end block.
+TEST_F(BlockTxPumpTest, TheIdleEndKeepsTheGatheredCharacters) {
+  engine->tx.TxState = 1;
+  engine->tx.RxAtFreeBuffer = true;
+  Queue("AB", {});
+  ASSERT_TRUE(PlayToEnd());
+  ASSERT_EQ(modulator.codes.size(), 1u + 3u + 31u + 1u);  // start, 3 idle symbols, the end block, end
+  const BlockContent b = Blocks(4, 1)[0];
+  EXPECT_EQ(b.kind, BlockContent::kEnd);
+  EXPECT_EQ(b.bytes, (BlockBytes{'A', 'B', 0x04, 0, 0, 0, 0}));
+  EXPECT_EQ(Echo(), "AB");
+}
+
 // CW identification: the carrier is stopped with the end ramp after the started block, the
 // line stays silent (idle included) until the line reset, and a start with CW requested is
 // silent too.
