@@ -76,6 +76,7 @@ TEST_F(EngineTest, ShutdownFinishesOpenBlockMessages) {
   test::FakeClock clock;
   clock.utcSeconds = 42;
   engine.blockCapture.directory = dir.path();
+  engine.blockCapture.save = true;
   engine.blockCapture.clock = &clock;
   engine.Start();
   BlockContent block;

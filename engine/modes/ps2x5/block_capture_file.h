@@ -11,12 +11,14 @@ class Clock;
 class EngineWindow;
 
 // Where the block-mode receivers keep their messages: one file per message in `directory`
-// (relative paths from the working directory), written only while `save` is on (setting
-// "SavePs2x5"). The start time of a message comes from `clock` (the system's UTC time when
-// none is given). Shared by the PS2X5 and PS33X5 receivers.
+// (relative paths from the working directory), written only while `save` is on. The window
+// turns it on from the setting "SavePs2x5" (on unless the settings say 0), the headless decoder
+// with --save-blocks; an engine nobody configures writes no file into its working directory.
+// The start time of a message comes from `clock` (the system's UTC time when none is given).
+// Shared by the PS2X5 and PS33X5 receivers.
 struct BlockCaptureSettings {
   std::filesystem::path directory{"PS2X5_REC"};
-  bool save = true;
+  bool save = false;
   Clock* clock = nullptr;
 };
 

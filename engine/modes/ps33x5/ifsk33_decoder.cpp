@@ -199,9 +199,9 @@ uint8_t TIfsk33Decoder::SymbolOfStep(double bins) const {
   if (params_.Reverse != 0) a = -a;
   if (a < 0.0) a += 33.0;
   if (a < 0.5 || a >= 32.5) return 0;
-  if (a > 31.5) return MfskGray(31);
+  if (a > 31.5) return static_cast<uint8_t>(MfskGray(31));
   if (a < 1.5) return 0;
-  return MfskGray(static_cast<int>(std::floor(a - 0.5)));
+  return static_cast<uint8_t>(MfskGray(static_cast<uint32_t>(std::floor(a - 0.5))));
 }
 
 void TIfsk33Decoder::Search(uint32_t d) {

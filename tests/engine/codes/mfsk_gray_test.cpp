@@ -6,16 +6,17 @@ namespace vestrel {
 namespace {
 
 TEST(MfskGray, InverseUndoesTheGrayCode) {
-  for (int v = 0; v < 32; ++v) {
-    const int t = MfskGrayInverse[v];
+  for (uint32_t v = 0; v < 32; ++v) {
+    const uint32_t t = MfskGrayInverse[v];
     EXPECT_EQ(t ^ (t >> 1), v) << v;
     EXPECT_EQ(MfskGray(t), v);
+    EXPECT_EQ(MfskGrayInverse[MfskGray(v)], v);
   }
 }
 
 // Neighbouring tones differ in one bit of the symbol: a tone read one place off costs one bit.
 TEST(MfskGray, NeighbouringTonesDifferInOneBit) {
-  for (int t = 1; t < 32; ++t) EXPECT_EQ(__builtin_popcount(MfskGray(t) ^ MfskGray(t - 1)), 1) << t;
+  for (uint32_t t = 1; t < 32; ++t) EXPECT_EQ(__builtin_popcount(MfskGray(t) ^ MfskGray(t - 1)), 1) << t;
 }
 
 TEST(MfskGray, KnownEntries) {

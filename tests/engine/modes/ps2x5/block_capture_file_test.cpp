@@ -33,6 +33,7 @@ class BlockCaptureFileTest : public ::testing::Test {
  protected:
   BlockCaptureFileTest() {
     settings.directory = dir.path() / "REC";
+    settings.save = true;
     settings.clock = &clock;
     clock.utcSeconds = 77;
   }

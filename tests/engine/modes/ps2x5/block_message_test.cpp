@@ -46,6 +46,7 @@ class BlockMessageTest : public ::testing::Test {
  protected:
   BlockMessageTest() {
     capture.directory = dir.path() / "PS2X5_REC";
+    capture.save = true;
     capture.clock = &clock;
     clock.utcSeconds = 1234567890;
   }
