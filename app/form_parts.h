@@ -98,7 +98,11 @@ class RigPart {
   virtual void Open() {}
   // Once a second while receiving: re-applies the split transmit frequency.
   virtual void AdjustSplit() {}
+  // StartRigControl: rig tuning started anew from TuneRig, RigNumber and TuneVFOBtoA; a rig
+  // that cannot be reached or lacks what they need switches them off in the settings.
   virtual void Restart() {}
+  // The rig-control server's own setup: 1 when the server cannot be reached, else 0.
+  virtual int ShowSetupDialog() { return 1; }
 };
 
 // Capture files (text, wave), decoding from a file, the audio history, and the receive-buffer
@@ -141,6 +145,8 @@ class PortsPart {
   virtual void SetDataExchangePort(int /*n*/) {}
   // workersAbandoned: a serial worker did not stop, so the ports it uses must stay open.
   virtual void ClosePorts(bool /*workersAbandoned*/) {}
+  // Closes both ports before their settings change; SetPttPort opens them again.
+  virtual void ClosePortsToReopen() {}
   virtual void ReopenPorts() {}
   // The transmitter's push-to-talk line; without a keying port there is nothing to key.
   virtual void SetPtt(bool /*on*/) {}
@@ -152,6 +158,8 @@ class PortsPart {
   virtual void ShowComWriteError() {}
   // The port-I/O driver is not to be used on this machine (the store's "Isx64").
   virtual void SetPortDriverMissing() {}
+  // Set by SetPortDriverMissing, or once the driver failed to open: no parallel-port keying.
+  virtual bool PortDriverMissing() const { return false; }
 };
 
 // The exchange library.
@@ -164,6 +172,14 @@ class ExchangeLibraryPart {
   virtual void Deactivate() {}
   // Where the packet receiver hands received frames as KISS; null when absent.
   virtual KissOutput* Kiss() { return nullptr; }
+};
+
+// The callsign catcher, the own-call watch and the beacon.
+class CallsignPart {
+ public:
+  virtual ~CallsignPart() = default;
+  // The own call sign (MyCall) for the watch that stops the beacon when it is received.
+  virtual void SetOwnCall(const std::string& /*call*/) {}
 };
 
 // The automation server.

@@ -34,6 +34,7 @@ class TKeyingPorts final : public PortsPart {
   // The shutdown's close, after which nothing opens a port again. A worker that did not stop
   // may hold a semaphore for good: then nothing waits for it.
   void ClosePorts(bool workersAbandoned) override;
+  void ClosePortsToReopen() override { ports_.ClosePorts(); }
   void ReopenPorts() override { ports_.ReopenPorts(); }
   void SetPtt(bool on) override { ports_.SetPtt(on); }
   void ClosePortDriver() override { portIO_.CloseDriver(); }
@@ -41,6 +42,7 @@ class TKeyingPorts final : public PortsPart {
   void WriteTxdByte(uint8_t code) override { ports_.WriteTxdByte(code); }
   void ShowComWriteError() override { ports_.ShowComWriteError(); }
   void SetPortDriverMissing() override { ports_.PortDriverMissing = true; }
+  bool PortDriverMissing() const override { return ports_.PortDriverMissing; }
 
   TPttPorts& ports() { return ports_; }
   TPortIO& portIO() { return portIO_; }

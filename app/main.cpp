@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     // The main form first, then the dialogs it opens.
     auto rxForm = std::make_unique<vestrel::TRxForm>(std::move(deps));
     auto macrosForm = std::make_unique<vestrel::TMacrosForm>();
-    auto setupForm = std::make_unique<vestrel::TSetupForm>();
+    auto setupForm = std::make_unique<vestrel::TSetupForm>(*rxForm);
     auto fastMacrosForm = std::make_unique<vestrel::TFastMacrosForm>();
     rxForm->SetForms(macrosForm.get(), setupForm.get(), fastMacrosForm.get());
     // kill, Ctrl+C or the session's end: the same orderly way out as closing the window, from

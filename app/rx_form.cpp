@@ -30,7 +30,6 @@
 #include "app/no_sound_devices.h"
 #include "app/rx_text_window.h"
 #include "app/settings_file.h"
-#include "app/setup_form.h"
 
 namespace vestrel {
 
@@ -78,6 +77,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
                    : *(ownCapture_ = std::make_unique<TCaptureFiles>(*this, boxes_, dialogs_, clock_))),
       exchange_(Use<LinkedExchangeLibrary>(deps_.exchange, ownExchange_)),
       automation_(Use<AutomationPart>(deps_.automation, ownAutomation_)),
+      callsigns_(Use<CallsignPart>(deps_.callsigns, ownCallsigns_)),
       presence_(deps_.presenceName) {
   setObjectName(QStringLiteral("TRxForm"));
   setWindowTitle(QStringLiteral("Vestrel"));
@@ -161,7 +161,7 @@ void TRxForm::BuildControls() {
   // Three rows of 12 macro buttons, placed by FormResize.
   Panel2 = new QWidget(central);
   Panel2->setObjectName(QStringLiteral("Panel2"));
-  constexpr int kButtonHeight = 22;
+  constexpr int kButtonHeight = kMacroButtonHeight;
   Panel2->setFixedHeight(3 * (kButtonHeight + 2) + 2);
   for (int n = 1; n <= 36; ++n) {
     auto* b = new QPushButton(Panel2);
@@ -389,13 +389,7 @@ void TRxForm::BuildMenus() {
 
   QAction* setup = bar->addAction(QStringLiteral("Setup"));
   menuItems_.emplace("Setup", setup);
-  connect(setup, &QAction::triggered, this, [this] {
-    engine_->display.DisplayPause = 3000;
-    if (setupForm_ != nullptr) {
-      setupForm_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-      setupForm_->show();
-    }
-  });
+  connect(setup, &QAction::triggered, this, [this] { ShowSetup(0); });
 
   QMenu* mode = addMenu("Mode");
   for (const char* c : {"RTTY", "ASCII-7", "ASCII-8"}) AddItem(mode, c);

@@ -77,6 +77,7 @@ struct TRxFormDeps {
   PortBackend* portBackend = nullptr;      // null: ppdev
   ExchangeLibraryPart* exchange = nullptr;
   AutomationPart* automation = nullptr;
+  CallsignPart* callsigns = nullptr;
   FileDialogs* dialogs = nullptr;  // null: QFileDialog
   Clock* clock = nullptr;          // null: the system's clocks
   std::vector<std::string> args;  // the command line without the program name
@@ -160,6 +161,27 @@ class TRxForm : public QMainWindow,
   // The data-exchange COM port, 1..99; anything else is none.
   void SetDataExchangePort(int n);
 
+  // The setup dialog and what it changes (rx_form_setup.cpp). ShowSetup fills the dialog from
+  // the settings and shows it on top, at page pageNum - 1 for pageNum 1..9 (the automation
+  // method's numbering); nothing before the engine start has loaded the settings.
+  void ShowSetup(int pageNum);
+  // Back to receive at once, without waiting for the end of the transmission: PTT off, the
+  // playback device closed, the transmit state cleared.
+  void StopTransmissionNow();
+  // The oscillogram strip, the QSO edit fields and the rows of macro buttons (0 hides them).
+  void ShowOscillogram(bool on);
+  void ShowEditFields(bool on);
+  void ShowMacroRows(int rows);
+  int MacroRows() const;
+  // The fonts and colours of the text windows and the macro buttons, from the settings.
+  void ApplyFontSettings();
+  PortsPart& ports() { return *ports_; }
+  ExchangeLibraryPart& exchangeLibrary() { return exchange_; }
+  RigPart& rig() { return rig_; }
+  DisplayPart& display() { return display_; }
+  CallsignPart& callsigns() { return callsigns_; }
+  MessageBoxSink& boxes() { return boxes_; }
+
   TEngine& engine() { return *engine_; }
   EngineDriver& engineDriver() { return *engineDriver_; }
   SoundControl& sound() { return *sound_; }
@@ -221,6 +243,8 @@ class TRxForm : public QMainWindow,
   QSpinBox* BeaconUpDown = nullptr;
   QTimer Timer1;
 
+  static constexpr int kMacroButtonHeight = 22;
+
   // The design geometry, before the saved values are applied.
   static constexpr int kDesignLeft = 60, kDesignTop = 40, kDesignWidth = 800, kDesignHeight = 600;
 
@@ -270,6 +294,7 @@ class TRxForm : public QMainWindow,
   std::unique_ptr<PortsPart> ownPorts_;
   std::unique_ptr<ExchangeLibraryPart> ownExchange_;
   std::unique_ptr<AutomationPart> ownAutomation_;
+  std::unique_ptr<CallsignPart> ownCallsigns_;
   std::unique_ptr<QtFileDialogs> ownDialogs_;
   std::unique_ptr<SystemClock> ownClock_;
   MessageBoxSink& boxes_;
@@ -286,6 +311,7 @@ class TRxForm : public QMainWindow,
   PortsPart* ports_ = nullptr;  // made once the workers' semaphores exist
   ExchangeLibraryPart& exchange_;
   AutomationPart& automation_;
+  CallsignPart& callsigns_;
 
   std::unique_ptr<RxTextWindow> rxSink_;
   std::unique_ptr<TEngine> engine_;

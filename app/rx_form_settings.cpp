@@ -9,50 +9,11 @@
 #include <QToolButton>
 #include <cstdlib>
 
+#include "app/font_setting_qt.h"
 #include "app/rx_form.h"
 #include "app/settings_file.h"
 
 namespace vestrel {
-
-namespace {
-
-// A plain colour (0x00BBGGRR) into a palette role; a system colour (negative) leaves the
-// role to the palette of the desktop.
-void SetColour(QPalette& palette, const QPalette& system, QPalette::ColorRole role, int32_t colour) {
-  if (colour < 0) {
-    palette.setColor(role, system.color(role));
-  } else {
-    palette.setColor(role, QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
-  }
-}
-
-// The face as saved; a face this machine lacks is matched by Qt, and the setting keeps the
-// saved name. The size in points decides over the height in pixels.
-void ApplyFont(QWidget& w, const TFontSetting& f, QPalette::ColorRole text, bool background) {
-  constexpr int kLargest = 500;
-  QFont font(QString::fromLatin1(f.FontName.data(), qsizetype(f.FontName.size())));
-  const int64_t pixels = f.FontHeight < 0 ? -int64_t{f.FontHeight} : f.FontHeight;
-  if (pixels > 0 && pixels <= kLargest) font.setPixelSize(pixels);
-  if (f.FontPitch == 2) {
-    font.setFixedPitch(true);
-    font.setStyleHint(QFont::TypeWriter);
-  } else if (f.FontPitch == 1) {
-    font.setFixedPitch(false);
-  }
-  if (f.FontSize > 0 && f.FontSize <= kLargest) font.setPointSize(f.FontSize);
-  font.setBold((f.FontStyle & 1) != 0);
-  font.setItalic((f.FontStyle & 2) != 0);
-  font.setUnderline((f.FontStyle & 4) != 0);
-  font.setStrikeOut((f.FontStyle & 8) != 0);
-  w.setFont(font);
-  const QPalette system = QApplication::palette(&w);
-  QPalette palette = w.palette();
-  SetColour(palette, system, text, f.FontColor);
-  if (background) SetColour(palette, system, QPalette::Base, f.Background);
-  w.setPalette(palette);
-}
-
-}  // namespace
 
 SettingsTargets TRxForm::Targets() {
   return {settings_, macroTable_, engine_->modeSwitch.ModeReportNames, engine_->modeSwitch.ReportModeWhenChanged};
@@ -98,11 +59,20 @@ void TRxForm::ApplyLoadedSettings() {
   if (s.DoFastSync != 0) SetMenuChecked("Fast Sync", true);
   if (s.UnshiftOnSpace != 0) SetPanelText(7, "UoS");
   display_.SetZoom(p.Zoom);
+  ShowOscillogram(s.OscShow != 0);
+  ShowEditFields(s.EditFieldsShow != 0);
+  // The macro panel's saved height selects its rows; -1 leaves them as designed.
+  if (s.ButMacroHeight != -1) ShowMacroRows(s.ButMacroHeight / kMacroButtonHeight);
 
-  ApplyFont(*RxMemo, s.RxFont, QPalette::Text, true);
-  ApplyFont(*Input, s.InputFont, QPalette::Text, true);
-  ApplyFont(*Sent, s.SentFont, QPalette::Text, true);
-  for (int n = 1; n <= 36; ++n) ApplyFont(*ButMacro[n], s.ButtonFont, QPalette::ButtonText, false);
+  ApplyFontSettings();
+}
+
+void TRxForm::ApplyFontSettings() {
+  const TAppSettings& s = settings_;
+  ApplyFontSetting(*RxMemo, s.RxFont, QPalette::Text, true);
+  ApplyFontSetting(*Input, s.InputFont, QPalette::Text, true);
+  ApplyFontSetting(*Sent, s.SentFont, QPalette::Text, true);
+  for (int n = 1; n <= 36; ++n) ApplyFontSetting(*ButMacro[n], s.ButtonFont, QPalette::ButtonText, false);
 }
 
 void TRxForm::TakeSettingsFromControls() {

@@ -55,7 +55,7 @@ int32_t AsCentreFreq(int32_t v, int32_t earlier) {
 // The zoom setter's rule: 2..5, anything else 1.
 int32_t AsZoom(int32_t v, int32_t) { return v >= 2 && v <= 5 ? v : 1; }
 int32_t AsBeaconPeriod(int32_t v, int32_t) { return v < 0 ? 999 : Clamped<3, 999>(v, 0); }
-int32_t AsExchangeSpeed(int32_t v, int32_t) { return v < 10 || v > 921600 ? 9600 : v; }
+int32_t AsExchangeSpeed(int32_t v, int32_t) { return AcceptedExchangeSpeed(v); }
 int32_t Low16Bits(int32_t v, int32_t) { return v & 0xFFFF; }
 int32_t AsPortType(int32_t v, int32_t) { return v >= 0 && v <= 6 ? v : 0; }
 
@@ -299,8 +299,6 @@ std::string TrimBlanks(std::string_view v) {
   return std::string(v);
 }
 
-bool UsableSampleRate(double r) { return std::isfinite(r) && r >= 8000.0 && r <= 384000.0; }
-
 void ReadKey(const IniFile& ini, const char* section, const Key& k, S& s) {
   const S& def = Defaults();
   const std::optional<std::string> text = ini.Value(section, k.name);
@@ -387,6 +385,10 @@ std::string LineBreaksAsEscapes(const std::string& text) {
 }
 
 }  // namespace
+
+bool UsableSampleRate(double r) { return std::isfinite(r) && r >= 8000.0 && r <= 384000.0; }
+
+int32_t AcceptedExchangeSpeed(int32_t v) { return v < 10 || v > 921600 ? 9600 : v; }
 
 double ParseDecimalText(std::string_view text, double fallback) { return ParseDouble(text).value_or(fallback); }
 

@@ -35,6 +35,11 @@ struct SettingsValues {
 // text that is no number, empty text included, gives `fallback`.
 double ParseDecimalText(std::string_view text, double fallback = 0.0);
 
+// The ranges that the loader and the setup dialog share: a sample rate is finite and lies in
+// 8000..384000; an exchange speed outside 10..921600 Bd becomes 9600.
+bool UsableSampleRate(double rate);
+int32_t AcceptedExchangeSpeed(int32_t speed);
+
 // Every key the settings file holds, into the targets. An absent key, or a number that is no
 // number or lies beyond int32, gives the key's default; a value outside the accepted range
 // leaves the target as it was, or is clamped where the key says so. Macros absent from the

@@ -62,6 +62,7 @@ struct Form {
     d.ports = &p;
     d.exchange = &p;
     d.automation = &p;
+    d.callsigns = &p;
     d.args = std::move(args);
     d.presenceName = std::move(semaphore);
     d.realTimer = false;

@@ -25,6 +25,7 @@ class RecordingFormParts : public SettingsPart,
                            public PortsPart,
                            public ExchangeLibraryPart,
                            public AutomationPart,
+                           public CallsignPart,
                            public EngineDriver,
                            public SoundControl,
                            public MessageBoxSink,
@@ -53,6 +54,9 @@ class RecordingFormParts : public SettingsPart,
   // DisplayPart
   void BuildWaterfallPalette() override { Log("BuildWaterfallPalette"); }
   void SetZoom(int z) override { Log("SetZoom " + std::to_string(z)); }
+  void PaintSpectrum() override { Log("PaintSpectrum"); }
+  void RepaintOscillogram() override { Log("RepaintOscillogram"); }
+  void LayoutChanged() override { Log("LayoutChanged"); }
   // TransmitPart
   void PumpTxText() override {
     Log("PumpTxText");
@@ -68,7 +72,14 @@ class RecordingFormParts : public SettingsPart,
   void RunMacro(int n) override { Log("RunMacro " + std::to_string(n)); }
   // RigPart
   void Open() override { Log("RigOpen"); }
-  void Restart() override { Log("RigRestart"); }
+  void Restart() override {
+    Log("RigRestart");
+    if (onRigRestart) onRigRestart();
+  }
+  int ShowSetupDialog() override {
+    Log("RigSetupDialog");
+    return rigSetupResult;
+  }
   // CapturePart
   void OpenTextCapture(const std::string& name) override { Log("OpenTextCapture " + name); }
   void CloseTextCapture() override { Log("CloseTextCapture"); }
@@ -77,17 +88,33 @@ class RecordingFormParts : public SettingsPart,
   void DecodeFromFile1Click() override { Log("DecodeFromFile"); }
   // PortsPart
   void ClosePorts(bool abandoned) override { Log(std::string("ClosePorts ") + (abandoned ? "1" : "0")); }
+  void ClosePortsToReopen() override { Log("ClosePortsToReopen"); }
+  void SetPttPort(int type, int number, int pttPin, int powerPin1, int powerPin2) override {
+    Log("SetPttPort " + std::to_string(type) + " " + std::to_string(number) + " " + std::to_string(pttPin) + " " +
+        std::to_string(powerPin1) + " " + std::to_string(powerPin2));
+  }
+  void SetDataExchangePort(int n) override { Log("SetDataExchangePort " + std::to_string(n)); }
   void ClosePortDriver() override { Log("ClosePortDriver"); }
-  void SetPortDriverMissing() override { Log("SetPortDriverMissing"); }
+  void SetPortDriverMissing() override {
+    Log("SetPortDriverMissing");
+    portDriverMissing = true;
+  }
+  bool PortDriverMissing() const override { return portDriverMissing; }
   void SetPtt(bool on) override { Log(std::string("SetPtt ") + (on ? "1" : "0")); }
   // ExchangeLibraryPart
   bool Init(int channel) override {
     Log("ExchangeInit " + std::to_string(channel));
     return exchangeOk;
   }
+  void Deactivate() override { ++exchangeDeactivations; }
   // AutomationPart
   void SetClientCount(int n) override { Log("SetClientCount " + std::to_string(n)); }
-  // EngineDriver
+  // CallsignPart
+  void SetOwnCall(const std::string& call) override { Log("SetOwnCall " + call); }
+  // EngineDriver (the converter's rates and the devices kept apart from the log, which the
+  // start-up order is checked against)
+  void InitInputConverter(double rate) override { inputRates.push_back(rate); }
+  void SetSoundDevices(const SoundSettings& s) override { soundDevices.push_back(s); }
   void StartObjects() override { Log("StartObjects"); }
   void ApplySpeedShiftMode() override { Log("ApplySpeedShiftMode"); }
   void ProcessSoundInput() override { Log("ProcessSoundInput"); }
@@ -140,6 +167,12 @@ class RecordingFormParts : public SettingsPart,
   std::function<void()> onProcessMessages;
   std::function<void()> onBox;
   std::function<void()> onOpenSoundInput;  // runs while the box is shown (its own message loop)
+  std::function<void()> onRigRestart;
+  std::vector<double> inputRates;
+  std::vector<SoundSettings> soundDevices;
+  int rigSetupResult = 0;
+  int exchangeDeactivations = 0;
+  bool portDriverMissing = false;
   int exCanal = 0;
   int useDuplex = 0;
   bool exchangeOk = true;
