@@ -61,7 +61,7 @@ class TPacketTxPump final : public TxSymbolSource {
 
   // The most samples one item can take at the current speed: a data byte of 8 bits and two
   // stuffed zeros.
-  uint32_t MaxSymbolSamples() const;
+  uint32_t MaxSymbolSamples() const override;
 
   int32_t NrziState = 0;  // 1: the second (upper) tone
   uint32_t Phase = 0;     // tone phase, & 0x7FFF
