@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <cmath>
 
+#include "memo/qt/styled_memo_widget.h"
+
 namespace vestrel {
 
 namespace {
@@ -62,6 +64,23 @@ void ApplyFontSetting(QWidget& w, const TFontSetting& f, QPalette::ColorRole tex
   palette.setColor(text, ColourOf(f.FontColor, system.color(text)));
   if (background) palette.setColor(QPalette::Base, ColourOf(f.Background, system.color(QPalette::Base)));
   w.setPalette(palette);
+}
+
+void ApplyMemoFontSetting(StyledMemoWidget& memo, const TFontSetting& f) {
+  TMemoFont font = memo.Font();
+  font.Name = f.FontName;
+  font.Charset = f.FontCharset;
+  if (f.FontSize > 0 && f.FontSize <= kLargest) {
+    font.Height = -((f.FontSize * memo.logicalDpiY() + 36) / 72);
+  } else if (f.FontHeight != 0 && f.FontHeight >= -kLargest && f.FontHeight <= kLargest) {
+    font.Height = f.FontHeight;
+  }
+  font.Style = static_cast<uint8_t>(f.FontStyle & 15);
+  font.Color = f.FontColor;
+  memo.setFont(font);
+  memo.setColor(f.Background);
+  memo.setHighlightColor(f.FontColor);
+  memo.setHighlightBackgnd(f.Background);
 }
 
 }  // namespace vestrel

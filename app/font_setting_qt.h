@@ -10,6 +10,8 @@ class QWidget;
 
 namespace vestrel {
 
+class StyledMemoWidget;
+
 // Fonts and colours as the settings keep them, and as Qt shows them.
 
 // A plain colour (0x00BBGGRR); a system colour (negative) is `system`, the desktop's own.
@@ -26,5 +28,9 @@ void TakeFont(const QFont& font, TFontSetting& f);
 
 // A control takes the font, its colour in `text`, and (when `background`) the background.
 void ApplyFontSetting(QWidget& w, const TFontSetting& f, QPalette::ColorRole text, bool background);
+// A memo draws in a font of its own: face, character set, style, colour, and the size in points
+// (which decides over the height) as glyph pixels at the screen's resolution. The text colour
+// also serves the highlight, the background the highlight's background.
+void ApplyMemoFontSetting(StyledMemoWidget& memo, const TFontSetting& f);
 
 }  // namespace vestrel

@@ -53,6 +53,11 @@ class LoggerLinkPart {
   // An inbound "BRK_CW" command.
   virtual void HandleCommand(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
   virtual void ClearQsoPanel() {}
+  // A key of the export section (ExportIniFile, ExportIniSection), its value written without
+  // quotes.
+  virtual void WriteExportKey(const std::string& /*key*/, const std::string& /*value*/) {}
+  // "Tandel_Message" with a command code and the QsoFieldCode bits of what changed.
+  virtual void BroadcastQsoChange(int /*code*/, uint32_t /*fields*/) {}
 };
 
 // The spectrum, waterfall, oscillogram and phase-vector displays.
@@ -170,8 +175,20 @@ class ExchangeLibraryPart {
   virtual bool Init(int /*channel*/) { return false; }
   // Takes the link out of use (the shutdown); the library has no closing call.
   virtual void Deactivate() {}
+  // A received byte for the other program.
+  virtual void Put(uint8_t /*symbol*/) {}
   // Where the packet receiver hands received frames as KISS; null when absent.
   virtual KissOutput* Kiss() { return nullptr; }
+};
+
+// The data-exchange port's outgoing queue, as the received-text sink hands it bytes.
+class ExchangePortPart {
+ public:
+  virtual ~ExchangePortPart() = default;
+  // A port is open (ExchangeComHandle is not -1).
+  virtual bool IsOpen() const { return false; }
+  // False when the queue refused the byte.
+  virtual bool QueueExchangeByte(uint8_t /*c*/) { return false; }
 };
 
 // The callsign catcher, the own-call watch and the beacon.
@@ -180,6 +197,17 @@ class CallsignPart {
   virtual ~CallsignPart() = default;
   // The own call sign (MyCall) for the watch that stops the beacon when it is received.
   virtual void SetOwnCall(const std::string& /*call*/) {}
+  // TCallFind::FeedChar: 0 nothing; 1 a callsign was accepted that differs from the previous
+  // one, or it ended while transmitting; 2 the previous callsign again.
+  virtual int FeedCallChar(uint8_t /*ch*/) { return 0; }
+  // The callsign accepted last, and where it starts in the receive window (-1: nowhere).
+  virtual std::string CurrentCall() const { return {}; }
+  virtual int32_t CallPosition() const { return -1; }
+  // TCallFind::Highlight: colours `call` in the receive window.
+  virtual void Highlight(const std::string& /*call*/, int32_t /*colour*/) {}
+  virtual void ClearNewCall() {}
+  // TMyCallFind::FeedChar: true when the own call has just been received and stops the beacon.
+  virtual bool FeedMyCallChar(uint8_t /*ch*/) { return false; }
 };
 
 // The automation server.
@@ -188,6 +216,8 @@ class AutomationPart {
   virtual ~AutomationPart() = default;
   virtual void SetClientCount(int /*n*/) {}
   virtual int ClientCount() const { return 0; }
+  // The OnCallsign event to every client.
+  virtual void FireOnCallsign(const std::string& /*call*/) {}
 };
 
 }  // namespace vestrel

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -28,8 +29,8 @@
 #include "app/linked_exchange_library.h"
 #include "app/message_bus.h"
 #include "app/no_sound_devices.h"
-#include "app/rx_text_window.h"
 #include "app/settings_file.h"
+#include "memo/qt/styled_memo_widget.h"
 
 namespace vestrel {
 
@@ -76,6 +77,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
                    ? *deps_.capture
                    : *(ownCapture_ = std::make_unique<TCaptureFiles>(*this, boxes_, dialogs_, clock_))),
       exchange_(Use<LinkedExchangeLibrary>(deps_.exchange, ownExchange_)),
+      exchangePort_(Use<ExchangePortPart>(deps_.exchangePort, ownExchangePort_)),
       automation_(Use<AutomationPart>(deps_.automation, ownAutomation_)),
       callsigns_(Use<CallsignPart>(deps_.callsigns, ownCallsigns_)),
       presence_(deps_.presenceName) {
@@ -83,7 +85,9 @@ TRxForm::TRxForm(TRxFormDeps deps)
   setWindowTitle(QStringLiteral("Vestrel"));
   BuildControls();
   BuildMenus();
-  rxSink_ = std::make_unique<RxTextWindow>(*RxMemo);
+  rxSink_ = std::make_unique<ReceivedTextSink>(
+      *RxMemo, ReceivedTextLinks{*this, settings_, clock_, TextCaptureFile, exchange_, exchangePort_, callsigns_,
+                                 automation_, logger_});
   engine_ = std::make_unique<TEngine>(*this, *rxSink_);
   // The block modes' message files are named by their start time.
   engine_->blockCapture.clock = &clock_;
@@ -144,18 +148,15 @@ void TRxForm::SetForms(TMacrosForm* macros, TSetupForm* setup, TFastMacrosForm* 
   fastMacrosForm_ = fast;
 }
 
-RxTextSink& TRxForm::rxSink() { return *rxSink_; }
-
 void TRxForm::BuildControls() {
   auto* central = new QWidget(this);
   auto* column = new QVBoxLayout(central);
   column->setContentsMargins(2, 2, 2, 2);
   column->setSpacing(2);
 
-  RxMemo = new QPlainTextEdit(central);
+  RxMemo = new StyledMemoWidget(central);
   RxMemo->setObjectName(QStringLiteral("RxMemo"));
   RxMemo->setReadOnly(true);
-  RxMemo->setUndoRedoEnabled(false);
   column->addWidget(RxMemo, 5);
 
   // Three rows of 12 macro buttons, placed by FormResize.
@@ -503,6 +504,14 @@ void TRxForm::ShowError(std::string_view text, std::string_view caption) { boxes
 void TRxForm::ShowFileError(std::string_view caption, std::string_view text) { boxes_.ShowMessage(caption, text); }
 
 bool TRxForm::Transmitting() const { return transmit_.Transmitting() || engine_->tx.TxState != 0; }
+
+int TRxForm::CurrentMode() const { return engine_->params.Mode; }
+
+void TRxForm::ReportReceiveWindowFailure(const std::string& text) {
+  // The sink runs inside a decoder's block loop: the box, with its own message loop, comes
+  // once that work is done.
+  QTimer::singleShot(0, this, [this, text] { boxes_.ShowMessage("Vestrel - Receive Window Error", text); });
+}
 
 void TRxForm::Post(uint32_t message) { QCoreApplication::postEvent(this, new TPostedMessage(message)); }
 

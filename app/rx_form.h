@@ -17,6 +17,8 @@
 #include "app/macro_table.h"
 #include "app/message_boxes.h"
 #include "app/qt_file_dialogs.h"
+#include "app/received_text_sink.h"
+#include "app/text_capture_stream.h"
 #include "io/serial_workers.h"
 #include "engine/engine.h"
 #include "engine/engine_window.h"
@@ -44,7 +46,7 @@ namespace vestrel {
 
 class MessageBus;
 class NoSoundDevices;
-class RxTextWindow;
+class StyledMemoWidget;
 class TMacrosForm;
 class TSetupForm;
 class TFastMacrosForm;
@@ -76,6 +78,7 @@ struct TRxFormDeps {
   ModemLineControl* modemLines = nullptr;  // null: the system's
   PortBackend* portBackend = nullptr;      // null: ppdev
   ExchangeLibraryPart* exchange = nullptr;
+  ExchangePortPart* exchangePort = nullptr;
   AutomationPart* automation = nullptr;
   CallsignPart* callsigns = nullptr;
   FileDialogs* dialogs = nullptr;  // null: QFileDialog
@@ -95,7 +98,8 @@ class TRxForm : public QMainWindow,
                 public LoggerLink,
                 public PttControl,
                 public TxKeyingPort,
-                public FatalErrorSink {
+                public FatalErrorSink,
+                public ReceivedTextHost {
  public:
   explicit TRxForm(TRxFormDeps deps = {});
   ~TRxForm() override;
@@ -126,7 +130,11 @@ class TRxForm : public QMainWindow,
   void ShowError(std::string_view text, std::string_view caption) override;
   void RequestTerminate() override { RequestTermination(); }
   // TxState of the engine, or the transmit control's own view of it.
-  bool Transmitting() const;
+  bool Transmitting() const override;
+  // The received-text sink: every decoded character, status text and echoed sent character.
+  void PutRxChar(uint8_t ch) { rxSink_->PutRxChar(ch); }
+  void PutRxString(std::string_view text) { rxSink_->PutRxString(text); }
+  ReceivedTextSink& receivedText() { return *rxSink_; }
 
   // Start-up.
   void FormCreate();
@@ -185,7 +193,6 @@ class TRxForm : public QMainWindow,
   TEngine& engine() { return *engine_; }
   EngineDriver& engineDriver() { return *engineDriver_; }
   SoundControl& sound() { return *sound_; }
-  RxTextSink& rxSink();
   TAppSettings& settings() { return settings_; }
   TMacroTable& macroTable() { return macroTable_; }
   SerialWorkers& workers() { return *workers_; }
@@ -209,8 +216,11 @@ class TRxForm : public QMainWindow,
   int ResizeCount = 0;       // layouts made by FormResize
   CommandLineSwitches CommandLine;
 
+  // The text capture file, written by the received-text sink.
+  TextCaptureStream TextCaptureFile;
+
   // Controls that other Parts act on, by the names they use.
-  QPlainTextEdit* RxMemo = nullptr;
+  StyledMemoWidget* RxMemo = nullptr;
   QPlainTextEdit* Input = nullptr;
   QPlainTextEdit* Sent = nullptr;
   QLineEdit* CallEdit = nullptr;
@@ -268,7 +278,12 @@ class TRxForm : public QMainWindow,
   void ShowDefaultDirectoryNotice(const std::string& notice);
   void UpdateMacroButtonHints();
   void RunKeyAction(const KeyCommand& cmd);
-  void StopBeacon();
+  // ReceivedTextHost
+  bool ExchangeLibraryOn() const override { return ExchangeLibraryActive; }
+  int CurrentMode() const override;
+  bool BeaconRunning() const override { return BeaconOn; }
+  void StopBeacon() override;
+  void ReportReceiveWindowFailure(const std::string& text) override;
   void FreeBufferPanel();
 
   template <typename D, typename T>
@@ -293,6 +308,7 @@ class TRxForm : public QMainWindow,
   std::unique_ptr<CapturePart> ownCapture_;
   std::unique_ptr<PortsPart> ownPorts_;
   std::unique_ptr<ExchangeLibraryPart> ownExchange_;
+  std::unique_ptr<ExchangePortPart> ownExchangePort_;
   std::unique_ptr<AutomationPart> ownAutomation_;
   std::unique_ptr<CallsignPart> ownCallsigns_;
   std::unique_ptr<QtFileDialogs> ownDialogs_;
@@ -310,10 +326,11 @@ class TRxForm : public QMainWindow,
   CapturePart& capture_;
   PortsPart* ports_ = nullptr;  // made once the workers' semaphores exist
   ExchangeLibraryPart& exchange_;
+  ExchangePortPart& exchangePort_;
   AutomationPart& automation_;
   CallsignPart& callsigns_;
 
-  std::unique_ptr<RxTextWindow> rxSink_;
+  std::unique_ptr<ReceivedTextSink> rxSink_;
   std::unique_ptr<TEngine> engine_;
   std::unique_ptr<EngineDriver> ownEngineDriver_;
   EngineDriver* engineDriver_ = nullptr;

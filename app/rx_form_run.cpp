@@ -11,6 +11,7 @@
 #include "app/rx_form.h"
 #include "engine/mode_table.h"
 #include "io/com_writer.h"
+#include "memo/qt/styled_memo_widget.h"
 
 namespace vestrel {
 
@@ -185,7 +186,7 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
     case A::kFocusOther: OtherEdit->setFocus(); break;
     case A::kClearRx:
       engine_->display.DisplayPause = 0;
-      RxMemo->clear();
+      RxMemo->Clear();
       transmit_.ClearPausePoint();
       break;
     case A::kToggleAfc: AfcButton->setChecked(!(AfcButton->isChecked() || settings_.TuneRig != 0)); break;

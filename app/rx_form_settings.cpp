@@ -12,6 +12,7 @@
 #include "app/font_setting_qt.h"
 #include "app/rx_form.h"
 #include "app/settings_file.h"
+#include "memo/qt/styled_memo_widget.h"
 
 namespace vestrel {
 
@@ -20,9 +21,7 @@ SettingsTargets TRxForm::Targets() {
 }
 
 void TRxForm::ShowDefaultDirectoryNotice(const std::string& notice) {
-  QString text = QString::fromLocal8Bit(notice.data(), qsizetype(notice.size()));
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  RxMemo->setPlainText(text);
+  RxMemo->SetTextBuf(ToBytes(notice));
 }
 
 void TRxForm::ApplyLoadedSettings() {
@@ -43,6 +42,7 @@ void TRxForm::ApplyLoadedSettings() {
   engine_->baudot.UnshiftOnSpace = s.UnshiftOnSpace != 0 ? 1 : 0;
   engine_->baudot.ExtendedBaudot = s.ExtendedBaudot != 0 ? 1 : 0;
   if (s.ExtendedBaudot == 0) engine_->baudot.ResetThird();
+  engine_->amtorFec.AmtorFastSync = s.DoFastSync != 0 ? 1 : 0;
   engine_->blockCapture.save = s.SavePs2x5 != 0;
   engine_->packetOutput.IsKISS = s.IsKISS != 0;
 
@@ -69,6 +69,9 @@ void TRxForm::ApplyLoadedSettings() {
 
 void TRxForm::ApplyFontSettings() {
   const TAppSettings& s = settings_;
+  // The memo draws in its own font; the widget keeps the Qt font and colours as well, where
+  // the setup dialog takes its sample.
+  ApplyMemoFontSetting(*RxMemo, s.RxFont);
   ApplyFontSetting(*RxMemo, s.RxFont, QPalette::Text, true);
   ApplyFontSetting(*Input, s.InputFont, QPalette::Text, true);
   ApplyFontSetting(*Sent, s.SentFont, QPalette::Text, true);
@@ -83,6 +86,7 @@ void TRxForm::TakeSettingsFromControls() {
   s.IsSquelch = SqlButton->isChecked() ? 1 : 0;
   s.SquelchThreshold = SqlUpDown->value();
   s.BeaconPeriod = BeaconUpDown->value();
+  s.DoFastSync = engine_->amtorFec.AmtorFastSync;
   const QRect g = geometry();
   s.Left = g.x();
   s.Top = g.y();

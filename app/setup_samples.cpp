@@ -7,8 +7,8 @@
 #include <cmath>
 
 #include "app/font_setting_qt.h"
-#include "app/rx_text_window.h"
 #include "app/waterfall_palette.h"
+#include "memo/code_pages.h"
 
 namespace vestrel {
 
@@ -25,7 +25,8 @@ PlainTextSample::PlainTextSample(QWidget* parent) : QTextEdit(parent) {
 
 void PlainTextSample::SetSampleText(std::string_view text) {
   text_.assign(text);
-  QString shown = FromCodePage1252(text);
+  QString shown = QString::fromStdU16String(
+      ToUtf16(TByteView(reinterpret_cast<const unsigned char*>(text.data()), text.size()), 1252));
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   setPlainText(shown);
 }

@@ -4,6 +4,10 @@ namespace vestrel {
 
 TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxSink(rxSink) {
   modes.SetReceiver(RxFamily::kStartStop, &rtty);
+  modes.SetReceiver(RxFamily::kAmtorFec, &amtorFec);
+  modes.SetReceiver(RxFamily::kAmtorArq, &amtorArq);
+  modes.SetReceiver(RxFamily::kDtmf, &dtmf);
+  modes.SetReceiver(RxFamily::kPactor, &pactor);
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
@@ -16,12 +20,16 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
 }
 
 void TEngine::Start() {
+  dtmf.Reset();
   rtty.Start();
   ps2x5.Start();
   ps2x5Tx.SetSpeed(25.0);
   ps33x5.Start();
   ps33x5Tx.SetSpeed(4, 1500.0, rates.OutSamplingFreq);
+  amtorFec.Start();
+  amtorArq.Start();
   ax25.Start();
+  pactor.Start();
 }
 
 void TEngine::Shutdown() {

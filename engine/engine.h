@@ -7,12 +7,16 @@
 #include "engine/mode_switch.h"
 #include "engine/modem_params.h"
 #include "engine/modes/amtor/amtor_fec_tx_pump.h"
+#include "engine/modes/amtor/arq_decoder.h"
+#include "engine/modes/amtor/fec_decoder.h"
+#include "engine/modes/dtmf/dtmf_decoder.h"
 #include "engine/modes/packet/ax25_decoder.h"
 #include "engine/modes/packet/buf_fifo.h"
 #include "engine/modes/packet/packet_channel.h"
 #include "engine/modes/packet/packet_channel_access.h"
 #include "engine/modes/packet/packet_frame_output.h"
 #include "engine/modes/packet/packet_tx_pump.h"
+#include "engine/modes/pactor/pactor_fec_decoder.h"
 #include "engine/modes/ps2x5/block_capture_file.h"
 #include "engine/modes/ps2x5/fsk2x5_decoder.h"
 #include "engine/modes/ps2x5/fsk2x5_transmitter.h"
@@ -90,6 +94,17 @@ class TEngine {
   TAx25Decoder ax25{sine, window, packetOutput, levels, params.LevelRingIndex};
   TPacketTxPump packetTx{sine, params, tx, bufFifo, packetChannel};
   TPacketChannelAccess packetAccess{params, tx, bufFifo, packetChannel, ax25, txPump, window};
+
+  // DTMF, which reads the squelch setting and the spectrum of the block processor itself.
+  TDtmfDecoder dtmf{sine, rxBlocks, rxSink, &levels, &params.LevelRingIndex};
+
+  // AMTOR FEC and the AMTOR ARQ monitor.
+  TFecDecoder amtorFec{sine, params, window, baudot, rxSink, &levels, &params.LevelRingIndex};
+  TArqDecoder amtorArq{sine, params, window, baudot, rxSink, &levels, &params.LevelRingIndex};
+
+  // Both PACTOR-I FEC receivers, 100 and 200 Bd.
+  TPactorReceiver pactor{sine, rxSink, &levels, &params.LevelRingIndex};
+
   // The block modes: where their received messages are kept; the PS2X5 and PS33X5 receivers,
   // modulators and transmit sources.
   BlockCaptureSettings blockCapture;

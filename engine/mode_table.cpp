@@ -90,7 +90,9 @@ constexpr ModeRow AmtorFec() {
   ModeRow r = Fsk(kModeAmtorFec, "AMTOR FEC", "AMT-FEC", "TOR", RxFamily::kAmtorFec);
   r.transmitter = TxFamily::kAmtorFec;
   r.speedMenu = r.shiftMenu = true;
-  r.transmitterBuilt = true;
+  r.menuShiftHz = 170;
+  r.menuBaud = 100.0;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 
@@ -98,12 +100,16 @@ constexpr ModeRow AmtorArq() {
   ModeRow r = Fsk(kModeAmtorArq, "AMTOR ARQ", "AMT-ARQ", "", RxFamily::kAmtorArq);
   r.txFollowsAfc = false;
   r.speedMenu = r.shiftMenu = true;
+  r.menuShiftHz = 170;
+  r.menuBaud = 100.0;
+  r.receiverBuilt = true;
   return r;
 }
 
 constexpr ModeRow Dtmf() {
   ModeRow r = Named(kModeDtmf, "DTMF", "DTMF", "", RxFamily::kDtmf);
   r.tones = ToneLayout::kSingleKeepShift;
+  r.receiverBuilt = true;
   return r;
 }
 
@@ -111,8 +117,10 @@ constexpr ModeRow PactorFec() {
   ModeRow r = Fsk(kModePactorFec, "PACTOR-I FEC", "PACTOR", "PACTOR", RxFamily::kPactor);
   r.txFollowsAfc = false;
   r.symbolRate = 100.0;
+  r.menuShiftHz = 200;
   r.speedPanel = "100/200 Bd";
   r.speedPanelFixed = true;
+  r.receiverBuilt = true;
   return r;
 }
 

@@ -114,7 +114,8 @@ struct ModeRow {
   double symbolRate = 0.0;  // speed fixed by the mode, Bd; 0 when the Speed menu sets it
   bool quadrature = false;  // QPSK
   int mfskTones = 0;        // MFSK: tones of the alphabet, symbolRate Hz apart
-  int menuShiftHz = 0;      // the shift its Mode menu item sets (AX.25); 0: the shift stays
+  int menuShiftHz = 0;      // the shift its Mode menu item sets (AX.25, AMTOR, PACTOR); 0: it stays
+  double menuBaud = 0.0;    // the speed its Mode menu item sets in a Speed menu mode (AMTOR); 0: it stays
   double menuCentreHz = 0;  // both tone pairs centred here by its Mode menu item; 0: they stay
 
   bool speedMenu = false;  // the Speed, Shift and Filters menus are enabled

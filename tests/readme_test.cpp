@@ -47,6 +47,8 @@ const char* const kCommands[] = {
     "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode RTTY | "
     "build/release/bench/vestrel-decode "
     "--mode RTTY",
+    "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode AMT-FEC | "
+    "build/release/bench/vestrel-decode --mode AMT-FEC",
     "build/release/bench/vestrel-decode --help",
     kPacketRoundTrip,
     "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode PS2x5 | "
@@ -263,17 +265,23 @@ TEST(Readme, TheEncoderAndTheDecoderGiveTheTextBack) {
       "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode RTTY | "
       "build/release/bench/vestrel-decode "
       "--mode RTTY");
+  const std::string amtor = Shown(
+      "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode AMT-FEC | "
+      "build/release/bench/vestrel-decode --mode AMT-FEC");
   const std::string help = Shown("build/release/bench/vestrel-decode --help");
   if (!Built("bench/vestrel-decode")) GTEST_SKIP() << "the headless tools are not part of this build";
   test::SoundTestDir dir;
   const test::ToolResult r = RunIn(roundTrip, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("CQ CQ DE XX0XXX"), std::string::npos) << r.out;
+  const test::ToolResult a = RunIn(amtor, dir.path());
+  EXPECT_EQ(a.exitCode, 0) << a.err;
+  EXPECT_EQ(a.out.rfind("\r\nCQ CQ DE XX0XXX", 0), 0u) << a.out;
   const test::ToolResult h = RunIn(help, dir.path());
   EXPECT_EQ(h.exitCode, 0);
   EXPECT_EQ(h.out.rfind("usage: vestrel-decode --mode MODE", 0), 0u) << h.out;
   for (const char* option :
-       {"--rx-hz", "--shift", "--baud", "--filter", "--reverse", "--squelch", "--unshift-on-space"}) {
+       {"--rx-hz", "--shift", "--baud", "--filter", "--reverse", "--squelch", "--unshift-on-space", "--fast-sync"}) {
     EXPECT_NE(h.out.find(option), std::string::npos) << option;
   }
 }

@@ -142,11 +142,12 @@ std::string ReadModemOptions(const ParsedArgs& args, std::string_view centreOpti
   } else {
     return "--mode is required";
   }
-  // A two-tone mode of a fixed speed (AX.25) runs at it, with the shift and centre its menu
-  // item sets.
+  // A two-tone mode of a fixed speed (AX.25, PACTOR) runs at it, with the shift and centre its
+  // menu item sets; the AMTOR items set a speed of the Speed menu too.
   const ModeRow& row = ModeTable()[out.mode];
   const bool fixedSpeed = row.symbolRate > 0.0 && row.tones == ToneLayout::kPair && !row.speedMenu;
   if (fixedSpeed) out.baud = row.symbolRate;
+  if (row.menuBaud > 0.0) out.baud = row.menuBaud;
   if (row.menuShiftHz > 0) out.shiftHz = row.menuShiftHz;
   if (row.menuCentreHz > 0.0) out.centreHz = row.menuCentreHz;
   if (const std::string* v = value(centreOption)) {

@@ -20,18 +20,19 @@ using namespace vestrel;
 constexpr const char* kUsage =
     "usage: vestrel-decode --mode MODE [--rx-hz HZ] [--shift HZ] [--baud BD]\n"
     "                      [--filter optimal|wide|narrow] [--reverse] [--squelch POS]\n"
-    "                      [--unshift-on-space] [--kiss] [--save-blocks DIR] [FILE]\n"
+    "                      [--unshift-on-space] [--fast-sync] [--kiss] [--save-blocks DIR] [FILE]\n"
     "Decodes raw signed 16-bit little-endian mono samples at 11025 samples/s from FILE (or\n"
     "standard input) through the receive chain and writes the received text to standard output.\n"
     "  --mode MODE     the mode's status-panel name or number: %s\n"
     "  --rx-hz HZ      centre of the receive tone pair (default 1700)\n"
-    "  --shift HZ      shift (default 170; AX25-H 200, AX25-U 1000, PS2x5 50)\n"
-    "  --baud BD       speed (default 45.45; AX25-H runs at 300 Bd, AX25-U at 1200 Bd on\n"
-    "                  1200/2200 Hz; PS2x5 25, PS33x5 6.25)\n"
+    "  --shift HZ      shift (default 170; PACTOR 200, AX25-H 200, AX25-U 1000, PS2x5 50)\n"
+    "  --baud BD       speed (default 45.45; AMT-FEC and AMT-ARQ 100; AX25-H runs at 300 Bd,\n"
+    "                  AX25-U at 1200 Bd on 1200/2200 Hz; PS2x5 25, PS33x5 6.25)\n"
     "  --filter W      filter width (default optimal)\n"
     "  --reverse       mark on the lower tone\n"
     "  --squelch POS   squelch on at position 0..100 (default off)\n"
     "  --unshift-on-space  Baudot: back to letters after a received space or LF\n"
+    "  --fast-sync     AMT-FEC: lock on any valid characters, not only on phasing signals\n"
     "  --kiss          packet modes: every good frame as a KISS frame (FEND, 00, the frame\n"
     "                  without its check bytes, escaped, FEND) instead of the monitor lines\n"
     "  --save-blocks DIR   PS2x5, PS33x5: keep every received message in a file of its own\n"
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
       {"mode", true},    {"rx-hz", true},  {"shift", true},
       {"baud", true},    {"filter", true}, {"reverse", false},
       {"squelch", true}, {"help", false},  {"unshift-on-space", false},
-      {"kiss", false},   {"save-blocks", true},
+      {"fast-sync", false}, {"kiss", false}, {"save-blocks", true},
   };
   harness::ParsedArgs args;
   if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
   }
   harness::ApplyModemOptions(engine, modem);
   if (args.Has("unshift-on-space")) engine.baudot.UnshiftOnSpace = 1;
+  if (args.Has("fast-sync")) engine.amtorFec.AmtorFastSync = 1;
   if (squelch >= 0) {
     engine.rxBlocks.IsSquelch = 1;
     engine.rxBlocks.SetSquelchPosition(squelch);
@@ -139,9 +141,11 @@ int main(int argc, char** argv) {
     return Fail("cannot read " +
                 (args.positional.empty() ? std::string("standard input") : args.positional[0]));
 
-  // Silence for the decoders' lag (13 bit times and the filters) and the partial last block.
+  // Silence for the decoders' lag and the partial last block: 13 bit times of the start-stop
+  // decoder, 37 bits and seven characters of the AMTOR FEC decoder, 68 bits of the ARQ
+  // monitor, 104 bits of the PACTOR receivers; with the filters, 100 bits cover them all.
   const double bitSamples = 11025.0 / (modem.baud == 45.0 ? 45.45 : modem.baud);
-  const size_t tail = static_cast<size_t>(std::ceil(20.0 * bitSamples)) + 2 * 2048;
+  const size_t tail = static_cast<size_t>(std::ceil(100.0 * bitSamples)) + 2 * 2048;
   const std::vector<int16_t> silence(tail, 0);
   engine.rxBlocks.PushCaptured(std::span<const int16_t>(silence));
   // A message still open ends as at the program's shutdown: its report, its file.

@@ -106,13 +106,11 @@ int Run(int argc, char** argv) {
     return 0;
   }
   harness::ModemOptions m;
-  if (!args.Has("baud")) m.baud = 0;
   if (std::string e = harness::ReadModemOptions(args, "tx-hz", m); !e.empty()) return Fail(e);
   if (!harness::ModeBuilt(m.mode, true)) {
     return Fail("no transmitter for mode " + std::string(harness::ModePanelName(m.mode)) +
                 "; modes: " + harness::BuiltModeList(true));
   }
-  if (m.baud == 0) m.baud = m.mode == kModeAmtorFec ? 100.0 : 45.0;
   if (args.positional.size() > 1) return Fail("more than one input file");
   double outRate = kRate;
   if (const auto it = args.values.find("out-rate"); it != args.values.end()) {

@@ -219,6 +219,17 @@ const std::array<uint8_t, 32> kAmtorSymbolOrder = {
     23, 10, 5,  16, 7, 30, 19, 29, 21, 17, 8,  2,  31, 27, 4,  0,
 };
 
+// The 32 codes of the Baudot symbols through the CCIR-476 table, then RQ and the phasing signals.
+const std::array<int16_t, 128> Ccir476DecodeTable = [] {
+  std::array<int16_t, 128> t;
+  t.fill(-1);
+  for (int i = 0; i < 32; ++i) t[kCcir476[kAmtorSymbolOrder[i]]] = static_cast<int16_t>(i);
+  t[kCcir476Request] = 32;
+  t[PhasingTwo] = 33;
+  t[PhasingOne] = 34;
+  return t;
+}();
+
 const std::array<uint8_t, 128>& BaudotCodeTable(int32_t codeSet) {
   return kCodeSets[codeSet >= 0 && codeSet < kBaudotCodeSets ? codeSet : 0];
 }

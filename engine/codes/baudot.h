@@ -24,8 +24,19 @@ inline constexpr int kBaudotThirdOffset = 64;
 
 // Baudot code 0..31 to its CCIR-476 code (four 1-bits out of seven).
 extern const std::array<uint8_t, 32> kCcir476;
-inline constexpr uint8_t kCcir476Alpha = 0x78;  // phasing signal 1, idle alpha
-inline constexpr uint8_t kCcir476Beta = 0x33;   // phasing signal 2, idle beta
+inline constexpr uint8_t kCcir476Alpha = 0x78;  // phasing signal 2 (PhasingTwo), idle alpha
+inline constexpr uint8_t kCcir476Beta = 0x33;   // phasing signal 1 (PhasingOne), idle beta
+// The receivers' names of the two phasing signals: a transmission opens with PhasingOne as DX
+// and PhasingTwo as RX, and ends with PhasingTwo as DX.
+inline constexpr int PhasingOne = kCcir476Beta;
+inline constexpr int PhasingTwo = kCcir476Alpha;
+inline constexpr int kCcir476Request = 0x66;  // repetition request (RQ)
+
+// AMTOR symbol index of each received 7-bit code (first received bit = bit 6): 0..31 the
+// symbols of kAmtorSymbolOrder, 32 the repetition request, 33 PhasingTwo, 34 PhasingOne; -1
+// for the 93 codes that do not have exactly four 1 bits.
+extern const std::array<int16_t, 128> Ccir476DecodeTable;
+inline constexpr int kAmtorSymbols = 35;
 
 // AMTOR symbol index 0..31 to Baudot code: A..Z, CR, LF, LTRS, FIGS, space, blank.
 extern const std::array<uint8_t, 32> kAmtorSymbolOrder;
@@ -57,7 +68,7 @@ class TBaudotDecoder {
 
   // Modes 0, 6 and 14 print the decoded text, every other mode the code as a byte.
   void PutBaudotChar(int code);
-  // AMTOR symbol index 0..31; anything else is ignored.
+  // AMTOR symbol index 0..31; RQ and the phasing signals (32..34) and anything else are ignored.
   void PutAmtorSymbol(int index);
 
   // Switching ExtendedBaudot off drops the receiver out of the third register.

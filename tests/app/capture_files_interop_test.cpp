@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QGuiApplication>
-#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
 #include <cstdlib>
@@ -56,7 +55,7 @@ TEST(CaptureFilesInterop, MinimodemWavesDecodeFromTheFile) {
     w.engine().baudot.UnshiftOnSpace = 1;
     w.capturePart().DecodeWavFile(wav.string(), false);
     EXPECT_TRUE(parts.boxes.empty());
-    const std::string shown = w.RxMemo->toPlainText().toStdString();
+    const std::string shown = test::RxText(w);
     EXPECT_NE(shown.find(kText), std::string::npos) << shown;
   }
 }
@@ -96,7 +95,7 @@ TEST(CaptureFilesInterop, DecodeFromFileOnTheScreen) {
   ASSERT_TRUE(form.EngineStarted);
   form.engine().baudot.UnshiftOnSpace = 1;
   form.MenuItem("Decode From File")->trigger();  // paced: some 3 s for the 6 s of audio
-  const std::string shown = form.RxMemo->toPlainText().toStdString();
+  const std::string shown = test::RxText(form);
   EXPECT_NE(shown.find(kText), std::string::npos) << shown;
   for (const auto& [caption, text] : boxes.shown) {
     EXPECT_EQ(text, "ZOZARIRI.DLL initialization error!") << caption;  // the library is not in this build

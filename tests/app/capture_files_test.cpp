@@ -40,7 +40,7 @@ class CaptureFilesTest : public testing::Test {
     f.Ticks(20);
   }
   TRxForm& w() { return *f.form; }
-  std::string Shown() const { return f.form->RxMemo->toPlainText().toStdString(); }
+  std::string Shown() const { return test::RxText(*f.form); }
 
   test::ScopedWorkingDir cwd;
   FakeWaveBackend backend;

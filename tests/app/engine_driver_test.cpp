@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QPlainTextEdit>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -64,7 +63,7 @@ TEST(EngineDriver, CapturedRttyReachesTheReceiveWindow) {
 
   EXPECT_GT(Capture(backend, w, audio), 0);
   EXPECT_EQ(backend.in.queue.size(), CaptureRing::kCount);  // every buffer went back to the card
-  const std::string shown = w.RxMemo->toPlainText().toStdString();
+  const std::string shown = test::RxText(w);
   EXPECT_NE(shown.find("THE QUICK BROWN FOX 73"), std::string::npos) << shown;
 
   w.ShutdownEngine();
@@ -113,7 +112,7 @@ TEST(EngineDriver, CapturedPacketReachesTheReceiveWindow) {
   f.Ticks(20);
   test::SetPacketMode(w.engine(), kModeAx25Uhf);
   Capture(backend, w, audio);
-  const std::string shown = w.RxMemo->toPlainText().toStdString();
+  const std::string shown = test::RxText(w);
   EXPECT_NE(shown.find("N0CALL-9 -> APRS-0 via WIDE2-2  UI^ Pid=F0"), std::string::npos) << shown;
   EXPECT_NE(shown.find("Hello from the receive road"), std::string::npos) << shown;
   w.ShutdownEngine();

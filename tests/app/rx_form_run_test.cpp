@@ -179,9 +179,9 @@ TEST(RxFormKeys, HotKeysAreConsumedAndOthersReachTheTextWindow) {
   EXPECT_EQ(parts.Count("ForceFigures"), 1);
 
   QTest::keyClick(input, Qt::Key_D, Qt::AltModifier);  // clears the receive window
-  w.RxMemo->setPlainText(QStringLiteral("x"));
+  w.RxMemo->SetTextBuf(ToBytes("x"));
   QTest::keyClick(input, Qt::Key_D, Qt::AltModifier);
-  EXPECT_TRUE(w.RxMemo->toPlainText().isEmpty());
+  EXPECT_TRUE(test::RxText(w).empty());
 }
 
 TEST(RxFormKeys, NothingKeysTheTransmitterOrRunsAMacroBeforeTheEngineStart) {
@@ -269,7 +269,7 @@ TEST(RxFormShutdown, OpenBlockMessagesEndAndFileErrorsAreShown) {
   w.show();
   EXPECT_TRUE(w.close());
   EXPECT_FALSE(w.engine().ps2x5.Message().Open());
-  EXPECT_NE(w.RxMemo->toPlainText().toStdString().find("LAST ON{ER=0.0%}"), std::string::npos);
+  EXPECT_NE(test::RxText(w).find("LAST ON{ER=0.0%}"), std::string::npos);
   int files = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
     EXPECT_EQ(e.path().filename().string().substr(11), "-RO-0000.TXT");

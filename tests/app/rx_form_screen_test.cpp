@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
-#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -95,11 +95,24 @@ TEST(RxFormScreen, WindowAppearsTheEngineStartsAndCaptureRuns) {
     EXPECT_EQ(text, "ZOZARIRI.DLL initialization error!") << caption;
   }
   // The capture device delivers in real time: the first line is in some eight seconds after the start.
-  for (int i = 0; i < 400 && !form.RxMemo->toPlainText().contains(QStringLiteral("PSE K")); ++i) QTest::qWait(50);
+  for (int i = 0; i < 400 && test::RxText(form).find("PSE K") == std::string::npos; ++i) QTest::qWait(50);
   if (fs::exists(fs::path(VESTREL_BENCH_DIR) / "vestrel-encode")) {
     // The window shows the text of the RTTY that came in through the sound card.
-    EXPECT_TRUE(form.RxMemo->toPlainText().contains(QStringLiteral("CQ CQ DE XX0XXX XX0XXX PSE K")))
-        << form.RxMemo->toPlainText().toStdString();
+    EXPECT_NE(test::RxText(form).find("CQ CQ DE XX0XXX XX0XXX PSE K"), std::string::npos)
+        << test::RxText(form);
+    // And draws it: glyphs on its lines, nothing but background below the last.
+    const QImage shown = form.RxMemo->viewport()->grab().toImage();
+    const QColor base = shown.pixelColor(shown.width() - 1, shown.height() - 1);
+    const int textBottom =
+        form.RxMemo->getTotalLineCount() * form.RxMemo->getLineHeight() - form.RxMemo->getTopOrigin();
+    auto ink = [&](int top, int bottom) {
+      int n = 0;
+      for (int y = std::max(top, 0); y < std::min(bottom, shown.height()); ++y)
+        for (int x = 0; x < shown.width(); ++x) n += shown.pixelColor(x, y) != base;
+      return n;
+    };
+    EXPECT_GT(ink(0, textBottom), 100);
+    EXPECT_EQ(ink(textBottom + 2, shown.height()), 0);
   }
   const fs::path dir = fs::path(VESTREL_BINARY_DIR) / "tests" / "screenshots";
   fs::create_directories(dir);

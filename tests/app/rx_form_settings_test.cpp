@@ -45,7 +45,7 @@ TEST_F(WindowSettingsTest, AFirstStartWithoutAFileHasTheDefaultCaptionsAndMacros
   EXPECT_EQ(f.form->settings().MyCall, "XX0XXX");
   EXPECT_EQ(f.form->engine().params.Mode, 0);
   EXPECT_TRUE(f.form->AfcButton->isChecked());  // AFC is on by default
-  EXPECT_TRUE(f.form->RxMemo->toPlainText().isEmpty());
+  EXPECT_TRUE(test::RxText(*f.form).empty());
   EXPECT_FALSE(fs::exists(work() / "VESTREL.INI"));  // a start writes nothing
 }
 
@@ -56,12 +56,12 @@ TEST_F(WindowSettingsTest, AMissingFileFallsBackToTheStoresDefaultDirectory) {
     RecordingFormParts parts;
     Form f(parts, UniqueSemaphoreName("home"), {}, nullptr, false, nullptr, UseFile(file));
     EXPECT_EQ(fs::current_path(), home());
-    const std::string notice = std::string("VESTREL.INI file was not found in a working directory\n")
+    const std::string notice = std::string("VESTREL.INI file was not found in a working directory\r\n")
                                    .append(work().string())
-                                   .append("\nWorking directory was changed to default directory\n")
+                                   .append("\r\nWorking directory was changed to default directory\r\n")
                                    .append(home().string())
-                                   .append("\n");
-    EXPECT_EQ(f.form->RxMemo->toPlainText().toStdString(), notice);
+                                   .append("\r\n");
+    EXPECT_EQ(test::RxText(*f.form), notice);
     f.Ticks(19);
     EXPECT_EQ(f.form->settings().MyCall, "DL1TST");
   }
@@ -70,7 +70,7 @@ TEST_F(WindowSettingsTest, AMissingFileFallsBackToTheStoresDefaultDirectory) {
   RecordingFormParts parts;
   Form f(parts, UniqueSemaphoreName("given"), {"/F", "missing.ini"}, nullptr, false, nullptr, UseFile(file));
   EXPECT_EQ(fs::current_path(), work());
-  EXPECT_TRUE(f.form->RxMemo->toPlainText().isEmpty());
+  EXPECT_TRUE(test::RxText(*f.form).empty());
   f.Ticks(19);
   EXPECT_EQ(f.form->settings().MyCall, "XX0XXX");
 }
@@ -141,7 +141,7 @@ TEST_F(WindowSettingsTest, ControlsAndFontsFollowTheFileAndAFaceThisMachineLacks
   const fs::path ini = work() / "VESTREL.INI";
   WriteFile(ini,
            "[RTTY]\r\nAFC=0\r\nIsSquelch=1\r\nSquelchThreshold=80\r\nReverse=1\r\nBeaconPeriod=45\r\n"
-           "UnshiftOnSpace=1\r\nTxAfc=1\r\n"
+           "UnshiftOnSpace=1\r\nTxAfc=1\r\nDoFastSync=1\r\n"
            "[RxFont]\r\nFontName=\"No Such Face 123\"\r\nFontStyle=5\r\nFontSize=14\r\nFontColor=255\r\n"
            "[Buttons]\r\nName1=\"CQ\"\r\n");
   RecordingFormParts parts;
@@ -156,13 +156,19 @@ TEST_F(WindowSettingsTest, ControlsAndFontsFollowTheFileAndAFaceThisMachineLacks
   EXPECT_TRUE(w.ReverseButton->isChecked());
   EXPECT_EQ(w.BeaconUpDown->value(), 45);
   EXPECT_EQ(w.Panel(7)->text().toStdString(), "UoS");
+  EXPECT_EQ(w.engine().amtorFec.AmtorFastSync, 1);
   EXPECT_EQ(w.ButMacro[1]->text().toStdString(), "CQ");
-  const QFont font = w.RxMemo->font();
+  // The receive window draws in the memo's font: 14 points at the screen's resolution.
+  const TMemoFont& memoFont = w.RxMemo->Font();
+  EXPECT_EQ(memoFont.Name, "No Such Face 123");
+  EXPECT_EQ(memoFont.Style, 5);
+  EXPECT_EQ(memoFont.Color, 255);
+  EXPECT_EQ(w.RxMemo->HighlightColor(), 255);
+  const QFont font = w.RxMemo->QtFont(memoFont.Style);
   EXPECT_TRUE(font.bold());
   EXPECT_TRUE(font.underline());
   EXPECT_FALSE(font.italic());
-  EXPECT_EQ(font.pointSize(), 14);
-  EXPECT_EQ(w.RxMemo->palette().color(QPalette::Text), QColor(255, 0, 0));
+  EXPECT_EQ(font.pixelSize(), std::lround(14 * w.RxMemo->logicalDpiY() / 72.0));
   // A system colour stays the desktop's.
   EXPECT_EQ(w.Input->palette().color(QPalette::Text), QApplication::palette(w.Input).color(QPalette::Text));
 
@@ -172,6 +178,7 @@ TEST_F(WindowSettingsTest, ControlsAndFontsFollowTheFileAndAFaceThisMachineLacks
   EXPECT_NE(saved.find("FontName=\"No Such Face 123\""), std::string::npos);
   EXPECT_NE(saved.find("SquelchThreshold=60\r\n"), std::string::npos);
   EXPECT_NE(saved.find("AFC=0\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("DoFastSync=1\r\n"), std::string::npos);
 }
 
 TEST_F(WindowSettingsTest, AFailedSaveIsReportedOnceAndLeavesTheFile) {

@@ -96,4 +96,26 @@ double CharacterErrorRate(std::string_view a, std::string_view b) {
   return a.empty() ? (b.empty() ? 0.0 : 1.0) : static_cast<double>(prev[b.size()]) / a.size();
 }
 
+int CorrectCharacters(std::string_view expected, std::string_view got) {
+  const double distance = std::round(CharacterErrorRate(expected, got) * expected.size());
+  return std::max(0, static_cast<int>(expected.size()) - static_cast<int>(distance));
+}
+
+std::string LadderText(uint32_t seed, size_t length) {
+  std::mt19937 rng(seed);
+  const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  const std::string figures = "0123456789-?/.,";
+  std::string t;
+  while (t.size() < length) {
+    const bool fig = rng() % 5 == 0;
+    const unsigned len = 1 + rng() % 6;
+    for (unsigned i = 0; i < len; ++i)
+      t.push_back(fig ? figures[rng() % figures.size()] : letters[rng() % letters.size()]);
+    t.push_back(' ');
+  }
+  t.resize(length - 1);
+  t.push_back('X');
+  return t;
+}
+
 }  // namespace vestrel::test

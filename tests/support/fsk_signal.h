@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,5 +36,13 @@ std::vector<int> BaudotCodesOf(std::string_view text, int codeSet, bool extended
 
 // Levenshtein distance of got from expected, divided by the length of expected.
 double CharacterErrorRate(std::string_view expected, std::string_view got);
+// The length of expected less the edit distance of got from it (not below 0): the characters of
+// a noise ladder's text that came through.
+int CorrectCharacters(std::string_view expected, std::string_view got);
+
+// A seeded text of `length` characters for noise ladders: words of 1 to 6 letters, every fifth
+// or so of figures "0123456789-?/.,", which ITA2 and every peer spell alike, a space after
+// each, and an "X" last.
+std::string LadderText(uint32_t seed, size_t length = 300);
 
 }  // namespace vestrel::test

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/rx_form.h"
+#include "memo/qt/styled_memo_widget.h"
 #include "support/qt_test_app.h"
 #include "support/recording_form_parts.h"
 
@@ -39,6 +40,9 @@ class FailingWorkers : public SerialWorkers {
   int failStep_;
   int events_ = 0;
 };
+
+// The text of the receive window, its line breaks as CR LF.
+inline std::string RxText(const TRxForm& w) { return ToChars(w.RxMemo->GetTextContent()); }
 
 struct Form {
   // adjust: changes the dependencies last (another capture part, dialogs, clock).

@@ -6,12 +6,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "support/ax25_frames.h"
+#include "support/bit_signal.h"
 #include "support/fsk_signal.h"
+#include "support/pactor_packets.h"
 #include "support/tool_runner.h"
 
 namespace vestrel {
@@ -96,6 +97,179 @@ TEST_F(MinimodemInterop, Bell103Ascii300) {
   EXPECT_EQ(r.out, text);
 }
 
+// AMTOR FEC from a stream the test builds itself (DX and RX places interleaved, the phasing
+// signals, the end signal), sent by minimodem as raw 100 Bd bits on our default pair (mark
+// 1785 Hz upper, space 1615 Hz), the bits packed least significant first as it sends bytes. A
+// shared mistake of our transmitter and receiver cannot pass here. One copy of "C" destroyed
+// (a bit turned: five 1 bits) still prints; both copies destroyed the same way combine to an
+// invalid code, "_".
+TEST_F(MinimodemInterop, AmtorFecRawBits) {
+  const std::string text = "ABCDEFGH CQ CQ DE TEST 0123456789 ?-/.,";
+  const std::vector<int> codes = test::AmtorFecCodes(text);
+  const size_t dxPlace = 2 * (7 + 2);  // six phasing, LTRS, "A", "B", then "C"
+  const size_t rxPlace = dxPlace + 5;
+  struct Case {
+    bool dx, rx;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {false, false, text},
+      {true, false, text},
+      {false, true, text},
+      {true, true, "AB_DEFGH CQ CQ DE TEST 0123456789 ?-/.,"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "dx " << c.dx << " rx " << c.rx);
+    std::vector<uint8_t> bits = test::AmtorFecBits(codes);
+    if (c.dx) bits[7 * dxPlace + 2] ^= 1;
+    if (c.rx) bits[7 * rxPlace + 2] ^= 1;
+    const std::vector<uint8_t> bytes = test::PackBitsLsbFirst(bits, 1);
+    const std::string raw = Transmit("100 --startbits 0 --stopbits 0 -R 11025 -M 1785 -S 1615",
+                                     std::string(bytes.begin(), bytes.end()));
+    const test::ToolResult r = test::RunTool(ShellQuote(tool) + " --mode AMT-FEC " + ShellQuote(raw));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, c.expected);
+  }
+}
+
+// PACTOR-I FEC from packets the test builds itself (header, data, status counter, check bytes
+// from a plain bitwise CRC), each followed by its inverted repetition, sent by minimodem as raw
+// bits (bytes least significant bit first, as PACTOR sends them) at 100 and 200 Bd on a 200 Hz
+// shift around 1700 Hz, mark upper; vestrel-decode runs both receivers. Packet 1 goes with its
+// data inverted, packet 2 is never sent (counters 0, 1, 3), and packet 3 reaches us damaged: its
+// first copy lost its header and its repetition six bits of data (drop-outs of the audio), so
+// only the two combined give it.
+TEST_F(MinimodemInterop, PactorFecRawBits) {
+  for (int baud : {100, 200}) {
+    SCOPED_TRACE(baud);
+    const int n = baud == 100 ? 8 : 20;
+    auto data = [n](int packet) {
+      std::string s;
+      for (int i = 0; i < n; ++i) s.push_back(static_cast<char>("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[(packet * 5 + i) % 36]));
+      return s;
+    };
+    std::vector<std::vector<uint8_t>> packets = {test::PactorPacket(data(0), 0), test::PactorPacket(data(1), 1, true),
+                                                 test::PactorPacket(data(3), 3)};
+    std::string bytes;
+    for (const std::vector<uint8_t>& p : packets) {
+      for (uint8_t b : p) bytes.push_back(static_cast<char>(b));
+      for (uint8_t b : p) bytes.push_back(static_cast<char>(~b));
+    }
+    const std::string wav = test::TempPath("pactor.wav");
+    const std::string raw = test::TempPath("pactor.raw");
+    const std::string textPath = test::TempPath("pactor.bin");
+    {
+      FILE* f = std::fopen(textPath.c_str(), "wb");
+      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+    }
+    const test::ToolResult tx = test::RunTool("minimodem --tx " + std::to_string(baud) +
+                                                  " --startbits 0 --stopbits 0 -R 11025 -M 1800 -S 1600 -f " +
+                                                  ShellQuote(wav),
+                                              textPath);
+    ASSERT_EQ(tx.exitCode, 0) << tx.err;
+    // 200 ms of silence before, and 6 dB down as the other minimodem tests.
+    const test::ToolResult conv = test::RunTool("sox " + ShellQuote(wav) + " -t raw -r 11025 -e signed -b 16 -c 1 -L " +
+                                                ShellQuote(raw) + " gain -6 pad 0.2 0");
+    ASSERT_EQ(conv.exitCode, 0) << conv.err;
+    // The drop-outs, in bits from the first packet's header.
+    std::vector<int16_t> x;
+    {
+      FILE* f = std::fopen(raw.c_str(), "rb");
+      int16_t buf[4096];
+      for (size_t got; (got = std::fread(buf, 2, 4096, f)) > 0;) x.insert(x.end(), buf, buf + got);
+      std::fclose(f);
+    }
+    const double spb = 11025.0 / baud;
+    auto zero = [&](int fromBit, int bits) {
+      const size_t from = 2205 + static_cast<size_t>(fromBit * spb);
+      std::fill(x.begin() + from, x.begin() + from + static_cast<size_t>(bits * spb), 0);
+    };
+    const int packetBits = 8 * (n + 4);
+    zero(4 * packetBits, 8);                        // packet 3's header
+    zero(5 * packetBits + 8 * 3, 6);                // six bits of its repetition's third byte
+    ASSERT_TRUE(test::WriteRawSamples(raw, x));
+    const std::string expected = data(0) + data(1) + std::string(n, '_') + data(3);
+    const test::ToolResult r = test::RunTool(ShellQuote(tool) + " --mode PACTOR " + ShellQuote(raw));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+    // Squelch closed: position 100 asks for a peak of 2.
+    EXPECT_EQ(test::RunTool(ShellQuote(tool) + " --mode PACTOR --squelch 100 " + ShellQuote(raw)).out, "");
+  }
+}
+
+// DTMF made by sox (two sines a digit mixed to mono, digital silence between with pad), decoded
+// by multimon-ng at 22050 samples/s and by vestrel-decode from the same audio at 11025.
+class MultimonDtmfInterop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tool = test::BenchToolPath("vestrel-decode");
+    if (tool.empty()) GTEST_SKIP() << "vestrel-decode is not built";
+    if (!test::HaveProgram("multimon-ng") || !test::HaveProgram("sox")) GTEST_SKIP() << "multimon-ng or sox missing";
+  }
+
+  // The digits as a WAV file at 22050 samples/s: each `ms` of tones and `ms` of silence after
+  // 100 ms of silence.
+  std::string Synthesize(const std::string& digits, double ms) {
+    const std::string table = " 147*2580369#ABCD";
+    const double low[] = {697, 770, 852, 941}, high[] = {1209, 1336, 1477, 1633};
+    const std::string seconds = std::to_string(ms / 1000.0);
+    std::string parts;
+    for (size_t i = 0; i < digits.size(); ++i) {
+      const size_t index = table.find(digits[i]) - 1;
+      const std::string part = test::TempPath("digit" + std::to_string(i) + ".wav");
+      const test::ToolResult r = test::RunTool(
+          "sox -n -r 22050 -c 2 -b 16 " + ShellQuote(part) + " synth " + seconds + " sine " +
+          std::to_string(low[index % 4]) + " sine " + std::to_string(high[index / 4]) + " remix - pad " +
+          (i == 0 ? "0.1 " : "0 ") + seconds);
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      parts += ShellQuote(part) + " ";
+    }
+    const std::string wav = test::TempPath("dtmf.wav");
+    const test::ToolResult r = test::RunTool("sox " + parts + ShellQuote(wav));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return wav;
+  }
+
+  std::string Ours(const std::string& wav) {
+    const std::string raw = test::TempPath("dtmf11025.raw");
+    const test::ToolResult conv =
+        test::RunTool("sox " + ShellQuote(wav) + " -t raw -r 11025 -e signed -b 16 -c 1 -L " + ShellQuote(raw));
+    EXPECT_EQ(conv.exitCode, 0) << conv.err;
+    const test::ToolResult r = test::RunTool(ShellQuote(tool) + " --mode DTMF " + ShellQuote(raw));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.out;
+  }
+
+  // The digits of multimon-ng's "DTMF: x" lines.
+  std::string Peer(const std::string& wav) {
+    const std::string raw = test::TempPath("dtmf22050.raw");
+    const test::ToolResult conv =
+        test::RunTool("sox " + ShellQuote(wav) + " -t raw -r 22050 -e signed -b 16 -c 1 " + ShellQuote(raw));
+    EXPECT_EQ(conv.exitCode, 0) << conv.err;
+    const test::ToolResult r = test::RunTool("multimon-ng -q -c -a DTMF -t raw " + ShellQuote(raw));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::string digits;
+    for (size_t at = r.out.find("DTMF: "); at != std::string::npos; at = r.out.find("DTMF: ", at + 1))
+      if (at + 6 < r.out.size()) digits.push_back(r.out[at + 6]);
+    return digits;
+  }
+
+  std::string tool;
+};
+
+TEST_F(MultimonDtmfInterop, AllSixteenDigitsAsMultimonNgHearsThem) {
+  const std::string digits = "123A456B789C*0#D";
+  const std::string wav70 = Synthesize(digits, 70);
+  const std::string peer = Peer(wav70);
+  EXPECT_EQ(peer, digits);
+  EXPECT_EQ(Ours(wav70), peer);
+  // 40 ms tones and pauses, the shortest of telephone signalling, and equal digits in a row.
+  const std::string wav40 = Synthesize(digits + "1155", 40);
+  EXPECT_EQ(Ours(wav40), digits + "1155");
+  std::printf("multimon-ng at 40 ms: %s\n", Peer(wav40).c_str());
+}
+
 // Noise ladder: one seeded text of 300 characters from our signal generator, in white Gaussian
 // noise at falling Eb/N0, decoded by vestrel-decode in every filter width and by minimodem from
 // the same audio. With tone amplitude A (peak) and noise of rms s over the whole band of
@@ -125,33 +299,10 @@ struct Ladder {
   std::vector<LadderStep> steps;
 };
 
-// Letters, figures and spaces that ITA2 and every peer spell alike.
-std::string LadderText() {
-  std::mt19937 rng(20261210);
-  const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  const std::string figures = "0123456789-?/.,";
-  std::string t;
-  while (t.size() < 300) {
-    const bool fig = rng() % 5 == 0;
-    const unsigned len = 1 + rng() % 6;
-    for (unsigned i = 0; i < len; ++i)
-      t.push_back(fig ? figures[rng() % figures.size()] : letters[rng() % letters.size()]);
-    t.push_back(' ');
-  }
-  t.resize(299);
-  t.push_back('X');
-  return t;
-}
-
-int CorrectCharacters(const std::string& expected, const std::string& got) {
-  const double distance = std::round(test::CharacterErrorRate(expected, got) * expected.size());
-  return std::max(0, static_cast<int>(expected.size()) - static_cast<int>(distance));
-}
-
 class NoiseLadder : public MinimodemInterop {
  protected:
   void Climb(const Ladder& ladder) {
-    const std::string text = LadderText();
+    const std::string text = test::LadderText(20261210);
     std::vector<int> codes;
     if (ladder.dataBits == 5) {
       codes = test::BaudotCodesOf(text, 0);
@@ -176,7 +327,7 @@ class NoiseLadder : public MinimodemInterop {
       ASSERT_EQ(conv.exitCode, 0) << conv.err;
       const test::ToolResult peer =
           test::RunTool("minimodem --rx " + ladder.minimodemArg + " -q -f " + ShellQuote(wav));
-      const int peerCorrect = CorrectCharacters(text, peer.out);
+      const int peerCorrect = test::CorrectCharacters(text, peer.out);
       // The cleanest step proves the audio is what the peer expects as well.
       if (&step == &ladder.steps.front()) {
         EXPECT_EQ(peerCorrect, 300) << peer.err;
@@ -189,7 +340,7 @@ class NoiseLadder : public MinimodemInterop {
         const test::ToolResult r = test::RunTool(ShellQuote(tool) + " " + ladder.decodeArgs + " --filter " +
                                                  widths[w] + " " + ShellQuote(raw));
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        const int correct = CorrectCharacters(text, r.out);
+        const int correct = test::CorrectCharacters(text, r.out);
         line += std::string(" ") + widths[w] + " " + std::to_string(correct);
         EXPECT_GE(correct, step.low[w]);
         EXPECT_LE(correct, step.high[w]);

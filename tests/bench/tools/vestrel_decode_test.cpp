@@ -11,6 +11,7 @@
 
 #include "engine/codes/baudot.h"
 #include "support/ax25_frames.h"
+#include "support/bit_signal.h"
 #include "support/fsk_signal.h"
 #include "support/temp_dir.h"
 #include "support/tool_runner.h"
@@ -102,9 +103,11 @@ TEST_F(VestrelDecodeTest, RoundTripFromVestrelEncode) {
   for (int c = 33; c < 127; ++c) ascii.push_back(static_cast<char>(c));
   ascii += " The quick brown fox";
   const std::string baudot = "RYRY THE QUICK BROWN FOX 0123456789 -?:()$!&#'.,/+=";
+  // An AMTOR FEC transmission opens with CR LF behind the phasing signals.
+  const std::string amtor = "\r\n" + baudot;
   struct Case {
     std::string options;
-    const std::string* text;
+    const std::string* text;  // what comes out
   };
   const Case cases[] = {
       {"--mode RTTY", &baudot},
@@ -114,13 +117,17 @@ TEST_F(VestrelDecodeTest, RoundTripFromVestrelEncode) {
       {"--mode ASCII-7 --baud 110 --shift 425", &ascii},
       {"--mode ASCII-8 --baud 300 --shift 500", &ascii},
       {"--mode ASCII-8 --baud 1200 --shift 1000", &ascii},
+      {"--mode AMT-FEC", &amtor},
+      {"--mode AMT-FEC --reverse", &amtor},
+      {"--mode AMT-FEC --baud 200 --shift 425", &amtor},
   };
   const std::string textPath = test::TempPath("text.txt");
   const std::string raw = test::TempPath("tx.raw");
   for (const Case& c : cases) {
     FILE* f = std::fopen(textPath.c_str(), "wb");
     ASSERT_NE(f, nullptr);
-    std::fwrite(c.text->data(), 1, c.text->size(), f);
+    const std::string& sent = c.text == &amtor ? baudot : *c.text;
+    std::fwrite(sent.data(), 1, sent.size(), f);
     std::fclose(f);
     const test::ToolResult tx = test::RunTool(ShellQuote(encoder) + " " + c.options + " " +
                                               ShellQuote(textPath) + " > " + ShellQuote(raw));
@@ -260,6 +267,48 @@ TEST_F(BlockModeTools, BlockModeOptionsAreChecked) {
   const test::ToolResult e = test::RunTool(ShellQuote(encoder) + " --mode PS2x5 --out-rate 100", "");
   EXPECT_EQ(e.exitCode, 2);
   EXPECT_EQ(e.err.rfind("vestrel-encode: --out-rate", 0), 0u);
+}
+
+// AMTOR FEC joined in mid-text: only fast sync finds the phase without the phasing signals.
+TEST_F(VestrelDecodeTest, FastSyncReadsATransmissionJoinedInMidText) {
+  const std::string encoder = test::BenchToolPath("vestrel-encode");
+  if (encoder.empty()) GTEST_SKIP() << "vestrel-encode is not built";
+  const std::string text = "NOW IS THE TIME FOR ALL GOOD MEN TO COME TO THE AID OF THE PARTY";
+  const std::string textPath = test::TempPath("text.txt");
+  const std::string raw = test::TempPath("tx.raw");
+  FILE* f = std::fopen(textPath.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+  // Preamble, phasing and the first 13 characters (two places of 7 bits each) cut off.
+  const size_t cut = 3600 + 512 + static_cast<size_t>((6 + 3 + 13) * 14 * 110.25);
+  const test::ToolResult tx = test::RunTool(ShellQuote(encoder) + " --mode AMT-FEC " + ShellQuote(textPath) +
+                                            " | tail -c +" + std::to_string(2 * cut + 1) + " > " + ShellQuote(raw));
+  ASSERT_EQ(tx.exitCode, 0) << tx.err;
+  EXPECT_EQ(Decode("--mode AMT-FEC", raw).out, "");
+  const std::string got = Decode("--mode AMT-FEC --fast-sync", raw).out;
+  EXPECT_NE(got.find(text.substr(text.size() - 40)), std::string::npos) << got;
+}
+
+// The sending station of an AMTOR ARQ link: three CCIR-476 characters a block every 450 ms,
+// a block repeated once on request; 100 Bd by default.
+TEST_F(VestrelDecodeTest, AmtorArqMonitorPrintsEachBlockOnce) {
+  std::vector<int> codes;
+  for (int b : test::BaudotCodesOf("CQ CQ DE TEST K", 0)) codes.push_back(kCcir476[b & 31]);
+  while (codes.size() % 3 != 0) codes.push_back(PhasingOne);
+  std::vector<test::BitBurst> bursts;
+  for (size_t i = 0; i < codes.size(); i += 3) {
+    for (int copy = 0; copy < (i == 3 ? 2 : 1); ++copy) {
+      test::BitBurst b;
+      b.startBits = 20.0 + 45.0 * bursts.size();
+      for (size_t j = i; j < i + 3; ++j) test::AppendBits(b.bits, static_cast<unsigned>(codes[j]), 7, true);
+      bursts.push_back(b);
+    }
+  }
+  const std::string path = test::TempPath("arq.raw");
+  ASSERT_TRUE(test::WriteRawSamples(path, test::MakeBitSignal(bursts, 0.0, test::BitSignalOptions{})));
+  // When the blocks stop, the first silent cycle reads as an invalid block.
+  EXPECT_EQ(Decode("--mode AMT-ARQ", path).out, "CQ CQ DE TEST K___");
 }
 
 // FIGS 1 space A, with no LTRS after the space: only unshift-on-space gets the letter back.

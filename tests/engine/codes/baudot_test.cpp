@@ -177,13 +177,37 @@ TEST(Ccir476, ThirtyFiveCodesOfFourOnes) {
   EXPECT_EQ(BaudotToCcir476(-9, 0), 0x4E);
 }
 
+// The receivers' table against the codes by symbol index as the AMTOR tables list them.
+TEST(Ccir476, DecodeTableGivesTheSymbolOfEveryValidCode) {
+  const int bySymbol[kAmtorSymbols] = {
+      0x71, 0x27, 0x5C, 0x65, 0x35, 0x6C, 0x56, 0x4B, 0x59, 0x74, 0x3C, 0x53, 0x4E, 0x4D, 0x47, 0x5A, 0x3A, 0x55,
+      0x69, 0x17, 0x39, 0x1E, 0x72, 0x2E, 0x6A, 0x63, 0x0F, 0x1B, 0x2D, 0x36, 0x1D, 0x2B, 0x66, 0x78, 0x33,
+  };
+  int valid = 0;
+  for (int code = 0; code < 128; ++code) {
+    const int symbol = Ccir476DecodeTable[code];
+    if (std::popcount(static_cast<unsigned>(code)) != 4) {
+      EXPECT_EQ(symbol, -1) << code;
+      continue;
+    }
+    ++valid;
+    ASSERT_GE(symbol, 0) << code;
+    EXPECT_EQ(bySymbol[symbol], code) << symbol;
+  }
+  EXPECT_EQ(valid, kAmtorSymbols);
+  EXPECT_EQ(Ccir476DecodeTable[PhasingOne], 34);
+  EXPECT_EQ(Ccir476DecodeTable[PhasingTwo], 33);
+}
+
 TEST_F(BaudotTest, PutBaudotCharAndAmtorSymbol) {
   params.Mode = kModeRtty;
   decoder.PutBaudotChar(27);
   decoder.PutBaudotChar(1);
   decoder.PutAmtorSymbol(28);  // LTRS
   decoder.PutAmtorSymbol(0);   // A
-  decoder.PutAmtorSymbol(32);
+  decoder.PutAmtorSymbol(32);  // RQ and the phasing signals print nothing
+  decoder.PutAmtorSymbol(33);
+  decoder.PutAmtorSymbol(34);
   decoder.PutAmtorSymbol(-1);
   params.Mode = kModeAmtorArq;
   decoder.PutBaudotChar(1);

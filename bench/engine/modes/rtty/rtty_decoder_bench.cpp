@@ -7,18 +7,12 @@
 #include <vector>
 
 #include "bench/harness/null_engine_window.h"
+#include "bench/harness/receive_chain.h"
 #include "engine/engine.h"
 
 namespace {
 
 using namespace vestrel;
-
-class NullSink final : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override { ++chars; }
-  void PutRxString(std::string_view s) override { chars += s.size(); }
-  size_t chars = 0;
-};
 
 // Continuous-phase FSK of pseudo-random bits, 10 s at 11025 samples/s, in 2048-sample blocks.
 std::vector<float> Signal(double baud, double lowHz, double highHz) {
@@ -41,7 +35,7 @@ std::vector<float> Signal(double baud, double lowHz, double highHz) {
 
 void ReceiveChain(benchmark::State& state, int32_t mode, double baud, int shift, int width) {
   harness::NullEngineWindow window;
-  NullSink sink;
+  harness::CountingRxSink sink;
   TEngine engine(window, sink);
   engine.Start();
   engine.params.FilterWidth = width;
@@ -49,14 +43,7 @@ void ReceiveChain(benchmark::State& state, int32_t mode, double baud, int shift,
   engine.params.ShiftHz = shift;
   engine.modeSwitch.SetMode(mode);
   const std::vector<float> x = Signal(baud == 45.0 ? 45.45 : baud, 1700.0 - shift / 2, 1700.0 + shift / 2);
-  for (auto _ : state) {
-    for (size_t i = 0; i < x.size(); i += TRxBlockProcessor::kBlockSize)
-      engine.rxBlocks.ProcessInputBlock(&x[i]);
-  }
-  state.counters["chars"] = static_cast<double>(sink.chars);
-  const double samples = static_cast<double>(x.size()) * state.iterations();
-  state.counters["samples_per_s"] = benchmark::Counter(samples, benchmark::Counter::kIsRate);
-  state.counters["x_realtime"] = benchmark::Counter(samples / 11025.0, benchmark::Counter::kIsRate);
+  harness::RunReceiveChain(state, engine, sink, x);
 }
 
 BENCHMARK_CAPTURE(ReceiveChain, Rtty45Optimal, kModeRtty, 45.0, 170, 0)->Unit(benchmark::kMillisecond);
