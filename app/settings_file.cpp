@@ -545,8 +545,15 @@ void TakeFromModemParams(const TModemParams& p, TAppSettings& s) {
   s.Zoom = p.Zoom;
   s.Reverse = p.Reverse;
   s.CodeSet = p.BaudotCodeSet;
-  const double rxCentre = s.AFC != 0 ? (double(p.AfcRefBin[0]) + p.AfcRefBin[1]) * 0.5 * 16.0
-                                     : (double(p.RxTone[0]) + p.RxTone[1]) * 0.5;
+  // With AFC on the file keeps the reference the AFC is held to, not where it has wandered.
+  // The reference is whole bins; while the pair still sits in those bins it is the reference
+  // to the unit, and its own centre goes to the file: a load then a save gives back the same
+  // hertz (bins would move a centre by up to 2.7 Hz, and an MFSK band, laid out from its
+  // lower edge, a little more at each start).
+  const bool onReference = p.RxToneBin[0] == p.AfcRefBin[0] && p.RxToneBin[1] == p.AfcRefBin[1];
+  const double rxCentre = s.AFC != 0 && !onReference
+                              ? (double(p.AfcRefBin[0]) + p.AfcRefBin[1]) * 0.5 * 16.0
+                              : (double(p.RxTone[0]) + p.RxTone[1]) * 0.5;
   s.RxFrequency = RoundToInt32(rxCentre * kRxRate / kUnitsPerCycle);
   s.TxFrequency =
       RoundToInt32((double(p.TxTone[0]) + p.TxTone[1]) * 0.5 * UsableTxRate(s.OutSamplingFreq) / kUnitsPerCycle);

@@ -11,6 +11,8 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
+  modes.SetReceiver(RxFamily::kMfsk, &mfsk);
+  modes.SetTransmitter(TxFamily::kMfsk, &mfskPump);
   modes.SetReceiver(RxFamily::kPacket, &ax25);
   modes.SetTransmitter(TxFamily::kPacket, &packetTx);
   modes.SetReceiver(RxFamily::kPs2x5, &ps2x5);
@@ -21,6 +23,8 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
 
 void TEngine::Start() {
   dtmf.Reset();
+  mfsk.SetMode(false);
+  mfskTx.SetMode(false);
   rtty.Start();
   ps2x5.Start();
   ps2x5Tx.SetSpeed(25.0);

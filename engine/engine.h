@@ -10,6 +10,9 @@
 #include "engine/modes/amtor/arq_decoder.h"
 #include "engine/modes/amtor/fec_decoder.h"
 #include "engine/modes/dtmf/dtmf_decoder.h"
+#include "engine/modes/mfsk/mfsk_decoder.h"
+#include "engine/modes/mfsk/mfsk_transmitter.h"
+#include "engine/modes/mfsk/mfsk_tx_pump.h"
 #include "engine/modes/packet/ax25_decoder.h"
 #include "engine/modes/packet/buf_fifo.h"
 #include "engine/modes/packet/packet_channel.h"
@@ -84,6 +87,11 @@ class TEngine {
   // start-stop decoder of RTTY, ASCII-7 and ASCII-8.
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
+
+  // MFSK16 and MFSK8: the receiver, the transmitter and its program in the transmit frame.
+  TMfskDecoder mfsk{sine, params, window, rxSink, levels, params.LevelRingIndex};
+  TMfskTransmitter mfskTx{sine, params, rates};
+  TMfskTxPump mfskPump{txPump, mfskTx};
 
   // AX.25 packet: the transmit queue that the exchange channels fill with KISS frames, the
   // channel parameters and timing, the outputs of received frames (KISS and monitor lines),

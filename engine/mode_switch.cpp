@@ -290,9 +290,11 @@ void ModeSwitch::SetShift(int hz) {
   for (int i = 0; i < kShiftCount; ++i) w.SetMenuChecked(kShifts[i].item, i == index);
 
   p.ShiftHz = hz;
-  // In the single-tone modes mark and space coincide and the shift slots stay 0: the shift
-  // is only remembered for the next two-tone mode.
-  if (row.SingleTone()) return;
+  // In the single-tone modes mark and space coincide and the shift slots stay 0, and in MFSK
+  // they hold the band's span: the shift is only remembered for the next two-tone mode. (Laid
+  // around the band's centre, a shift would move the tone pair off the band the receiver and
+  // transmitter are tuned to, and a save would store that.)
+  if (row.SingleTone() || row.tones == ToneLayout::kMfskPlan) return;
   if (row.number == kModeRtty) p.RttyShift = hz;
   if (row.number == kModePs2x5) p.Ps2x5Shift = hz;
   p.RxShiftBin = HzToBins(hz);

@@ -83,6 +83,7 @@ constexpr ModeRow Mfsk(int32_t number, std::string_view name, double rate, int t
   r.mfskTones = tones;
   r.speedPanel = ratePanel;
   r.spanPanel = spanPanel;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 

@@ -167,8 +167,6 @@ bool TTxAudioPump::WriteBuffer(uint32_t bufferIndex, uint32_t count) {
 
 void TTxAudioPump::Fill(TxSymbolSource& source) {
   TxAudioBuffers& b = buffers_;
-  // The longest piece at the current speed and output rate: what is left over after a buffer
-  // is full goes into the next one.
   const uint32_t minScratch = std::max(synth_.MaxSymbolSamples(), source.MaxSymbolSamples());
   if (scratch_.size() < minScratch) scratch_.resize(minScratch);
   while (source.WantsBuffer() || carryLen_ > 0) {

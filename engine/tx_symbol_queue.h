@@ -26,8 +26,10 @@ inline constexpr TxSymbol kTxIdleBeta = -14;   // AMTOR FEC idle (0x78)
 inline constexpr TxSymbol kTxAmtorStop = -15;  // AMTOR FEC: the tail before CW
 inline constexpr TxSymbol kTxThird = -16;      // third-register shift
 inline constexpr TxSymbol kTxSteadyMark = -17;
-inline constexpr TxSymbol kTxMfskTuneA = -23;
-inline constexpr TxSymbol kTxMfskTuneB = -26;
+inline constexpr TxSymbol kTxMfskTuneA = -23;  // MFSK: a 1 and 16 zeros through the encoder
+inline constexpr TxSymbol kTxMfskZeros = -24;  // MFSK: 16 zero code bits (the flush at the end)
+inline constexpr TxSymbol kTxMfskPad = -25;    // MFSK: 8 symbols on the first tone
+inline constexpr TxSymbol kTxMfskTuneB = -26;  // MFSK: some 0.9 s on the first tone
 inline constexpr TxSymbol kTxPausePoint = -27;
 inline constexpr TxSymbol kTxBlockPad = -29;
 

@@ -17,13 +17,13 @@ class TxSymbolSource {
   virtual bool WantsBuffer() const = 0;
   // Nothing waits to be sent: the frame then keeps only 4 buffers in flight.
   virtual bool QueueIdle() const = 0;
-  // Chooses and synthesises the next symbol at `out` (room for the larger of
-  // TToneSynth::MaxSymbolSamples and MaxSymbolSamples below), appends the characters it
-  // carries to `text`, sets `endMark` when the symbol ends the transmission, and returns the
-  // sample count (0 is taken as a silence).
+  // Chooses and synthesises the next symbol at `out` (room for TToneSynth::MaxSymbolSamples
+  // and for MaxSymbolSamples below), appends the characters it carries to `text`, sets
+  // `endMark` when the symbol ends the transmission, and returns the sample count (0 is taken
+  // as a silence).
   virtual uint32_t NextSymbol(int16_t* out, std::string& text, int32_t& endMark) = 0;
-  // Room NextSymbol needs at `out` when a piece of this source can be longer than the
-  // synthesisers' (the frame takes the larger); 0 when it never is.
+  // An upper bound of the samples one NextSymbol writes at the current rates, for a source whose
+  // pieces can be longer than the synthesisers' (0: none longer).
   virtual uint32_t MaxSymbolSamples() const { return 0; }
 
   // The mode switch chose `row`, one of this family's modes (its rate, tone count, ...).

@@ -50,6 +50,8 @@ const char* const kCommands[] = {
     "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode AMT-FEC | "
     "build/release/bench/vestrel-decode --mode AMT-FEC",
     "build/release/bench/vestrel-decode --help",
+    "echo 'CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode MFSK16 --tx-hz 1500 | "
+    "build/release/bench/vestrel-decode --mode MFSK16 --rx-hz 1500",
     kPacketRoundTrip,
     "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode PS2x5 | "
     "build/release/bench/vestrel-decode --mode PS2x5 --save-blocks blocks",
@@ -249,6 +251,20 @@ TEST(Readme, DbusSendListsTheWindowsMethods) {
     EXPECT_NE(r.out.find("<method name=\"" + std::string(method) + "\""), std::string::npos)
         << method << r.out;
   }
+}
+
+TEST(Readme, MfskThroughTheEncoderAndTheDecoder) {
+  const std::string roundTrip = Shown(
+      "echo 'CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode MFSK16 --tx-hz 1500 | "
+      "build/release/bench/vestrel-decode --mode MFSK16 --rx-hz 1500");
+  if (!Built("bench/vestrel-decode")) GTEST_SKIP() << "the headless tools are not part of this build";
+  test::SoundTestDir dir;
+  const test::ToolResult r = RunIn(roundTrip, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::string text;
+  for (char c : r.out)
+    if (c != '\0') text.push_back(c);
+  EXPECT_EQ(text, "CQ DE XX0XXX\r\n");
 }
 
 TEST(Readme, APacketFrameThroughBothToolsComesOutAsAMonitorLine) {

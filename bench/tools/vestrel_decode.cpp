@@ -24,12 +24,12 @@ constexpr const char* kUsage =
     "Decodes raw signed 16-bit little-endian mono samples at 11025 samples/s from FILE (or\n"
     "standard input) through the receive chain and writes the received text to standard output.\n"
     "  --mode MODE     the mode's status-panel name or number: %s\n"
-    "  --rx-hz HZ      centre of the receive tone pair (default 1700)\n"
+    "  --rx-hz HZ      centre of the receive tone pair, of the band in MFSK (default 1700)\n"
     "  --shift HZ      shift (default 170; PACTOR 200, AX25-H 200, AX25-U 1000, PS2x5 50)\n"
     "  --baud BD       speed (default 45.45; AMT-FEC and AMT-ARQ 100; AX25-H runs at 300 Bd,\n"
     "                  AX25-U at 1200 Bd on 1200/2200 Hz; PS2x5 25, PS33x5 6.25)\n"
     "  --filter W      filter width (default optimal)\n"
-    "  --reverse       mark on the lower tone\n"
+    "  --reverse       mark on the lower tone; MFSK with its tones in reverse order\n"
     "  --squelch POS   squelch on at position 0..100 (default off)\n"
     "  --unshift-on-space  Baudot: back to letters after a received space or LF\n"
     "  --fast-sync     AMT-FEC: lock on any valid characters, not only on phasing signals\n"
@@ -143,9 +143,12 @@ int main(int argc, char** argv) {
 
   // Silence for the decoders' lag and the partial last block: 13 bit times of the start-stop
   // decoder, 37 bits and seven characters of the AMTOR FEC decoder, 68 bits of the ARQ
-  // monitor, 104 bits of the PACTOR receivers; with the filters, 100 bits cover them all.
-  const double bitSamples = 11025.0 / (modem.baud == 45.0 ? 45.45 : modem.baud);
-  const size_t tail = static_cast<size_t>(std::ceil(100.0 * bitSamples)) + 2 * 2048;
+  // monitor, 104 bits of the PACTOR receivers; with the filters, 100 bits cover them all. In
+  // MFSK, whose transmissions end in the bits that push the last word through, 40 symbols.
+  const ModeRow& row = ModeRowOf(modem.mode);
+  const double lag = row.mfskTones > 0 ? 40.0 * 11025.0 / row.symbolRate
+                                       : 100.0 * 11025.0 / (modem.baud == 45.0 ? 45.45 : modem.baud);
+  const size_t tail = static_cast<size_t>(std::ceil(lag)) + 2 * 2048;
   const std::vector<int16_t> silence(tail, 0);
   engine.rxBlocks.PushCaptured(std::span<const int16_t>(silence));
   // A message still open ends as at the program's shutdown: its report, its file.

@@ -85,13 +85,14 @@ constexpr const char* kUsage =
     "is sent, in one transmission keyed at once as a full-duplex station does, and the\n"
     "parameter commands (TXDELAY, persistence, slot time, TXTAIL) apply; no frame, no output.\n"
     "In the block modes the text ends with its end block.\n"
-    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, AX25-H, AX25-U, PS2x5 or PS33x5 (or the\n"
-    "                  mode's number)\n"
-    "  --tx-hz HZ      centre of the transmit tones (default 1700)\n"
+    "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, AX25-H, AX25-U, MFSK16, MFSK8, PS2x5 or\n"
+    "                  PS33x5 (or the mode's number)\n"
+    "  --tx-hz HZ      centre of the transmit tone pair, of the band in MFSK (default 1700)\n"
     "  --shift HZ      shift (default 170; AX25-H 200, AX25-U 1000, PS2x5 50)\n"
     "  --baud BD       speed (default 45.45; AMT-FEC 100; AX25-H runs at 300 Bd, AX25-U at\n"
     "                  1200 Bd on 1200/2200 Hz; PS2x5 25, PS33x5 6.25)\n"
-    "  --reverse       mark on the lower tone (PS33x5: the tones step downward)\n"
+    "  --reverse       mark on the lower tone; MFSK with its tones in reverse order; PS33x5\n"
+    "                  with its tones stepping downward\n"
     "  --out-rate HZ   synthesise at this output rate (default 11025): written as 11025\n"
     "                  samples/s, a rate a little off gives a clock error\n";
 

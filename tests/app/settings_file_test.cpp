@@ -8,10 +8,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <sstream>
 
+#include "engine/engine.h"
 #include "engine/frequency_unit.h"
 #include "engine/spectrum_arrays.h"
+#include "support/fake_engine_window.h"
+#include "support/fake_rx_sink.h"
 #include "support/test_dir.h"
 
 namespace vestrel {
@@ -415,6 +419,99 @@ TEST(SettingsFile, SavesUpdateTheFileAndRefuseOneThatCannotBeRead) {
   fs::create_directory(folder);
   EXPECT_NE(file.SaveSettings(folder.string(), l.Targets()), "");
   EXPECT_TRUE(fs::is_directory(folder));
+}
+
+}  // namespace
+}  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+// MFSK keeps its band in place across saves and starts: the file holds the band's centre (with
+// AFC on, that of its reference, which is the band itself until the AFC moves it), a start lays
+// the band out around the loaded centre again, and a save writes back the hertz it loaded.
+// The engine start's second speed and shift (which the Shift menu's rules would apply to a
+// tone pair) leave the band as planned; receiver and transmitter stay tuned to the tones the
+// mode record shows.
+TEST(SettingsFile, MfskBandKeepsItsPlaceAcrossSavesAndStarts) {
+  struct Case {
+    const char* mode;
+    const char* afc;
+    int32_t rxHz;
+    int32_t txHz;
+    const char* outRate;
+  };
+  const Case cases[] = {
+      {"12", "0", 1000, 1200, "11025"}, {"12", "1", 1000, 1200, "11025"}, {"16", "0", 1000, 1200, "11025"},
+      {"16", "1", 1000, 1200, "11025"}, {"12", "1", 1503, 1497, "48000"}, {"16", "1", 1501, 2222, "44100"},
+      {"12", "0", 2351, 777, "8000"},   {"16", "0", 641, 2999, "48000"},
+  };
+  for (const Case& c : cases) {
+    for (const char* reverse : {"0", "1"}) {
+      SCOPED_TRACE(testing::Message() << "Mode " << c.mode << " AFC " << c.afc << " Reverse " << reverse
+                                      << " " << c.rxHz << "/" << c.txHz << " Hz at " << c.outRate);
+      std::string file = std::string("[RTTY]\r\nMode=") + c.mode + "\r\nAFC=" + c.afc +
+                         "\r\nReverse=" + reverse + "\r\nRxFrequency=" + std::to_string(c.rxHz) +
+                         "\r\nTxFrequency=" + std::to_string(c.txHz) +
+                         "\r\nShift=170\r\nOutSamplingFreq=" + c.outRate + "\r\n";
+      std::vector<TModemParams> started;
+      for (int round = 0; round < 3; ++round) {
+        Loaded l = Load(file);
+        test::FakeEngineWindow window;
+        test::FakeRxSink sink;
+        auto engine = std::make_unique<TEngine>(window, sink);
+        engine->params = l.p;
+        engine->rates.OutSamplingFreq = l.settings.OutSamplingFreq;
+        engine->Start();
+        // The engine start's order: speed, shift, mode, then speed and shift once more.
+        ModeSwitch& sw = engine->modeSwitch;
+        const TModemParams p = engine->params;
+        sw.SetBaudRate(p.Baud);
+        sw.SetShift(p.ShiftHz);
+        sw.SetMode(p.Mode);
+        sw.SetBaudRate(p.Baud);
+        sw.SetShift(p.ShiftHz);
+        EXPECT_EQ(engine->mfsk.FirstStep(), engine->params.RxTone[0]);
+        EXPECT_EQ(engine->mfsk.LastStep(), engine->params.RxTone[1]);
+        EXPECT_EQ(engine->mfskTx.FirstStep(), engine->params.TxTone[0]);
+        EXPECT_EQ(engine->mfskTx.LastStep(), engine->params.TxTone[1]);
+        EXPECT_EQ(window.panels[3], engine->params.Mode == 12 ? "235 Hz" : "242 Hz");
+        started.push_back(engine->params);
+        l.p = engine->params;
+        file = Save(l, IniFile::FromText(file));
+        EXPECT_EQ(l.settings.RxFrequency, c.rxHz) << "save " << round;
+        EXPECT_EQ(l.settings.TxFrequency, c.txHz) << "save " << round;
+      }
+      for (size_t i = 1; i < started.size(); ++i) {
+        EXPECT_EQ(started[i].RxTone[0], started[0].RxTone[0]) << "start " << i;
+        EXPECT_EQ(started[i].TxTone[0], started[0].TxTone[0]) << "start " << i;
+        EXPECT_EQ(started[i].AfcRefBin[0], started[0].AfcRefBin[0]) << "start " << i;
+      }
+    }
+  }
+}
+
+// With AFC on, the file keeps the AFC's reference: a pair still in the reference's bins is
+// saved to the hertz, one the AFC has moved out of them is saved at the reference.
+TEST(SettingsFile, RxFrequencyWithAfcIsTheReference) {
+  for (const char* afc : {"0", "1"}) {
+    SCOPED_TRACE(std::string("AFC ") + afc);
+    Loaded l = Load(std::string("[RTTY]\r\nMode=0\r\nAFC=") + afc + "\r\nRxFrequency=1001\r\n");
+    Save(l);
+    EXPECT_EQ(l.settings.RxFrequency, 1001);
+    for (int i = 0; i < 2; ++i) {
+      l.p.RxTone[i] += 3 * 16;  // the AFC moved the pair by three bins
+      l.p.RxToneBin[i] += 3;
+    }
+    Save(l);
+    if (afc[0] == '1') {
+      EXPECT_EQ(l.settings.RxFrequency,
+                RoundToInt32((l.p.AfcRefBin[0] + l.p.AfcRefBin[1]) * 0.5 * kRxRate / 2048.0));
+      EXPECT_NEAR(l.settings.RxFrequency, 1001, 3);
+    } else {
+      EXPECT_EQ(l.settings.RxFrequency, 1001 + RoundToInt32(48 * kRxRate / kUnitsPerCycle));
+    }
+  }
 }
 
 }  // namespace

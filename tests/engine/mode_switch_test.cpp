@@ -410,6 +410,27 @@ TEST_F(ModeSwitchTest, SetModeMfsk) {
   }
 }
 
+// The Shift menu is off in MFSK; a shift set there anyway (the engine start sets speed and shift
+// after the mode) is only remembered: the band, its span in the shift slots and its panel stay,
+// and the next two-tone mode takes the shift.
+TEST_F(ModeSwitchTest, SetShiftInMfskKeepsTheBand) {
+  sw.SetMode(12);
+  const TModemParams before = p;
+  targets.calls.clear();
+  sw.SetShift(850);
+  EXPECT_EQ(p.ShiftHz, 850);
+  EXPECT_EQ(p.RxTone[0], before.RxTone[0]);
+  EXPECT_EQ(p.RxTone[1], before.RxTone[1]);
+  EXPECT_EQ(p.TxTone[1], before.TxTone[1]);
+  EXPECT_EQ(p.RxShift, 697);
+  EXPECT_EQ(p.TxShift, 697);
+  EXPECT_EQ(p.AfcRefBin[1], before.AfcRefBin[1]);
+  EXPECT_EQ(window.panels[3], "235 Hz");
+  EXPECT_TRUE(targets.calls.empty());  // no receiver retuned
+  sw.SetMode(0);
+  EXPECT_EQ(p.RxShift, HzToUnits(850));
+}
+
 TEST_F(ModeSwitchTest, SetModeFskModesReapplyShiftAndSpeed) {
   sw.SetShift(850);
   sw.SetBaudRate(75);

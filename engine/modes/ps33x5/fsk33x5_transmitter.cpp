@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "engine/codes/mfsk_gray.h"
 #include "engine/frequency_unit.h"
+#include "engine/modes/mfsk/mfsk_code.h"
 #include "engine/modes/ps33x5/ps33x5_band.h"
 #include "engine/tx_symbol_queue.h"
 

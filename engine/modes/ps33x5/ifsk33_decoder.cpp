@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/codes/mfsk_gray.h"
 #include "engine/dsp/block_clones.h"
 #include "engine/frequency_unit.h"
+#include "engine/modes/mfsk/mfsk_code.h"
 
 namespace vestrel {
 

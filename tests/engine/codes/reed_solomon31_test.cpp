@@ -1,4 +1,4 @@
-// link-libraries: fec
+// ctest-link: fec
 #include "engine/codes/reed_solomon31.h"
 
 extern "C" {

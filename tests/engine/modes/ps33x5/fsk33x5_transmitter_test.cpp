@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "engine/codes/mfsk_gray.h"
 #include "engine/frequency_unit.h"
+#include "engine/modes/mfsk/mfsk_code.h"
 #include "engine/tx_symbol_queue.h"
 #include "support/tone_reference.h"
 
