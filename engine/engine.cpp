@@ -9,7 +9,9 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetReceiver(RxFamily::kDtmf, &dtmf);
   modes.SetReceiver(RxFamily::kPactor, &pactor);
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
-  modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
+  modes.SetReceiver(RxFamily::kPsk, &psk);
+  modes.SetTransmitter(TxFamily::kPsk, &pskTx);
+  synth.SetPskShaper(&pskShaper);
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
   modes.SetReceiver(RxFamily::kMfsk, &mfsk);
   modes.SetTransmitter(TxFamily::kMfsk, &mfskPump);
@@ -30,6 +32,7 @@ void TEngine::Start() {
   ps2x5Tx.SetSpeed(25.0);
   ps33x5.Start();
   ps33x5Tx.SetSpeed(4, 1500.0, rates.OutSamplingFreq);
+  psk.Start();
   amtorFec.Start();
   amtorArq.Start();
   ax25.Start();

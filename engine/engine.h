@@ -25,6 +25,9 @@
 #include "engine/modes/ps2x5/fsk2x5_transmitter.h"
 #include "engine/modes/ps33x5/fsk33x5_transmitter.h"
 #include "engine/modes/ps33x5/ifsk33_decoder.h"
+#include "engine/modes/psk/psk_decoder.h"
+#include "engine/modes/psk/psk_tx_shaper.h"
+#include "engine/modes/psk/psk_tx_source.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
@@ -87,6 +90,12 @@ class TEngine {
   // start-stop decoder of RTTY, ASCII-7 and ASCII-8.
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
+
+  // BPSK31/63/125 and QPSK31/63: the receiver; the shaper behind the PSK synthesisers and the
+  // CW elements, on the lower transmit tone; the transmit source that sets its rate.
+  TPskDecoder psk{sine, params, window, rxSink, levels, params.LevelRingIndex};
+  TPskTxShaper pskShaper{sine, params, rates};
+  TPskTxSource pskTx{txPump.CharacterSource(), pskShaper};
 
   // MFSK16 and MFSK8: the receiver, the transmitter and its program in the transmit frame.
   TMfskDecoder mfsk{sine, params, window, rxSink, levels, params.LevelRingIndex};

@@ -56,6 +56,7 @@ constexpr ModeRow Psk(int32_t number, std::string_view item, std::string_view pa
   r.symbolRate = rate;
   r.quadrature = qpsk;
   r.speedPanel = ratePanel;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 

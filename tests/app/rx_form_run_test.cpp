@@ -5,7 +5,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QSpinBox>
 #include <algorithm>
+#include <functional>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +36,105 @@ struct Running : Form {
   }
   RecordingFormParts& parts;
 };
+
+TEST(RxFormTimer, ABeaconOfThirtySecondsCountsDownAndSends) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  w.BeaconUpDown->setValue(30);  // BeaconEditChange
+  EXPECT_EQ(w.settings().BeaconPeriod, 30);
+  w.TickCounter = 0;
+  w.BeaconButtonClick();
+  std::vector<std::string> shown{PanelText(w, 10)};
+  for (int i = 0; i < 300; ++i) {
+    w.Timer1Timer();
+    if (PanelText(w, 10) != shown.back()) shown.push_back(PanelText(w, 10));
+  }
+  std::vector<std::string> expected{"BEA:W", "BEA:30"};
+  for (int left = 29; left >= 1; --left) expected.push_back("BEA:" + std::to_string(left));
+  expected.push_back("BEA:W");
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(parts.Count("RunMacro 36"), 2);
+}
+
+// Every way the beacon stops: the same five steps each time.
+TEST(RxFormBeacon, EachStopConditionEndsTheBeacon) {
+  const struct {
+    const char* name;
+    std::function<void(TRxForm&)> act;
+  } rows[] = {
+      {"two identical calls",
+       [](TRxForm& w) {
+         w.settings().BeaconOffAtTwoCalls = 1;
+         w.PutRxString("DE DK2XY DK2XY K ");
+       }},
+      {"the own call",
+       [](TRxForm& w) {
+         w.settings().BeaconOffAtMyCall = 1;
+         w.PutRxString("XX0XXX DE YY1YYY K");
+       }},
+      {"a key in the typing window", [](TRxForm& w) { QTest::keyClick(w.Input, Qt::Key_A); }},
+      {"a mouse press in the typing window",
+       [](TRxForm& w) { QTest::mousePress(w.Input->viewport(), Qt::LeftButton); }},
+      {"a mouse press in the receive window",
+       [](TRxForm& w) { QTest::mousePress(w.RxMemo->viewport(), Qt::LeftButton); }},
+      {"a click in the spectrum", [](TRxForm& w) { QTest::mouseClick(w.FFTBox, Qt::LeftButton); }},
+      {"the message of another program", [](TRxForm& w) { w.Dispatch(WM_BEACON_OFF); }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    RecordingFormParts parts;
+    Form f(parts, UniqueSemaphoreName("beacon"), {}, nullptr, false, nullptr,
+           [](TRxFormDeps& d) { d.callsigns = nullptr; });
+    f.Ticks(20);
+    TRxForm& w = *f.form;
+    w.settings().BeaconOffAtClick = 1;
+    w.BeaconButtonClick();
+    ASSERT_TRUE(w.BeaconOn);
+    parts.log.clear();
+    row.act(w);
+    EXPECT_FALSE(w.BeaconOn);
+    EXPECT_FALSE(w.BeaconButton->isChecked());
+    EXPECT_EQ(PanelText(w, 10), " ");
+    EXPECT_EQ(parts.Count("Notify 124"), 1);
+    EXPECT_EQ(w.BeaconSeconds, 0);
+  }
+}
+
+TEST(RxFormBeacon, AStartedTransmissionForgetsWhatTheOwnCallWatchHeard) {
+  RecordingFormParts parts;
+  Form f(parts, UniqueSemaphoreName("beacon"), {}, nullptr, false, nullptr,
+         [](TRxFormDeps& d) { d.callsigns = nullptr; });
+  f.Ticks(20);
+  TRxForm& w = *f.form;
+  w.settings().BeaconOffAtMyCall = 1;
+  w.BeaconButtonClick();
+  w.PutRxString("XX0XX");
+  w.SetTransmit(true);
+  w.SetTransmit(false);  // back to receive with nothing heard in between
+  w.PutRxString("X");
+  EXPECT_TRUE(w.BeaconOn);
+  w.PutRxString(" XX0XXX");
+  EXPECT_FALSE(w.BeaconOn);
+}
+
+TEST(RxFormBeacon, PressesLeaveItWithoutBeaconOffAtClickAndAStoppedBeaconStaysOff) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  w.settings().BeaconOffAtClick = 0;
+  w.BeaconButtonClick();
+  QTest::keyClick(w.Input, Qt::Key_A);
+  QTest::mousePress(w.RxMemo->viewport(), Qt::LeftButton);
+  QTest::mouseClick(w.FFTBox, Qt::LeftButton);
+  EXPECT_TRUE(w.BeaconOn);
+  w.settings().BeaconOffAtClick = 1;
+  QTest::mouseClick(w.FFTBox, Qt::LeftButton);
+  EXPECT_FALSE(w.BeaconOn);
+  // A press does not start it again.
+  QTest::mouseClick(w.FFTBox, Qt::LeftButton);
+  EXPECT_FALSE(w.BeaconOn);
+}
 
 TEST(RxFormTimer, AReenteredTickOnlyAdvancesTheTickCounter) {
   RecordingFormParts parts;
@@ -221,7 +322,7 @@ TEST(RxFormKeys, ModifiersRelabelTheFirstRow) {
 
 const std::vector<std::string> kShutdownOrder = {
     "SetClientCount 0", "SetEngineClosing", "StopSlotTimer", "CloseSoundInput", "CloseSoundOutput", "SetPtt 0",
-    "CloseTextCapture", "Notify 99", "SetPtt 0", "ClosePorts 0"};
+    "CloseCaptureFiles", "Notify 99", "SetPtt 0", "ClosePorts 0"};
 
 std::vector<std::string> ShutdownCalls(const RecordingFormParts& p) {
   std::vector<std::string> out;
