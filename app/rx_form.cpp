@@ -97,6 +97,8 @@ TRxForm::TRxForm(TRxFormDeps deps)
       *RxMemo, ReceivedTextLinks{*this, settings_, clock_, TextCaptureFile, exchange_, exchangePort_, *callsigns_,
                                  automation_, logger_});
   engine_ = std::make_unique<TEngine>(*this, *rxSink_);
+  // The block modes' message files are named by their start time.
+  engine_->blockCapture.clock = &clock_;
   // Received packet frames are also written to the KISS capture file while it is open.
   engine_->packetOutput.SetCaptureOutput(capture_.KissCapture());
   // Received packet frames leave as KISS through the exchange library's link.
@@ -526,6 +528,8 @@ bool TRxForm::KeyingPortOpen() const { return ports_->KeyingPortOpen(); }
 void TRxForm::WriteTxdByte(uint8_t code) { ports_->WriteTxdByte(code); }
 
 void TRxForm::ShowError(std::string_view text, std::string_view caption) { boxes_.ShowMessage(caption, text); }
+
+void TRxForm::ShowFileError(std::string_view caption, std::string_view text) { boxes_.ShowMessage(caption, text); }
 
 bool TRxForm::Transmitting() const { return transmit_.Transmitting() || engine_->tx.TxState != 0; }
 

@@ -120,6 +120,7 @@ class TRxForm : public QMainWindow,
   void SetFilterLabel(std::string_view text) override;
   void ReportModeToLogger(std::string_view modeName) override;
   void ReopenKeyingPorts() override;
+  void ShowFileError(std::string_view caption, std::string_view text) override;
   void Post(uint32_t message) override;  // any thread
   // TerminationRequest: the loop ends after the current message; the shutdown follows.
   void RequestTermination() override;

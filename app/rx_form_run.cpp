@@ -311,9 +311,10 @@ void TRxForm::ShutdownEngine() {
   // The audio has stopped: the transmitter goes off now, not after the wait for the workers
   // (up to 10.5 s of keyed dead air).
   ports_->SetPtt(false);
-  // The capture files close and write out what they hold, the logger hears that the program
-  // closes, the presence count is taken back.
+  // The capture files close and write out what they hold, the block modes' open message files
+  // close, the logger hears that the program closes, the presence count is taken back.
   capture_.CloseCaptureFiles();
+  engine_->Shutdown();
   logger_.NotifyCommand(99);
   presence_.Withdraw();
   // The wait for the workers; posted work still drains while they stop.

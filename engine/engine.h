@@ -20,6 +20,11 @@
 #include "engine/modes/packet/packet_frame_output.h"
 #include "engine/modes/packet/packet_tx_pump.h"
 #include "engine/modes/pactor/pactor_fec_decoder.h"
+#include "engine/modes/ps2x5/block_capture_file.h"
+#include "engine/modes/ps2x5/fsk2x5_decoder.h"
+#include "engine/modes/ps2x5/fsk2x5_transmitter.h"
+#include "engine/modes/ps33x5/fsk33x5_transmitter.h"
+#include "engine/modes/ps33x5/ifsk33_decoder.h"
 #include "engine/modes/psk/psk_decoder.h"
 #include "engine/modes/psk/psk_tx_shaper.h"
 #include "engine/modes/psk/psk_tx_source.h"
@@ -50,6 +55,9 @@ class TEngine {
   // Starts every object that has a start, in the start order (at the engine start, before the
   // loaded speed, shift and mode are applied).
   void Start();
+  // The engine's part of the program's shutdown: open block-mode messages end (their reports
+  // printed, their files moved to their final names).
+  void Shutdown();
 
   EngineWindow& window;
   RxTextSink& rxSink;
@@ -113,6 +121,16 @@ class TEngine {
 
   // Both PACTOR-I FEC receivers, 100 and 200 Bd.
   TPactorReceiver pactor{sine, rxSink, &levels, &params.LevelRingIndex};
+
+  // The block modes: where their received messages are kept; the PS2X5 and PS33X5 receivers,
+  // modulators and transmit sources.
+  BlockCaptureSettings blockCapture;
+  TFsk2x5Decoder ps2x5{sine, window, rxSink, blockCapture, levels, params.LevelRingIndex};
+  TFsk2x5Transmitter ps2x5Tx{sine, params, rates};
+  TPs2x5TxPump ps2x5Pump{txPump, ps2x5Tx, ps2x5.Message()};
+  TIfsk33Decoder ps33x5{params, window, rxSink, blockCapture, levels, params.LevelRingIndex};
+  TFsk33x5Transmitter ps33x5Tx{sine, params};
+  TPs33x5TxPump ps33x5Pump{txPump, ps33x5Tx, ps33x5.Message(), rates};
 };
 
 }  // namespace vestrel

@@ -133,6 +133,7 @@ constexpr ModeRow Ps2x5() {
   r.speedMenu = r.shiftMenu = r.filtersMenu = true;
   r.lowSpeeds = kShow2Baud | kShow4To10Baud;
   r.lowShifts = true;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 
@@ -144,6 +145,7 @@ constexpr ModeRow Ps33x5() {
   r.tones = ToneLayout::kPs33x5Band;
   r.speedMenu = true;
   r.lowSpeeds = kShowPs33x5Steps;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 

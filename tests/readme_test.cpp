@@ -66,6 +66,8 @@ const char* const kCommands[] = {
     "echo 'CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode MFSK16 --tx-hz 1500 | "
     "build/release/bench/vestrel-decode --mode MFSK16 --rx-hz 1500",
     kPacketRoundTrip,
+    "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode PS2x5 | "
+    "build/release/bench/vestrel-decode --mode PS2x5 --save-blocks blocks",
     "sox recording.wav -r 11025 -c 1 -t raw -e signed -b 16 recording.raw",
     "build/release/bench/vestrel-decode --mode RTTY recording.raw",
     "build/release/io/zozariri/zozariri-peer put 3 'CQ CQ\\xC0'",
@@ -318,6 +320,23 @@ TEST(Readme, TheEncoderAndTheDecoderGiveTheTextBack) {
                              "--unshift-on-space", "--fast-sync"}) {
     EXPECT_NE(h.out.find(option), std::string::npos) << option;
   }
+}
+
+// The block modes' round trip: the text, its error report, and the message's file in blocks/.
+TEST(Readme, TheBlockModeRoundTripKeepsTheMessageInAFile) {
+  const std::string roundTrip = Shown(
+      "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode PS2x5 | "
+      "build/release/bench/vestrel-decode --mode PS2x5 --save-blocks blocks");
+  if (!Built("bench/vestrel-decode")) GTEST_SKIP() << "the headless tools are not part of this build";
+  test::SoundTestDir dir;
+  const test::ToolResult r = RunIn(roundTrip, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "\r\nCQ CQ DE XX0XXX\r\n{ER=0.0%}");
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(dir.path() / "blocks")) files.push_back(e.path().filename().string());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].substr(11), "-RO-0000.TXT");
+  EXPECT_EQ(test::ReadWholeFile((dir.path() / "blocks" / files[0]).string()), "CQ CQ DE XX0XXX\r\n");
 }
 
 TEST(Readme, SoxMakesARecordingReadableAndTheDecoderReadsIt) {

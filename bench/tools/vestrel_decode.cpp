@@ -21,15 +21,16 @@ using namespace vestrel;
 constexpr const char* kUsage =
     "usage: vestrel-decode --mode MODE [--rx-hz HZ] [--shift HZ] [--baud BD]\n"
     "                      [--filter optimal|wide|narrow] [--reverse] [--squelch POS]\n"
-    "                      [--unshift-on-space] [--fast-sync] [--kiss] [FILE]\n"
+    "                      [--unshift-on-space] [--fast-sync] [--kiss] [--save-blocks DIR] [FILE]\n"
     "Decodes raw signed 16-bit little-endian mono samples at 11025 samples/s from FILE (or\n"
     "standard input) through the receive chain and writes the received text to standard output.\n"
     "  --mode MODE     the mode's status-panel name or number: %s\n"
     "  --rx-hz HZ      centre of the receive tone pair, of the band in MFSK, the carrier in the\n"
     "                  PSK modes (default 1700)\n"
-    "  --shift HZ      shift (default 170; PACTOR 200, AX25-H 200, AX25-U 1000)\n"
+    "  --shift HZ      shift (default 170; PACTOR 200, AX25-H 200, AX25-U 1000, PS2x5 50)\n"
     "  --baud BD       speed (default 45.45; AMT-FEC and AMT-ARQ 100; AX25-H runs at 300 Bd,\n"
-    "                  AX25-U at 1200 Bd on 1200/2200 Hz; the PSK modes have their own)\n"
+    "                  AX25-U at 1200 Bd on 1200/2200 Hz; PS2x5 25, PS33x5 6.25; the PSK modes\n"
+    "                  have their own)\n"
     "  --filter W      filter width (default optimal)\n"
     "  --reverse       mark on the lower tone; MFSK with its tones in reverse order; QPSK from\n"
     "                  the other sideband\n"
@@ -38,6 +39,8 @@ constexpr const char* kUsage =
     "  --fast-sync     AMT-FEC: lock on any valid characters, not only on phasing signals\n"
     "  --kiss          packet modes: every good frame as a KISS frame (FEND, 00, the frame\n"
     "                  without its check bytes, escaped, FEND) instead of the monitor lines\n"
+    "  --save-blocks DIR   PS2x5, PS33x5: keep every received message in a file of its own\n"
+    "                  in DIR (created when missing), as the program does in PS2X5_REC\n"
     "At the end of the input the chain runs on silence until the decoders' lag has passed.\n";
 
 class StdoutSink final : public RxTextSink {
@@ -65,7 +68,7 @@ int main(int argc, char** argv) {
       {"mode", true},       {"rx-hz", true},  {"shift", true},
       {"baud", true},       {"filter", true}, {"reverse", false},
       {"squelch", true},    {"help", false},  {"unshift-on-space", false},
-      {"fast-sync", false}, {"kiss", false},
+      {"fast-sync", false}, {"kiss", false},  {"save-blocks", true},
   };
   harness::ParsedArgs args;
   if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
@@ -103,6 +106,12 @@ int main(int argc, char** argv) {
   TEngine engine(window, kiss ? static_cast<RxTextSink&>(quiet) : text);
   StdoutKiss kissOut;
   if (kiss) engine.packetOutput.SetExchangeOutputs(&kissOut, nullptr);
+  // Message files only where asked for.
+  engine.blockCapture.save = false;
+  if (const auto it = args.values.find("save-blocks"); it != args.values.end()) {
+    engine.blockCapture.save = true;
+    engine.blockCapture.directory = it->second;
+  }
   harness::ApplyModemOptions(engine, modem);
   if (args.Has("unshift-on-space")) engine.baudot.UnshiftOnSpace = 1;
   if (args.Has("fast-sync")) engine.amtorFec.AmtorFastSync = 1;
@@ -153,6 +162,8 @@ int main(int argc, char** argv) {
   const size_t tail = static_cast<size_t>(std::ceil(lag)) + 2 * 2048;
   const std::vector<int16_t> silence(tail, 0);
   engine.rxBlocks.PushCaptured(std::span<const int16_t>(silence));
+  // A message still open ends as at the program's shutdown: its report, its file.
+  engine.Shutdown();
   std::fflush(stdout);
   return 0;
 }

@@ -89,15 +89,17 @@ constexpr const char* kUsage =
     "mono samples at 11025 samples/s. In the packet modes the input is KISS: every data frame\n"
     "is sent, in one transmission keyed at once as a full-duplex station does, and the\n"
     "parameter commands (TXDELAY, persistence, slot time, TXTAIL) apply; no frame, no output.\n"
+    "In the block modes the text ends with its end block.\n"
     "  --mode MODE     RTTY, ASCII-7, ASCII-8, AMT-FEC, AX25-H, AX25-U, MFSK16, MFSK8, BPSK31,\n"
-    "                  BPSK63, BPSK125, QPSK31 or QPSK63 (or the mode's number)\n"
+    "                  BPSK63, BPSK125, QPSK31, QPSK63, PS2x5 or PS33x5 (or the mode's number)\n"
     "  --tx-hz HZ      centre of the transmit tone pair, of the band in MFSK, the carrier in the\n"
     "                  PSK modes (default 1700)\n"
-    "  --shift HZ      shift (default 170; AX25-H 200, AX25-U 1000)\n"
+    "  --shift HZ      shift (default 170; AX25-H 200, AX25-U 1000, PS2x5 50)\n"
     "  --baud BD       speed (default 45.45; AMT-FEC 100; AX25-H runs at 300 Bd, AX25-U at\n"
-    "                  1200 Bd on 1200/2200 Hz; the PSK modes have their own)\n"
+    "                  1200 Bd on 1200/2200 Hz; PS2x5 25, PS33x5 6.25; the PSK modes have their\n"
+    "                  own)\n"
     "  --reverse       mark on the lower tone; MFSK with its tones in reverse order; QPSK for\n"
-    "                  the other sideband\n"
+    "                  the other sideband; PS33x5 with its tones stepping downward\n"
     "  --cw TEXT       a CW identification of TEXT after the text (keyed on the lower tone; not\n"
     "                  in the packet modes)\n"
     "  --out-rate HZ   synthesise for a calibrated playback rate of HZ samples/s (8000..192000);\n"
@@ -151,6 +153,7 @@ int Run(int argc, char** argv) {
   harness::NullRxSink rx;
   auto engine = std::make_unique<TEngine>(window, rx);
   engine->rates.OutSamplingFreq = outRate;
+  engine->Start();
   SetTxModeForHarness(*engine, m.mode, m.baud, m.centreHz, m.shiftHz, m.reverse);
   harness::HarnessPlayback device(engine->txBuffers, stdout);
   ToolFatal fatal;
@@ -167,13 +170,15 @@ int Run(int argc, char** argv) {
     engine->packetChannel.PacketFullDuplex = 1;
     if (!engine->packetAccess.Ax25SlotTimerTimer()) return Fail("the channel access did not key up");
   } else {
-    // The transmit switch: two LTRS, the text, then LTRS and the end of transmission. A CW
+    // The transmit switch: two LTRS, the text, then LTRS and the end of transmission; in the
+    // block modes the block end closes the last characters as the end block. A CW
     // identification goes in as the macro queues one while transmitting: the carrier stopped,
     // the Morse characters, and the end (which then is silence, the carrier being stopped).
     engine->TxQueue.QueueTxSymbol(kTxLtrs);
     engine->TxQueue.QueueTxSymbol(kTxLtrs);
     QueueText(*engine, text);
-    engine->TxQueue.QueueTxSymbol(kTxLtrs);
+    const bool blocks = m.mode == kModePs2x5 || m.mode == kModePs33x5;
+    engine->TxQueue.QueueTxSymbol(blocks ? kTxBlockPad : kTxLtrs);
     if (!cw.empty()) {
       engine->TxQueue.QueueTxSymbol(kTxStopCarrier);
       for (char c : cw) SendMorseChar(engine->TxQueue, static_cast<uint8_t>(c));

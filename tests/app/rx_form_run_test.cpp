@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <functional>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "app/rx_form.h"
@@ -16,6 +18,7 @@
 #include "memo/dyn_info.h"
 #include "memo/qt/styled_memo_widget.h"
 #include "support/recording_form.h"
+#include "support/temp_dir.h"
 
 namespace vestrel {
 namespace {
@@ -385,6 +388,38 @@ TEST(RxFormShutdown, ClosingTwiceStopsTheEngineOnceInOrder) {
   w.resize(500, 400);
   w.FormResize();
   EXPECT_EQ(w.ResizeCount, layouts);  // no layout after the shutdown
+}
+
+// A block-mode message still open at shutdown ends there: its report shown, its file moved
+// to the final name. A file the engine cannot write is reported in a message box.
+TEST(RxFormShutdown, OpenBlockMessagesEndAndFileErrorsAreShown) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  test::TempDir dir;
+  w.engine().blockCapture.directory = dir.path();
+  BlockContent block;
+  block.kind = BlockContent::kData;
+  block.counter = 8;
+  block.bytes = {'L', 'A', 'S', 'T', ' ', 'O', 'N'};
+  block.length = 7;
+  w.engine().ps2x5.Message().Output(block, 0);
+  w.show();
+  EXPECT_TRUE(w.close());
+  EXPECT_FALSE(w.engine().ps2x5.Message().Open());
+  EXPECT_NE(test::RxText(w).find("LAST ON{ER=0.0%}"), std::string::npos);
+  int files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_EQ(e.path().filename().string().substr(11), "-RO-0000.TXT");
+    ++files;
+  }
+  EXPECT_EQ(files, 1);
+
+  std::ofstream(dir.path() / "file") << "not a directory";
+  w.engine().blockCapture.directory = dir.path() / "file";
+  w.engine().ps2x5.Message().Output(block, 0);
+  ASSERT_FALSE(parts.boxes.empty());
+  EXPECT_EQ(parts.boxes.back().first, "Vestrel - Block File Error");
 }
 
 TEST(RxFormShutdown, ExitThenDestroyStopsOnce) {

@@ -135,7 +135,7 @@ TEST_F(VestrelEncodeTest, InNoiseThroughVestrelDecode) {
 TEST_F(VestrelEncodeTest, BadArgumentsGiveOneLineAndStatusTwo) {
   for (const std::string args :
        {"", "--mode NOPE", "--mode RTTY --baud 33", "--mode RTTY --shift 171", "--mode RTTY --tx-hz 5000",
-        "--mode PS2x5", "--mode RTTY --bogus", "--mode RTTY /nonexistent/file",
+        "--mode DTMF", "--mode RTTY --bogus", "--mode RTTY /nonexistent/file",
         "--mode BPSK31 --out-rate 7999", "--mode BPSK31 --out-rate fast", "--mode BPSK31 --out-rate 200000",
         "--mode BPSK31 --cw"}) {
     const test::ToolResult r = RunTool(ShellQuote(encoder_) + " " + args);
