@@ -3,6 +3,7 @@
 #include <string>
 
 #include "io/keying_port_settings.h"
+#include "io/rig/rig_control_settings.h"
 
 namespace vestrel {
 
@@ -37,8 +38,10 @@ struct TWaterfallSettings {
 // the file means it (frequencies in Hz, the shift in Hz, the baud rate as written). The mode
 // record, the controls and the devices take them from here at engine start, and give them
 // back before a save. Flags are kept as read: non-zero is on. The keying and exchange port
-// keys come from KeyingPortSettings, which the port code works on.
-struct TAppSettings : KeyingPortSettings {
+// keys come from KeyingPortSettings, which the port code works on, and the rig-control keys
+// (LastTuneRig, TuneRig, RigNumber, TuneVFOBtoA, VFOBoffset, UseWheel, WheelSpeed) from
+// RigControlSettings.
+struct TAppSettings : KeyingPortSettings, RigControlSettings {
   // Section "Screen": the main window (-1 keeps its designed value), then the panes and the
   // macro editors (-1 as designed), then the display colours.
   int32_t Left = -1, Top = -1, Height = -1, Width = -1;
@@ -90,13 +93,6 @@ struct TAppSettings : KeyingPortSettings {
   int32_t OutSoundCardNumber = -2;  // -2 as the input, -1 the default device
   int32_t InputCardChannel = 0;     // 0..2
   int32_t OutputCardChannel = 0;    // 0..2
-  int32_t LastTuneRig = 2;
-  int32_t TuneRig = 0;           // 1 RIT, 2 VFO, else off
-  int32_t RigNumber = 1;         // 1..2
-  int32_t TuneVFOBtoA = 0;
-  int32_t VFOBoffset = 0;        // -9999..9999
-  int32_t UseWheel = 1;
-  int32_t WheelSpeed = 2;
   int32_t CodeSet = 0;           // Baudot code set 0..3
   std::string Remark;            // kept for the user; nothing reads it
   int32_t TxAtKeyboard = 0;

@@ -7,15 +7,22 @@
 #include "app/rx_form.h"
 #include "engine/messages.h"
 #include "io/capture_status.h"
+#include "memo/qt/styled_memo_widget.h"
+#include "memo/styled_memo_strings.h"
 
 namespace vestrel {
 
-TCaptureFiles::TCaptureFiles(TRxForm& form, MessageBoxSink& boxes, FileDialogs& dialogs, Clock& clock)
-    : form_(form), wave_(*this, boxes, dialogs, clock) {}
+TCaptureFiles::TCaptureFiles(TRxForm& form, MessageBoxSink& boxes, FileDialogs& dialogs, ShellOpener& opener,
+                             Clock& clock)
+    : form_(form),
+      wave_(*this, boxes, dialogs, clock),
+      streams_(*this, boxes, dialogs, opener, form.TextCaptureFile) {}
 
 void TCaptureFiles::ShowCaptureStatus() {
-  form_.SetPanelText(4, CaptureStatusText(textCapture_, kissCapture_, wave_.WaveCaptureOn()));
+  form_.SetPanelText(4, CaptureStatusText(streams_.TextCaptureOn(), streams_.KissCaptureOn(), wave_.WaveCaptureOn()));
 }
+
+void TCaptureFiles::OpenBufferInEditor() { streams_.OpenBufferinN1Click(form_.RxMemo->Lines()); }
 
 void TCaptureFiles::SetMenuEnabled(std::string_view item, bool enabled) {
   form_.SetMenuEnabled(item, enabled);

@@ -1,9 +1,11 @@
 #pragma once
 #include <string>
 
+#include "app/capture_streams.h"
 #include "app/form_parts.h"
 #include "io/file_dialogs.h"
 #include "io/message_box.h"
+#include "io/shell_opener.h"
 #include "io/wave_commands.h"
 #include "platform/clock.h"
 
@@ -11,12 +13,22 @@ namespace vestrel {
 
 class TRxForm;
 
-// The window's capture files and audio files: the wave capture, decoding from a file and the
-// audio history, with the capture indicator of status panel 4. The text and KISS capture files
-// are not here yet; their flags stay off.
-class TCaptureFiles final : public CapturePart, private WaveCommandsHost {
+// The window's capture files and audio files: the text and KISS capture files, the wave
+// capture, decoding from a file and the audio history, with the capture indicator of status
+// panel 4, and the receive window opened in the text editor.
+class TCaptureFiles final : public CapturePart, private WaveCommandsHost, private CaptureStreamsHost {
  public:
-  TCaptureFiles(TRxForm& form, MessageBoxSink& boxes, FileDialogs& dialogs, Clock& clock);
+  TCaptureFiles(TRxForm& form, MessageBoxSink& boxes, FileDialogs& dialogs, ShellOpener& opener, Clock& clock);
+
+  void OpenTextCapture(const std::string& name) override { streams_.OpenTextCaptureFile(name); }
+  void OpenCaptureFile1Click() override { streams_.OpenCaptureFile1Click(); }
+  void CloseCaptureFile1Click() override { streams_.CloseCaptureFile1Click(); }
+  void ToggleTextCapture() override { streams_.ToggleTextCapture(); }
+  void OpenKISSCaptureFile1Click() override { streams_.OpenKISSCaptureFile1Click(); }
+  void CloseKISSCaptureFile1Click() override { streams_.CloseKISSCaptureFile1Click(); }
+  void CloseCaptureFiles() override { streams_.CloseAll(); }
+  KissOutput* KissCapture() override { return &streams_.kiss(); }
+  void OpenBufferInEditor() override;
 
   void OpenWaveCaptureFile1Click() override { wave_.OpenWaveCaptureFile1Click(); }
   void CloseWaveCaptureFile1Click() override { wave_.CloseWaveCaptureFile1Click(); }
@@ -32,9 +44,11 @@ class TCaptureFiles final : public CapturePart, private WaveCommandsHost {
   CaptureAudioLink* AudioLink() override { return &wave_; }
 
   WaveCommands& wave() { return wave_; }
+  TCaptureStreams& streams() { return streams_; }
 
  private:
   // WaveCommandsHost
+  // WaveCommandsHost and CaptureStreamsHost
   void SetMenuEnabled(std::string_view item, bool enabled) override;
   void SetReplayButtonEnabled(bool enabled) override;
   void SetSaveButtonEnabled(bool enabled) override;
@@ -51,8 +65,7 @@ class TCaptureFiles final : public CapturePart, private WaveCommandsHost {
 
   TRxForm& form_;
   WaveCommands wave_;
-  bool textCapture_ = false;  // the text and KISS capture files: not built yet
-  bool kissCapture_ = false;
+  TCaptureStreams streams_;
 };
 
 }  // namespace vestrel

@@ -49,6 +49,11 @@ void TEngineDriver::InitInputConverter(double cardRate) {
   }
 }
 
+// The PSK shaper starts at 31.25 Bd, until a mode switch sets the mode's rate.
+void TEngineDriver::PrepareConverters() {
+  engine_.pskShaper.SetPskRate(31);
+}
+
 void TEngineDriver::ClearLevelRing() {
   engine_.levels.Levels.fill(0.0);
   engine_.levels.LevelRingFresh = 0;

@@ -71,6 +71,7 @@ class TEngineDriver final : public EngineDriver, private SlotTimerControl {
   ~TEngineDriver() override;
 
   void InitInputConverter(double cardRate) override;
+  void PrepareConverters() override;
   void ClearLevelRing() override;
   void StartObjects() override;
   void ApplySpeedShiftMode() override;

@@ -101,23 +101,39 @@ class RigPart {
  public:
   virtual ~RigPart() = default;
   virtual void Open() {}
-  // Once a second while receiving: re-applies the split transmit frequency.
+  // Once a second while receiving: an unkey by CAT still owed, then the split transmit
+  // frequency re-applied.
   virtual void AdjustSplit() {}
+  // At transmit switching: the split transmit frequency, any change applied at once.
+  virtual void SplitAtTransmit() {}
   // StartRigControl: rig tuning started anew from TuneRig, RigNumber and TuneVFOBtoA; a rig
   // that cannot be reached or lacks what they need switches them off in the settings.
   virtual void Restart() {}
   // The rig-control server's own setup: 1 when the server cannot be reached, else 0.
   virtual int ShowSetupDialog() { return 1; }
+  // A mouse-wheel delta over the window (120 a notch).
+  virtual void MouseWheel(int /*delta*/) {}
+  // Click-to-tune with rig tuning on (TuneRig): the rig brought onto the signal and the
+  // receive tones onto the transmit tones. True when the tones moved, so that the caller pushes
+  // the receive pair to the decoders again.
+  virtual bool TuneToSignal() { return false; }
 };
 
-// Capture files (text, wave), decoding from a file, the audio history, and the receive-buffer
+// Capture files (text, KISS, wave), decoding from a file, the audio history, and the receive-buffer
 // commands of the File menu.
 class CapturePart {
  public:
   virtual ~CapturePart() = default;
+  // The text capture file: the command line's "/C" name, the two menu items and Alt+L.
   virtual void OpenTextCapture(const std::string& /*name*/) {}
-  virtual void CloseTextCapture() {}
+  virtual void OpenCaptureFile1Click() {}
+  virtual void CloseCaptureFile1Click() {}
   virtual void ToggleTextCapture() {}
+  // The KISS capture file of received packet frames: the two menu items.
+  virtual void OpenKISSCaptureFile1Click() {}
+  virtual void CloseKISSCaptureFile1Click() {}
+  // The shutdown: both capture files closed, without a message.
+  virtual void CloseCaptureFiles() {}
   virtual void OpenWaveCaptureFile1Click() {}
   virtual void CloseWaveCaptureFile1Click() {}
   virtual void ToggleWaveCapture() {}
@@ -135,6 +151,9 @@ class CapturePart {
   virtual void StartAudioHistory() {}
   // What the capture handler calls for each block; null: no audio files.
   virtual CaptureAudioLink* AudioLink() { return nullptr; }
+  // Where the packet receiver writes its KISS capture; null: none.
+  virtual KissOutput* KissCapture() { return nullptr; }
+  // Ctrl+N: the receive window in the desktop's text editor.
   virtual void OpenBufferInEditor() {}
   virtual void SaveBuffer() {}
 };
@@ -195,19 +214,25 @@ class ExchangePortPart {
 class CallsignPart {
  public:
   virtual ~CallsignPart() = default;
-  // The own call sign (MyCall) for the watch that stops the beacon when it is received.
+  // The own call sign (MyCall) for the watch that stops the beacon when it is received; an
+  // empty one switches BeaconOffAtMyCall off.
   virtual void SetOwnCall(const std::string& /*call*/) {}
   // TCallFind::FeedChar: 0 nothing; 1 a callsign was accepted that differs from the previous
-  // one, or it ended while transmitting; 2 the previous callsign again.
-  virtual int FeedCallChar(uint8_t /*ch*/) { return 0; }
+  // one, or it ended while transmitting; 2 the previous callsign again. transmitted: TxState,
+  // or the character is the echo of our own transmission.
+  virtual int FeedCallChar(uint8_t /*ch*/, bool /*transmitted*/) { return 0; }
   // The callsign accepted last, and where it starts in the receive window (-1: nowhere).
   virtual std::string CurrentCall() const { return {}; }
   virtual int32_t CallPosition() const { return -1; }
+  // The callsign accepted last ended while transmitting: it is our own text.
+  virtual bool CallDuringTx() const { return false; }
   // TCallFind::Highlight: colours `call` in the receive window.
   virtual void Highlight(const std::string& /*call*/, int32_t /*colour*/) {}
   virtual void ClearNewCall() {}
   // TMyCallFind::FeedChar: true when the own call has just been received and stops the beacon.
-  virtual bool FeedMyCallChar(uint8_t /*ch*/) { return false; }
+  virtual bool FeedMyCallChar(uint8_t /*ch*/, bool /*transmitted*/) { return false; }
+  // TMyCallFind::Reset: a transmission starts.
+  virtual void ResetOwnCallWatch() {}
 };
 
 // The automation server.

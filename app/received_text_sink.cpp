@@ -62,6 +62,12 @@ void ReceivedTextSink::PutRxString(std::string_view text) {
   }
 }
 
+void ReceivedTextSink::PutSentEchoChar(uint8_t ch) {
+  echo_ = true;
+  PutRxChar(ch);
+  echo_ = false;
+}
+
 void ReceivedTextSink::ToExchange(uint8_t ch) {
   // In the packet modes with KISS the packet receiver sends whole frames instead.
   const int mode = links_.host.CurrentMode();
@@ -180,16 +186,16 @@ void ReceivedTextSink::ToCallsignTools(uint8_t ch) {
   const TAppSettings& s = links_.settings;
   ReceivedTextHost& host = links_.host;
   CallsignPart& calls = links_.calls;
-  const int found = calls.FeedCallChar(ch);
+  const bool transmitted = echo_ || host.Transmitting();
+  const int found = calls.FeedCallChar(ch, transmitted);
   // The same call twice outside a transmission may stop the beacon.
-  if (found == 2 && host.BeaconRunning() && !host.Transmitting() && s.BeaconOffAtTwoCalls != 0)
-    host.StopBeacon();
+  if (found == 2 && host.BeaconRunning() && !transmitted && s.BeaconOffAtTwoCalls != 0) host.StopBeacon();
   if (found == 1 || found == 2) {
     const std::string call = calls.CurrentCall();
     calls.Highlight(call, s.CallColor);
     calls.ClearNewCall();
-    // The own call is coloured but told to no one.
-    if (calls.CallPosition() != -1 && !EqualNoCase(call, s.MyCall)) {
+    // The own call, and any call of our own transmission, is coloured but told to no one.
+    if (calls.CallPosition() != -1 && !calls.CallDuringTx() && !EqualNoCase(call, s.MyCall)) {
       if (links_.automation.ClientCount() > 0) links_.automation.FireOnCallsign(call);
       if (s.MessageChannel != 0) {
         const std::string key =
@@ -199,7 +205,7 @@ void ReceivedTextSink::ToCallsignTools(uint8_t ch) {
       }
     }
   }
-  if (calls.FeedMyCallChar(ch)) host.StopBeacon();
+  if (calls.FeedMyCallChar(ch, transmitted)) host.StopBeacon();
 }
 
 template <typename F>

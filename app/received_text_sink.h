@@ -55,6 +55,9 @@ class ReceivedTextSink final : public RxTextSink {
   void PutRxChar(uint8_t ch) override;
   // Each byte up to a zero, or to the end.
   void PutRxString(std::string_view text) override;
+  // A character whose audio has just been sent (ShowSentInRx): shown like a received one, but
+  // to the callsign tools it counts as transmitted, whatever TxState is when it arrives.
+  void PutSentEchoChar(uint8_t ch);
 
   // Set and cleared by the receive window's mouse handlers.
   void SetRxMouseDown(bool down) { RxMouseDown = down; }
@@ -82,6 +85,7 @@ class ReceivedTextSink final : public RxTextSink {
   TStyledMemo& memo_;
   ReceivedTextLinks links_;
   bool failureReported_ = false;
+  bool echo_ = false;  // the character passing now is the echo of our transmission
 };
 
 }  // namespace vestrel

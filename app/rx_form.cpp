@@ -17,10 +17,12 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
 
+#include "app/callsigns.h"
 #include "app/capture_files.h"
 #include "app/fast_macros_form.h"
 #include "app/form_layout.h"
@@ -29,6 +31,7 @@
 #include "app/linked_exchange_library.h"
 #include "app/message_bus.h"
 #include "app/no_sound_devices.h"
+#include "app/rig_link.h"
 #include "app/settings_file.h"
 #include "memo/qt/styled_memo_widget.h"
 
@@ -65,6 +68,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
     : deps_(std::move(deps)),
       boxes_(deps_.boxes != nullptr ? *deps_.boxes : *(ownBoxes_ = std::make_unique<QtMessageBoxes>())),
       dialogs_(deps_.dialogs != nullptr ? *deps_.dialogs : *(ownDialogs_ = std::make_unique<QtFileDialogs>())),
+      opener_(deps_.opener != nullptr ? *deps_.opener : *(ownOpener_ = std::make_unique<QtShellOpener>())),
       clock_(deps_.clock != nullptr ? *deps_.clock : *(ownClock_ = std::make_unique<SystemClock>())),
       app_(Use<AppControl>(deps_.app, ownApp_)),
       settingsPart_(Use<TSettingsFile>(deps_.settings, ownSettings_)),
@@ -72,23 +76,31 @@ TRxForm::TRxForm(TRxFormDeps deps)
       display_(Use<DisplayPart>(deps_.display, ownDisplay_)),
       transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
       macros_(Use<MacroPart>(deps_.macros, ownMacros_)),
-      rig_(Use<RigPart>(deps_.rig, ownRig_)),
       capture_(deps_.capture != nullptr
                    ? *deps_.capture
-                   : *(ownCapture_ = std::make_unique<TCaptureFiles>(*this, boxes_, dialogs_, clock_))),
+                   : *(ownCapture_ = std::make_unique<TCaptureFiles>(*this, boxes_, dialogs_, opener_, clock_))),
       exchange_(Use<LinkedExchangeLibrary>(deps_.exchange, ownExchange_)),
       exchangePort_(Use<ExchangePortPart>(deps_.exchangePort, ownExchangePort_)),
       automation_(Use<AutomationPart>(deps_.automation, ownAutomation_)),
-      callsigns_(Use<CallsignPart>(deps_.callsigns, ownCallsigns_)),
       presence_(deps_.presenceName) {
   setObjectName(QStringLiteral("TRxForm"));
   setWindowTitle(QStringLiteral("Vestrel"));
   BuildControls();
   BuildMenus();
+  if (deps_.callsigns != nullptr) {
+    callsigns_ = deps_.callsigns;
+  } else {
+    ownCallsigns_ = std::make_unique<TCallsigns>(*RxMemo, *this, settings_, *this);
+    callsigns_ = ownCallsigns_.get();
+  }
   rxSink_ = std::make_unique<ReceivedTextSink>(
-      *RxMemo, ReceivedTextLinks{*this, settings_, clock_, TextCaptureFile, exchange_, exchangePort_, callsigns_,
+      *RxMemo, ReceivedTextLinks{*this, settings_, clock_, TextCaptureFile, exchange_, exchangePort_, *callsigns_,
                                  automation_, logger_});
   engine_ = std::make_unique<TEngine>(*this, *rxSink_);
+  // The block modes' message files are named by their start time.
+  engine_->blockCapture.clock = &clock_;
+  // Received packet frames are also written to the KISS capture file while it is open.
+  engine_->packetOutput.SetCaptureOutput(capture_.KissCapture());
   // Received packet frames leave as KISS through the exchange library's link.
   engine_->packetOutput.SetExchangeOutputs(exchange_.Kiss(), nullptr);
   if (deps_.engine != nullptr) {
@@ -115,6 +127,16 @@ TRxForm::TRxForm(TRxFormDeps deps)
     ownWorkers_ = std::make_unique<SerialWorkers>();
     workers_ = ownWorkers_.get();
   }
+  // The rig link keys the rig for the keying ports, so it is made first.
+  TRigLink* rigLink = nullptr;
+  if (deps_.rig != nullptr) {
+    rig_ = deps_.rig;
+  } else {
+    auto own = std::make_unique<TRigLink>(*this, deps_.rigServer);
+    rigLink = own.get();
+    rig_ = rigLink;
+    ownRig_ = std::move(own);
+  }
   if (deps_.ports != nullptr) {
     ports_ = deps_.ports;
   } else {
@@ -122,6 +144,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.boxes = &boxes_;
     links.lines = deps_.modemLines;
     links.backend = deps_.portBackend;
+    links.hooks = rigLink;
     links.transmitting = [this] { return Transmitting(); };
     links.useTxD = &engine_->tx.UseTxD;
     links.modem = &engine_->params;
@@ -328,6 +351,7 @@ void TRxForm::BuildControls() {
     BeaconButton->setChecked(BeaconOn);  // the click handler decides the state
     BeaconButtonClick();
   });
+  connect(BeaconUpDown, &QSpinBox::valueChanged, this, [this] { BeaconEditChange(); });
   connect(TxButton, &QToolButton::clicked, this, [this](bool on) {
     TxButton->setChecked(!on);
     SetTransmit(on);
@@ -371,15 +395,21 @@ void TRxForm::BuildMenus() {
   connect(AddItem(file, "Open Buffer in Notepad (Ctrl-N)"), &QAction::triggered, this,
           [this] { capture_.OpenBufferInEditor(); });
   file->addSeparator();
-  AddItem(file, "Open Capture File (Alt-L)");
-  AddItem(file, "Close Capture File (Alt-L)");
+  connect(AddItem(file, "Open Capture File (Alt-L)"), &QAction::triggered, this,
+          [this] { capture_.OpenCaptureFile1Click(); });
+  QAction* closeText = AddItem(file, "Close Capture File (Alt-L)");
+  closeText->setEnabled(false);  // until a capture file is open
+  connect(closeText, &QAction::triggered, this, [this] { capture_.CloseCaptureFile1Click(); });
   connect(AddItem(file, "Open Wave Capture File (Alt-V)"), &QAction::triggered, this,
           [this] { capture_.OpenWaveCaptureFile1Click(); });
   QAction* closeWave = AddItem(file, "Close Wave Capture File (Alt-V)");
   closeWave->setEnabled(false);  // until a capture file is open
   connect(closeWave, &QAction::triggered, this, [this] { capture_.CloseWaveCaptureFile1Click(); });
-  AddItem(file, "Open KISS Capture File");
-  AddItem(file, "Close KISS Capture File");
+  connect(AddItem(file, "Open KISS Capture File"), &QAction::triggered, this,
+          [this] { capture_.OpenKISSCaptureFile1Click(); });
+  QAction* closeKiss = AddItem(file, "Close KISS Capture File");
+  closeKiss->setEnabled(false);
+  connect(closeKiss, &QAction::triggered, this, [this] { capture_.CloseKISSCaptureFile1Click(); });
   file->addSeparator();
   AddItem(file, "Send Text File");
   AddItem(file, "Send a File (Bypass Input Window)");
@@ -501,6 +531,8 @@ void TRxForm::WriteTxdByte(uint8_t code) { ports_->WriteTxdByte(code); }
 
 void TRxForm::ShowError(std::string_view text, std::string_view caption) { boxes_.ShowMessage(caption, text); }
 
+void TRxForm::ShowFileError(std::string_view caption, std::string_view text) { boxes_.ShowMessage(caption, text); }
+
 bool TRxForm::Transmitting() const { return transmit_.Transmitting() || engine_->tx.TxState != 0; }
 
 int TRxForm::CurrentMode() const { return engine_->params.Mode; }
@@ -522,6 +554,10 @@ bool TRxForm::event(QEvent* e) {
 }
 
 bool TRxForm::eventFilter(QObject* watched, QEvent* e) {
+  // A press in the typing window, the receive window or the spectrum may stop the beacon.
+  if (e->type() == QEvent::MouseButtonPress) {
+    if (watched == Input->viewport() || watched == RxMemo->viewport() || watched == FFTBox) BeaconOffByPress();
+  }
   // The window sees every key of its own controls first.
   if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
     auto* w = qobject_cast<QWidget*>(watched);
@@ -535,8 +571,22 @@ bool TRxForm::eventFilter(QObject* watched, QEvent* e) {
       if (k->key() == Qt::Key_Control) mods.ctrl = down;
       if (k->key() == Qt::Key_Alt) mods.alt = down;
       if (k->key() == Qt::Key_Shift) mods.shift = down;
-      if (e->type() == QEvent::KeyPress) return FormKeyDown(k->key(), mods);
+      if (e->type() == QEvent::KeyPress) {
+        if (FormKeyDown(k->key(), mods)) return true;
+        // A key the window did not take goes on to the typing window.
+        if (watched == Input) BeaconOffByPress();
+        return false;
+      }
       FormKeyUp(mods);
+    }
+  }
+  // And every wheel event: it tunes, and is taken from the control under the pointer.
+  if (e->type() == QEvent::Wheel) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w != nullptr && w->window() == this) {
+      FormMouseWheel(static_cast<QWheelEvent*>(e)->angleDelta().y());
+      e->accept();
+      return true;
     }
   }
   return QMainWindow::eventFilter(watched, e);

@@ -16,7 +16,9 @@
 #include "app/key_table.h"
 #include "app/macro_table.h"
 #include "app/message_boxes.h"
+#include "app/call_find.h"
 #include "app/qt_file_dialogs.h"
+#include "app/qt_shell_opener.h"
 #include "app/received_text_sink.h"
 #include "app/text_capture_stream.h"
 #include "io/serial_workers.h"
@@ -26,6 +28,7 @@
 #include "engine/tx_seams.h"
 #include "io/file_dialogs.h"
 #include "io/message_box.h"
+#include "io/rig/rig_server.h"
 #include "io/termination_request.h"
 #include "platform/clock.h"
 #include "platform/port_backend.h"
@@ -73,6 +76,7 @@ struct TRxFormDeps {
   TransmitPart* transmit = nullptr;
   MacroPart* macros = nullptr;
   RigPart* rig = nullptr;
+  RigServer* rigServer = nullptr;  // for the program's rig link; null: rigctld at the "Rigctld" addresses
   CapturePart* capture = nullptr;
   PortsPart* ports = nullptr;  // null: the keying ports over the two below
   ModemLineControl* modemLines = nullptr;  // null: the system's
@@ -82,6 +86,7 @@ struct TRxFormDeps {
   AutomationPart* automation = nullptr;
   CallsignPart* callsigns = nullptr;
   FileDialogs* dialogs = nullptr;  // null: QFileDialog
+  ShellOpener* opener = nullptr;   // null: the desktop's
   Clock* clock = nullptr;          // null: the system's clocks
   std::vector<std::string> args;  // the command line without the program name
   std::string presenceName = PresenceSemaphore::kDefaultName;
@@ -99,7 +104,8 @@ class TRxForm : public QMainWindow,
                 public PttControl,
                 public TxKeyingPort,
                 public FatalErrorSink,
-                public ReceivedTextHost {
+                public ReceivedTextHost,
+                public CallHighlighter {
  public:
   explicit TRxForm(TRxFormDeps deps = {});
   ~TRxForm() override;
@@ -114,6 +120,7 @@ class TRxForm : public QMainWindow,
   void SetFilterLabel(std::string_view text) override;
   void ReportModeToLogger(std::string_view modeName) override;
   void ReopenKeyingPorts() override;
+  void ShowFileError(std::string_view caption, std::string_view text) override;
   void Post(uint32_t message) override;  // any thread
   // TerminationRequest: the loop ends after the current message; the shutdown follows.
   void RequestTermination() override;
@@ -147,9 +154,16 @@ class TRxForm : public QMainWindow,
   void Timer1Timer();
   void FormResize();
   bool FormKeyDown(int key, KeyModifiers mods);  // true: consumed
+  // Every wheel event over the window comes here and is taken (delta: 120 a notch).
+  void FormMouseWheel(int delta);
   void FormKeyUp(KeyModifiers mods);
   void OnTopButtonClick();
   void BeaconButtonClick();
+  // BeaconUpDown changed: the new period.
+  void BeaconEditChange();
+  // A key or mouse press in Input, a mouse press in RxMemo or a click in the spectrum: with
+  // BeaconOffAtClick on, a running beacon is switched off.
+  void BeaconOffByPress();
   void ShowMacroBank(KeyModifiers mods);
   // Shutdown.
   void ShutdownEngine();
@@ -184,9 +198,9 @@ class TRxForm : public QMainWindow,
   void ApplyFontSettings();
   PortsPart& ports() { return *ports_; }
   ExchangeLibraryPart& exchangeLibrary() { return exchange_; }
-  RigPart& rig() { return rig_; }
+  RigPart& rig() { return *rig_; }
   DisplayPart& display() { return display_; }
-  CallsignPart& callsigns() { return callsigns_; }
+  CallsignPart& callsigns() { return *callsigns_; }
   MessageBoxSink& boxes() { return boxes_; }
 
   TEngine& engine() { return *engine_; }
@@ -284,6 +298,8 @@ class TRxForm : public QMainWindow,
   void StopBeacon() override;
   void ReportReceiveWindowFailure(const std::string& text) override;
   void FreeBufferPanel();
+  // CallHighlighter: a caught call in the receive window.
+  void HighlightRange(int32_t start, int32_t stop, int32_t colour) override;
 
   template <typename D, typename T>
   static T& Use(T* given, std::unique_ptr<T>& own) {
@@ -311,9 +327,11 @@ class TRxForm : public QMainWindow,
   std::unique_ptr<AutomationPart> ownAutomation_;
   std::unique_ptr<CallsignPart> ownCallsigns_;
   std::unique_ptr<QtFileDialogs> ownDialogs_;
+  std::unique_ptr<QtShellOpener> ownOpener_;
   std::unique_ptr<SystemClock> ownClock_;
   MessageBoxSink& boxes_;
   FileDialogs& dialogs_;
+  ShellOpener& opener_;
   Clock& clock_;
   AppControl& app_;
   SettingsPart& settingsPart_;
@@ -321,13 +339,13 @@ class TRxForm : public QMainWindow,
   DisplayPart& display_;
   TransmitPart& transmit_;
   MacroPart& macros_;
-  RigPart& rig_;
+  RigPart* rig_ = nullptr;  // made once the engine exists
   CapturePart& capture_;
   PortsPart* ports_ = nullptr;  // made once the workers' semaphores exist
   ExchangeLibraryPart& exchange_;
   ExchangePortPart& exchangePort_;
   AutomationPart& automation_;
-  CallsignPart& callsigns_;
+  CallsignPart* callsigns_ = nullptr;  // made once the receive window exists
 
   std::unique_ptr<ReceivedTextSink> rxSink_;
   std::unique_ptr<TEngine> engine_;

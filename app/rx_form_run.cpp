@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTextCursor>
 #include <QToolButton>
 
@@ -117,7 +118,7 @@ void TRxForm::Timer1Timer() {
         SetPanelText(10, "BEA:W");
       }
     }
-    if (!Transmitting()) rig_.AdjustSplit();
+    if (!Transmitting()) rig_->AdjustSplit();
   }
   if (engineDriver_->PacketTimingChanged()) engineDriver_->RecomputePacketTiming();
   timerBusy_ = false;
@@ -149,6 +150,13 @@ bool TRxForm::FormKeyDown(int key, KeyModifiers mods) {
 }
 
 void TRxForm::FormKeyUp(KeyModifiers mods) { ShowMacroBank(mods); }
+
+void TRxForm::FormMouseWheel(int delta) {
+  // Before the engine start the settings are not loaded; once the shutdown has begun nothing
+  // is tuned.
+  if (!EngineStarted || ShutdownDone != 0) return;
+  rig_->MouseWheel(delta);
+}
 
 void TRxForm::ShowMacroBank(KeyModifiers mods) {
   const int bank = mods.alt ? 24 : mods.ctrl ? 12 : 0;
@@ -209,7 +217,7 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
     case A::kSaveBuffer: capture_.SaveBuffer(); break;
     case A::kToggleTuneRig:
       settings_.TuneRig = settings_.TuneRig != 0 ? 0 : settings_.LastTuneRig;
-      rig_.Restart();
+      rig_->Restart();
       break;
     case A::kToggleLogOscillogram:
       settings_.LogarithmicOscillogram = settings_.LogarithmicOscillogram != 0 ? 0 : 1;
@@ -221,6 +229,8 @@ void TRxForm::SetTransmit(bool on) {
   // Once the shutdown has begun the sound output is closed: nothing may key the transmitter.
   // Before the engine start neither the settings nor the devices are there to key it with.
   if (on && (ShutdownDone != 0 || !EngineStarted)) return;
+  // What was received before our transmission cannot complete the own call after it.
+  if (on) callsigns_->ResetOwnCallWatch();
   transmit_.SetTransmit(on);
 }
 
@@ -260,6 +270,19 @@ void TRxForm::BeaconButtonClick() {
   }
 }
 
+void TRxForm::BeaconEditChange() { settings_.BeaconPeriod = BeaconUpDown->value(); }
+
+void TRxForm::BeaconOffByPress() {
+  if (settings_.BeaconOffAtClick != 0 && BeaconOn) BeaconButtonClick();
+}
+
+void TRxForm::HighlightRange(int32_t start, int32_t stop, int32_t colour) {
+  // The caught call keeps the window font's bold/italic/underline/strike-out bits and takes the
+  // call colour as its text colour, with no background of its own.
+  const auto style = static_cast<uint8_t>((RxMemo->Font().Style & 0x0F) | 0x10);
+  RxMemo->SetDynStyle(start, stop, style, false, 0, 0, clNone, colour, false);
+}
+
 void TRxForm::StopBeacon() {
   BeaconSeconds = 0;
   BeaconOn = false;
@@ -288,9 +311,10 @@ void TRxForm::ShutdownEngine() {
   // The audio has stopped: the transmitter goes off now, not after the wait for the workers
   // (up to 10.5 s of keyed dead air).
   ports_->SetPtt(false);
-  // The capture file closes, the logger hears that the program closes, the presence count is
-  // taken back.
-  capture_.CloseTextCapture();
+  // The capture files close and write out what they hold, the block modes' open message files
+  // close, the logger hears that the program closes, the presence count is taken back.
+  capture_.CloseCaptureFiles();
+  engine_->Shutdown();
   logger_.NotifyCommand(99);
   presence_.Withdraw();
   // The wait for the workers; posted work still drains while they stop.

@@ -43,6 +43,7 @@ void TRxForm::ApplyLoadedSettings() {
   engine_->baudot.ExtendedBaudot = s.ExtendedBaudot != 0 ? 1 : 0;
   if (s.ExtendedBaudot == 0) engine_->baudot.ResetThird();
   engine_->amtorFec.AmtorFastSync = s.DoFastSync != 0 ? 1 : 0;
+  engine_->blockCapture.save = s.SavePs2x5 != 0;
   engine_->packetOutput.IsKISS = s.IsKISS != 0;
 
   if (OnTopButton->isChecked() != (s.OnTop != 0)) {

@@ -25,6 +25,7 @@ void TRxForm::FormCreate() {
   settings_ = TAppSettings{};
   settingsPart_.SetDefaults(settings_);
   logger_.SetDefaults();
+  callsigns_->SetOwnCall(settings_.MyCall);
   // The input converter at the nominal rate until the settings give the card's.
   engineDriver_->InitInputConverter(settings_.SamplingFreq);
   // PS33X5 converter, PS2X5 capture folder, PSK rate.
@@ -101,6 +102,7 @@ void TRxForm::StartEngine() {
   FillMacroButtonTable();
   settingsPart_.LoadSettings(CommandLine.settingsPath, Targets());
   ApplyLoadedSettings();
+  callsigns_->SetOwnCall(settings_.MyCall);
   // The loaded port set opens the keying port (a failure shows a box).
   ports_->ApplyPortSettings();
   if (ShutdownDone != 0) return;
@@ -162,7 +164,7 @@ void TRxForm::StartEngine() {
   if (ShutdownDone != 0) return;
   workers_->StartExchangeThreads();
   // Rig control, then the sound input (and the output too in full duplex).
-  rig_.Open();
+  rig_->Open();
   if (ShutdownDone != 0) return;
   engine_->tx.SoundDevicesBusy = true;
   sound_->OpenSoundInput();

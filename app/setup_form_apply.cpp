@@ -611,7 +611,15 @@ void TSetupForm::ApplyMoxPage() {
   s.BeaconOffAtClick = Flag(BeaconOffAtClickBox, s.BeaconOffAtClick);
   s.BeaconOffAtMyCall = Flag(BeaconOffAtMyCallBox, s.BeaconOffAtMyCall);
   s.BeaconOffAtTwoCalls = Flag(BeaconOffAtTwoCallsBox, s.BeaconOffAtTwoCalls);
-  if (!Changed(MyCallEdit)) return;
+  if (!Changed(MyCallEdit)) {
+    // Without an own call there is nothing to watch for: the own-call watch switches
+    // BeaconOffAtMyCall off.
+    if (s.MyCall.empty() && s.BeaconOffAtMyCall != 0) {
+      form_.callsigns().SetOwnCall(s.MyCall);
+      BeaconOffAtMyCallBox->setChecked(s.BeaconOffAtMyCall != 0);
+    }
+    return;
+  }
   // Trimmed, upper case in the code page, at most 15 characters (trimmed again after the cut,
   // as the settings file reads it).
   std::string call = TrimBlanks(ToCodePage(MyCallEdit->text()));
@@ -622,6 +630,7 @@ void TSetupForm::ApplyMoxPage() {
     form_.callsigns().SetOwnCall(call);
   }
   MyCallEdit->setText(FromCodePage(s.MyCall));
+  BeaconOffAtMyCallBox->setChecked(s.BeaconOffAtMyCall != 0);
 }
 
 void TSetupForm::ApplyRig() {

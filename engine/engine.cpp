@@ -9,12 +9,18 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetReceiver(RxFamily::kDtmf, &dtmf);
   modes.SetReceiver(RxFamily::kPactor, &pactor);
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
-  modes.SetTransmitter(TxFamily::kPsk, &txPump.CharacterSource());
+  modes.SetReceiver(RxFamily::kPsk, &psk);
+  modes.SetTransmitter(TxFamily::kPsk, &pskTx);
+  synth.SetPskShaper(&pskShaper);
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);
   modes.SetReceiver(RxFamily::kMfsk, &mfsk);
   modes.SetTransmitter(TxFamily::kMfsk, &mfskPump);
   modes.SetReceiver(RxFamily::kPacket, &ax25);
   modes.SetTransmitter(TxFamily::kPacket, &packetTx);
+  modes.SetReceiver(RxFamily::kPs2x5, &ps2x5);
+  modes.SetTransmitter(TxFamily::kPs2x5, &ps2x5Pump);
+  modes.SetReceiver(RxFamily::kPs33x5, &ps33x5);
+  modes.SetTransmitter(TxFamily::kPs33x5, &ps33x5Pump);
 }
 
 void TEngine::Start() {
@@ -22,10 +28,20 @@ void TEngine::Start() {
   mfsk.SetMode(false);
   mfskTx.SetMode(false);
   rtty.Start();
+  ps2x5.Start();
+  ps2x5Tx.SetSpeed(25.0);
+  ps33x5.Start();
+  ps33x5Tx.SetSpeed(4, 1500.0, rates.OutSamplingFreq);
+  psk.Start();
   amtorFec.Start();
   amtorArq.Start();
   ax25.Start();
   pactor.Start();
+}
+
+void TEngine::Shutdown() {
+  ps2x5.EndMessage(false);
+  ps33x5.EndMessage(false);
 }
 
 }  // namespace vestrel

@@ -20,6 +20,14 @@
 #include "engine/modes/packet/packet_frame_output.h"
 #include "engine/modes/packet/packet_tx_pump.h"
 #include "engine/modes/pactor/pactor_fec_decoder.h"
+#include "engine/modes/ps2x5/block_capture_file.h"
+#include "engine/modes/ps2x5/fsk2x5_decoder.h"
+#include "engine/modes/ps2x5/fsk2x5_transmitter.h"
+#include "engine/modes/ps33x5/fsk33x5_transmitter.h"
+#include "engine/modes/ps33x5/ifsk33_decoder.h"
+#include "engine/modes/psk/psk_decoder.h"
+#include "engine/modes/psk/psk_tx_shaper.h"
+#include "engine/modes/psk/psk_tx_source.h"
 #include "engine/modes/rtty/rtty_decoder.h"
 #include "engine/rx_block_processor.h"
 #include "engine/rx_text_sink.h"
@@ -47,6 +55,9 @@ class TEngine {
   // Starts every object that has a start, in the start order (at the engine start, before the
   // loaded speed, shift and mode are applied).
   void Start();
+  // The engine's part of the program's shutdown: open block-mode messages end (their reports
+  // printed, their files moved to their final names).
+  void Shutdown();
 
   EngineWindow& window;
   RxTextSink& rxSink;
@@ -80,6 +91,12 @@ class TEngine {
   TBaudotDecoder baudot{params, rxSink};
   TRttyDecoder rtty{sine, params, window, baudot, levels, params.LevelRingIndex};
 
+  // BPSK31/63/125 and QPSK31/63: the receiver; the shaper behind the PSK synthesisers and the
+  // CW elements, on the lower transmit tone; the transmit source that sets its rate.
+  TPskDecoder psk{sine, params, window, rxSink, levels, params.LevelRingIndex};
+  TPskTxShaper pskShaper{sine, params, rates};
+  TPskTxSource pskTx{txPump.CharacterSource(), pskShaper};
+
   // MFSK16 and MFSK8: the receiver, the transmitter and its program in the transmit frame.
   TMfskDecoder mfsk{sine, params, window, rxSink, levels, params.LevelRingIndex};
   TMfskTransmitter mfskTx{sine, params, rates};
@@ -104,6 +121,16 @@ class TEngine {
 
   // Both PACTOR-I FEC receivers, 100 and 200 Bd.
   TPactorReceiver pactor{sine, rxSink, &levels, &params.LevelRingIndex};
+
+  // The block modes: where their received messages are kept; the PS2X5 and PS33X5 receivers,
+  // modulators and transmit sources.
+  BlockCaptureSettings blockCapture;
+  TFsk2x5Decoder ps2x5{sine, window, rxSink, blockCapture, levels, params.LevelRingIndex};
+  TFsk2x5Transmitter ps2x5Tx{sine, params, rates};
+  TPs2x5TxPump ps2x5Pump{txPump, ps2x5Tx, ps2x5.Message()};
+  TIfsk33Decoder ps33x5{params, window, rxSink, blockCapture, levels, params.LevelRingIndex};
+  TFsk33x5Transmitter ps33x5Tx{sine, params};
+  TPs33x5TxPump ps33x5Pump{txPump, ps33x5Tx, ps33x5.Message(), rates};
 };
 
 }  // namespace vestrel

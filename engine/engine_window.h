@@ -23,6 +23,9 @@ class EngineWindow : public Poster {
   virtual void ReportModeToLogger(std::string_view modeName) = 0;
   // Re-opens the PTT and keying ports, so that a TxD-keyed port takes a new speed.
   virtual void ReopenKeyingPorts() = 0;
+  // A message box with an OK button: a failure of a file the engine writes itself (the block
+  // modes' message files). Shown once per failure; the engine runs on.
+  virtual void ShowFileError(std::string_view /*caption*/, std::string_view /*text*/) {}
 
  protected:
   ~EngineWindow() = default;

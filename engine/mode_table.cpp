@@ -56,6 +56,7 @@ constexpr ModeRow Psk(int32_t number, std::string_view item, std::string_view pa
   r.symbolRate = rate;
   r.quadrature = qpsk;
   r.speedPanel = ratePanel;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 
@@ -132,6 +133,7 @@ constexpr ModeRow Ps2x5() {
   r.speedMenu = r.shiftMenu = r.filtersMenu = true;
   r.lowSpeeds = kShow2Baud | kShow4To10Baud;
   r.lowShifts = true;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 
@@ -143,6 +145,7 @@ constexpr ModeRow Ps33x5() {
   r.tones = ToneLayout::kPs33x5Band;
   r.speedMenu = true;
   r.lowSpeeds = kShowPs33x5Steps;
+  r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
 

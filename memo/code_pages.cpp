@@ -68,19 +68,22 @@ std::u16string ToUtf16(TByteView text, int codePage) {
   return out;
 }
 
-TByteString FromUtf16(std::u16string_view text, int codePage) {
+TByteString FromUtf16(std::u16string_view text, int codePage, bool dropUnmapped) {
   const TReverse& rev = Reverse(codePage);
   TByteString out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t u = text[i];
     if (u >= 0xD800 && u < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      out.push_back('?');  // a character beyond the BMP
+      if (!dropUnmapped) out.push_back('?');  // a character beyond the BMP
       ++i;
       continue;
     }
     const unsigned char b = rev[u];
-    out.push_back(b != 0 || u == 0 ? b : static_cast<unsigned char>('?'));
+    if (b != 0 || u == 0)
+      out.push_back(b);
+    else if (!dropUnmapped)
+      out.push_back('?');
   }
   return out;
 }

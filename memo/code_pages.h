@@ -15,7 +15,8 @@ int CodePageOfCharset(int charset);
 // code page leaves unused stand for the C1 control characters of the same number.
 std::u16string ToUtf16(TByteView text, int codePage);
 
-// UTF-16 as bytes of the code page; what it cannot hold becomes '?' (a surrogate pair once).
-TByteString FromUtf16(std::u16string_view text, int codePage);
+// UTF-16 as bytes of the code page; what it cannot hold becomes '?' (a surrogate pair once),
+// or is left out with dropUnmapped.
+TByteString FromUtf16(std::u16string_view text, int codePage, bool dropUnmapped = false);
 
 }  // namespace vestrel

@@ -20,6 +20,9 @@ inline constexpr uint32_t WM_KILLFOCUS = 0x0008;
 inline constexpr uint32_t WM_PAINT = 0x000F;  // WParam: a TMemoPaint*
 inline constexpr uint32_t WM_ERASEBKGND = 0x0014;
 inline constexpr uint32_t WM_GETDLGCODE = 0x0087;
+inline constexpr uint32_t WM_KEYDOWN = 0x0100;  // WParam: the key (TMemoKey), LParam: TShiftState
+inline constexpr uint32_t WM_KEYUP = 0x0101;    // likewise
+inline constexpr uint32_t WM_CHAR = 0x0102;     // WParam: the character, one byte of the font's code page
 inline constexpr uint32_t WM_TIMER = 0x0113;    // WParam: the timer's id
 inline constexpr uint32_t WM_HSCROLL = 0x0114;  // WParam: SB_* code, LParam: the thumb position
 inline constexpr uint32_t WM_VSCROLL = 0x0115;
@@ -28,6 +31,7 @@ inline constexpr uint32_t WM_CUT = 0x0300;
 inline constexpr uint32_t WM_COPY = 0x0301;
 inline constexpr uint32_t WM_PASTE = 0x0302;
 inline constexpr uint32_t WM_UNDO = 0x0304;
+inline constexpr uint32_t SM_UPDATEBKG = 0x0401;  // one background formatting slice; WParam: the token
 inline constexpr uint32_t CM_TEXTCHANGED = 0xB012;
 
 // Scroll bar requests of WM_HSCROLL and WM_VSCROLL (up also means left, down right).

@@ -49,6 +49,14 @@ class MemoWindow {
   virtual void StartTimer(uint32_t id, uint32_t intervalMs) = 0;
   virtual void StopTimer(uint32_t id) = 0;
 
+  // ---- background formatting ----
+  // Asks for one formatting slice: later, on the window's own thread, the window hands the
+  // memo SM_UPDATEBKG with the token in WParam. The memo's format thread calls this: it must
+  // be safe from any thread and must never block.
+  virtual void PostFormatRequest(uintptr_t token) = 0;
+  // The application is shutting down: a slice that leaves work asks for no further one.
+  virtual bool ApplicationTerminating() = 0;
+
  protected:
   ~MemoWindow() = default;
 };

@@ -193,8 +193,9 @@ void TParagraphsList::ResetBookkeeping() {
   LastModPar = Count() - 1;
   ModLineDelta = 0;
   ParsedUpTo = -1;
+  // Every paragraph waits for its layout: the pending range ends at the last one.
   FirstUnformatted = 0;
-  LastUnformatted = Count();
+  LastUnformatted = Count() - 1;
   TotalLineCount = VisibleLineCount = Count();
   TextChanged = false;
   LinesShifted = false;
@@ -213,6 +214,19 @@ void TParagraphsList::CleanUp() {
   ModLineDelta = 0;
   ParsedUpTo = -1;
   LinesShifted = false;
+}
+
+void TParagraphsList::MarkPending(int32_t first, int32_t last) {
+  first = std::max(first, 0);
+  last = std::min(last, Count() - 1);
+  if (last < first) return;
+  if (LastUnformatted < 0) {
+    FirstUnformatted = first;
+    LastUnformatted = last;
+    return;
+  }
+  FirstUnformatted = std::min(FirstUnformatted, first);
+  LastUnformatted = std::max(LastUnformatted, last);
 }
 
 void TParagraphsList::MarkUnformatted() {
@@ -752,7 +766,7 @@ void TParagraphsList::RelayLines(int32_t first, int32_t last) {
     if (!(p.States & smpHidden)) oldVisible += GetLineCount(p);
     const int start = smsGetParBlockStartLevel(p);
     const uint32_t inside = start >= 32 ? ~0u : ((1u << start) - 1u);  // levels 1..start contain p
-    const bool hidden = (CollapsedMask(p) & inside) != 0;
+    const bool hidden = (CollapsedMask(p) & inside) != 0 || p.DynHidden;
     p.States = static_cast<uint8_t>(hidden ? (p.States | smpHidden) : (p.States & ~smpHidden));
     p.FirstLine = line;
     if (!hidden) {

@@ -81,6 +81,8 @@ struct ParInfo {
   LineInfo Line0;               // display line 0
   std::vector<LineInfo> Lines;  // display lines 1..n-1
   std::unique_ptr<ParExtraInfo> Extra;
+  // Inside a collapsed run of a collapsible attribute (smpHidden also covers collapsed blocks).
+  bool DynHidden = false;
 
   int32_t Length() const { return static_cast<int32_t>(Text.size()); }
 };
@@ -177,6 +179,11 @@ class TParagraphsList {
   bool MakeCollapsibleBlock(int32_t first, int32_t last);
   bool RemoveCollapsibleBlock(int32_t par);
   void ExpandAllLevels(int32_t par);
+  // Hides the paragraphs first..last that a collapsed block or attribute run holds and shows
+  // the others; their lines are numbered anew and the totals take the change.
+  void RelayLines(int32_t first, int32_t last);
+  // Paragraphs first..last wait for their layout: the pending range takes them in.
+  void MarkPending(int32_t first, int32_t last);
 
   // The first breach of the store's invariants as the memo reports it ("Error 2 in "),
   // empty when there is none.
@@ -221,7 +228,6 @@ class TParagraphsList {
   void SetCollapsedMask(ParInfo& p, uint32_t mask);
   int32_t BlockHead(int32_t par, int level) const;
   int32_t BlockLast(int32_t par, int level) const;
-  void RelayLines(int32_t first, int32_t last);
 
   std::vector<std::unique_ptr<ParInfo>> pars_;  // records keep their address while the list changes
 };

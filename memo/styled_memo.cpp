@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "memo/format_thread.h"
 #include "memo/line_breaker.h"
 #include "memo/memo_errors.h"
 #include "memo/styled_memo_strings.h"
@@ -22,15 +23,26 @@ TStyledMemo::TStyledMemo()
       edit2_(&ctx_),
       caret_(&selStart_),
       paragraphs_(std::make_unique<TStyledParaStrings>(*this)),
-      lines_(std::make_unique<TStyledLinesStrings>(*this)) {
+      lines_(std::make_unique<TStyledLinesStrings>(*this)),
+      keyNav_(&ctx_) {
   ctx_.ClientWidth = 100;
+  ctx_.DynParse = [this](int32_t first, int32_t last) { DoDynParse(first, last, false); };
+  ctx_.UpdateBracket = [this](bool open) {
+    if (open)
+      BeginUpdate();
+    else
+      EndUpdate();
+  };
   UpdateFontDependantFields();
   InitKeywords();
 }
 
 // A handler running when the memo goes sees its token expire and touches nothing more; the
-// navigators callers still hold lose their memo (the context's destructor).
+// navigators callers still hold lose their memo (the context's destructor). The format thread
+// is let go first: no request of it reaches the memo afterwards.
 TStyledMemo::~TStyledMemo() {
+  StopFormatThread();
+  if (collapseHandler_) collapseHandler_->AttachMemo(*this, false);
   setHighlighter(nullptr);
   alive_.reset();
 }
@@ -49,6 +61,7 @@ void TStyledMemo::CreateHandle(MemoWindow& window) {
   clientHeight_ = window.ClientHeight();
   vMax_ = vPage_ = hMax_ = hPage_ = -1;
   UpdateFontDependantFields();
+  if (updateMode_ == umBackground) StartFormatThread();
   Reformat();
   ctx_.TopOrigin = ctx_.LeftOrigin = 0;
   animTop_ = animLeft_ = 0;
@@ -60,6 +73,7 @@ void TStyledMemo::CreateHandle(MemoWindow& window) {
 }
 
 void TStyledMemo::DestroyWindowHandle() {
+  StopFormatThread();
   if (window_) {
     StopScrollAnimation();
     if (window_->Focused()) window_->DestroyCaret();
@@ -102,6 +116,31 @@ bool TStyledMemo::HandleMessage(TMemoMessage& message) {
     case WM_GETDLGCODE:
       message.Result = wantTabs_ && !displayOnly_ ? kDlgCodeKeysAndTabs : kDlgCodeKeys;
       return true;
+    case SM_UPDATEBKG:
+      // Only a request of the thread now running counts: one that arrives after the memo let
+      // its thread go does nothing.
+      if (formatThread_ && message.WParam == formatThread_->Token()) {
+        formatThread_->RequestTaken();
+        FormatSlice();
+      }
+      return true;
+    case WM_KEYDOWN:
+    case WM_KEYUP: {
+      TMemoKey key = static_cast<TMemoKey>(message.WParam);
+      const auto shift = static_cast<TShiftState>(message.LParam);
+      if (message.Msg == WM_KEYDOWN)
+        KeyDown(key, shift);
+      else
+        KeyUp(key, shift);
+      message.Result = key;  // 0: the memo took the key
+      return true;
+    }
+    case WM_CHAR: {
+      unsigned char c = static_cast<unsigned char>(message.WParam);
+      KeyPress(c);
+      message.Result = c;
+      return true;
+    }
     default:
       return HandleDisplayMessage(message);
   }
@@ -173,98 +212,6 @@ void TStyledMemo::InvalidateLines(int32_t first, int32_t last) {
                           static_cast<int32_t>(std::min(bottom, height)));
 }
 
-void TStyledMemo::Reformat() {
-  pendingEdit_.reset();  // the lines an edit shifted no longer tell where to resume
-  ctx_.WidestLineWidth = -1;
-  ctx_.WidestLine = -1;
-  if (WindowReady() && updateCount_ == 0) {
-    FormatNow(0, store_.Count() - 1, true);
-    formatPending_ = false;
-    AfterWholeFormat();
-  } else {
-    store_.MarkUnformatted();
-    formatPending_ = true;
-  }
-}
-
-void TStyledMemo::RefreshAfterReformat() {
-  Reformat();
-  Repaint();
-}
-
-void TStyledMemo::EnsureFormatted() {
-  if (!formatPending_ || !WindowReady() || updateCount_ > 0) return;
-  formatPending_ = false;
-  FormatNow(0, store_.Count() - 1, false);
-  AfterWholeFormat();
-}
-
-// The view keeps its top text where the lines moved, and the scroll bars follow the new lines.
-void TStyledMemo::AfterWholeFormat() {
-  ctx_.TopOrigin = TopOriginFromTopLine();
-  SetVScrollParams();
-  SetHScrollParams();
-  SetScrollPositions();
-}
-
-// The origin of the top navigator's line, with the fine offset into it the origin had.
-int32_t TStyledMemo::TopOriginFromTopLine() {
-  const int64_t h = ctx_.LineHeight;
-  const int64_t top = ctx_.TopOrigin;
-  const int32_t line = top_.getVisibleLineNumber();
-  top_.setVisibleLineNumber(line);
-  const int64_t origin = line * h + (top < 0 ? top : top % h);
-  return static_cast<int32_t>(std::clamp<int64_t>(origin, INT32_MIN, INT32_MAX));
-}
-
-void TStyledMemo::FormatNow(int32_t first, int32_t last, bool full) {
-  FormatRange(first, last, full, nullptr);
-}
-
-TStyledMemo::TLaidOut TStyledMemo::FormatRange(int32_t first, int32_t last, bool full,
-                                               const TPendingEdit* edit) {
-  TLaidOut out;
-  first = std::max(first, 0);
-  last = std::min(last, store_.Count() - 1);
-  if (last < first) return out;
-  TFontMeasure* canvas = nullptr;
-  if (WindowReady()) {
-    canvas = &window_->Canvas();
-    ctx_.Measure = canvas;
-    ctx_.ClientWidth = window_->ClientWidth();
-  }
-  int32_t line = store_[first].FirstLine;
-  out.firstLine = INT32_MAX;
-  int32_t sumTotal = 0, sumVisible = 0;
-  for (int32_t i = first; i <= last; ++i) {
-    ParInfo& p = store_[i];
-    if (i > first) p.FirstLine = line;
-    if (full || !(p.States & smpFormatted)) {
-      int32_t fromLine = 0, oldLine = 0, delta = 0, count = 0;
-      bool whole = true;
-      if (edit && edit->par == i) {
-        fromLine = edit->fromLine;
-        oldLine = edit->oldLine;
-        whole = false;
-      }
-      ReformatParP(ctx_, canvas, true, ctx_.ClientWidth, &p, i, fromLine, oldLine, whole, breakSpaceWidth_,
-                   breakOverhang_, delta, count);
-      sumTotal += delta;
-      if (!(p.States & smpHidden)) sumVisible += delta;
-      out.firstLine = std::min(out.firstLine, p.FirstLine + fromLine);
-      out.lastLine = p.FirstLine + oldLine;
-    }
-    if (!(p.States & smpHidden)) line += GetLineCount(p);
-  }
-  store_.TotalLineCount += sumTotal;
-  store_.VisibleLineCount += sumVisible;
-  store_.UpdateLines(last + 1, sumVisible);
-  InvalidateNavs(ctx_.Navigators, store_[first].StartOffset, last);
-  if (out.firstLine == INT32_MAX) out.firstLine = 0;
-  out.visibleDelta = sumVisible;
-  return out;
-}
-
 bool TStyledMemo::GetLineBounds(int32_t n, int32_t& start, int32_t& stop, bool& endsParagraph) {
   if (n < 0) return false;
   if (ctx_.NeverWraps()) {
@@ -274,7 +221,7 @@ bool TStyledMemo::GetLineBounds(int32_t n, int32_t& start, int32_t& stop, bool& 
     endsParagraph = true;
     return true;
   }
-  EnsureFormatted();
+  FormatThroughLine(n);
   if (n >= store_.VisibleLineCount) return false;
   scratch1_.SetLineNb(n);
   const ParInfo& p = scratch1_.GetPar();
@@ -294,10 +241,12 @@ void TStyledMemo::setAlignment(TAlignment v) {
   const bool wrapChanges = !ctx_.WordWrap && ((v == taLeftJustify) != (ctx_.Alignment == taLeftJustify));
   ctx_.Alignment = v;
   ctx_.LeftOrigin = 0;
-  if (wrapChanges)
+  if (wrapChanges) {
     RefreshAfterReformat();
-  else
+  } else {
+    if (WindowReady()) UpdateCaret(false);
     Repaint();
+  }
 }
 
 void TStyledMemo::setHideSelection(bool v) {
@@ -356,6 +305,7 @@ void TStyledMemo::setJustified(bool v) {
   if (v == ctx_.Justified) return;
   ctx_.Justified = v;
   ctx_.LeftOrigin = 0;
+  if (WindowReady()) UpdateCaret(false);
   Repaint();
 }
 
@@ -429,12 +379,6 @@ int32_t TStyledMemo::FindSelStart() const {
 void TStyledMemo::FindSelect(int32_t selStart, int32_t selLength) {
   setSelStart(selStart);
   setSelLength(selLength);
-}
-
-void TStyledMemo::FindUpperCase(TByteString& s) const {
-  // A user-defined conversion arrives with the keyword lists; until then it is the ASCII one.
-  const int cp = CodePage();
-  for (unsigned char& c : s) c = upperCaseType_ == smuAnsi ? smUpperChar(c, cp) : smUpperAscii(c);
 }
 
 bool TStyledMemo::FindTxt(TByteView text, bool forward, bool matchCase, bool wholeWord, bool fromBoundary) {

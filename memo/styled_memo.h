@@ -10,6 +10,7 @@
 #include "memo/code_pages.h"
 #include "memo/keyword_lists.h"
 #include "memo/memo_clipboard.h"
+#include "memo/memo_keys.h"
 #include "memo/memo_messages.h"
 #include "memo/memo_window.h"
 #include "memo/paragraphs_list.h"
@@ -23,6 +24,7 @@ class TStream;
 class TStyledMemo;
 class TStyledParaStrings;
 class TStyledLinesStrings;
+class TpmFormatThread;
 
 // A font as the memo describes it; the window makes the real one.
 struct TMemoFont {
@@ -95,12 +97,33 @@ class IpmsNotify {
   ~IpmsNotify() = default;
 };
 
+// A component that draws the marks of collapsible blocks beside a memo's lines. A memo tells
+// its handler when it attaches and detaches; a handler that goes away first must set the
+// CollapseHandler of each memo it is attached to back to nil.
+class IpmCollapseHandler {
+ public:
+  virtual void AttachMemo(TStyledMemo& memo, bool attach) = 0;
+  // Draws into the line image of display line `line` (of paragraph `par`), which is h pixels
+  // high; left is the view's horizontal origin.
+  virtual void DrawLine(TStyledMemo& memo, DrawSurface& dc, int32_t line, int32_t par, int32_t h,
+                        int32_t left) = 0;
+
+ protected:
+  ~IpmCollapseHandler() = default;
+};
+
+// Upper-cases len bytes in place: the application's own rule for smuUserDefined.
+using TpmUpperCaseProc = void (*)(unsigned char* text, int32_t len);
+
 using TNotifyEvent = std::function<void(TStyledMemo& sender)>;
 using TParseEvent = std::function<void(TStyledMemo& sender, int32_t startOffset, int32_t stopOffset)>;
 using TContextEvent =
     std::function<void(TStyledMemo& sender, int32_t context, int32_t startOffset, int32_t stopOffset)>;
 // May replace the text about to go in.
 using TpmBeforeChangeEvent = std::function<void(TStyledMemo& sender, TByteString& txt)>;
+// A key handler may set the key to 0: the memo then does nothing more with it.
+using TKeyEvent = std::function<void(TStyledMemo& sender, TMemoKey& key, TShiftState shift)>;
+using TKeyPressEvent = std::function<void(TStyledMemo& sender, unsigned char& key)>;
 
 // The multi-line styled text control of every text window. Its text lives in a paragraph store
 // read through navigators; every change goes through SetSelTextBuf. Offsets are absolute, each
@@ -142,7 +165,7 @@ class TStyledMemo : public TFindTarget {
   void setSelStart(int32_t value);
   int32_t SelLength() const { return selLength_; }  // always the clamped value
   void setSelLength(int32_t value);
-  TByteString getSelText();
+  TByteString getSelText();  // a column block's text in block mode
   void setSelText(TByteView text);
   void SelectAll();
   void ClearSelection();
@@ -213,6 +236,15 @@ class TStyledMemo : public TFindTarget {
   // The next edit opens a new undo record (set whenever the caret or selection is put).
   bool UndoNewRecord() const { return undoNewRecord_; }
   void setModified(bool v) { modified_ = v; }
+
+  // ---- keyboard ----
+  // The key handlers: the published event first (which may take the key), then the memo's own
+  // handling. A key the memo handles comes back as 0.
+  virtual void KeyDown(TMemoKey& key, TShiftState shift);
+  virtual void KeyPress(unsigned char& key);
+  virtual void KeyUp(TMemoKey& key, TShiftState shift);
+  // The blanks a smart tab inserts: up to the next word start of a longer line above.
+  TByteString SmartTabText();
 
   // ---- display: origin, scrolling, caret, painting ----
   // Display line at the top of the view; setting it scrolls there.
@@ -339,10 +371,35 @@ class TStyledMemo : public TFindTarget {
   virtual void SaveToStream(TStream& stream);
 
   // ---- layout ----
-  // Lays everything out again when it can (a window, no update open), else marks it to do.
+  // Lays everything out again: at once with an outside canvas or in umImmediate, else marks
+  // it to do (umBackground then formats it in slices).
   void Reformat();
-  // Lays out paragraphs first..last; without full only those not laid out yet.
-  void FormatNow(int32_t first, int32_t last, bool full);
+  // Lays out paragraphs first..last; without full only those not laid out yet, from the
+  // formatted-up-to mark on. With progress OnProgress reports on the way.
+  void FormatNow(int32_t first, int32_t last, bool progress, bool full);
+  // Percent of the text laid out in order: 100 once nothing waits, at most 99 before.
+  int32_t getFormatCompleted() const;
+  // Formatting is running: painting and selection repaints wait.
+  bool Formatting() const { return formatting_; }
+  bool FormatThreadRunning() const { return formatThread_ != nullptr; }
+  // Applies the start/stop keys to the paragraphs after the parsed-up-to mark up to par.
+  void ParseStartStopNow(int32_t par);
+  // Start/stop keys up to last; unless startStopOnly, keywords over first..last too.
+  void DoDynParse(int32_t first, int32_t last, bool startStopOnly);
+  // Forgets every dynamic attribute and parsing state, then lays everything out again.
+  void ReApplyKeywords();
+  // length characters of paragraph par from start, upper-cased by UpperCaseType, from a cache
+  // of one slice that grows when a request touches it.
+  TByteView GetUpText(int32_t par, int32_t length, int32_t start);
+  // The application's upper-casing for smuUserDefined, for every memo; nil: ASCII.
+  static void setUpperCaseProc(TpmUpperCaseProc proc);
+  // Formats for another surface than the window (printing, previews): width in pixels. Nil
+  // returns to the window.
+  void FormatText(DrawSurface* canvas, int32_t width);
+  // Draws display lines first..last onto a surface, the first line's top-left at origin, line
+  // after line scale percent of the line height apart.
+  void DrawLines(int32_t firstLine, int32_t lastLine, DrawSurface& canvas, TPoint origin,
+                 int32_t scale = 100);
   // The font for an extended style: the alternate font for bit 5, with style bits 0-3.
   virtual void SetupFont(TMemoFont& font, uint8_t style);
   // Marks display lines first..last (either order) to be painted again.
@@ -350,6 +407,44 @@ class TStyledMemo : public TFindTarget {
   // Absolute offsets of display line n (a paragraph when lines never wrap), and whether it is
   // its paragraph's last; false outside the text.
   bool GetLineBounds(int32_t n, int32_t& start, int32_t& stop, bool& endsParagraph);
+
+  // ---- dynamic styles ----
+  // Lays an attribute over [start, stop): style bits 0-5, flag1 marks it parse-level, flag2
+  // makes it collapsible; colours clNone or -1 leave the text's own. A reversed range covers
+  // nothing. No OnChange; the lines are painted again.
+  void SetDynStyle(int32_t start, int32_t stop, uint8_t style, bool flag1, int32_t context, int16_t cursor,
+                   TColor backgnd, TColor foregnd, bool flag2);
+  void SetDynStyle(TStyledNavigator& nav1, TStyledNavigator& nav2, uint8_t style, bool flag1, int32_t context,
+                   int16_t cursor, TColor backgnd, TColor foregnd, bool flag2);
+  // Removes the whole run of the active attribute at offset.
+  void ClearStyle(int32_t offset);
+  // Removes every attribute from [start, stop).
+  void ClearStyleRange(int32_t start, int32_t stop);
+  // Under StaticFormat: puts a toggle code on both sides of the selection, or two at the caret
+  // (which ends between them); at the caret between two such codes, removes them instead.
+  void SetSelAttrib(unsigned char code);
+  void SetBold() { SetSelAttrib(2); }
+  void SetItalic() { SetSelAttrib(1); }
+  void SetUnderline() { SetSelAttrib(21); }
+  void SetHighlight() { SetSelAttrib(3); }
+  void SetAltFont() { SetSelAttrib(4); }
+
+  // ---- collapsible blocks ----
+  bool MakeCollapsibleBlock(int32_t first, int32_t last);
+  bool MakeSelCollapsible();
+  bool RemoveCollapsibleBlock(int32_t par);
+  bool RemoveSelCollapsible();
+  bool CollapseBlock(int32_t par, int level);
+  bool ExpandBlock(int32_t par, int level);
+  // The caret's block, or else the collapsible attribute at the caret.
+  bool CollapseSel() { return CollapseExpandSel(true); }
+  bool ExpandSel() { return CollapseExpandSel(false); }
+  void CollapseAll(bool allLevels, bool blocks, bool dyn) { CollapseExpandAll(true, allLevels, blocks, dyn); }
+  void ExpandAll(bool allLevels, bool blocks, bool dyn) { CollapseExpandAll(false, allLevels, blocks, dyn); }
+  // One entry per block level of the paragraph: whether that level is collapsed.
+  std::vector<bool> GetBlocksStates(int32_t par);
+  IpmCollapseHandler* CollapseHandler() const { return collapseHandler_; }
+  void setCollpsHandler(IpmCollapseHandler* handler);
 
   // Raises "Error …" with the version text at the first breach of the store's invariants.
   void CheckIntegrity();
@@ -461,9 +556,10 @@ class TStyledMemo : public TFindTarget {
     upperCaseType_ = v;
     keywords_->setUpperCaseType(v);
     startStopKeys_.setUpperCaseType(v);
+    upPar_ = -1;  // the upper-cased slice was made the old way
   }
   TpmUpdateMode UpdateMode() const { return updateMode_; }
-  void setUpdateMode(TpmUpdateMode v) { updateMode_ = v; }
+  void setUpdateMode(TpmUpdateMode v);
   const TByteString& WordWrapChars() const { return ctx_.WordWrapChars; }
   void setWordWrapChars(TByteView v);
   // Where the memo reads the time (progress of loads and saves); nil: the steady clock.
@@ -477,6 +573,8 @@ class TStyledMemo : public TFindTarget {
   TParseEvent OnParse;
   TContextEvent OnContext;
   TpmBeforeChangeEvent OnBeforeChange;
+  TKeyEvent OnKeyDown, OnKeyUp;
+  TKeyPressEvent OnKeyPress;
 
   // ---- TFindTarget ----
   const TParagraphsList& FindParagraphs() const override { return store_; }
@@ -519,7 +617,15 @@ class TStyledMemo : public TFindTarget {
   void FindWidestLine();            // over all paragraphs, when lines do not wrap to the window
   void ApplyLineHeight(int32_t h);  // keeps the top line in view
   bool HandleDisplayMessage(TMemoMessage& message);
-  void PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex, int32_t y);
+  // Where a line is painted: the line image's width, the view's horizontal origin, and whether
+  // the selection shows as for a focused window.
+  struct TPaintTarget {
+    int32_t width = 0;
+    int32_t left = 0;
+    bool focused = false;
+  };
+  void PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex, int32_t y, const TPaintTarget& target);
+  void FormatForPaint(int64_t firstLine, int64_t lastLine);  // the painted lines' paragraphs
   void StopScrollAnimation();
   void ScrollAnimationStep();
   void ScrollShown(int32_t dx, int32_t dy, const TRect& rect);  // moves window pixels
@@ -573,11 +679,58 @@ class TStyledMemo : public TFindTarget {
     int32_t firstLine = 0;  // the display lines that changed
     int32_t lastLine = -1;
     int32_t visibleDelta = 0;
+    int32_t reached = -1;       // the last paragraph walked
+    bool any = false;           // some paragraph was laid out
+    bool caretMoved = false;    // the caret's paragraph, or lines before it, were laid out
+    int32_t widestBefore = -1;  // the widest line's width before
   };
-  TLaidOut FormatRange(int32_t first, int32_t last, bool full, const TPendingEdit* edit);
-  void EnsureFormatted();  // lays out what was left to do, when it can
+  // Where a walk stops early: a clock deadline (0 none), the paragraph that starts beyond a
+  // display line; with progress OnProgress reports on the way.
+  struct TFormatLimit {
+    uint64_t deadline = 0;
+    int32_t stopLine = INT32_MAX;
+    bool progress = false;
+    bool parse = false;  // start/stop keys paragraph by paragraph
+  };
+  struct TFormattingScope;
+  TLaidOut FormatRange(int32_t first, int32_t last, bool full, const TPendingEdit* edit,
+                       const TFormatLimit& limit);
+  TLaidOut FormatRange(int32_t first, int32_t last, bool full, const TPendingEdit* edit) {
+    return FormatRange(first, last, full, edit, TFormatLimit());
+  }
+  bool FormatWorkPending() const { return store_.LastUnformatted >= 0; }
+  void SettleFormatMarks();  // moves the mark over laid-out paragraphs; none pending at the end
+  // After lines changed: the view keeps its top text, the bars follow, the caret its text.
+  void AfterFormat(const TLaidOut& r, bool updateCaret, bool invalidate);
+  void FormatQuiet(int32_t first, int32_t last);  // out of order, without a caret update
+  void FormatThroughLine(int32_t n);              // in order until line n is laid out
+  void FormatSlice();                             // SM_UPDATEBKG
+  void StartFormatThread();
+  void StopFormatThread();
+  void SignalFormatThread();
+  void StartRestFormatting();  // what an edit left to lay out, by the update mode
+  TFontMeasure* FormatCanvas();
+  int32_t FormatWidth();
   void AfterWholeFormat();
   int32_t TopOriginFromTopLine();
+  // ---- keyboard ----
+  void NoteStyleAndCaret();  // so that the next caret update reports only what follows
+  bool DisplayOnlyKey(TMemoKey key, TShiftState shift);
+  bool HotKey(TMemoKey key, TShiftState shift);
+  bool MoveKey(TMemoKey key, TShiftState shift);
+  void BackspaceKey(TShiftState shift);
+  void DeleteKey(TShiftState shift);
+  void EnterKey();
+  void SetSelection(const TStyledNavigator& anchor, const TStyledNavigator& caret);
+  void DeleteSelectionKeepingColumn(int32_t oldLine, int32_t oldCol, bool keep);
+  int32_t CaretColumn();  // the caret's column in its paragraph, tabs expanded, filler counted
+  void SkipCodesBack(TStyledNavigator& n);
+  void SkipCodesForward(TStyledNavigator& n);
+  void ToVisible(TStyledNavigator& n, bool forward);
+  // ---- dynamic styles and collapsing ----
+  void LayDynStyle(int32_t start, int32_t stop, const DynInfoRec& rec, bool active);
+  bool CollapseExpandSel(bool collapse);
+  void CollapseExpandAll(bool collapse, bool allLevels, bool blocks, bool dyn);
 
   std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
   TParagraphsList store_;
@@ -599,7 +752,6 @@ class TStyledMemo : public TFindTarget {
   int32_t blockCol1_ = 0, blockCol2_ = 0;
   int32_t updateCount_ = 0;
   bool modified_ = false;
-  bool formatPending_ = false;  // paragraphs were marked to lay out while it could not be done
   std::optional<TPendingEdit> pendingEdit_;
   int32_t editsPending_ = 0;                         // edits since the layout last caught up
   int32_t breakSpaceWidth_ = 0, breakOverhang_ = 0;  // metrics the line breaker keeps
@@ -630,6 +782,22 @@ class TStyledMemo : public TFindTarget {
   DynInfoRec OuterAttribute(const DynInfoRec& rec, int level);
   DynInfoRec ParseAttribute(int32_t par, int32_t offset);
   void InitKeywords();  // the hooks of the line breaker and the list
+
+  // ---- formatting ----
+  bool formatting_ = false;  // painting and selection repaints wait
+  std::unique_ptr<TpmFormatThread> formatThread_;
+  DrawSurface* outCanvas_ = nullptr;  // formatting for another surface than the window
+  int32_t outWidth_ = 0;
+  uint64_t progressTick_ = 0;  // when OnProgress last fired
+  // The upper-cased slice of one paragraph.
+  int32_t upPar_ = -1, upStart_ = 0;
+  TByteString upText_;
+  IpmCollapseHandler* collapseHandler_ = nullptr;
+
+  // ---- keyboard ----
+  TStyledNavigator keyNav_;  // where a key moves the caret
+  bool keyUpSeen_ = false;   // a key-up came since the key went down
+  bool altChar_ = false;     // the next character comes with Alt: it is not typed
 
   // ---- display ----
   int32_t fullLineHeight_ = 1;  // before the limit that the visible lines set

@@ -70,20 +70,6 @@ void TStyledMemo::SelectBlock(int32_t startCol, int32_t startPar, int32_t endPar
   if (WindowReady()) UpdateCaret(false);
 }
 
-TByteString TStyledMemo::SelectedBlockText() {
-  if (!blockMode_ || selStart_.GetPos() == selEnd_.GetPos()) return {};
-  const int32_t c1 = std::min(blockCol1_, blockCol2_), c2 = std::max(blockCol1_, blockCol2_);
-  const bool codes = store_.StaticFormat;
-  TByteString out;
-  for (int32_t i = selStart_.GetParNb(); i <= selEnd_.GetParNb(); ++i) {
-    const TByteView t = store_[i].Text;
-    const int32_t a = ColToOffset(t, c1, ctx_.TabStops, codes), b = ColToOffset(t, c2, ctx_.TabStops, codes);
-    if (b > a) out.append(t.substr(static_cast<size_t>(a), static_cast<size_t>(b - a)));
-    out.append({'\r', '\n'});
-  }
-  return out;
-}
-
 void TStyledMemo::InsertBlock(TByteView text) {
   const TAlive alive = alive_;
   const bool keep = options_ & smoNoOverwriteBlocks;

@@ -24,10 +24,10 @@ void TStyledMemo::UpdateFontDependantFields() {
   ctx_.FontStyle = font_.Style;
   const int32_t h = lineHeight_ > 0 ? lineHeight_ : std::abs(font_.Height) + 1;
   fullLineHeight_ = std::clamp(h, 1, 65535);
-  if (WindowReady()) {
-    TFontMeasure& canvas = window_->Canvas();
+  if (TFontMeasure* measure = FormatCanvas()) {
+    TFontMeasure& canvas = *measure;
     ctx_.Measure = &canvas;
-    ctx_.ClientWidth = window_->ClientWidth();
+    ctx_.ClientWidth = FormatWidth();
     canvas.SelectFont(RunFontStyle(0, 0, ctx_.FontStyle));
     fontMetrics_ = canvas.Metrics();
     static const unsigned char kBlank = ' ';
@@ -126,9 +126,12 @@ void TStyledMemo::setDisplayOnly(bool v) {
 
 void TStyledMemo::setScrollBars(TScrollStyle v) {
   if (v == scrollBars_) return;
+  // The vertical bar takes width from wrapped text, or gives it back.
+  const bool rewrap = ((v ^ scrollBars_) & ssVertical) && ctx_.WordWrap;
   scrollBars_ = v;
   vMax_ = vPage_ = hMax_ = hPage_ = -1;  // a new bar gets its range
   if (!WindowReady()) return;
+  if (rewrap) Reformat();
   SetVScrollParams();
   SetHScrollParams();
   SetScrollPositions();
@@ -236,12 +239,10 @@ void TStyledMemo::FindWidestLine() {
 // ---- the view ----
 
 int32_t TStyledMemo::getTopLine() {
-  EnsureFormatted();
   return top_.GetLineNb();
 }
 
 void TStyledMemo::setTopLine(int32_t n) {
-  EnsureFormatted();
   top_.SetLineNb(std::max(n, 0));
   SetTopLeft(Clamp32(int64_t{top_.getVisibleLineNumber()} * ctx_.LineHeight), ctx_.LeftOrigin, scrollTime_);
 }
@@ -358,14 +359,15 @@ void TStyledMemo::ComputeCaretPixel() {
 
 void TStyledMemo::ScrollInView() {
   if (updateCount_ > 0 || !WindowReady()) return;
+  const TAlive alive = alive_;
   const int32_t par = caret_->GetParNb();
-  if (!(store_[par].States & smpFormatted)) FormatRange(par, par, false, nullptr);
+  if (!(store_[par].States & smpFormatted)) FormatQuiet(par, par);
   if (store_[par].States & smpHidden) {
     BeginUpdate();
     caret_->ExpandAllLevels();
     EndUpdate();
+    if (alive.expired()) return;
   }
-  EnsureFormatted();
   ComputeCaretPixel();
   const int64_t h = ctx_.LineHeight;
   const int64_t editH = window_->ClientHeight();
@@ -379,9 +381,19 @@ void TStyledMemo::ScrollInView() {
     else if (x < 0)
       left = std::max<int64_t>(left + (x / step - 1) * step, 0);
   }
-  const int64_t line = caret_->getVisibleLineNumber();
+  int64_t line = caret_->getVisibleLineNumber();
   int64_t top = ctx_.TopOrigin;
-  const int64_t y = line * h - top;
+  int64_t y = line * h - top;
+  if (y > editH - h - 3) {
+    // The paragraphs up to the caret's are laid out, so that its line is where it will be.
+    const int32_t from =
+        scrollTime_ == 0 || keyboardScroll_ ? std::max(par - visibleLines_ - 1, 0) : top_.GetParNb();
+    if (FormatWorkPending()) FormatQuiet(from, caret_->GetParNb());
+    ComputeCaretPixel();
+    line = caret_->getVisibleLineNumber();
+    top = ctx_.TopOrigin;
+    y = line * h - top;
+  }
   if (y < 0) {
     top = line * h;
   } else if (y > editH - h - 3) {

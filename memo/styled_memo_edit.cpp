@@ -62,7 +62,11 @@ void TStyledMemo::SetSelTextBuf(TByteView text) {
   filler_.clear();
   caretX_ = kNoCaretX;
   modified_ = true;
+  // Text in collapsed blocks or attribute runs is shown before it changes.
+  selStart_.ExpandAllLevels();
+  selEnd_.ExpandAllLevels();
   const int32_t startPar = selStart_.GetParNb();
+  const int32_t oldEndPar = selEnd_.GetParNb();
   const bool wasLaidOut = store_[startPar].States & smpFormatted;
   // The attribute the text after the selection is in, and the one the start is in.
   scratch1_.Assign(selEnd_);
@@ -92,6 +96,11 @@ void TStyledMemo::SetSelTextBuf(TByteView text) {
 
   const int32_t sp = store_.ParFromOffset(r.StartPos);
   if (updateCount_ > 0) store_[sp].States &= static_cast<uint8_t>(~smpFormatted);
+  // The upper-cased slice follows a paragraph after the edit and is dropped for one inside it.
+  if (upPar_ > oldEndPar)
+    upPar_ += r.ParsDelta;
+  else if (upPar_ >= startPar)
+    upPar_ = -1;
   // The layout may resume from the edited line when this is the only edit before it catches
   // up and it shifted the paragraph's lines in place.
   if (++editsPending_ == 1 && wasLaidOut && store_.LinesShifted && r.ParsDelta == 0 && sp == r.StopPar) {
@@ -308,11 +317,10 @@ void TStyledMemo::EndModifications() {
     if (ctx_.WidestLineWidth != widest) SetHScrollParams();
     SetScrollPositions();
     if (modified) InvalidateLines(laid.firstLine, std::max(laid.lastLine, laid.firstLine));
-    if (formatPending_) {
-      EnsureFormatted();
-      Repaint();
-    }
   }
+  SettleFormatMarks();
+  // Whatever is left waits for the update mode: laid out now, or in background slices.
+  StartRestFormatting();
 
   store_.FirstModPar = count;
   store_.LastModPar = -1;
@@ -338,7 +346,7 @@ void TStyledMemo::UpdateCaret(bool recreate) {
   if (WindowReady()) {
     const int32_t par = caret_->GetParNb();
     // A caret paragraph never laid out is laid out here, and the caret placed on its lines.
-    if (!(store_[par].States & smpFormatted)) FormatRange(par, par, false, nullptr);
+    if (!(store_[par].States & smpFormatted)) FormatQuiet(par, par);
     ComputeCaretPixel();
     if (window_->Focused() && !displayOnly_) {
       if (recreate || (overwrite_ && (options_ & smoWideOverwriteCaret)))

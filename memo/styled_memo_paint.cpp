@@ -22,13 +22,19 @@ int64_t PosMod(int64_t a, int64_t b) {
 }  // namespace
 
 void TStyledMemo::Paint(DrawSurface& dc, const TRect& area) {
-  if (!WindowReady() || updateCount_ > 0 || painting_) return;
+  if (!WindowReady() || updateCount_ > 0 || painting_ || formatting_) return;
   painting_ = true;
   const bool caretLaidOut = store_[caret_->GetParNb()].States & smpFormatted;
-  EnsureFormatted();
   const int64_t h = ctx_.LineHeight;
+  // The paragraphs of the lines to paint are laid out on the way.
+  FormatForPaint(std::max<int64_t>(0, (ShownTop() + area.Top) / h),
+                 std::max<int64_t>(0, (area.Bottom + ShownTop() - 1) / h));
   const int64_t shownTop = ShownTop();
   const int64_t total = store_.VisibleLineCount;
+  TPaintTarget target;
+  target.width = textWidth_;
+  target.left = ShownLeft();
+  target.focused = window_->Focused();
   auto background = [&](const TRect& r) {
     if (r.Bottom <= r.Top || r.Right <= r.Left) return;
     if (backgroundBmp_.Empty()) {
@@ -51,7 +57,7 @@ void TStyledMemo::Paint(DrawSurface& dc, const TRect& area) {
     int32_t par = scratch2_.GetParNb();
     int32_t line = scratch2_.GetParLine();
     for (int64_t n = first; n <= last && n < total; ++n) {
-      PaintLine(dc, par, line, static_cast<int32_t>(y));
+      PaintLine(dc, par, line, static_cast<int32_t>(y), target);
       y += h;
       if (++line >= GetLineCount(store_[par])) {
         line = 0;
@@ -87,11 +93,12 @@ void TStyledMemo::Paint(DrawSurface& dc, const TRect& area) {
   if (!caretLaidOut) UpdateCaret(false);
 }
 
-void TStyledMemo::PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex, int32_t y) {
+void TStyledMemo::PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex, int32_t y,
+                            const TPaintTarget& target) {
   const ParInfo& p = store_[parIndex];
   const LineInfo& l = GetLine(p, lineIndex);
   const bool parEnd = lineIndex == GetLineCount(p) - 1;
-  const int32_t w = textWidth_;
+  const int32_t w = target.width;
   const int32_t h = ctx_.LineHeight;
   const TColor parBack = smsGetParBackgnd(p), parFore = smsGetParForegnd(p);
   const bool parBackSet = ColorSet(parBack), parForeSet = ColorSet(parFore);
@@ -101,23 +108,40 @@ void TStyledMemo::PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex
     dc.FillRect({0, 0, w, h}, parBack);
   } else if (!backgroundBmp_.Empty()) {
     dc.TileImage({0, 0, w, h}, backgroundBmp_,
-                 static_cast<int32_t>(-PosMod(ShownLeft(), backgroundBmp_.Width)),
+                 static_cast<int32_t>(-PosMod(target.left, backgroundBmp_.Width)),
                  static_cast<int32_t>(-PosMod(int64_t{y} + ShownTop(), backgroundBmp_.Height)));
   } else {
     dc.FillRect({0, 0, w, h}, color_);
   }
 
   // The selection on this line, in offsets of the paragraph.
-  const bool focused = window_->Focused();
+  const bool focused = target.focused;
   const int32_t selA = std::min(selStart_.GetPos(), selEnd_.GetPos()) - p.StartOffset;
   const int32_t selB = std::max(selStart_.GetPos(), selEnd_.GetPos()) - p.StartOffset;
-  const bool showSel = selA != selB && (focused || !hideSelection_);
+  const bool anySel = selA != selB && (focused || !hideSelection_);
+  const bool showSel = anySel && !blockMode_;
   const bool winColors = options_ & smoWindowsSelColors;
+  // A column block covers its columns, in blank widths from the left margin, on the lines
+  // between the selection ends.
+  TRect blockBand{};
+  if (anySel && blockMode_) {
+    const int32_t n = p.FirstLine + lineIndex;
+    const int32_t l1 = selStart_.getVisibleLineNumber(), l2 = selEnd_.getVisibleLineNumber();
+    if (n >= std::min(l1, l2) && n <= std::max(l1, l2)) {
+      const int64_t sw = std::max(ctx_.SpaceWidth, 1);
+      const int64_t base = int64_t{ctx_.LeftMargin} - target.left;
+      blockBand = {
+          static_cast<int32_t>(std::clamp<int64_t>(base + std::min(blockCol1_, blockCol2_) * sw, -1, w + 1)),
+          0,
+          static_cast<int32_t>(std::clamp<int64_t>(base + std::max(blockCol1_, blockCol2_) * sw, -1, w + 1)),
+          h};
+    }
+  }
   // Past this line: on a paragraph's last line, the selection takes its break along.
   const bool beyond = showSel && selA <= l.Stop && (parEnd ? selB > p.Length() : selB > l.Stop);
   const bool onLine = showSel && ((selA < l.Stop && selB > l.Start) || beyond);
 
-  const int32_t x0 = ctx_.LineOriginX(l) - animLeft_;
+  const int32_t x0 = static_cast<int32_t>(int64_t{ctx_.LineOriginX(l)} + ctx_.LeftOrigin - target.left);
   const bool codes = store_.StaticFormat;
   const std::vector<DynInfoRec>& dyns = GetDynArray(p);
   const int32_t nd = static_cast<int32_t>(dyns.size());
@@ -287,6 +311,7 @@ void TStyledMemo::PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex
   const TRect band{static_cast<int32_t>(std::clamp<int64_t>(x0 + sx, -1, w + 1)), 0,
                    static_cast<int32_t>(std::clamp<int64_t>(x0 + ex, -1, w + 1)), h};
   if (onLine && winColors && band.Right > band.Left) dc.FillRect(band, selBackColor_);
+  if (winColors && blockBand.Right > blockBand.Left) dc.FillRect(blockBand, selBackColor_);
   walk(true);
   if (parEnd && (showNonPrintChars_ & smNPReturn)) {
     static const unsigned char kReturnMark = 0xB6;
@@ -297,6 +322,7 @@ void TStyledMemo::PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex
     PutText(dc, pt, &kReturnMark, 1, chunk, w, false, 0);
   }
   if (onLine && !winColors && band.Right > band.Left) dc.InvertRect(band);
+  if (!winColors && blockBand.Right > blockBand.Left) dc.InvertRect(blockBand);
   // A selected paragraph end shows as a small block half a blank wide.
   if (parEnd && showSel && beyond && showEndParSelected_ && !(options_ & smoFullLineSelect) && !blockMode_ &&
       !(showNonPrintChars_ & smNPReturn)) {
@@ -307,6 +333,8 @@ void TStyledMemo::PaintLine(DrawSurface& dc, int32_t parIndex, int32_t lineIndex
     else
       dc.InvertRect(mark);
   }
+  if (collapseHandler_)
+    collapseHandler_->DrawLine(*this, dc, p.FirstLine + lineIndex, parIndex, h, target.left);
   dc.EndLine(y);
 }
 

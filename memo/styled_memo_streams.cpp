@@ -28,7 +28,7 @@ void TStyledMemo::LoadFromStream(TStream& stream) {
     }
     pendingEdit_.reset();
     editsPending_ = 0;
-    formatPending_ = true;
+    upPar_ = -1;
   };
   ++updateCount_;
   try {
@@ -55,12 +55,19 @@ void TStyledMemo::LoadFromStream(TStream& stream) {
     store_.FirstModPar = store_.Count();
     store_.LastModPar = -1;
     store_.ModLineDelta = 0;
-    if (WindowReady()) {
-      formatPending_ = false;
-      FormatNow(0, store_.Count() - 1, true);
+    if (WindowReady() || outCanvas_) {
       StopScrollAnimation();
-      AfterWholeFormat();
       Repaint();
+      if (outCanvas_ || updateMode_ == umImmediate) {
+        FormatNow(0, store_.Count() - 1, true, true);
+        if (alive.expired()) return;
+      } else if (updateMode_ == umBackground) {
+        progressTick_ = NowMs();
+        SignalFormatThread();
+      }
+      AfterWholeFormat();
+      UpdateCaret(false);
+      if (alive.expired()) return;
     }
   }
   Change();

@@ -45,8 +45,9 @@ void TStyledMemo::setSelLength(int32_t value) {
   }
   selLength_ = other - caret;
   undoNewRecord_ = true;
-  // Only the lines between the old and the new ends change their look.
-  if (WindowReady()) {
+  // Only the lines between the old and the new ends change their look (not while formatting
+  // runs).
+  if (WindowReady() && !formatting_) {
     auto lineOf = [this](int32_t offset) {
       scratch2_.SetPos(offset);
       return scratch2_.getVisibleLineNumber();
@@ -58,11 +59,16 @@ void TStyledMemo::setSelLength(int32_t value) {
 }
 
 void TStyledMemo::InvalidateSelection() {
-  if (!WindowReady() || selStart_.GetPos() == selEnd_.GetPos()) return;
+  if (!WindowReady() || formatting_ || selStart_.GetPos() == selEnd_.GetPos()) return;
+  if (blockMode_) {  // a column block reaches across whole lines
+    Repaint();
+    return;
+  }
   InvalidateLines(selStart_.getVisibleLineNumber(), selEnd_.getVisibleLineNumber());
 }
 
 TByteString TStyledMemo::getSelText() {
+  if (blockMode_) return SelectedBlockText();
   const int32_t a = selStart_.GetPos(), b = selEnd_.GetPos();
   scratch1_.SetPos(a);
   return scratch1_.GetTextString(b - a);
@@ -222,12 +228,11 @@ TByteString TStyledMemo::getLineString(int32_t n) {
 }
 
 int32_t TStyledMemo::getSelLine() {
-  EnsureFormatted();
   return caret_->GetLineNb();
 }
 
 void TStyledMemo::setSelLine(int32_t n) {
-  EnsureFormatted();
+  FormatThroughLine(n);
   scratch1_.SetLineNb(std::max(n, 0));
   setSelStart(scratch1_.GetPos());
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "memo/dyn_ranges.h"
 #include "memo/memo_errors.h"
 #include "memo/style_codes.h"
 
@@ -465,7 +466,48 @@ bool TStyledNavigator::PreviousDyn() {
 }
 
 void TStyledNavigator::ExpandAllLevels() {
-  Store().ExpandAllLevels(GetParNb());
+  const int32_t par = GetParNb();
+  const int32_t offset = offset_;
+  Store().ExpandAllLevels(par);
+  if (ExpandDynRunsAround(Store(), par, offset)) ForgetDynAndLine();
+}
+
+bool TStyledNavigator::Collapse() {
+  const TNavigatorContext& m = Ctx();
+  if (m.WordWrap || m.Alignment != taLeftJustify) return false;
+  return CollapseRun(true);
+}
+
+bool TStyledNavigator::Expand() {
+  return CollapseRun(false);
+}
+
+bool TStyledNavigator::CollapseRun(bool collapse) {
+  TNavigatorContext& m = Ctx();
+  const int32_t par = GetParNb();
+  if (m.DynParse) {
+    // Parsing may lay the paragraph's attributes anew: the attribute is looked up afterwards.
+    const bool right = dynRight_;
+    m.DynParse(par, par);
+    ForgetDynAndLine();
+    if (right) RightOfDyn();
+  }
+  const DynInfoRec& r = GetpDynInfo();
+  if (!(r.Flags & kDynActive) || !(r.CollapseStates & smdCollapsible)) return false;
+  if (((r.CollapseStates & smdCollapsed) != 0) == collapse) return false;
+  const int32_t dynNb = GetDynNb();
+  if (m.UpdateBracket) m.UpdateBracket(true);
+  bool changed = false;
+  try {
+    changed = CollapseExpandDynRun(Store(), par, dynNb, collapse, [&m](int32_t i) {
+      if (m.DynParse) m.DynParse(i, i);
+    });
+  } catch (...) {
+    if (m.UpdateBracket) m.UpdateBracket(false);
+    throw;
+  }
+  if (m.UpdateBracket) m.UpdateBracket(false);
+  return changed;
 }
 
 // ---- display coordinates ----

@@ -54,6 +54,12 @@ class TNavigatorContext {
   bool KeywordsInUse = false;      // keywords or a highlighter colour the text
   // Applies the keywords to paragraph i; called the first time a paragraph is broken into lines.
   std::function<void(int32_t)> ApplyKeywords;
+  // Applies the start/stop keys to paragraphs first..last; nil while the memo has none.
+  std::function<void(int32_t first, int32_t last)> ApplyStartStopKeys;
+  // The memo's parsing of dynamic attributes over paragraphs first..last, and its update
+  // bracket (open, close): what collapsing by attributes needs of the memo.
+  std::function<void(int32_t first, int32_t last)> DynParse;
+  std::function<void(bool open)> UpdateBracket;
 
   // Pixels between tab stops: TabStops space widths (a space narrower than 1 pixel counts as
   // 1), or -TabStops pixels; 0 means a tab takes no room.
@@ -155,7 +161,12 @@ class TStyledNavigator {
   bool BackToDyn(int32_t limit);
   bool NextDyn();
   bool PreviousDyn();
-  void ExpandAllLevels();  // opens the collapsed blocks around the position
+  // Opens the collapsed blocks and collapsed attribute runs around the position.
+  void ExpandAllLevels();
+  // Hides the paragraphs of the collapsible attribute run in effect here (not with word wrap or
+  // other than left alignment), or shows them again; false when nothing changed.
+  bool Collapse();
+  bool Expand();
 
   // ---- display coordinates (pixels) ----
   int32_t GetDisplayY();
@@ -187,6 +198,7 @@ class TStyledNavigator {
   int32_t TabStep() const;
   void SetParAndOffset(int32_t par, int32_t offset);
   void SetDyn(int32_t n);  // dynNb_ := n, noting whether that is past attributes starting here
+  bool CollapseRun(bool collapse);
 
   TNavigatorContext* memo_;
   int32_t pos_ = 0;

@@ -19,4 +19,10 @@ bool AutoResetEvent::Wait(int timeoutMs) {
   return true;
 }
 
+void AutoResetEvent::Wait() {
+  std::unique_lock lock(mutex_);
+  cv_.wait(lock, [this] { return signalled_; });
+  signalled_ = false;
+}
+
 }  // namespace vestrel

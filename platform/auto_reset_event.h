@@ -11,6 +11,8 @@ class AutoResetEvent {
   void Set();
   // Waits at most timeoutMs milliseconds; true when the event was set.
   bool Wait(int timeoutMs);
+  // Waits until the event is set.
+  void Wait();
 
  private:
   std::mutex mutex_;

@@ -19,9 +19,19 @@
 #include <thread>
 #include <vector>
 
+#include "engine/engine.h"
 #include "io/exchange_library.h"
+#include "io/rig/omni_work.h"
+#include "io/rig/rig_params.h"
+#include "io/rig/rigctld_server.h"
+#include "platform/tcp_line_socket.h"
 #include "support/alsa_test_config.h"
 #include "support/child_process.h"
+#include "support/fake_engine_window.h"
+#include "support/fake_rig_window.h"
+#include "support/fake_rx_sink.h"
+#include "support/fake_sound_links.h"
+#include "support/rigctld_daemon.h"
 #include "support/tool_runner.h"
 
 namespace vestrel {
@@ -34,7 +44,8 @@ using namespace std::chrono_literals;
 // A UI frame from N0CALL to APRS with the text "Hello", as KISS, through both tools.
 const char* const kPacketRoundTrip =
     "printf "
-    "'\\300\\000\\202\\240\\244\\246\\100\\100\\340\\234\\140\\206\\202\\230\\230\\141\\003\\360Hello\\300' | "
+    "'\\300\\000\\202\\240\\244\\246\\100\\100\\340\\234\\140\\206\\202\\230\\230\\141\\003\\360Hello\\300' "
+    "| "
     "build/release/bench/vestrel-encode --mode AX25-U | build/release/bench/vestrel-decode --mode AX25-U";
 
 // Every command README.md shows, as it shows it (without its comment).
@@ -49,14 +60,19 @@ const char* const kCommands[] = {
     "--mode RTTY",
     "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode AMT-FEC | "
     "build/release/bench/vestrel-decode --mode AMT-FEC",
+    "echo 'CQ CQ de XX0XXX' | build/release/bench/vestrel-encode --mode QPSK31 --tx-hz 1000 | "
+    "build/release/bench/vestrel-decode --mode QPSK31 --rx-hz 1000",
     "build/release/bench/vestrel-decode --help",
     "echo 'CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode MFSK16 --tx-hz 1500 | "
     "build/release/bench/vestrel-decode --mode MFSK16 --rx-hz 1500",
     kPacketRoundTrip,
+    "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode PS2x5 | "
+    "build/release/bench/vestrel-decode --mode PS2x5 --save-blocks blocks",
     "sox recording.wav -r 11025 -c 1 -t raw -e signed -b 16 recording.raw",
     "build/release/bench/vestrel-decode --mode RTTY recording.raw",
     "build/release/io/zozariri/zozariri-peer put 3 'CQ CQ\\xC0'",
     "build/release/io/zozariri/zozariri-peer get 3 1000",
+    "rigctld -m 1 -P RIG -T 127.0.0.1 -t 4532",
 };
 
 std::string Trim(const std::string& s) {
@@ -282,6 +298,9 @@ TEST(Readme, TheEncoderAndTheDecoderGiveTheTextBack) {
   const std::string amtor = Shown(
       "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode AMT-FEC | "
       "build/release/bench/vestrel-decode --mode AMT-FEC");
+  const std::string psk = Shown(
+      "echo 'CQ CQ de XX0XXX' | build/release/bench/vestrel-encode --mode QPSK31 --tx-hz 1000 | "
+      "build/release/bench/vestrel-decode --mode QPSK31 --rx-hz 1000");
   const std::string help = Shown("build/release/bench/vestrel-decode --help");
   if (!Built("bench/vestrel-decode")) GTEST_SKIP() << "the headless tools are not part of this build";
   test::SoundTestDir dir;
@@ -291,13 +310,33 @@ TEST(Readme, TheEncoderAndTheDecoderGiveTheTextBack) {
   const test::ToolResult a = RunIn(amtor, dir.path());
   EXPECT_EQ(a.exitCode, 0) << a.err;
   EXPECT_EQ(a.out.rfind("\r\nCQ CQ DE XX0XXX", 0), 0u) << a.out;
+  const test::ToolResult q = RunIn(psk, dir.path());
+  EXPECT_EQ(q.exitCode, 0) << q.err;
+  EXPECT_NE(q.out.find("CQ CQ de XX0XXX"), std::string::npos) << q.out;
   const test::ToolResult h = RunIn(help, dir.path());
   EXPECT_EQ(h.exitCode, 0);
   EXPECT_EQ(h.out.rfind("usage: vestrel-decode --mode MODE", 0), 0u) << h.out;
-  for (const char* option :
-       {"--rx-hz", "--shift", "--baud", "--filter", "--reverse", "--squelch", "--unshift-on-space", "--fast-sync"}) {
+  for (const char* option : {"--rx-hz", "--shift", "--baud", "--filter", "--reverse", "--squelch",
+                             "--unshift-on-space", "--fast-sync"}) {
     EXPECT_NE(h.out.find(option), std::string::npos) << option;
   }
+}
+
+// The block modes' round trip: the text, its error report, and the message's file in blocks/.
+TEST(Readme, TheBlockModeRoundTripKeepsTheMessageInAFile) {
+  const std::string roundTrip = Shown(
+      "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode PS2x5 | "
+      "build/release/bench/vestrel-decode --mode PS2x5 --save-blocks blocks");
+  if (!Built("bench/vestrel-decode")) GTEST_SKIP() << "the headless tools are not part of this build";
+  test::SoundTestDir dir;
+  const test::ToolResult r = RunIn(roundTrip, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "\r\nCQ CQ DE XX0XXX\r\n{ER=0.0%}");
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(dir.path() / "blocks")) files.push_back(e.path().filename().string());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].substr(11), "-RO-0000.TXT");
+  EXPECT_EQ(test::ReadWholeFile((dir.path() / "blocks" / files[0]).string()), "CQ CQ DE XX0XXX\r\n");
 }
 
 TEST(Readme, SoxMakesARecordingReadableAndTheDecoderReadsIt) {
@@ -342,6 +381,43 @@ TEST(Readme, ThePeerToolQueuesAndReadsItsChannel) {
   terminal.Deactivate();
   shm_unlink(("/" + kExchangePrefix + "-3").c_str());
   unsetenv("VESTREL_ZOZARIRI_PREFIX");
+}
+
+// The daemon as the README starts it is where rig control goes with its default addresses: rig
+// tuning starts, and the wheel's step moves the dummy rig's VFO.
+TEST(Readme, TheDummyRigDaemonIsWhereRigControlGoes) {
+  const std::string command = Shown("rigctld -m 1 -P RIG -T 127.0.0.1 -t 4532");
+  if (!test::HaveProgram("rigctld")) GTEST_SKIP() << "rigctld is not installed";
+  {
+    TcpLineSocket probe;
+    if (probe.Connect("127.0.0.1", 4532, 200ms)) GTEST_SKIP() << "port 4532 is taken by another daemon";
+  }
+  test::ChildProcess daemon({"sh", "-c", "exec " + command});
+  ASSERT_TRUE(test::Eventually([] {
+    TcpLineSocket probe;
+    return probe.Connect("127.0.0.1", 4532, 200ms);
+  }));
+  test::FakeEngineWindow engineWindow;
+  test::FakeRxSink sink;
+  TEngine engine(engineWindow, sink);
+  RigControlSettings settings;
+  KeyingPortSettings ports;
+  test::FakeRigWindow window;
+  window.onWait = [&window] { std::this_thread::sleep_for(window.waits.back()); };
+  test::RecordingMessageBox boxes;
+  RigctldServer server;  // the settings file's defaults
+  TOmniWork work(settings, ports, engine.params, engine.rates, engine.rxBlocks,
+                 {&window, &boxes, [&server]() -> RigServer& { return server; }});
+  settings.TuneRig = 2;
+  work.StartRigControl();
+  ASSERT_TRUE(boxes.shown.empty()) << boxes.shown[0].second;
+  EXPECT_EQ(window.panel, "VFO");
+  Rig& rig = server.Rig1();
+  ASSERT_TRUE(test::Eventually([&rig] { return rig.FreqA().value != 0; }));
+  const int64_t before = rig.FreqA().value;
+  work.MouseWheel(120);
+  RigctldRig observer({"127.0.0.1", 4532});
+  EXPECT_TRUE(test::Eventually([&] { return observer.FreqA().value == before + 60; }));
 }
 
 }  // namespace

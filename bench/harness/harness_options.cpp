@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "engine/mode_number.h"
 #include "engine/mode_table.h"
 
 namespace vestrel::harness {
@@ -178,6 +179,17 @@ std::string ReadModemOptions(const ParsedArgs& args, std::string_view centreOpti
     } else {
       return "--filter must be optimal, wide or narrow, not " + *v;
     }
+  }
+  // The block modes' own defaults: PS2X5 25 Bd and 50 Hz, PS33X5 step 4 (6.25 Bd); PS33X5
+  // runs only at its speed steps.
+  if (out.mode == kModePs2x5) {
+    if (!args.Has("baud")) out.baud = 25.0;
+    if (!args.Has("shift")) out.shiftHz = 50;
+  } else if (out.mode == kModePs33x5) {
+    if (!args.Has("baud")) out.baud = 6.25;
+    bool step = false;
+    for (double b : {1.5625, 3.125, 6.25, 12.5, 25.0, 50.0}) step = step || std::abs(out.baud - b) < 1e-9;
+    if (!step) return "--baud in PS33x5 must be 1.5625, 3.125, 6.25, 12.5, 25 or 50";
   }
   out.reverse = args.Has("reverse");
   return {};

@@ -15,6 +15,9 @@ inline void SetTxModeForHarness(TEngine& engine, int32_t mode, double baud, doub
   p.TxTone[0] = p.TxTone[1] = HzToUnits(centreHz, engine.rates.OutSamplingFreq);
   p.ShiftHz = shiftHz;
   p.Baud = baud;
+  p.Ps2x5Speed = static_cast<int32_t>(baud + 0.5);
+  p.Ps2x5Shift = shiftHz;
+  p.Ps33x5SpeedX = static_cast<int32_t>(baud / 1.5625 + 0.5);
   engine.modeSwitch.SetMode(mode);
   p.Reverse = reverse ? 1 : 0;
 }

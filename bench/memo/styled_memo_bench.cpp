@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "bench/memo/table_measure.h"
 #include "memo/byte_stream.h"
@@ -54,6 +55,7 @@ void BM_LoadFileIntoMemo(benchmark::State& state) {
   const std::string path = WriteLog(bytes);
   BenchWindow window;
   TStyledMemo memo;
+  memo.setUpdateMode(umImmediate);
   memo.CreateHandle(window);
   for (auto _ : state) {
     memo.Lines().LoadFromFileAuto(path);
@@ -70,6 +72,7 @@ BENCHMARK(BM_LoadFileIntoMemo)->Unit(benchmark::kMillisecond);
 void BM_AppendAtTheEnd(benchmark::State& state) {
   BenchWindow window;
   TStyledMemo memo;
+  memo.setUpdateMode(umImmediate);
   memo.CreateHandle(window);
   const std::string path = WriteLog(1u << 20);
   memo.Lines().LoadFromFileAuto(path);
@@ -97,15 +100,21 @@ void FillLines(TStyledMemo& memo, int64_t lines) {
   memo.LoadFromStream(s);
 }
 
+// A memo of `lines` lines laid out whole, the caret and the view at its end.
+void AtTheEndOf(TStyledMemo& memo, BenchWindow& window, int64_t lines) {
+  memo.setUpdateMode(umImmediate);
+  memo.CreateHandle(window);
+  FillLines(memo, lines);
+  memo.setSelStart(memo.getCharCount());
+  memo.ScrollInView();
+}
+
 // One received character at the end, the way the receive window takes it: inside an update,
 // the selection put at the end, the view kept on the text; a break every 60 characters.
 void BM_AppendOneCharacterAtTheEnd(benchmark::State& state) {
   BenchWindow window;
   TStyledMemo memo;
-  memo.CreateHandle(window);
-  FillLines(memo, state.range(0));
-  memo.setSelStart(memo.getCharCount());
-  memo.ScrollInView();
+  AtTheEndOf(memo, window, state.range(0));
   const TByteString letter = ToBytes("e"), brk = ToBytes("\r\n");
   int n = 0;
   for (auto _ : state) {
@@ -125,6 +134,7 @@ BENCHMARK(BM_AppendOneCharacterAtTheEnd)->Arg(1000)->Arg(100000)->Unit(benchmark
 void BM_PaintOneScreen(benchmark::State& state) {
   BenchWindow window;
   TStyledMemo memo;
+  memo.setUpdateMode(umImmediate);
   memo.CreateHandle(window);
   memo.setStaticFormat(true);
   FillLines(memo, 5000);
@@ -140,6 +150,68 @@ void BM_PaintOneScreen(benchmark::State& state) {
   state.counters["runs"] = static_cast<double>(dc.Of(testing::FakeDrawSurface::Op::Text).size());
 }
 BENCHMARK(BM_PaintOneScreen)->Unit(benchmark::kMicrosecond);
+
+// Hands the memo the slice its format thread asks for, waiting for the request.
+void RunOneSlice(BenchWindow& window, TStyledMemo& memo) {
+  uintptr_t token = 0;
+  while ((token = window.lastRequest.exchange(0)) == 0) std::this_thread::yield();
+  TMemoMessage m;
+  m.Msg = SM_UPDATEBKG;
+  m.WParam = token;
+  memo.WndProc(m);
+}
+
+// Background formatting of a 10 MB log: one iteration is one slice (at most 25 ms), the
+// counter the paragraphs it lays out. A text laid out to its end is laid out anew.
+void BM_BackgroundFormattingSlice(benchmark::State& state) {
+  const size_t bytes = 10u << 20;
+  const std::string path = WriteLog(bytes);
+  BenchWindow window;
+  TStyledMemo memo;
+  memo.CreateHandle(window);
+  memo.Lines().LoadFromFileAuto(path);
+  std::remove(path.c_str());
+  int64_t paragraphs = 0, slices = 0, wholeTexts = 0;
+  for (auto _ : state) {
+    if (memo.getFormatCompleted() == 100) {
+      state.PauseTiming();
+      memo.Reformat();
+      ++wholeTexts;
+      state.ResumeTiming();
+    }
+    const int32_t before = memo.Store().FirstUnformatted;
+    RunOneSlice(window, memo);
+    const int32_t after =
+        memo.Store().LastUnformatted < 0 ? memo.GetParCount() : memo.Store().FirstUnformatted;
+    paragraphs += after - before;
+    ++slices;
+  }
+  state.counters["paragraphs"] = memo.GetParCount();
+  state.counters["paragraphs_per_slice"] =
+      slices ? static_cast<double>(paragraphs) / static_cast<double>(slices) : 0;
+  state.counters["whole_texts"] = static_cast<double>(wholeTexts);
+}
+BENCHMARK(BM_BackgroundFormattingSlice)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// One keystroke at the end of a long memo: the key going down is no movement, the character
+// goes in through KeyPress; Enter every 60 characters.
+void BM_KeystrokeAtTheEnd(benchmark::State& state) {
+  BenchWindow window;
+  TStyledMemo memo;
+  AtTheEndOf(memo, window, state.range(0));
+  int n = 0;
+  for (auto _ : state) {
+    unsigned char c = ++n % 60 ? 'e' : '\r';
+    TMemoKey key = c == '\r' ? kKeyReturn : TMemoKey{'E'};
+    memo.KeyDown(key, 0);
+    memo.KeyPress(c);
+    key = c == '\r' ? kKeyReturn : TMemoKey{'E'};
+    memo.KeyUp(key, 0);
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["lines"] = memo.getTotalLineCount();
+}
+BENCHMARK(BM_KeystrokeAtTheEnd)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace vestrel

@@ -1,6 +1,7 @@
 // vestrel-decode: the receive chain without a window. Raw signed 16-bit little-endian mono
 // samples at 11025 samples/s in, every received character out, as bytes; in the packet modes
 // the monitor line of every frame, or with --kiss the frames as KISS.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -20,21 +21,26 @@ using namespace vestrel;
 constexpr const char* kUsage =
     "usage: vestrel-decode --mode MODE [--rx-hz HZ] [--shift HZ] [--baud BD]\n"
     "                      [--filter optimal|wide|narrow] [--reverse] [--squelch POS]\n"
-    "                      [--unshift-on-space] [--fast-sync] [--kiss] [FILE]\n"
+    "                      [--unshift-on-space] [--fast-sync] [--kiss] [--save-blocks DIR] [FILE]\n"
     "Decodes raw signed 16-bit little-endian mono samples at 11025 samples/s from FILE (or\n"
     "standard input) through the receive chain and writes the received text to standard output.\n"
     "  --mode MODE     the mode's status-panel name or number: %s\n"
-    "  --rx-hz HZ      centre of the receive tone pair, of the band in MFSK (default 1700)\n"
-    "  --shift HZ      shift (default 170; PACTOR 200, AX25-H 200, AX25-U 1000)\n"
+    "  --rx-hz HZ      centre of the receive tone pair, of the band in MFSK, the carrier in the\n"
+    "                  PSK modes (default 1700)\n"
+    "  --shift HZ      shift (default 170; PACTOR 200, AX25-H 200, AX25-U 1000, PS2x5 50)\n"
     "  --baud BD       speed (default 45.45; AMT-FEC and AMT-ARQ 100; AX25-H runs at 300 Bd,\n"
-    "                  AX25-U at 1200 Bd on 1200/2200 Hz)\n"
+    "                  AX25-U at 1200 Bd on 1200/2200 Hz; PS2x5 25, PS33x5 6.25; the PSK modes\n"
+    "                  have their own)\n"
     "  --filter W      filter width (default optimal)\n"
-    "  --reverse       mark on the lower tone; MFSK with its tones in reverse order\n"
+    "  --reverse       mark on the lower tone; MFSK with its tones in reverse order; QPSK from\n"
+    "                  the other sideband\n"
     "  --squelch POS   squelch on at position 0..100 (default off)\n"
     "  --unshift-on-space  Baudot: back to letters after a received space or LF\n"
     "  --fast-sync     AMT-FEC: lock on any valid characters, not only on phasing signals\n"
     "  --kiss          packet modes: every good frame as a KISS frame (FEND, 00, the frame\n"
     "                  without its check bytes, escaped, FEND) instead of the monitor lines\n"
+    "  --save-blocks DIR   PS2x5, PS33x5: keep every received message in a file of its own\n"
+    "                  in DIR (created when missing), as the program does in PS2X5_REC\n"
     "At the end of the input the chain runs on silence until the decoders' lag has passed.\n";
 
 class StdoutSink final : public RxTextSink {
@@ -45,7 +51,9 @@ class StdoutSink final : public RxTextSink {
 
 class StdoutKiss final : public KissOutput {
  public:
-  void WriteKiss(std::span<const uint8_t> frame) override { std::fwrite(frame.data(), 1, frame.size(), stdout); }
+  void WriteKiss(std::span<const uint8_t> frame) override {
+    std::fwrite(frame.data(), 1, frame.size(), stdout);
+  }
 };
 
 int Fail(const std::string& message) {
@@ -57,10 +65,10 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   static constexpr harness::OptionSpec kSpecs[] = {
-      {"mode", true},    {"rx-hz", true},  {"shift", true},
-      {"baud", true},    {"filter", true}, {"reverse", false},
-      {"squelch", true}, {"help", false},  {"unshift-on-space", false},
-      {"fast-sync", false}, {"kiss", false},
+      {"mode", true},       {"rx-hz", true},  {"shift", true},
+      {"baud", true},       {"filter", true}, {"reverse", false},
+      {"squelch", true},    {"help", false},  {"unshift-on-space", false},
+      {"fast-sync", false}, {"kiss", false},  {"save-blocks", true},
   };
   harness::ParsedArgs args;
   if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
@@ -98,6 +106,12 @@ int main(int argc, char** argv) {
   TEngine engine(window, kiss ? static_cast<RxTextSink&>(quiet) : text);
   StdoutKiss kissOut;
   if (kiss) engine.packetOutput.SetExchangeOutputs(&kissOut, nullptr);
+  // Message files only where asked for.
+  engine.blockCapture.save = false;
+  if (const auto it = args.values.find("save-blocks"); it != args.values.end()) {
+    engine.blockCapture.save = true;
+    engine.blockCapture.directory = it->second;
+  }
   harness::ApplyModemOptions(engine, modem);
   if (args.Has("unshift-on-space")) engine.baudot.UnshiftOnSpace = 1;
   if (args.Has("fast-sync")) engine.amtorFec.AmtorFastSync = 1;
@@ -136,13 +150,20 @@ int main(int argc, char** argv) {
   // Silence for the decoders' lag and the partial last block: 13 bit times of the start-stop
   // decoder, 37 bits and seven characters of the AMTOR FEC decoder, 68 bits of the ARQ
   // monitor, 104 bits of the PACTOR receivers; with the filters, 100 bits cover them all. In
-  // MFSK, whose transmissions end in the bits that push the last word through, 40 symbols.
+  // MFSK, whose transmissions end in the bits that push the last word through, 40 symbols. The
+  // PSK modes, at least 40 symbols (QPSK's Viterbi decoder lags 20 and the matched filter spans
+  // about 4).
   const ModeRow& row = ModeRowOf(modem.mode);
-  const double lag = row.mfskTones > 0 ? 40.0 * 11025.0 / row.symbolRate
-                                       : 100.0 * 11025.0 / (modem.baud == 45.0 ? 45.45 : modem.baud);
+  const double bits = 100.0 * 11025.0 / (modem.baud == 45.0 ? 45.45 : modem.baud);
+  const double symbols = row.symbolRate > 0.0 ? 40.0 * 11025.0 / row.symbolRate : 0.0;
+  const double lag = row.mfskTones > 0                ? symbols
+                     : row.receiver == RxFamily::kPsk ? std::max(bits, symbols)
+                                                      : bits;
   const size_t tail = static_cast<size_t>(std::ceil(lag)) + 2 * 2048;
   const std::vector<int16_t> silence(tail, 0);
   engine.rxBlocks.PushCaptured(std::span<const int16_t>(silence));
+  // A message still open ends as at the program's shutdown: its report, its file.
+  engine.Shutdown();
   std::fflush(stdout);
   return 0;
 }

@@ -38,4 +38,19 @@ const std::array<uint16_t, 256> kVaricode = {
     0x2BD4, 0x2BDC, 0x2BEC, 0x2BF4, 0x2BFC, 0x2D54, 0x2D5C, 0x2D6C,  // 248-255
 };
 
+const std::array<uint8_t, kVaricodeDecodeSize>& VaricodeDecodeTable() {
+  static const std::array<uint8_t, kVaricodeDecodeSize> table = [] {
+    std::array<uint8_t, kVaricodeDecodeSize> t{};
+    for (uint32_t c = 1; c < kVaricode.size(); ++c) {
+      // Drop the entry's trailing zeros: the word, ending in its last 1 bit.
+      uint32_t word = kVaricode[c];
+      if (word == 0) continue;
+      while ((word & 1u) == 0) word >>= 1;
+      if ((word >> 1) < kVaricodeDecodeSize) t[word >> 1] = static_cast<uint8_t>(c);
+    }
+    return t;
+  }();
+  return table;
+}
+
 }  // namespace vestrel

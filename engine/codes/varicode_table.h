@@ -11,4 +11,11 @@ namespace vestrel {
 // length, then value. The PSK receiver decodes with the same table.
 extern const std::array<uint16_t, 256> kVaricode;
 
+// The receiver's inverse of kVaricode: indexed by a received word without its last 1 bit (the
+// word shifted right by one; every word fits 12 bits, so the index fits 11), the character
+// whose word that is, or 0 where no character's word is. NUL's word is left out: 0 means no
+// character. Built from kVaricode on first use.
+inline constexpr uint32_t kVaricodeDecodeSize = 2048;
+const std::array<uint8_t, kVaricodeDecodeSize>& VaricodeDecodeTable();
+
 }  // namespace vestrel

@@ -70,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t bits = data[0];
   Window window;
   TStyledMemo memo;
+  memo.setUpdateMode(umImmediate);  // laid out whole on load, as the checks below expect
   memo.CreateHandle(window);
   Configure(memo, bits);
   TMemoryStream file(std::vector<unsigned char>(data + 1, data + size));
@@ -91,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Saved, loaded and saved again: the same bytes.
   const std::vector<unsigned char> once = Saved(memo);
   TStyledMemo again;
+  again.setUpdateMode(umImmediate);
   again.CreateHandle(window);
   Configure(again, bits);
   TMemoryStream s(once);

@@ -1,8 +1,6 @@
 #include "io/rig/rigctld_rig.h"
 
 #include <bit>
-#include <cmath>
-#include <cstdlib>
 #include <utility>
 
 #include "io/rig/rig_params.h"
@@ -10,24 +8,11 @@
 namespace vestrel {
 namespace {
 
-std::optional<int64_t> ParseNumber(const std::string& s) {
-  if (s.empty()) return std::nullopt;
-  char* end = nullptr;
-  const double v = std::strtod(s.c_str(), &end);
-  if (end == s.c_str() || !std::isfinite(v) || std::fabs(v) > 1e15) return std::nullopt;
-  return static_cast<int64_t>(std::llround(v));
-}
-
 std::optional<std::string> Record(const std::map<std::string, std::string>& records, const char* key) {
   const auto it = records.find(key);
   if (it == records.end()) return std::nullopt;
   return it->second;
 }
-
-// The capability dump, the longest reply, has a few hundred lines and some 10 kB; a reply
-// past either bound is garbage, and held whole it could run to hundreds of MB.
-constexpr size_t kMaxReplyLines = 5000;
-constexpr size_t kMaxReplyBytes = 1 << 20;
 
 bool IsOneBitOf(int64_t value, uint32_t set) {
   return value > 0 && value <= 0xFFFFFFFF && std::has_single_bit(static_cast<uint32_t>(value)) &&
@@ -293,29 +278,18 @@ bool RigctldRig::ReadReply(Reply& reply) {
   reply = Reply{};
   // The whole reply within one time-out, so a daemon that talks without end is lost too.
   const auto deadline = std::chrono::steady_clock::now() + timing_.replyTimeout;
-  size_t bytes = 0;
   for (std::string line;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || reply.lines.size() >= kMaxReplyLines || bytes > kMaxReplyBytes) return false;
-    if (!socket_.ReadLine(line, left)) return false;
-    bytes += line.size() + 1;
-    if (line.rfind("RPRT ", 0) == 0) {
-      // An extended reply opens with the command's echo line. A record before it is a stray
-      // left by an earlier command (a daemon that answered twice); taking it for this reply
-      // would pair every later command with the reply to the one before.
-      if (reply.lines.empty()) continue;
-      reply.code = std::atoi(line.c_str() + 5);
-      return true;
+    if (left.count() <= 0 || !socket_.ReadLine(line, left)) return false;
+    switch (AddReplyLine(reply, line)) {
+      case ReplyStep::kMore:
+        break;
+      case ReplyStep::kDone:
+        return true;
+      case ReplyStep::kFailed:
+        return false;
     }
-    reply.lines.push_back(line);
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos) {
-      reply.bare.push_back(line);
-      continue;
-    }
-    const size_t value = line.find_first_not_of(" \t", colon + 1);
-    reply.records.emplace(line.substr(0, colon), value == std::string::npos ? "" : line.substr(value));
   }
 }
 
@@ -466,7 +440,12 @@ bool RigctldRig::PollOnce() {
   Reply r;
   auto read = [&](const std::string& command) { return Exchange(command, r); };
   auto number = [&](const char* key) {
-    return r.code == 0 ? ParseNumber(Record(r.records, key).value_or("")) : std::nullopt;
+    return r.code == 0 ? ParseRigctldInteger(Record(r.records, key).value_or("")) : std::nullopt;
+  };
+  // A frequency that does not parse leaves what was known: 0 Hz or "14070000junk" is no
+  // frequency to add an offset to.
+  auto frequency = [&](const char* key) {
+    return r.code == 0 ? ParseRigctldFrequency(Record(r.records, key).value_or("")) : std::nullopt;
   };
 
   if (caps_.getVfo) {
@@ -482,7 +461,7 @@ bool RigctldRig::PollOnce() {
   if (caps_.getFreq) {
     if (overtaken()) return true;
     if (!read(Cmd("f"))) return false;
-    s.freq = number("Frequency");
+    s.freq = frequency("Frequency");
   }
   if (masks_.readable & kPmFreqA) {
     for (const char v : {'A', 'B'}) {
@@ -490,10 +469,10 @@ bool RigctldRig::PollOnce() {
       std::optional<int64_t> f;
       if (access_.vfoMode) {
         if (!read(Cmd("f", {}, VfoName(v)))) return false;
-        f = number("Frequency");
+        f = frequency("Frequency");
       } else {
         if (!read(std::string("\\get_vfo_info ") + VfoName(v))) return false;
-        f = number("Freq");
+        f = frequency("Freq");
       }
       (v == 'A' ? s.freqA : s.freqB) = f;
     }

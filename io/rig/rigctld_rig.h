@@ -12,6 +12,7 @@
 
 #include "io/rig/rig_server.h"
 #include "io/rig/rigctld_caps.h"
+#include "io/rig/rigctld_reply.h"
 #include "platform/tcp_line_socket.h"
 
 namespace vestrel {
@@ -86,13 +87,7 @@ class RigctldRig final : public Rig, private PortBits {
     std::optional<bool> split, rit, tx;
     std::optional<uint32_t> mode;
   };
-  // One reply: "Key: value" records, bare values, and the RPRT code.
-  struct Reply {
-    std::map<std::string, std::string> records;
-    std::vector<std::string> bare;
-    std::vector<std::string> lines;  // every line as it came, for the capability dump
-    int code = 0;
-  };
+  using Reply = RigctldReply;
 
   static uint32_t ParamBits(Param param);
 

@@ -3,13 +3,32 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QMenu>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
+#include <exception>
+
+#include "memo/code_pages.h"
 
 namespace vestrel {
+namespace {
+
+// A slice request of the memo's format thread, posted to the widget.
+class TFormatRequestEvent : public QEvent {
+ public:
+  static QEvent::Type Type() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+  }
+  explicit TFormatRequestEvent(uintptr_t t) : QEvent(Type()), token(t) {}
+  const uintptr_t token;
+};
+
+}  // namespace
 
 StyledMemoWidget::StyledMemoWidget(QWidget* parent)
     : QAbstractScrollArea(parent), fonts_(*this), measure_(fonts_, palette()) {
@@ -37,12 +56,13 @@ QString StyledMemoWidget::DecodeText(TByteView bytes, uint8_t extStyle) {
   return fonts_.Decode(fonts_.Get(extStyle), bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
-void StyledMemoWidget::Send(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+intptr_t StyledMemoWidget::Send(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   TMemoMessage m;
   m.Msg = msg;
   m.WParam = wParam;
   m.LParam = lParam;
   WndProc(m);
+  return m.Result;
 }
 
 // A scroll bar without a page's worth of range is hidden while the memo's automatic bars are
@@ -58,6 +78,143 @@ void StyledMemoWidget::ShowScrollBarPolicies() {
 }
 
 // ---- events ----
+
+bool StyledMemoWidget::event(QEvent* event) {
+  if (event->type() == TFormatRequestEvent::Type()) {
+    Send(SM_UPDATEBKG, static_cast<TFormatRequestEvent*>(event)->token);
+    return true;
+  }
+  // Tab belongs to the text when the memo takes tabs, instead of moving the focus on.
+  if (event->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(event);
+    if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) &&
+        !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+        Send(WM_GETDLGCODE) == kDlgCodeKeysAndTabs) {
+      keyPressEvent(k);
+      return true;
+    }
+  }
+  return QAbstractScrollArea::event(event);
+}
+
+TMemoKey StyledMemoWidget::MemoKey(int k) {
+  if ((k >= Qt::Key_A && k <= Qt::Key_Z) || (k >= Qt::Key_0 && k <= Qt::Key_9))
+    return static_cast<TMemoKey>(k);
+  if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return static_cast<TMemoKey>(kKeyF1 + (k - Qt::Key_F1));
+  switch (k) {
+    case Qt::Key_Backspace:
+      return kKeyBack;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return kKeyTab;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return kKeyReturn;
+    case Qt::Key_Shift:
+      return kKeyShift;
+    case Qt::Key_Control:
+      return kKeyControl;
+    case Qt::Key_Alt:
+      return kKeyAlt;
+    case Qt::Key_Escape:
+      return kKeyEscape;
+    case Qt::Key_Space:
+      return kKeySpace;
+    case Qt::Key_PageUp:
+      return kKeyPageUp;
+    case Qt::Key_PageDown:
+      return kKeyPageDown;
+    case Qt::Key_End:
+      return kKeyEnd;
+    case Qt::Key_Home:
+      return kKeyHome;
+    case Qt::Key_Left:
+      return kKeyLeft;
+    case Qt::Key_Up:
+      return kKeyUp;
+    case Qt::Key_Right:
+      return kKeyRight;
+    case Qt::Key_Down:
+      return kKeyDown;
+    case Qt::Key_Insert:
+      return kKeyInsert;
+    case Qt::Key_Delete:
+      return kKeyDelete;
+    case Qt::Key_Menu:
+      return kKeyApps;
+    default:
+      return 0;
+  }
+}
+
+TShiftState StyledMemoWidget::ShiftOf(Qt::KeyboardModifiers m) {
+  TShiftState s = 0;
+  if (m & Qt::ShiftModifier) s |= ssShift;
+  if (m & Qt::AltModifier) s |= ssAlt;
+  if (m & Qt::ControlModifier) s |= ssCtrl;
+  return s;
+}
+
+void StyledMemoWidget::TypeText(const QString& text) {
+  const std::u16string u(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+  for (unsigned char c : FromUtf16(u, CodePage(), true)) Send(WM_CHAR, c);
+}
+
+// A key goes down to the memo, then the character it makes, as the keyboard of the memo's
+// design delivers them: Ctrl with a letter makes a control character, Enter CR, Tab a tab.
+void StyledMemoWidget::keyPressEvent(QKeyEvent* event) {
+  Qt::KeyboardModifiers mods = event->modifiers();
+  const QString text = event->text();
+  const bool printable = !text.isEmpty() && text.at(0).unicode() >= 32 && text.at(0).unicode() != 127;
+  // AltGr is no Alt: the keyboard reports it as a group switch, or as Ctrl and Alt together,
+  // and the character it makes is text.
+  if (printable &&
+      ((mods & Qt::GroupSwitchModifier) || ((mods & Qt::ControlModifier) && (mods & Qt::AltModifier))))
+    mods &= ~(Qt::ControlModifier | Qt::AltModifier | Qt::GroupSwitchModifier);
+  const int key = event->key();
+  QString chars = printable ? text : QString();
+  const bool ctrl = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+  if (ctrl && key >= Qt::Key_A && key <= Qt::Key_Z)
+    chars = QChar(static_cast<char16_t>(key - Qt::Key_A + 1));
+  else if (key == Qt::Key_Return || key == Qt::Key_Enter)
+    chars = ctrl ? QStringLiteral("\n") : QStringLiteral("\r");
+  else if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+    chars = QStringLiteral("\t");
+  else if (key == Qt::Key_Backspace)
+    chars = QStringLiteral("\b");
+  else if (key == Qt::Key_Escape)
+    chars = QStringLiteral("\x1b");
+  try {
+    Send(WM_KEYDOWN, MemoKey(key), ShiftOf(mods));
+    if (!chars.isEmpty()) TypeText(chars);
+  } catch (const std::exception& e) {
+    qWarning("%s", e.what());  // Ctrl+E found the text inconsistent
+  }
+  event->accept();
+}
+
+void StyledMemoWidget::keyReleaseEvent(QKeyEvent* event) {
+  // A held key repeats without coming up in between.
+  if (!event->isAutoRepeat()) Send(WM_KEYUP, MemoKey(event->key()), ShiftOf(event->modifiers()));
+  event->accept();
+}
+
+// Text an input method composed (dead keys, compose sequences) arrives committed.
+void StyledMemoWidget::inputMethodEvent(QInputMethodEvent* event) {
+  if (!event->commitString().isEmpty()) TypeText(event->commitString());
+  event->accept();
+}
+
+QVariant StyledMemoWidget::inputMethodQuery(Qt::InputMethodQuery query) const {
+  switch (query) {
+    case Qt::ImEnabled:
+      return true;
+    case Qt::ImCursorRectangle:
+      return caretRect_;
+    default:
+      return QAbstractScrollArea::inputMethodQuery(query);
+  }
+}
 
 bool StyledMemoWidget::viewportEvent(QEvent* event) {
   const bool handled = QAbstractScrollArea::viewportEvent(event);
@@ -243,6 +400,16 @@ void StyledMemoWidget::ShowPopupMenu(const TMemoPopupMenu& menu, TPoint at) {
   }
   QAction* chosen = qmenu.exec(viewport()->mapToGlobal(QPoint(at.x, at.y)));
   if (chosen) PopupClickHandler(chosen->data().toInt());
+}
+
+// From the format thread: posting is safe from any thread and never waits. The widget lets
+// the thread go before it goes itself, and a request still queued then is dropped with it.
+void StyledMemoWidget::PostFormatRequest(uintptr_t token) {
+  QCoreApplication::postEvent(this, new TFormatRequestEvent(token));
+}
+
+bool StyledMemoWidget::ApplicationTerminating() {
+  return QCoreApplication::closingDown();
 }
 
 }  // namespace vestrel

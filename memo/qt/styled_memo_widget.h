@@ -15,7 +15,9 @@ namespace vestrel {
 
 // The styled text control as a Qt widget: the memo itself, hosted in a scroll area whose
 // viewport is its window. Painting, scroll bars, the caret (which the widget draws, Qt having
-// none), focus, resizes, the wheel and the memo's timer all pass through the memo's WndProc.
+// none), focus, resizes, the wheel, keys, the memo's timer and its background formatting
+// slices all pass through the memo's WndProc. Typed text becomes the bytes of the font's code
+// page here; a character the code page lacks is dropped.
 class StyledMemoWidget : public QAbstractScrollArea, public TStyledMemo, private MemoWindow {
   Q_OBJECT
 
@@ -31,13 +33,21 @@ class StyledMemoWidget : public QAbstractScrollArea, public TStyledMemo, private
   QFont QtFont(uint8_t extStyle) { return fonts_.Get(extStyle).font; }
   // Turns the memo's bytes into text as the font of a style draws them.
   QString DecodeText(TByteView bytes, uint8_t extStyle = 0);
+  // A key as the memo takes it (0 for a key it has no code for), and the shift state.
+  static TMemoKey MemoKey(int qtKey);
+  static TShiftState ShiftOf(Qt::KeyboardModifiers modifiers);
   // The caret as drawn: its rectangle in the viewport, and whether it shows now (it blinks).
   QRect CaretRect() const { return caretRect_; }
   bool CaretVisible() const { return caretCreated_ && caretOn_; }
   bool CaretCreated() const { return caretCreated_; }
 
  protected:
+  bool event(QEvent* event) override;
   bool viewportEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
   void paintEvent(QPaintEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
@@ -63,8 +73,11 @@ class StyledMemoWidget : public QAbstractScrollArea, public TStyledMemo, private
   void StartTimer(uint32_t id, uint32_t intervalMs) override;
   void StopTimer(uint32_t id) override;
   void ShowPopupMenu(const TMemoPopupMenu& menu, TPoint at) override;
+  void PostFormatRequest(uintptr_t token) override;
+  bool ApplicationTerminating() override;
 
-  void Send(uint32_t msg, uintptr_t wParam = 0, intptr_t lParam = 0);
+  intptr_t Send(uint32_t msg, uintptr_t wParam = 0, intptr_t lParam = 0);
+  void TypeText(const QString& text);  // each byte as a character
   void ScrollAction(TScrollBarKind bar, int action);
   void ShowScrollBarPolicies();
   void BlinkCaret();

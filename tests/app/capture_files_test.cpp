@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "engine/engine.h"
 #include "platform/fake_wave.h"
@@ -35,6 +37,7 @@ class CaptureFilesTest : public testing::Test {
           d.capture = nullptr;
           d.dialogs = &dialogs;
           d.clock = &clock;
+          d.opener = &opener;
         }) {
     parts.realSleep = false;
     f.Ticks(20);
@@ -47,8 +50,20 @@ class CaptureFilesTest : public testing::Test {
   RecordingFormParts parts;
   test::FakeFileDialogs dialogs;
   test::FakeClock clock;
+  struct Opener : ShellOpener {
+    bool OpenDocument(const std::string& path) override {
+      opened.push_back(path);
+      return true;
+    }
+    std::vector<std::string> opened;
+  } opener;
   test::Form f;
 };
+
+std::string FileText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 TEST_F(CaptureFilesTest, WaveCaptureFromTheHotKeyAndTheMenu) {
   ASSERT_TRUE(w().EngineStarted);
@@ -70,6 +85,67 @@ TEST_F(CaptureFilesTest, WaveCaptureFromTheHotKeyAndTheMenu) {
   EXPECT_TRUE(fs::exists("cap.wav"));
   open->trigger();
   EXPECT_EQ(w().Panel(4)->text(), QStringLiteral("CapW"));
+}
+
+// The text capture from the menu and Alt+L, the KISS capture of received packet frames,
+// panel 4 with both, their close messages; the shutdown closes what is still open.
+TEST_F(CaptureFilesTest, TextAndKissCaptureFromTheMenu) {
+  QAction* openText = w().MenuItem("Open Capture File (Alt-L)");
+  QAction* closeText = w().MenuItem("Close Capture File (Alt-L)");
+  QAction* openKiss = w().MenuItem("Open KISS Capture File");
+  QAction* closeKiss = w().MenuItem("Close KISS Capture File");
+  EXPECT_TRUE(openText->isEnabled() && openKiss->isEnabled());
+  EXPECT_FALSE(closeText->isEnabled() || closeKiss->isEnabled());
+  dialogs.answer = (cwd.path() / "rx.txt").string();
+  openText->trigger();
+  EXPECT_EQ(dialogs.requests.back().title, "Open capture file");
+  EXPECT_FALSE(openText->isEnabled());
+  EXPECT_TRUE(closeText->isEnabled());
+  EXPECT_EQ(w().Panel(4)->text(), QStringLiteral("CapT"));
+  w().PutRxString("CQ DE XX0XXX\n");
+  dialogs.answer = (cwd.path() / "kiss.bin").string();
+  openKiss->trigger();
+  EXPECT_EQ(dialogs.requests.back().title, "Open KISS capture file");
+  EXPECT_EQ(w().Panel(4)->text(), QStringLiteral("T+K"));
+  const uint8_t frame[] = {0x01, 0xC0, 0x02, 0xAA, 0xBB};  // the last two are the check bytes
+  w().engine().packetOutput.PutAx25Frame(frame);
+  closeKiss->trigger();
+  EXPECT_EQ(parts.boxes.back(), (std::pair<std::string, std::string>{"File Closed", "KISS Capture file was closed"}));
+  EXPECT_EQ(FileText("kiss.bin"), std::string("\xC0\x00\x01\xDB\xDC\x02\xC0", 7));
+  EXPECT_EQ(w().Panel(4)->text(), QStringLiteral("CapT"));
+  EXPECT_TRUE(w().FormKeyDown(Qt::Key_L, KeyModifiers{false, false, true, false}));  // Alt+L closes
+  EXPECT_EQ(parts.boxes.back(), (std::pair<std::string, std::string>{"File Closed", "Capture file was closed"}));
+  EXPECT_EQ(FileText("rx.txt"), "CQ DE XX0XXX\n");
+  EXPECT_EQ(w().Panel(4)->text(), QString());
+  EXPECT_TRUE(openText->isEnabled());
+  EXPECT_FALSE(closeText->isEnabled());
+
+  // Both open at the shutdown: written out, without a message.
+  const size_t boxes = parts.boxes.size();
+  dialogs.answer = (cwd.path() / "rx.txt").string();
+  w().FormKeyDown(Qt::Key_L, KeyModifiers{false, false, true, false});
+  dialogs.answer = (cwd.path() / "kiss.bin").string();
+  openKiss->trigger();
+  w().PutRxString("PSE K");
+  w().engine().packetOutput.PutAx25Frame(frame);
+  w().ShutdownEngine();
+  EXPECT_EQ(parts.boxes.size(), boxes);
+  EXPECT_EQ(FileText("rx.txt"), "CQ DE XX0XXX\nPSE K");
+  EXPECT_EQ(FileText("kiss.bin"), std::string("\xC0\x00\x01\xDB\xDC\x02\xC0", 7) + std::string("\xC0\x00\x01\xDB\xDC\x02\xC0", 7));
+}
+
+TEST_F(CaptureFilesTest, CtrlNOpensTheReceiveWindowInTheEditor) {
+  w().PutRxString("CQ DE XX0XXX\nPSE K");
+  EXPECT_TRUE(w().FormKeyDown(Qt::Key_N, KeyModifiers{false, true, false, false}));
+  EXPECT_EQ(FileText("~~tmpbuf.txt"), "CQ DE XX0XXX\r\nPSE K");
+  EXPECT_EQ(opener.opened, std::vector<std::string>{"~~tmpbuf.txt"});
+  EXPECT_EQ(w().engine().display.DisplayPause, 400);
+  // Where it cannot be written, nothing is opened.
+  fs::remove("~~tmpbuf.txt");
+  fs::create_directory("~~tmpbuf.txt");
+  w().MenuItem("Open Buffer in Notepad (Ctrl-N)")->trigger();
+  EXPECT_EQ(parts.boxes.back(), (std::pair<std::string, std::string>{"File Error", "File Write Error!"}));
+  EXPECT_EQ(opener.opened.size(), 1u);
 }
 
 TEST_F(CaptureFilesTest, ReplayRightAfterTheStartDecodesNothing) {

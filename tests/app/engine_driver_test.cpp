@@ -70,6 +70,29 @@ TEST(EngineDriver, CapturedRttyReachesTheReceiveWindow) {
   EXPECT_FALSE(w.sound().InputOpen());
 }
 
+// Started in the program's order (the receiver enabled before its rate is set), the PSK
+// receiver runs at 31.25 Bd once BPSK31 is chosen: captured blocks come back, decoded.
+TEST(EngineDriver, CapturedBpsk31ReachesTheReceiveWindow) {
+  std::vector<int16_t> audio = test::EncodeWithHarness("BPSK31", "CQ CQ de VESTREL bpsk31 pse k");
+  if (audio.empty()) GTEST_SKIP() << "the encoder harness is not built";
+  audio.insert(audio.begin(), 11025, 0);
+  audio.insert(audio.end(), 11025, 0);
+
+  FakeWaveBackend backend;
+  RecordingFormParts parts;
+  Form f(parts, test::UniqueSemaphoreName("psk"), {}, nullptr, false, &backend);
+  TRxForm& w = *f.form;
+  f.Ticks(20);
+  ASSERT_TRUE(w.sound().InputOpen());
+  w.engine().modeSwitch.SetMode(kModeBpsk31);
+
+  EXPECT_GT(Capture(backend, w, audio), 0);
+  const std::string shown = test::RxText(w);
+  EXPECT_NE(shown.find("CQ CQ de VESTREL bpsk31 pse k"), std::string::npos) << shown;
+
+  w.ShutdownEngine();
+}
+
 // The slot timer runs in the packet modes only, at the channel's slot time, and stops for good
 // with the shutdown.
 TEST(EngineDriver, ThePacketModesRunTheSlotTimer) {

@@ -51,8 +51,9 @@ class Outputs : public ReceivedTextHost,
   }
   // CallsignPart: a catcher that takes any word of `calls` closed by a byte 0..32, and
   // reports the same call twice as 2.
-  int FeedCallChar(uint8_t ch) override {
+  int FeedCallChar(uint8_t ch, bool transmitted) override {
     fedToCatcher.push_back(static_cast<char>(ch));
+    fedTransmitted.push_back(transmitted ? 'T' : '.');
     if (ch > 32) {
       word.push_back(static_cast<char>(ch));
       return 0;
@@ -72,7 +73,7 @@ class Outputs : public ReceivedTextHost,
     log.push_back("Highlight " + call + " " + std::to_string(colour));
   }
   void ClearNewCall() override { log.push_back("ClearNewCall"); }
-  bool FeedMyCallChar(uint8_t ch) override { return ch == myCallEnd; }
+  bool FeedMyCallChar(uint8_t ch, bool transmitted) override { return !transmitted && ch == myCallEnd; }
   // AutomationPart
   int ClientCount() const override { return automationClients; }
   void FireOnCallsign(const std::string& call) override { log.push_back("OnCallsign " + call); }
@@ -90,7 +91,7 @@ class Outputs : public ReceivedTextHost,
   int automationClients = 1;
   int myCallEnd = -1;
   std::vector<std::string> failures;
-  std::string library, port, fedToCatcher, word, current;
+  std::string library, port, fedToCatcher, fedTransmitted, word, current;
   std::vector<std::string> calls;
   std::vector<std::string> log;
 };

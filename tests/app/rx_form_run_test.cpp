@@ -5,13 +5,20 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QSpinBox>
 #include <algorithm>
+#include <functional>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "app/rx_form.h"
 #include "engine/messages.h"
+#include "memo/dyn_info.h"
+#include "memo/qt/styled_memo_widget.h"
 #include "support/recording_form.h"
+#include "support/temp_dir.h"
 
 namespace vestrel {
 namespace {
@@ -31,6 +38,140 @@ struct Running : Form {
   }
   RecordingFormParts& parts;
 };
+
+TEST(RxFormTimer, ABeaconOfThirtySecondsCountsDownAndSends) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  w.BeaconUpDown->setValue(30);  // BeaconEditChange
+  EXPECT_EQ(w.settings().BeaconPeriod, 30);
+  w.TickCounter = 0;
+  w.BeaconButtonClick();
+  std::vector<std::string> shown{PanelText(w, 10)};
+  for (int i = 0; i < 300; ++i) {
+    w.Timer1Timer();
+    if (PanelText(w, 10) != shown.back()) shown.push_back(PanelText(w, 10));
+  }
+  std::vector<std::string> expected{"BEA:W", "BEA:30"};
+  for (int left = 29; left >= 1; --left) expected.push_back("BEA:" + std::to_string(left));
+  expected.push_back("BEA:W");
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(parts.Count("RunMacro 36"), 2);
+}
+
+// Every way the beacon stops: the same five steps each time.
+TEST(RxFormBeacon, EachStopConditionEndsTheBeacon) {
+  const struct {
+    const char* name;
+    std::function<void(TRxForm&)> act;
+  } rows[] = {
+      {"two identical calls",
+       [](TRxForm& w) {
+         w.settings().BeaconOffAtTwoCalls = 1;
+         w.PutRxString("DE DK2XY DK2XY K ");
+       }},
+      {"the own call",
+       [](TRxForm& w) {
+         w.settings().BeaconOffAtMyCall = 1;
+         w.PutRxString("XX0XXX DE YY1YYY K");
+       }},
+      {"a key in the typing window", [](TRxForm& w) { QTest::keyClick(w.Input, Qt::Key_A); }},
+      {"a mouse press in the typing window",
+       [](TRxForm& w) { QTest::mousePress(w.Input->viewport(), Qt::LeftButton); }},
+      {"a mouse press in the receive window",
+       [](TRxForm& w) { QTest::mousePress(w.RxMemo->viewport(), Qt::LeftButton); }},
+      {"a click in the spectrum", [](TRxForm& w) { QTest::mouseClick(w.FFTBox, Qt::LeftButton); }},
+      {"the message of another program", [](TRxForm& w) { w.Dispatch(WM_BEACON_OFF); }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    RecordingFormParts parts;
+    Form f(parts, UniqueSemaphoreName("beacon"), {}, nullptr, false, nullptr,
+           [](TRxFormDeps& d) { d.callsigns = nullptr; });
+    f.Ticks(20);
+    TRxForm& w = *f.form;
+    w.settings().BeaconOffAtClick = 1;
+    w.BeaconButtonClick();
+    ASSERT_TRUE(w.BeaconOn);
+    parts.log.clear();
+    row.act(w);
+    EXPECT_FALSE(w.BeaconOn);
+    EXPECT_FALSE(w.BeaconButton->isChecked());
+    EXPECT_EQ(PanelText(w, 10), " ");
+    EXPECT_EQ(parts.Count("Notify 124"), 1);
+    EXPECT_EQ(w.BeaconSeconds, 0);
+  }
+}
+
+TEST(RxFormBeacon, AStartedTransmissionForgetsWhatTheOwnCallWatchHeard) {
+  RecordingFormParts parts;
+  Form f(parts, UniqueSemaphoreName("beacon"), {}, nullptr, false, nullptr,
+         [](TRxFormDeps& d) { d.callsigns = nullptr; });
+  f.Ticks(20);
+  TRxForm& w = *f.form;
+  w.settings().BeaconOffAtMyCall = 1;
+  w.BeaconButtonClick();
+  w.PutRxString("XX0XX");
+  w.SetTransmit(true);
+  w.SetTransmit(false);  // back to receive with nothing heard in between
+  w.PutRxString("X");
+  EXPECT_TRUE(w.BeaconOn);
+  w.PutRxString(" XX0XXX");
+  EXPECT_FALSE(w.BeaconOn);
+}
+
+// A call caught in the received text takes the call colour over exactly its letters, keeps the
+// window font's style bits and lays no background.
+TEST(RxFormCalls, ACaughtCallIsColouredInTheReceiveWindow) {
+  RecordingFormParts parts;
+  Form f(parts, UniqueSemaphoreName("callcolour"), {}, nullptr, false, nullptr,
+         [](TRxFormDeps& d) { d.callsigns = nullptr; });
+  f.Ticks(20);
+  TRxForm& w = *f.form;
+  constexpr TColor kCallColour = 0x0000FF;
+  w.settings().CallColor = kCallColour;
+  TMemoFont font = w.RxMemo->Font();
+  font.Style = 0x01;  // bold
+  w.RxMemo->setFont(font);
+  const std::string text = "CQ DE DK2XY K ";
+  w.PutRxString(text);
+  const auto start = static_cast<int32_t>(text.find("DK2XY"));
+  const int32_t stop = start + 5;
+  const auto attrAt = [&](int32_t offset) {
+    TStyledNavigator n(&w.RxMemo->NavContext());
+    n.SetPos(offset);
+    n.RightOfDyn();
+    return n.GetpDynInfo();
+  };
+  for (int32_t i = 0; i < static_cast<int32_t>(text.size()); ++i) {
+    SCOPED_TRACE(i);
+    const DynInfoRec rec = attrAt(i);
+    const bool inCall = i >= start && i < stop;
+    EXPECT_EQ((rec.Flags & kDynActive) != 0, inCall);
+    if (!inCall) continue;
+    EXPECT_EQ(rec.Flags & 0x3F, 0x11);
+    EXPECT_EQ(rec.Foregnd, kCallColour);
+    EXPECT_EQ(rec.Backgnd, clNone);
+  }
+}
+
+TEST(RxFormBeacon, PressesLeaveItWithoutBeaconOffAtClickAndAStoppedBeaconStaysOff) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  w.settings().BeaconOffAtClick = 0;
+  w.BeaconButtonClick();
+  QTest::keyClick(w.Input, Qt::Key_A);
+  QTest::mousePress(w.RxMemo->viewport(), Qt::LeftButton);
+  QTest::mouseClick(w.FFTBox, Qt::LeftButton);
+  EXPECT_TRUE(w.BeaconOn);
+  w.settings().BeaconOffAtClick = 1;
+  QTest::mouseClick(w.FFTBox, Qt::LeftButton);
+  EXPECT_FALSE(w.BeaconOn);
+  // A press does not start it again.
+  QTest::mouseClick(w.FFTBox, Qt::LeftButton);
+  EXPECT_FALSE(w.BeaconOn);
+}
 
 TEST(RxFormTimer, AReenteredTickOnlyAdvancesTheTickCounter) {
   RecordingFormParts parts;
@@ -218,7 +359,7 @@ TEST(RxFormKeys, ModifiersRelabelTheFirstRow) {
 
 const std::vector<std::string> kShutdownOrder = {
     "SetClientCount 0", "SetEngineClosing", "StopSlotTimer", "CloseSoundInput", "CloseSoundOutput", "SetPtt 0",
-    "CloseTextCapture", "Notify 99", "SetPtt 0", "ClosePorts 0"};
+    "CloseCaptureFiles", "Notify 99", "SetPtt 0", "ClosePorts 0"};
 
 std::vector<std::string> ShutdownCalls(const RecordingFormParts& p) {
   std::vector<std::string> out;
@@ -247,6 +388,38 @@ TEST(RxFormShutdown, ClosingTwiceStopsTheEngineOnceInOrder) {
   w.resize(500, 400);
   w.FormResize();
   EXPECT_EQ(w.ResizeCount, layouts);  // no layout after the shutdown
+}
+
+// A block-mode message still open at shutdown ends there: its report shown, its file moved
+// to the final name. A file the engine cannot write is reported in a message box.
+TEST(RxFormShutdown, OpenBlockMessagesEndAndFileErrorsAreShown) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  test::TempDir dir;
+  w.engine().blockCapture.directory = dir.path();
+  BlockContent block;
+  block.kind = BlockContent::kData;
+  block.counter = 8;
+  block.bytes = {'L', 'A', 'S', 'T', ' ', 'O', 'N'};
+  block.length = 7;
+  w.engine().ps2x5.Message().Output(block, 0);
+  w.show();
+  EXPECT_TRUE(w.close());
+  EXPECT_FALSE(w.engine().ps2x5.Message().Open());
+  EXPECT_NE(test::RxText(w).find("LAST ON{ER=0.0%}"), std::string::npos);
+  int files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_EQ(e.path().filename().string().substr(11), "-RO-0000.TXT");
+    ++files;
+  }
+  EXPECT_EQ(files, 1);
+
+  std::ofstream(dir.path() / "file") << "not a directory";
+  w.engine().blockCapture.directory = dir.path() / "file";
+  w.engine().ps2x5.Message().Output(block, 0);
+  ASSERT_FALSE(parts.boxes.empty());
+  EXPECT_EQ(parts.boxes.back().first, "Vestrel - Block File Error");
 }
 
 TEST(RxFormShutdown, ExitThenDestroyStopsOnce) {

@@ -109,7 +109,7 @@ TEST(RxFormStart, StepsRunInOrder) {
   Form f(parts, UniqueSemaphoreName("order"), {"/C", "rx.txt"});
   f.Ticks(19);
   const std::vector<std::string> expected = {
-      "LoadSettings", "SetZoom 1", "OpenTextCapture rx.txt", "Notify 100", "Notify 110", "ClearQsoPanel",
+      "LoadSettings", "SetZoom 1", "SetOwnCall XX0XXX", "OpenTextCapture rx.txt", "Notify 100", "Notify 110", "ClearQsoPanel",
       "BuildWaterfallPalette", "StartObjects", "ApplySpeedShiftMode", "ExchangeInit 2", "RigOpen",
       "OpenSoundInput", "OpenSoundOutput"};
   EXPECT_EQ(From(parts.log, "LoadSettings"), expected);

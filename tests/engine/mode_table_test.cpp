@@ -113,6 +113,9 @@ TEST(ModeTable, BuiltRowsHaveTheirObjectsInTheEngine) {
   }
   EXPECT_GT(built, 0);
   EXPECT_EQ(engine.modes.Receiver(RxFamily::kStartStop), &engine.rtty);
+  EXPECT_EQ(engine.modes.Receiver(RxFamily::kPsk), &engine.psk);
+  EXPECT_EQ(engine.modes.Transmitter(TxFamily::kPsk), &engine.pskTx);
+  EXPECT_EQ(engine.synth.Shaper(), &engine.pskShaper);
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ TEST(ParagraphsListLoad, TableOfTexts) {
     EXPECT_EQ(Texts(s), c.pars);
     EXPECT_EQ(s.CharCount, c.chars);
     EXPECT_EQ(s.TotalLineCount, s.Count());
-    EXPECT_EQ(s.LastUnformatted, s.Count());
+    EXPECT_EQ(s.LastUnformatted, s.Count() - 1);  // the last paragraph, not one past it
     EXPECT_FALSE(s.TextChanged);
     EXPECT_EQ(StoreFault(s), "");
   }

@@ -316,6 +316,7 @@ TEST(StyledMemo, RegisteredNavigatorsFollowAnEdit) {
 
 TEST(StyledMemo, WithAWindowTheTextWrapsAndAnEditRepaintsItsLines) {
   TStyledMemo m;
+  m.setUpdateMode(umImmediate);    // an option change lays everything out at once
   RecordingMemoWindow w(100, 60);  // 84 pixels to wrap in
   m.CreateHandle(w);
   Type(m, "abcde fghij klmno");
@@ -344,6 +345,7 @@ TEST(StyledMemo, WithAWindowTheTextWrapsAndAnEditRepaintsItsLines) {
 
 TEST(StyledMemo, WithoutAWindowEachParagraphIsOneLine) {
   TStyledMemo m;
+  m.setUpdateMode(umImmediate);
   Type(m, "abcde fghij klmno\r\nsecond");
   EXPECT_EQ(m.getTotalLineCount(), 2);
   EXPECT_EQ(ToChars(m.getLineString(1)), "second");
@@ -394,7 +396,7 @@ TEST(StyledMemo, RandomEditsKeepTheStoreSoundAndTheLayoutFresh) {
     std::vector<LineInfo> kept;
     for (int32_t i = 0; i < m.GetParCount(); ++i)
       for (int32_t l = 0; l < GetLineCount(m.Store()[i]); ++l) kept.push_back(GetLine(m.Store()[i], l));
-    m.FormatNow(0, m.GetParCount() - 1, true);
+    m.FormatNow(0, m.GetParCount() - 1, false, true);
     size_t k = 0;
     for (int32_t i = 0; i < m.GetParCount(); ++i)
       for (int32_t l = 0; l < GetLineCount(m.Store()[i]); ++l, ++k) {

@@ -25,6 +25,17 @@ TEST(AutoResetEvent, WakesAWaiterOnAnotherThread) {
   e.Set();
   t.join();
   EXPECT_TRUE(woke);
+  // The untimed wait, for a set made before it and one made while it waits.
+  e.Set();
+  e.Wait();
+  std::atomic<bool> through{false};
+  std::thread u([&] {
+    e.Wait();
+    through = true;
+  });
+  e.Set();
+  u.join();
+  EXPECT_TRUE(through);
 }
 
 }  // namespace

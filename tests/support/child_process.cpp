@@ -85,6 +85,15 @@ std::string ChildProcess::ReadAll(std::chrono::milliseconds limit) {
   return out;
 }
 
+std::string ChildProcess::ReadSome(std::chrono::milliseconds limit) {
+  if (outFd_ < 0) return {};
+  pollfd p{outFd_, POLLIN, 0};
+  if (poll(&p, 1, static_cast<int>(limit.count())) <= 0) return {};
+  char buf[4096];
+  const ssize_t n = read(outFd_, buf, sizeof buf);
+  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
 RunResult RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds limit) {
   ChildProcess child(argv, true);
   RunResult r;

@@ -26,6 +26,8 @@ class ChildProcess {
   int Wait(std::chrono::milliseconds limit = std::chrono::seconds(10));
   // Everything it wrote to stdout, read until it closed the pipe or `limit` passed.
   std::string ReadAll(std::chrono::milliseconds limit = std::chrono::seconds(10));
+  // What it has written to stdout by the time something arrives, or "" once `limit` passed.
+  std::string ReadSome(std::chrono::milliseconds limit);
 
  private:
   pid_t pid_ = -1;

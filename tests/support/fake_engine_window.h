@@ -20,6 +20,9 @@ class FakeEngineWindow : public EngineWindow {
   void SetFilterLabel(std::string_view text) override { filterLabel = std::string(text); }
   void ReportModeToLogger(std::string_view name) override { loggerReports.emplace_back(name); }
   void ReopenKeyingPorts() override { ++keyingReopens; }
+  void ShowFileError(std::string_view caption, std::string_view text) override {
+    fileErrors.push_back(std::string(caption) + ": " + std::string(text));
+  }
   void Post(uint32_t message) override {
     std::lock_guard lock(postMutex);
     posts.push_back(message);
@@ -37,6 +40,7 @@ class FakeEngineWindow : public EngineWindow {
   std::string filterLabel;
   std::vector<std::string> loggerReports;
   int keyingReopens = 0;
+  std::vector<std::string> fileErrors;
   std::mutex postMutex;
   std::vector<uint32_t> posts;
 };

@@ -83,6 +83,30 @@ std::vector<int> BaudotCodesOf(std::string_view text, int codeSet, bool extended
   return codes;
 }
 
+namespace {
+
+// Levenshtein distance of a against b; with freeEnds, against the stretch of b that matches a
+// best (skipping leading and trailing characters of b costs nothing).
+size_t EditDistance(std::string_view a, std::string_view b, bool freeEnds) {
+  std::vector<size_t> prev(b.size() + 1), cur(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) prev[j] = freeEnds ? 0 : j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    cur[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      cur[j] = std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+    }
+    std::swap(prev, cur);
+  }
+  return freeEnds ? *std::min_element(prev.begin(), prev.end()) : prev[b.size()];
+}
+
+}  // namespace
+
+double CharacterErrorRateWithin(std::string_view expected, std::string_view got) {
+  if (expected.empty()) return 0.0;
+  return static_cast<double>(EditDistance(expected, got, true)) / expected.size();
+}
+
 double CharacterErrorRate(std::string_view a, std::string_view b) {
   std::vector<size_t> prev(b.size() + 1), cur(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) prev[j] = j;

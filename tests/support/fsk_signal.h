@@ -45,4 +45,8 @@ int CorrectCharacters(std::string_view expected, std::string_view got);
 // each, and an "X" last.
 std::string LadderText(uint32_t seed, size_t length = 300);
 
+// The same against the stretch of got that matches expected best: what a receiver prints
+// before and after the text (at key-up, or from noise while no signal is on) does not count.
+double CharacterErrorRateWithin(std::string_view expected, std::string_view got);
+
 }  // namespace vestrel::test

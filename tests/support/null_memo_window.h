@@ -1,10 +1,13 @@
 #pragma once
+#include <atomic>
+
 #include "memo/memo_window.h"
 
 namespace vestrel::testing {
 
 // A window of a fixed size that measures with the given canvas and shows nothing: no scroll
-// bars, caret or timer. For memos that are only laid out (benchmarks, fuzz targets).
+// bars, caret or timer. For memos that are only laid out (benchmarks, fuzz targets). A format
+// request only leaves its token, for the caller to hand on.
 class NullMemoWindow : public MemoWindow {
  public:
   NullMemoWindow(TFontMeasure& canvas, int32_t width, int32_t height)
@@ -25,6 +28,10 @@ class NullMemoWindow : public MemoWindow {
   void SetCaretPos(int32_t, int32_t) override {}
   void StartTimer(uint32_t, uint32_t) override {}
   void StopTimer(uint32_t) override {}
+  void PostFormatRequest(uintptr_t token) override { lastRequest.store(token); }
+  bool ApplicationTerminating() override { return false; }
+
+  std::atomic<uintptr_t> lastRequest{0};  // 0: none since it was taken
 
  private:
   TFontMeasure& canvas_;

@@ -44,6 +44,7 @@ class RecordingFormParts : public SettingsPart,
     Log("LoadSettings");
     t.settings.ExCanal = exCanal;
     t.settings.UseDuplex = useDuplex;
+    if (onLoadSettings) onLoadSettings(t.settings);
   }
   // LoggerLinkPart
   void NotifyCommand(int code) override { Log("Notify " + std::to_string(code)); }
@@ -82,7 +83,7 @@ class RecordingFormParts : public SettingsPart,
   }
   // CapturePart
   void OpenTextCapture(const std::string& name) override { Log("OpenTextCapture " + name); }
-  void CloseTextCapture() override { Log("CloseTextCapture"); }
+  void CloseCaptureFiles() override { Log("CloseCaptureFiles"); }
   void ToggleTextCapture() override { Log("ToggleTextCapture"); }
   void ToggleWaveCapture() override { Log("ToggleWaveCapture"); }
   void DecodeFromFile1Click() override { Log("DecodeFromFile"); }
@@ -123,6 +124,7 @@ class RecordingFormParts : public SettingsPart,
   void StopSlotTimer() override { Log("StopSlotTimer"); }
   void ForceFiguresCase() override { Log("ForceFigures"); }
   void ForceLettersCase() override { Log("ForceLetters"); }
+  void ShiftRxFrequency(int units) override { Log("ShiftRxFrequency " + std::to_string(units)); }
   SoundControl* Sound() override { return this; }
   // SoundControl
   bool InputOpen() const override { return inputOpen; }
@@ -168,6 +170,7 @@ class RecordingFormParts : public SettingsPart,
   std::function<void()> onBox;
   std::function<void()> onOpenSoundInput;  // runs while the box is shown (its own message loop)
   std::function<void()> onRigRestart;
+  std::function<void(TAppSettings&)> onLoadSettings;
   std::vector<double> inputRates;
   std::vector<SoundSettings> soundDevices;
   int rigSetupResult = 0;

@@ -135,7 +135,9 @@ TEST_F(VestrelEncodeTest, InNoiseThroughVestrelDecode) {
 TEST_F(VestrelEncodeTest, BadArgumentsGiveOneLineAndStatusTwo) {
   for (const std::string args :
        {"", "--mode NOPE", "--mode RTTY --baud 33", "--mode RTTY --shift 171", "--mode RTTY --tx-hz 5000",
-        "--mode BPSK31", "--mode RTTY --bogus", "--mode RTTY /nonexistent/file"}) {
+        "--mode DTMF", "--mode RTTY --bogus", "--mode RTTY /nonexistent/file",
+        "--mode BPSK31 --out-rate 7999", "--mode BPSK31 --out-rate fast", "--mode BPSK31 --out-rate 200000",
+        "--mode BPSK31 --cw"}) {
     const test::ToolResult r = RunTool(ShellQuote(encoder_) + " " + args);
     EXPECT_EQ(r.exitCode, 2) << args;
     ASSERT_FALSE(r.err.empty()) << args;
@@ -149,6 +151,61 @@ TEST_F(VestrelEncodeTest, EmptyTextIsAWholeTransmission) {
   const test::ToolResult r = RunTool(ShellQuote(encoder_) + " --mode RTTY");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out.size(), 2u * (4112 + 3 * 1820 + 2012));
+}
+
+// --- PSK: the length of a transmission at a calibrated output rate, and CW identification ---
+
+class VestrelEncodePsk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    encoder_ = test::BenchToolPath("vestrel-encode");
+    if (encoder_.empty()) GTEST_SKIP() << "vestrel-encode is not built";
+  }
+  // The samples of a transmission of `text`.
+  size_t Samples(const std::string& text, const std::string& args) {
+    const std::string txt = test::TempPath("in.txt");
+    std::ofstream(txt, std::ios::binary) << text;
+    const test::ToolResult r = RunTool(ShellQuote(encoder_) + " " + args + " " + ShellQuote(txt));
+    EXPECT_EQ(r.exitCode, 0) << args << ": " << r.err;
+    return r.out.size() / 2;
+  }
+  std::string encoder_;
+};
+
+// With --out-rate the symbols last rate / baud samples, written as they are: an empty text in
+// BPSK31 is the 3600-sample gap and 512-sample rise, three idles of four zero bits and the
+// 2012-sample tail; in QPSK31 the gap, a ramp symbol and 16 zero bits, three idles of six, and
+// 16 bits and a ramp symbol. Symbols of 352.8 samples at 11025 alternate 353 and 352, so 12 or
+// 52 of them are within a sample of 12 x 352.8 or 52 x 352.8.
+TEST_F(VestrelEncodePsk, OutputRateSetsTheSymbolLength) {
+  for (double rate : {11025.0, 11025.3, 22050.0, 48000.0}) {
+    SCOPED_TRACE(rate);
+    const std::string r = " --out-rate " + std::to_string(rate);
+    EXPECT_NEAR(static_cast<double>(Samples("", "--mode BPSK31" + r)), 3600 + 512 + 12 * rate / 31.25 + 2012,
+                1.0);
+    EXPECT_NEAR(static_cast<double>(Samples("", "--mode QPSK31" + r)), 3600 + 52 * rate / 31.25, 1.0);
+    EXPECT_NEAR(static_cast<double>(Samples("", "--mode BPSK125" + r)), 3600 + 512 + 12 * rate / 125 + 2012,
+                1.0);
+  }
+}
+
+// A CW identification adds the tail that stops the carrier, its elements at the PSK symbol
+// length (a dit and its gap 4 symbols, a dah 7, the gap after a character 4, a space two
+// gaps) and makes the end a silence of 2002 samples in place of the tail.
+TEST_F(VestrelEncodePsk, CwIdentificationAfterTheText) {
+  const double plain = static_cast<double>(Samples("73", "--mode BPSK31"));
+  struct Case {
+    const char* cw;
+    int symbols;
+  };
+  for (const Case c : {Case{"E", 4 + 4}, Case{"T", 7 + 4}, Case{"EE", 2 * (4 + 4)}, Case{"E E", 8 + 8 + 8}}) {
+    SCOPED_TRACE(c.cw);
+    const double with = static_cast<double>(Samples("73", std::string("--mode BPSK31 --cw '") + c.cw + "'"));
+    EXPECT_NEAR(with - plain, 2012 + c.symbols * 352.8 + 2002 - 2012, 1.0);
+  }
+  // At 62.5 Bd the elements are half as long.
+  EXPECT_NEAR(static_cast<double>(Samples("", "--mode BPSK63 --cw T")) - Samples("", "--mode BPSK63"),
+              11 * 176.4 + 2002, 1.0);
 }
 
 class PacketPeers : public ::testing::Test {

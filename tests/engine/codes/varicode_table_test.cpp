@@ -49,5 +49,28 @@ TEST(VaricodeTable, UpperHalfRunsInOrderOfLengthThenValue) {
   }
 }
 
+// The receiver's table is the exact inverse: each character but NUL at its word without the
+// last 1 bit, and nothing anywhere else.
+TEST(VaricodeTable, DecodeTableIsTheExactInverse) {
+  const auto& decode = VaricodeDecodeTable();
+  std::set<uint32_t> used;
+  for (int c = 1; c < 256; ++c) {
+    const std::string word = Word(kVaricode[c]).substr(2);
+    const uint32_t index = static_cast<uint32_t>(std::stoul(word, nullptr, 2)) >> 1;
+    ASSERT_LT(index, kVaricodeDecodeSize) << c;
+    EXPECT_EQ(decode[index], c) << c;
+    used.insert(index);
+  }
+  for (uint32_t i = 0; i < kVaricodeDecodeSize; ++i) {
+    if (!used.count(i)) {
+      EXPECT_EQ(decode[i], 0) << i;
+    }
+  }
+  // Known words: space "1", e "11", NUL "1010101011" (no character).
+  EXPECT_EQ(decode[0], ' ');
+  EXPECT_EQ(decode[1], 'e');
+  EXPECT_EQ(decode[0b101010101], 0);
+}
+
 }  // namespace
 }  // namespace vestrel

@@ -22,35 +22,15 @@
 #include "platform/tcp_line_socket.h"
 #include "support/child_process.h"
 #include "support/loopback_listener.h"
+#include "support/rigctld_daemon.h"
 
 namespace vestrel {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Polls until `done` holds; false after the deadline. Every wait of these tests is bounded.
-bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
-
-uint16_t FreeLoopbackPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  uint16_t port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-    port = ntohs(a.sin_port);
-  close(fd);
-  return port;
-}
+using test::Eventually;
+using test::FreeLoopbackPort;
 
 int OpenFileCount() {
   int n = 0;
@@ -70,21 +50,14 @@ class RigctldRigTest : public ::testing::Test {
   void SetUp() override {
     for (int attempt = 0; attempt < 3 && !daemon_; ++attempt) {
       port_ = FreeLoopbackPort();
-      if (!StartDaemon()) daemon_.reset();
+      StartDaemon();
     }
     ASSERT_TRUE(daemon_) << "rigctld did not start";
   }
 
   bool StartDaemon() {
-    std::vector<std::string> argv = {
-        "rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", std::to_string(port_)};
-    if (vfoMode_) argv.push_back("--vfo");
-    daemon_ = std::make_unique<test::ChildProcess>(argv);
-    if (!daemon_->Started()) return false;
-    return Eventually([this] {
-      TcpLineSocket probe;
-      return probe.Connect("127.0.0.1", port_, 200ms);
-    });
+    daemon_ = test::StartRigctld(port_, vfoMode_);
+    return daemon_ != nullptr;
   }
 
   RigctldEndpoint Endpoint() const { return {"127.0.0.1", port_}; }

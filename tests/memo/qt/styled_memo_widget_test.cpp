@@ -6,12 +6,14 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QInputMethodEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 #include <random>
 #include <string>
 
+#include "memo/byte_stream.h"
 #include "support/qt_test_app.h"
 
 namespace vestrel {
@@ -192,6 +194,85 @@ TEST(StyledMemoWidget, APaintedWidgetShowsItsText) {
       for (int x = 0; x < img.width(); ++x) ink += img.pixelColor(x, y) != base;
     EXPECT_GT(ink, 20) << line;
   }
+}
+
+// A focused, shown memo that takes keys.
+struct Typing : AppFirst {
+  Typing() {
+    w.resize(320, 120);
+    w.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.setFocus();
+    QApplication::processEvents();
+  }
+  std::string Text() { return ToChars(w.GetTextContent()); }
+  StyledMemoWidget w;
+};
+
+TEST(StyledMemoWidget, KeysTypeAndEdit) {
+  Typing t;
+  QTest::keyClicks(&t.w, "hello world");
+  EXPECT_EQ(t.Text(), "hello world");
+  QTest::keyClick(&t.w, Qt::Key_Backspace);
+  QTest::keyClick(&t.w, Qt::Key_Return);
+  QTest::keyClick(&t.w, Qt::Key_Tab);  // the memo takes tabs: one goes into the text
+  QTest::keyClicks(&t.w, "x");
+  EXPECT_EQ(t.Text(), "hello worl\r\n\tx");
+  QTest::keyClick(&t.w, Qt::Key_Home, Qt::ControlModifier);
+  QTest::keyClick(&t.w, Qt::Key_Right, Qt::ShiftModifier);
+  QTest::keyClick(&t.w, Qt::Key_Delete);
+  EXPECT_EQ(t.Text(), "ello worl\r\n\tx");
+  // Ctrl with a letter is a command, not text.
+  QTest::keyClick(&t.w, Qt::Key_E, Qt::ControlModifier);
+  QTest::keyClick(&t.w, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(t.Text(), "ello worl\r\n\tx");
+  // Characters typed with AltGr are text, whether it reports as a group switch or as Ctrl+Alt;
+  // with Alt alone they are a command's.
+  QTest::sendKeyEvent(QTest::Click, &t.w, Qt::Key_Q, QStringLiteral("@"),
+                      Qt::ControlModifier | Qt::AltModifier);
+  QTest::sendKeyEvent(QTest::Click, &t.w, Qt::Key_E, QStringLiteral("\u20ac"), Qt::GroupSwitchModifier);
+  QTest::sendKeyEvent(QTest::Click, &t.w, Qt::Key_F, QStringLiteral("f"), Qt::AltModifier);
+  EXPECT_EQ(t.Text(),
+            "@\x80"
+            "ello worl\r\n\tx");  // the euro sign of code page 1252
+}
+
+// Each character as a keyboard of its script sends it: the key is the upper-case character.
+void Type(QWidget& w, const QString& text) {
+  for (const QChar c : text)
+    QTest::sendKeyEvent(QTest::Click, &w, static_cast<Qt::Key>(c.toUpper().unicode()), QString(c),
+                        Qt::NoModifier);
+}
+
+TEST(StyledMemoWidget, TypedTextBecomesTheFontsCodePage) {
+  Typing t;
+  TMemoFont f = t.w.Font();
+  f.Charset = 204;
+  t.w.setFont(f);
+  Type(t.w, QString::fromUtf8("\u041f\u0440\u0438\u0432\u0435\u0442"));  // "Privet"
+  EXPECT_EQ(t.w.GetTextContent(), (TByteString{0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2}));
+  // A character the code page lacks is left out.
+  Type(t.w, QString::fromUtf8("a\u4e2db"));
+  EXPECT_EQ(ToChars(t.w.GetTextContent()).substr(6), "ab");
+  // Text that an input method composes (dead keys, compose) arrives committed.
+  QInputMethodEvent composed;
+  composed.setCommitString(QString::fromUtf8("\u0451"));
+  QApplication::sendEvent(&t.w, &composed);
+  EXPECT_EQ(t.w.GetTextContent().back(), 0xB8);
+}
+
+TEST(StyledMemoWidget, FormatRequestsArriveAsEvents) {
+  Typing t;
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i) + " with some words\r\n";
+  TMemoryStream stream(std::vector<unsigned char>(text.begin(), text.end()));
+  t.w.LoadFromStream(stream);
+  ASSERT_TRUE(t.w.FormatThreadRunning());
+  EXPECT_LT(t.w.getFormatCompleted(), 100);  // the load leaves it to the slices
+  for (int i = 0; i < 500 && t.w.getFormatCompleted() < 100; ++i) QTest::qWait(10);
+  EXPECT_EQ(t.w.getFormatCompleted(), 100);
 }
 
 }  // namespace

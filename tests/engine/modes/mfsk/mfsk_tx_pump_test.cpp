@@ -171,6 +171,47 @@ TEST_F(MfskTxPumpTest, CwFromReceiveKeepsTheCarrierOff) {
   EXPECT_EQ(engine->params.TxLineState, 0);
 }
 
+// The CW identification through the program's PSK shaper is keyed on the band's first tone: the
+// lowest, or the highest under Reverse, in both modes. A dah's steady middle (four symbols at
+// 31.25 Bd) crosses zero twice a cycle of that tone.
+TEST(MfskTxPumpCw, KeyedOnTheFirstTone) {
+  for (int32_t mode : {12, 16}) {
+    for (bool reverse : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "mode " << mode << " reverse " << reverse);
+      test::FakeEngineWindow window;
+      test::FakeRxSink sink;
+      auto engine = std::make_unique<TEngine>(window, sink);
+      test::FakeTxLinks links{engine->txBuffers};
+      engine->Start();
+      SetTxModeForHarness(*engine, mode, 45.0, 1500.0, 170, reverse);
+      engine->txPump.Connect(links.Links());
+      links.sound.OpenSoundOutput();
+      engine->params.TxLineState = 1;  // asked for from receive: only the CW sounds
+      engine->tx.TxState = 1;
+      engine->TxQueue.PostTxSymbol(kTxStopCarrier);
+      engine->TxQueue.PostTxSymbol(kTxCwDah);
+      engine->TxQueue.PostTxSymbol(kTxEnd);
+      engine->txPump.PumpTxAudio();
+      for (int i = 0; i < 100 && engine->tx.TxState != 0 && links.sound.Complete(); ++i)
+        engine->txPump.PumpTxAudio();
+      ASSERT_EQ(engine->tx.TxState, 0);
+      const std::vector<int16_t> s = links.sound.Stream();
+      size_t first = 0;
+      while (first < s.size() && s[first] == 0) ++first;
+      const size_t from = first + 2 * 353, to = from + 3 * 353;  // past the ramp, inside the dah
+      ASSERT_LT(to, s.size());
+      int crossings = 0;
+      for (size_t i = from + 1; i < to; ++i) crossings += (s[i - 1] < 0) != (s[i] < 0);
+      const double hz = crossings / 2.0 * 11025.0 / static_cast<double>(to - from);
+      const TModemParams& p = engine->params;
+      const double firstTone = UnitsToHz(p.TxTone[reverse ? 1 : 0], 11025.0);
+      EXPECT_NEAR(hz, firstTone, 6.0);
+      EXPECT_NEAR(firstTone, reverse ? 1500.0 + (mode == 12 ? 117.2 : 121.1) : 1500.0 - (mode == 12 ? 117.2 : 121.1),
+                  3.0);
+    }
+  }
+}
+
 // MFSK8 at 48000 samples/s into the left channel of stereo buffers: the preamble (9112 samples),
 // the 8 pad symbols and three tune codes (7 symbols each) of 6144 samples and the closing bits
 // are written through the pump's scratch and carried from buffer to buffer, every sample once

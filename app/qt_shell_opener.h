@@ -1,0 +1,12 @@
+#pragma once
+#include "io/shell_opener.h"
+
+namespace vestrel {
+
+// Documents opened by the desktop (QDesktopServices).
+class QtShellOpener final : public ShellOpener {
+ public:
+  bool OpenDocument(const std::string& path) override;
+};
+
+}  // namespace vestrel
