@@ -10,6 +10,9 @@ inline constexpr TShiftState ssAlt = 0x02;
 inline constexpr TShiftState ssCtrl = 0x04;
 inline constexpr TShiftState ssLeft = 0x08;  // the left mouse button is held
 
+// The button of a mouse press or release.
+enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
+
 // Keys as the memo's key handlers take them: the numbers of the keyboard codes the memo was
 // designed around. Letters and digits are their upper-case characters ('A', '7'); 0 is no key.
 using TMemoKey = uint16_t;

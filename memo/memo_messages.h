@@ -26,6 +26,7 @@ inline constexpr uint32_t WM_CHAR = 0x0102;     // WParam: the character, one by
 inline constexpr uint32_t WM_TIMER = 0x0113;    // WParam: the timer's id
 inline constexpr uint32_t WM_HSCROLL = 0x0114;  // WParam: SB_* code, LParam: the thumb position
 inline constexpr uint32_t WM_VSCROLL = 0x0115;
+inline constexpr uint32_t WM_RBUTTONUP = 0x0205;  // WParam: TShiftState, LParam: PointParam(x, y)
 inline constexpr uint32_t WM_MOUSEWHEEL = 0x020A;  // LParam: the wheel delta, 120 a notch, up positive
 inline constexpr uint32_t WM_CUT = 0x0300;
 inline constexpr uint32_t WM_COPY = 0x0301;
@@ -33,6 +34,17 @@ inline constexpr uint32_t WM_PASTE = 0x0302;
 inline constexpr uint32_t WM_UNDO = 0x0304;
 inline constexpr uint32_t SM_UPDATEBKG = 0x0401;  // one background formatting slice; WParam: the token
 inline constexpr uint32_t CM_TEXTCHANGED = 0xB012;
+
+// A client point in a mouse message's LParam: x in the low 16 bits, y in the next 16, each
+// signed (a point left of or above the window is negative).
+constexpr intptr_t PointParam(int32_t x, int32_t y) {
+  return static_cast<intptr_t>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) |
+                               static_cast<uint16_t>(x));
+}
+constexpr TPoint ParamPoint(intptr_t lParam) {
+  return {static_cast<int16_t>(static_cast<uint16_t>(lParam & 0xFFFF)),
+          static_cast<int16_t>(static_cast<uint16_t>((lParam >> 16) & 0xFFFF))};
+}
 
 // Scroll bar requests of WM_HSCROLL and WM_VSCROLL (up also means left, down right).
 inline constexpr uintptr_t SB_LINEUP = 0;

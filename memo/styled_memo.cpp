@@ -141,6 +141,27 @@ bool TStyledMemo::HandleMessage(TMemoMessage& message) {
       message.Result = c;
       return true;
     }
+    case WM_RBUTTONUP: {
+      const TPoint at = ParamPoint(message.LParam);
+      MouseUp(mbRight, static_cast<TShiftState>(message.WParam), at.x, at.y);
+      return true;
+    }
+    case WM_CUT:
+    case WM_PASTE: {
+      const TAlive alive = alive_;
+      if (message.Msg == WM_CUT)
+        CutToClipboard();
+      else
+        PasteFromClipboard();
+      if (!alive.expired()) ScrollInView();
+      return true;
+    }
+    case WM_COPY:
+      CopyToClipboard();
+      return true;
+    case WM_UNDO:
+      Undo();
+      return true;
     default:
       return HandleDisplayMessage(message);
   }

@@ -351,6 +351,9 @@ class TStyledMemo : public TFindTarget {
   void ShowInternalPopup(TPoint at);
   // The command of an item's tag.
   void PopupClickHandler(int32_t tag);
+  // A mouse button comes up at a client point: the right one shows the memo's own popup
+  // menu there (unless smoNoDefaultPopup).
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int32_t x, int32_t y);
 
   // ---- keywords and the highlighter ----
   TKeywordList& Keywords() { return *keywords_; }
@@ -779,6 +782,10 @@ class TStyledMemo : public TFindTarget {
   void UpdateKeywordsInUse();
   void ClearKeywordAttributes(int32_t a, int32_t b, int32_t reach);
   bool ParseStartStopParagraph(int32_t par, int32_t fromOffset);
+  bool HandOnStartStop(int32_t par);
+  bool StartStopKeysReady();  // keys to apply, prepared for the code page and delimiters
+  void ParseStartStopRange(int32_t first, int32_t last);
+  void ParseModified();
   DynInfoRec OuterAttribute(const DynInfoRec& rec, int level);
   DynInfoRec ParseAttribute(int32_t par, int32_t offset);
   void InitKeywords();  // the hooks of the line breaker and the list

@@ -191,8 +191,14 @@ void TStyledMemo::ParseEdited(int32_t start, int32_t stop, bool stylesChanged, b
     for (int32_t i = sp; i <= ep; ++i) store_[i].States &= static_cast<uint8_t>(~(smpSSDone | smpKeywDone));
     return;
   }
-  // The memo keeps no start/stop key list of its own: only keywords through the highlighter
-  // hook colour text, and they are laid again over the paragraphs that had them.
+  // The start/stop keys first (they lay keywords again where their ranges changed), then the
+  // keywords over the paragraphs that had them.
+  if (StartStopKeysReady()) {
+    TStyledNavigator a(&ctx_), b(&ctx_);
+    a.SetPos(start);
+    b.SetPos(stop);
+    ApplyStartStopKeyListP(a, b);
+  }
   if ((store_[sp].States & smpKeywDone) && ctx_.KeywordsInUse && ctx_.ApplyKeywords)
     for (int32_t i = sp; i <= ep; ++i) ctx_.ApplyKeywords(i);
 }
@@ -255,12 +261,26 @@ void TStyledMemo::EndUpdate() {
   if (--updateCount_ == 0) EndModifications();
 }
 
+// Edits inside an update left their paragraphs to be parsed for start/stop keys: that is done
+// before they are laid out, and runs on while a change reaches the next paragraph.
+void TStyledMemo::ParseModified() {
+  const int32_t first = store_.FirstModPar, last = std::min(store_.LastModPar, store_.Count() - 1);
+  bool stale = false;
+  for (int32_t i = first; i <= last && !stale; ++i) stale = !(store_[i].States & smpSSDone);
+  if (!stale || !StartStopKeysReady()) return;
+  TStyledNavigator a(&ctx_), b(&ctx_);
+  a.SetPos(store_[first].StartOffset);
+  b.SetPos(store_[last].StartOffset + store_[last].Length());
+  ApplyStartStopKeyListP(a, b);
+}
+
 void TStyledMemo::EndModifications() {
   const TAlive alive = alive_;
   const int32_t count = store_.Count();
   const bool modified = store_.LastModPar >= store_.FirstModPar && store_.FirstModPar < count;
   TLaidOut laid;
   int32_t visibleDelta = store_.ModLineDelta;  // what the edits themselves added or removed
+  if (modified) ParseModified();
   if (modified) {
     const int32_t first = store_.FirstModPar;
     const int32_t last = std::min(store_.LastModPar, count - 1);

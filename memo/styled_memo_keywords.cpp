@@ -36,6 +36,7 @@ void TStyledMemo::InitKeywords() {
     b.SetPos(store_[par].StartOffset + store_[par].Length());
     ApplyKeywordsListP(a, b);
   };
+  ctx_.ApplyStartStopKeys = [this](int32_t first, int32_t last) { ParseStartStopRange(first, last); };
   keywords_->OnChange = [this] { UpdateKeywordsInUse(); };
 }
 

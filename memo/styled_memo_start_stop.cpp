@@ -307,13 +307,45 @@ bool TStyledMemo::ParseStartStopParagraph(int32_t pi, int32_t so) {
   return changed;
 }
 
-void TStyledMemo::ApplyStartStopKeyListP(TStyledNavigator& startNav, TStyledNavigator& stopNav) {
-  if (!applyStartStopKeys_ || startStopKeys_.Count() == 0) return;
+// What paragraph pi ends in is what the next one starts in; true when that changed (the next
+// one is then to be parsed and laid out again).
+bool TStyledMemo::HandOnStartStop(int32_t pi) {
+  if (pi + 1 >= store_.Count()) return false;  // the last paragraph has no next one
+  ParInfo& next = store_[pi + 1];
+  const DynInfoRec end = ParseAttribute(pi, store_[pi].Length());
+  const DynInfoRec& had = GetStartDynAttrib(next);
+  if (SameDynAttrib(end, had) && (end.Flags & kDynActive) == (had.Flags & kDynActive)) return false;
+  SetStartDynAttrib(next, Active(end) ? std::make_shared<const DynInfoRec>(end) : nullptr, false);
+  next.States &= static_cast<uint8_t>(~(smpFormatted | smpSSDone | smpKeywDone));
+  return true;
+}
+
+bool TStyledMemo::StartStopKeysReady() {
+  if (!applyStartStopKeys_ || startStopKeys_.Count() == 0) return false;
   startStopKeys_.setCodePage(CodePage());
   startStopKeys_.Prepare(ctx_.Delimiters);
+  return true;
+}
+
+// Parsing as the text is laid out, in text order: each paragraph once, handing on to the next.
+void TStyledMemo::ParseStartStopRange(int32_t first, int32_t last) {
+  if (!StartStopKeysReady()) return;
+  first = std::max(first, 0);
+  last = std::min(last, store_.Count() - 1);
+  for (int32_t pi = first; pi <= last; ++pi) {
+    const bool changed = ParseStartStopParagraph(pi, 0);
+    HandOnStartStop(pi);
+    if (changed) InvalidateNavs(ctx_.Navigators, store_[pi].StartOffset, pi);
+  }
+}
+
+void TStyledMemo::ApplyStartStopKeyListP(TStyledNavigator& startNav, TStyledNavigator& stopNav) {
+  if (!StartStopKeysReady()) return;
   const int32_t a = std::min(startNav.GetPos(), stopNav.GetPos()),
                 b = std::max(startNav.GetPos(), stopNav.GetPos());
   const int32_t sp = store_.ParFromOffset(a), ep = store_.ParFromOffset(b);
+  // The first paragraph starts in what the ones before it end in: they are parsed first.
+  ParseStartStopNow(sp - 1);
   int32_t first = -1, last = -1;
   int32_t pi = sp;
   for (; pi < store_.Count(); ++pi) {
@@ -326,20 +358,13 @@ void TStyledMemo::ApplyStartStopKeyListP(TStyledNavigator& startNav, TStyledNavi
       if (first < 0) first = pi;
       last = pi;
     }
-    if (pi + 1 >= store_.Count()) break;  // the last paragraph has no next one to hand on to
-    // The next paragraph starts in what this one ends in; once that is what it had, and the
-    // range is done, the work stops.
-    ParInfo& next = store_[pi + 1];
-    const DynInfoRec end = ParseAttribute(pi, store_[pi].Length());
-    const DynInfoRec& had = GetStartDynAttrib(next);
-    const bool same = SameDynAttrib(end, had) && (end.Flags & kDynActive) == (had.Flags & kDynActive);
-    if (!same) {
-      SetStartDynAttrib(next, Active(end) ? std::make_shared<const DynInfoRec>(end) : nullptr, false);
-      next.States &= static_cast<uint8_t>(~(smpFormatted | smpSSDone | smpKeywDone));
+    // Once what this one ends in is what the next had, and the range is done, the work stops.
+    const bool handed = HandOnStartStop(pi);
+    if (handed) {
       if (first < 0) first = pi + 1;
       last = pi + 1;
     }
-    if (pi >= ep && same) break;
+    if (pi + 1 >= store_.Count() || (pi >= ep && !handed)) break;
   }
   store_.ParsedUpTo = std::max(store_.ParsedUpTo, std::min(pi, store_.Count() - 1));
   if (first < 0) return;

@@ -1,10 +1,12 @@
 #include "memo/qt/styled_memo_widget.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
-#include <QMenu>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -252,6 +254,21 @@ void StyledMemoWidget::focusOutEvent(QFocusEvent* event) {
 void StyledMemoWidget::wheelEvent(QWheelEvent* event) {
   const int delta = event->angleDelta().y();
   if (delta != 0) Send(WM_MOUSEWHEEL, 0, delta);
+  event->accept();
+}
+
+// The right button's release shows the memo's own menu where it came up.
+void StyledMemoWidget::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    const QPoint p = event->position().toPoint();
+    Send(WM_RBUTTONUP, ShiftOf(event->modifiers()), PointParam(p.x(), p.y()));
+  }
+  event->accept();
+}
+
+// The memo opens its menu itself (right-button release, context-menu key): the desktop's
+// request goes no further, so no other widget opens one as well.
+void StyledMemoWidget::contextMenuEvent(QContextMenuEvent* event) {
   event->accept();
 }
 

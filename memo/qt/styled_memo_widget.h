@@ -52,6 +52,8 @@ class StyledMemoWidget : public QAbstractScrollArea, public TStyledMemo, private
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;  // the memo scrolls its window itself
 
  private:

@@ -2,6 +2,7 @@
 // memo's own popup menu.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -321,6 +322,82 @@ TEST(StyledMemoPopup, ItemsFollowTheTableAndTheirCommandsRun) {
   m.setOptions(m.Options() | smoNoDefaultPopup);
   m.ShowInternalPopup({0, 0});
   EXPECT_EQ(w.shows, 2);
+}
+
+// The keys, the right-button release and the edit messages reach undo, the clipboard and the
+// popup: each row starts from "one two" with "two" selected and a clipboard holding "X".
+TEST(StyledMemoPopup, KeysAndMessagesReachUndoTheClipboardAndThePopup) {
+  auto send = [](TStyledMemo& m, uint32_t msg, uintptr_t w = 0, intptr_t l = 0) {
+    TMemoMessage message;
+    message.Msg = msg;
+    message.WParam = w;
+    message.LParam = l;
+    m.WndProc(message);
+  };
+  auto key = [&](TStyledMemo& m, TMemoKey k, TShiftState shift) {
+    send(m, WM_KEYDOWN, k, shift);
+    // Ctrl with a letter also makes its control character.
+    if ((shift & ssCtrl) && k >= 'A' && k <= 'Z') send(m, WM_CHAR, static_cast<uintptr_t>(k - 'A' + 1));
+    send(m, WM_KEYUP, k, shift);
+  };
+  struct Row {
+    const char* what;
+    std::function<void(TStyledMemo&)> act;
+    std::string text;       // the memo's text after
+    std::u16string board;   // the clipboard after
+    int popups;             // menus shown
+  };
+  const std::vector<Row> rows = {
+      {"Ctrl+Z", [&](TStyledMemo& m) { key(m, 'Z', ssCtrl); }, "one ", u"X", 0},
+      {"Shift+Ctrl+Z after Ctrl+Z",
+       [&](TStyledMemo& m) {
+         key(m, 'Z', ssCtrl);
+         key(m, 'Z', ssCtrl | ssShift);
+       },
+       "one two", u"X", 0},
+      {"Ctrl+C", [&](TStyledMemo& m) { key(m, 'C', ssCtrl); }, "one two", u"two", 0},
+      {"Ctrl+V", [&](TStyledMemo& m) { key(m, 'V', ssCtrl); }, "one X", u"X", 0},
+      {"Ctrl+X", [&](TStyledMemo& m) { key(m, 'X', ssCtrl); }, "one ", u"two", 0},
+      {"Ctrl+Insert", [&](TStyledMemo& m) { key(m, kKeyInsert, ssCtrl); }, "one two", u"two", 0},
+      {"Shift+Insert", [&](TStyledMemo& m) { key(m, kKeyInsert, ssShift); }, "one X", u"X", 0},
+      {"Shift+Delete", [&](TStyledMemo& m) { key(m, kKeyDelete, ssShift); }, "one ", u"two", 0},
+      {"context-menu key", [&](TStyledMemo& m) { key(m, kKeyApps, 0); }, "one two", u"X", 1},
+      {"right-button release", [&](TStyledMemo& m) { send(m, WM_RBUTTONUP, 0, PointParam(-3, 40)); },
+       "one two", u"X", 1},
+      {"WM_COPY", [&](TStyledMemo& m) { send(m, WM_COPY); }, "one two", u"two", 0},
+      {"WM_CUT", [&](TStyledMemo& m) { send(m, WM_CUT); }, "one ", u"two", 0},
+      {"WM_PASTE", [&](TStyledMemo& m) { send(m, WM_PASTE); }, "one X", u"X", 0},
+      {"WM_UNDO", [&](TStyledMemo& m) { send(m, WM_UNDO); }, "one ", u"X", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    TStyledMemo m;
+    PopupWindow w;
+    m.CreateHandle(w);
+    FakeClipboard cb;
+    m.setClipboard(&cb);
+    cb.has = true;
+    cb.text = u"X";
+    Put(m, "one ");
+    m.setSelStart(4);  // "two" is an edit of its own
+    Put(m, "two");
+    m.setSelStart(4);
+    m.setSelLength(3);
+    row.act(m);
+    EXPECT_EQ(Text(m), row.text);
+    EXPECT_EQ(cb.text, row.board);
+    EXPECT_EQ(w.shows, row.popups);
+  }
+  // The release's point is where the menu shows, negative coordinates included.
+  TStyledMemo m;
+  PopupWindow w;
+  m.CreateHandle(w);
+  send(m, WM_RBUTTONUP, 0, PointParam(-3, 40));
+  EXPECT_EQ(w.where.x, -3);
+  EXPECT_EQ(w.where.y, 40);
+  m.setOptions(m.Options() | smoNoDefaultPopup);
+  send(m, WM_RBUTTONUP, 0, PointParam(1, 1));
+  EXPECT_EQ(w.shows, 1);
 }
 
 }  // namespace

@@ -120,5 +120,45 @@ TEST(StyledMemoStartStop, KeywordsStayOutOfRangesWithAContext) {
   EXPECT_EQ(n.GetpDynInfo().Context, 1);  // the string's, not the keyword's
 }
 
+// Without an explicit parse: the text is parsed as it is laid out, an edit at once, edits inside
+// an update when it closes.
+TEST(StyledMemoStartStop, LayingOutAndEditsParseByThemselves) {
+  TStyledMemo m;
+  m.setWordWrap(false);
+  m.StartStopKeys().AddStartStopKey(ToBytes("{"), ToBytes("}"), 0, 0, 1, 0, clNone, clNone, false);
+  auto levels = [&] {
+    std::string out;
+    TStyledNavigator n(&m.NavContext());
+    const std::string text = testing::Text(m);
+    for (int32_t i = 0; i < m.getCharCount(); ++i) {
+      const char c = text[static_cast<size_t>(i)];
+      if (c == '\r' || c == '\n') {
+        if (c == '\n') out += '|';
+        continue;
+      }
+      n.SetPos(i);
+      n.RightOfDyn();
+      const int lvl = DynToLevel(n.GetpDynInfo());
+      out += lvl < 0 ? '.' : "0123456789abcdef"[lvl];
+    }
+    return out;
+  };
+  m.SetTextBuf(ToBytes("a {b}\r\nc\r\nd"));
+  m.FormatNow(0, INT32_MAX, false, false);
+  EXPECT_EQ(levels(), "..000|.|.");
+  // The stop text goes: the range runs on into the paragraphs after.
+  m.setSelStart(4);
+  m.setSelLength(1);
+  m.setSelText(TByteView());
+  EXPECT_EQ(levels(), "..00|0|0");
+  // It comes back inside an update: parsed when the update ends.
+  m.BeginUpdate();
+  m.setSelStart(4);
+  m.setSelText(ToBytes("}"));
+  m.EndUpdate();
+  EXPECT_EQ(levels(), "..000|.|.");
+  EXPECT_NO_THROW(m.CheckIntegrity());
+}
+
 }  // namespace
 }  // namespace vestrel

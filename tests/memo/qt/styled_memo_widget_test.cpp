@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QInputMethodEvent>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <random>
 #include <string>
@@ -273,6 +275,41 @@ TEST(StyledMemoWidget, FormatRequestsArriveAsEvents) {
   EXPECT_LT(t.w.getFormatCompleted(), 100);  // the load leaves it to the slices
   for (int i = 0; i < 500 && t.w.getFormatCompleted() < 100; ++i) QTest::qWait(10);
   EXPECT_EQ(t.w.getFormatCompleted(), 100);
+}
+
+// The right button's release opens the memo's menu where it came up; the context-menu key opens
+// it at the caret. A chosen item's command runs.
+TEST(StyledMemoWidget, TheRightButtonAndTheMenuKeyOpenThePopup) {
+  Shown s(3);
+  s.w.setFocus();
+  s.w.ClearUndo();
+  s.w.setSelStart(0);
+  s.w.setSelLength(4);
+  QPoint shownAt;
+  QStringList chosen;
+  auto pick = [&](const QString& caption) {
+    QTimer::singleShot(0, [&, caption] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      shownAt = menu->pos();
+      for (QAction* a : menu->actions())
+        if (a->text() == caption) menu->setActiveAction(a);
+      chosen << caption;
+      QTest::keyClick(menu, Qt::Key_Return);
+    });
+  };
+  pick(QStringLiteral("Cu&t"));
+  QTest::mouseRelease(s.w.viewport(), Qt::RightButton, Qt::NoModifier, QPoint(30, 20));
+  ASSERT_EQ(chosen.size(), 1);
+  EXPECT_EQ(shownAt, s.w.viewport()->mapToGlobal(QPoint(30, 20)));
+  EXPECT_EQ(s.w.getCharCount(), 39);  // "line" went
+  pick(QStringLiteral("&Undo"));
+  QTest::keyClick(&s.w, Qt::Key_Menu);
+  ASSERT_EQ(chosen.size(), 2);
+  EXPECT_EQ(s.w.getCharCount(), 43);
+  // The left button opens nothing.
+  QTest::mouseRelease(s.w.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 20));
+  EXPECT_EQ(chosen.size(), 2);
 }
 
 }  // namespace
