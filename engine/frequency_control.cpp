@@ -204,7 +204,7 @@ bool TFrequencyControl::AfcTunePsk() {
   int32_t best = start;
   float bestScore = -1.0f;
   for (int32_t i = start; i <= end; ++i) {
-    const float score = Peak(i) + Peak(i + s);
+    const float score = std::min(Peak(i), Peak(i + s));
     if (score > bestScore) {
       bestScore = score;
       best = i;

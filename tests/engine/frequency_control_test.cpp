@@ -13,6 +13,7 @@
 #include "engine/mode_number.h"
 #include "support/fake_engine_window.h"
 #include "support/fake_rx_sink.h"
+#include "support/fsk_signal.h"
 #include "support/psk_signal.h"
 
 namespace vestrel {
@@ -413,6 +414,102 @@ TEST(SpectrumScaleTest, PixelsAndDrag) {
   p.FFTCenterFreq = 60;
   EXPECT_FALSE(DragSpectrumCentre(p, start, 140));
   EXPECT_EQ(p.FFTCenterFreq, 60);
+}
+
+}  // namespace
+}  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+// Round trips: a signal sent 20-40 Hz off the receive tones is pulled in by the AFC of its
+// mode, decoded, and the tones end within a bin of it; never further than the global deviation.
+// The PSK pass takes the pair of sidebands whose weaker one is strongest: while text is sent the
+// carrier line itself is strong, and a pair scored by its sum would put a sideband on it.
+class AfcRoundTripTest : public FrequencyControlTest {
+ protected:
+  template <class Sample>
+  void Receive(const std::vector<Sample>& x) {
+    engine.rxBlocks.AfcOn = 1;
+    engine.rxBlocks.PushCaptured(std::span<const Sample>(x));
+    const std::vector<Sample> tail(4 * 2048, Sample{});
+    engine.rxBlocks.PushCaptured(std::span<const Sample>(tail));
+  }
+};
+
+const char kPskText[] = "  the quick brown fox jumps over the lazy dog 0123456789  ";
+
+TEST_F(AfcRoundTripTest, PskFollowsAnOffsetSignal) {
+  struct Case {
+    int mode;
+    double baud;
+    bool qpsk;
+    double offsetHz;
+  };
+  for (const Case& c : {Case{kModeBpsk31, 31.25, false, 25.0}, Case{kModeBpsk63, 62.5, false, -30.0},
+                        Case{kModeBpsk125, 125.0, false, 40.0}, Case{kModeQpsk31, 31.25, true, 20.0}}) {
+    SCOPED_TRACE(c.mode);
+    sink.text.clear();
+    Mode(c.mode);
+    f.SetRxFrequency(1000.0);
+    test::PskSignalOptions o;
+    o.baud = c.baud;
+    o.qpsk = c.qpsk;
+    o.toneHz = 1000.0 + c.offsetHz;
+    o.noiseRms = 300.0;
+    o.leadSymbols = static_cast<int>(c.baud * 2);  // two seconds of idle to pull in on
+    Receive(test::MakePskSignal(kPskText, o));
+    // A stretch of text with a lopsided spectrum may pull the tone a bin (5 Hz) for a block or
+    // two: BPSK rides it out, QPSK (which takes some 3 Hz) loses a few characters there.
+    EXPECT_LT(test::CharacterErrorRateWithin(kPskText, sink.text), c.qpsk ? 0.25 : 0.1) << sink.text;
+    EXPECT_NEAR(UnitsToHz(p.RxTone[0]), o.toneHz, 5.4);
+    EXPECT_EQ(p.AfcRefBin[0], HzToBins(1000.0));
+  }
+}
+
+TEST_F(AfcRoundTripTest, RttyFollowsAnOffsetSignal) {
+  struct Case {
+    double baud;
+    double offsetHz;
+  };
+  const std::string text = "RYRYRY THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789\r\n";
+  for (const Case& c : {Case{45.0, 30.0}, Case{100.0, -35.0}}) {
+    SCOPED_TRACE(c.baud);
+    sink.text.clear();
+    Mode(kModeRtty, c.baud, 170);
+    f.SetRxFrequency(1700.0);
+    test::FskSignalOptions o;
+    o.baud = c.baud == 45.0 ? 45.45 : c.baud;
+    o.offsetHz = c.offsetHz;
+    o.noiseRms = 800.0;
+    o.leadBits = 2.0 * o.baud;  // two seconds of mark
+    Receive(test::MakeStartStopSignal(test::BaudotCodesOf(text, 0), o));
+    EXPECT_NE(sink.text.find("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG"), std::string::npos) << sink.text;
+    EXPECT_NEAR(UnitsToHz(p.RxTone[0]), 1615.0 + c.offsetHz, 5.4);
+    EXPECT_NEAR(UnitsToHz(p.RxTone[1]), 1785.0 + c.offsetHz, 5.4);
+  }
+}
+
+// Farther off than the global deviation: followed up to it, never past; with the squelch on
+// and nothing above its level the tones stay.
+TEST_F(AfcRoundTripTest, GlobalDeviationAndSquelchHold) {
+  Mode(kModeBpsk31);
+  f.SetRxFrequency(1000.0);
+  f.LocalDeviationHz = 50;
+  f.GlobalDeviationHz = 20;
+  test::PskSignalOptions o;
+  o.toneHz = 1060.0;
+  o.leadSymbols = 62;
+  Receive(test::MakePskSignal(kPskText, o));
+  EXPECT_LE(UnitsToHz(p.RxTone[0]), 1000.0 + 20.0 + 5.4);
+
+  f.SetRxFrequency(1000.0);
+  const int32_t tone = p.RxTone[0];
+  engine.rxBlocks.IsSquelch = 1;
+  engine.rxBlocks.SetSquelchPosition(100);  // level 2: above any signal
+  o.toneHz = 1010.0;
+  Receive(test::MakePskSignal(kPskText, o));
+  EXPECT_EQ(p.RxTone[0], tone);
 }
 
 }  // namespace
