@@ -195,6 +195,12 @@ bool TFrequencyControl::AfcTunePsk() {
   const ModeRow& row = ModeRowOf(p.Mode);
   // The two sidebands of the idle signal lie s bins apart, s = round(baud x 2048 / 11025):
   // 6 at 31.25 Bd, 12 at 62.5 Bd, 23 at 125 Bd; the carrier lies s/2 above the lower one.
+  // The pair is scored by its weaker sideband, and the tone is the centroid of the whole signal
+  // around the pair: while text is sent the carrier line itself is strong and the spectrum a
+  // hump, where a pair scored by its sum puts one sideband on the carrier, and a centroid of
+  // three bins at each sideband follows every one-bin change of the chosen pair; either jerks
+  // the tone by 5 to 16 Hz, which BPSK and QPSK do not survive. On an idle signal (two lines)
+  // the centroid gives the carrier as the sidebands' three-bin centroids would.
   const int32_t s = std::max(1, RoundToInt32(SignalBaud(row, p) * 2048.0 / kRxRate));
   const int32_t L = LocalBins(), G = GlobalBins();
   const int32_t lo = p.RxToneBin[0], rlo = p.AfcRefBin[0];
@@ -216,10 +222,9 @@ bool TFrequencyControl::AfcTunePsk() {
     if (!open) return false;
   }
   double sum = 0.0, weighted = 0.0;
-  for (int32_t j = best; j <= best + 2; ++j) {
-    const double v = double{Peak(j - 1)} + Peak(j - 1 + s);
-    sum += v;
-    weighted += v * (16.0 * (j - 1) + 8.0 * s);
+  for (int32_t j = std::max(best - 2, kFirstBin); j <= std::min(best + s + 2, kLastBin); ++j) {
+    sum += Peak(j);
+    weighted += double{Peak(j)} * 16.0 * j;
   }
   if (!(sum > 0.0)) return false;
   const int32_t tone = ClampResult(RoundToInt32(weighted / sum), p.RxTone[0], rlo, kMaxToneUnits);
