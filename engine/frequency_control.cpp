@@ -344,46 +344,27 @@ int32_t BestSingle(const PeakFn& peak, int32_t start, int32_t end, int32_t W) {
 }  // namespace
 
 bool TFrequencyControl::AfcTrackLowerTone() {
-  TModemParams& p = params_;
-  const ModeRow& row = ModeRowOf(p.Mode);
-  const int32_t S = p.RxShiftBin;
-  if (S <= 0) return false;
-  const int32_t W = std::clamp(RoundToInt32(SignalBaud(row, p) * 1024.0 / kRxRate), 0, S / 4);
-  const int32_t L = LocalBins(), G = GlobalBins();
-  const int32_t lo = p.RxToneBin[0], hi = p.RxToneBin[1], rlo = p.AfcRefBin[0];
-  const int32_t start = static_cast<int32_t>(
-      std::max({int64_t{lo} - L, int64_t{rlo} - G, int64_t{kLowestStart}, int64_t{hi} - 4 * S / 3}));
-  const int32_t end =
-      static_cast<int32_t>(std::min({int64_t{lo} + L, int64_t{rlo} + G, int64_t{739}, int64_t{hi} - 2 * S / 3}));
-  const int32_t best = BestSingle([this](int32_t k) { return Peak(k); }, start, end, W);
-  if (best < 0) return false;
-  if (SquelchOn() && !(Peak(best) > Level())) return false;
-  double sum = 0.0, weighted = 0.0;
-  for (int32_t j = best - 1; j <= best + 1; ++j) {
-    sum += Peak(j);
-    weighted += double{Peak(j)} * 16.0 * j;
-  }
-  if (!(sum > 0.0)) return false;
-  const int32_t tone = ClampResult(RoundToInt32(weighted / sum), p.RxTone[0], rlo, kMaxToneUnits);
-  if (tone == p.RxTone[0]) return false;
-  p.RxTone[0] = tone;
-  SetRxBins();
-  RetuneRx();
-  return true;
+  return TrackTone(0);
 }
 
 bool TFrequencyControl::AfcTrackUpperTone() {
+  return TrackTone(1);
+}
+
+// One tone of the pair followed alone (0 lower, 1 upper), kept 2S/3..4S/3 from the other.
+bool TFrequencyControl::TrackTone(int t) {
   TModemParams& p = params_;
   const ModeRow& row = ModeRowOf(p.Mode);
   const int32_t S = p.RxShiftBin;
   if (S <= 0) return false;
   const int32_t W = std::clamp(RoundToInt32(SignalBaud(row, p) * 1024.0 / kRxRate), 0, S / 4);
-  const int32_t L = LocalBins(), G = GlobalBins();
-  const int32_t lo = p.RxToneBin[0], hi = p.RxToneBin[1], rhi = p.AfcRefBin[1];
-  const int32_t start = static_cast<int32_t>(
-      std::max({int64_t{hi} - L, int64_t{rhi} - G, int64_t{kLowestStart}, int64_t{lo} + 2 * S / 3}));
-  const int32_t end =
-      static_cast<int32_t>(std::min({int64_t{hi} + L, int64_t{rhi} + G, int64_t{739}, int64_t{lo} + 4 * S / 3}));
+  const int64_t L = LocalBins(), G = GlobalBins();
+  const int64_t own = p.RxToneBin[t], ref = p.AfcRefBin[t];
+  const int64_t lo = p.RxToneBin[0], hi = p.RxToneBin[1];
+  const int64_t nearest = t == 0 ? hi - 4 * S / 3 : lo + 2 * S / 3;
+  const int64_t farthest = t == 0 ? hi - 2 * S / 3 : lo + 4 * S / 3;
+  const auto start = static_cast<int32_t>(std::max({own - L, ref - G, int64_t{kLowestStart}, nearest}));
+  const auto end = static_cast<int32_t>(std::min({own + L, ref + G, int64_t{739}, farthest}));
   const int32_t best = BestSingle([this](int32_t k) { return Peak(k); }, start, end, W);
   if (best < 0) return false;
   if (SquelchOn() && !(Peak(best) > Level())) return false;
@@ -393,9 +374,10 @@ bool TFrequencyControl::AfcTrackUpperTone() {
     weighted += double{Peak(j)} * 16.0 * j;
   }
   if (!(sum > 0.0)) return false;
-  const int32_t tone = ClampResult(RoundToInt32(weighted / sum), p.RxTone[1], rhi, kMaxToneUnits);
-  if (tone == p.RxTone[1]) return false;
-  p.RxTone[1] = tone;
+  const int32_t tone =
+      ClampResult(RoundToInt32(weighted / sum), p.RxTone[t], static_cast<int32_t>(ref), kMaxToneUnits);
+  if (tone == p.RxTone[t]) return false;
+  p.RxTone[t] = tone;
   SetRxBins();
   RetuneRx();
   return true;

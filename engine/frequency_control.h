@@ -119,6 +119,7 @@ class TFrequencyControl final : public AfcTuner {
   void SetTxMfskBase(int32_t lower);
   void SetTxPs33x5Centre(double centreHz);
   void PlaceTx(int32_t position);  // position in transmit units
+  bool TrackTone(int t);
   int32_t ClampResult(int32_t units, int32_t old, int32_t ref, int32_t bandTop) const;
 
   TModemParams& params_;
