@@ -136,11 +136,10 @@ void TRxForm::FFTBoxMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers mo
 
 void TRxForm::FFTBoxMouseUp(Qt::KeyboardModifiers mods) {
   if (dragging_) FFTBox->setCursor((mods & Qt::AltModifier) ? Qt::SizeHorCursor : Qt::ArrowCursor);
-  const bool dragged = dragging_;
   dragging_ = false;
   if (!EngineStarted || ShutdownDone != 0) return;
   Sent->setFocus();
-  if (!dragged) TuneToClick(1, mods);
+  TuneToClick(1, mods);
 }
 
 void TRxForm::ScaleImageMouseUp(Qt::KeyboardModifiers mods) {

@@ -327,7 +327,7 @@ TEST_F(FrequencyControlTest, TransmitPairFollowsOnlyWithTxAfc) {
   f.TxAfc = 1;
   f.SetRxPosition(6000);
   f.SyncTxFrequencyToRx();
-  EXPECT_EQ(p.TxTone[0] + p.TxTone[1], 2 * RoundToInt32(11025.0 / 48000.0 * 6000.0) + (p.TxShift % 2 ? -1 : 0) * 0);
+  EXPECT_EQ(p.TxTone[0] + p.TxTone[1], 2 * RoundToInt32(11025.0 / 48000.0 * 6000.0));
   EXPECT_EQ(p.TxTone[1] - p.TxTone[0], p.TxShift / 2 * 2);
 }
 
