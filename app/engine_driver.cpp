@@ -136,6 +136,27 @@ void TEngineDriver::ForceLettersCase() {
   engine_.baudot.BaudotShift = 0;
 }
 
+void TEngineDriver::ShiftRxFrequency(int units) {
+  engine_.freq.ShiftRxFrequency(units);
+}
+
+void TEngineDriver::ShiftTxFrequency(int units) {
+  engine_.freq.ShiftTxFrequency(units);
+}
+
+// Out-of-band, negative, huge and NaN frequencies are clamped to the band like any position.
+void TEngineDriver::SetRxFrequency(double hz) {
+  engine_.freq.SetRxFrequency(hz);
+}
+
+void TEngineDriver::SetTxFrequency(double hz) {
+  engine_.freq.SetTxFrequency(hz);
+}
+
+void TEngineDriver::SyncTxFrequencyToRx() {
+  engine_.freq.SyncTxFrequencyToRx();
+}
+
 void TEngineDriver::SetAfc(bool on) {
   engine_.rxBlocks.AfcOn = on ? 1 : 0;
 }

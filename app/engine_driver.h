@@ -50,6 +50,11 @@ class EngineDriver {
   virtual void ForceLettersCase() {}
   // Receive tone moved by the given FrequencyUnit steps.
   virtual void ShiftRxFrequency(int /*units*/) {}
+  virtual void ShiftTxFrequency(int /*units*/) {}
+  // Absolute tones in Hz (macros); out of range does nothing.
+  virtual void SetRxFrequency(double /*hz*/) {}
+  virtual void SetTxFrequency(double /*hz*/) {}
+  virtual void SyncTxFrequencyToRx() {}
   virtual void SetAfc(bool /*on*/) {}
   // The SQL button and its up-down (position 0..100).
   virtual void SetSquelch(bool /*on*/) {}
@@ -89,6 +94,11 @@ class TEngineDriver final : public EngineDriver, private SlotTimerControl {
   void SetEngineClosing() override;
   void ForceFiguresCase() override;
   void ForceLettersCase() override;
+  void ShiftRxFrequency(int units) override;
+  void ShiftTxFrequency(int units) override;
+  void SetRxFrequency(double hz) override;
+  void SetTxFrequency(double hz) override;
+  void SyncTxFrequencyToRx() override;
   void SetAfc(bool on) override;
   void SetSquelch(bool on) override;
   void SetSquelchPosition(int position) override;

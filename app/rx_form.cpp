@@ -255,6 +255,7 @@ void TRxForm::BuildControls() {
   buttons->addWidget(OnTopButton, 3, 1);
   buttons->addWidget(BeaconButton, 4, 0);
   buttons->addWidget(BeaconUpDown, 4, 1);
+  BuildTuningControls(central, buttons, 5);
   displays->addLayout(buttons);
 
   auto* spectrum = new QVBoxLayout();
@@ -558,6 +559,7 @@ bool TRxForm::eventFilter(QObject* watched, QEvent* e) {
   if (e->type() == QEvent::MouseButtonPress) {
     if (watched == Input->viewport() || watched == RxMemo->viewport() || watched == FFTBox) BeaconOffByPress();
   }
+  if (TuningMouseEvent(watched, e)) return true;
   // The window sees every key of its own controls first.
   if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
     auto* w = qobject_cast<QWidget*>(watched);

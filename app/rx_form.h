@@ -43,6 +43,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
+class QGridLayout;
 class QToolButton;
 
 namespace vestrel {
@@ -164,6 +165,16 @@ class TRxForm : public QMainWindow,
   // A key or mouse press in Input, a mouse press in RxMemo or a click in the spectrum: with
   // BeaconOffAtClick on, a running beacon is switched off.
   void BeaconOffByPress();
+  // Tuning (rx_form_tuning.cpp): the spectrum's mouse handlers (x in pixels of FFTBox), the
+  // scale's click, the click's follow-up (AFC passes, replay, rig), and the tuning buttons.
+  void FFTBoxMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers mods, int x);
+  void FFTBoxMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods, int x);
+  void FFTBoxMouseUp(Qt::KeyboardModifiers mods);
+  void ScaleImageMouseUp(Qt::KeyboardModifiers mods);
+  void TuneToClick(int clickedSpectrum, Qt::KeyboardModifiers mods);
+  void AfcButtonClick();
+  void TxAfcButtonClick();
+  void ReverseButtonClick();
   void ShowMacroBank(KeyModifiers mods);
   // Shutdown.
   void ShutdownEngine();
@@ -261,6 +272,10 @@ class TRxForm : public QMainWindow,
   QToolButton* SqlButton = nullptr;
   QSpinBox* SqlUpDown = nullptr;
   QToolButton* ReverseButton = nullptr;
+  QSpinBox* AfcUpDown = nullptr;       // "Local AFC Deviation", Hz in steps of 5
+  QSpinBox* AfcLimitUpDown = nullptr;  // "Global AFC Deviation", Hz
+  static constexpr int kMaxAfcDeviationSteps = 100;
+  static constexpr int kMaxAfcLimitHz = 4000;
   QToolButton* OnTopButton = nullptr;
   QToolButton* BeaconButton = nullptr;
   QSpinBox* BeaconUpDown = nullptr;
@@ -291,6 +306,9 @@ class TRxForm : public QMainWindow,
   void ShowDefaultDirectoryNotice(const std::string& notice);
   void UpdateMacroButtonHints();
   void RunKeyAction(const KeyCommand& cmd);
+  void BuildTuningControls(QWidget* parent, QGridLayout* grid, int row);
+  void ApplyTuningSettings();
+  bool TuningMouseEvent(QObject* watched, QEvent* e);  // true: taken
   // ReceivedTextHost
   bool ExchangeLibraryOn() const override { return ExchangeLibraryActive; }
   int CurrentMode() const override;
@@ -372,6 +390,11 @@ class TRxForm : public QMainWindow,
   bool timerBusy_ = false;
   bool wndProcHooked_ = false;
   bool destroyed_ = false;
+  // The spectrum's mouse: an Alt-drag running and its last x, the button of the click.
+  bool dragging_ = false;
+  int dragStartX_ = 0;
+  Qt::MouseButton clickButton_ = Qt::NoButton;
+  bool tuneBusy_ = false;
 };
 
 }  // namespace vestrel

@@ -55,6 +55,7 @@ void TRxForm::ApplyLoadedSettings() {
   SqlButton->setChecked(s.IsSquelch != 0);
   SqlUpDown->setValue(s.SquelchThreshold);
   ReverseButton->setChecked(p.Reverse != 0);
+  ApplyTuningSettings();
   BeaconUpDown->setValue(s.BeaconPeriod);
   if (s.DoFastSync != 0) SetMenuChecked("Fast Sync", true);
   if (s.UnshiftOnSpace != 0) SetPanelText(7, "UoS");

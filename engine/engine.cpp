@@ -21,6 +21,8 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetTransmitter(TxFamily::kPs2x5, &ps2x5Pump);
   modes.SetReceiver(RxFamily::kPs33x5, &ps33x5);
   modes.SetTransmitter(TxFamily::kPs33x5, &ps33x5Pump);
+  rxBlocks.SetAfc(&freq);
+  packetAccess.SetAfc(&freq);
 }
 
 void TEngine::Start() {

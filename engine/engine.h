@@ -1,6 +1,7 @@
 #pragma once
 #include "engine/codes/baudot.h"
 #include "engine/display_flags.h"
+#include "engine/frequency_control.h"
 #include "engine/engine_window.h"
 #include "engine/level_ring.h"
 #include "engine/mode_registry.h"
@@ -76,6 +77,8 @@ class TEngine {
   // The receive spine and the mode, speed and shift switches.
   TRxBlockProcessor rxBlocks{params, window, modes};
   ModeSwitch modeSwitch{params, window, modes, rates, display};
+  // Tuning by click, step and frequency, and the AFC the block processor runs.
+  TFrequencyControl freq{params, rxBlocks, modes, rates, tx};
 
   // The transmit side: the symbol and echo queues, the playback buffers, the synthesisers, the
   // pump that joins them, and the sources of the modes with their own.

@@ -48,6 +48,17 @@ constexpr int32_t ClampToneCentre(int32_t centre, int32_t h) {
   return centre;
 }
 
+// The clamping rule of every tone pair: h = shift / 2 (toward zero, so an odd shift loses one
+// unit), the centre kept within 912 + h .. 11856 - h, the pair centre -/+ h, and its bins.
+inline void PlaceTonePair(int32_t (&tone)[2], int32_t (&bin)[2], int32_t centre, int32_t shift) {
+  const int32_t h = shift / 2;
+  centre = ClampToneCentre(centre, h);
+  tone[0] = centre - h;
+  tone[1] = centre + h;
+  bin[0] = UnitsToBin(tone[0]);
+  bin[1] = UnitsToBin(tone[1]);
+}
+
 // A shift in spectrum bins: floor(Hz x 2048 / rate + 0.5).
 inline int32_t HzToBins(double hz, double rate = kRxRate) {
   return RoundToInt32(hz * 2048.0 / rate);

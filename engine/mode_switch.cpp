@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/frequency_control.h"
 #include "engine/frequency_unit.h"
 #include "engine/mode_registry.h"
 #include "engine/modes/mfsk/mfsk_tone_plan.h"
@@ -109,15 +110,9 @@ double MeanHz(const int32_t (&pair)[2], double rate) {
   return (static_cast<double>(pair[0]) + pair[1]) / 2.0 * rate / kUnitsPerCycle;
 }
 
-// The pair re-centred on its mean with `shift` (halves rounding toward zero, so an odd shift
-// loses one unit), the centre kept inside the band, and its bins.
+// The pair re-centred on its mean with `shift` by the clamping rule of every tone move.
 void RecentrePair(int32_t (&tone)[2], int32_t (&bin)[2], int32_t shift) {
-  const int32_t h = shift / 2;
-  const int32_t centre = ClampToneCentre(Mean(tone), h);
-  tone[0] = centre - h;
-  tone[1] = centre + h;
-  bin[0] = UnitsToBin(tone[0]);
-  bin[1] = UnitsToBin(tone[1]);
+  PlaceTonePair(tone, bin, Mean(tone), shift);
 }
 
 // The speed items below "25 Baud" that each LowSpeeds bit shows.
@@ -215,23 +210,11 @@ void ModeSwitch::SetBaudRate(double baud) {
 // to the PS33X5 receiver and transmitter; panel 3 shows the receive span.
 void ModeSwitch::ApplyPs33x5Bands(int step) {
   TModemParams& p = params_;
-  const Ps33x5Band rx = PlanPs33x5Band(step, MeanHz(p.RxTone, kRxRate));
-  const Ps33x5TxSteps tx = PlanPs33x5TxSteps(step, MeanHz(p.TxTone, TxRate()), TxRate());
-  p.RxShift = Round((rx.upperHz - rx.lowerHz) * kUnitsPerCycle / kRxRate);
-  p.RxShiftBin = UnitsToBin(p.RxShift);
-  p.RxTone[0] = HzToUnits(rx.lowerHz);
-  p.RxTone[1] = HzToUnits(rx.upperHz);
-  p.RxToneBin[0] = UnitsToBin(p.RxTone[0]);
-  p.RxToneBin[1] = UnitsToBin(p.RxTone[1]);
-  p.TxTone[0] = tx.lowerStep;
-  p.TxTone[1] = tx.upperStep;
-  p.TxShift = tx.upperStep - tx.lowerStep;
-  p.TxShiftBin = UnitsToBin(p.TxShift);
-  p.TxToneBin[0] = UnitsToBin(tx.lowerStep);
-  p.TxToneBin[1] = UnitsToBin(tx.upperStep);
+  TakePs33x5RxBand(p, step, MeanHz(p.RxTone, kRxRate));
+  TakePs33x5TxBand(p, step, MeanHz(p.TxTone, TxRate()), TxRate());
   if (ModeReceiver* r = modes_.Receiver(RxFamily::kPs33x5)) r->SetTones(p.RxTone[0], p.RxTone[1]);
   if (TxSymbolSource* t = modes_.Transmitter(TxFamily::kPs33x5)) t->SetTones(p.TxTone[0], p.TxTone[1]);
-  window_.SetPanelText(3, Hz(rx.upperHz - rx.lowerHz));
+  window_.SetPanelText(3, Hz(32.0 * Ps33x5Spacing(step)));
 }
 
 void ModeSwitch::RecentreTx() {
@@ -262,16 +245,10 @@ void ModeSwitch::CentrePairs() {
 // AFC reference copied back, and pushed to both objects.
 void ModeSwitch::ApplyMfskPlans(const ModeRow& row) {
   TModemParams& p = params_;
-  const MfskTonePlan rx = PlanMfskTones(p.RxTone[0], row.mfskTones, row.symbolRate, kRxRate);
-  p.RxTone[0] = rx.firstStep;
-  p.RxTone[1] = rx.lastStep;
-  p.RxToneBin[0] = p.AfcRefBin[0] = rx.firstBin;
-  p.RxToneBin[1] = p.AfcRefBin[1] = rx.lastBin;
-  const MfskTonePlan tx = PlanMfskTones(p.TxTone[0], row.mfskTones, row.symbolRate, TxRate());
-  p.TxTone[0] = tx.firstStep;
-  p.TxTone[1] = tx.lastStep;
-  p.TxToneBin[0] = tx.firstBin;
-  p.TxToneBin[1] = tx.lastBin;
+  TakeMfskRxPlan(p, row, p.RxTone[0]);
+  p.AfcRefBin[0] = p.RxToneBin[0];
+  p.AfcRefBin[1] = p.RxToneBin[1];
+  TakeMfskTxPlan(p, row, p.TxTone[0], TxRate());
   if (ModeReceiver* r = modes_.Receiver(row.receiver)) r->SetTones(p.RxTone[0], p.RxTone[1]);
   if (TxSymbolSource* t = modes_.Transmitter(row.transmitter)) t->SetTones(p.TxTone[0], p.TxTone[1]);
 }

@@ -62,6 +62,8 @@ const char* const kCommands[] = {
     "build/release/bench/vestrel-decode --mode AMT-FEC",
     "echo 'CQ CQ de XX0XXX' | build/release/bench/vestrel-encode --mode QPSK31 --tx-hz 1000 | "
     "build/release/bench/vestrel-decode --mode QPSK31 --rx-hz 1000",
+    "echo 'CQ CQ de XX0XXX' | build/release/bench/vestrel-encode --mode BPSK31 --tx-hz 1025 | "
+    "build/release/bench/vestrel-decode --mode BPSK31 --rx-hz 1000 --afc",
     "build/release/bench/vestrel-decode --help",
     "echo 'CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode MFSK16 --tx-hz 1500 | "
     "build/release/bench/vestrel-decode --mode MFSK16 --rx-hz 1500",
@@ -281,6 +283,18 @@ TEST(Readme, MfskThroughTheEncoderAndTheDecoder) {
   EXPECT_EQ(text, "CQ DE XX0XXX\r\n");
 }
 
+// 25 Hz off the receive tone, found by the AFC.
+TEST(Readme, AfcFindsAnOffsetPskSignal) {
+  const std::string roundTrip = Shown(
+      "echo 'CQ CQ de XX0XXX' | build/release/bench/vestrel-encode --mode BPSK31 --tx-hz 1025 | "
+      "build/release/bench/vestrel-decode --mode BPSK31 --rx-hz 1000 --afc");
+  if (!Built("bench/vestrel-decode")) GTEST_SKIP() << "the headless tools are not part of this build";
+  test::SoundTestDir dir;
+  const test::ToolResult r = RunIn(roundTrip, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("CQ CQ de XX0XXX"), std::string::npos) << r.out;
+}
+
 TEST(Readme, APacketFrameThroughBothToolsComesOutAsAMonitorLine) {
   const std::string roundTrip = Shown(kPacketRoundTrip);
   if (!Built("bench/vestrel-decode")) GTEST_SKIP() << "the headless tools are not part of this build";
@@ -317,7 +331,7 @@ TEST(Readme, TheEncoderAndTheDecoderGiveTheTextBack) {
   EXPECT_EQ(h.exitCode, 0);
   EXPECT_EQ(h.out.rfind("usage: vestrel-decode --mode MODE", 0), 0u) << h.out;
   for (const char* option : {"--rx-hz", "--shift", "--baud", "--filter", "--reverse", "--squelch",
-                             "--unshift-on-space", "--fast-sync"}) {
+                             "--unshift-on-space", "--fast-sync", "--afc", "--afc-local", "--afc-global"}) {
     EXPECT_NE(h.out.find(option), std::string::npos) << option;
   }
 }

@@ -21,7 +21,8 @@ using namespace vestrel;
 constexpr const char* kUsage =
     "usage: vestrel-decode --mode MODE [--rx-hz HZ] [--shift HZ] [--baud BD]\n"
     "                      [--filter optimal|wide|narrow] [--reverse] [--squelch POS]\n"
-    "                      [--unshift-on-space] [--fast-sync] [--kiss] [--save-blocks DIR] [FILE]\n"
+    "                      [--unshift-on-space] [--fast-sync] [--kiss] [--save-blocks DIR]\n"
+    "                      [--afc [--afc-local HZ] [--afc-global HZ]] [FILE]\n"
     "Decodes raw signed 16-bit little-endian mono samples at 11025 samples/s from FILE (or\n"
     "standard input) through the receive chain and writes the received text to standard output.\n"
     "  --mode MODE     the mode's status-panel name or number: %s\n"
@@ -35,6 +36,9 @@ constexpr const char* kUsage =
     "  --reverse       mark on the lower tone; MFSK with its tones in reverse order; QPSK from\n"
     "                  the other sideband\n"
     "  --squelch POS   squelch on at position 0..100 (default off)\n"
+    "  --afc           AFC on: the receive tones follow the signal, once per block of 2048 samples\n"
+    "  --afc-local HZ  how far the AFC may move the tones in one block (default 50)\n"
+    "  --afc-global HZ how far the AFC may take the tones from the --rx-hz position (default 300)\n"
     "  --unshift-on-space  Baudot: back to letters after a received space or LF\n"
     "  --fast-sync     AMT-FEC: lock on any valid characters, not only on phasing signals\n"
     "  --kiss          packet modes: every good frame as a KISS frame (FEND, 00, the frame\n"
@@ -69,6 +73,7 @@ int main(int argc, char** argv) {
       {"baud", true},       {"filter", true}, {"reverse", false},
       {"squelch", true},    {"help", false},  {"unshift-on-space", false},
       {"fast-sync", false}, {"kiss", false},  {"save-blocks", true},
+      {"afc", false},       {"afc-local", true}, {"afc-global", true},
   };
   harness::ParsedArgs args;
   if (std::string e = harness::ParseArgs(argc, argv, kSpecs, args); !e.empty()) return Fail(e);
@@ -88,6 +93,17 @@ int main(int argc, char** argv) {
     const auto pos = harness::ParseInt(it->second);
     if (!pos || *pos < 0 || *pos > 100) return Fail("--squelch must be a position 0..100, not " + it->second);
     squelch = *pos;
+  }
+  int afcLimits[2] = {50, 300};
+  const char* const afcOptions[2] = {"afc-local", "afc-global"};
+  for (int i = 0; i < 2; ++i) {
+    const auto it = args.values.find(afcOptions[i]);
+    if (it == args.values.end()) continue;
+    if (!args.Has("afc")) return Fail(std::string("--") + afcOptions[i] + " needs --afc");
+    const auto hz = harness::ParseInt(it->second);
+    if (!hz || *hz < 0 || *hz > 4000)
+      return Fail(std::string("--") + afcOptions[i] + " must be 0..4000 Hz, not " + it->second);
+    afcLimits[i] = *hz;
   }
   const bool kiss = args.Has("kiss");
   if (kiss && ModeTable()[modem.mode].receiver != RxFamily::kPacket)
@@ -115,6 +131,11 @@ int main(int argc, char** argv) {
   harness::ApplyModemOptions(engine, modem);
   if (args.Has("unshift-on-space")) engine.baudot.UnshiftOnSpace = 1;
   if (args.Has("fast-sync")) engine.amtorFec.AmtorFastSync = 1;
+  if (args.Has("afc")) {
+    engine.rxBlocks.AfcOn = 1;
+    engine.freq.LocalDeviationHz = afcLimits[0];
+    engine.freq.GlobalDeviationHz = afcLimits[1];
+  }
   if (squelch >= 0) {
     engine.rxBlocks.IsSquelch = 1;
     engine.rxBlocks.SetSquelchPosition(squelch);

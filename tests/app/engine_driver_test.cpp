@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/frequency_unit.h"
 #include "engine/mode_number.h"
 #include "io/capture_ring.h"
 #include "platform/fake_wave.h"
@@ -138,6 +140,40 @@ TEST(EngineDriver, CapturedPacketReachesTheReceiveWindow) {
   const std::string shown = test::RxText(w);
   EXPECT_NE(shown.find("N0CALL-9 -> APRS-0 via WIDE2-2  UI^ Pid=F0"), std::string::npos) << shown;
   EXPECT_NE(shown.find("Hello from the receive road"), std::string::npos) << shown;
+  w.ShutdownEngine();
+}
+
+}  // namespace
+}  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+// The tuning seams reach the engine's frequency control: a key's step, an absolute frequency
+// (out-of-band and NaN clamp), and the transmit pair moved or following.
+TEST(EngineDriver, TuningSeamsMoveTheTones) {
+  FakeWaveBackend backend;
+  RecordingFormParts parts;
+  Form f(parts, test::UniqueSemaphoreName("tune"), {}, nullptr, false, &backend);
+  TRxForm& w = *f.form;
+  f.Ticks(20);
+  TModemParams& p = w.engine().params;
+  EngineDriver& d = w.engineDriver();
+  d.SetRxFrequency(1000.0);
+  EXPECT_EQ(p.RxTone[0] + p.RxTone[1], 2 * HzToUnits(1000.0));
+  const int32_t lower = p.RxTone[0];
+  d.ShiftRxFrequency(16);
+  EXPECT_EQ(p.RxTone[0], lower + 16);
+  d.SetRxFrequency(std::nan(""));
+  EXPECT_EQ(p.RxTone[0], kMinToneUnits);
+  d.SetTxFrequency(99999.0);
+  EXPECT_EQ(p.TxTone[1], kMaxToneUnits);
+  const int32_t tx = p.TxTone[0];
+  d.ShiftTxFrequency(-16);
+  EXPECT_EQ(p.TxTone[0], tx - 16);
+  w.engine().freq.TxAfc = 1;
+  d.SyncTxFrequencyToRx();
+  EXPECT_EQ(p.TxTone[0], p.RxTone[0]);
   w.ShutdownEngine();
 }
 

@@ -56,6 +56,11 @@ class RecordingFormParts : public SettingsPart,
   void BuildWaterfallPalette() override { Log("BuildWaterfallPalette"); }
   void SetZoom(int z) override { Log("SetZoom " + std::to_string(z)); }
   void PaintSpectrum() override { Log("PaintSpectrum"); }
+  bool TuneToSignal() override {
+    Log("TuneToSignal");
+    return false;
+  }
+  void ReplayLastAudio(int seconds) override { Log("ReplayLastAudio " + std::to_string(seconds)); }
   void RepaintOscillogram() override { Log("RepaintOscillogram"); }
   void LayoutChanged() override { Log("LayoutChanged"); }
   // TransmitPart

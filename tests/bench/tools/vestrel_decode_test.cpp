@@ -496,6 +496,38 @@ TEST_F(PskRoundTrip, SquelchGatesCharacters) {
   EXPECT_TRUE(test::FramedByKeyNoise(Decode("--mode BPSK31 --squelch 30", quiet).out, text));
 }
 
+// AFC: transmissions sent 20-40 Hz off the receive tones decode with --afc; one farther off
+// than the global deviation is not followed.
+TEST_F(PskRoundTrip, AfcFollowsAnOffsetTransmission) {
+  const std::string psk = "CQ CQ de VESTREL: the quick brown fox jumps over the lazy dog 0123456789\n";
+  const std::string rtty = "RYRY THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789\r\n";
+  struct Case {
+    std::string tx, rx;
+    const std::string* text;
+  };
+  const Case cases[] = {
+      {"--mode BPSK31 --tx-hz 1525", "--mode BPSK31 --rx-hz 1500 --afc", &psk},
+      {"--mode BPSK63 --tx-hz 1470", "--mode BPSK63 --rx-hz 1500 --afc", &psk},
+      {"--mode BPSK125 --tx-hz 1540", "--mode BPSK125 --rx-hz 1500 --afc --afc-local 50 --afc-global 300", &psk},
+      {"--mode QPSK31 --tx-hz 1520", "--mode QPSK31 --rx-hz 1500 --afc", &psk},
+      {"--mode RTTY --tx-hz 1735", "--mode RTTY --rx-hz 1700 --afc", &rtty},
+      {"--mode RTTY --baud 100 --tx-hz 1665", "--mode RTTY --baud 100 --rx-hz 1700 --afc", &rtty},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tx + " | " + c.rx);
+    const test::ToolResult r = Decode(c.rx, Encode(*c.text, c.tx));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    if (c.text == &psk)
+      EXPECT_TRUE(test::FramedByKeyNoise(r.out, SentAsPsk(psk)));
+    else
+      EXPECT_NE(r.out.find(rtty), std::string::npos) << r.out;
+  }
+  // 40 Hz off with a global deviation of 10 Hz: the receiver stays 30 Hz off.
+  const test::ToolResult far =
+      Decode("--mode BPSK31 --rx-hz 1500 --afc --afc-global 10", Encode(psk, "--mode BPSK31 --tx-hz 1540"));
+  EXPECT_EQ(far.out.find("quick brown fox"), std::string::npos) << far.out;
+}
+
 TEST_F(VestrelDecodeTest, BadOptionsAndFilesExitWithStatusTwo) {
   const std::string file = Recording({31}, FskSignalOptions{});
   const std::string cases[] = {
@@ -519,6 +551,9 @@ TEST_F(VestrelDecodeTest, BadOptionsAndFilesExitWithStatusTwo) {
       "--mode RTTY --kiss",
       "--mode AX25-U --baud 300",
       "--mode AX25-H --baud 1200",
+      "--mode RTTY --afc-local 20",
+      "--mode RTTY --afc --afc-global -1",
+      "--mode RTTY --afc --afc-local many",
   };
   for (const std::string& c : cases) {
     SCOPED_TRACE(c);
