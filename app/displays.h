@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QObject>
 #include <QPoint>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -95,6 +96,11 @@ class TDisplays final : public QObject, public DisplayPart {
   TCirTune& CirTune() { return cirTune_; }
   // The waterfall's write row (the newest line) and its image of 2 x height rows.
   int WaterfallRow() const { return writeRow_; }
+  // The newest `count` waterfall lines (at most the height), newest on top, without the markers.
+  QImage NewestWaterfallLines(int count) const {
+    if (waterfall_.isNull()) return QImage();
+    return waterfall_.copy(0, writeRow_, waterfall_.width(), std::clamp(count, 1, waterfall_.height() / 2));
+  }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* e) override;

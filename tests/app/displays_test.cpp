@@ -13,11 +13,14 @@
 #include <set>
 #include <vector>
 
+#include "app/rx_form.h"
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "support/fake_clock.h"
 #include "support/fake_engine_window.h"
 #include "support/fake_rx_sink.h"
 #include "support/qt_test_app.h"
+#include "support/recording_form.h"
 
 namespace vestrel {
 namespace {
@@ -355,6 +358,51 @@ TEST(Displays, ClicksOnTheStripAndTheScale) {
   EXPECT_EQ(scaleImage->size(), r.scale.size());
   QApplication::sendEvent(scaleImage, &release);
   EXPECT_EQ(r.scaleClicks, 1);
+}
+
+}  // namespace
+}  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+TEST(DisplaysInTheWindow, TheSpectrumBoxShowsTheBandWithItsMarkersAndTheStripFollowsOscShow) {
+  test::RecordingFormParts parts;
+  test::Form f(parts, test::UniqueSemaphoreName("displays"), {}, nullptr, false, nullptr,
+               [](TRxFormDeps& d) { d.display = nullptr; });
+  TRxForm& w = *f.form;
+  w.resize(900, 700);
+  w.show();
+  f.Ticks(30);
+  ASSERT_TRUE(w.EngineStarted);
+  w.display().SetZoom(2);
+  ASSERT_NE(w.MenuItem("2:1 (Alt-2)"), nullptr);
+  EXPECT_TRUE(w.MenuItem("2:1 (Alt-2)")->isChecked());
+  EXPECT_FALSE(w.MenuItem("1:1 (Alt-1)")->isChecked());
+  w.settings().RxMarkColor = 0x00FF00;
+  w.Dispatch(WM_SPECTRUM_READY);
+  const QImage shown = w.FFTBox->grab().toImage();
+  ASSERT_EQ(shown.size(), w.FFTBox->size());
+  DisplayGeometry g;
+  g.zoom = 2;
+  g.spectrumWidth = w.FFTBox->width();
+  EXPECT_EQ(w.display().DisplayOrigin(), g.DisplayOrigin());
+  const int x = g.BoxToneX(w.engine().params.RxTone[0]);
+  EXPECT_EQ(shown.pixelColor(x, 2), QColor(0, 255, 0));
+  // A click at the marker's column is at its tone.
+  EXPECT_LE(std::abs(g.UnitsAtBoxX(x) - w.engine().params.RxTone[0]), 8);
+  // The frequency scale fills the panel under the box.
+  auto* scale = w.ScalePanel->findChild<QWidget*>(QStringLiteral("ScaleImage"));
+  ASSERT_NE(scale, nullptr);
+  EXPECT_EQ(scale->width(), w.ScalePanel->width());
+  // The oscillogram strip: 15 pixels across the window, one pixel while hidden.
+  EXPECT_EQ(w.PaintBox1->maximumHeight(), 15);
+  EXPECT_GT(w.PaintBox1->width(), w.FFTBox->width());
+  w.ShowOscillogram(false);
+  EXPECT_EQ(w.PaintBox1->maximumHeight(), 1);
+  EXPECT_EQ(w.settings().OscShow, 0);
+  w.ShowOscillogram(true);
+  EXPECT_EQ(w.PaintBox1->maximumHeight(), 15);
 }
 
 }  // namespace
