@@ -271,6 +271,11 @@ void TDisplays::ComposeMarkers(bool waterfall) {
     full(params.RxTone[0]);
     if (params.RxTone[1] != params.RxTone[0]) full(params.RxTone[1]);
   }
+  if (params.Mode == kModePs33x5) {
+    // The edges of the band the PS33X5 receiver searches.
+    full(HzToUnits(links_.engine->ps33x5.BandLowerHz()));
+    full(HzToUnits(links_.engine->ps33x5.BandUpperHz()));
+  }
   if (links_.engine->rxBlocks.AfcOn != 0) {
     for (int32_t bin : params.AfcRefBin) {
       const int x = g.scopeSide + g.BinX(bin);

@@ -15,6 +15,7 @@
 
 #include "app/rx_form.h"
 #include "engine/engine.h"
+#include "engine/frequency_unit.h"
 #include "engine/messages.h"
 #include "support/fake_clock.h"
 #include "support/fake_engine_window.h"
@@ -142,6 +143,22 @@ TEST(Displays, AToneAtTheReceiveMarkPeaksUnderItsMarker) {
     EXPECT_EQ(r.window.panels[5], "1700 Hz");
     EXPECT_EQ(r.window.panels[6], "170 Hz");
     EXPECT_EQ(r.window.panels[2], "1700 Hz");
+  }
+}
+
+TEST(Displays, DtmfMarksItsEightTonesAndPs33x5ItsBandEdges) {
+  Rig r;
+  r.settings.RxMarkColor = 0x00FF00;
+  r.engine.params.Mode = kModeDtmf;
+  r.displays.PaintSpectrum();
+  const DisplayGeometry& g = r.displays.Geometry();
+  for (int hz : {697, 770, 852, 941, 1209, 1336, 1477, 1633}) {
+    EXPECT_EQ(r.Shown(g.BoxToneX(HzToUnits(hz)), 2), QColor(0, 255, 0)) << hz;
+  }
+  r.engine.params.Mode = kModePs33x5;
+  r.displays.PaintSpectrum();
+  for (double hz : {r.engine.ps33x5.BandLowerHz(), r.engine.ps33x5.BandUpperHz()}) {
+    EXPECT_EQ(r.Shown(g.BoxToneX(HzToUnits(hz)), 2), QColor(0, 255, 0)) << hz;
   }
 }
 
