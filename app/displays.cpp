@@ -211,12 +211,7 @@ void TDisplays::PaintSpectrum() {
       p.drawLine(0, y, g.spectrumWidth - 1, y);
     }
     p.end();
-    UpdatePanels();
-    QPainter box(&shown_);
-    box.drawImage(g.scopeSide, 0, spectrum_);
-    box.end();
-    ComposeMarkers(false);
-    links_.box->update();
+    Show(spectrum_, false);
   }
   busy_ = false;
   DrawScopeVectors();
@@ -233,18 +228,22 @@ void TDisplays::PaintWaterfall() {
     uint8_t* row = waterfall_.scanLine(writeRow_);
     PaintWaterfallLine(links_.engine->rxBlocks.Spectrum.SpectrumAvg.data(), geometry_, palette_, row);
     std::memcpy(waterfall_.scanLine(writeRow_ + h), row, size_t(geometry_.spectrumWidth) * 3);
-    UpdatePanels();
     // Rows writeRow_ .. writeRow_ + h - 1: the newest line on top.
-    const QImage view(waterfall_.constScanLine(writeRow_), geometry_.spectrumWidth, h,
-                      waterfall_.bytesPerLine(), QImage::Format_BGR888);
-    QPainter box(&shown_);
-    box.drawImage(geometry_.scopeSide, 0, view);
-    box.end();
-    ComposeMarkers(true);
-    links_.box->update();
+    Show(QImage(waterfall_.constScanLine(writeRow_), geometry_.spectrumWidth, h, waterfall_.bytesPerLine(),
+                QImage::Format_BGR888),
+         true);
   }
   busy_ = false;
   DrawScopeVectors();
+}
+
+void TDisplays::Show(const QImage& picture, bool waterfall) {
+  UpdatePanels();
+  QPainter box(&shown_);
+  box.drawImage(geometry_.scopeSide, 0, picture);
+  box.end();
+  ComposeMarkers(waterfall);
+  links_.box->update();
 }
 
 void TDisplays::ComposeMarkers(bool waterfall) {

@@ -108,6 +108,8 @@ class TDisplays final : public QObject, public DisplayPart {
  private:
   // Sizes, zoom, centre and the scope square from the box; true when anything may be drawn.
   bool Layout(bool waterfall);
+  // The picture right of the scope square, the markers over it, the status panels; the box repaints.
+  void Show(const QImage& picture, bool waterfall);
   void ComposeMarkers(bool waterfall);
   void UpdatePanels();
   bool Paused() const;

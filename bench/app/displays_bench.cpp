@@ -8,28 +8,11 @@
 #include <cmath>
 
 #include "app/displays.h"
+#include "bench/harness/null_engine_window.h"
 #include "engine/engine.h"
 
 namespace vestrel {
 namespace {
-
-class NullWindow : public EngineWindow {
- public:
-  void SetPanelText(int, std::string_view) override {}
-  void SetMenuChecked(std::string_view, bool) override {}
-  void SetMenuVisible(std::string_view, bool) override {}
-  void SetMenuEnabled(std::string_view, bool) override {}
-  void SetFilterLabel(std::string_view) override {}
-  void ReportModeToLogger(std::string_view) override {}
-  void ReopenKeyingPorts() override {}
-  void Post(uint32_t) override {}
-};
-
-class NullSink : public RxTextSink {
- public:
-  void PutRxChar(uint8_t) override {}
-  void PutRxString(std::string_view) override {}
-};
 
 QApplication& App() {
   static int argc = 1;
@@ -42,8 +25,8 @@ QApplication& App() {
 
 void Paint(benchmark::State& state, bool waterfall) {
   App();
-  NullWindow window;
-  NullSink sink;
+  harness::NullEngineWindow window;
+  harness::NullRxSink sink;
   TEngine engine(window, sink);
   TAppSettings settings;
   settings.WaterFall = waterfall ? 1 : 0;
