@@ -307,8 +307,6 @@ void TDisplays::UpdatePanels() {
       HzText(tx * UsableTxRate(links_.engine->rates.OutSamplingFreq) / kUnitsPerCycle)};
   static constexpr std::array<int, 3> kPanels = {5, 6, 2};
   for (size_t i = 0; i < text.size(); ++i) {
-    // The MFSK modes keep their span in panel 6.
-    if (i == 1 && single) continue;
     if (text[i] != panelText_[i]) {
       panelText_[i] = text[i];
       links_.window->SetPanelText(kPanels[i], text[i]);

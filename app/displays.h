@@ -132,7 +132,8 @@ class TDisplays final : public QObject, public DisplayPart {
   bool busy_ = false;
   bool stripBusy_ = false;
   uint32_t scopeSeen_ = 0;
-  std::array<std::string, 3> panelText_;
+  // Panels 5, 6 and 2 as last written (none yet).
+  std::array<std::string, 3> panelText_{"\x01", "\x01", "\x01"};
   std::vector<int> rows_;       // the strip's rows
   std::vector<QPoint> points_;  // a trace's points  // panels 5, 6 and 2 as last written
 };

@@ -199,8 +199,12 @@ TEST(Displays, TheScopeSquareNeedsAPskModeAndABoxWideEnough) {
   Rig r;
   r.engine.params.Mode = kModeBpsk31;
   r.settings.PhaseShow = 0;
+  r.window.panels[6] = "old";
+  r.engine.params.RxTone[0] = r.engine.params.RxTone[1] = 5052;  // one tone: no shift shown
   r.displays.PaintSpectrum();
   EXPECT_EQ(r.displays.Geometry().scopeSide, 0);
+  EXPECT_EQ(r.window.panels[5], "1700 Hz");
+  EXPECT_EQ(r.window.panels[6], "");
 }
 
 TEST(Displays, TheWaterfallScrollsEveryLineOnceNewestFirst) {
