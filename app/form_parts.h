@@ -70,6 +70,9 @@ class DisplayPart {
   virtual void SetZoom(int /*zoom*/) {}
   // The display layout changed (waterfall or phase scope switched).
   virtual void LayoutChanged() {}
+  // The box column of bin 55 (tone position 880 units) as last laid out: a click at column x
+  // is at ((x - origin) x 16 + Zoom / 2) / Zoom + 880 units.
+  virtual int DisplayOrigin() const { return 0; }
 };
 
 // The transmit text control and the text pump, with the transmit state flags.

@@ -24,6 +24,7 @@
 
 #include "app/callsigns.h"
 #include "app/capture_files.h"
+#include "app/displays.h"
 #include "app/fast_macros_form.h"
 #include "app/form_layout.h"
 #include "app/keying_ports.h"
@@ -73,7 +74,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
       app_(Use<AppControl>(deps_.app, ownApp_)),
       settingsPart_(Use<TSettingsFile>(deps_.settings, ownSettings_)),
       logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
-      display_(Use<DisplayPart>(deps_.display, ownDisplay_)),
+      display_(Use<TDisplays>(deps_.display, ownDisplay_)),
       transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
       macros_(Use<MacroPart>(deps_.macros, ownMacros_)),
       capture_(deps_.capture != nullptr
@@ -150,6 +151,19 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.modem = &engine_->params;
     ownPorts_ = std::make_unique<TKeyingPorts>(settings_, workers_->shared(), links);
     ports_ = ownPorts_.get();
+  }
+  // The program's displays draw the engine's spectrum and levels into the window's boxes.
+  if (auto* displays = dynamic_cast<TDisplays*>(ownDisplay_.get())) {
+    DisplayLinks links;
+    links.engine = engine_.get();
+    links.settings = &settings_;
+    links.window = this;
+    links.clock = &clock_;
+    links.box = FFTBox;
+    links.scalePanel = ScalePanel;
+    links.strip = PaintBox1;
+    links.scaleMouseUp = [this] { ScaleImageMouseUp(); };
+    displays->Attach(links);
   }
   // The COM writer reports its failures through the window's messages.
   workers_->shared()->SetPoster(this);
@@ -292,10 +306,11 @@ void TRxForm::BuildControls() {
   spectrum->addWidget(TunePanel);
   displays->addLayout(spectrum, 1);
 
-  PaintBox1 = DarkBox(central, "PaintBox1");
-  PaintBox1->setFixedWidth(140);
-  displays->addWidget(PaintBox1);
   column->addLayout(displays, 3);
+  // The oscillogram strip across the window.
+  PaintBox1 = DarkBox(central, "PaintBox1");
+  PaintBox1->setFixedHeight(kOscillogramHeight);
+  column->addWidget(PaintBox1);
 
   Sent = new QPlainTextEdit(central);
   Sent->setObjectName(QStringLiteral("Sent"));

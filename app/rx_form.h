@@ -184,6 +184,8 @@ class TRxForm : public QMainWindow,
   void HandleBrkCw(uint32_t wParam, uint32_t lParam);
   void MenuOpened();
   void MenuClosed();
+  // The mouse released over the frequency scale under the spectrum.
+  void ScaleImageMouseUp() {}
 
   // Commands that other Parts call; ignored once the shutdown has begun where they would
   // key the transmitter.
@@ -282,6 +284,7 @@ class TRxForm : public QMainWindow,
   QTimer Timer1;
 
   static constexpr int kMacroButtonHeight = 22;
+  static constexpr int kOscillogramHeight = 15;
 
   // The design geometry, before the saved values are applied.
   static constexpr int kDesignLeft = 60, kDesignTop = 40, kDesignWidth = 800, kDesignHeight = 600;
@@ -383,9 +386,6 @@ class TRxForm : public QMainWindow,
   TSetupForm* setupForm_ = nullptr;
   TFastMacrosForm* fastMacrosForm_ = nullptr;
 
-  // Off-screen images of the oscillogram and the spectrum, a spare, and the waterfall palette.
-  std::array<QImage, 3> bitmaps_;
-  std::vector<uint8_t> palette_;
   int macroBank_ = 0;
   bool timerBusy_ = false;
   bool wndProcHooked_ = false;

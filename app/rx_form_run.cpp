@@ -344,8 +344,6 @@ void TRxForm::FormDestroy() {
   workers_->shared()->SetPoster(nullptr);
   automation_.SetClientCount(0);
   ShutdownEngine();
-  for (QImage& b : bitmaps_) b = QImage();
-  palette_.clear();
   ports_->ClosePortDriver();
 }
 

@@ -34,8 +34,9 @@ void TRxForm::StopTransmissionNow() {
 }
 
 void TRxForm::ShowOscillogram(bool on) {
+  // Hidden, the strip keeps one pixel of height.
   settings_.OscShow = on ? 1 : 0;
-  PaintBox1->setVisible(on);
+  PaintBox1->setFixedHeight(on ? kOscillogramHeight : 1);
 }
 
 void TRxForm::ShowEditFields(bool on) {

@@ -17,7 +17,6 @@
 namespace vestrel {
 
 namespace {
-constexpr int kPaletteBytes = 30009;  // 10000 steps of 3 bytes plus two copies of the last
 }
 
 void TRxForm::FormCreate() {
@@ -66,11 +65,7 @@ void TRxForm::FormCreate() {
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
   }
   settings_.UTCoffset = screen.UTCoffset;
-  // Off-screen images, palette buffer, level ring.
-  bitmaps_[0] = QImage(PaintBox1->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-  bitmaps_[1] = QImage(FFTBox->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-  bitmaps_[2] = QImage();
-  palette_.assign(kPaletteBytes, 0);
+  // The level ring (the displays keep their own images and palette).
   engineDriver_->ClearLevelRing();
   // The window's own message handling: keys first, menu loop pauses the displays.
   qApp->installEventFilter(this);
