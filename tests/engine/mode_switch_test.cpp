@@ -526,6 +526,53 @@ TEST_F(ModeSwitchTest, FilterMenuAndLabel) {
   }
 }
 
+// A Filters item: its check mark always; width, decoders and label only in modes 0, 2 and 4.
+TEST_F(ModeSwitchTest, SelectFilter) {
+  struct Case {
+    int mode, width;
+    bool applied;
+  } cases[] = {{0, 2, true}, {2, 1, true}, {4, 0, true}, {20, 2, false}, {1, 1, false}, {6, 2, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    p.Mode = c.mode;
+    p.Baud = 75.0;
+    p.FilterWidth = 0;
+    window.filterLabel = "before";
+    targets.calls.clear();
+    sw.SelectFilter(c.width);
+    const char* items[] = {"Optimal", "Wide (Polar)", "Narrow"};
+    EXPECT_EQ(Checked({"Optimal", "Wide (Polar)", "Narrow"}), items[c.width]);
+    const char* labels[] = {"", " WIDE FILTERS", " NARROW FILTERS"};
+    EXPECT_EQ(p.FilterWidth, c.applied ? c.width : 0);
+    EXPECT_EQ(window.filterLabel, c.applied ? labels[c.width] : "before");
+    const std::string w = std::to_string(c.width);
+    EXPECT_EQ(targets.Has("StartStop SetSpeed 75 " + w), c.applied);
+    EXPECT_EQ(targets.Has("Ps2x5 SetSpeed 75 " + w), c.applied);
+  }
+  sw.SelectFilter(3);  // no such item
+  EXPECT_EQ(p.FilterWidth, 0);
+}
+
+// RTTY and PS2x5 with their remembered shift and speed: from PS33X5 the mode goes first, so
+// that the PS33X5 step stays and the shift that stood before PS33X5 is not taken.
+TEST_F(ModeSwitchTest, SetModeWithShiftAndSpeedFromEveryMode) {
+  for (int from : {1, 6, 10, 12, 20, 22}) {
+    SCOPED_TRACE(from);
+    sw.SetMode(22);
+    sw.SetBaudRate(12.5);
+    sw.SetModeWithShiftAndSpeed(0, 850, 75);
+    // AMTOR's 170 Hz stands when the last mode is chosen.
+    sw.SetMode(6);
+    sw.SetShift(170);
+    sw.SetMode(from);
+    sw.SetModeWithShiftAndSpeed(0, p.RttyShift, p.RttySpeed);
+    EXPECT_EQ(p.Mode, 0);
+    EXPECT_EQ(p.ShiftHz, 850);
+    EXPECT_EQ(p.Baud, 75.0);
+    EXPECT_EQ(p.Ps33x5SpeedX, 8);
+  }
+}
+
 TEST_F(ModeSwitchTest, ReportsModeToLoggerWhenAsked) {
   sw.ModeReportNames[kModeBpsk31] = "PSK31";
   sw.SetMode(1);
