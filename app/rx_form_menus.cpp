@@ -33,6 +33,13 @@ class StepButtonFilter : public QObject {
   TRxForm& form_;
 };
 
+// The Mode items of the modes that run at one shift and speed: the mode, then those.
+void SetModeShiftSpeed(ModeSwitch& sw, int mode, int shiftHz, double baud) {
+  sw.SetMode(mode);
+  sw.SetShift(shiftHz);
+  sw.SetBaudRate(baud);
+}
+
 }  // namespace
 
 void TRxForm::ConnectModeMenus() {
@@ -140,25 +147,12 @@ void TRxForm::SelectAmtorFec(bool fastSync) {
   engine_->amtorFec.AmtorFastSync = fastSync ? 1 : 0;
   SetMenuChecked("Normal Sync", !fastSync);
   SetMenuChecked("Fast Sync", fastSync);
-  ModeSwitch& sw = engine_->modeSwitch;
-  sw.SetMode(kModeAmtorFec);
-  sw.SetShift(170);
-  sw.SetBaudRate(100);
+  SetModeShiftSpeed(engine_->modeSwitch, kModeAmtorFec, 170, 100);
 }
 
-void TRxForm::AMTORARQ1Click() {
-  ModeSwitch& sw = engine_->modeSwitch;
-  sw.SetMode(kModeAmtorArq);
-  sw.SetShift(170);
-  sw.SetBaudRate(100);
-}
+void TRxForm::AMTORARQ1Click() { SetModeShiftSpeed(engine_->modeSwitch, kModeAmtorArq, 170, 100); }
 
-void TRxForm::AX251Click() {
-  ModeSwitch& sw = engine_->modeSwitch;
-  sw.SetMode(kModeAx25Hf);
-  sw.SetShift(200);
-  sw.SetBaudRate(300);
-}
+void TRxForm::AX251Click() { SetModeShiftSpeed(engine_->modeSwitch, kModeAx25Hf, 200, 300); }
 
 void TRxForm::AX25UHF1Click() {
   // Both AFCs off first: the Bell 202 pair is a fixed pair, which nothing may move.
@@ -181,12 +175,7 @@ void TRxForm::DTMF1Click() { engine_->modeSwitch.SetMode(kModeDtmf); }
 void TRxForm::MFSK161Click() { engine_->modeSwitch.SetMode(kModeMfsk16); }
 void TRxForm::MFSK81Click() { engine_->modeSwitch.SetMode(kModeMfsk8); }
 
-void TRxForm::PACTORFEC1Click() {
-  ModeSwitch& sw = engine_->modeSwitch;
-  sw.SetMode(kModePactorFec);
-  sw.SetShift(200);
-  sw.SetBaudRate(100);
-}
+void TRxForm::PACTORFEC1Click() { SetModeShiftSpeed(engine_->modeSwitch, kModePactorFec, 200, 100); }
 
 void TRxForm::PS2x51Click() {
   const TModemParams& p = engine_->params;
