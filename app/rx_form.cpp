@@ -88,6 +88,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
   setWindowTitle(QStringLiteral("Vestrel"));
   BuildControls();
   BuildMenus();
+  ConnectModeMenus();
   if (deps_.callsigns != nullptr) {
     callsigns_ = deps_.callsigns;
   } else {
@@ -382,12 +383,7 @@ void TRxForm::BuildControls() {
   connect(ClearEditButton, &QPushButton::clicked, this, [this] { logger_.ClearQsoPanel(); });
   connect(ReplayButton(), &QPushButton::clicked, this, [this] { capture_.ReplayButtonClick(); });
   connect(SaveButton(), &QPushButton::clicked, this, [this] { capture_.SaveButtonClick(); });
-  for (int n = 1; n <= 36; ++n) {
-    connect(ButMacro[n], &QPushButton::clicked, this, [this, n] {
-      // The first row serves the bank that the modifiers select.
-      RunMacro(n <= 12 ? n + macroBank_ : n);
-    });
-  }
+  ConnectMacroButtons();
 }
 
 QAction* TRxForm::AddItem(QMenu* menu, const char* caption) {

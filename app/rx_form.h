@@ -176,6 +176,94 @@ class TRxForm : public QMainWindow,
   void TxAfcButtonClick();
   void ReverseButtonClick();
   void ShowMacroBank(KeyModifiers mods);
+  // The macro buttons (rx_form_macro_buttons.cpp). The first row acts on the mouse press, in the
+  // bank of the modifiers held, and the other rows on the click; a right press on any button
+  // opens the fast macro editor of its function key.
+  void MacroButtonMouseDown(int n, KeyModifiers mods, bool rightButton);
+  void ButMacroClick(int n);
+  void ButMacroMouseDown(int n, bool rightButton);
+  void Panel2MouseMove(KeyModifiers mods);
+  void EditFastMacro(int n);
+  void ApplyMacroButtonFont();
+  void UpdateMacroButtonHints();
+  // The modifiers held now, asked of the system: the window misses a key released while
+  // another window had the keyboard.
+  KeyModifiers HeldModifiers() const;
+  int MacroBank() const { return macroBank_; }
+  // The Mode, Speed, Shift and Filters menus and the tuning step buttons (rx_form_menus.cpp).
+  void RTTY1Click();
+  void ASCII71Click();
+  void ASCII81Click();
+  void BPSK311Click();
+  void BPSK631Click();
+  void BPSK1251Click();
+  void QPSK311Click();
+  void QPSK631Click();
+  void NormalSync1Click();
+  void FastSync1Click();
+  void AMTORARQ1Click();
+  void AX251Click();
+  void AX25UHF1Click();
+  void DTMF1Click();
+  void MFSK161Click();
+  void MFSK81Click();
+  void PACTORFEC1Click();
+  void PS2x51Click();
+  void PS33x51Click();
+  void N1p5625Baud1Click();
+  void N2Baud1Click();
+  void N3p125Baud1Click();
+  void N4Baud1Click();
+  void N5Baud1Click();
+  void N6p25Baud1Click();
+  void N10Baud1Click();
+  void N12p5Baud1Click();
+  void N25Baud1Click();
+  void N45Baud1Click();
+  void N50Baud1Click();
+  void N57Baud1Click();
+  void N75Baud1Click();
+  void N100Baud1Click();
+  void N110Baud1Click();
+  void N150Baud1Click();
+  void N200Baud1Click();
+  void N250Baud1Click();
+  void N300Baud1Click();
+  void N500Baud1Click();
+  void N600Baud1Click();
+  void N1000Baud1Click();
+  void N1200Baud1Click();
+  void N4HzShift1Click();
+  void N5HzShift1Click();
+  void N10HzShift1Click();
+  void N20HzShift1Click();
+  void N22HzShift1Click();
+  void N25HzShift1Click();
+  void N50HzShift1Click();
+  void N85HzShift1Click();
+  void N100HzShift1Click();
+  void N150HzShift1Click();
+  void N170HzShift1Click();
+  void N182HzShift1Click();
+  void N200HzShift1Click();
+  void N250HzShift1Click();
+  void N300HzShift1Click();
+  void N400HzShift1Click();
+  void N425HzShift1Click();
+  void N450HzShift1Click();
+  void N500HzShift1Click();
+  void N600HzShift1Click();
+  void N850HzShift1Click();
+  void N1000HzShift1Click();
+  void N1200HzShift1Click();
+  void Optimal1Click();
+  void WidePolar1Click();
+  void Narrow1Click();
+  // txPair: Ctrl or the right button was held.
+  void ButtonLeft1MouseDown(bool txPair);
+  void ButtonRight1MouseDown(bool txPair);
+  void ButtonLeft5MouseDown(bool txPair);
+  void ButtonRight5MouseDown(bool txPair);
   // Shutdown.
   void ShutdownEngine();
   void ExitClick();
@@ -307,7 +395,11 @@ class TRxForm : public QMainWindow,
   void TakeSettingsFromControls();
   void ShowSaveFailure(const std::string& error);
   void ShowDefaultDirectoryNotice(const std::string& notice);
-  void UpdateMacroButtonHints();
+  void ConnectMacroButtons();
+  void ShowMacroCaptions();
+  void ConnectModeMenus();
+  void SelectAmtorFec(bool fastSync);
+  void StepTones(int units, bool txPair);
   void RunKeyAction(const KeyCommand& cmd);
   void BuildTuningControls(QWidget* parent, QGridLayout* grid, int row);
   void ApplyTuningSettings();

@@ -158,20 +158,6 @@ void TRxForm::FormMouseWheel(int delta) {
   rig_->MouseWheel(delta);
 }
 
-void TRxForm::ShowMacroBank(KeyModifiers mods) {
-  const int bank = mods.alt ? 24 : mods.ctrl ? 12 : 0;
-  if (bank == macroBank_) return;
-  macroBank_ = bank;
-  for (int n = 1; n <= 12; ++n) {
-    const std::string& name = macroTable_.ButtonName[bank + n];
-    ButMacro[n]->setText(QString::fromLatin1(name.data(), qsizetype(name.size())));
-  }
-  // Alt-drag scrolls the spectrum.
-  const QCursor cursor(bank == 24 ? Qt::SizeHorCursor : Qt::ArrowCursor);
-  FFTBox->setCursor(cursor);
-  ScalePanel->setCursor(cursor);
-}
-
 void TRxForm::RunKeyAction(const KeyCommand& cmd) {
   using A = KeyAction;
   switch (cmd.action) {

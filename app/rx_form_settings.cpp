@@ -76,7 +76,8 @@ void TRxForm::ApplyFontSettings() {
   ApplyFontSetting(*RxMemo, s.RxFont, QPalette::Text, true);
   ApplyFontSetting(*Input, s.InputFont, QPalette::Text, true);
   ApplyFontSetting(*Sent, s.SentFont, QPalette::Text, true);
-  for (int n = 1; n <= 36; ++n) ApplyFontSetting(*ButMacro[n], s.ButtonFont, QPalette::ButtonText, false);
+  ApplyFontSetting(*ButMacro[1], s.ButtonFont, QPalette::ButtonText, false);
+  ApplyMacroButtonFont();
 }
 
 void TRxForm::TakeSettingsFromControls() {

@@ -109,11 +109,7 @@ void TRxForm::StartEngine() {
     CommandLine.captureFile.clear();
   }
   // The macro buttons take the loaded captions and hints.
-  for (int n = 1; n <= 36; ++n) {
-    const std::string& name = macroTable_.ButtonName[n];
-    MacroButtons[n]->setText(QString::fromLatin1(name.data(), qsizetype(name.size())));
-  }
-  macroBank_ = 0;
+  ShowMacroCaptions();
   UpdateMacroButtonHints();
   // The logger messages "BRK_CW" and "Tandel_Message" on the session bus.
   if (deps_.useDBus) {

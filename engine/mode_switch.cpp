@@ -389,6 +389,29 @@ void ModeSwitch::SetMode(int requested) {
   if (ReportModeWhenChanged && !ModeReportNames[mode].empty()) w.ReportModeToLogger(ModeReportNames[mode]);
 }
 
+void ModeSwitch::SelectFilter(int width) {
+  if (width < 0 || width > 2) return;
+  CheckOnly(kFilterItems, 3, kFilterItems[width]);
+  TModemParams& p = params_;
+  if (p.Mode != kModeRtty && p.Mode != kModeAscii7 && p.Mode != kModeAscii8) return;
+  p.FilterWidth = width;
+  for (RxFamily f : {RxFamily::kStartStop, RxFamily::kPs2x5})
+    if (ModeReceiver* r = modes_.Receiver(f)) r->SetSpeed(p.Baud, width);
+  window_.SetFilterLabel(kFilterLabels[width]);
+}
+
+void ModeSwitch::SetModeWithShiftAndSpeed(int mode, int shiftHz, double baud) {
+  if (ModeRowOf(params_.Mode).tones == ToneLayout::kPs33x5Band) {
+    SetMode(mode);
+    SetShift(shiftHz);
+    SetBaudRate(baud);
+    return;
+  }
+  SetShift(shiftHz);
+  SetBaudRate(baud);
+  SetMode(mode);
+}
+
 void ModeSwitch::UpdateFilterMenu() {
   const ModeRow& row = ModeRowOf(params_.Mode);
   int width = 0;

@@ -40,6 +40,14 @@ class ModeSwitch {
   void SetMode(int mode);
   // Check marks of the Filters menu and the filter label.
   void UpdateFilterMenu();
+  // A Filters menu item (0 "Optimal", 1 "Wide (Polar)", 2 "Narrow"): its check mark, and in the
+  // start-stop modes (RTTY, ASCII-7, ASCII-8) the filter width, pushed with the speed into the
+  // start-stop decoder and the PS2X5 receiver, and the filter label.
+  void SelectFilter(int width);
+  // A mode that remembers its own shift and speed (RTTY, PS2x5) with those values. Shift and
+  // speed go first and the mode after; from PS33X5, which would take the speed as one of its
+  // steps and ignore the shift, the mode goes first so that neither is lost.
+  void SetModeWithShiftAndSpeed(int mode, int shiftHz, double baud);
 
   // Setting "WhenChanged": report the mode to the logger on every mode switch.
   bool ReportModeWhenChanged = false;

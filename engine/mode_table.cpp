@@ -72,9 +72,9 @@ constexpr ModeRow Packet(int32_t number, std::string_view item, std::string_view
   return r;
 }
 
-constexpr ModeRow Mfsk(int32_t number, std::string_view name, double rate, int tones,
+constexpr ModeRow Mfsk(int32_t number, std::string_view item, std::string_view name, double rate, int tones,
                        std::string_view ratePanel, std::string_view spanPanel) {
-  ModeRow r = Named(number, name, name, name, RxFamily::kMfsk);
+  ModeRow r = Named(number, item, name, name, RxFamily::kMfsk);
   r.afc = AfcPass::kMfsk;
   r.txFollowsAfc = true;
   r.squelch = SquelchRule::kAnyPeakInSpan;
@@ -89,7 +89,7 @@ constexpr ModeRow Mfsk(int32_t number, std::string_view name, double rate, int t
 }
 
 constexpr ModeRow AmtorFec() {
-  ModeRow r = Fsk(kModeAmtorFec, "AMTOR FEC", "AMT-FEC", "TOR", RxFamily::kAmtorFec);
+  ModeRow r = Fsk(kModeAmtorFec, "AMTOR-FEC", "AMT-FEC", "TOR", RxFamily::kAmtorFec);
   r.transmitter = TxFamily::kAmtorFec;
   r.speedMenu = r.shiftMenu = true;
   r.menuShiftHz = 170;
@@ -99,7 +99,7 @@ constexpr ModeRow AmtorFec() {
 }
 
 constexpr ModeRow AmtorArq() {
-  ModeRow r = Fsk(kModeAmtorArq, "AMTOR ARQ", "AMT-ARQ", "", RxFamily::kAmtorArq);
+  ModeRow r = Fsk(kModeAmtorArq, "AMTOR-ARQ (RX Only)", "AMT-ARQ", "", RxFamily::kAmtorArq);
   r.txFollowsAfc = false;
   r.speedMenu = r.shiftMenu = true;
   r.menuShiftHz = 170;
@@ -109,14 +109,14 @@ constexpr ModeRow AmtorArq() {
 }
 
 constexpr ModeRow Dtmf() {
-  ModeRow r = Named(kModeDtmf, "DTMF", "DTMF", "", RxFamily::kDtmf);
+  ModeRow r = Named(kModeDtmf, "DTMF RX Only)", "DTMF", "", RxFamily::kDtmf);
   r.tones = ToneLayout::kSingleKeepShift;
   r.receiverBuilt = true;
   return r;
 }
 
 constexpr ModeRow PactorFec() {
-  ModeRow r = Fsk(kModePactorFec, "PACTOR-I FEC", "PACTOR", "PACTOR", RxFamily::kPactor);
+  ModeRow r = Fsk(kModePactorFec, "PACTOR1-FEC (RX Only)", "PACTOR", "PACTOR", RxFamily::kPactor);
   r.txFollowsAfc = false;
   r.symbolRate = 100.0;
   r.menuShiftHz = 200;
@@ -160,22 +160,22 @@ constexpr std::array<ModeRow, kModeCount> kRows = {
     StartStop(kModeRtty, "RTTY", "RTTY", 5, kShow2Baud | kShow4To10Baud),
     Psk(kModeBpsk31, "BPSK-31", "BPSK31", "PSK31", 31.25, "31.25 Bd", false),
     StartStop(kModeAscii7, "ASCII-7", "ASCI", 7, kShow4To10Baud),
-    Psk(kModeQpsk31, "QPSK31", "QPSK31", "PSK31", 31.25, "31.25 Bd", true),
+    Psk(kModeQpsk31, "QPSK-31", "QPSK31", "PSK31", 31.25, "31.25 Bd", true),
     StartStop(kModeAscii8, "ASCII-8", "ASCI", 8, kShow4To10Baud),
-    Psk(kModeBpsk63, "BPSK63", "BPSK63", "PSK63", 62.5, "62.5 Bd", false),
+    Psk(kModeBpsk63, "BPSK-63", "BPSK63", "PSK63", 62.5, "62.5 Bd", false),
     AmtorFec(),
-    Psk(kModeBpsk125, "BPSK125", "BPSK125", "PSK125", 125.0, "125 Bd", false),
+    Psk(kModeBpsk125, "BPSK-125", "BPSK125", "PSK125", 125.0, "125 Bd", false),
     // HF: a 200 Hz shift where the pair stands (1600/1800 Hz at the default centre); UHF: the
     // Bell 202 pair 1200/2200 Hz.
-    Packet(kModeAx25Hf, "AX.25 HF", "AX25-H", 300.0, 200, 0.0),
-    Psk(kModeQpsk63, "QPSK63", "QPSK63", "PSK63", 62.5, "62.5 Bd", true),
-    Packet(kModeAx25Uhf, "AX.25 UHF", "AX25-U", 1200.0, 1000, 1700.0),
+    Packet(kModeAx25Hf, "AX25 (HF)", "AX25-H", 300.0, 200, 0.0),
+    Psk(kModeQpsk63, "QPSK-63", "QPSK63", "PSK63", 62.5, "62.5 Bd", true),
+    Packet(kModeAx25Uhf, "AX25 (UHF)", "AX25-U", 1200.0, 1000, 1700.0),
     Dtmf(),
-    Mfsk(kModeMfsk16, "MFSK16", 15.625, 16, "15.625 Bd", "235 Hz"),
+    Mfsk(kModeMfsk16, "MultiFSK-16", "MFSK16", 15.625, 16, "15.625 Bd", "235 Hz"),
     Unassigned(13),
     AmtorArq(),
     Unassigned(15),
-    Mfsk(kModeMfsk8, "MFSK8", 7.8125, 32, "7.8125 Bd", "242 Hz"),
+    Mfsk(kModeMfsk8, "MultiFSK-8", "MFSK8", 7.8125, 32, "7.8125 Bd", "242 Hz"),
     Unassigned(17),
     PactorFec(),
     Unassigned(19),

@@ -249,26 +249,27 @@ TEST_F(ModeSwitchTest, SetModeEveryMode) {
       {0, "RTTY", "RTTY", true, true, true},
       {1, "BPSK-31", "BPSK31", false, false, false},
       {2, "ASCII-7", "ASCII-7", true, true, true},
-      {3, "QPSK31", "QPSK31", false, false, false},
+      {3, "QPSK-31", "QPSK31", false, false, false},
       {4, "ASCII-8", "ASCII-8", true, true, true},
-      {5, "BPSK63", "BPSK63", false, false, false},
-      {6, "AMTOR FEC", "AMT-FEC", true, true, false},
-      {7, "BPSK125", "BPSK125", false, false, false},
-      {8, "AX.25 HF", "AX25-H", false, false, false},
-      {9, "QPSK63", "QPSK63", false, false, false},
-      {10, "AX.25 UHF", "AX25-U", false, false, false},
-      {11, "DTMF", "DTMF", false, false, false},
-      {12, "MFSK16", "MFSK16", false, false, false},
-      {14, "AMTOR ARQ", "AMT-ARQ", true, true, false},
-      {16, "MFSK8", "MFSK8", false, false, false},
-      {18, "PACTOR-I FEC", "PACTOR", false, false, false},
+      {5, "BPSK-63", "BPSK63", false, false, false},
+      {6, "AMTOR-FEC", "AMT-FEC", true, true, false},
+      {7, "BPSK-125", "BPSK125", false, false, false},
+      {8, "AX25 (HF)", "AX25-H", false, false, false},
+      {9, "QPSK-63", "QPSK63", false, false, false},
+      {10, "AX25 (UHF)", "AX25-U", false, false, false},
+      {11, "DTMF RX Only)", "DTMF", false, false, false},
+      {12, "MultiFSK-16", "MFSK16", false, false, false},
+      {14, "AMTOR-ARQ (RX Only)", "AMT-ARQ", true, true, false},
+      {16, "MultiFSK-8", "MFSK8", false, false, false},
+      {18, "PACTOR1-FEC (RX Only)", "PACTOR", false, false, false},
       {20, "PS2x5", "PS2x5", true, true, true},
       {22, "PS33x5", "PS33x5", true, false, false},
   };
+  // The window's captions, which the mode table carries.
   const std::initializer_list<const char*> modeItems = {
-      "RTTY",      "BPSK-31",   "ASCII-7",  "QPSK31",       "ASCII-8",   "BPSK63",
-      "AMTOR FEC", "BPSK125",   "AX.25 HF", "QPSK63",       "AX.25 UHF", "DTMF",
-      "MFSK16",    "AMTOR ARQ", "MFSK8",    "PACTOR-I FEC", "PS2x5",     "PS33x5"};
+      "RTTY",       "BPSK-31",   "ASCII-7",   "QPSK-31",             "ASCII-8",    "BPSK-63",
+      "AMTOR-FEC",  "BPSK-125",  "AX25 (HF)", "QPSK-63",             "AX25 (UHF)", "DTMF RX Only)",
+      "MultiFSK-16", "AMTOR-ARQ (RX Only)", "MultiFSK-8", "PACTOR1-FEC (RX Only)", "PS2x5", "PS33x5"};
   for (const ModeCase& c : cases) {
     SCOPED_TRACE(c.mode);
     sw.SetMode(c.mode);
@@ -522,6 +523,53 @@ TEST_F(ModeSwitchTest, FilterMenuAndLabel) {
     EXPECT_EQ(Checked({"Optimal", "Wide (Polar)", "Narrow"}), c.item);
     EXPECT_EQ(window.filterLabel, c.label);
     EXPECT_EQ(window.enabled["Filters"], c.enabled);
+  }
+}
+
+// A Filters item: its check mark always; width, decoders and label only in modes 0, 2 and 4.
+TEST_F(ModeSwitchTest, SelectFilter) {
+  struct Case {
+    int mode, width;
+    bool applied;
+  } cases[] = {{0, 2, true}, {2, 1, true}, {4, 0, true}, {20, 2, false}, {1, 1, false}, {6, 2, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    p.Mode = c.mode;
+    p.Baud = 75.0;
+    p.FilterWidth = 0;
+    window.filterLabel = "before";
+    targets.calls.clear();
+    sw.SelectFilter(c.width);
+    const char* items[] = {"Optimal", "Wide (Polar)", "Narrow"};
+    EXPECT_EQ(Checked({"Optimal", "Wide (Polar)", "Narrow"}), items[c.width]);
+    const char* labels[] = {"", " WIDE FILTERS", " NARROW FILTERS"};
+    EXPECT_EQ(p.FilterWidth, c.applied ? c.width : 0);
+    EXPECT_EQ(window.filterLabel, c.applied ? labels[c.width] : "before");
+    const std::string w = std::to_string(c.width);
+    EXPECT_EQ(targets.Has("StartStop SetSpeed 75 " + w), c.applied);
+    EXPECT_EQ(targets.Has("Ps2x5 SetSpeed 75 " + w), c.applied);
+  }
+  sw.SelectFilter(3);  // no such item
+  EXPECT_EQ(p.FilterWidth, 0);
+}
+
+// RTTY and PS2x5 with their remembered shift and speed: from PS33X5 the mode goes first, so
+// that the PS33X5 step stays and the shift that stood before PS33X5 is not taken.
+TEST_F(ModeSwitchTest, SetModeWithShiftAndSpeedFromEveryMode) {
+  for (int from : {1, 6, 10, 12, 20, 22}) {
+    SCOPED_TRACE(from);
+    sw.SetMode(22);
+    sw.SetBaudRate(12.5);
+    sw.SetModeWithShiftAndSpeed(0, 850, 75);
+    // AMTOR's 170 Hz stands when the last mode is chosen.
+    sw.SetMode(6);
+    sw.SetShift(170);
+    sw.SetMode(from);
+    sw.SetModeWithShiftAndSpeed(0, p.RttyShift, p.RttySpeed);
+    EXPECT_EQ(p.Mode, 0);
+    EXPECT_EQ(p.ShiftHz, 850);
+    EXPECT_EQ(p.Baud, 75.0);
+    EXPECT_EQ(p.Ps33x5SpeedX, 8);
   }
 }
 

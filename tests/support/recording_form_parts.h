@@ -130,6 +130,7 @@ class RecordingFormParts : public SettingsPart,
   void ForceFiguresCase() override { Log("ForceFigures"); }
   void ForceLettersCase() override { Log("ForceLetters"); }
   void ShiftRxFrequency(int units) override { Log("ShiftRxFrequency " + std::to_string(units)); }
+  void ShiftTxFrequency(int units) override { Log("ShiftTxFrequency " + std::to_string(units)); }
   SoundControl* Sound() override { return this; }
   // SoundControl
   bool InputOpen() const override { return inputOpen; }
