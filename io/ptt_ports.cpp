@@ -218,6 +218,50 @@ void TPttPorts::OpenComPort() {
   }
 }
 
+void TPttPorts::OpenExchangePort() {
+  if (shutDown_) return;
+  if (SharedComPort) {
+    shared_->ExchangeComHandle.Set(shared_->PttComHandle.Get());
+  } else {
+    if (s_.ExchangePortNumber < 1 || s_.ExchangePortNumber > 99) return;
+    const char* failure = nullptr;
+    {
+      PortSemaphores held(*shared_, semaphoreWait);
+      std::shared_ptr<SerialPort> port =
+          SerialPort::Open(ComPortPath(s_.ExchangePortNumber, s_.ComPorts), links_.lines);
+      if (!port) {
+        failure = "COM-port open error!";
+      } else {
+        SerialFormat f;
+        f.baud = s_.ExchangeSpeed;
+        switch (port->SetFormat(f)) {
+          case SerialError::kNone:
+            break;
+          case SerialError::kGetState:
+            failure = "GetCommState error!";
+            break;
+          default:
+            failure = "SetCommState error!";
+            break;
+        }
+      }
+      if (failure == nullptr) {
+        port->SetTimeouts(kComTimeouts);
+        // A pseudo-terminal has no lines: there these fail harmlessly.
+        port->SetLine(SerialLine::kRts, true);
+        port->SetLine(SerialLine::kDtr, true);
+        shared_->ExchangeComHandle.Set(std::move(port));
+      }
+    }
+    if (failure != nullptr) {
+      Report(failure);
+      return;
+    }
+  }
+  // Bytes queued while there was no port go out now.
+  if (shared_->ExchangeComHandle.IsOpen() && shared_->exTxEvent) shared_->exTxEvent->Set();
+}
+
 void TPttPorts::OpenParallelPort() {
   if (OpenPortDriver() != 0) {
     s_.PttPortType = 0;
