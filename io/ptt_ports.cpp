@@ -35,6 +35,18 @@ class PortSemaphores {
 constexpr SerialTimeouts kComTimeouts{200, 1000, 2000};
 constexpr int kDefaultComBaud = 9600;
 
+// The message of a port whose line could not be set up; null when it was.
+const char* FormatFailure(SerialError e) {
+  switch (e) {
+    case SerialError::kNone:
+      return nullptr;
+    case SerialError::kGetState:
+      return "GetCommState error!";
+    default:
+      return "SetCommState error!";
+  }
+}
+
 bool IsParallel(int type) {
   return type == 2 || type == 3;
 }
@@ -192,16 +204,7 @@ void TPttPorts::OpenComPort() {
     if (!port) {
       failure = "COM-port open error!";
     } else {
-      switch (port->SetFormat(ComFormat())) {
-        case SerialError::kNone:
-          break;
-        case SerialError::kGetState:
-          failure = "GetCommState error!";
-          break;
-        default:
-          failure = "SetCommState error!";
-          break;
-      }
+      failure = FormatFailure(port->SetFormat(ComFormat()));
     }
     if (failure == nullptr) {
       port->SetTimeouts(kComTimeouts);
@@ -234,16 +237,7 @@ void TPttPorts::OpenExchangePort() {
       } else {
         SerialFormat f;
         f.baud = s_.ExchangeSpeed;
-        switch (port->SetFormat(f)) {
-          case SerialError::kNone:
-            break;
-          case SerialError::kGetState:
-            failure = "GetCommState error!";
-            break;
-          default:
-            failure = "SetCommState error!";
-            break;
-        }
+        failure = FormatFailure(port->SetFormat(f));
       }
       if (failure == nullptr) {
         port->SetTimeouts(kComTimeouts);

@@ -27,6 +27,7 @@
 #include "support/fake_rx_sink.h"
 #include "support/packet_engine.h"
 #include "support/packet_transmission.h"
+#include "support/queue_poster.h"
 #include "support/tool_runner.h"
 
 namespace vestrel {
@@ -36,27 +37,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::ShellQuote;
 constexpr int kCom = 11;
-
-class QueuePoster final : public Poster {
- public:
-  void Post(uint32_t message) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message);
-    cv_.notify_all();
-  }
-  uint32_t Next(std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    if (!cv_.wait_for(lock, limit, [&] { return !messages_.empty(); })) return 0;
-    const uint32_t m = messages_.front();
-    messages_.pop_front();
-    return m;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<uint32_t> messages_;
-};
 
 class ExchangeKissInterop : public ::testing::Test {
  protected:
@@ -109,9 +89,7 @@ class ExchangeKissInterop : public ::testing::Test {
   }
   void TearDown() override {
     kissutil_.reset();
-    workers_.RequestStop();
-    for (int i = 0; i < 400 && workers_.AnyRunning(); ++i) std::this_thread::sleep_for(10ms);
-    workers_.ReleaseThreads();
+    test::StopWorkers(workers_);
     if (ports_) ports_->Shutdown(1000ms);
     if (shared_) shared_->SetPoster(nullptr);
     socat_.reset();
@@ -141,7 +119,7 @@ class ExchangeKissInterop : public ::testing::Test {
   KeyingPortSettings settings_;
   SerialWorkers workers_;
   std::shared_ptr<WorkerShared> shared_;
-  QueuePoster poster_;
+  test::QueuePoster poster_;
   TModemParams kissMode_;
   int32_t isKiss_ = 1;
   test::PacketTransmission sender_{test::PacketTxOptions{}};

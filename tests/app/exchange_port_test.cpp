@@ -16,33 +16,13 @@
 #include "io/exchange_port.h"
 #include "support/fake_keying.h"
 #include "support/pty_pair.h"
+#include "support/queue_poster.h"
 
 namespace vestrel {
 namespace {
 
 using namespace std::chrono_literals;
 constexpr int kCom = 9;
-
-class QueuePoster final : public Poster {
- public:
-  void Post(uint32_t message) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message);
-    cv_.notify_all();
-  }
-  uint32_t Next(std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    if (!cv_.wait_for(lock, limit, [&] { return !messages_.empty(); })) return 0;
-    const uint32_t m = messages_.front();
-    messages_.pop_front();
-    return m;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<uint32_t> messages_;
-};
 
 // "~[name]" becomes "Bob"; the thread of every call is kept.
 class FakeMacros final : public MacroPart {
@@ -96,9 +76,7 @@ class ExchangePortPartTest : public ::testing::Test {
     ASSERT_TRUE(port_.IsOpen());
   }
   void TearDown() override {
-    workers_.RequestStop();
-    for (int i = 0; i < 400 && workers_.AnyRunning(); ++i) std::this_thread::sleep_for(10ms);
-    workers_.ReleaseThreads();
+    test::StopWorkers(workers_);
     ports_->Shutdown(1000ms);
     shared_->SetPoster(nullptr);
   }
@@ -124,7 +102,7 @@ class ExchangePortPartTest : public ::testing::Test {
   KeyingPortSettings settings_;
   SerialWorkers workers_;
   std::shared_ptr<WorkerShared> shared_;
-  QueuePoster poster_;
+  test::QueuePoster poster_;
   FakeMacros macros_;
   RecordingRig rig_;
   TModemParams params_;

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "app/rx_form.h"
-#include "support/alsa_test_config.h"
 #include "support/child_process.h"
 #include "support/fake_sound_links.h"
+#include "support/minimodem_capture.h"
 #include "support/pty_pair.h"
 #include "support/recording_form.h"
 #include "support/recording_form_parts.h"
@@ -26,7 +26,6 @@ namespace vestrel {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ShellQuote;
 using namespace std::chrono_literals;
 
 constexpr const char* kSent = "CQ CQ DE XX0XXX XX0XXX PSE K\n";
@@ -57,15 +56,7 @@ TEST(ExchangePortTextInterop, DecodedTextReachesThePeerAndThePeersTextThePump) {
     if (!test::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
   }
   test::TempDir dir;
-  const fs::path wav = dir / "tx.wav", raw = dir / "in.raw";
-  const std::string make =
-      "printf %s " + ShellQuote(kSent) + " | minimodem --tx rtty -M 1785 -S 1615 -R 11025 -f " +
-      ShellQuote(wav.string()) + " && sox " + ShellQuote(wav.string()) +
-      " -t raw -r 11025 -e signed -b 16 -c 1 -L " + ShellQuote(raw.string()) + " gain -6";
-  const test::ToolResult made = test::RunTool(make);
-  ASSERT_EQ(made.exitCode, 0) << made.err;
-  std::ofstream(raw, std::ios::binary | std::ios::app) << std::string(11025 * 2 * 60, '\0');
-  test::AlsaTestConfig::Use(test::AlsaTestConfig::WriteFilePcm(dir.path(), raw, dir / "out.raw"));
+  ASSERT_EQ(test::UseMinimodemRttyCapture(dir.path(), kSent), "");
 
   const std::string a = (dir / "A").string(), b = (dir / "B").string();
   test::ChildProcess socat({"socat", "pty,raw,echo=0,link=" + a, "pty,raw,echo=0,link=" + b});

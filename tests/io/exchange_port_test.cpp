@@ -17,6 +17,7 @@
 #include "io/ptt_ports.h"
 #include "support/fake_keying.h"
 #include "support/pty_pair.h"
+#include "support/queue_poster.h"
 
 namespace vestrel {
 namespace {
@@ -24,29 +25,6 @@ namespace {
 using namespace std::chrono_literals;
 constexpr int kCom = 7;
 constexpr int kPttCom = 8;
-
-// Posted messages, waited for by the test thread (the GUI thread here).
-class QueuePoster final : public Poster {
- public:
-  void Post(uint32_t message) override {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message);
-    cv_.notify_all();
-  }
-  // The next message, or 0 after `limit`.
-  uint32_t Next(std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    if (!cv_.wait_for(lock, limit, [&] { return !messages_.empty(); })) return 0;
-    const uint32_t m = messages_.front();
-    messages_.pop_front();
-    return m;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<uint32_t> messages_;
-};
 
 class ExchangePortTest : public ::testing::Test {
  protected:
@@ -66,9 +44,7 @@ class ExchangePortTest : public ::testing::Test {
     ports_->semaphoreWait = 2000ms;
   }
   void TearDown() override {
-    workers_.RequestStop();
-    for (int i = 0; i < 400 && workers_.AnyRunning(); ++i) std::this_thread::sleep_for(10ms);
-    workers_.ReleaseThreads();
+    test::StopWorkers(workers_);
     ports_->Shutdown(1000ms);
     shared_->SetPoster(nullptr);
   }
@@ -94,7 +70,7 @@ class ExchangePortTest : public ::testing::Test {
   KeyingPortSettings settings_;
   SerialWorkers workers_;
   std::shared_ptr<WorkerShared> shared_;
-  QueuePoster poster_;
+  test::QueuePoster poster_;
   std::unique_ptr<TPttPorts> ports_;
 };
 
