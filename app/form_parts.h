@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/app_settings.h"
@@ -97,6 +98,8 @@ class MacroPart {
  public:
   virtual ~MacroPart() = default;
   virtual void RunMacro(int /*n*/) {}
+  // Performs the first "~[" escape of text; true when one was found (and removed). Callers loop, bounded.
+  virtual bool ExpandMacroEscape(std::string& /*text*/) { return false; }
 };
 
 // The rig-control link.
@@ -201,6 +204,8 @@ class ExchangeLibraryPart {
   virtual void Put(uint8_t /*symbol*/) {}
   // Where the packet receiver hands received frames as KISS; null when absent.
   virtual KissOutput* Kiss() { return nullptr; }
+  // The next byte the other program sent, 0..255; negative when none waits or out of use.
+  virtual int Get() { return -1; }
 };
 
 // The data-exchange port's outgoing queue, as the received-text sink hands it bytes.
@@ -211,6 +216,14 @@ class ExchangePortPart {
   virtual bool IsOpen() const { return false; }
   // False when the queue refused the byte.
   virtual bool QueueExchangeByte(uint8_t /*c*/) { return false; }
+  // One pull of the text pump: text that the exchange peers sent goes to append (on the GUI thread).
+  virtual void PullExchangeText(const std::function<void(const std::string&)>& /*append*/) {}
+  // Where the packet receiver hands received frames as KISS; null when absent.
+  virtual KissOutput* Kiss() { return nullptr; }
+  // WM_EXCHANGE_INPUT: the bytes the port's reader moved over go through the port's parser.
+  virtual void TakePortInput() {}
+  // WM_EXCHANGE_WRITE_ERROR: a failed write of the port's writer, shown once.
+  virtual void ShowExchangeWriteError() {}
 };
 
 // The callsign catcher, the own-call watch and the beacon.

@@ -13,6 +13,7 @@ class LinkedExchangeLibrary final : public ExchangeLibraryPart, public KissOutpu
   bool Init(int channel) override { return library.Init(channel); }
   void Deactivate() override { library.Deactivate(); }
   void Put(uint8_t symbol) override { library.Put(static_cast<int8_t>(symbol)); }
+  int Get() override { return library.Get(); }
   KissOutput* Kiss() override { return this; }
   void WriteKiss(std::span<const uint8_t> kissFrame) override {
     for (uint8_t b : kissFrame) library.Put(static_cast<int8_t>(b));

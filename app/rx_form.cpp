@@ -29,6 +29,7 @@
 #include "app/form_layout.h"
 #include "app/keying_ports.h"
 #include "app/macros_form.h"
+#include "app/exchange_port.h"
 #include "app/linked_exchange_library.h"
 #include "app/message_bus.h"
 #include "app/no_sound_devices.h"
@@ -81,7 +82,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
                    ? *deps_.capture
                    : *(ownCapture_ = std::make_unique<TCaptureFiles>(*this, boxes_, dialogs_, opener_, clock_))),
       exchange_(Use<LinkedExchangeLibrary>(deps_.exchange, ownExchange_)),
-      exchangePort_(Use<ExchangePortPart>(deps_.exchangePort, ownExchangePort_)),
+      exchangePort_(Use<TExchangePort>(deps_.exchangePort, ownExchangePort_)),
       automation_(Use<AutomationPart>(deps_.automation, ownAutomation_)),
       presence_(deps_.presenceName) {
   setObjectName(QStringLiteral("TRxForm"));
@@ -103,8 +104,8 @@ TRxForm::TRxForm(TRxFormDeps deps)
   engine_->blockCapture.clock = &clock_;
   // Received packet frames are also written to the KISS capture file while it is open.
   engine_->packetOutput.SetCaptureOutput(capture_.KissCapture());
-  // Received packet frames leave as KISS through the exchange library's link.
-  engine_->packetOutput.SetExchangeOutputs(exchange_.Kiss(), nullptr);
+  // Received packet frames leave as KISS through the exchange library's link and the port.
+  engine_->packetOutput.SetExchangeOutputs(exchange_.Kiss(), exchangePort_.Kiss());
   if (deps_.engine != nullptr) {
     engineDriver_ = deps_.engine;
   } else {
@@ -139,6 +140,15 @@ TRxForm::TRxForm(TRxFormDeps deps)
     rig_ = rigLink;
     ownRig_ = std::move(own);
   }
+  // The program's own exchange port opens with the keying port and passes the rig's keying
+  // paths on.
+  auto* ownExchangePort = static_cast<TExchangePort*>(ownExchangePort_.get());
+  KeyingPortHooks* hooks = rigLink;
+  if (ownExchangePort != nullptr) {
+    ownExchangePort->Connect({workers_->shared(), &boxes_, this, &macros_, &exchange_, &engine_->params,
+                              &settings_.IsKISS, &engine_->bufFifo, &engine_->packetChannel, rigLink});
+    hooks = ownExchangePort;
+  }
   if (deps_.ports != nullptr) {
     ports_ = deps_.ports;
   } else {
@@ -146,12 +156,14 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.boxes = &boxes_;
     links.lines = deps_.modemLines;
     links.backend = deps_.portBackend;
-    links.hooks = rigLink;
+    links.hooks = hooks;
     links.transmitting = [this] { return Transmitting(); };
     links.useTxD = &engine_->tx.UseTxD;
     links.modem = &engine_->params;
-    ownPorts_ = std::make_unique<TKeyingPorts>(settings_, workers_->shared(), links);
-    ports_ = ownPorts_.get();
+    auto own = std::make_unique<TKeyingPorts>(settings_, workers_->shared(), links);
+    if (ownExchangePort != nullptr) ownExchangePort->AttachPorts(&own->ports());
+    ports_ = own.get();
+    ownPorts_ = std::move(own);
   }
   // The program's displays draw the engine's spectrum and levels into the window's boxes.
   if (auto* displays = dynamic_cast<TDisplays*>(ownDisplay_.get())) {

@@ -299,6 +299,7 @@ class TRxForm : public QMainWindow,
   void ApplyFontSettings();
   PortsPart& ports() { return *ports_; }
   ExchangeLibraryPart& exchangeLibrary() { return exchange_; }
+  ExchangePortPart& exchangePort() { return exchangePort_; }
   RigPart& rig() { return *rig_; }
   DisplayPart& display() { return display_; }
   CallsignPart& callsigns() { return *callsigns_; }

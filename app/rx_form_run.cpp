@@ -12,6 +12,7 @@
 #include "app/rx_form.h"
 #include "engine/mode_table.h"
 #include "io/com_writer.h"
+#include "io/exchange_port.h"
 #include "memo/qt/styled_memo_widget.h"
 
 namespace vestrel {
@@ -38,6 +39,9 @@ void TRxForm::Dispatch(uint32_t message) {
     case WM_WAVEOUT_DONE: engineDriver_->PumpTxAudio(); break;
     // Once the shutdown has begun the port is closing anyway.
     case WM_COM_WRITE_ERROR: if (ShutdownDone == 0) ports_->ShowComWriteError(); break;
+    case WM_EXCHANGE_WRITE_ERROR: if (ShutdownDone == 0) exchangePort_.ShowExchangeWriteError(); break;
+    // The exchange port's bytes go through its parser here, beside the other two.
+    case WM_EXCHANGE_INPUT: exchangePort_.TakePortInput(); break;
     default: break;
   }
 }

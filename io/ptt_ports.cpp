@@ -35,6 +35,18 @@ class PortSemaphores {
 constexpr SerialTimeouts kComTimeouts{200, 1000, 2000};
 constexpr int kDefaultComBaud = 9600;
 
+// The message of a port whose line could not be set up; null when it was.
+const char* FormatFailure(SerialError e) {
+  switch (e) {
+    case SerialError::kNone:
+      return nullptr;
+    case SerialError::kGetState:
+      return "GetCommState error!";
+    default:
+      return "SetCommState error!";
+  }
+}
+
 bool IsParallel(int type) {
   return type == 2 || type == 3;
 }
@@ -192,16 +204,7 @@ void TPttPorts::OpenComPort() {
     if (!port) {
       failure = "COM-port open error!";
     } else {
-      switch (port->SetFormat(ComFormat())) {
-        case SerialError::kNone:
-          break;
-        case SerialError::kGetState:
-          failure = "GetCommState error!";
-          break;
-        default:
-          failure = "SetCommState error!";
-          break;
-      }
+      failure = FormatFailure(port->SetFormat(ComFormat()));
     }
     if (failure == nullptr) {
       port->SetTimeouts(kComTimeouts);
@@ -216,6 +219,41 @@ void TPttPorts::OpenComPort() {
   } else {
     WakeComWriter();
   }
+}
+
+void TPttPorts::OpenExchangePort() {
+  if (shutDown_) return;
+  if (SharedComPort) {
+    shared_->ExchangeComHandle.Set(shared_->PttComHandle.Get());
+  } else {
+    if (s_.ExchangePortNumber < 1 || s_.ExchangePortNumber > 99) return;
+    const char* failure = nullptr;
+    {
+      PortSemaphores held(*shared_, semaphoreWait);
+      std::shared_ptr<SerialPort> port =
+          SerialPort::Open(ComPortPath(s_.ExchangePortNumber, s_.ComPorts), links_.lines);
+      if (!port) {
+        failure = "COM-port open error!";
+      } else {
+        SerialFormat f;
+        f.baud = s_.ExchangeSpeed;
+        failure = FormatFailure(port->SetFormat(f));
+      }
+      if (failure == nullptr) {
+        port->SetTimeouts(kComTimeouts);
+        // A pseudo-terminal has no lines: there these fail harmlessly.
+        port->SetLine(SerialLine::kRts, true);
+        port->SetLine(SerialLine::kDtr, true);
+        shared_->ExchangeComHandle.Set(std::move(port));
+      }
+    }
+    if (failure != nullptr) {
+      Report(failure);
+      return;
+    }
+  }
+  // Bytes queued while there was no port go out now.
+  if (shared_->ExchangeComHandle.IsOpen() && shared_->exTxEvent) shared_->exTxEvent->Set();
 }
 
 void TPttPorts::OpenParallelPort() {

@@ -63,6 +63,11 @@ class TPttPorts {
   // stays as it is, in host mode.
   void ReopenPorts();
   void OpenPttPort();
+  // The data-exchange port (called through KeyingPortHooks::OpenExchangePort by ReopenPorts):
+  // with SharedComPort it is the keying port's own object; else COM ExchangePortNumber
+  // (1..99) at ExchangeSpeed, 8N1, RTS and DTR on. Failures are reported as for the keying
+  // port and leave it closed.
+  void OpenExchangePort();
   // Unkeys as the ports were opened, ends pending transfers, then forgets the handles under
   // both semaphores. A semaphore wait that times out takes nothing and so releases nothing;
   // a port still in a worker's hands closes when the worker lets go.

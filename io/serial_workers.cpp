@@ -4,37 +4,20 @@
 #include <system_error>
 
 #include "io/com_writer.h"
+#include "io/exchange_port.h"
 
 namespace vestrel {
-
-namespace {
-
-// The wait a body makes between looks at its stop flag, in ms.
-constexpr int kIdleWaitMs = 2000;
-constexpr int kReaderPollMs = 50;
-
-void WaitForStop(WorkerShared& shared, int index, AutoResetEvent* event, int waitMs) {
-  while (shared.stop[index].load() == 0) {
-    if (event != nullptr) {
-      event->Wait(waitMs);
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(kReaderPollMs));
-    }
-  }
-}
-
-}  // namespace
 
 void WorkerBodies::RsThreadProc(WorkerShared& shared) {
   vestrel::RsThreadProc(shared);
 }
 
 void WorkerBodies::ExchangeWriterProc(WorkerShared& shared) {
-  WaitForStop(shared, WorkerShared::kExchangeWriter, shared.exTxEvent.get(), kIdleWaitMs);
+  RsExTxThreadProc(shared);
 }
 
 void WorkerBodies::ExchangeReaderProc(WorkerShared& shared) {
-  WaitForStop(shared, WorkerShared::kExchangeReader, nullptr, kReaderPollMs);
+  RsExRxThreadProc(shared);
 }
 
 SerialWorkers::SerialWorkers(std::shared_ptr<WorkerBodies> bodies)

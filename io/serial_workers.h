@@ -9,6 +9,7 @@
 #include "engine/messages.h"
 #include "io/com_byte_ring.h"
 #include "io/com_handle.h"
+#include "io/long_fifo.h"
 #include "platform/auto_reset_event.h"
 
 namespace vestrel {
@@ -37,6 +38,15 @@ struct WorkerShared {
   ComByteRing ComBytes;
   std::atomic<int> ComWriteError{0};
 
+  // The data-exchange port: the bytes for the peer (GUI thread in, exchange writer out), the
+  // bytes from the peer (exchange reader in, GUI thread out; a full ring holds the reader),
+  // whether the GUI thread has been told of them and not yet looked, and the errno of the
+  // exchange writer's failed write (0: none), shown by the GUI thread.
+  LongFifo ExchangeOut;
+  ComByteRing ExchangeIn;
+  std::atomic<bool> ExchangeInPosted{false};
+  std::atomic<int> ExchangeWriteError{0};
+
   // Where the workers post their messages to the main window. Null (the default, and again
   // once the window has gone): nothing is posted.
   void SetPoster(Poster* poster) {
@@ -54,8 +64,8 @@ struct WorkerShared {
 };
 
 // The thread bodies: the COM writer (RsThreadProc, io/com_writer.h) and the exchange-port
-// writer and reader. Each returns once its stop flag is set. Until the exchange port exists,
-// its two bodies only wait for work and for the stop, so no byte is ever taken.
+// writer and reader (RsExTxThreadProc and RsExRxThreadProc, io/exchange_port.h). Each returns
+// once its stop flag is set.
 class WorkerBodies {
  public:
   virtual ~WorkerBodies() = default;

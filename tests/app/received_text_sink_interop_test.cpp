@@ -18,6 +18,7 @@
 #include "support/alsa_test_config.h"
 #include "support/child_process.h"
 #include "support/fake_sound_links.h"
+#include "support/minimodem_capture.h"
 #include "support/recording_form.h"
 #include "support/temp_dir.h"
 #include "support/tool_runner.h"
@@ -26,7 +27,6 @@ namespace vestrel {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ShellQuote;
 
 constexpr const char* kSent = "CQ CQ DE XX0XXX XX0XXX PSE K\n";
 constexpr int kChannel = 5;
@@ -36,17 +36,7 @@ TEST(ReceivedTextSinkInterop, MinimodemThroughTheSoundCardReachesTheWindowAndThe
     if (!test::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
   }
   test::TempDir dir;
-  const fs::path wav = dir / "tx.wav", raw = dir / "in.raw";
-  // minimodem's RTTY 45.45 Bd with the mark on the upper tone of the default pair.
-  const std::string make =
-      "printf %s " + ShellQuote(kSent) + " | minimodem --tx rtty -M 1785 -S 1615 -R 11025 -f " +
-      ShellQuote(wav.string()) + " && sox " + ShellQuote(wav.string()) +
-      " -t raw -r 11025 -e signed -b 16 -c 1 -L " + ShellQuote(raw.string()) + " gain -6";
-  const test::ToolResult made = test::RunTool(make);
-  ASSERT_EQ(made.exitCode, 0) << made.err;
-  // Silence after the signal, more than the test reads, so the device never runs dry.
-  std::ofstream(raw, std::ios::binary | std::ios::app) << std::string(11025 * 2 * 60, '\0');
-  test::AlsaTestConfig::Use(test::AlsaTestConfig::WriteFilePcm(dir.path(), raw, dir / "out.raw"));
+  ASSERT_EQ(test::UseMinimodemRttyCapture(dir.path(), kSent), "");
 
   const std::string prefix = "vestrel-rxsink-" + std::to_string(getpid());
   setenv("VESTREL_ZOZARIRI_PREFIX", prefix.c_str(), 1);

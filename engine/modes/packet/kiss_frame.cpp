@@ -42,7 +42,8 @@ TKissDeframer::Event TKissDeframer::CloseFrame() {
   const int type = items_[0];
   // A data frame: low nibble 0 and bit 7 clear; bits 4..6 (the port) are not looked at.
   if ((type & 0x0F) == 0 && (type & 0x80) == 0) {
-    if (escape_) return e;
+    // A type byte alone carries nothing to send: keying up for it would waste the channel.
+    if (escape_ || length_ == 1) return e;
     items_[0] = HdlcFlagItem;
     const size_t n = static_cast<size_t>(length_);
     // The check runs over the data items only: the flag item at 0 is not part of the frame.

@@ -28,7 +28,8 @@ size_t EncodeKissFrame(std::span<const uint8_t> frame, std::span<uint8_t> out);
 // The inward KISS parser: bytes in, data frames and parameter commands out. A FEND both ends
 // the frame collected so far and opens the next; bytes outside a frame are ignored; FESC must
 // be followed by TFEND or TFESC, otherwise the frame is dropped, and so is a frame of more than
-// kMaxItems bytes (type byte included). A plain value: any thread may own one.
+// kMaxItems bytes (type byte included) and a data frame of the type byte alone. A plain value:
+// any thread may own one.
 class TKissDeframer {
  public:
   static constexpr int kMaxItems = 2044;

@@ -62,6 +62,7 @@ TEST(KissFrameTest, ParserCases) {
       {"command without value", {0xC0, 0x02, 0xC0}, {}, {}},
       {"command value escaped", {0xC0, 0x02, 0xDB, 0xDC, 0xC0}, {}, {{2, 0xC0}}},
       {"empty frames", {0xC0, 0xC0, 0xC0}, {}, {}},
+      {"data frame of the type byte alone", {0xC0, 0x00, 0xC0, 0x00, 0xC0}, {}, {}},
       // A type byte with bit 7 set is no data frame even with a low nibble of 0 (found by
       // fuzzing): a command 0, which changes nothing.
       {"type 0xC0 escaped", {0xC0, 0xDB, 0xDC, 'E', 0x17, 0xC0}, {}, {{0, 'E'}}},
