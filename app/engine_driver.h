@@ -50,10 +50,18 @@ class EngineDriver {
   virtual void ForceLettersCase() {}
   // Receive tone moved by the given FrequencyUnit steps.
   virtual void ShiftRxFrequency(int /*units*/) {}
+  virtual void ShiftTxFrequency(int /*units*/) {}
+  // Absolute tones in Hz (macros); out of range does nothing.
+  virtual void SetRxFrequency(double /*hz*/) {}
+  virtual void SetTxFrequency(double /*hz*/) {}
+  virtual void SyncTxFrequencyToRx() {}
   virtual void SetAfc(bool /*on*/) {}
   // The SQL button and its up-down (position 0..100).
   virtual void SetSquelch(bool /*on*/) {}
   virtual void SetSquelchPosition(int /*position*/) {}
+  // One AFC pass of the two-tone modes now (the "afr1" escape), and the TX AFC switch.
+  virtual void AfcPassNow() {}
+  virtual void SetTxAfc(bool /*on*/) {}
   // The sound devices, when this driver has them, and the devices and channel they open.
   virtual SoundControl* Sound() { return nullptr; }
   virtual void SetSoundDevices(const SoundSettings&) {}

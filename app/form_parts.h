@@ -58,6 +58,11 @@ class LoggerLinkPart {
   virtual void WriteExportKey(const std::string& /*key*/, const std::string& /*value*/) {}
   // "Tandel_Message" with a command code and the QsoFieldCode bits of what changed.
   virtual void BroadcastQsoChange(int /*code*/, uint32_t /*fields*/) {}
+  // A QSO field handed to the logger: the clipboard, the export section and the broadcast
+  // (131 with the field's code), and the automation event.
+  virtual void ExportQsoField(const std::string& /*key*/, const std::string& /*value*/, uint32_t /*code*/) {}
+  // OtherEdit was left: its text exported under the key that UseOther selects.
+  virtual void OtherEditExit() {}
 };
 
 // The spectrum, waterfall, oscillogram and phase-vector displays.
@@ -87,13 +92,31 @@ class TransmitPart {
   virtual void ClearPausePoint() {}
   // Lowers the typing countdown of the text pump by one tick when it is non-zero.
   virtual void TickTypingCountdown() {}
+  // Sets the typing hold (10 ticks of 100 ms), as a key press in Input does.
+  virtual void HoldTyping() {}
+  // A pump pass is running (a macro or key arriving now is deferred, never waited for).
+  virtual bool PumpBusy() const { return false; }
+  virtual void KeepCaretAfterSent() {}
+  // Inserts text at Input's caret, replacing its selection (the result of a macro).
+  virtual void InsertAtCaret(const std::string& /*text*/) {}
+
+  // Empties Input with its send position; a raw file send counts as ended (the "cl" escape,
+  // which also empties the symbol queue and clears the pause point).
+  virtual void ClearInput() {}
 };
 
 // The macro language.
 class MacroPart {
  public:
   virtual ~MacroPart() = default;
+  // The named values that automation clients set and "~[j...]" inserts: the value of the
+  // first exactly equal name, else "***"; SetVal replaces it or appends the pair.
+  virtual std::string GetVal(const std::string& /*name*/) const { return "***"; }
+  virtual void SetVal(const std::string& /*name*/, const std::string& /*value*/) {}
+
   virtual void RunMacro(int /*n*/) {}
+  // Performs the first "~[" escape of text; true when one was found (and removed). Callers loop, bounded.
+  virtual bool ExpandMacroEscape(std::string& /*text*/) { return false; }
 };
 
 // The rig-control link.
@@ -204,6 +227,10 @@ class ExchangeLibraryPart {
 class ExchangePortPart {
  public:
   virtual ~ExchangePortPart() = default;
+  // One character of the automation methods AddSymbol/AddString, into the automation
+  // channel's state of the exchange-input parser (macros and escapes as on the port).
+  virtual void PutAutomationSymbol(int /*symbol*/) {}
+
   // A port is open (ExchangeComHandle is not -1).
   virtual bool IsOpen() const { return false; }
   // False when the queue refused the byte.
@@ -243,6 +270,9 @@ class AutomationPart {
   virtual int ClientCount() const { return 0; }
   // The OnCallsign event to every client.
   virtual void FireOnCallsign(const std::string& /*call*/) {}
+  // OnCommandEx to every client: the code with the automation sequence, the QsoFieldCode
+  // flags and a field's text.
+  virtual void FireCommandExEvent(uint32_t /*code*/, uint32_t /*flags*/, const std::string& /*text*/) {}
 };
 
 }  // namespace vestrel

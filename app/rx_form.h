@@ -53,6 +53,7 @@ class StyledMemoWidget;
 class TMacrosForm;
 class TSetupForm;
 class TFastMacrosForm;
+class TFormMacroHost;
 
 // A message posted to the main window (both parameters 0).
 class TPostedMessage : public QEvent {
@@ -179,6 +180,8 @@ class TRxForm : public QMainWindow,
   void SetTransmit(bool on);
   void SetPause(bool on) override;
   void RunMacro(int n);
+  // One character of the automation methods AddSymbol/AddString for the exchange-input parser.
+  void AddSymbol(int symbol);
   // The data-exchange COM port, 1..99; anything else is none.
   void SetDataExchangePort(int n);
 
@@ -202,6 +205,8 @@ class TRxForm : public QMainWindow,
   DisplayPart& display() { return display_; }
   CallsignPart& callsigns() { return *callsigns_; }
   MessageBoxSink& boxes() { return boxes_; }
+  MacroPart& macros() { return macros_; }
+  Clock& clock() { return clock_; }
 
   TEngine& engine() { return *engine_; }
   EngineDriver& engineDriver() { return *engineDriver_; }
@@ -278,6 +283,8 @@ class TRxForm : public QMainWindow,
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  friend class TFormMacroHost;  // the macro escapes' targets
+
   void BuildControls();
   void BuildMenus();
   QAction* AddItem(QMenu* menu, const char* caption);
