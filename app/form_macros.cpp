@@ -90,13 +90,20 @@ class TFormMacroHost final : public MacroHost {
   void OtherEditExit() override { f_.logger_.OtherEditExit(); }
   void LoggerCommand(uint32_t code, uint32_t flags) override {
     f_.logger_.BroadcastQsoChange(static_cast<int>(code), flags);
-    f_.automation_.FireCommandExEvent(code, flags, "");
+    f_.automation_.FireOnCommandEx(code, flags, "");
   }
 
   void ReplayLastAudio(int seconds) override { f_.capture_.ReplayLastAudio(seconds); }
   void SaveLastAudio(int seconds, bool decodeAfter) override { f_.capture_.SaveLastAudio(seconds, decodeAfter); }
 
   std::string ShortDate(const CivilTime& t) const override { return ShortDateText(t, QLocale::system()); }
+  void AddSymbol(int symbol) override {
+    if (f_.ShutdownDone == 0) f_.exchangePort_.AddSymbol(symbol);
+  }
+
+  TMacroTable& macroTable() { return f_.macroTable_; }
+  const TAppSettings& settings() { return f_.settings_; }
+  Clock& clock() { return f_.clock_; }
 
  private:
   QLineEdit* Edit(QsoField field) const {
@@ -124,7 +131,7 @@ struct FormMacroHostHolder {
 class TFormMacros final : private FormMacroHostHolder, public TMacroLanguage {
  public:
   explicit TFormMacros(TRxForm& form)
-      : FormMacroHostHolder(form), TMacroLanguage(host, form.macroTable(), form.settings(), form.clock()) {}
+      : FormMacroHostHolder(form), TMacroLanguage(host, host.macroTable(), host.settings(), host.clock()) {}
 };
 
 }  // namespace

@@ -53,16 +53,16 @@ class LoggerLinkPart {
   // An inbound "BRK_CW" command.
   virtual void HandleCommand(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
   virtual void ClearQsoPanel() {}
+  // OtherEdit was left: its text exported under the key that UseOther selects.
+  virtual void OtherEditExit() {}
   // A key of the export section (ExportIniFile, ExportIniSection), its value written without
   // quotes.
   virtual void WriteExportKey(const std::string& /*key*/, const std::string& /*value*/) {}
   // "Tandel_Message" with a command code and the QsoFieldCode bits of what changed.
   virtual void BroadcastQsoChange(int /*code*/, uint32_t /*fields*/) {}
-  // A QSO field handed to the logger: the clipboard, the export section and the broadcast
-  // (131 with the field's code), and the automation event.
+  // One QSO field to the logger: the clipboard, the export key (quoted) with its broadcast, and
+  // the automation event.
   virtual void ExportQsoField(const std::string& /*key*/, const std::string& /*value*/, uint32_t /*code*/) {}
-  // OtherEdit was left: its text exported under the key that UseOther selects.
-  virtual void OtherEditExit() {}
 };
 
 // The spectrum, waterfall, oscillogram and phase-vector displays.
@@ -109,14 +109,13 @@ class TransmitPart {
 class MacroPart {
  public:
   virtual ~MacroPart() = default;
-  // The named values that automation clients set and "~[j...]" inserts: the value of the
-  // first exactly equal name, else "***"; SetVal replaces it or appends the pair.
-  virtual std::string GetVal(const std::string& /*name*/) const { return "***"; }
-  virtual void SetVal(const std::string& /*name*/, const std::string& /*value*/) {}
-
   virtual void RunMacro(int /*n*/) {}
   // Performs the first "~[" escape of text; true when one was found (and removed). Callers loop, bounded.
   virtual bool ExpandMacroEscape(std::string& /*text*/) { return false; }
+  // A named value for the macros (automation SetVal), and one byte of the automation channel
+  // of the exchange-input parser (automation AddSymbol).
+  virtual void SetVal(const std::string& /*name*/, const std::string& /*value*/) {}
+  virtual void AddSymbol(int /*symbol*/) {}
 };
 
 // The rig-control link.
@@ -229,7 +228,7 @@ class ExchangePortPart {
   virtual ~ExchangePortPart() = default;
   // One character of the automation methods AddSymbol/AddString, into the automation
   // channel's state of the exchange-input parser (macros and escapes as on the port).
-  virtual void PutAutomationSymbol(int /*symbol*/) {}
+  virtual void AddSymbol(int /*symbol*/) {}
 
   // A port is open (ExchangeComHandle is not -1).
   virtual bool IsOpen() const { return false; }
@@ -270,9 +269,13 @@ class AutomationPart {
   virtual int ClientCount() const { return 0; }
   // The OnCallsign event to every client.
   virtual void FireOnCallsign(const std::string& /*call*/) {}
-  // OnCommandEx to every client: the code with the automation sequence, the QsoFieldCode
-  // flags and a field's text.
-  virtual void FireCommandExEvent(uint32_t /*code*/, uint32_t /*flags*/, const std::string& /*text*/) {}
+  // OnCommand(code) to every client; OnCommandEx(code | sequence, fields, text) to each client
+  // with its own sequence number.
+  virtual void FireOnCommand(uint32_t /*code*/) {}
+  virtual void FireOnCommandEx(uint32_t /*code*/, uint32_t /*fields*/, const std::string& /*text*/) {}
+  // Offers the server on the session bus; activated: started by the bus for a client, so the
+  // program ends when its last client leaves.
+  virtual void Register(bool /*activated*/) {}
 };
 
 }  // namespace vestrel

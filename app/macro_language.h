@@ -74,6 +74,8 @@ class MacroHost {
 
   // A date in the system's short date format.
   virtual std::string ShortDate(const CivilTime& t) const = 0;
+  // One character of the automation methods for the exchange-input parser's automation channel.
+  virtual void AddSymbol(int symbol) = 0;
 
  protected:
   ~MacroHost() = default;
@@ -118,8 +120,10 @@ class TMacroLanguage : public MacroPart {
 
   void RunMacro(int n) override;
   bool ExpandMacroEscape(std::string& text) override;
-  std::string GetVal(const std::string& name) const override;
   void SetVal(const std::string& name, const std::string& value) override;
+  void AddSymbol(int symbol) override { host_.AddSymbol(symbol); }
+  // The value of the first exactly equal name, else "***".
+  std::string GetVal(const std::string& name) const;
 
   // Every escape of text expanded, within the bounds; a fresh expansion.
   void ExpandAll(std::string& text);

@@ -180,8 +180,6 @@ class TRxForm : public QMainWindow,
   void SetTransmit(bool on);
   void SetPause(bool on) override;
   void RunMacro(int n);
-  // One character of the automation methods AddSymbol/AddString for the exchange-input parser.
-  void AddSymbol(int symbol);
   // The data-exchange COM port, 1..99; anything else is none.
   void SetDataExchangePort(int n);
 
@@ -204,9 +202,8 @@ class TRxForm : public QMainWindow,
   RigPart& rig() { return *rig_; }
   DisplayPart& display() { return display_; }
   CallsignPart& callsigns() { return *callsigns_; }
+  MacroPart& macroPart() { return macros_; }
   MessageBoxSink& boxes() { return boxes_; }
-  MacroPart& macros() { return macros_; }
-  Clock& clock() { return clock_; }
 
   TEngine& engine() { return *engine_; }
   EngineDriver& engineDriver() { return *engineDriver_; }

@@ -247,11 +247,6 @@ void TRxForm::RunMacro(int n) {
   macros_.RunMacro(n);
 }
 
-void TRxForm::AddSymbol(int symbol) {
-  if (ShutdownDone != 0) return;
-  exchangePort_.PutAutomationSymbol(symbol);
-}
-
 void TRxForm::OnTopButtonClick() {
   const bool wasVisible = isVisible();
   setWindowFlag(Qt::WindowStaysOnTopHint, OnTopButton->isChecked());

@@ -75,6 +75,7 @@ class RecordingHost final : public MacroHost {
     std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", t.day, t.month, t.year);
     return buf;
   }
+  void AddSymbol(int s) override { Log("AddSymbol " + std::to_string(s)); }
 
   void Log(std::string s) { log.push_back(std::move(s)); }
   std::vector<TxSymbol> Symbols() {

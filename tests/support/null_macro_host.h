@@ -43,6 +43,7 @@ class NullMacroHost : public MacroHost {
   void ReplayLastAudio(int) override {}
   void SaveLastAudio(int, bool) override {}
   std::string ShortDate(const CivilTime&) const override { return "1/2/26"; }
+  void AddSymbol(int) override {}
 
   struct NullPoster : Poster {
     void Post(uint32_t) override {}
