@@ -103,6 +103,20 @@ class RecordingHost final : public MacroHost {
   std::vector<std::function<void()>> later;
 };
 
+// Runs work on a thread of its own; work that hangs ends the test program with a failure
+// (the thread cannot be stopped, and waiting for it would hang the test too).
+template <typename F>
+auto WithinSeconds(int seconds, F work) {
+  auto done = std::async(std::launch::async, std::move(work));
+  if (done.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+    std::fprintf(stderr, "%s: still running after %d s\n",
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name(), seconds);
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
+  return done.get();
+}
+
 struct Macros : ::testing::Test {
   Macros() {
     settings.UTCoffset = -1;
@@ -313,10 +327,7 @@ TEST_F(Macros, SelfIncludingMacrosEnd) {
   table.Macro[2] = "x~[m2]";
   for (int n = 3; n < 36; ++n) table.Macro[size_t(n)] = "~[m" + std::to_string(n + 1) + "]~[m" + std::to_string(n + 1) + "]";
   table.Macro[36] = "ab";
-  for (int n : {1, 2, 3}) {
-    auto done = std::async(std::launch::async, [&, n] { lang.RunMacro(n); });
-    ASSERT_EQ(done.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "macro " << n;
-  }
+  for (int n : {1, 2, 3}) WithinSeconds(20, [&, n] { lang.RunMacro(n); });
   ASSERT_EQ(host.inserted.size(), 2u);  // macro 1 comes to nothing
   EXPECT_EQ(host.inserted[0], std::string(kMacroInsertLimit + 1, 'x'));
   EXPECT_LE(host.inserted[1].size(), kMacroTextLimit);
@@ -330,14 +341,12 @@ TEST_F(Macros, SelfIncludingFilesAndLargeResultsEnd) {
   const std::string big = dir.path().string() + "/big.txt";
   std::ofstream(big, std::ios::binary) << std::string(60000, 'b') << "~[f" << big << "]";
   std::string text = "~[f" + self + "]";
-  auto done = std::async(std::launch::async, [&] {
+  const std::string b = WithinSeconds(20, [&] {
     lang.ExpandAll(text);
     std::string b = "~[f" + big + "]";
     lang.ExpandAll(b);
     return b;
   });
-  ASSERT_EQ(done.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-  const std::string b = done.get();
   EXPECT_EQ(text.size(), 3u * kMacroInsertLimit);
   EXPECT_LE(b.size(), kMacroTextLimit);
   EXPECT_GT(b.size(), kMacroTextLimit - 60100);
