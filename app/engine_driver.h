@@ -59,6 +59,9 @@ class EngineDriver {
   // The SQL button and its up-down (position 0..100).
   virtual void SetSquelch(bool /*on*/) {}
   virtual void SetSquelchPosition(int /*position*/) {}
+  // One AFC pass of the two-tone modes now (the "afr1" escape), and the TX AFC switch.
+  virtual void AfcPassNow() {}
+  virtual void SetTxAfc(bool /*on*/) {}
   // The sound devices, when this driver has them, and the devices and channel they open.
   virtual SoundControl* Sound() { return nullptr; }
   virtual void SetSoundDevices(const SoundSettings&) {}

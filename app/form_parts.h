@@ -54,11 +54,16 @@ class LoggerLinkPart {
   // An inbound "BRK_CW" command.
   virtual void HandleCommand(uint32_t /*wParam*/, uint32_t /*lParam*/) {}
   virtual void ClearQsoPanel() {}
+  // OtherEdit was left: its text exported under the key that UseOther selects.
+  virtual void OtherEditExit() {}
   // A key of the export section (ExportIniFile, ExportIniSection), its value written without
   // quotes.
   virtual void WriteExportKey(const std::string& /*key*/, const std::string& /*value*/) {}
   // "Tandel_Message" with a command code and the QsoFieldCode bits of what changed.
   virtual void BroadcastQsoChange(int /*code*/, uint32_t /*fields*/) {}
+  // One QSO field to the logger: the clipboard, the export key (quoted) with its broadcast, and
+  // the automation event.
+  virtual void ExportQsoField(const std::string& /*key*/, const std::string& /*value*/, uint32_t /*code*/) {}
 };
 
 // The spectrum, waterfall, oscillogram and phase-vector displays.
@@ -91,6 +96,17 @@ class TransmitPart {
   virtual void ClearPausePoint() {}
   // Lowers the typing countdown of the text pump by one tick when it is non-zero.
   virtual void TickTypingCountdown() {}
+  // Sets the typing hold (10 ticks of 100 ms), as a key press in Input does.
+  virtual void HoldTyping() {}
+  // A pump pass is running (a macro or key arriving now is deferred, never waited for).
+  virtual bool PumpBusy() const { return false; }
+  virtual void KeepCaretAfterSent() {}
+  // Inserts text at Input's caret, replacing its selection (the result of a macro).
+  virtual void InsertAtCaret(const std::string& /*text*/) {}
+
+  // Empties Input with its send position; a raw file send counts as ended (the "cl" escape,
+  // which also empties the symbol queue and clears the pause point).
+  virtual void ClearInput() {}
 };
 
 // The macro language.
@@ -100,6 +116,10 @@ class MacroPart {
   virtual void RunMacro(int /*n*/) {}
   // Performs the first "~[" escape of text; true when one was found (and removed). Callers loop, bounded.
   virtual bool ExpandMacroEscape(std::string& /*text*/) { return false; }
+  // A named value for the macros (automation SetVal), and one byte of the automation channel
+  // of the exchange-input parser (automation AddSymbol).
+  virtual void SetVal(const std::string& /*name*/, const std::string& /*value*/) {}
+  virtual void AddSymbol(int /*symbol*/) {}
 };
 
 // The rig-control link.
@@ -212,6 +232,10 @@ class ExchangeLibraryPart {
 class ExchangePortPart {
  public:
   virtual ~ExchangePortPart() = default;
+  // One character of the automation methods AddSymbol/AddString, into the automation
+  // channel's state of the exchange-input parser (macros and escapes as on the port).
+  virtual void AddSymbol(int /*symbol*/) {}
+
   // A port is open (ExchangeComHandle is not -1).
   virtual bool IsOpen() const { return false; }
   // False when the queue refused the byte.
@@ -259,6 +283,13 @@ class AutomationPart {
   virtual int ClientCount() const { return 0; }
   // The OnCallsign event to every client.
   virtual void FireOnCallsign(const std::string& /*call*/) {}
+  // OnCommand(code) to every client; OnCommandEx(code | sequence, fields, text) to each client
+  // with its own sequence number.
+  virtual void FireOnCommand(uint32_t /*code*/) {}
+  virtual void FireOnCommandEx(uint32_t /*code*/, uint32_t /*fields*/, const std::string& /*text*/) {}
+  // Offers the server on the session bus; activated: started by the bus for a client, so the
+  // program ends when its last client leaves.
+  virtual void Register(bool /*activated*/) {}
 };
 
 }  // namespace vestrel

@@ -27,6 +27,7 @@
 #include "app/displays.h"
 #include "app/fast_macros_form.h"
 #include "app/form_layout.h"
+#include "app/form_macros.h"
 #include "app/keying_ports.h"
 #include "app/macros_form.h"
 #include "app/exchange_port.h"
@@ -77,7 +78,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
       logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
       display_(Use<TDisplays>(deps_.display, ownDisplay_)),
       transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
-      macros_(Use<MacroPart>(deps_.macros, ownMacros_)),
+      macros_(deps_.macros != nullptr ? *deps_.macros : *(ownMacros_ = MakeFormMacros(*this))),
       capture_(deps_.capture != nullptr
                    ? *deps_.capture
                    : *(ownCapture_ = std::make_unique<TCaptureFiles>(*this, boxes_, dialogs_, opener_, clock_))),

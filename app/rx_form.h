@@ -54,6 +54,7 @@ class StyledMemoWidget;
 class TMacrosForm;
 class TSetupForm;
 class TFastMacrosForm;
+class TFormMacroHost;
 
 // A message posted to the main window (both parameters 0).
 class TPostedMessage : public QEvent {
@@ -303,6 +304,7 @@ class TRxForm : public QMainWindow,
   RigPart& rig() { return *rig_; }
   DisplayPart& display() { return display_; }
   CallsignPart& callsigns() { return *callsigns_; }
+  MacroPart& macroPart() { return macros_; }
   MessageBoxSink& boxes() { return boxes_; }
 
   TEngine& engine() { return *engine_; }
@@ -385,6 +387,8 @@ class TRxForm : public QMainWindow,
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  friend class TFormMacroHost;  // the macro escapes' targets
+
   void BuildControls();
   void BuildMenus();
   QAction* AddItem(QMenu* menu, const char* caption);
