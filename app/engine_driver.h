@@ -50,6 +50,11 @@ class EngineDriver {
   virtual void ForceLettersCase() {}
   // Receive tone moved by the given FrequencyUnit steps.
   virtual void ShiftRxFrequency(int /*units*/) {}
+  virtual void ShiftTxFrequency(int /*units*/) {}
+  // Absolute tones in Hz (macros); out of range does nothing.
+  virtual void SetRxFrequency(double /*hz*/) {}
+  virtual void SetTxFrequency(double /*hz*/) {}
+  virtual void SyncTxFrequencyToRx() {}
   virtual void SetAfc(bool /*on*/) {}
   // The SQL button and its up-down (position 0..100).
   virtual void SetSquelch(bool /*on*/) {}

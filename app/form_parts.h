@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/app_settings.h"
@@ -87,6 +88,15 @@ class TransmitPart {
   virtual void ClearPausePoint() {}
   // Lowers the typing countdown of the text pump by one tick when it is non-zero.
   virtual void TickTypingCountdown() {}
+  // Sets the typing hold (10 ticks of 100 ms), as a key press in Input does.
+  virtual void HoldTyping() {}
+  // A pump pass is running (a macro or key arriving now is deferred, never waited for).
+  virtual bool PumpBusy() const { return false; }
+  virtual void KeepCaretAfterSent() {}
+  // Inserts text at Input's caret, replacing its selection (the result of a macro).
+  virtual void InsertAtCaret(const std::string& /*text*/) {}
+  // "~[cl]": a raw file send no longer holds the pump.
+  virtual void ClearRawSend() {}
 };
 
 // The macro language.
@@ -94,6 +104,8 @@ class MacroPart {
  public:
   virtual ~MacroPart() = default;
   virtual void RunMacro(int /*n*/) {}
+  // Performs the first "~[" escape of text; true when one was found (and removed). Callers loop, bounded.
+  virtual bool ExpandMacroEscape(std::string& /*text*/) { return false; }
 };
 
 // The rig-control link.
@@ -208,6 +220,8 @@ class ExchangePortPart {
   virtual bool IsOpen() const { return false; }
   // False when the queue refused the byte.
   virtual bool QueueExchangeByte(uint8_t /*c*/) { return false; }
+  // One pull of the text pump: text that the exchange peers sent goes to append (on the GUI thread).
+  virtual void PullExchangeText(const std::function<void(const std::string&)>& /*append*/) {}
 };
 
 // The callsign catcher, the own-call watch and the beacon.

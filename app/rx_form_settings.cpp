@@ -73,6 +73,7 @@ void TRxForm::ApplyFontSettings() {
   // the setup dialog takes its sample.
   ApplyMemoFontSetting(*RxMemo, s.RxFont);
   ApplyFontSetting(*RxMemo, s.RxFont, QPalette::Text, true);
+  ApplyMemoFontSetting(*Input, s.InputFont);
   ApplyFontSetting(*Input, s.InputFont, QPalette::Text, true);
   ApplyFontSetting(*Sent, s.SentFont, QPalette::Text, true);
   for (int n = 1; n <= 36; ++n) ApplyFontSetting(*ButMacro[n], s.ButtonFont, QPalette::ButtonText, false);
