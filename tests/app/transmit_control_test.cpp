@@ -531,10 +531,12 @@ TEST(TransmitControlFaults, SendTextFileReadsRegularFilesOnlyAndBounded) {
     t.tc().SendTextFile1Click();
     EXPECT_EQ(t.InputText(), "");
   }
-  std::ofstream(dir / "big.txt", std::ios::binary) << std::string(100000, 'A');
+  std::string lines;
+  while (lines.size() < 100000) lines += std::string(62, 'A') + "\r\n";
+  std::ofstream(dir / "big.txt", std::ios::binary) << lines;
   t.dialogs.answer = (dir / "big.txt").string();
   t.tc().SendTextFile1Click();
-  EXPECT_EQ(t.InputText().size(), TTransmitControl::kMaxTextFileBytes);
+  EXPECT_EQ(t.InputText(), lines.substr(0, TTransmitControl::kMaxTextFileBytes));
 }
 
 TEST(TransmitControl, SendTextFileInsertsItsLinesAtTheCaret) {
