@@ -23,16 +23,26 @@ namespace vestrel {
 
 namespace {
 
-bool IsEscapeLead(unsigned char c) { return c == '~' || c == '`'; }
+bool IsEscapeLead(unsigned char c) {
+  return c == '~' || c == '`';
+}
 
 // Modes without a character pump of their own: packet (started by channel access) and the
 // receive-only modes.
-bool PacketMode(int mode) { return mode == kModeAx25Hf || mode == kModeAx25Uhf; }
-bool ReceiveOnlyMode(int mode) { return mode == kModeDtmf || mode == kModeAmtorArq || mode == kModePactorFec; }
+bool PacketMode(int mode) {
+  return mode == kModeAx25Hf || mode == kModeAx25Uhf;
+}
+bool ReceiveOnlyMode(int mode) {
+  return mode == kModeDtmf || mode == kModeAmtorArq || mode == kModePactorFec;
+}
 // The block modes end with a pad instead of the idle before the end mark.
-TxSymbol EndIdle(int mode) { return (mode == kModePs2x5 || mode == kModePs33x5) ? kTxBlockPad : kTxLtrs; }
+TxSymbol EndIdle(int mode) {
+  return (mode == kModePs2x5 || mode == kModePs33x5) ? kTxBlockPad : kTxLtrs;
+}
 // The ASCII modes put a NUL before a blank and before a line end.
-bool AsciiMode(int mode) { return mode == kModeAscii7 || mode == kModeAscii8; }
+bool AsciiMode(int mode) {
+  return mode == kModeAscii7 || mode == kModeAscii8;
+}
 
 // A lone LF becomes CR LF, so that a file with LF line ends gives the same lines.
 std::string CrLfLines(const std::string& text) {
@@ -74,23 +84,41 @@ int TTransmitControl::QueueMark(int mode, double baud) {
     case kModeBpsk31:
     case kModeQpsk31:
     case kModeMfsk16:
-    case kModeMfsk8: mark = 3; break;
+    case kModeMfsk8:
+      mark = 3;
+      break;
     case kModeBpsk63:
-    case kModeQpsk63: mark = 6; break;
-    case kModeBpsk125: mark = 12; break;
-    case kModeAmtorFec: mark = static_cast<int>(std::lround(baud * 0.05)); break;
-    default: mark = static_cast<int>(std::lround(baud * 0.1)); break;
+    case kModeQpsk63:
+      mark = 6;
+      break;
+    case kModeBpsk125:
+      mark = 12;
+      break;
+    case kModeAmtorFec:
+      mark = static_cast<int>(std::lround(baud * 0.05));
+      break;
+    default:
+      mark = static_cast<int>(std::lround(baud * 0.1));
+      break;
   }
   return std::max(mark, 1);
 }
 
-bool TTransmitControl::Transmitting() const { return form_.engine().tx.TxState != 0; }
+bool TTransmitControl::Transmitting() const {
+  return form_.engine().tx.TxState != 0;
+}
 
-bool TTransmitControl::Paused() const { return form_.engine().tx.TxPaused; }
+bool TTransmitControl::Paused() const {
+  return form_.engine().tx.TxPaused;
+}
 
-bool TTransmitControl::InputAllSent() const { return SentCount >= input_.getCharCount(); }
+bool TTransmitControl::InputAllSent() const {
+  return SentCount >= input_.getCharCount();
+}
 
-void TTransmitControl::ClearPausePoint() { form_.engine().tx.PausePoint = false; }
+void TTransmitControl::ClearPausePoint() {
+  form_.engine().tx.PausePoint = false;
+}
 
 void TTransmitControl::TickTypingCountdown() {
   if (TypingHold > 0) --TypingHold;
@@ -336,8 +364,8 @@ void TTransmitControl::InputKeyDown(TMemoKey& key) {
   if (caret > SentCount || input_.SelLength() != 0) return;
   const TTxState& tx = form_.engine().tx;
   const int mode = form_.engine().params.Mode;
-  if (form_.settings().BackspaceHandling != 0 && mode != kModeRtty && mode != kModeAmtorFec && tx.TxState != 0 &&
-      !tx.TxPaused && tx.TxEnding == 0) {
+  if (form_.settings().BackspaceHandling != 0 && mode != kModeRtty && mode != kModeAmtorFec &&
+      tx.TxState != 0 && !tx.TxPaused && tx.TxEnding == 0) {
     form_.engine().TxQueue.PostTxSymbol(8);
     SentCount = std::max(SentCount - 1, 0);
     return;  // the memo deletes the last sent character
@@ -345,7 +373,9 @@ void TTransmitControl::InputKeyDown(TMemoKey& key) {
   key = 0;  // sent text cannot be edited
 }
 
-void TTransmitControl::InputMouseDown() { form_.engine().display.DisplayPause = 0; }
+void TTransmitControl::InputMouseDown() {
+  form_.engine().display.DisplayPause = 0;
+}
 
 void TTransmitControl::SentClick() {
   form_.engine().display.DisplayPause = 0;
@@ -370,11 +400,17 @@ bool TTransmitControl::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- the switches ----
 
-void TTransmitControl::TxButtonClick() { form_.SetTransmit(!Transmitting()); }
+void TTransmitControl::TxButtonClick() {
+  form_.SetTransmit(!Transmitting());
+}
 
-void TTransmitControl::PauseButtonClick() { form_.SetPause(!Paused()); }
+void TTransmitControl::PauseButtonClick() {
+  form_.SetPause(!Paused());
+}
 
-void TTransmitControl::SetPauseButton(bool down) { form_.PauseButton->setChecked(down); }
+void TTransmitControl::SetPauseButton(bool down) {
+  form_.PauseButton->setChecked(down);
+}
 
 void TTransmitControl::SetPause(bool on) {
   TTxState& tx = form_.engine().tx;
@@ -446,6 +482,20 @@ bool TTransmitControl::StartTransmission() {
   return true;
 }
 
+void TTransmitControl::MarkTransmitting() {
+  TTxState& tx = form_.engine().tx;
+  tx.TxState |= 1;
+  tx.TxActive = true;
+  tx.TxEnding = 0;
+  form_.BeaconSeconds = 0;
+}
+
+void TTransmitControl::AnnounceStart() {
+  form_.Post(WM_WAVEOUT_DONE);  // starts the audio pump
+  form_.NotifyCommand(111);
+  if (form_.BeaconOn) form_.SetPanelText(10, "BEA:W");
+}
+
 void TTransmitControl::SetTransmit(bool on) {
   TTxState& tx = form_.engine().tx;
   TxSymbolQueue& queue = form_.engine().TxQueue;
@@ -463,14 +513,9 @@ void TTransmitControl::SetTransmit(bool on) {
     if (!StartTransmission()) return;
     queue.PostTxSymbol(kTxLtrs);
     queue.PostTxSymbol(kTxLtrs);
-    tx.TxState |= 1;
-    tx.TxActive = true;
-    tx.TxEnding = 0;
-    form_.BeaconSeconds = 0;
+    MarkTransmitting();
     for (int i = 0; i < 8; ++i) PumpTxText();
-    form_.Post(WM_WAVEOUT_DONE);
-    form_.NotifyCommand(111);
-    if (form_.BeaconOn) form_.SetPanelText(10, "BEA:W");
+    AnnounceStart();
     return;
   }
   if (tx.TxState == 0 || tx.TxEnding != 0) return;
@@ -543,21 +588,15 @@ void TTransmitControl::SendAfileRaw1Click() {
   for (char c : bytes) queue.QueueTxSymbol(static_cast<uint8_t>(c));
   queue.QueueTxSymbol(EndIdle(mode));
   queue.QueueTxSymbol(kTxEnd);
-  TTxState& tx = form_.engine().tx;
   if (!StartTransmission()) {
     queue.Clear();
     RawSendActive = false;
     return;
   }
-  tx.TxState |= 1;
-  tx.TxActive = true;
-  tx.TxEnding = 0;
-  form_.BeaconSeconds = 0;
+  MarkTransmitting();
   rawStarted_ = true;
-  form_.Post(WM_WAVEOUT_DONE);
-  form_.NotifyCommand(111);
+  AnnounceStart();
   form_.callsigns().ResetOwnCallWatch();
-  if (form_.BeaconOn) form_.SetPanelText(10, "BEA:W");
   input_.setFocus();
 }
 

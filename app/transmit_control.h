@@ -86,6 +86,10 @@ class TTransmitControl : public QObject, public TransmitPart {
   void ReplaceInInput(int32_t start, int32_t length, const std::string& text);
   // Steps 1-5 and 7 of the transmit start; false when the sound output did not open.
   bool StartTransmission();
+  // The state of a started transmission, and its announcement (the audio pump's
+  // message, the logger, the beacon panel).
+  void MarkTransmitting();
+  void AnnounceStart();
   // Ends a transmission at once: PTT off, the sound output closed, the state cleared.
   void AbandonTransmission();
   void AppendSent(uint8_t ch);

@@ -36,12 +36,13 @@ class RecordingPtt : public PortsPart {
   void SetPtt(bool on) override {
     std::error_code ec;
     const auto size = fs::exists(out_, ec) ? fs::file_size(out_, ec) : 0;
-    switches.push_back({on, static_cast<uint64_t>(size), buffers != nullptr ? buffers->InFlight.load() : 99u});
+    switches.push_back(
+        {on, static_cast<uint64_t>(size), buffers != nullptr ? buffers->InFlight.load() : 99u});
   }
   struct Switch {
     bool on;
-    uint64_t bytes;      // in the playback file
-    uint32_t inFlight;   // playback buffers written and not yet played
+    uint64_t bytes;     // in the playback file
+    uint32_t inFlight;  // playback buffers written and not yet played
   };
   std::vector<Switch> switches;
   const TxAudioBuffers* buffers = nullptr;

@@ -119,9 +119,9 @@ TEST(TransmitControl, TheQueueMarkLimitsWhatIsQueuedAheadOfTheModulator) {
     double baud;
     uint32_t mark;
   } rows[] = {
-      {"BPSK31", kModeBpsk31, 31.25, 3},        {"BPSK63", kModeBpsk63, 62.5, 6},
-      {"BPSK125", kModeBpsk125, 125.0, 12},     {"AMTOR FEC 100 Bd", kModeAmtorFec, 100.0, 5},
-      {"RTTY 45.45 Bd", kModeRtty, 45.0, 5},    {"AX.25 300 Bd", kModeAx25Hf, 300.0, 30},
+      {"BPSK31", kModeBpsk31, 31.25, 3},     {"BPSK63", kModeBpsk63, 62.5, 6},
+      {"BPSK125", kModeBpsk125, 125.0, 12},  {"AMTOR FEC 100 Bd", kModeAmtorFec, 100.0, 5},
+      {"RTTY 45.45 Bd", kModeRtty, 45.0, 5}, {"AX.25 300 Bd", kModeAx25Hf, 300.0, 30},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -155,7 +155,7 @@ TEST(TransmitControl, SendingALineEndRemovesTheLineAndKeepsTheCaretsPlace) {
   TxForm t;
   t.Mode(kModeBpsk31, 31.25);
   t.StartTransmitting();
-  t.Type("AB\r\nCDE");  // the typing's own pass sends "A"
+  t.Type("AB\r\nCDE");          // the typing's own pass sends "A"
   t.w().Input->setSelStart(6);  // after "CD"
   EXPECT_EQ(t.Send(1), Chars("AB"));
   EXPECT_EQ(t.tc().SentCount, 2);
