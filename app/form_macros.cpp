@@ -29,16 +29,16 @@ class TFormMacroHost final : public MacroHost {
   void SetTxLineState(int32_t state) override { f_.engine_->params.TxLineState = state; }
   int Mode() const override { return f_.CurrentMode(); }
   bool Transmitting() const override { return f_.Transmitting(); }
-  bool Paused() const override { return f_.transmit_.Paused(); }
+  bool Paused() const override { return f_.transmit_->Paused(); }
   void SetTransmit(bool on) override { f_.SetTransmit(on); }
   void SetPause(bool on) override { f_.SetPause(on); }
 
-  void HoldTyping() override { f_.transmit_.HoldTyping(); }
-  bool PumpBusy() const override { return f_.transmit_.PumpBusy(); }
-  void KeepCaretAfterSent() override { f_.transmit_.KeepCaretAfterSent(); }
-  void InsertAtCaret(const std::string& text) override { f_.transmit_.InsertAtCaret(text); }
+  void HoldTyping() override { f_.transmit_->HoldTyping(); }
+  bool PumpBusy() const override { return f_.transmit_->PumpBusy(); }
+  void KeepCaretAfterSent() override { f_.transmit_->KeepCaretAfterSent(); }
+  void InsertAtCaret(const std::string& text) override { f_.transmit_->InsertAtCaret(text); }
   void FocusInput() override { f_.Input->setFocus(); }
-  void ClearInput() override { f_.transmit_.ClearInput(); }
+  void ClearInput() override { f_.transmit_->ClearInput(); }
   void RunMacroLater(int n) override {
     TRxForm* form = &f_;
     QMetaObject::invokeMethod(form, [form, n] { form->RunMacro(n); }, Qt::QueuedConnection);
@@ -74,7 +74,7 @@ class TFormMacroHost final : public MacroHost {
 
   void ClearRx() override {
     f_.RxMemo->Clear();
-    f_.transmit_.ClearPausePoint();
+    f_.transmit_->ClearPausePoint();
   }
   void ClearSent() override { f_.Sent->clear(); }
   void ClearQsoFields() override { f_.logger_.ClearQsoPanel(); }

@@ -36,6 +36,7 @@
 #include "app/no_sound_devices.h"
 #include "app/rig_link.h"
 #include "app/settings_file.h"
+#include "app/transmit_control.h"
 #include "memo/qt/styled_memo_widget.h"
 
 namespace vestrel {
@@ -77,7 +78,6 @@ TRxForm::TRxForm(TRxFormDeps deps)
       settingsPart_(Use<TSettingsFile>(deps_.settings, ownSettings_)),
       logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
       display_(Use<TDisplays>(deps_.display, ownDisplay_)),
-      transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
       macros_(deps_.macros != nullptr ? *deps_.macros : *(ownMacros_ = MakeFormMacros(*this))),
       capture_(deps_.capture != nullptr
                    ? *deps_.capture
@@ -178,6 +178,12 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.strip = PaintBox1;
     links.scaleMouseUp = [this] { ScaleImageMouseUp(); };
     displays->Attach(links);
+  }
+  if (deps_.transmit != nullptr) {
+    transmit_ = deps_.transmit;
+  } else {
+    ownTransmit_ = std::make_unique<TTransmitControl>(*this);
+    transmit_ = ownTransmit_.get();
   }
   // The COM writer reports its failures through the window's messages.
   workers_->shared()->SetPoster(this);
@@ -331,7 +337,7 @@ void TRxForm::BuildControls() {
   Sent->setReadOnly(true);
   Sent->setFixedHeight(48);
   column->addWidget(Sent);
-  Input = new QPlainTextEdit(central);
+  Input = new StyledMemoWidget(central);
   Input->setObjectName(QStringLiteral("Input"));
   column->addWidget(Input, 2);
   setCentralWidget(central);
@@ -382,13 +388,14 @@ void TRxForm::BuildControls() {
     BeaconButtonClick();
   });
   connect(BeaconUpDown, &QSpinBox::valueChanged, this, [this] { BeaconEditChange(); });
+  // The click handlers decide the buttons' state.
   connect(TxButton, &QToolButton::clicked, this, [this](bool on) {
     TxButton->setChecked(!on);
-    SetTransmit(on);
+    TxButtonClick();
   });
   connect(PauseButton, &QToolButton::clicked, this, [this](bool on) {
     PauseButton->setChecked(!on);
-    SetPause(on);
+    PauseButtonClick();
   });
   connect(AfcButton, &QToolButton::toggled, this, [this](bool on) { engineDriver_->SetAfc(on); });
   connect(SqlButton, &QToolButton::toggled, this, [this](bool on) { engineDriver_->SetSquelch(on); });
@@ -538,11 +545,11 @@ void TRxForm::ReopenKeyingPorts() {
 
 void TRxForm::RequestTermination() { app_.Terminate(); }
 
-void TRxForm::PumpTxText() { transmit_.PumpTxText(); }
+void TRxForm::PumpTxText() { transmit_->PumpTxText(); }
 
-void TRxForm::ShowSentChar() { transmit_.ShowSentChar(); }
+void TRxForm::ShowSentChar() { transmit_->ShowSentChar(); }
 
-bool TRxForm::InputAllSent() const { return transmit_.InputAllSent(); }
+bool TRxForm::InputAllSent() const { return transmit_->InputAllSent(); }
 
 void TRxForm::SetTxButton(bool down) { TxButton->setChecked(down); }
 
@@ -558,7 +565,7 @@ void TRxForm::ShowError(std::string_view text, std::string_view caption) { boxes
 
 void TRxForm::ShowFileError(std::string_view caption, std::string_view text) { boxes_.ShowMessage(caption, text); }
 
-bool TRxForm::Transmitting() const { return transmit_.Transmitting() || engine_->tx.TxState != 0; }
+bool TRxForm::Transmitting() const { return transmit_->Transmitting() || engine_->tx.TxState != 0; }
 
 int TRxForm::CurrentMode() const { return engine_->params.Mode; }
 

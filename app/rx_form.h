@@ -280,6 +280,9 @@ class TRxForm : public QMainWindow,
   // key the transmitter.
   void SetTransmit(bool on);
   void SetPause(bool on) override;
+  // The TX and Pause buttons.
+  void TxButtonClick() { SetTransmit(!Transmitting()); }
+  void PauseButtonClick() { SetPause(!transmit_->Paused()); }
   void RunMacro(int n);
   // The data-exchange COM port, 1..99; anything else is none.
   void SetDataExchangePort(int n);
@@ -304,7 +307,9 @@ class TRxForm : public QMainWindow,
   RigPart& rig() { return *rig_; }
   DisplayPart& display() { return display_; }
   CallsignPart& callsigns() { return *callsigns_; }
-  MacroPart& macroPart() { return macros_; }
+  TransmitPart& transmit() { return *transmit_; }
+  MacroPart& macros() { return macros_; }
+  FileDialogs& dialogs() { return dialogs_; }
   MessageBoxSink& boxes() { return boxes_; }
 
   TEngine& engine() { return *engine_; }
@@ -338,7 +343,7 @@ class TRxForm : public QMainWindow,
 
   // Controls that other Parts act on, by the names they use.
   StyledMemoWidget* RxMemo = nullptr;
-  QPlainTextEdit* Input = nullptr;
+  StyledMemoWidget* Input = nullptr;
   QPlainTextEdit* Sent = nullptr;
   QLineEdit* CallEdit = nullptr;
   QLineEdit* RSTEdit = nullptr;
@@ -455,7 +460,7 @@ class TRxForm : public QMainWindow,
   SettingsPart& settingsPart_;
   LoggerLinkPart& logger_;
   DisplayPart& display_;
-  TransmitPart& transmit_;
+  TransmitPart* transmit_ = nullptr;  // made once the controls and the engine exist
   MacroPart& macros_;
   RigPart* rig_ = nullptr;  // made once the engine exists
   CapturePart& capture_;

@@ -69,7 +69,7 @@ void TRxForm::FreeBufferPanel() {
 }
 
 void TRxForm::Timer1Timer() {
-  transmit_.TickTypingCountdown();
+  transmit_->TickTypingCountdown();
   if (timerBusy_) {
     ++TickCounter;
     return;
@@ -172,7 +172,7 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
     case A::kRunMacro: RunMacro(cmd.arg); break;
     case A::kToggleTransmit: SetTransmit(!Transmitting()); break;
     case A::kInsertRxEscape:
-      Input->textCursor().insertText(QStringLiteral("`[rx]"));
+      Input->SetSelTextBuf(ToBytes("`[rx]"));
       Input->setFocus();
       break;
     case A::kShiftRxTone: engineDriver_->ShiftRxFrequency(cmd.arg); break;
@@ -185,7 +185,7 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
     case A::kClearRx:
       engine_->display.DisplayPause = 0;
       RxMemo->Clear();
-      transmit_.ClearPausePoint();
+      transmit_->ClearPausePoint();
       break;
     case A::kToggleAfc: AfcButton->setChecked(!(AfcButton->isChecked() || settings_.TuneRig != 0)); break;
     case A::kTogglePhaseShow:
@@ -221,10 +221,10 @@ void TRxForm::SetTransmit(bool on) {
   if (on && (ShutdownDone != 0 || !EngineStarted)) return;
   // What was received before our transmission cannot complete the own call after it.
   if (on) callsigns_->ResetOwnCallWatch();
-  transmit_.SetTransmit(on);
+  transmit_->SetTransmit(on);
 }
 
-void TRxForm::SetPause(bool on) { transmit_.SetPause(on); }
+void TRxForm::SetPause(bool on) { transmit_->SetPause(on); }
 
 void TRxForm::SetDataExchangePort(int n) {
   if (ShutdownDone != 0) return;

@@ -74,6 +74,7 @@ void TRxForm::ApplyFontSettings() {
   // the setup dialog takes its sample.
   ApplyMemoFontSetting(*RxMemo, s.RxFont);
   ApplyFontSetting(*RxMemo, s.RxFont, QPalette::Text, true);
+  ApplyMemoFontSetting(*Input, s.InputFont);
   ApplyFontSetting(*Input, s.InputFont, QPalette::Text, true);
   ApplyFontSetting(*Sent, s.SentFont, QPalette::Text, true);
   ApplyFontSetting(*ButMacro[1], s.ButtonFont, QPalette::ButtonText, false);

@@ -13,6 +13,7 @@
 #include "app/message_bus.h"
 #include "app/rx_form.h"
 #include "app/screen_settings.h"
+#include "memo/qt/styled_memo_widget.h"
 
 namespace vestrel {
 

@@ -133,7 +133,7 @@ TEST(FormMacros, AMacroDuringAPumpPassRunsAfterIt) {
 TEST(FormMacros, AutomationSymbolsGoToTheExchangeParser) {
   MacroParts parts;
   Started s(parts);
-  s.form->macroPart().AddSymbol('A');
+  s.form->macros().AddSymbol('A');
   EXPECT_TRUE(parts.Has("AutomationSymbol 65"));
 }
 

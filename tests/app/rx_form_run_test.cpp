@@ -288,7 +288,8 @@ TEST(RxFormKeys, HotKeysAreConsumedAndOthersReachTheTextWindow) {
   Running r(parts);
   TRxForm& w = *r.form;
   w.show();
-  QPlainTextEdit* input = w.Input;
+  StyledMemoWidget* input = w.Input;
+  auto typed = [&] { return ToChars(input->GetTextContent()); };
 
   QTest::keyClick(input, Qt::Key_F4, Qt::AltModifier);
   EXPECT_TRUE(parts.Has("RunMacro 28"));
@@ -308,12 +309,12 @@ TEST(RxFormKeys, HotKeysAreConsumedAndOthersReachTheTextWindow) {
   EXPECT_TRUE(parts.Has("SetPause 1"));
   QTest::keyClick(input, Qt::Key_3, Qt::AltModifier);
   EXPECT_TRUE(parts.Has("SetZoom 3"));
-  EXPECT_TRUE(input->toPlainText().isEmpty());  // none of them reached the typing window
+  EXPECT_TRUE(typed().empty());  // none of them reached the typing window
 
   QTest::keyClick(input, Qt::Key_BracketRight, Qt::ControlModifier);
-  EXPECT_EQ(input->toPlainText().toStdString(), "`[rx]");
+  EXPECT_EQ(typed(), "`[rx]");
   QTest::keyClicks(input, "ab*-");  // plain keys and the main keyboard's * and - are text
-  EXPECT_EQ(input->toPlainText().toStdString(), "`[rx]ab*-");
+  EXPECT_EQ(typed(), "`[rx]ab*-");
   EXPECT_EQ(parts.Count("ForceFigures"), 1);
 
   QTest::keyClick(input, Qt::Key_D, Qt::AltModifier);  // clears the receive window
@@ -470,7 +471,7 @@ TEST(RxFormShutdown, NothingKeysTheTransmitterWhileTheShutdownWaits) {
   for (const char* e : {"ToggleTextCapture", "ToggleWaveCapture", "DecodeFromFile", "RigRestart"}) {
     EXPECT_FALSE(parts.Has(e)) << e;
   }
-  EXPECT_TRUE(w.Input->toPlainText().isEmpty());  // and none of the keys became text
+  EXPECT_TRUE(w.Input->GetTextContent().empty());  // and none of the keys became text
   EXPECT_TRUE(parts.Has("SetTransmit 0"));  // switching off is still allowed
   EXPECT_FALSE(workers.anyAbandoned());
   EXPECT_TRUE(parts.Has("ClosePorts 0"));
