@@ -58,6 +58,9 @@ class LoggerLinkPart {
   virtual void WriteExportKey(const std::string& /*key*/, const std::string& /*value*/) {}
   // "Tandel_Message" with a command code and the QsoFieldCode bits of what changed.
   virtual void BroadcastQsoChange(int /*code*/, uint32_t /*fields*/) {}
+  // One QSO field to the logger: the clipboard, the export key (quoted) with its broadcast, and
+  // the automation event.
+  virtual void ExportQsoField(const std::string& /*key*/, const std::string& /*value*/, uint32_t /*code*/) {}
 };
 
 // The spectrum, waterfall, oscillogram and phase-vector displays.
@@ -84,6 +87,8 @@ class TransmitPart {
   virtual bool Paused() const { return false; }
   // The send position has reached the end of the typed text.
   virtual bool InputAllSent() const { return true; }
+  // SentCount: characters at the start of Input already handed to the transmitter.
+  virtual int32_t SentCount() const { return 0; }
   virtual void ClearPausePoint() {}
   // Lowers the typing countdown of the text pump by one tick when it is non-zero.
   virtual void TickTypingCountdown() {}
@@ -94,6 +99,12 @@ class MacroPart {
  public:
   virtual ~MacroPart() = default;
   virtual void RunMacro(int /*n*/) {}
+  // Performs the first "~[" escape of text; true when one was found (and removed). Callers loop, bounded.
+  virtual bool ExpandMacroEscape(std::string& /*text*/) { return false; }
+  // A named value for the macros (automation SetVal), and one byte of the automation channel
+  // of the exchange-input parser (automation AddSymbol).
+  virtual void SetVal(const std::string& /*name*/, const std::string& /*value*/) {}
+  virtual void AddSymbol(int /*symbol*/) {}
 };
 
 // The rig-control link.
@@ -243,6 +254,13 @@ class AutomationPart {
   virtual int ClientCount() const { return 0; }
   // The OnCallsign event to every client.
   virtual void FireOnCallsign(const std::string& /*call*/) {}
+  // OnCommand(code) to every client; OnCommandEx(code | sequence, fields, text) to each client
+  // with its own sequence number.
+  virtual void FireOnCommand(uint32_t /*code*/) {}
+  virtual void FireOnCommandEx(uint32_t /*code*/, uint32_t /*fields*/, const std::string& /*text*/) {}
+  // Offers the server on the session bus; activated: started by the bus for a client, so the
+  // program ends when its last client leaves.
+  virtual void Register(bool /*activated*/) {}
 };
 
 }  // namespace vestrel

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "app/automation_server.h"
 #include "app/callsigns.h"
 #include "app/capture_files.h"
 #include "app/fast_macros_form.h"
@@ -29,6 +30,7 @@
 #include "app/keying_ports.h"
 #include "app/macros_form.h"
 #include "app/linked_exchange_library.h"
+#include "app/logger_link.h"
 #include "app/message_bus.h"
 #include "app/no_sound_devices.h"
 #include "app/rig_link.h"
@@ -72,7 +74,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
       clock_(deps_.clock != nullptr ? *deps_.clock : *(ownClock_ = std::make_unique<SystemClock>())),
       app_(Use<AppControl>(deps_.app, ownApp_)),
       settingsPart_(Use<TSettingsFile>(deps_.settings, ownSettings_)),
-      logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
+      logger_(deps_.logger != nullptr ? *deps_.logger : *(ownLogger_ = std::make_unique<TLoggerLink>(*this))),
       display_(Use<DisplayPart>(deps_.display, ownDisplay_)),
       transmit_(Use<TransmitPart>(deps_.transmit, ownTransmit_)),
       macros_(Use<MacroPart>(deps_.macros, ownMacros_)),
@@ -81,7 +83,8 @@ TRxForm::TRxForm(TRxFormDeps deps)
                    : *(ownCapture_ = std::make_unique<TCaptureFiles>(*this, boxes_, dialogs_, opener_, clock_))),
       exchange_(Use<LinkedExchangeLibrary>(deps_.exchange, ownExchange_)),
       exchangePort_(Use<ExchangePortPart>(deps_.exchangePort, ownExchangePort_)),
-      automation_(Use<AutomationPart>(deps_.automation, ownAutomation_)),
+      automation_(deps_.automation != nullptr ? *deps_.automation
+                                           : *(ownAutomation_ = std::make_unique<TAutomationServer>(*this))),
       presence_(deps_.presenceName) {
   setObjectName(QStringLiteral("TRxForm"));
   setWindowTitle(QStringLiteral("Vestrel"));
@@ -501,7 +504,9 @@ void TRxForm::SetMenuEnabled(std::string_view item, bool enabled) {
 
 void TRxForm::SetFilterLabel(std::string_view text) { FilterLabel->setText(Latin(text)); }
 
-void TRxForm::ReportModeToLogger(std::string_view) {}
+void TRxForm::ReportModeToLogger(std::string_view modeName) {
+  logger_.ExportQsoField("Mode", std::string(modeName), kQsoMode);
+}
 
 void TRxForm::ReopenKeyingPorts() {
   // After the shutdown nothing would close them again.

@@ -165,6 +165,7 @@ class TRxForm : public QMainWindow,
   // BeaconOffAtClick on, a running beacon is switched off.
   void BeaconOffByPress();
   void ShowMacroBank(KeyModifiers mods);
+  void UpdateMacroButtonHints();
   // Shutdown.
   void ShutdownEngine();
   void ExitClick();
@@ -201,6 +202,10 @@ class TRxForm : public QMainWindow,
   RigPart& rig() { return *rig_; }
   DisplayPart& display() { return display_; }
   CallsignPart& callsigns() { return *callsigns_; }
+  TransmitPart& transmitPart() { return transmit_; }
+  MacroPart& macroPart() { return macros_; }
+  LoggerLinkPart& loggerLink() { return logger_; }
+  AutomationPart& automation() { return automation_; }
   MessageBoxSink& boxes() { return boxes_; }
 
   TEngine& engine() { return *engine_; }
@@ -289,7 +294,6 @@ class TRxForm : public QMainWindow,
   void TakeSettingsFromControls();
   void ShowSaveFailure(const std::string& error);
   void ShowDefaultDirectoryNotice(const std::string& notice);
-  void UpdateMacroButtonHints();
   void RunKeyAction(const KeyCommand& cmd);
   // ReceivedTextHost
   bool ExchangeLibraryOn() const override { return ExchangeLibraryActive; }

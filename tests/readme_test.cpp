@@ -214,7 +214,8 @@ TEST(Readme, XvfbRunRunShRunsTheProgramOnAVirtualScreen) {
   test::ChildProcess run({"sh", "-c",
                           "cd " + ShellQuote(VESTREL_SOURCE_DIR) +
                               " && exec env -u QT_QPA_PLATFORM ALSA_CONFIG_PATH=" +
-                              ShellQuote(conf.string()) + " VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix +
+                              ShellQuote(conf.string()) + " XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
+                              " VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix +
                               " " + cmd + " > " + ShellQuote(log.string()) + " 2>&1"});
   ASSERT_TRUE(run.Started());
   pid_t program = 0;
@@ -258,7 +259,8 @@ TEST(Readme, DbusSendListsTheWindowsMethods) {
       "string:vestrel.Vestrel 2> /dev/null | grep -q true && break; sleep 0.2; done; " +
       cmd + "; s=$?; kill -TERM $p; wait $p; exit $s";
   const test::ToolResult r = RunIn("dbus-run-session -- sh -c " + ShellQuote(script), dir.path(),
-                                   "QT_QPA_PLATFORM=offscreen VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix);
+                                   "QT_QPA_PLATFORM=offscreen XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
+                                       " VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix);
   shm_unlink(("/" + kExchangePrefix + "-1").c_str());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   for (const char* method : {"TxOff", "PauseOn", "TxOn", "BeaconOff"}) {

@@ -46,7 +46,8 @@ TEST(CaptureStreamsInterop, TheTextCaptureOfTheCommandLineSurvivesSigterm) {
 
   const std::string prefix = "vestrel-capture-test-" + std::to_string(getpid());
   const std::string cmd = "cd " + ShellQuote(dir.path().string()) + " && exec env ALSA_CONFIG_PATH=" +
-                          ShellQuote(conf.string()) + " VESTREL_ZOZARIRI_PREFIX=" + prefix + " " +
+                          ShellQuote(conf.string()) + " XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
+                          " VESTREL_ZOZARIRI_PREFIX=" + prefix + " " +
                           ShellQuote(VESTREL_BINARY_DIR "/app/vestrel") + " /F VESTREL.INI /C capture.txt";
   auto child = std::make_unique<test::ChildProcess>(std::vector<std::string>{"sh", "-c", cmd});
   ASSERT_TRUE(child->Started());
