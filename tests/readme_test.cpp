@@ -55,6 +55,8 @@ const char* const kCommands[] = {
     "xvfb-run -a ./run.sh",
     "dbus-send --session --print-reply --dest=vestrel.Vestrel /vestrel/Window "
     "org.freedesktop.DBus.Introspectable.Introspect",
+    "gdbus call --session --dest vestrel.VestrelX --object-path /vestrel/VestrelX --method vestrel.VestrelX.SendMacro "
+    "1",
     "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode RTTY | "
     "build/release/bench/vestrel-decode "
     "--mode RTTY",
@@ -267,6 +269,29 @@ TEST(Readme, DbusSendListsTheWindowsMethods) {
     EXPECT_NE(r.out.find("<method name=\"" + std::string(method) + "\""), std::string::npos)
         << method << r.out;
   }
+}
+
+TEST(Readme, GdbusCallSendsMacro1) {
+  const std::string cmd = Shown(
+      "gdbus call --session --dest vestrel.VestrelX --object-path /vestrel/VestrelX --method vestrel.VestrelX.SendMacro "
+      "1");
+  if (!test::HaveProgram("dbus-run-session") || !test::HaveProgram("gdbus")) GTEST_SKIP() << "no dbus-run-session";
+  test::SoundTestDir dir;
+  // With the program running (its engine started: it owns vestrel.Vestrel by then).
+  const std::string program = ShellQuote(std::string(VESTREL_BINARY_DIR) + "/app/vestrel") + " /F " +
+                              ShellQuote((dir.path() / "VESTREL.INI").string());
+  const std::string script =
+      program +
+      " 2> /dev/null & p=$!; for i in $(seq 300); do dbus-send --session --print-reply "
+      "--dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "
+      "string:vestrel.Vestrel 2> /dev/null | grep -q true && break; sleep 0.2; done; " +
+      cmd + "; s=$?; kill -TERM $p; wait $p; exit $s";
+  const test::ToolResult r = RunIn("dbus-run-session -- sh -c " + ShellQuote(script), dir.path(),
+                                   "QT_QPA_PLATFORM=offscreen XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
+                                       " VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix);
+  shm_unlink(("/" + kExchangePrefix + "-1").c_str());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("()"), std::string::npos) << r.out;
 }
 
 TEST(Readme, MfskThroughTheEncoderAndTheDecoder) {
