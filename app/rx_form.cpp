@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -204,19 +205,24 @@ void TRxForm::BuildControls() {
   QsoPanel->setObjectName(QStringLiteral("QsoPanel"));
   QsoPanel->setFixedHeight(24);
   auto addEdit = [&](const char* label, const char* name, int x, int labelWidth, int width) {
-    auto* l = new QLabel(QString::fromLatin1(label), QsoPanel);
+    // The caption's "&" letter is shown underlined; its Alt key belongs to the key table.
+    auto* l = new QLabel(QString::fromLatin1(label).replace(QRegularExpression(QStringLiteral("&(.)")),
+                                                            QStringLiteral("<u>\\1</u>")),
+                         QsoPanel);
+    l->setTextFormat(Qt::RichText);
     l->setGeometry(x, 3, labelWidth, 18);
     auto* e = new QLineEdit(QsoPanel);
     e->setObjectName(QString::fromLatin1(name));
     e->setGeometry(x + labelWidth, 1, width, 22);
     return e;
   };
-  CallEdit = addEdit("Call", "CallEdit", 2, 30, 90);
-  RSTEdit = addEdit("RST", "RSTEdit", 126, 28, 40);
-  NameEdit = addEdit("Name", "NameEdit", 198, 40, 84);
+  CallEdit = addEdit("&C:", "CallEdit", 2, 30, 90);
+  RSTEdit = addEdit("&R:", "RSTEdit", 126, 28, 40);
+  NameEdit = addEdit("&N:", "NameEdit", 198, 40, 84);
   // 364 + 46 (gap, Clear and the panel's margin) leaves the 410 that FormResize keeps.
-  OtherEdit = addEdit("Other", "OtherEdit", 324, 40, 25);
-  ClearEditButton = new QPushButton(QStringLiteral("Clear"), QsoPanel);
+  OtherEdit = addEdit("&O:", "OtherEdit", 324, 40, 25);
+  ClearEditButton = new QPushButton(QStringLiteral("Cle&ar"), QsoPanel);
+  ClearEditButton->setShortcut(QKeySequence());  // Alt+A is the key table's
   ClearEditButton->setObjectName(QStringLiteral("ClearEditButton"));
   ClearEditButton->setFocusPolicy(Qt::NoFocus);
   ClearEditButton->setGeometry(364 + 25 + 2, 1, 40, 22);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -295,6 +296,14 @@ TEST_F(LoggerLinkTest, AFailedExportIsReportedOnce) {
   link().NameEditExit();
   ASSERT_EQ(parts_.boxes.size(), 1u);
   EXPECT_NE(parts_.boxes[0].second.find("cannot be written"), std::string::npos);
+}
+
+TEST_F(LoggerLinkTest, PanelCaptionsLeaveTheAltKeysToTheKeyTable) {
+  EXPECT_EQ(w().ClearEditButton->text(), "Cle&ar");
+  EXPECT_TRUE(w().ClearEditButton->shortcut().isEmpty());
+  QStringList captions;
+  for (QLabel* l : w().QsoPanel->findChildren<QLabel*>()) captions << l->text();
+  EXPECT_EQ(captions, (QStringList{"<u>C</u>:", "<u>R</u>:", "<u>N</u>:", "<u>O</u>:"}));
 }
 
 }  // namespace
