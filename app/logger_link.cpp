@@ -182,6 +182,7 @@ void TLoggerLink::ExportQsoField(const std::string& key, const std::string& valu
 
 void TLoggerLink::ClearQsoPanel() {
   const TAppSettings& s = form_.settings();
+  form_.engine().display.DisplayPause = 0;
   SetFieldText(form_.CallEdit, s.CallOnClear);
   SetFieldText(form_.RSTEdit, s.RSTOnClear);
   SetFieldText(form_.NameEdit, s.NameOnClear);
@@ -249,6 +250,7 @@ void TLoggerLink::PickWord(std::string_view text, QPoint globalPos) {
   }
   if (popup_ == nullptr) SetDefaults();
   popupWord_ = word;
+  form_.engine().display.DisplayPause = 200;
   popup_->actions().first()->setText(
       QString::fromStdU16String(ToUtf16(ToBytes(word), CodePageOfCharset(form_.settings().RxFont.FontCharset))));
   popup_->popup(globalPos);
@@ -256,6 +258,7 @@ void TLoggerLink::PickWord(std::string_view text, QPoint globalPos) {
 
 void TLoggerLink::ChoosePopupItem(std::string_view item, const std::string& picked) {
   const std::string word = CleanPickedWord(picked);
+  form_.engine().display.DisplayPause = 0;
   if (item == "Copy") {
     ToClipboard(word);
     return;

@@ -14,7 +14,9 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QRegularExpression>
 #include <QTest>
@@ -45,6 +47,14 @@ class Parts : public test::RecordingFormParts {
   }
   void AddSymbol(int s) override { Log("AddSymbol " + std::to_string(s)); }
   void SetVal(const std::string& n, const std::string& v) override { Log("SetVal " + n + "=" + v); }
+  int32_t SentCount() const override { return sentCount; }
+  bool Paused() const override { return paused; }
+  void SetPause(bool on) override {
+    RecordingFormParts::SetPause(on);
+    paused = on;
+  }
+  int32_t sentCount = 0;
+  bool paused = false;
 };
 
 bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
@@ -363,16 +373,61 @@ TEST(AutomationServer, MethodsAnswerRealClients) {
   EXPECT_EQ(Gdbus("SetVal", {QStringLiteral("'qth'"), QStringLiteral("'Berlin'")}).status, 0);
   EXPECT_TRUE(b.parts.Has("SetVal qth=Berlin"));
 
+  // The rest of the methods, each once.
+  w.Input->setPlainText(QStringLiteral("CQ CQ"));
+  b.parts.sentCount = 3;
+  w.Sent->setPlainText(QStringLiteral("TEST"));
+  struct Case {
+    const char* method;
+    QStringList args;
+    const char* reply;  // null: not checked
+    const char* logged;  // null: nothing to look for
+  };
+  const Case cases[] = {
+      {"GetInputLength", {}, "(2,)", nullptr},
+      {"GetInputText", {}, "('CQ',)", nullptr},
+      {"GetSentText", {}, "('TEST',)", nullptr},
+      {"PauseOnOff", {QStringLiteral("1")}, "()", "SetPause 1"},
+      {"TxOnOff", {QStringLiteral("1")}, "()", "SetTransmit 1"},
+      {"TxOnOff", {QStringLiteral("0")}, "()", "SetTransmit 0"},
+      {"BeaconOnOff", {QStringLiteral("1")}, "()", nullptr},
+      {"GetButtons", {}, "(1, 0, 1, 0)", nullptr},
+      {"BeaconOnOff", {QStringLiteral("0")}, "()", nullptr},
+      {"AddSymbol", {QStringLiteral("0x141")}, "()", "AddSymbol 65"},
+      {"SetMacroButton", {QStringLiteral("3"), QStringLiteral("'QRZ?'")}, "()", nullptr},
+      {"GetLastCallsign", {}, "('', -1)", nullptr},
+      {"PollCallsign", {}, "()", nullptr},
+      {"ShowSetup", {QStringLiteral("2")}, "()", nullptr},
+      {"SaveSetup", {}, "()", nullptr},
+      {"HideShow", {QStringLiteral("1")}, "()", nullptr},
+      {"BeforeDisconnect", {}, "()", nullptr},
+  };
+  for (const Case& c : cases) {
+    const ToolRun run = Gdbus(c.method, c.args);
+    EXPECT_EQ(run.status, 0) << c.method << run.err.toStdString();
+    if (c.reply != nullptr) {
+      EXPECT_EQ(run.out.trimmed().toStdString(), c.reply) << c.method;
+    }
+    if (c.logged != nullptr) {
+      EXPECT_TRUE(b.parts.Has(c.logged)) << c.method;
+    }
+  }
+  EXPECT_EQ(w.ButMacro[3]->text(), QStringLiteral("QRZ?"));
+  EXPECT_FALSE(w.BeaconOn);
+
   // Each gdbus call was a client that has left again: the window can be closed.
   EXPECT_TRUE(WaitFor([&] { return b.server().ObjectCount() == 0; }));
   EXPECT_TRUE(w.MenuItem("Exit")->isEnabled());
 
   // Once the shutdown runs nothing starts.
   w.ShutdownEngine();
+  const int transmitsBefore = b.parts.Count("SetTransmit 1");
   Gdbus("SendMacro", {QStringLiteral("2")});
   Gdbus("TxOnOff", {QStringLiteral("1")});
+  Gdbus("BeaconOnOff", {QStringLiteral("1")});
   EXPECT_FALSE(b.parts.Has("RunMacro 2"));
-  EXPECT_FALSE(b.parts.Has("SetTransmit 1"));
+  EXPECT_EQ(b.parts.Count("SetTransmit 1"), transmitsBefore);
+  EXPECT_FALSE(w.BeaconOn);
 }
 
 TEST(AutomationServer, EventsGoToEachClientWithItsSequence) {
