@@ -1,9 +1,10 @@
 #include "app/automation_registration.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+#include "platform/user_dirs.h"
 
 namespace vestrel {
 
@@ -48,16 +49,8 @@ AutomationSwitches ReadAutomationSwitches(const std::vector<std::string>& args) 
 }
 
 std::string AutomationServiceFile() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  std::string base;
-  if (data != nullptr && data[0] == '/') {
-    base = data;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
-    base = std::string(home) + "/.local/share";
-  } else {
-    return {};
-  }
-  return base + "/dbus-1/services/vestrel.VestrelX.service";
+  const std::string base = UserBaseDir("XDG_DATA_HOME", "/.local/share");
+  return base.empty() ? std::string() : base + "/dbus-1/services/vestrel.VestrelX.service";
 }
 
 std::string AutomationServiceText(const std::string& exe) {

@@ -108,35 +108,31 @@ QDBusMessage TAutomationServer::Signal(int slot, const char* name) const {
                                             QString::fromLatin1(name));
 }
 
-void TAutomationServer::FireOnCallsign(const std::string& call) {
+template <typename Fill>
+void TAutomationServer::ToEachClient(const char* name, Fill&& fill) {
   if (count_.load() <= 0 || !registered_) return;
   for (int i = 0; i < kSlots; ++i) {
     if (slots_[i].isEmpty()) continue;
-    QDBusMessage m = Signal(i, "OnCallsign");
-    m << Text(call);
+    QDBusMessage m = Signal(i, name);
+    fill(m);
     bus_.send(m);
   }
+}
+
+void TAutomationServer::FireOnCallsign(const std::string& call) {
+  ToEachClient("OnCallsign", [&](QDBusMessage& m) { m << Text(call); });
 }
 
 void TAutomationServer::FireOnCommand(uint32_t code) {
-  if (count_.load() <= 0 || !registered_) return;
-  for (int i = 0; i < kSlots; ++i) {
-    if (slots_[i].isEmpty()) continue;
-    QDBusMessage m = Signal(i, "OnCommand");
-    m << uint(code);
-    bus_.send(m);
-  }
+  ToEachClient("OnCommand", [&](QDBusMessage& m) { m << uint(code); });
 }
 
 void TAutomationServer::FireOnCommandEx(uint32_t code, uint32_t fields, const std::string& text) {
-  if (count_.load() <= 0 || !registered_) return;
-  for (int i = 0; i < kSlots; ++i) {
-    if (slots_[i].isEmpty()) continue;
-    QDBusMessage m = Signal(i, "OnCommandEx");
+  // Each object's event carries a sequence number of its own.
+  ToEachClient("OnCommandEx", [&](QDBusMessage& m) {
     m << uint(code | automationSequence) << uint(fields) << Text(text);
-    bus_.send(m);
     automationSequence = (automationSequence + kSequenceStep) & kSequenceMask;
-  }
+  });
 }
 
 // Helpers ---------------------------------------------------------------------------------------

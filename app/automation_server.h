@@ -104,6 +104,9 @@ class TAutomationServer : public QObject, protected QDBusContext, public Automat
   std::string Bytes(const QString& text) const;
   std::string InputBytes() const;
   QDBusMessage Signal(int slot, const char* name) const;
+  // The signal `name`, its arguments put in by `fill`, to each client that holds a slot.
+  template <typename Fill>
+  void ToEachClient(const char* name, Fill&& fill);
 
   TRxForm& form_;
   QDBusConnection bus_{QString()};

@@ -1,8 +1,9 @@
 #include "app/logger_words.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include "platform/user_dirs.h"
 
 namespace vestrel {
 
@@ -36,15 +37,8 @@ const char* OtherFieldKey(uint32_t code) {
 }
 
 std::string LoggerIniFolder() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::string base;
-  if (config != nullptr && config[0] == '/') {
-    base = config;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
-    base = std::string(home) + "/.config";
-  } else {
-    base = "/tmp";
-  }
+  std::string base = UserBaseDir("XDG_CONFIG_HOME", "/.config");
+  if (base.empty()) base = "/tmp";
   return base + "/qentor/vestrel/ini";
 }
 

@@ -245,13 +245,10 @@ TEST(Readme, XvfbRunRunShRunsTheProgramOnAVirtualScreen) {
   shm_unlink(("/" + kExchangePrefix + "-1").c_str());
 }
 
-TEST(Readme, DbusSendListsTheWindowsMethods) {
-  const std::string cmd = Shown(
-      "dbus-send --session --print-reply --dest=vestrel.Vestrel /vestrel/Window "
-      "org.freedesktop.DBus.Introspectable.Introspect");
-  if (!test::HaveProgram("dbus-run-session")) GTEST_SKIP() << "no dbus-run-session";
+// On a bus of its own: the program, then `cmd` once the program's engine has started (it owns
+// vestrel.Vestrel by then).
+test::ToolResult RunBesideTheProgram(const std::string& cmd) {
   test::SoundTestDir dir;
-  // On a bus of its own: the program, then the command once the program owns its name.
   const std::string program = ShellQuote(std::string(VESTREL_BINARY_DIR) + "/app/vestrel") + " /F " +
                               ShellQuote((dir.path() / "VESTREL.INI").string());
   const std::string script =
@@ -264,6 +261,15 @@ TEST(Readme, DbusSendListsTheWindowsMethods) {
                                    "QT_QPA_PLATFORM=offscreen XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
                                        " VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix);
   shm_unlink(("/" + kExchangePrefix + "-1").c_str());
+  return r;
+}
+
+TEST(Readme, DbusSendListsTheWindowsMethods) {
+  const std::string cmd = Shown(
+      "dbus-send --session --print-reply --dest=vestrel.Vestrel /vestrel/Window "
+      "org.freedesktop.DBus.Introspectable.Introspect");
+  if (!test::HaveProgram("dbus-run-session")) GTEST_SKIP() << "no dbus-run-session";
+  const test::ToolResult r = RunBesideTheProgram(cmd);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   for (const char* method : {"TxOff", "PauseOn", "TxOn", "BeaconOff"}) {
     EXPECT_NE(r.out.find("<method name=\"" + std::string(method) + "\""), std::string::npos)
@@ -276,20 +282,7 @@ TEST(Readme, GdbusCallSendsMacro1) {
       "gdbus call --session --dest vestrel.VestrelX --object-path /vestrel/VestrelX --method vestrel.VestrelX.SendMacro "
       "1");
   if (!test::HaveProgram("dbus-run-session") || !test::HaveProgram("gdbus")) GTEST_SKIP() << "no dbus-run-session";
-  test::SoundTestDir dir;
-  // With the program running (its engine started: it owns vestrel.Vestrel by then).
-  const std::string program = ShellQuote(std::string(VESTREL_BINARY_DIR) + "/app/vestrel") + " /F " +
-                              ShellQuote((dir.path() / "VESTREL.INI").string());
-  const std::string script =
-      program +
-      " 2> /dev/null & p=$!; for i in $(seq 300); do dbus-send --session --print-reply "
-      "--dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "
-      "string:vestrel.Vestrel 2> /dev/null | grep -q true && break; sleep 0.2; done; " +
-      cmd + "; s=$?; kill -TERM $p; wait $p; exit $s";
-  const test::ToolResult r = RunIn("dbus-run-session -- sh -c " + ShellQuote(script), dir.path(),
-                                   "QT_QPA_PLATFORM=offscreen XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
-                                       " VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix);
-  shm_unlink(("/" + kExchangePrefix + "-1").c_str());
+  const test::ToolResult r = RunBesideTheProgram(cmd);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("()"), std::string::npos) << r.out;
 }
