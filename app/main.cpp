@@ -112,11 +112,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Vestrel needs a desktop session: no DISPLAY or WAYLAND_DISPLAY is set.\n");
     return 1;
   }
-  // An ordinary start keeps the service file pointing at this program.
-  if (!automation.activated) vestrel::WriteAutomationServiceFile(SelfPath());
   qInstallMessageHandler(HoldStartMessages);
   TApplication app(argc, argv);
   qInstallMessageHandler(nullptr);
+  // An ordinary start keeps the service file pointing at this program.
+  if (!automation.activated) vestrel::WriteAutomationServiceFile(SelfPath());
   for (const std::string& line : heldMessages) std::fprintf(stderr, "%s\n", line.c_str());
   heldMessages.clear();
   vestrel::KeepToRunningSessionBus();

@@ -313,9 +313,9 @@ TEST(AutomationServer, MethodsAnswerRealClients) {
   EXPECT_NE(r.status, 0);
   b.form->Ticks(20);
 
-  r = Tool(QStringLiteral("gdbus"), {QStringLiteral("introspect"), QStringLiteral("--session"), QStringLiteral("--dest"),
-                                     QStringLiteral("vestrel.VestrelX"), QStringLiteral("--object-path"),
-                                     QStringLiteral("/vestrel/VestrelX")});
+  r = Tool(QStringLiteral("gdbus"), {QStringLiteral("introspect"), QStringLiteral("--session"),
+                                     QStringLiteral("--dest"), QStringLiteral("vestrel.VestrelX"),
+                                     QStringLiteral("--object-path"), QStringLiteral("/vestrel/VestrelX")});
   const qsizetype at = r.out.indexOf(QStringLiteral("interface vestrel.VestrelX"));
   ASSERT_GE(at, 0) << r.out.toStdString();
   const QString ours = r.out.mid(at);
@@ -356,9 +356,10 @@ TEST(AutomationServer, MethodsAnswerRealClients) {
   const QString cyrillic = QStringLiteral("\u041F\u0440\u0438\u0432\u0435\u0442");
   EXPECT_EQ(Gdbus("SetMacro", {QStringLiteral("5"), QStringLiteral("'") + cyrillic + QStringLiteral("'")}).status, 0);
   EXPECT_EQ(w.macroTable().Macro[5], "\xCF\xF0\xE8\xE2\xE5\xF2");
-  r = Tool(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                                          QStringLiteral("--dest=vestrel.VestrelX"), QStringLiteral("/vestrel/VestrelX"),
-                                          QStringLiteral("vestrel.VestrelX.AddString"), QStringLiteral("string:AB\u0416")});
+  r = Tool(QStringLiteral("dbus-send"),
+           {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+            QStringLiteral("--dest=vestrel.VestrelX"), QStringLiteral("/vestrel/VestrelX"),
+            QStringLiteral("vestrel.VestrelX.AddString"), QStringLiteral("string:AB\u0416")});
   EXPECT_EQ(r.status, 0) << r.err.toStdString();
   EXPECT_TRUE(b.parts.Has("AddSymbol 65") && b.parts.Has("AddSymbol 66") && b.parts.Has("AddSymbol 198"));
 
@@ -540,7 +541,7 @@ TEST(AutomationServer, RegistrationAndActivatedStart) {
          "exit 3\n";
   const std::string prefix = "vx-" + std::to_string(getpid());
   const std::string out = Sh("cd '" + work.path().string() + "' && XDG_DATA_HOME='" + data.path().string() +
-                                 "' QT_QPA_PLATFORM=offscreen ALSA_CONFIG_PATH=/dev/null VESTREL_ZOZARIRI_PREFIX=" +
+                                 "' XDG_CONFIG_HOME='" + data.path().string() + "' QT_QPA_PLATFORM=offscreen ALSA_CONFIG_PATH=/dev/null VESTREL_ZOZARIRI_PREFIX=" +
                                  prefix + " timeout -k 5 120 dbus-run-session -- sh client.sh 2>&1",
                              &status);
   shm_unlink(("/" + prefix + "-1").c_str());
