@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -93,7 +94,10 @@ void TLoggerLink::SetDefaults() {
 }
 
 bool TLoggerLink::eventFilter(QObject* watched, QEvent* e) {
-  if (e->type() == QEvent::FocusOut) {
+  // Leaving a field for another control exports it; the window losing the focus (another
+  // program, a menu or a popup) does not.
+  if (e->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(e)->reason() != Qt::ActiveWindowFocusReason &&
+      static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason) {
     if (watched == form_.CallEdit) CallEditExit();
     if (watched == form_.RSTEdit) RSTEditExit();
     if (watched == form_.NameEdit) NameEditExit();

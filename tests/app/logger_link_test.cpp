@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -296,6 +298,16 @@ TEST_F(LoggerLinkTest, AFailedExportIsReportedOnce) {
   link().NameEditExit();
   ASSERT_EQ(parts_.boxes.size(), 1u);
   EXPECT_NE(parts_.boxes[0].second.find("cannot be written"), std::string::npos);
+}
+
+TEST_F(LoggerLinkTest, LeavingAFieldExportsIt) {
+  w().RSTEdit->setText("559");
+  QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+  QCoreApplication::sendEvent(w().RSTEdit, &away);
+  EXPECT_EQ(Exported("RprtSent"), std::nullopt);  // another program took the focus
+  QFocusEvent tab(QEvent::FocusOut, Qt::TabFocusReason);
+  QCoreApplication::sendEvent(w().RSTEdit, &tab);
+  EXPECT_EQ(Exported("RprtSent"), "559");
 }
 
 TEST_F(LoggerLinkTest, PanelCaptionsLeaveTheAltKeysToTheKeyTable) {
