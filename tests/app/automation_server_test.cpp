@@ -489,6 +489,35 @@ TEST(AutomationServer, EventsGoToEachClientWithItsSequence) {
   EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowCloseButtonHint));
 }
 
+TEST(AutomationServer, ACaughtCallReachesTheLoggerFileAndTheClients) {
+  if (!OnPrivateBus("AutomationServer.ACaughtCallReachesTheLoggerFileAndTheClients")) return;
+  test::TempDir config;
+  setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+  Parts parts;
+  // The program's own callsign catcher, logger link and automation server.
+  Form f(parts, test::UniqueSemaphoreName("caught"), {}, nullptr, true, nullptr, [](TRxFormDeps& d) {
+    d.logger = nullptr;
+    d.automation = nullptr;
+    d.callsigns = nullptr;
+  });
+  TRxForm& w = *f.form;
+  f.Ticks(20);
+  w.settings().MyCall = "XX0XXX";
+  Client client(QStringLiteral("client-caught"));
+  ASSERT_TRUE(client.Call("PollCallsign"));
+  w.PutRxString("XX0XXX DE YY1YYY YY1YYY K ");
+  EXPECT_TRUE(WaitFor([&] {
+    for (const std::string& e : client.events) {
+      if (e == "Callsign YY1YYY") return true;
+    }
+    return false;
+  }));
+  IniFile ini;
+  ini.Load(LoggerIniPath("loginput.ini"));
+  EXPECT_EQ(ini.Value("QSO", "FoundCall"), "YY1YYY");
+  for (const std::string& e : client.events) EXPECT_NE(e, "Callsign XX0XXX");
+}
+
 std::string Sh(const std::string& cmd, int* status) {
   std::string out;
   FILE* p = popen(cmd.c_str(), "r");
