@@ -4,11 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/automation_registration.h"
 #include "app/fast_macros_form.h"
 #include "app/macros_form.h"
 #include "app/rx_form.h"
@@ -83,9 +86,28 @@ class TApplication : public QApplication {
   }
 };
 
+// The program's own absolute path, for the bus's service file.
+std::string SelfPath() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : self.string();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The automation switches need no display: they are read before the application exists.
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const vestrel::AutomationSwitches automation = vestrel::ReadAutomationSwitches(args);
+  if (automation.regServer || automation.unregServer) {
+    const std::string error = automation.regServer ? vestrel::WriteAutomationServiceFile(SelfPath())
+                                                   : vestrel::RemoveAutomationServiceFile();
+    if (!error.empty()) {
+      std::fprintf(stderr, "Vestrel: %s\n", error.c_str());
+      return 1;
+    }
+    return 0;
+  }
   if (NeedsDisplayFromEnvironment(argc, argv) && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
     std::fprintf(stderr, "Vestrel needs a desktop session: no DISPLAY or WAYLAND_DISPLAY is set.\n");
     return 1;
@@ -93,6 +115,8 @@ int main(int argc, char** argv) {
   qInstallMessageHandler(HoldStartMessages);
   TApplication app(argc, argv);
   qInstallMessageHandler(nullptr);
+  // An ordinary start keeps the service file pointing at this program.
+  if (!automation.activated) vestrel::WriteAutomationServiceFile(SelfPath());
   for (const std::string& line : heldMessages) std::fprintf(stderr, "%s\n", line.c_str());
   heldMessages.clear();
   vestrel::KeepToRunningSessionBus();

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "app/automation_server.h"
 #include "app/callsigns.h"
 #include "app/capture_files.h"
 #include "app/displays.h"
@@ -32,6 +34,7 @@
 #include "app/macros_form.h"
 #include "app/exchange_port.h"
 #include "app/linked_exchange_library.h"
+#include "app/logger_link.h"
 #include "app/message_bus.h"
 #include "app/no_sound_devices.h"
 #include "app/rig_link.h"
@@ -76,7 +79,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
       clock_(deps_.clock != nullptr ? *deps_.clock : *(ownClock_ = std::make_unique<SystemClock>())),
       app_(Use<AppControl>(deps_.app, ownApp_)),
       settingsPart_(Use<TSettingsFile>(deps_.settings, ownSettings_)),
-      logger_(Use<LoggerLinkPart>(deps_.logger, ownLogger_)),
+      logger_(deps_.logger != nullptr ? *deps_.logger : *(ownLogger_ = std::make_unique<TLoggerLink>(*this))),
       display_(Use<TDisplays>(deps_.display, ownDisplay_)),
       macros_(deps_.macros != nullptr ? *deps_.macros : *(ownMacros_ = MakeFormMacros(*this))),
       capture_(deps_.capture != nullptr
@@ -84,7 +87,8 @@ TRxForm::TRxForm(TRxFormDeps deps)
                    : *(ownCapture_ = std::make_unique<TCaptureFiles>(*this, boxes_, dialogs_, opener_, clock_))),
       exchange_(Use<LinkedExchangeLibrary>(deps_.exchange, ownExchange_)),
       exchangePort_(Use<TExchangePort>(deps_.exchangePort, ownExchangePort_)),
-      automation_(Use<AutomationPart>(deps_.automation, ownAutomation_)),
+      automation_(deps_.automation != nullptr ? *deps_.automation
+                                           : *(ownAutomation_ = std::make_unique<TAutomationServer>(*this))),
       presence_(deps_.presenceName) {
   setObjectName(QStringLiteral("TRxForm"));
   setWindowTitle(QStringLiteral("Vestrel"));
@@ -237,19 +241,24 @@ void TRxForm::BuildControls() {
   QsoPanel->setObjectName(QStringLiteral("QsoPanel"));
   QsoPanel->setFixedHeight(24);
   auto addEdit = [&](const char* label, const char* name, int x, int labelWidth, int width) {
-    auto* l = new QLabel(QString::fromLatin1(label), QsoPanel);
+    // The caption's "&" letter is shown underlined; its Alt key belongs to the key table.
+    auto* l = new QLabel(QString::fromLatin1(label).replace(QRegularExpression(QStringLiteral("&(.)")),
+                                                            QStringLiteral("<u>\\1</u>")),
+                         QsoPanel);
+    l->setTextFormat(Qt::RichText);
     l->setGeometry(x, 3, labelWidth, 18);
     auto* e = new QLineEdit(QsoPanel);
     e->setObjectName(QString::fromLatin1(name));
     e->setGeometry(x + labelWidth, 1, width, 22);
     return e;
   };
-  CallEdit = addEdit("Call", "CallEdit", 2, 30, 90);
-  RSTEdit = addEdit("RST", "RSTEdit", 126, 28, 40);
-  NameEdit = addEdit("Name", "NameEdit", 198, 40, 84);
+  CallEdit = addEdit("&C:", "CallEdit", 2, 30, 90);
+  RSTEdit = addEdit("&R:", "RSTEdit", 126, 28, 40);
+  NameEdit = addEdit("&N:", "NameEdit", 198, 40, 84);
   // 364 + 46 (gap, Clear and the panel's margin) leaves the 410 that FormResize keeps.
-  OtherEdit = addEdit("Other", "OtherEdit", 324, 40, 25);
-  ClearEditButton = new QPushButton(QStringLiteral("Clear"), QsoPanel);
+  OtherEdit = addEdit("&O:", "OtherEdit", 324, 40, 25);
+  ClearEditButton = new QPushButton(QStringLiteral("Cle&ar"), QsoPanel);
+  ClearEditButton->setShortcut(QKeySequence());  // Alt+A is the key table's
   ClearEditButton->setObjectName(QStringLiteral("ClearEditButton"));
   ClearEditButton->setFocusPolicy(Qt::NoFocus);
   ClearEditButton->setGeometry(364 + 25 + 2, 1, 40, 22);
@@ -535,7 +544,9 @@ void TRxForm::SetMenuEnabled(std::string_view item, bool enabled) {
 
 void TRxForm::SetFilterLabel(std::string_view text) { FilterLabel->setText(Latin(text)); }
 
-void TRxForm::ReportModeToLogger(std::string_view) {}
+void TRxForm::ReportModeToLogger(std::string_view modeName) {
+  logger_.ExportQsoField("Mode", std::string(modeName), kQsoMode);
+}
 
 void TRxForm::ReopenKeyingPorts() {
   // After the shutdown nothing would close them again.

@@ -310,6 +310,8 @@ class TRxForm : public QMainWindow,
   TransmitPart& transmit() { return *transmit_; }
   MacroPart& macros() { return macros_; }
   FileDialogs& dialogs() { return dialogs_; }
+  LoggerLinkPart& loggerLink() { return logger_; }
+  AutomationPart& automation() { return automation_; }
   MessageBoxSink& boxes() { return boxes_; }
 
   TEngine& engine() { return *engine_; }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/automation_registration.h"
 #include "app/message_bus.h"
 #include "app/rx_form.h"
 #include "app/screen_settings.h"
@@ -41,6 +42,8 @@ void TRxForm::FormCreate() {
       settingsPart_.CheckDefaultDirectory(CommandLine.settingsPath, CommandLine.settingsPathGiven);
   if (!notice.empty()) ShowDefaultDirectoryNotice(notice);
   if (settingsPart_.ReadIsx64Flag()) ports_->SetPortDriverMissing();
+  // The automation server answers from now on; what needs the settings waits for the engine.
+  if (deps_.useDBus) automation_.Register(ReadAutomationSwitches(deps_.args).activated);
   // Geometry and the two general keys; -1 keeps the designed value. Left and Top are where the
   // window's frame (title bar and border) goes, Width and Height the size inside it.
   const ScreenSettings screen = ReadScreenSettings(CommandLine.settingsPath);

@@ -1,18 +1,12 @@
 #include "platform/registry_store.h"
 
-#include <cstdlib>
-
 #include "platform/ini_file.h"
+#include "platform/user_dirs.h"
 
 namespace vestrel {
 
 RegistryStore RegistryStore::Default() {
-  std::string config;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-    config = xdg;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
-    config = std::string(home) + "/.config";
-  }
+  const std::string config = UserBaseDir("XDG_CONFIG_HOME", "/.config");
   std::vector<std::string> files;
   if (!config.empty()) files.push_back(config + "/qentor/vestrel/registry.ini");
   files.push_back("/etc/qentor/vestrel/registry.ini");

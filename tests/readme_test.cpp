@@ -55,6 +55,8 @@ const char* const kCommands[] = {
     "xvfb-run -a ./run.sh",
     "dbus-send --session --print-reply --dest=vestrel.Vestrel /vestrel/Window "
     "org.freedesktop.DBus.Introspectable.Introspect",
+    "gdbus call --session --dest vestrel.VestrelX --object-path /vestrel/VestrelX --method vestrel.VestrelX.SendMacro "
+    "1",
     "echo 'CQ CQ DE XX0XXX' | build/release/bench/vestrel-encode --mode RTTY | "
     "build/release/bench/vestrel-decode "
     "--mode RTTY",
@@ -213,11 +215,12 @@ TEST(Readme, XvfbRunRunShRunsTheProgramOnAVirtualScreen) {
   const fs::path conf = test::AlsaTestConfig::WriteFilePcm(dir.path(), silence, dir.path() / "out.raw");
   const fs::path log = dir.path() / "out.txt";
   // exec: the child is xvfb-run itself, and the program is its child.
-  test::ChildProcess run({"sh", "-c",
-                          "cd " + ShellQuote(VESTREL_SOURCE_DIR) +
-                              " && exec env -u QT_QPA_PLATFORM ALSA_CONFIG_PATH=" +
-                              ShellQuote(conf.string()) + " VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix +
-                              " " + cmd + " > " + ShellQuote(log.string()) + " 2>&1"});
+  test::ChildProcess run(
+      {"sh", "-c",
+       "cd " + ShellQuote(VESTREL_SOURCE_DIR) + " && exec env -u QT_QPA_PLATFORM ALSA_CONFIG_PATH=" +
+           ShellQuote(conf.string()) + " XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
+           " XDG_CONFIG_HOME=" + ShellQuote(dir.path().string()) + " VESTREL_ZOZARIRI_PREFIX=" +
+           kExchangePrefix + " " + cmd + " > " + ShellQuote(log.string()) + " 2>&1"});
   ASSERT_TRUE(run.Started());
   pid_t program = 0;
   for (int i = 0; i < 3000 && program == 0; ++i) {  // the set-up and the build have nothing to do
@@ -244,13 +247,10 @@ TEST(Readme, XvfbRunRunShRunsTheProgramOnAVirtualScreen) {
   shm_unlink(("/" + kExchangePrefix + "-1").c_str());
 }
 
-TEST(Readme, DbusSendListsTheWindowsMethods) {
-  const std::string cmd = Shown(
-      "dbus-send --session --print-reply --dest=vestrel.Vestrel /vestrel/Window "
-      "org.freedesktop.DBus.Introspectable.Introspect");
-  if (!test::HaveProgram("dbus-run-session")) GTEST_SKIP() << "no dbus-run-session";
+// On a bus of its own: the program, then `cmd` once the program's engine has started (it owns
+// vestrel.Vestrel by then).
+test::ToolResult RunBesideTheProgram(const std::string& cmd) {
   test::SoundTestDir dir;
-  // On a bus of its own: the program, then the command once the program owns its name.
   const std::string program = ShellQuote(std::string(VESTREL_BINARY_DIR) + "/app/vestrel") + " /F " +
                               ShellQuote((dir.path() / "VESTREL.INI").string());
   const std::string script =
@@ -259,14 +259,38 @@ TEST(Readme, DbusSendListsTheWindowsMethods) {
       "--dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "
       "string:vestrel.Vestrel 2> /dev/null | grep -q true && break; sleep 0.2; done; " +
       cmd + "; s=$?; kill -TERM $p; wait $p; exit $s";
-  const test::ToolResult r = RunIn("dbus-run-session -- sh -c " + ShellQuote(script), dir.path(),
-                                   "QT_QPA_PLATFORM=offscreen VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix);
+  const test::ToolResult r =
+      RunIn("dbus-run-session -- sh -c " + ShellQuote(script), dir.path(),
+            "QT_QPA_PLATFORM=offscreen XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
+                " XDG_CONFIG_HOME=" + ShellQuote(dir.path().string()) +
+                " VESTREL_ZOZARIRI_PREFIX=" + kExchangePrefix);
   shm_unlink(("/" + kExchangePrefix + "-1").c_str());
+  return r;
+}
+
+TEST(Readme, DbusSendListsTheWindowsMethods) {
+  const std::string cmd = Shown(
+      "dbus-send --session --print-reply --dest=vestrel.Vestrel /vestrel/Window "
+      "org.freedesktop.DBus.Introspectable.Introspect");
+  if (!test::HaveProgram("dbus-run-session")) GTEST_SKIP() << "no dbus-run-session";
+  const test::ToolResult r = RunBesideTheProgram(cmd);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   for (const char* method : {"TxOff", "PauseOn", "TxOn", "BeaconOff"}) {
     EXPECT_NE(r.out.find("<method name=\"" + std::string(method) + "\""), std::string::npos)
         << method << r.out;
   }
+}
+
+TEST(Readme, GdbusCallSendsMacro1) {
+  const std::string cmd = Shown(
+      "gdbus call --session --dest vestrel.VestrelX --object-path /vestrel/VestrelX --method "
+      "vestrel.VestrelX.SendMacro "
+      "1");
+  if (!test::HaveProgram("dbus-run-session") || !test::HaveProgram("gdbus"))
+    GTEST_SKIP() << "no dbus-run-session";
+  const test::ToolResult r = RunBesideTheProgram(cmd);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("()"), std::string::npos) << r.out;
 }
 
 TEST(Readme, MfskThroughTheEncoderAndTheDecoder) {

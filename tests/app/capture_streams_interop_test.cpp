@@ -45,9 +45,11 @@ TEST(CaptureStreamsInterop, TheTextCaptureOfTheCommandLineSurvivesSigterm) {
   std::ofstream(dir / "VESTREL.INI", std::ios::binary) << "[RTTY]\r\nPutTimeToFile=1\r\n";
 
   const std::string prefix = "vestrel-capture-test-" + std::to_string(getpid());
-  const std::string cmd = "cd " + ShellQuote(dir.path().string()) + " && exec env ALSA_CONFIG_PATH=" +
-                          ShellQuote(conf.string()) + " VESTREL_ZOZARIRI_PREFIX=" + prefix + " " +
-                          ShellQuote(VESTREL_BINARY_DIR "/app/vestrel") + " /F VESTREL.INI /C capture.txt";
+  const std::string cmd =
+      "cd " + ShellQuote(dir.path().string()) + " && exec env ALSA_CONFIG_PATH=" + ShellQuote(conf.string()) +
+      " XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
+      " XDG_CONFIG_HOME=" + ShellQuote(dir.path().string()) + " VESTREL_ZOZARIRI_PREFIX=" + prefix + " " +
+      ShellQuote(VESTREL_BINARY_DIR "/app/vestrel") + " /F VESTREL.INI /C capture.txt";
   auto child = std::make_unique<test::ChildProcess>(std::vector<std::string>{"sh", "-c", cmd});
   ASSERT_TRUE(child->Started());
   // The engine starts after 2 s; the file device delivers the 6 s of signal at once.

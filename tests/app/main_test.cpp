@@ -58,6 +58,8 @@ class Program {
     const std::string cmd =
         "cd " + ShellQuote(dir_.path().string()) +
         " && exec env ALSA_CONFIG_PATH=" + ShellQuote(conf.string()) +
+        " XDG_DATA_HOME=" + ShellQuote(dir_.path().string()) +
+        " XDG_CONFIG_HOME=" + ShellQuote(dir_.path().string()) +
         " VESTREL_ZOZARIRI_PREFIX=" + exchangePrefix_ + " " + envPrefix + " " + ShellQuote(kProgram) +
         " /F " + ShellQuote((dir_.path() / "VESTREL.INI").string()) + " 2> " + ShellQuote(ErrPath().string());
     child_ = std::make_unique<test::ChildProcess>(std::vector<std::string>{"sh", "-c", cmd});
