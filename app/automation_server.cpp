@@ -166,9 +166,7 @@ std::string TAutomationServer::Bytes(const QString& text) const {
 }
 
 std::string TAutomationServer::InputBytes() const {
-  QString t = form_.Input->toPlainText();
-  t.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return Bytes(t);
+  return ToChars(form_.Input->GetTextContent());
 }
 
 // Methods ---------------------------------------------------------------------------------------
@@ -246,7 +244,7 @@ void TAutomationServer::AddString(const QString& str) {
 
 void TAutomationServer::GetInputLength(int& len) {
   Guard([&] {
-    const auto n = static_cast<int32_t>(InputBytes().size()) - form_.transmit().SentCount();
+    const auto n = static_cast<int32_t>(InputBytes().size()) - form_.transmit().SentChars();
     len = n < 0 ? 0 : n;
   });
 }
@@ -254,7 +252,7 @@ void TAutomationServer::GetInputLength(int& len) {
 void TAutomationServer::GetInputText(QString& text) {
   Guard([&] {
     const std::string all = InputBytes();
-    const int32_t sent = form_.transmit().SentCount();
+    const int32_t sent = form_.transmit().SentChars();
     text = sent >= 0 && static_cast<size_t>(sent) < all.size() ? Text(all.substr(static_cast<size_t>(sent)))
                                                                 : QString();
   });

@@ -94,7 +94,7 @@ class TransmitPart {
   // The send position has reached the end of the typed text.
   virtual bool InputAllSent() const { return true; }
   // SentCount: characters at the start of Input already handed to the transmitter.
-  virtual int32_t SentCount() const { return 0; }
+  virtual int32_t SentChars() const { return 0; }
   virtual void ClearPausePoint() {}
   // Lowers the typing countdown of the text pump by one tick when it is non-zero.
   virtual void TickTypingCountdown() {}

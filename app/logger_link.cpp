@@ -12,6 +12,7 @@
 #include "app/message_bus.h"
 #include "app/rx_form.h"
 #include "memo/code_pages.h"
+#include "memo/qt/styled_memo_widget.h"
 #include "platform/ini_file.h"
 
 namespace vestrel {

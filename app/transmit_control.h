@@ -50,6 +50,7 @@ class TTransmitControl : public QObject, public TransmitPart {
   void KeepCaretAfterSent() override;
   void InsertAtCaret(const std::string& text) override;
   void ClearInput() override;
+  int32_t SentChars() const override { return SentCount; }
 
   // The handlers of the window's controls and menu items.
   void TxButtonClick();

@@ -3,6 +3,8 @@
 // dbus-send, dbus-monitor and gdbus as the other programs, and connections of the test's own
 // as automation clients.
 #include "app/automation_server.h"
+#include "memo/byte_string.h"
+#include "memo/qt/styled_memo_widget.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
@@ -47,7 +49,7 @@ class Parts : public test::RecordingFormParts {
   }
   void AddSymbol(int s) override { Log("AddSymbol " + std::to_string(s)); }
   void SetVal(const std::string& n, const std::string& v) override { Log("SetVal " + n + "=" + v); }
-  int32_t SentCount() const override { return sentCount; }
+  int32_t SentChars() const override { return sentCount; }
   bool Paused() const override { return paused; }
   void SetPause(bool on) override {
     RecordingFormParts::SetPause(on);
@@ -375,7 +377,7 @@ TEST(AutomationServer, MethodsAnswerRealClients) {
   EXPECT_TRUE(b.parts.Has("SetVal qth=Berlin"));
 
   // The rest of the methods, each once.
-  w.Input->setPlainText(QStringLiteral("CQ CQ"));
+  w.Input->SetTextBuf(ToBytes(std::string("CQ CQ")));
   b.parts.sentCount = 3;
   w.Sent->setPlainText(QStringLiteral("TEST"));
   struct Case {
