@@ -8,7 +8,8 @@ using TShiftState = uint8_t;
 inline constexpr TShiftState ssShift = 0x01;
 inline constexpr TShiftState ssAlt = 0x02;
 inline constexpr TShiftState ssCtrl = 0x04;
-inline constexpr TShiftState ssLeft = 0x08;  // the left mouse button is held
+inline constexpr TShiftState ssLeft = 0x08;   // the left mouse button is held
+inline constexpr TShiftState ssRight = 0x10;  // the right one
 
 // The button of a mouse press or release.
 enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };

@@ -26,7 +26,13 @@ inline constexpr uint32_t WM_CHAR = 0x0102;     // WParam: the character, one by
 inline constexpr uint32_t WM_TIMER = 0x0113;    // WParam: the timer's id
 inline constexpr uint32_t WM_HSCROLL = 0x0114;  // WParam: SB_* code, LParam: the thumb position
 inline constexpr uint32_t WM_VSCROLL = 0x0115;
-inline constexpr uint32_t WM_RBUTTONUP = 0x0205;  // WParam: TShiftState, LParam: PointParam(x, y)
+// Mouse messages: WParam the shift state (buttons held included), LParam PointParam(x, y).
+inline constexpr uint32_t WM_MOUSEMOVE = 0x0200;
+inline constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
+inline constexpr uint32_t WM_LBUTTONUP = 0x0202;
+inline constexpr uint32_t WM_LBUTTONDBLCLK = 0x0203;
+inline constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
+inline constexpr uint32_t WM_RBUTTONUP = 0x0205;
 inline constexpr uint32_t WM_MOUSEWHEEL = 0x020A;  // LParam: the wheel delta, 120 a notch, up positive
 inline constexpr uint32_t WM_CUT = 0x0300;
 inline constexpr uint32_t WM_COPY = 0x0301;

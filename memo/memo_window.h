@@ -8,6 +8,24 @@ namespace vestrel {
 
 enum TScrollBarKind : uint8_t { sbHorizontal = 0, sbVertical = 1 };
 
+// Pointer shapes the memo asks its window for: the standard cursor numbers an attribute's
+// Cursor field holds (0 the window's own, negative the standard shapes), and the memo's two.
+using TMemoCursor = int16_t;
+inline constexpr TMemoCursor crDefault = 0;
+inline constexpr TMemoCursor crArrow = -2;
+inline constexpr TMemoCursor crCross = -3;
+inline constexpr TMemoCursor crIBeam = -4;
+inline constexpr TMemoCursor crSizeWE = -9;
+inline constexpr TMemoCursor crUpArrow = -10;
+inline constexpr TMemoCursor crHourGlass = -11;
+inline constexpr TMemoCursor crDrag = -12;
+inline constexpr TMemoCursor crNoDrop = -13;
+inline constexpr TMemoCursor crNo = -18;
+inline constexpr TMemoCursor crHelp = -20;
+inline constexpr TMemoCursor crHandPoint = -21;
+inline constexpr TMemoCursor crMemoRightArrow = 1;  // beside the lines: a press selects the line
+inline constexpr TMemoCursor crMemoDragCopy = 2;    // dragged text is copied
+
 // What the memo needs of the window that hosts it. The Qt widget implements it; tests fake it.
 // The memo holds one only while it is attached (TStyledMemo::CreateHandle).
 class MemoWindow {
@@ -44,6 +62,10 @@ class MemoWindow {
   // ---- the memo's own popup menu, shown at a client point; the tag of a chosen item goes
   // back to TStyledMemo::PopupClickHandler. A window without menus shows nothing. ----
   virtual void ShowPopupMenu(const TMemoPopupMenu&, TPoint) {}
+
+  // ---- mouse ----
+  virtual void SetCursor(TMemoCursor) {}
+  virtual void SetFocus() {}
 
   // ---- timer: WM_TIMER messages with the id reach the memo's WndProc until it is stopped ----
   virtual void StartTimer(uint32_t id, uint32_t intervalMs) = 0;

@@ -141,9 +141,35 @@ bool TStyledMemo::HandleMessage(TMemoMessage& message) {
       message.Result = c;
       return true;
     }
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
     case WM_RBUTTONUP: {
       const TPoint at = ParamPoint(message.LParam);
-      MouseUp(mbRight, static_cast<TShiftState>(message.WParam), at.x, at.y);
+      const auto shift = static_cast<TShiftState>(message.WParam);
+      const TMouseButton button =
+          message.Msg == WM_RBUTTONDOWN || message.Msg == WM_RBUTTONUP ? mbRight : mbLeft;
+      switch (message.Msg) {
+        case WM_MOUSEMOVE:
+          MouseMove(shift, at.x, at.y);
+          break;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+          MouseDown(button, shift, at.x, at.y);
+          break;
+        case WM_LBUTTONDBLCLK: {
+          // The double click, then the press it also is.
+          const TAlive alive = alive_;
+          DblClick();
+          if (!alive.expired()) MouseDown(mbLeft, shift, at.x, at.y);
+          break;
+        }
+        default:
+          MouseUp(button, shift, at.x, at.y);
+          break;
+      }
       return true;
     }
     case WM_CUT:

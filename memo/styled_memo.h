@@ -124,6 +124,11 @@ using TpmBeforeChangeEvent = std::function<void(TStyledMemo& sender, TByteString
 // A key handler may set the key to 0: the memo then does nothing more with it.
 using TKeyEvent = std::function<void(TStyledMemo& sender, TMemoKey& key, TShiftState shift)>;
 using TKeyPressEvent = std::function<void(TStyledMemo& sender, unsigned char& key)>;
+// Where an auto-scroll moves the text while the button is held beyond an edge.
+enum TMouseScrollType : uint8_t { msNoScroll, msUp, msDown, msLeft, msRight };
+using TMouseEvent =
+    std::function<void(TStyledMemo& sender, TMouseButton button, TShiftState shift, int32_t x, int32_t y)>;
+using TMouseMoveEvent = std::function<void(TStyledMemo& sender, TShiftState shift, int32_t x, int32_t y)>;
 
 // The multi-line styled text control of every text window. Its text lives in a paragraph store
 // read through navigators; every change goes through SetSelTextBuf. Offsets are absolute, each
@@ -282,6 +287,10 @@ class TStyledMemo : public TFindTarget {
   virtual void Paint(DrawSurface& dc, const TRect& area);
   static constexpr uint32_t kScrollTimerId = 1;
   static constexpr uint32_t kScrollTimerMs = 10;
+  static constexpr uint32_t kAutoScrollTimerId = 2;
+  // Milliseconds between the lines an auto-scroll moves at speed levels 1..7; from level 8 on
+  // it moves on each turn of the window's event loop.
+  static constexpr uint32_t kAutoScrollMs[7] = {400, 300, 200, 130, 78, 48, 30};
 
   // ---- edit actions (enabled states) ----
   bool CanCut() const { return !readOnly_ && !displayOnly_ && selLength_ != 0; }
@@ -315,6 +324,41 @@ class TStyledMemo : public TFindTarget {
   // selection stays on its text. A string too short for its entries raises and changes
   // nothing.
   void SetDynText(int32_t start, int32_t stop, TByteView s);
+
+  // ---- mouse (client pixels) ----
+  // A press of the left button places the caret (Shift: extends the selection from its
+  // anchor; Alt with smoBlockSelection: starts a column block), in the margin left of the
+  // text selects the line, over the selection starts dragging it. Each handler fires its
+  // published event first; OnAfterMouseDown fires last.
+  virtual void MouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y);
+  // With the left button held the selection's end follows the pointer (by lines from the
+  // margin, by words after a double click), or the dragged text's caret does; without it the
+  // pointer's shape follows what lies under it.
+  virtual void MouseMove(TShiftState shift, int32_t x, int32_t y);
+  // Ends selecting, drops dragged text (copied with Ctrl) unless the pointer left the window,
+  // reports a click on text with a context value (smeContext or smeRightContext, then
+  // OnContext with the attribute run's bounds), and on the right button shows the memo's own
+  // popup menu, unless a listener of the context click cleared ContextValue.
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int32_t x, int32_t y);
+  // Selects the word under the caret; moving on with the button held grows it by words.
+  virtual void DblClick();
+  // Moves the selection's start back to its word's start and, with toEnd, its end on to its
+  // word's end (with smoLargeWordSelect also over the delimiters after it); the caret keeps
+  // its end.
+  void SelectWords(bool toEnd);
+  // In block mode the block's columns (Left, Right) and the display lines of its ends (Top,
+  // Bottom); else an empty rectangle.
+  TRect GetColumnBlockXY();
+  // The context value of the last context click; a listener may clear it.
+  int32_t ContextValue() const { return contextValue_; }
+  void setContextValue(int32_t v) { contextValue_ = v; }
+  bool Dragging() const { return dragging_; }
+  // Where the held button's pointer beyond an edge scrolls the text, and how fast (the
+  // distance beyond the edge in thirds of 3 pixels, at least 1).
+  TMouseScrollType AutoScrollDirection() const { return scrollDir_; }
+  int32_t AutoScrollLevel() const { return scrollLevel_; }
+  // Escape while dragging: nothing moves, the caret goes back.
+  void CancelDrag();
 
   // ---- clipboard ----
   // Where copy and paste go; nil (the default) copies and pastes nothing.
@@ -351,9 +395,6 @@ class TStyledMemo : public TFindTarget {
   void ShowInternalPopup(TPoint at);
   // The command of an item's tag.
   void PopupClickHandler(int32_t tag);
-  // A mouse button comes up at a client point: the right one shows the memo's own popup
-  // menu there (unless smoNoDefaultPopup).
-  virtual void MouseUp(TMouseButton button, TShiftState shift, int32_t x, int32_t y);
 
   // ---- keywords and the highlighter ----
   TKeywordList& Keywords() { return *keywords_; }
@@ -578,6 +619,9 @@ class TStyledMemo : public TFindTarget {
   TpmBeforeChangeEvent OnBeforeChange;
   TKeyEvent OnKeyDown, OnKeyUp;
   TKeyPressEvent OnKeyPress;
+  TMouseEvent OnMouseDown, OnMouseUp, OnAfterMouseDown;
+  TMouseMoveEvent OnMouseMove;
+  TNotifyEvent OnDblClick;
 
   // ---- TFindTarget ----
   const TParagraphsList& FindParagraphs() const override { return store_; }
@@ -800,6 +844,34 @@ class TStyledMemo : public TFindTarget {
   int32_t upPar_ = -1, upStart_ = 0;
   TByteString upText_;
   IpmCollapseHandler* collapseHandler_ = nullptr;
+
+  // ---- mouse ----
+  bool mouseHeld_ = false;               // the left button went down in the memo
+  bool wordSelecting_ = false;           // after a double click, until the release
+  int32_t wordStart_ = 0, wordEnd_ = 0;  // the double-clicked word
+  int32_t marginLine_ = -1;              // display line beside the pointer in the margin, -1 elsewhere
+  int32_t marginAnchor_ = -1;            // line selection under way from this line
+  bool overSelection_ = false;           // the pointer rests on the selection: a press drags it
+  bool dragging_ = false;
+  bool dragOutside_ = false;  // the dragged text is outside the window: no drop
+  TPoint downAt_{};           // where the last press was
+  int32_t contextValue_ = 0;
+  TMemoCursor cursor_ = crDefault;
+  TMouseScrollType scrollDir_ = msNoScroll;
+  int32_t scrollLevel_ = 0;
+  TPoint lastMouse_{};
+  TShiftState lastShift_ = 0;
+  void SetAutoScroll(int32_t x, int32_t y);
+  void StopAutoScroll();
+  void AutoScrollStep();
+  void LocateMouse(int32_t x, int32_t y);  // mouse_ to the client point
+  int32_t ColumnsBeyondLineEnd(int32_t x);
+  bool DragAllowed() const;
+  void ShowCursor(TMemoCursor c);
+  std::pair<int32_t, int32_t> DynRunAt(int32_t offset);
+  void SelectMarginLines(int32_t anchorLine, int32_t line);
+  void ExtendWordSelection();
+  void DropSelection(bool copy);
 
   // ---- keyboard ----
   TStyledNavigator keyNav_;  // where a key moves the caret

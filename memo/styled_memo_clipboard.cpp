@@ -291,10 +291,6 @@ void TStyledMemo::ShowInternalPopup(TPoint at) {
   if (WindowReady()) window_->ShowPopupMenu(*popup_, at);
 }
 
-void TStyledMemo::MouseUp(TMouseButton button, TShiftState, int32_t x, int32_t y) {
-  if (button == mbRight) ShowInternalPopup({x, y});
-}
-
 void TStyledMemo::PopupClickHandler(int32_t tag) {
   const TAlive alive = alive_;
   bool scroll = true;

@@ -549,6 +549,11 @@ void TStyledMemo::FocusChanged(bool focused) {
     }
   } else {
     window_->DestroyCaret();
+    // The button's release may never come here: scrolling and dragging end now.
+    StopAutoScroll();
+    if (dragging_) CancelDrag();
+    mouseHeld_ = false;
+    marginAnchor_ = -1;
   }
   if (hideSelection_) InvalidateSelection();
 }
@@ -581,6 +586,10 @@ bool TStyledMemo::HandleDisplayMessage(TMemoMessage& message) {
       message.Result = 1;
       return true;
     case WM_TIMER:
+      if (message.WParam == kAutoScrollTimerId) {
+        AutoScrollStep();
+        return true;
+      }
       if (message.WParam != kScrollTimerId) return false;
       ScrollAnimationStep();
       return true;

@@ -96,6 +96,11 @@ void TStyledMemo::KeyDown(TMemoKey& key, TShiftState shift) {
   keyUpSeen_ = false;
   if (OnKeyDown && !Fire(OnKeyDown, key, shift)) return;
   if (key == 0) return;
+  if (dragging_ && key == kKeyEscape) {
+    key = 0;
+    CancelDrag();
+    return;
+  }
   // A character typed with Alt is a command's, not text.
   altChar_ = (shift & ssAlt) != 0;
   if (updateCount_ > 0) return;

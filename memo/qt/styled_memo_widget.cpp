@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -38,6 +39,7 @@ StyledMemoWidget::StyledMemoWidget(QWidget* parent)
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setAttribute(Qt::WA_NoSystemBackground);
   viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setMouseTracking(true);  // the pointer's shape follows what lies under it
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
   connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
@@ -257,13 +259,101 @@ void StyledMemoWidget::wheelEvent(QWheelEvent* event) {
   event->accept();
 }
 
+// Mouse events go to the memo as its messages: the shift state with the buttons held, the
+// point in the viewport's pixels.
+void StyledMemoWidget::SendMouse(uint32_t msg, QMouseEvent* event) {
+  TShiftState shift = ShiftOf(event->modifiers());
+  if (event->buttons() & Qt::LeftButton) shift |= ssLeft;
+  if (event->buttons() & Qt::RightButton) shift |= ssRight;
+  const QPoint p = event->position().toPoint();
+  Send(msg, shift, PointParam(p.x(), p.y()));
+  event->accept();
+}
+
+void StyledMemoWidget::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton)
+    SendMouse(WM_LBUTTONDOWN, event);
+  else if (event->button() == Qt::RightButton)
+    SendMouse(WM_RBUTTONDOWN, event);
+  else
+    event->ignore();
+}
+
+void StyledMemoWidget::mouseMoveEvent(QMouseEvent* event) {
+  SendMouse(WM_MOUSEMOVE, event);
+}
+
 // The right button's release shows the memo's own menu where it came up.
 void StyledMemoWidget::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::RightButton) {
-    const QPoint p = event->position().toPoint();
-    Send(WM_RBUTTONUP, ShiftOf(event->modifiers()), PointParam(p.x(), p.y()));
+  if (event->button() == Qt::LeftButton)
+    SendMouse(WM_LBUTTONUP, event);
+  else if (event->button() == Qt::RightButton)
+    SendMouse(WM_RBUTTONUP, event);
+  else
+    event->ignore();
+}
+
+// The second press of a double click.
+void StyledMemoWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton)
+    SendMouse(WM_LBUTTONDBLCLK, event);
+  else
+    mousePressEvent(event);
+}
+
+namespace {
+
+// An arrow pointing up and to the right, the mirror of the usual pointer: beside the lines.
+QCursor RightArrowCursor() {
+  QPixmap pm(16, 16);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  const QPointF arrow[] = {{14, 1}, {14, 12}, {11, 9}, {8, 14}, {6, 13}, {9, 8}, {4, 8}};
+  p.setPen(Qt::white);
+  p.setBrush(Qt::black);
+  p.drawPolygon(arrow, 7);
+  p.end();
+  return QCursor(pm, 14, 1);
+}
+
+Qt::CursorShape ShapeOf(TMemoCursor c) {
+  switch (c) {
+    case crArrow:
+      return Qt::ArrowCursor;
+    case crCross:
+      return Qt::CrossCursor;
+    case crSizeWE:
+      return Qt::SizeHorCursor;
+    case crUpArrow:
+      return Qt::UpArrowCursor;
+    case crHourGlass:
+      return Qt::WaitCursor;
+    case crDrag:
+      return Qt::DragMoveCursor;
+    case crMemoDragCopy:
+      return Qt::DragCopyCursor;
+    case crNoDrop:
+    case crNo:
+      return Qt::ForbiddenCursor;
+    case crHelp:
+      return Qt::WhatsThisCursor;
+    case crHandPoint:
+      return Qt::PointingHandCursor;
+    default:
+      return Qt::IBeamCursor;  // the text's own, crIBeam included
   }
-  event->accept();
+}
+
+}  // namespace
+
+void StyledMemoWidget::SetCursor(TMemoCursor cursor) {
+  if (cursor == crMemoRightArrow) {
+    static const QCursor right = RightArrowCursor();
+    viewport()->setCursor(right);
+  } else {
+    viewport()->setCursor(ShapeOf(cursor));
+  }
 }
 
 // The memo opens its menu itself (right-button release, context-menu key): the desktop's

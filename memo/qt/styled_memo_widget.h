@@ -52,7 +52,10 @@ class StyledMemoWidget : public QAbstractScrollArea, public TStyledMemo, private
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;  // the memo scrolls its window itself
 
@@ -75,10 +78,13 @@ class StyledMemoWidget : public QAbstractScrollArea, public TStyledMemo, private
   void StartTimer(uint32_t id, uint32_t intervalMs) override;
   void StopTimer(uint32_t id) override;
   void ShowPopupMenu(const TMemoPopupMenu& menu, TPoint at) override;
+  void SetCursor(TMemoCursor cursor) override;
+  void SetFocus() override { setFocus(Qt::MouseFocusReason); }
   void PostFormatRequest(uintptr_t token) override;
   bool ApplicationTerminating() override;
 
   intptr_t Send(uint32_t msg, uintptr_t wParam = 0, intptr_t lParam = 0);
+  void SendMouse(uint32_t msg, QMouseEvent* event);
   void TypeText(const QString& text);  // each byte as a character
   void ScrollAction(TScrollBarKind bar, int action);
   void ShowScrollBarPolicies();

@@ -343,9 +343,9 @@ TEST(StyledMemoPopup, KeysAndMessagesReachUndoTheClipboardAndThePopup) {
   struct Row {
     const char* what;
     std::function<void(TStyledMemo&)> act;
-    std::string text;       // the memo's text after
-    std::u16string board;   // the clipboard after
-    int popups;             // menus shown
+    std::string text;      // the memo's text after
+    std::u16string board;  // the clipboard after
+    int popups;            // menus shown
   };
   const std::vector<Row> rows = {
       {"Ctrl+Z", [&](TStyledMemo& m) { key(m, 'Z', ssCtrl); }, "one ", u"X", 0},

@@ -123,26 +123,10 @@ TEST(StyledMemoStartStop, KeywordsStayOutOfRangesWithAContext) {
 // Without an explicit parse: the text is parsed as it is laid out, an edit at once, edits inside
 // an update when it closes.
 TEST(StyledMemoStartStop, LayingOutAndEditsParseByThemselves) {
-  TStyledMemo m;
-  m.setWordWrap(false);
+  Parsed p;  // its text set plainly, never parsed by the test
+  TStyledMemo& m = p.m;
   m.StartStopKeys().AddStartStopKey(ToBytes("{"), ToBytes("}"), 0, 0, 1, 0, clNone, clNone, false);
-  auto levels = [&] {
-    std::string out;
-    TStyledNavigator n(&m.NavContext());
-    const std::string text = testing::Text(m);
-    for (int32_t i = 0; i < m.getCharCount(); ++i) {
-      const char c = text[static_cast<size_t>(i)];
-      if (c == '\r' || c == '\n') {
-        if (c == '\n') out += '|';
-        continue;
-      }
-      n.SetPos(i);
-      n.RightOfDyn();
-      const int lvl = DynToLevel(n.GetpDynInfo());
-      out += lvl < 0 ? '.' : "0123456789abcdef"[lvl];
-    }
-    return out;
-  };
+  auto levels = [&] { return p.Levels(); };
   m.SetTextBuf(ToBytes("a {b}\r\nc\r\nd"));
   m.FormatNow(0, INT32_MAX, false, false);
   EXPECT_EQ(levels(), "..000|.|.");

@@ -312,5 +312,64 @@ TEST(StyledMemoWidget, TheRightButtonAndTheMenuKeyOpenThePopup) {
   EXPECT_EQ(chosen.size(), 2);
 }
 
+std::string ToString(const TByteString& b) {
+  return std::string(b.begin(), b.end());
+}
+
+// Where offset's character starts in the viewport, in the middle of its line's height.
+QPoint PointOf(StyledMemoWidget& w, int32_t offset, int dx = 1) {
+  TStyledNavigator n(&w.NavContext());
+  n.SetPos(offset);
+  const TPoint p = n.GetDisplayPos();
+  return {p.x + dx, p.y + w.getLineHeight() / 2};
+}
+
+// The mouse through Qt's events: dragging across lines selects, a double click selects a
+// word, a selected word dragged elsewhere moves there, and the pointer's shape follows what
+// lies under it.
+TEST(StyledMemoWidget, TheMouseSelectsAndDragsText) {
+  Shown s(5);
+  QWidget* v = s.w.viewport();
+  // "line number 0|line number 1|...": each line 13 characters and a break.
+  QTest::mousePress(v, Qt::LeftButton, Qt::NoModifier, PointOf(s.w, 5));
+  QTest::mouseMove(v, PointOf(s.w, 15 + 4));
+  QTest::mouseRelease(v, Qt::LeftButton, Qt::NoModifier, PointOf(s.w, 15 + 4));
+  EXPECT_EQ(ToString(s.w.getSelText()), "number 0\r\nline");
+  // A double click on "number" of line 2.
+  // (QTest sends the double click's second press as the double click alone.)
+  QTest::mouseClick(v, Qt::LeftButton, Qt::NoModifier, PointOf(s.w, 30 + 7));
+  QTest::mouseDClick(v, Qt::LeftButton, Qt::NoModifier, PointOf(s.w, 30 + 7));
+  QTest::mouseRelease(v, Qt::LeftButton, Qt::NoModifier, PointOf(s.w, 30 + 7));
+  EXPECT_EQ(ToString(s.w.getSelText()), "number");
+  // The pointer over the selection is an arrow; beside the lines a right-pointing arrow.
+  QTest::mouseMove(v, PointOf(s.w, 30 + 8));
+  EXPECT_EQ(v->cursor().shape(), Qt::ArrowCursor);
+  QTest::mouseMove(v, QPoint(1, PointOf(s.w, 0).y()));
+  EXPECT_EQ(v->cursor().shape(), Qt::BitmapCursor);
+  QTest::mouseMove(v, PointOf(s.w, 2));
+  EXPECT_EQ(v->cursor().shape(), Qt::IBeamCursor);
+  // The word dragged to the start of the last line.
+  QTest::mouseMove(v, PointOf(s.w, 30 + 8));
+  QTest::mousePress(v, Qt::LeftButton, Qt::NoModifier, PointOf(s.w, 30 + 8));
+  QTest::mouseMove(v, PointOf(s.w, 60, 0));
+  EXPECT_EQ(v->cursor().shape(), Qt::DragMoveCursor);
+  QTest::mouseRelease(v, Qt::LeftButton, Qt::NoModifier, PointOf(s.w, 60, 0));
+  EXPECT_EQ(ToString(s.w.getSelText()), "number");
+  EXPECT_EQ(ToString(s.w.GetTextContent()).substr(30, 43), "line  2\r\nline number 3\r\nnumberline number 4");
+}
+
+// The window goes while the button is held beyond its edge: the scrolling timer goes with it.
+TEST(StyledMemoWidget, ClosingWhileItScrollsLeavesNothingBehind) {
+  auto* s = new Shown(100);
+  QWidget* v = s->w.viewport();
+  QTest::mousePress(v, Qt::LeftButton, Qt::NoModifier, PointOf(s->w, 0));
+  QTest::mouseMove(v, QPoint(20, v->height() + 30));
+  EXPECT_EQ(s->w.AutoScrollDirection(), msDown);
+  QTest::qWait(50);  // the fastest level ticks on every turn of the loop
+  EXPECT_GT(s->w.getTopLine(), 0);
+  delete s;
+  QTest::qWait(20);
+}
+
 }  // namespace
 }  // namespace vestrel
