@@ -87,14 +87,22 @@ TEST_F(FrequencyControlTest, PassesGiveUpOnEmptyWindowsSquelchAndSilence) {
     int mode;
     double baud;
     int shift;
-    bool (TFrequencyControl::*pass)();
+    AfcPass pass;
   };
   const Case cases[] = {
-      {kModeBpsk31, 45, 170, &TFrequencyControl::AfcTunePsk},
-      {kModeRtty, 100, 170, &TFrequencyControl::AfcTuneFsk},
-      {kModeRtty, 45, 170, &TFrequencyControl::AfcTuneFskSeparate},
-      {kModeMfsk16, 45, 170, &TFrequencyControl::AfcTuneMfsk},
-      {kModePs33x5, 6.25, 170, &TFrequencyControl::AfcTunePs33x5},
+      {kModeBpsk31, 45, 170, AfcPass::kPsk},       {kModeRtty, 100, 170, AfcPass::kFsk},
+      {kModeRtty, 45, 170, AfcPass::kFskSeparate}, {kModeMfsk16, 45, 170, AfcPass::kMfsk},
+      {kModePs33x5, 6.25, 170, AfcPass::kPs33x5},
+  };
+  auto run = [this](AfcPass pass) {
+    switch (pass) {
+      case AfcPass::kPsk: return f.AfcTunePsk();
+      case AfcPass::kFsk: return f.AfcTuneFsk();
+      case AfcPass::kFskSeparate: return f.AfcTuneFskSeparate();
+      case AfcPass::kMfsk: return f.AfcTuneMfsk();
+      case AfcPass::kPs33x5: return f.AfcTunePs33x5();
+      default: return false;
+    }
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mode);
@@ -120,14 +128,14 @@ TEST_F(FrequencyControlTest, PassesGiveUpOnEmptyWindowsSquelchAndSilence) {
       p.AfcRefBin[0] = ref;
       p.AfcRefBin[1] = ref + (hi - lo);
       Limits(20, 50);
-      EXPECT_FALSE((f.*c.pass)());
+      EXPECT_FALSE(run(c.pass));
       EXPECT_EQ(p.RxTone[0], before.RxTone[0]);
       EXPECT_EQ(p.AfcRefBin[0], ref);
     }
     p.AfcRefBin[0] = before.AfcRefBin[0];
     p.AfcRefBin[1] = before.AfcRefBin[1];
     Limits(0, 0);  // both windows the present position alone: nothing to gain
-    (f.*c.pass)();
+    run(c.pass);
     EXPECT_NEAR(p.RxTone[0], before.RxTone[0], 16);
     p = before;
 
@@ -135,13 +143,13 @@ TEST_F(FrequencyControlTest, PassesGiveUpOnEmptyWindowsSquelchAndSilence) {
     Limits(50, 300);
     engine.rxBlocks.IsSquelch = 1;
     engine.rxBlocks.SquelchLevel = 1.0;
-    EXPECT_FALSE((f.*c.pass)());
+    EXPECT_FALSE(run(c.pass));
     unchanged();
     engine.rxBlocks.IsSquelch = 0;
 
     // An empty spectrum: weight sum 0.
     engine.rxBlocks.Spectrum.SpectrumPeak.fill(0.0f);
-    EXPECT_FALSE((f.*c.pass)());
+    EXPECT_FALSE(run(c.pass));
     unchanged();
   }
 }
