@@ -45,11 +45,12 @@ class Host final : public test::NullMacroHost {
   void SaveLastAudio(int seconds, bool) override { Check(seconds > 0, "seconds above 0"); }
 };
 
-// A directory of the target's own, the working directory while it runs, removed at exit.
+// A directory of the target's own, removed at exit. It is the working directory only while an
+// input runs: the fuzzer's own paths are relative to the directory it was started in.
 struct WorkDir {
   WorkDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "vestrel_macro_fuzz_XXXXXX").string();
-    if (mkdtemp(tmpl.data()) == nullptr || chdir(tmpl.c_str()) != 0) Fail("a working directory");
+    if (mkdtemp(tmpl.data()) == nullptr) Fail("a working directory");
     path = tmpl;
   }
   ~WorkDir() {
@@ -59,6 +60,15 @@ struct WorkDir {
   std::string path;
 };
 
+// Inside the work directory for the scope.
+struct InWorkDir {
+  explicit InWorkDir(const WorkDir& dir) : back(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir.path);
+  }
+  ~InWorkDir() { std::filesystem::current_path(back); }
+  std::filesystem::path back;
+};
+
 }  // namespace
 }  // namespace vestrel
 
@@ -66,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vestrel;
   if (size > 8192) return 0;
   static const WorkDir dir;
+  const InWorkDir inside(dir);
   std::vector<std::string> parts(1);
   for (size_t i = 0; i < size; ++i) {
     char c = static_cast<char>(data[i]);
