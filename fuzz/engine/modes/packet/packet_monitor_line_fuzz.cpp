@@ -68,6 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(e.items.size() == total + 2);
     for (size_t i = 0; i < total; ++i) Check(e.items[i + 1] == frame[i]);
   }
-  Check(frames == 1);
+  // A frame without a byte (only its check bytes) comes back as the type byte alone, which the
+  // parser drops rather than key up for nothing.
+  Check(frames == (n == 0 ? 0 : 1));
   return 0;
 }
