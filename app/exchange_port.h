@@ -68,7 +68,7 @@ class TExchangePort final : public ExchangePortPart, public KissOutput, public K
   // running), else 1.
   int PullExchangeTxSymbol();
   // The automation methods' symbols (AddSymbol, AddString).
-  void AddSymbol(int symbol) { automationInput_.PutByte(symbol, *this); }
+  void AddSymbol(int symbol) override { automationInput_.PutByte(symbol, *this); }
 
   TPreBuff& preBuff() { return preBuff_; }
 

@@ -180,7 +180,7 @@ TRxForm::TRxForm(TRxFormDeps deps)
     links.box = FFTBox;
     links.scalePanel = ScalePanel;
     links.strip = PaintBox1;
-    links.scaleMouseUp = [this] { ScaleImageMouseUp(); };
+    links.scaleMouseUp = [this] { ScaleImageMouseUp(QGuiApplication::keyboardModifiers()); };
     displays->Attach(links);
   }
   if (deps_.transmit != nullptr) {

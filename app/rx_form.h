@@ -172,6 +172,8 @@ class TRxForm : public QMainWindow,
   void FFTBoxMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods, int x);
   void FFTBoxMouseUp(Qt::KeyboardModifiers mods);
   void ScaleImageMouseUp(Qt::KeyboardModifiers mods);
+  // The tone position (units) under column x of FFTBox, by the origin the displays paint with.
+  int32_t SpectrumPositionAt(int x) const;
   void TuneToClick(int clickedSpectrum, Qt::KeyboardModifiers mods);
   void AfcButtonClick();
   void TxAfcButtonClick();
@@ -273,8 +275,6 @@ class TRxForm : public QMainWindow,
   void HandleBrkCw(uint32_t wParam, uint32_t lParam);
   void MenuOpened();
   void MenuClosed();
-  // The mouse released over the frequency scale under the spectrum.
-  void ScaleImageMouseUp() {}
 
   // Commands that other Parts call; ignored once the shutdown has begun where they would
   // key the transmitter.

@@ -9,6 +9,8 @@
 #include <QToolButton>
 
 #include "app/rx_form.h"
+
+#include "app/display_geometry.h"
 #include "engine/engine.h"
 
 namespace vestrel {
@@ -126,12 +128,19 @@ void TRxForm::FFTBoxMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers mo
   }
   if (!left && !(buttons & Qt::RightButton)) return;
   TFrequencyControl& f = engine_->freq;
-  const int32_t position = SpectrumScale::Of(FFTBox->width(), p.FFTCenterFreq, p.Zoom).PositionAt(x);
+  const int32_t position = SpectrumPositionAt(x);
   if ((mods & Qt::ControlModifier) && left)
     f.SetTxPosition(position);
   else
     f.SetRxPosition(position);
   f.SyncTxFrequencyToRx();
+}
+
+int32_t TRxForm::SpectrumPositionAt(int x) const {
+  SpectrumScale scale;
+  scale.origin = display_.DisplayOrigin();
+  scale.zoom = DisplayGeometry::ValidZoom(engine_->params.Zoom);
+  return scale.PositionAt(x);
 }
 
 void TRxForm::FFTBoxMouseUp(Qt::KeyboardModifiers mods) {

@@ -30,8 +30,7 @@ struct Tuning : Form {
   TRxForm& w() { return *form; }
   TModemParams& params() { return form->engine().params; }
   int32_t PositionAt(int x) {
-    const TModemParams& p = params();
-    return SpectrumScale::Of(w().FFTBox->width(), p.FFTCenterFreq, p.Zoom).PositionAt(x);
+    return w().SpectrumPositionAt(x);
   }
   void Send(QEvent::Type type, int x, Qt::MouseButton button, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
     const QPointF pos(x, 10);
