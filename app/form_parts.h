@@ -56,6 +56,9 @@ class LoggerLinkPart {
   virtual void ClearQsoPanel() {}
   // OtherEdit was left: its text exported under the key that UseOther selects.
   virtual void OtherEditExit() {}
+  // A word picked out of the receive window, at the pointer's screen position: to the call or
+  // number field in contest mode, otherwise into the field popup.
+  virtual void PickWord(const std::string& /*text*/, int /*globalX*/, int /*globalY*/) {}
   // A key of the export section (ExportIniFile, ExportIniSection), its value written without
   // quotes.
   virtual void WriteExportKey(const std::string& /*key*/, const std::string& /*value*/) {}

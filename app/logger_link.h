@@ -45,6 +45,9 @@ class TLoggerLink : public QObject, public LoggerLinkPart {
   // A word picked in the receive window (a selection, or the word under the caret): with
   // ContestMode straight into the fields, else the popup at `globalPos`.
   void PickWord(std::string_view text, QPoint globalPos);
+  void PickWord(const std::string& text, int globalX, int globalY) override {
+    PickWord(std::string_view(text), QPoint(globalX, globalY));
+  }
   // An item of the popup ("Call", "Number", "RST", "Name", "QTH", "State", "Subdiv", "Grid",
   // "IOTA", "QSL via", "Remarks", "Copy") for the word.
   void ChoosePopupItem(std::string_view item, const std::string& word);

@@ -1,7 +1,9 @@
 #include "app/rx_form.h"
+#include "memo/byte_string.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QMouseEvent>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -596,10 +598,36 @@ bool TRxForm::event(QEvent* e) {
   return QMainWindow::event(e);
 }
 
+void TRxForm::RxMemoMouseDown() {
+  receivedText().SetRxMouseDown(true);
+  engine_->display.DisplayPause = 0;
+}
+
+void TRxForm::RxMemoMouseUp(int globalX, int globalY) {
+  receivedText().SetRxMouseDown(false);
+  std::string word;
+  if (RxMemo->SelLength() != 0) {
+    word = ToChars(RxMemo->getSelText());
+    RxMemo->setSelLength(0);
+  } else if (settings_.CatchWordByOneClick != 0) {
+    word = ToChars(RxMemo->getCurrentWord());
+  }
+  if (!word.empty()) logger_.PickWord(word, globalX, globalY);
+}
+
 bool TRxForm::eventFilter(QObject* watched, QEvent* e) {
   // A press in the typing window, the receive window or the spectrum may stop the beacon.
   if (e->type() == QEvent::MouseButtonPress) {
     if (watched == Input->viewport() || watched == RxMemo->viewport() || watched == FFTBox) BeaconOffByPress();
+    if (watched == RxMemo->viewport()) RxMemoMouseDown();
+  }
+  if (e->type() == QEvent::MouseButtonRelease && watched == RxMemo->viewport()) {
+    auto* m = static_cast<QMouseEvent*>(e);
+    // The right button's release is the memo's own menu.
+    if (m->button() == Qt::LeftButton) {
+      const QPoint at = m->globalPosition().toPoint();
+      RxMemoMouseUp(at.x(), at.y());
+    }
   }
   if (TuningMouseEvent(watched, e)) return true;
   // The window sees every key of its own controls first.

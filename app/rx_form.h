@@ -166,6 +166,11 @@ class TRxForm : public QMainWindow,
   // A key or mouse press in Input, a mouse press in RxMemo or a click in the spectrum: with
   // BeaconOffAtClick on, a running beacon is switched off.
   void BeaconOffByPress();
+  // The receive window's mouse: a press holds its scrolling and clears the display pause; the
+  // release hands the selection, or with CatchWordByOneClick the word under the caret, to the
+  // QSO panel.
+  void RxMemoMouseDown();
+  void RxMemoMouseUp(int globalX, int globalY);
   // Tuning (rx_form_tuning.cpp): the spectrum's mouse handlers (x in pixels of FFTBox), the
   // scale's click, the click's follow-up (AFC passes, replay, rig), and the tuning buttons.
   void FFTBoxMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers mods, int x);

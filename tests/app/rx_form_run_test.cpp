@@ -173,6 +173,39 @@ TEST(RxFormBeacon, PressesLeaveItWithoutBeaconOffAtClickAndAStoppedBeaconStaysOf
   EXPECT_FALSE(w.BeaconOn);
 }
 
+// A release in the receive window hands the selection (then cleared) to the QSO panel; with
+// CatchWordByOneClick a click alone hands over the word under the caret.
+TEST(RxFormQsoPanel, TheReceiveWindowHandsAPickedWordToTheLogger) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  w.PutRxString("CQ DE DK2XY K ");
+  QWidget* view = w.RxMemo->viewport();
+  const auto picks = [&] { return parts.Count("PickWord DK2XY"); };
+
+  w.settings().CatchWordByOneClick = 0;
+  w.RxMemo->setSelStart(6);
+  w.RxMemo->setSelLength(5);
+  QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+  EXPECT_EQ(picks(), 1);
+  EXPECT_EQ(w.RxMemo->SelLength(), 0);
+  EXPECT_FALSE(w.receivedText().RxMouseDown);
+
+  // Without a selection and without the setting nothing is picked.
+  w.RxMemo->setSelStart(8);
+  QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+  EXPECT_EQ(picks(), 1);
+
+  w.settings().CatchWordByOneClick = 1;
+  w.RxMemo->setSelStart(8);
+  QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+  EXPECT_TRUE(w.receivedText().RxMouseDown);
+  w.RxMemo->setSelStart(8);
+  w.RxMemo->setSelLength(0);
+  QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+  EXPECT_EQ(picks(), 2);
+}
+
 TEST(RxFormTimer, AReenteredTickOnlyAdvancesTheTickCounter) {
   RecordingFormParts parts;
   Running r(parts);

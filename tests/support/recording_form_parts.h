@@ -52,6 +52,7 @@ class RecordingFormParts : public SettingsPart,
     Log("LoggerCommand " + std::to_string(w) + " " + std::to_string(l));
   }
   void ClearQsoPanel() override { Log("ClearQsoPanel"); }
+  void PickWord(const std::string& text, int, int) override { Log("PickWord " + text); }
   // DisplayPart
   void BuildWaterfallPalette() override { Log("BuildWaterfallPalette"); }
   void SetZoom(int z) override { Log("SetZoom " + std::to_string(z)); }
