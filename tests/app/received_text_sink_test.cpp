@@ -122,6 +122,9 @@ struct Sink {
     memo.setScrollTime(0);
     memo.CreateHandle(window);
   }
+  // A memo passed in outlives the fixture's window: it lets go of the window (and stops its
+  // format thread, which posts to it) first.
+  ~Sink() { memo.DestroyWindowHandle(); }
   void Put(std::string_view s) {
     for (char c : s) sink.PutRxChar(static_cast<uint8_t>(c));
   }
