@@ -145,6 +145,13 @@ TEST_F(ExchangePortTest, ReaderMovesBytesInOrderThroughItsBoundedRing) {
     const uint32_t m = poster_.Next(5000ms);
     ASSERT_EQ(m, WM_EXCHANGE_INPUT) << got.size();
     ++posts;
+    // While more is still to come, look only once the ring is full, so the reader has to wait.
+    if (sent.size() - got.size() > ComByteRing::kMaxPending) {
+      const auto until = std::chrono::steady_clock::now() + 5s;
+      while (shared_->ExchangeIn.Pending() < ComByteRing::kMaxPending && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
+      ASSERT_EQ(shared_->ExchangeIn.Pending(), ComByteRing::kMaxPending) << got.size();
+    }
     shared_->ExchangeInPosted.store(false);
     EXPECT_LE(shared_->ExchangeIn.Pending(), ComByteRing::kMaxPending);
     for (int b; (b = shared_->ExchangeIn.Take()) >= 0;) got.push_back(static_cast<uint8_t>(b));
