@@ -28,6 +28,33 @@ int64_t Between(int64_t x, int64_t lo, int64_t hi) {
   return std::min(std::max(x, lo), hi);
 }
 
+// A tone pair stepped by `units` under its mode's layout, as the step buttons move either pair:
+// an MFSK lower edge stays where the whole span fits (the upper tone is left to the planner), a
+// single tone is clamped to the band, and a pair step that would push either tone off the band
+// is refused (false).
+bool StepTones(ToneLayout layout, const int32_t (&tone)[2], int32_t shift, int32_t units, int32_t (&out)[2]) {
+  const int64_t lower = int64_t{tone[0]} + units;
+  const int64_t upper = int64_t{tone[1]} + units;
+  switch (layout) {
+    case ToneLayout::kMfskPlan:
+      out[0] = static_cast<int32_t>(
+          std::max<int64_t>(std::min<int64_t>(lower, int64_t{kMaxToneUnits} - std::max(shift, 0)), kMinToneUnits));
+      out[1] = tone[1];
+      return true;
+    case ToneLayout::kSingle:
+    case ToneLayout::kSingleKeepShift:
+      out[0] = out[1] = static_cast<int32_t>(Between(lower, kMinToneUnits, kMaxToneUnits));
+      return true;
+    case ToneLayout::kPair:
+    case ToneLayout::kPs33x5Band:
+      if (lower < kMinToneUnits || upper > kMaxToneUnits) return false;
+      out[0] = static_cast<int32_t>(lower);
+      out[1] = static_cast<int32_t>(upper);
+      return true;
+  }
+  return false;
+}
+
 double MeanHz(const int32_t (&pair)[2], double rate) {
   return (static_cast<double>(pair[0]) + pair[1]) / 2.0 * rate / kUnitsPerCycle;
 }
@@ -577,27 +604,12 @@ void TFrequencyControl::SyncTxFrequencyToRx() {
 void TFrequencyControl::ShiftRxFrequency(int32_t units) {
   TModemParams& p = params_;
   const ModeRow& row = ModeRowOf(p.Mode);
-  const int64_t lower = int64_t{p.RxTone[0]} + units;
-  const int64_t upper = int64_t{p.RxTone[1]} + units;
-  switch (row.tones) {
-    case ToneLayout::kMfskPlan:
-      p.RxTone[0] = static_cast<int32_t>(
-          std::max<int64_t>(std::min<int64_t>(lower, int64_t{kMaxToneUnits} - std::max(p.RxShift, 0)), kMinToneUnits));
-      break;
-    case ToneLayout::kSingle:
-    case ToneLayout::kSingleKeepShift:
-      p.RxTone[0] = p.RxTone[1] = static_cast<int32_t>(Between(lower, kMinToneUnits, kMaxToneUnits));
-      SetRxBins();
-      break;
-    case ToneLayout::kPair:
-    case ToneLayout::kPs33x5Band:
-      // A step that would push either tone off the band is refused.
-      if (lower < kMinToneUnits || upper > kMaxToneUnits) return;
-      p.RxTone[0] = static_cast<int32_t>(lower);
-      p.RxTone[1] = static_cast<int32_t>(upper);
-      SetRxBins();
-      break;
-  }
+  int32_t moved[2];
+  if (!StepTones(row.tones, p.RxTone, p.RxShift, units, moved)) return;
+  p.RxTone[0] = moved[0];
+  p.RxTone[1] = moved[1];
+  // MFSK bins come from its planner when the family is retuned.
+  if (row.tones != ToneLayout::kMfskPlan) SetRxBins();
   RetuneRx();
   if (rx_.AfcOn == 0) {
     p.AfcRefBin[0] = p.RxToneBin[0];
@@ -610,27 +622,16 @@ void TFrequencyControl::ShiftTxFrequency(int32_t units) {
   TModemParams& p = params_;
   if (Transmitting() || TxAfc != 0) return;
   const ModeRow& row = ModeRowOf(p.Mode);
-  const int64_t lower = int64_t{p.TxTone[0]} + units;
-  const int64_t upper = int64_t{p.TxTone[1]} + units;
-  switch (row.tones) {
-    case ToneLayout::kMfskPlan:
-      SetTxMfskBase(static_cast<int32_t>(
-          std::max<int64_t>(std::min<int64_t>(lower, int64_t{kMaxToneUnits} - std::max(p.TxShift, 0)), kMinToneUnits)));
-      break;
-    case ToneLayout::kSingle:
-    case ToneLayout::kSingleKeepShift:
-      p.TxTone[0] = p.TxTone[1] = static_cast<int32_t>(Between(lower, kMinToneUnits, kMaxToneUnits));
-      SetTxBins();
-      break;
-    case ToneLayout::kPair:
-    case ToneLayout::kPs33x5Band:
-      if (lower < kMinToneUnits || upper > kMaxToneUnits) return;
-      p.TxTone[0] = static_cast<int32_t>(lower);
-      p.TxTone[1] = static_cast<int32_t>(upper);
-      SetTxBins();
-      if (row.tones == ToneLayout::kPs33x5Band) SetTxPs33x5Centre(MeanHz(p.TxTone, TxRate()));
-      break;
+  int32_t moved[2];
+  if (!StepTones(row.tones, p.TxTone, p.TxShift, units, moved)) return;
+  if (row.tones == ToneLayout::kMfskPlan) {
+    SetTxMfskBase(moved[0]);
+    return;
   }
+  p.TxTone[0] = moved[0];
+  p.TxTone[1] = moved[1];
+  SetTxBins();
+  if (row.tones == ToneLayout::kPs33x5Band) SetTxPs33x5Centre(MeanHz(p.TxTone, TxRate()));
 }
 
 void TFrequencyControl::SetRxFrequency(double hz) {
