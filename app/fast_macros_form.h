@@ -1,35 +1,40 @@
 #pragma once
 #include <QDialog>
-#include <QGridLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
+#include <array>
+
+#include "app/macro_edits.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
 
 namespace vestrel {
 
+class TRxForm;
+
 // The editor of the three macros of one function key (plain, Ctrl, Alt): a caption and a
-// macro text each. Created hidden at start-up; the main window fills and shows it.
+// macro text each. Created hidden at start-up; a right click on a macro button fills and shows it.
 class TFastMacrosForm : public QDialog {
  public:
-  explicit TFastMacrosForm(QWidget* parent = nullptr) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Fast Macros Edit"));
-    setObjectName(QStringLiteral("TFastMacrosForm"));
-    auto* grid = new QGridLayout(this);
-    QLineEdit** names[3] = {&FBNEdit1, &FBNEdit2, &FBNEdit3};
-    QPlainTextEdit** macros[3] = {&FastMacroEdit1, &FastMacroEdit2, &FastMacroEdit3};
-    for (int i = 0; i < 3; ++i) {
-      *names[i] = new QLineEdit(this);
-      (*names[i])->setObjectName(QStringLiteral("FBNEdit%1").arg(i + 1));
-      *macros[i] = new QPlainTextEdit(this);
-      (*macros[i])->setObjectName(QStringLiteral("FastMacroEdit%1").arg(i + 1));
-      (*macros[i])->setFixedHeight(60);
-      grid->addWidget(new QLabel(QString::fromLatin1(kBankLabels[i]), this), i, 0, Qt::AlignTop);
-      grid->addWidget(*names[i], i, 1, Qt::AlignTop);
-      grid->addWidget(*macros[i], i, 2);
-    }
-    grid->setColumnStretch(2, 1);
-    resize(560, 240);
-  }
+  explicit TFastMacrosForm(QWidget* parent = nullptr);
+
+  // The three pairs of the function key of button n (1..36) from the window's macro table, shown
+  // on top with the focus in the macro edit of button n's bank.
+  void Edit(TRxForm& form, int n);
+  // Macros and button names k, k + 12, k + 24 from the edits; the three buttons take their captions.
+  void Apply();
+  void OkButtonClick();
+  // As "OK", and those three pairs go into the settings file first.
+  void SaveButtonClick();
+  void CancelButtonClick();
+  // The macro edits' width for a form width: 10 below 76, else width - caption edit width - 23.
+  static int MacroEditWidth(int formWidth);
+  void FormResize();
+
+  static constexpr int kNameEditWidth = 64;
+  static constexpr int kDesignWidth = 560;
+  static constexpr int kDesignHeight = 248;
 
   // Caption and macro of the function key (first), Ctrl+ (second) and Alt+ (third).
   QLineEdit* FBNEdit1 = nullptr;
@@ -38,11 +43,26 @@ class TFastMacrosForm : public QDialog {
   QPlainTextEdit* FastMacroEdit1 = nullptr;
   QPlainTextEdit* FastMacroEdit2 = nullptr;
   QPlainTextEdit* FastMacroEdit3 = nullptr;
+  std::array<QLabel*, 3> KeyLabel{};
+  QPushButton* OkButton = nullptr;
+  QPushButton* SaveButton = nullptr;
+  QPushButton* CancelButton = nullptr;
   // The function key being edited, 1..12.
   int FunctionKey = 0;
 
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+  // Esc and closing the window are "Cancel"; closing is always allowed.
+  void reject() override;
+
  private:
-  static constexpr const char* kBankLabels[3] = {"F", "Ctrl-F", "Alt-F"};
+  std::array<QLineEdit*, 3> Names() const { return {FBNEdit1, FBNEdit2, FBNEdit3}; }
+  std::array<QPlainTextEdit*, 3> Macros() const { return {FastMacroEdit1, FastMacroEdit2, FastMacroEdit3}; }
+  void HideNormal();
+
+  TRxForm* form_ = nullptr;
+  std::array<ByteEdit, 3> macroBytes_;
+  std::array<ByteEdit, 3> nameBytes_;
 };
 
 }  // namespace vestrel

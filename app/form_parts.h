@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "app/app_settings.h"
@@ -38,6 +39,10 @@ class SettingsPart {
     return "no settings file";
   }
   virtual std::string SaveMacros(const std::string& /*path*/, const TMacroTable&) { return "no settings file"; }
+  // Only the macro texts and button names of the numbers given (the fast editor's three keys).
+  virtual std::string SaveMacroKeys(const std::string& /*path*/, const TMacroTable&, std::span<const int> /*numbers*/) {
+    return "no settings file";
+  }
   // When no settings path was given and the file is missing: may move to the default
   // directory; then the notice for the receive window (CR LF line ends), else empty.
   virtual std::string CheckDefaultDirectory(const std::string& /*path*/, bool /*pathGiven*/) { return {}; }

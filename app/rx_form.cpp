@@ -513,9 +513,7 @@ void TRxForm::BuildMenus() {
   }
   QAction* editMacros = bar->addAction(QStringLiteral("Edit Macros"));
   menuItems_.emplace("Edit Macros", editMacros);
-  connect(editMacros, &QAction::triggered, this, [this] {
-    if (macrosForm_ != nullptr) macrosForm_->show();
-  });
+  connect(editMacros, &QAction::triggered, this, [this] { EditMacroses1Click(); });
   QMenu* help = addMenu("Help");
   for (const char* c : {"Contents", "About", "Contact us"}) AddItem(help, c);
 }

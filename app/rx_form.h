@@ -194,6 +194,15 @@ class TRxForm : public QMainWindow,
   void EditFastMacro(int n);
   void ApplyMacroButtonFont();
   void UpdateMacroButtonHints();
+  // Macro texts and button captions are bytes, shown through the code page of the receive font.
+  int MacroCodePage() const;
+  // "Edit Macros" (rx_form_macro_editors.cpp): the full macro editor, filled and shown on top.
+  void EditMacroses1Click();
+  // An editor changed the macro table: the buttons' captions and hints follow.
+  void MacroTableEdited();
+  // The fast editor's "Save": the macro texts and button names of the numbers given, into the
+  // settings file that SaveMacros writes. A failure is reported once; the file stays as it was.
+  bool SaveMacroKeys(std::span<const int> numbers);
   // The modifiers held now, asked of the system: the window misses a key released while
   // another window had the keyboard.
   KeyModifiers HeldModifiers() const;

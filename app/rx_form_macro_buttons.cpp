@@ -6,6 +6,7 @@
 #include <QLineEdit>
 
 #include "app/fast_macros_form.h"
+#include "app/macro_edits.h"
 #include "app/rx_form.h"
 
 namespace vestrel {
@@ -17,13 +18,10 @@ KeyModifiers ModifiersOf(Qt::KeyboardModifiers m) {
           (m & Qt::KeypadModifier) != 0};
 }
 
-// A caption as stored; an "&" would make a mnemonic that takes a hot key of the window.
-QString ButtonCaption(const std::string& name) {
-  return QString::fromLatin1(name.data(), qsizetype(name.size())).replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
-QString MacroEditText(const std::string& macro) {
-  return QString::fromLatin1(macro.data(), qsizetype(macro.size())).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+// A caption as stored, through the code page; an "&" would make a mnemonic that takes a hot key
+// of the window.
+QString ButtonCaption(const std::string& name, int codePage) {
+  return MacroBytesToText(name, codePage).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 // Presses on the macro buttons, the pointer over their panel, and the window's activation.
@@ -104,7 +102,7 @@ void TRxForm::ShowMacroBank(KeyModifiers mods) {
   const int bank = mods.alt ? 24 : mods.ctrl ? 12 : 0;
   if (bank == macroBank_) return;
   macroBank_ = bank;
-  for (int n = 1; n <= 12; ++n) ButMacro[n]->setText(ButtonCaption(macroTable_.ButtonName[bank + n]));
+  for (int n = 1; n <= 12; ++n) ButMacro[n]->setText(ButtonCaption(macroTable_.ButtonName[bank + n], MacroCodePage()));
   // Alt-drag scrolls the spectrum.
   const QCursor cursor(bank == 24 ? Qt::SizeHorCursor : Qt::ArrowCursor);
   FFTBox->setCursor(cursor);
@@ -112,7 +110,7 @@ void TRxForm::ShowMacroBank(KeyModifiers mods) {
 }
 
 void TRxForm::ShowMacroCaptions() {
-  for (int n = 1; n <= 36; ++n) ButMacro[n]->setText(ButtonCaption(macroTable_.ButtonName[n]));
+  for (int n = 1; n <= 36; ++n) ButMacro[n]->setText(ButtonCaption(macroTable_.ButtonName[n], MacroCodePage()));
   macroBank_ = 0;
 }
 
@@ -125,27 +123,7 @@ void TRxForm::ApplyMacroButtonFont() {
 
 void TRxForm::EditFastMacro(int n) {
   if (n < 1 || n > 36 || fastMacrosForm_ == nullptr) return;
-  int k = n;
-  while (k > 12) k -= 12;
-  TFastMacrosForm& f = *fastMacrosForm_;
-  f.setWindowTitle(QStringLiteral("Fast Macros Edit  (F%1, Ctrl-F%1, Alt-F%1)").arg(k));
-  QLineEdit* names[3] = {f.FBNEdit1, f.FBNEdit2, f.FBNEdit3};
-  QPlainTextEdit* macros[3] = {f.FastMacroEdit1, f.FastMacroEdit2, f.FastMacroEdit3};
-  for (int bank = 0; bank < 3; ++bank) {
-    const std::string& name = macroTable_.ButtonName[k + 12 * bank];
-    names[bank]->setText(QString::fromLatin1(name.data(), qsizetype(name.size())));
-    macros[bank]->setPlainText(MacroEditText(macroTable_.Macro[k + 12 * bank]));
-  }
-  f.FunctionKey = k;
-  f.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  f.show();
-  f.raise();
-  f.activateWindow();
-  QPlainTextEdit* edit = macros[n <= 12 ? 0 : n > 24 ? 2 : 1];
-  edit->setFocus();
-  QTextCursor c = edit->textCursor();
-  c.clearSelection();
-  edit->setTextCursor(c);
+  fastMacrosForm_->Edit(*this, n);
 }
 
 }  // namespace vestrel

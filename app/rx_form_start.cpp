@@ -13,6 +13,7 @@
 #include "app/automation_registration.h"
 #include "app/message_bus.h"
 #include "app/rx_form.h"
+#include "app/macro_edits.h"
 #include "app/screen_settings.h"
 #include "memo/qt/styled_memo_widget.h"
 
@@ -93,7 +94,7 @@ void TRxForm::FillMacroButtonTable() {
 
 void TRxForm::UpdateMacroButtonHints() {
   for (int n = 1; n <= 36; ++n) {
-    MacroButtons[n]->setToolTip(QString::fromLatin1(macroTable_.Macro[n].data(), qsizetype(macroTable_.Macro[n].size())));
+    MacroButtons[n]->setToolTip(MacroBytesToText(macroTable_.Macro[n], MacroCodePage()));
   }
 }
 

@@ -483,6 +483,15 @@ void WriteMacros(const TMacroTable& macros, IniFile& ini) {
   }
 }
 
+void WriteMacroKeys(const TMacroTable& macros, std::span<const int> numbers, IniFile& ini) {
+  for (int n : numbers) {
+    if (n < 1 || n >= TMacroTable::kCount) continue;
+    const size_t i = size_t(n);
+    ini.WriteString(kMacros, "Macro" + std::to_string(n), LineBreaksAsEscapes(macros.Macro[i]));
+    ini.WriteString(kButtons, "Name" + std::to_string(n), macros.ButtonName[i]);
+  }
+}
+
 void ApplyToModemParams(const TAppSettings& s, TModemParams& p) {
   p.Mode = NormaliseMode(s.Mode);
   p.FilterWidth = s.FilterWidth;
@@ -585,6 +594,11 @@ std::string TSettingsFile::SaveSettings(const std::string& path, const SettingsT
 
 std::string TSettingsFile::SaveMacros(const std::string& path, const TMacroTable& macros) {
   return UpdateFile(path, [&macros](IniFile& ini) { WriteMacros(macros, ini); });
+}
+
+std::string TSettingsFile::SaveMacroKeys(const std::string& path, const TMacroTable& macros,
+                                         std::span<const int> numbers) {
+  return UpdateFile(path, [&macros, numbers](IniFile& ini) { WriteMacroKeys(macros, numbers, ini); });
 }
 
 std::string TSettingsFile::CheckDefaultDirectory(const std::string& path, bool pathGiven) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,8 @@ void WriteSettings(const SettingsTargets& t, IniFile& ini);
 // "Macro0".."Macro36" and "Name1".."Name36". A line break in a macro is kept as "~[lf]",
 // which makes the same break when the macro runs.
 void WriteMacros(const TMacroTable& macros, IniFile& ini);
+// Only "Macro<n>" and "Name<n>" of the numbers given (1..36), the same way.
+void WriteMacroKeys(const TMacroTable& macros, std::span<const int> numbers, IniFile& ini);
 
 // The mode record from the settings: mode, speeds, shifts, filter, baud rate, the shift in
 // units and bins, the spectrum centre, zoom, reverse, code set, and the receive and transmit
@@ -69,6 +72,8 @@ class TSettingsFile final : public SettingsPart {
   void LoadSettings(const std::string& path, const SettingsTargets& t) override;
   std::string SaveSettings(const std::string& path, const SettingsTargets& t) override;
   std::string SaveMacros(const std::string& path, const TMacroTable& macros) override;
+  std::string SaveMacroKeys(const std::string& path, const TMacroTable& macros,
+                            std::span<const int> numbers) override;
   std::string CheckDefaultDirectory(const std::string& path, bool pathGiven) override;
   bool ReadIsx64Flag() override;
 
