@@ -32,7 +32,7 @@ class TFastMacrosForm : public QDialog {
   static int MacroEditWidth(int formWidth);
   void FormResize();
 
-  static constexpr int kNameEditWidth = 64;
+  static constexpr int kNameEditWidth = 43;  // the macro edits grow on from 10 at a width of 76
   static constexpr int kDesignWidth = 560;
   static constexpr int kDesignHeight = 248;
 
