@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextOption>
 
 #include "app/rx_form.h"
 
@@ -33,6 +34,9 @@ TFastMacrosForm::TFastMacrosForm(QWidget* parent) : QDialog(parent) {
     *macros[i] = new QPlainTextEdit(this);
     (*macros[i])->setObjectName(QStringLiteral("FastMacroEdit%1").arg(i + 1));
     (*macros[i])->setTabChangesFocus(true);
+    // A long run without blanks (a row of RY) wraps too, so that no edit scrolls sideways.
+    (*macros[i])->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    (*macros[i])->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   }
   OkButton = new QPushButton(QStringLiteral("OK"), this);
   SaveButton = new QPushButton(QStringLiteral("Save"), this);

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextOption>
 #include <QTextDocument>
 
 #include "app/rx_form.h"
@@ -44,6 +45,9 @@ TMacrosForm::TMacrosForm(QWidget* parent) : QDialog(parent) {
     edit->setObjectName(QStringLiteral("MacroEdit%1").arg(n));
     edit->document()->setDocumentMargin(2);
     edit->setTabChangesFocus(true);
+    // A long run without blanks (a row of RY) wraps too, so that no edit scrolls sideways.
+    edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     MacroEdit[size_t(n)] = edit;
     const int key = n == 0 ? 0 : (n - 1) % 12 + 1;
     KeyLabel[size_t(n)] = new QLabel(n == 0 ? QStringLiteral("Esc") : QStringLiteral("F%1").arg(key), this);
