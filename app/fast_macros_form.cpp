@@ -15,14 +15,12 @@ namespace {
 constexpr int kLeft = 8;
 constexpr int kRowPitch = 68;
 constexpr int kMacroEditHeight = 60;
-constexpr int kButtonWidth = 75;
-constexpr int kButtonHeight = 26;
 constexpr const char* kFirstNames[3] = {"F1", "c-F1", "a-F1"};
 constexpr const char* kBankPrefixes[3] = {"F", "Ctrl-F", "Alt-F"};
 
 }  // namespace
 
-TFastMacrosForm::TFastMacrosForm(QWidget* parent) : QDialog(parent) {
+TFastMacrosForm::TFastMacrosForm(QWidget* parent) : MacroEditorDialog(parent) {
   setWindowTitle(QStringLiteral("Fast Macros Edit"));
   setObjectName(QStringLiteral("TFastMacrosForm"));
   QLineEdit** names[3] = {&FBNEdit1, &FBNEdit2, &FBNEdit3};
@@ -61,15 +59,11 @@ void TFastMacrosForm::FormResize() {
     names[i]->setGeometry(kLeft, y + 18, kNameEditWidth, 24);
     macros[i]->setGeometry(kLeft + kNameEditWidth + 7, y, w, kMacroEditHeight);
   }
-  QPushButton* buttons[3] = {OkButton, SaveButton, CancelButton};
-  for (int i = 0; i < 3; ++i) {
-    const int x = width() - kLeft - (3 - i) * (kButtonWidth + 6) + 6;
-    buttons[i]->setGeometry(x, kLeft + 3 * kRowPitch + 4, kButtonWidth, kButtonHeight);
-  }
+  PlaceButtons({OkButton, SaveButton, CancelButton}, kLeft + 3 * kRowPitch + 4, kLeft);
 }
 
 void TFastMacrosForm::resizeEvent(QResizeEvent* e) {
-  QDialog::resizeEvent(e);
+  MacroEditorDialog::resizeEvent(e);
   FormResize();
 }
 
@@ -89,10 +83,7 @@ void TFastMacrosForm::Edit(TRxForm& form, int n) {
     macroBytes_[bank].Fill(macros[bank], t.Macro[m], cp);
   }
   FunctionKey = k;
-  setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  show();
-  raise();
-  activateWindow();
+  ShowOnTop();
   QPlainTextEdit* edit = macros[size_t((n - 1) / 12)];
   edit->setFocus();
   QTextCursor c = edit->textCursor();
@@ -114,11 +105,6 @@ void TFastMacrosForm::Apply() {
   form_->MacroTableEdited();
 }
 
-void TFastMacrosForm::HideNormal() {
-  hide();
-  setWindowFlag(Qt::WindowStaysOnTopHint, false);
-}
-
 void TFastMacrosForm::OkButtonClick() {
   Apply();
   HideNormal();
@@ -132,9 +118,5 @@ void TFastMacrosForm::SaveButtonClick() {
   }
   HideNormal();
 }
-
-void TFastMacrosForm::CancelButtonClick() { HideNormal(); }
-
-void TFastMacrosForm::reject() { CancelButtonClick(); }
 
 }  // namespace vestrel

@@ -1,5 +1,4 @@
 #pragma once
-#include <QDialog>
 #include <array>
 
 #include "app/macro_edits.h"
@@ -15,7 +14,7 @@ class TRxForm;
 
 // The editor of the three macros of one function key (plain, Ctrl, Alt): a caption and a
 // macro text each. Created hidden at start-up; a right click on a macro button fills and shows it.
-class TFastMacrosForm : public QDialog {
+class TFastMacrosForm : public MacroEditorDialog {
  public:
   explicit TFastMacrosForm(QWidget* parent = nullptr);
 
@@ -27,7 +26,6 @@ class TFastMacrosForm : public QDialog {
   void OkButtonClick();
   // As "OK", and those three pairs go into the settings file first.
   void SaveButtonClick();
-  void CancelButtonClick();
   // The macro edits' width for a form width: 10 below 76, else width - caption edit width - 23.
   static int MacroEditWidth(int formWidth);
   void FormResize();
@@ -52,13 +50,10 @@ class TFastMacrosForm : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
-  // Esc and closing the window are "Cancel"; closing is always allowed.
-  void reject() override;
 
  private:
   std::array<QLineEdit*, 3> Names() const { return {FBNEdit1, FBNEdit2, FBNEdit3}; }
   std::array<QPlainTextEdit*, 3> Macros() const { return {FastMacroEdit1, FastMacroEdit2, FastMacroEdit3}; }
-  void HideNormal();
 
   TRxForm* form_ = nullptr;
   std::array<ByteEdit, 3> macroBytes_;

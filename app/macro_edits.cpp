@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextDocument>
 
 #include "memo/code_pages.h"
@@ -61,6 +62,29 @@ std::string ByteEdit::Commit(const QPlainTextEdit* edit, int codePage) {
   bytes_ = Take(edit, codePage);
   shown_ = EditText(edit);
   return bytes_;
+}
+
+void MacroEditorDialog::ShowOnTop() {
+  setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  show();
+  raise();
+  activateWindow();
+}
+
+void MacroEditorDialog::HideNormal() {
+  hide();
+  setWindowFlag(Qt::WindowStaysOnTopHint, false);
+}
+
+void MacroEditorDialog::PlaceButtons(std::initializer_list<QPushButton*> buttons, int y, int margin) {
+  constexpr int kWidth = 75;
+  constexpr int kHeight = 26;
+  constexpr int kGap = 6;
+  int x = width() - margin - int(buttons.size()) * (kWidth + kGap) + kGap;
+  for (QPushButton* b : buttons) {
+    b->setGeometry(x, y, kWidth, kHeight);
+    x += kWidth + kGap;
+  }
 }
 
 }  // namespace vestrel

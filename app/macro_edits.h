@@ -1,9 +1,12 @@
 #pragma once
+#include <QDialog>
 #include <QString>
+#include <initializer_list>
 #include <string>
 
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace vestrel {
 
@@ -27,6 +30,22 @@ class ByteEdit {
  private:
   std::string bytes_;
   QString shown_;
+};
+
+// What both macro editors share: shown on top, back to a normal window on every way of closing
+// ("OK", "Cancel", Esc, the window's close button), and a row of buttons at the right.
+class MacroEditorDialog : public QDialog {
+ public:
+  using QDialog::QDialog;
+  void CancelButtonClick() { HideNormal(); }
+
+ protected:
+  void ShowOnTop();
+  void HideNormal();
+  // Esc and closing the window are "Cancel"; closing is always allowed.
+  void reject() override { CancelButtonClick(); }
+  // The buttons side by side, the last one margin pixels from the right edge.
+  void PlaceButtons(std::initializer_list<QPushButton*> buttons, int y, int margin);
 };
 
 }  // namespace vestrel

@@ -21,14 +21,12 @@ constexpr int kTop = 24;
 constexpr int kRowPitch = 46;
 constexpr int kMacroEditHeight = 42;
 constexpr int kNameEditWidth = 34;
-constexpr int kButtonWidth = 75;
-constexpr int kButtonHeight = 26;
 
 int RowTop(int row) { return kTop + row * kRowPitch; }
 
 }  // namespace
 
-TMacrosForm::TMacrosForm(QWidget* parent) : QDialog(parent) {
+TMacrosForm::TMacrosForm(QWidget* parent) : MacroEditorDialog(parent) {
   setWindowTitle(QStringLiteral("Edit Macros"));
   setObjectName(QStringLiteral("TMacrosForm"));
   static const char* const kColumns[3] = {"F1 .. F12", "Ctrl + F1 .. F12", "Alt + F1 .. F12"};
@@ -71,9 +69,7 @@ TMacrosForm::TMacrosForm(QWidget* parent) : QDialog(parent) {
   ApplyButton = new QPushButton(QStringLiteral("Apply"), this);
   SaveButton = new QPushButton(QStringLiteral("Save"), this);
   CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-  OkButton->setDefault(false);
-  OkButton->setAutoDefault(false);
-  for (QPushButton* b : {ApplyButton, SaveButton, CancelButton}) b->setAutoDefault(false);
+  for (QPushButton* b : {OkButton, ApplyButton, SaveButton, CancelButton}) b->setAutoDefault(false);
   connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
   connect(ApplyButton, &QPushButton::clicked, this, [this] { ApplyButtonClick(); });
   connect(SaveButton, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
@@ -103,15 +99,11 @@ void TMacrosForm::FormResize() {
   const int y = RowTop(12);
   KeyLabel[0]->setGeometry(kLeft, y, kLabelToEdit - 2, 17);
   MacroEdit[0]->setGeometry(kLeft + kLabelToEdit, y, e, kMacroEditHeight);
-  QPushButton* buttons[4] = {OkButton, ApplyButton, SaveButton, CancelButton};
-  for (int i = 0; i < 4; ++i) {
-    const int x = width() - kLeft - (4 - i) * (kButtonWidth + 6) + 6;
-    buttons[i]->setGeometry(x, y + 8, kButtonWidth, kButtonHeight);
-  }
+  PlaceButtons({OkButton, ApplyButton, SaveButton, CancelButton}, y + 8, kLeft);
 }
 
 void TMacrosForm::resizeEvent(QResizeEvent* e) {
-  QDialog::resizeEvent(e);
+  MacroEditorDialog::resizeEvent(e);
   FormResize();
 }
 
@@ -123,10 +115,7 @@ void TMacrosForm::Edit(TRxForm& form) {
     macroBytes_[n].Fill(MacroEdit[n], t.Macro[n], cp);
     if (n > 0) nameBytes_[n].Fill(NameEdit[n], t.ButtonName[n], cp);
   }
-  setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  show();
-  raise();
-  activateWindow();
+  ShowOnTop();
 }
 
 void TMacrosForm::Apply() {
@@ -141,11 +130,6 @@ void TMacrosForm::Apply() {
   form_->MacroTableEdited();
 }
 
-void TMacrosForm::HideNormal() {
-  hide();
-  setWindowFlag(Qt::WindowStaysOnTopHint, false);
-}
-
 void TMacrosForm::OkButtonClick() {
   Apply();
   HideNormal();
@@ -157,9 +141,5 @@ void TMacrosForm::SaveButtonClick() {
   Apply();
   if (form_ != nullptr) form_->SaveMacros();
 }
-
-void TMacrosForm::CancelButtonClick() { HideNormal(); }
-
-void TMacrosForm::reject() { CancelButtonClick(); }
 
 }  // namespace vestrel

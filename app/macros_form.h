@@ -1,5 +1,4 @@
 #pragma once
-#include <QDialog>
 #include <array>
 
 #include "app/macro_edits.h"
@@ -16,7 +15,7 @@ class TRxForm;
 // "Edit Macros": the 37 macro texts (Esc, F1..F12, Ctrl+F1..F12, Alt+F1..F12) and the 36
 // captions of the macro buttons in three columns of twelve keys. Created hidden at start-up; it
 // keeps its last contents, and only "OK", "Apply" and "Save" copy them to the macro table.
-class TMacrosForm : public QDialog {
+class TMacrosForm : public MacroEditorDialog {
  public:
   explicit TMacrosForm(QWidget* parent = nullptr);
 
@@ -27,7 +26,6 @@ class TMacrosForm : public QDialog {
   void OkButtonClick();
   void ApplyButtonClick();
   void SaveButtonClick();
-  void CancelButtonClick();
   // The edits' width for a form width: 10 below 166, else (width - 135) / 3.
   static int EditWidth(int formWidth);
   void FormResize();
@@ -47,12 +45,8 @@ class TMacrosForm : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
-  // Esc and closing the window are "Cancel".
-  void reject() override;
 
  private:
-  void HideNormal();
-
   TRxForm* form_ = nullptr;
   std::array<ByteEdit, 37> macroBytes_;
   std::array<ByteEdit, 37> nameBytes_;
