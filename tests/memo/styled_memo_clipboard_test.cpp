@@ -275,8 +275,8 @@ class PopupWindow : public RecordingMemoWindow {
 };
 
 TEST(StyledMemoPopup, ItemsFollowTheTableAndTheirCommandsRun) {
-  TStyledMemo m;
   PopupWindow w;
+  TStyledMemo m;
   m.CreateHandle(w);
   FakeClipboard cb;
   m.setClipboard(&cb);
@@ -371,8 +371,8 @@ TEST(StyledMemoPopup, KeysAndMessagesReachUndoTheClipboardAndThePopup) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    TStyledMemo m;
     PopupWindow w;
+    TStyledMemo m;
     m.CreateHandle(w);
     FakeClipboard cb;
     m.setClipboard(&cb);
@@ -389,8 +389,8 @@ TEST(StyledMemoPopup, KeysAndMessagesReachUndoTheClipboardAndThePopup) {
     EXPECT_EQ(w.shows, row.popups);
   }
   // The release's point is where the menu shows, negative coordinates included.
-  TStyledMemo m;
   PopupWindow w;
+  TStyledMemo m;
   m.CreateHandle(w);
   send(m, WM_RBUTTONUP, 0, PointParam(-3, 40));
   EXPECT_EQ(w.where.x, -3);

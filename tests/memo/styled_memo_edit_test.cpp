@@ -108,8 +108,8 @@ TEST(StyledMemoEdit, EditsFireTheirEventsInOneOrder) {
         "smeSelMove"}},
   };
   for (const auto& row : rows) {
-    TStyledMemo m;
     RecordingMemoWindow w(300, 100);
+    TStyledMemo m;
     m.CreateHandle(w);
     m.SetTextBuf(ToBytes("ab"));
     row.setUp(m);
@@ -123,8 +123,8 @@ TEST(StyledMemoEdit, EditsFireTheirEventsInOneOrder) {
 }
 
 TEST(StyledMemoEdit, EditsInOneUpdateEndOnceWithOneChange) {
-  TStyledMemo m;
   RecordingMemoWindow w(300, 100);
+  TStyledMemo m;
   m.CreateHandle(w);
   w.focused = true;
   m.SetTextBuf(ToBytes("abc"));
@@ -219,8 +219,8 @@ TEST(StyledMemoEdit, AttributesAtTheEdgesOfAnEditStayWithTheirText) {
 // Under static format, a style code meeting its twin with only codes between drops out with it.
 TEST(StyledMemoEdit, PairedCodesCancelUnderStaticFormat) {
   for (const bool cancelling : {true, false}) {
-    TStyledMemo m;
     RecordingMemoWindow w(300, 100);
+    TStyledMemo m;
     m.CreateHandle(w);
     m.setStaticFormat(true);
     m.setPairCancelling(false);
@@ -265,8 +265,8 @@ TEST(StyledMemoEdit, CurrentStyleIsTheAttributesOrTheStaticStyle) {
 }
 
 TEST(StyledMemoEdit, TheCaretOfAParagraphNotLaidOutIsPlacedAndReported) {
-  TStyledMemo m;
   RecordingMemoWindow w(100, 100);
+  TStyledMemo m;
   m.CreateHandle(w);
   w.focused = true;
   m.SetTextBuf(ToBytes("abcde fghij klmno pqrst"));  // wraps into lines
@@ -283,8 +283,8 @@ TEST(StyledMemoEdit, TheCaretOfAParagraphNotLaidOutIsPlacedAndReported) {
 }
 
 TEST(StyledMemoEdit, AHandlerMovingTheCaretAgainIsToldOnlyOfThatMove) {
-  TStyledMemo m;
   RecordingMemoWindow w;
+  TStyledMemo m;
   m.CreateHandle(w);
   m.SetTextBuf(ToBytes("hello"));
   m.setSelStart(0);

@@ -71,8 +71,8 @@ TEST(StyledParaStrings, DeleteInsertGetPut) {
 }
 
 TEST(StyledLinesStrings, LinesOfWrappedText) {
-  TStyledMemo m;
   RecordingMemoWindow w(100, 60);  // 84 pixels to wrap in
+  TStyledMemo m;
   m.CreateHandle(w);
   TStyledLinesStrings& l = m.Lines();
   SetText(m, "abcde fghij klmno\r\nnext");

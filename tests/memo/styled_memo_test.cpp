@@ -315,9 +315,9 @@ TEST(StyledMemo, RegisteredNavigatorsFollowAnEdit) {
 // ---- layout ----
 
 TEST(StyledMemo, WithAWindowTheTextWrapsAndAnEditRepaintsItsLines) {
-  TStyledMemo m;
-  m.setUpdateMode(umImmediate);    // an option change lays everything out at once
   RecordingMemoWindow w(100, 60);  // 84 pixels to wrap in
+  TStyledMemo m;
+  m.setUpdateMode(umImmediate);  // an option change lays everything out at once
   m.CreateHandle(w);
   Type(m, "abcde fghij klmno");
   EXPECT_EQ(m.getTotalLineCount(), 2);
@@ -344,12 +344,12 @@ TEST(StyledMemo, WithAWindowTheTextWrapsAndAnEditRepaintsItsLines) {
 }
 
 TEST(StyledMemo, WithoutAWindowEachParagraphIsOneLine) {
+  RecordingMemoWindow w;
   TStyledMemo m;
   m.setUpdateMode(umImmediate);
   Type(m, "abcde fghij klmno\r\nsecond");
   EXPECT_EQ(m.getTotalLineCount(), 2);
   EXPECT_EQ(ToChars(m.getLineString(1)), "second");
-  RecordingMemoWindow w;
   m.CreateHandle(w);
   EXPECT_EQ(m.getTotalLineCount(), 3);
   m.DestroyWindowHandle();
@@ -357,8 +357,8 @@ TEST(StyledMemo, WithoutAWindowEachParagraphIsOneLine) {
 }
 
 TEST(StyledMemo, EditsInsideAnUpdateAreLaidOutWhenItCloses) {
-  TStyledMemo m;
   RecordingMemoWindow w;
+  TStyledMemo m;
   m.CreateHandle(w);
   m.BeginUpdate();
   Type(m, "abcde fghij klmno");
@@ -374,8 +374,8 @@ TEST(StyledMemo, EditsInsideAnUpdateAreLaidOutWhenItCloses) {
 // Random edits through the memo: the store stays sound, and the lines the memo keeps (laid out
 // again only from each edit on) are those of a fresh layout.
 TEST(StyledMemo, RandomEditsKeepTheStoreSoundAndTheLayoutFresh) {
-  TStyledMemo m;
   RecordingMemoWindow w(160, 200);
+  TStyledMemo m;
   m.CreateHandle(w);
   m.setStaticFormat(true);
   std::mt19937 rng(7);
@@ -457,8 +457,8 @@ class BrokenStream : public TMemoryStream {
 };
 
 TEST(StyledMemo, AFailedLoadReleasesTheUpdateCount) {
-  TStyledMemo m;
   RecordingMemoWindow w;
+  TStyledMemo m;
   m.CreateHandle(w);
   BrokenStream s("abcdefgh");
   EXPECT_THROW(m.LoadFromStream(s), EStreamError);

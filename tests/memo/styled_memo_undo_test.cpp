@@ -28,8 +28,8 @@ void Put(TStyledMemo& m, const std::string& s) {
 }
 
 TEST(StyledMemoUndo, TypedTextIsUndoneAtOnceAndRedoneAtOnce) {
-  TStyledMemo m;
   RecordingMemoWindow w;
+  TStyledMemo m;
   m.CreateHandle(w);
   Type(m, "abc");
   EXPECT_EQ(m.getUndoCount(), 1);

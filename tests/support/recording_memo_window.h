@@ -14,6 +14,7 @@
 namespace vestrel::testing {
 
 // A memo's window that records what the memo asks of it; it measures with the fake surface.
+// Declare it before the memo it serves: the memo's format thread posts to it until the memo goes.
 class RecordingMemoWindow : public MemoWindow {
  public:
   RecordingMemoWindow(int32_t width = 100, int32_t height = 60) : width_(width), height_(height) {}

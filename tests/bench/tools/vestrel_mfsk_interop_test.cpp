@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "support/fldigi_fixture.h"
 #include "support/sound_peers.h"
 #include "support/tool_runner.h"
 
@@ -32,50 +33,7 @@ struct Case {
 };
 const Case kCases[] = {{"MFSK16", 1500}, {"MFSK16", 1137}, {"MFSK8", 1500}, {"MFSK8", 2011}};
 
-class MfskFldigiInterop : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    for (const char* p : {"fldigi", "pulseaudio", "paplay", "parec", "pactl", "Xvfb", "unshare", "nsenter",
-                          "ip", "python3"}) {
-      if (!test::HaveProgram(p)) {
-        missing_ = p;
-        return;
-      }
-    }
-    world_ = new test::PrivateSoundWorld;
-    if (world_->Ready()) fldigi_ = new test::FldigiPeer(*world_);
-  }
-  static void TearDownTestSuite() {
-    delete fldigi_;
-    delete world_;
-    fldigi_ = nullptr;
-    world_ = nullptr;
-  }
-
-  void SetUp() override {
-    encoder = test::BenchToolPath("vestrel-encode");
-    decoder = test::BenchToolPath("vestrel-decode");
-    if (encoder.empty() || decoder.empty()) GTEST_SKIP() << "the headless tools are not built";
-    if (!missing_.empty()) GTEST_SKIP() << missing_ << " is not installed";
-    ASSERT_TRUE(world_->Ready()) << world_->Error();
-    ASSERT_TRUE(fldigi_->Ready()) << "fldigi did not answer over XML-RPC";
-  }
-
-  // Our transmission of `text` as raw 16-bit samples at 11025 samples/s.
-  std::string Encode(const std::string& text, const std::string& options) {
-    const std::string txt = test::TempPath("text.txt"), raw = test::TempPath("tx.raw");
-    std::ofstream(txt, std::ios::binary) << text;
-    const test::ToolResult tx =
-        RunTool(ShellQuote(encoder) + " " + options + " " + ShellQuote(txt) + " > " + ShellQuote(raw));
-    EXPECT_EQ(tx.exitCode, 0) << tx.err;
-    return raw;
-  }
-
-  std::string encoder, decoder;
-  static inline std::string missing_;
-  static inline test::PrivateSoundWorld* world_ = nullptr;
-  static inline test::FldigiPeer* fldigi_ = nullptr;
-};
+using MfskFldigiInterop = test::FldigiFixture;
 
 TEST_F(MfskFldigiInterop, DecodesOurTransmissions) {
   for (const Case& c : kCases) {
@@ -83,13 +41,7 @@ TEST_F(MfskFldigiInterop, DecodesOurTransmissions) {
     const std::string text = std::string("CQ de VESTREL ") + c.mode + " 0123 k";
     const std::string raw =
         Encode(text, std::string("--mode ") + c.mode + " --tx-hz " + std::to_string(c.centreHz));
-    std::string got;
-    for (int attempt = 0; attempt < kAttempts && got.find(text) == std::string::npos; ++attempt) {
-      ASSERT_TRUE(fldigi_->SetUp(c.mode, c.centreHz));
-      ASSERT_TRUE(world_->Play(raw, 11025));
-      std::this_thread::sleep_for(std::chrono::seconds(1));
-      got = fldigi_->ReceivedText();
-    }
+    const std::string got = FldigiHears(raw, c.mode, c.centreHz, text, kAttempts);
     EXPECT_NE(got.find(text), std::string::npos) << "fldigi received \"" << got << "\"";
   }
 }

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/fldigi_fixture.h"
 #include "support/sound_peers.h"
 #include "support/tool_runner.h"
 
@@ -23,62 +24,13 @@ using test::ShellQuote;
 
 constexpr int kAttempts = 3;
 
-class PskPeers : public ::testing::Test {
- protected:
-  void SetUp() override {
-    encoder = test::BenchToolPath("vestrel-encode");
-    decoder = test::BenchToolPath("vestrel-decode");
-    if (encoder.empty() || decoder.empty()) GTEST_SKIP() << "the headless tools are not built";
-  }
-
-  // Our transmission of `text` as raw 16-bit samples at 11025 samples/s.
-  std::string Encode(const std::string& text, const std::string& options) {
-    const std::string txt = test::TempPath("text.txt"), raw = test::TempPath("tx.raw");
-    std::ofstream(txt, std::ios::binary) << text;
-    const test::ToolResult tx =
-        RunTool(ShellQuote(encoder) + " " + options + " " + ShellQuote(txt) + " > " + ShellQuote(raw));
-    EXPECT_EQ(tx.exitCode, 0) << tx.err;
-    return raw;
-  }
-
-  std::string encoder, decoder;
-};
+// The headless tools without a shared peer.
+using PskPeers = test::HeadlessTools;
 
 // fldigi's names of our modes are ours.
 const char* const kModes[] = {"BPSK31", "BPSK63", "BPSK125", "QPSK31", "QPSK63"};
 
-class FldigiInterop : public PskPeers {
- protected:
-  static void SetUpTestSuite() {
-    for (const char* p : {"fldigi", "pulseaudio", "paplay", "parec", "pactl", "Xvfb", "unshare", "nsenter",
-                          "ip", "python3"}) {
-      if (!test::HaveProgram(p)) {
-        missing_ = p;
-        return;
-      }
-    }
-    world_ = new test::PrivateSoundWorld;
-    if (world_->Ready()) fldigi_ = new test::FldigiPeer(*world_);
-  }
-  static void TearDownTestSuite() {
-    delete fldigi_;
-    delete world_;
-    fldigi_ = nullptr;
-    world_ = nullptr;
-  }
-
-  void SetUp() override {
-    PskPeers::SetUp();
-    if (IsSkipped()) return;
-    if (!missing_.empty()) GTEST_SKIP() << missing_ << " is not installed";
-    ASSERT_TRUE(world_->Ready()) << world_->Error();
-    ASSERT_TRUE(fldigi_->Ready()) << "fldigi did not answer over XML-RPC";
-  }
-
-  static inline std::string missing_;
-  static inline test::PrivateSoundWorld* world_ = nullptr;
-  static inline test::FldigiPeer* fldigi_ = nullptr;
-};
+using FldigiInterop = test::FldigiFixture;
 
 // fldigi decodes our five modes to the text sent. Its QPSK decoder hands out the last
 // characters only once some 130 further bits have come, so every text ends in blanks that
@@ -89,13 +41,7 @@ TEST_F(FldigiInterop, DecodesOurTransmissions) {
     const std::string text = std::string("CQ CQ de VESTREL ") + mode + " test 0123456789 pse k";
     const std::string raw =
         Encode(text + std::string(48, ' '), std::string("--mode ") + mode + " --tx-hz 1500");
-    std::string got;
-    for (int attempt = 0; attempt < kAttempts && got.find(text) == std::string::npos; ++attempt) {
-      ASSERT_TRUE(fldigi_->SetUp(mode, 1500));
-      ASSERT_TRUE(world_->Play(raw, 11025));
-      std::this_thread::sleep_for(std::chrono::seconds(1));
-      got = fldigi_->ReceivedText();
-    }
+    const std::string got = FldigiHears(raw, mode, 1500, text, kAttempts);
     EXPECT_NE(got.find(text), std::string::npos) << "fldigi received \"" << got << "\"";
   }
 }
