@@ -13,7 +13,8 @@ namespace {
 
 // What the link shows: the address without its scheme and trailing slash.
 QString Shown(std::string_view address) {
-  if (const size_t colon = address.find(':'); colon != std::string_view::npos) address.remove_prefix(colon + 1);
+  if (const size_t colon = address.find(':'); colon != std::string_view::npos)
+    address.remove_prefix(colon + 1);
   while (address.starts_with('/')) address.remove_prefix(1);
   while (address.ends_with('/')) address.remove_suffix(1);
   return QString::fromLatin1(address.data(), qsizetype(address.size()));
@@ -51,8 +52,8 @@ TAbout::TAbout(ShellOpener& opener, MessageBoxSink& boxes, QWidget* parent) : QD
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(20, 16, 20, 14);
   column->setSpacing(6);
-  TitleLabel = new QLabel(QString::fromLatin1(kProductName) + QStringLiteral(" ") + QString::fromLatin1(kProductVersion),
-                          this);
+  TitleLabel = new QLabel(
+      QString::fromLatin1(kProductName) + QStringLiteral(" ") + QString::fromLatin1(kProductVersion), this);
   QFont big = TitleLabel->font();
   big.setPointSizeF(big.pointSizeF() * 1.5);
   big.setBold(true);
@@ -64,7 +65,8 @@ TAbout::TAbout(ShellOpener& opener, MessageBoxSink& boxes, QWidget* parent) : QD
   column->addWidget(RightsLabel);
   column->addSpacing(8);
   const std::array<const char*, 3> addresses = {kMailAddress, kWebAddress, kChatAddress};
-  const std::array<QString, 3> texts = {Shown(kMailAddress), Shown(kWebAddress), QStringLiteral("Support chat")};
+  const std::array<QString, 3> texts = {Shown(kMailAddress), Shown(kWebAddress),
+                                        QStringLiteral("Support chat")};
   for (size_t i = 0; i < addresses.size(); ++i) {
     Links[i] = new TLinkLabel(texts[i], addresses[i], opener, boxes, this);
     column->addWidget(Links[i]);

@@ -18,7 +18,8 @@ bool OpenOrReport(ShellOpener& opener, MessageBoxSink& boxes, const std::string&
 // A label that opens its address when clicked.
 class TLinkLabel : public QLabel {
  public:
-  TLinkLabel(const QString& text, std::string address, ShellOpener& opener, MessageBoxSink& boxes, QWidget* parent);
+  TLinkLabel(const QString& text, std::string address, ShellOpener& opener, MessageBoxSink& boxes,
+             QWidget* parent);
   const std::string& address() const { return address_; }
 
  protected:

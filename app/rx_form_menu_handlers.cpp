@@ -57,8 +57,8 @@ void TRxForm::SaveBuffer1Click() {
     // The whole text: paragraphs joined by CR LF, the memo's character count in bytes. It
     // goes beside the old file and replaces it only once written, so a failure keeps it.
     const TByteString text = RxMemo->GetTextContent();
-    const ReplaceFileResult r = ReplaceFileContents(
-        name, std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    const ReplaceFileResult r =
+        ReplaceFileContents(name, std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
     if (r.stage == ReplaceFileResult::kCreate) boxes_.ShowMessage(kFileError, "File Open Error!");
     if (r.stage == ReplaceFileResult::kWrite) boxes_.ShowMessage(kFileError, "File Write Error!");
   } catch (const std::exception&) {
@@ -88,7 +88,9 @@ void TRxForm::About1Click() {
   aboutShown_ = false;
 }
 
-void TRxForm::ContactUs1Click() { OpenOrReport(opener_, boxes_, kChatAddress); }
+void TRxForm::ContactUs1Click() {
+  OpenOrReport(opener_, boxes_, kChatAddress);
+}
 
 void TRxForm::FocusHelpers(QObject* watched, QEvent* e) {
   switch (e->type()) {
@@ -109,7 +111,8 @@ void TRxForm::FocusHelpers(QObject* watched, QEvent* e) {
       }
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 

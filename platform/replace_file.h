@@ -23,6 +23,7 @@ struct ReplaceFileResult {
 // link is followed, so that the file it names is replaced and the link stays; an existing
 // file keeps its permissions. Short writes are continued. The temporary file is closed once
 // and removed on failure.
-ReplaceFileResult ReplaceFileContents(const std::string& path, std::string_view bytes, WriteCall write = nullptr);
+ReplaceFileResult ReplaceFileContents(const std::string& path, std::string_view bytes,
+                                      WriteCall write = nullptr);
 
 }  // namespace vestrel

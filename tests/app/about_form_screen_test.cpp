@@ -25,9 +25,10 @@ TEST(AboutScreen, TheBoxShowsItsTextsWhole) {
   if (std::getenv("VESTREL_UNDER_XVFB") == nullptr) {
     if (std::system("command -v xvfb-run > /dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string cmd = "VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb timeout -k 10 120 xvfb-run -a -s "
-                            "'-screen 0 1024x768x24' '" +
-                            self + "' --gtest_filter=AboutScreen.TheBoxShowsItsTextsWhole";
+    const std::string cmd =
+        "VESTREL_UNDER_XVFB=1 QT_QPA_PLATFORM=xcb timeout -k 10 120 xvfb-run -a -s "
+        "'-screen 0 1024x768x24' '" +
+        self + "' --gtest_filter=AboutScreen.TheBoxShowsItsTextsWhole";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     return;
   }

@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +28,7 @@
 #include "support/fake_sound_links.h"
 #include "support/recording_form.h"
 #include "support/temp_dir.h"
+#include "support/test_dir.h"
 
 namespace vestrel {
 namespace {
@@ -68,15 +68,21 @@ class ScriptedDialogs : public FileDialogs {
   }
 };
 
-struct Window : Form {
-  explicit Window(RecordingFormParts& p, RecordingOpener& opener, ScriptedDialogs& dialogs, bool realDisplays = false)
-      : Form(p, UniqueSemaphoreName("menuhandlers"), {}, nullptr, false, nullptr,
-             [&](TRxFormDeps& d) {
+// The fakes come first, so that the window made from them goes before them.
+struct Fakes {
+  RecordingFormParts parts;
+  RecordingOpener opener;
+  ScriptedDialogs dialogs;
+};
+
+struct Window : Fakes, Form {
+  explicit Window(bool realDisplays = false)
+      : Form(parts, UniqueSemaphoreName("menuhandlers"), {}, nullptr, false, nullptr,
+             [this, realDisplays](TRxFormDeps& d) {
                d.opener = &opener;
                d.dialogs = &dialogs;
                if (realDisplays) d.display = nullptr;
-             }),
-        parts(p) {
+             }) {
     Ticks(20);
     parts.log.clear();
   }
@@ -87,23 +93,13 @@ struct Window : Form {
     a->trigger();
   }
   std::vector<std::pair<std::string, std::string>>& boxes() { return parts.boxes; }
-  RecordingFormParts& parts;
 };
-
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 using Box = std::pair<std::string, std::string>;
 
 TEST(SaveBuffer, TheDialogAsksAsDesignedAndAnEmptyWindowGivesAnEmptyFile) {
-  RecordingFormParts parts;
-  RecordingOpener opener;
-  ScriptedDialogs dialogs;
-  Window t(parts, opener, dialogs);
+  Window t;
+  ScriptedDialogs& dialogs = t.dialogs;
   test::TempDir dir;
   const fs::path cwd = fs::current_path();
   dialogs.answer = (dir / "empty.txt").string();
@@ -126,10 +122,8 @@ TEST(SaveBuffer, TheDialogAsksAsDesignedAndAnEmptyWindowGivesAnEmptyFile) {
 }
 
 TEST(SaveBuffer, ParagraphsAreJoinedByCrLfWhateverTheirDisplayLines) {
-  RecordingFormParts parts;
-  RecordingOpener opener;
-  ScriptedDialogs dialogs;
-  Window t(parts, opener, dialogs);
+  Window t;
+  ScriptedDialogs& dialogs = t.dialogs;
   t.w().resize(640, 480);
   t.w().show();
   std::string wrapped;
@@ -142,7 +136,7 @@ TEST(SaveBuffer, ParagraphsAreJoinedByCrLfWhateverTheirDisplayLines) {
   std::ofstream(dir / "rx.txt", std::ios::binary) << std::string(5000, 'o');
   dialogs.answer = (dir / "rx.txt").string();
   t.Choose("Save Buffer (Ctrl-S)");
-  const std::string saved = Read(dir / "rx.txt");
+  const std::string saved = test::ReadFile(dir / "rx.txt");
   EXPECT_EQ(saved, text);
   EXPECT_EQ(saved.size(), size_t(t.w().RxMemo->getCharCount()));
   EXPECT_TRUE(t.boxes().empty());
@@ -150,10 +144,8 @@ TEST(SaveBuffer, ParagraphsAreJoinedByCrLfWhateverTheirDisplayLines) {
 }
 
 TEST(SaveBuffer, AFolderThatTakesNoFileSaysFileOpenError) {
-  RecordingFormParts parts;
-  RecordingOpener opener;
-  ScriptedDialogs dialogs;
-  Window t(parts, opener, dialogs);
+  Window t;
+  ScriptedDialogs& dialogs = t.dialogs;
   t.w().RxMemo->SetTextBuf(ToBytes("some text"));
   test::TempDir dir;
   std::ofstream(dir / "plain") << "x";  // a file where the folder should be
@@ -164,15 +156,13 @@ TEST(SaveBuffer, AFolderThatTakesNoFileSaysFileOpenError) {
   EXPECT_EQ(test::RxText(t.w()), "some text");
   dialogs.answer = (dir / "rx.txt").string();
   t.Choose("Save Buffer (Ctrl-S)");
-  EXPECT_EQ(Read(dir / "rx.txt"), "some text");
+  EXPECT_EQ(test::ReadFile(dir / "rx.txt"), "some text");
   EXPECT_EQ(t.boxes().size(), 1u);
 }
 
 TEST(SaveBuffer, AWriteFailingHalfWayKeepsTheOldFile) {
-  RecordingFormParts parts;
-  RecordingOpener opener;
-  ScriptedDialogs dialogs;
-  Window t(parts, opener, dialogs);
+  Window t;
+  ScriptedDialogs& dialogs = t.dialogs;
   t.w().RxMemo->SetTextBuf(ToBytes(std::string(3000, 'r')));
   test::TempDir dir;
   std::ofstream(dir / "rx.txt", std::ios::binary) << "the old file";
@@ -189,15 +179,13 @@ TEST(SaveBuffer, AWriteFailingHalfWayKeepsTheOldFile) {
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(t.boxes(), (std::vector<Box>{{"File Error", "File Write Error!"}}));
-  EXPECT_EQ(Read(dir / "rx.txt"), "the old file");
+  EXPECT_EQ(test::ReadFile(dir / "rx.txt"), "the old file");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST(SaveBuffer, CtrlSWhileTheDialogIsOpenDoesNothing) {
-  RecordingFormParts parts;
-  RecordingOpener opener;
-  ScriptedDialogs dialogs;
-  Window t(parts, opener, dialogs);
+  Window t;
+  ScriptedDialogs& dialogs = t.dialogs;
   t.w().show();
   dialogs.whileOpen = [&] {
     dialogs.whileOpen = nullptr;
@@ -213,29 +201,24 @@ TEST(SaveBuffer, CtrlSWhileTheDialogIsOpenDoesNothing) {
 }
 
 TEST(ClearBuffer, EmptiesTheReceiveWindowAndClearsThePausePoint) {
-  RecordingFormParts parts;
-  RecordingOpener opener;
-  ScriptedDialogs dialogs;
-  Window t(parts, opener, dialogs);
+  Window t;
   for (const bool byKey : {false, true}) {
     t.w().RxMemo->SetTextBuf(ToBytes("line 1\r\nline 2"));
     t.w().engine().display.DisplayPause = 50;
-    parts.log.clear();
+    t.parts.log.clear();
     if (byKey)
       QTest::keyClick(t.w().Input, Qt::Key_D, Qt::AltModifier);
     else
       t.Choose("Clear Buffer (Alt-D)");
     EXPECT_EQ(t.w().RxMemo->getCharCount(), 0);
     EXPECT_EQ(t.w().engine().display.DisplayPause, 0);
-    EXPECT_TRUE(parts.Has("ClearPausePoint"));
+    EXPECT_TRUE(t.parts.Has("ClearPausePoint"));
   }
 }
 
 TEST(HelpMenu, ContactUsAndContentsOpenTheirAddressOrNameWhatFailed) {
-  RecordingFormParts parts;
-  RecordingOpener opener;
-  ScriptedDialogs dialogs;
-  Window t(parts, opener, dialogs);
+  Window t;
+  RecordingOpener& opener = t.opener;
   t.Choose("Contact us");
   EXPECT_EQ(opener.opened, std::vector<std::string>{kChatAddress});
   opener.succeed = false;
@@ -268,10 +251,8 @@ std::vector<QDialog*> AboutBoxes(TRxForm& w) {
 }
 
 TEST(AboutBox, OneBoxWhateverIsChosenInsideItAndItsLinksReachTheOpener) {
-  RecordingFormParts parts;
-  RecordingOpener opener;
-  ScriptedDialogs dialogs;
-  Window t(parts, opener, dialogs);
+  Window t;
+  RecordingOpener& opener = t.opener;
   t.w().show();
   int shownInside = -1;
   QString title, heading;
@@ -322,17 +303,14 @@ TEST(AboutBox, ALinkThatCannotBeOpenedIsNamed) {
 }
 
 TEST(MenuPause, FileModeSpeedShiftAndHelpPauseTheDisplaysOthersLeaveIt) {
-  RecordingFormParts parts;
-  RecordingOpener opener;
-  ScriptedDialogs dialogs;
-  Window t(parts, opener, dialogs, true);
+  Window t(true);
   t.w().resize(640, 480);
   t.w().show();
   int& pause = t.w().engine().display.DisplayPause;
   const struct {
     const char* menu;
     bool pauses;
-  } rows[] = {{"File", true},     {"Mode", true}, {"Speed", true}, {"Shift", true},
+  } rows[] = {{"File", true},     {"Mode", true},  {"Speed", true}, {"Shift", true},
               {"Filters", false}, {"Zoom", false}, {"Help", true}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.menu);
@@ -363,10 +341,7 @@ TEST(MenuPause, FileModeSpeedShiftAndHelpPauseTheDisplaysOthersLeaveIt) {
 }
 
 TEST(FocusHelpers, AKeyInSentFocusesInputAndTheTuningPanelFocusesSent) {
-  RecordingFormParts parts;
-  RecordingOpener opener;
-  ScriptedDialogs dialogs;
-  Window t(parts, opener, dialogs);
+  Window t;
   TRxForm& w = t.w();
   w.show();
   w.activateWindow();

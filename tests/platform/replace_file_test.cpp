@@ -37,7 +37,9 @@ size_t FilesIn(const fs::path& dir) {
 }
 
 // Takes at most three bytes a call.
-ssize_t ThreeAtATime(int fd, const void* data, size_t size) { return ::write(fd, data, size < 3 ? size : 3); }
+ssize_t ThreeAtATime(int fd, const void* data, size_t size) {
+  return ::write(fd, data, size < 3 ? size : 3);
+}
 
 // Takes the first 7 bytes, then fails as a full disk does.
 size_t failingWritten = 0;
