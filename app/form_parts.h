@@ -155,8 +155,8 @@ class RigPart {
   virtual bool TuneToSignal() { return false; }
 };
 
-// Capture files (text, KISS, wave), decoding from a file, the audio history, and the receive-buffer
-// commands of the File menu.
+// Capture files (text, KISS, wave), decoding from a file, the audio history, and opening the
+// receive buffer in an editor.
 class CapturePart {
  public:
   virtual ~CapturePart() = default;
@@ -191,7 +191,6 @@ class CapturePart {
   virtual KissOutput* KissCapture() { return nullptr; }
   // Ctrl+N: the receive window in the desktop's text editor.
   virtual void OpenBufferInEditor() {}
-  virtual void SaveBuffer() {}
 };
 
 // The PTT and keying ports and the port-I/O driver.

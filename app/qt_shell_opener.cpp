@@ -7,8 +7,14 @@
 namespace vestrel {
 
 bool QtShellOpener::OpenDocument(const std::string& path) {
-  const QString local = QDir::current().absoluteFilePath(QString::fromLocal8Bit(path.data(), qsizetype(path.size())));
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(local));
+  const QString text = QString::fromLocal8Bit(path.data(), qsizetype(path.size()));
+  // An address ("mailto:", "https:") goes to the desktop as it is; anything else is a file,
+  // relative to the working directory.
+  const QUrl url(text, QUrl::StrictMode);
+  if (url.isValid() && url.scheme().size() > 1 && !text.startsWith(QLatin1Char('/'))) {
+    return QDesktopServices::openUrl(url);
+  }
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(text)));
 }
 
 }  // namespace vestrel

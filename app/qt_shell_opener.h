@@ -3,7 +3,7 @@
 
 namespace vestrel {
 
-// Documents opened by the desktop (QDesktopServices).
+// Documents and addresses opened by the desktop (QDesktopServices).
 class QtShellOpener final : public ShellOpener {
  public:
   bool OpenDocument(const std::string& path) override;

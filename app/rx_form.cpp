@@ -425,16 +425,17 @@ QAction* TRxForm::AddItem(QMenu* menu, const char* caption) {
 
 void TRxForm::BuildMenus() {
   QMenuBar* bar = menuBar();
-  auto addMenu = [&](const char* caption) {
+  // Only some menus pause the displays while they are open (the hook in FormCreate).
+  auto addMenu = [&](const char* caption, bool pausesDisplays = false) {
     QMenu* m = bar->addMenu(QString::fromLatin1(caption));
+    m->setProperty(kPausesDisplays, pausesDisplays);
     menuItems_.emplace(caption, m->menuAction());
     menus_.push_back(m);
     return m;
   };
-  QMenu* file = addMenu("File");
-  connect(AddItem(file, "Clear Buffer (Alt-D)"), &QAction::triggered, this,
-          [this] { RunKeyAction({KeyAction::kClearRx}); });
-  connect(AddItem(file, "Save Buffer (Ctrl-S)"), &QAction::triggered, this, [this] { capture_.SaveBuffer(); });
+  QMenu* file = addMenu("File", true);
+  connect(AddItem(file, "Clear Buffer (Alt-D)"), &QAction::triggered, this, [this] { ClearBuffer1Click(); });
+  connect(AddItem(file, "Save Buffer (Ctrl-S)"), &QAction::triggered, this, [this] { SaveBuffer1Click(); });
   connect(AddItem(file, "Open Buffer in Notepad (Ctrl-N)"), &QAction::triggered, this,
           [this] { capture_.OpenBufferInEditor(); });
   file->addSeparator();
@@ -465,7 +466,7 @@ void TRxForm::BuildMenus() {
   menuItems_.emplace("Setup", setup);
   connect(setup, &QAction::triggered, this, [this] { ShowSetup(0); });
 
-  QMenu* mode = addMenu("Mode");
+  QMenu* mode = addMenu("Mode", true);
   for (const char* c : {"RTTY", "ASCII-7", "ASCII-8"}) AddItem(mode, c);
   mode->addSeparator();
   QMenu* amtor = mode->addMenu(QStringLiteral("AMTOR-FEC"));
@@ -489,14 +490,14 @@ void TRxForm::BuildMenus() {
   mode->addSeparator();
   AddItem(mode, "DTMF RX Only)");
 
-  QMenu* speed = addMenu("Speed");
+  QMenu* speed = addMenu("Speed", true);
   for (const char* c : {"1.5625 Baud", "2 Baud", "3.125 Baud", "4 Baud", "5 Baud", "6.25 Baud", "10 Baud",
                         "12.5 Baud", "25 Baud", "45 Baud", "50 Baud", "57 Baud", "75 Baud", "100 Baud",
                         "110 Baud", "150 Baud", "200 Baud", "250 Baud", "300 Baud", "500 Baud", "600 Baud",
                         "1000 Baud", "1200 Baud"}) {
     AddItem(speed, c);
   }
-  QMenu* shift = addMenu("Shift");
+  QMenu* shift = addMenu("Shift", true);
   for (const char* c : {"4 Hz", "5 Hz", "10 Hz", "20 Hz", "23 Hz", "25 Hz", "50 Hz", "85 Hz", "100 Hz", "150 Hz",
                         "170 Hz", "182 Hz", "200 Hz", "250 Hz", "300 Hz", "400 Hz", "425 Hz", "450 Hz", "500 Hz",
                         "600 Hz", "850 Hz", "1000 Hz", "1200 Hz"}) {
@@ -514,8 +515,10 @@ void TRxForm::BuildMenus() {
   QAction* editMacros = bar->addAction(QStringLiteral("Edit Macros"));
   menuItems_.emplace("Edit Macros", editMacros);
   connect(editMacros, &QAction::triggered, this, [this] { EditMacroses1Click(); });
-  QMenu* help = addMenu("Help");
-  for (const char* c : {"Contents", "About", "Contact us"}) AddItem(help, c);
+  QMenu* help = addMenu("Help", true);
+  connect(AddItem(help, "Contents"), &QAction::triggered, this, [this] { Contents1Click(); });
+  connect(AddItem(help, "About"), &QAction::triggered, this, [this] { About1Click(); });
+  connect(AddItem(help, "Contact us"), &QAction::triggered, this, [this] { ContactUs1Click(); });
 }
 
 QAction* TRxForm::MenuItem(std::string_view caption) const {
@@ -614,6 +617,7 @@ void TRxForm::RxMemoMouseUp(int globalX, int globalY) {
 }
 
 bool TRxForm::eventFilter(QObject* watched, QEvent* e) {
+  FocusHelpers(watched, e);
   // A press in the typing window, the receive window or the spectrum may stop the beacon.
   if (e->type() == QEvent::MouseButtonPress) {
     if (watched == Input->viewport() || watched == RxMemo->viewport() || watched == FFTBox) BeaconOffByPress();

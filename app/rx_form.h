@@ -289,6 +289,19 @@ class TRxForm : public QMainWindow,
   void HandleBrkCw(uint32_t wParam, uint32_t lParam);
   void MenuOpened();
   void MenuClosed();
+  // The window's own File and Help items (rx_form_menu_handlers.cpp).
+  void ClearBuffer1Click();
+  // The receive window into a text file chosen in the save dialog (also Ctrl+S).
+  void SaveBuffer1Click();
+  void Contents1Click();
+  // The About box, modal; nothing while one is open.
+  void About1Click();
+  void ContactUs1Click();
+  // A key in Sent moves the focus to Input; a mouse release on TunePanel, or the pointer
+  // entering it from another area of the window, moves it to Sent.
+  void FocusHelpers(QObject* watched, QEvent* e);
+  // The property of the menus whose opening pauses the displays.
+  static constexpr const char* kPausesDisplays = "pausesDisplays";
 
   // Commands that other Parts call; ignored once the shutdown has begun where they would
   // key the transmitter.
@@ -471,6 +484,9 @@ class TRxForm : public QMainWindow,
   MessageBoxSink& boxes_;
   FileDialogs& dialogs_;
   ShellOpener& opener_;
+  bool aboutShown_ = false;
+  bool savingBuffer_ = false;
+  QWidget* pointerArea_ = nullptr;  // the area of the window the pointer last entered
   Clock& clock_;
   AppControl& app_;
   SettingsPart& settingsPart_;

@@ -182,11 +182,7 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
     case A::kFocusRst: RSTEdit->setFocus(); break;
     case A::kFocusName: NameEdit->setFocus(); break;
     case A::kFocusOther: OtherEdit->setFocus(); break;
-    case A::kClearRx:
-      engine_->display.DisplayPause = 0;
-      RxMemo->Clear();
-      transmit_->ClearPausePoint();
-      break;
+    case A::kClearRx: ClearBuffer1Click(); break;
     case A::kToggleAfc: AfcButton->setChecked(!(AfcButton->isChecked() || settings_.TuneRig != 0)); break;
     case A::kTogglePhaseShow:
       if (ModeRowOf(engine_->params.Mode).receiver == RxFamily::kPsk) {
@@ -204,7 +200,7 @@ void TRxForm::RunKeyAction(const KeyCommand& cmd) {
     case A::kDecodeFromFile: capture_.DecodeFromFile1Click(); break;
     case A::kBeaconClick: BeaconButtonClick(); break;
     case A::kOpenBufferInEditor: capture_.OpenBufferInEditor(); break;
-    case A::kSaveBuffer: capture_.SaveBuffer(); break;
+    case A::kSaveBuffer: SaveBuffer1Click(); break;
     case A::kToggleTuneRig:
       settings_.TuneRig = settings_.TuneRig != 0 ? 0 : settings_.LastTuneRig;
       rig_->Restart();

@@ -75,7 +75,7 @@ void TRxForm::FormCreate() {
   // The window's own message handling: keys first, menu loop pauses the displays.
   qApp->installEventFilter(this);
   for (QMenu* m : menus_) {
-    connect(m, &QMenu::aboutToShow, this, [this] { MenuOpened(); });
+    if (m->property(kPausesDisplays).toBool()) connect(m, &QMenu::aboutToShow, this, [this] { MenuOpened(); });
     connect(m, &QMenu::aboutToHide, this, [this] { MenuClosed(); });
   }
   wndProcHooked_ = true;

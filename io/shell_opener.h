@@ -3,7 +3,8 @@
 
 namespace vestrel {
 
-// Opens a document in the program the desktop associates with it (the shell verb "open").
+// Opens a document, or an address ("mailto:", "https:"), in the program the desktop associates
+// with it (the shell verb "open").
 // The main window implements it; tests record it. GUI thread only.
 class ShellOpener {
  public:

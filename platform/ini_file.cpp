@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "platform/replace_file.h"
+
 namespace vestrel {
 
 namespace {
@@ -75,19 +77,6 @@ std::string Quoted(std::string_view v) {
   std::string out;
   out.reserve(v.size() + 2);
   return out.append(1, '"').append(v).append(1, '"');
-}
-
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -165,32 +154,9 @@ std::string IniFile::Text() const {
 }
 
 std::string IniFile::Save(const std::string& path) const {
-  namespace fs = std::filesystem;
-  // A link is followed, so that the file it names is replaced and the link stays.
-  std::error_code ec;
-  fs::path target = path;
-  if (fs::is_symlink(target, ec)) {
-    const fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  mode_t mode = 0644;
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) mode = old.st_mode & 07777;
-
-  std::string temp = target.string() + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return ErrorText("Cannot create a file beside", target.string(), errno);
-  const std::string text = Text();
-  int err = 0;
-  if (!WriteAll(fd, text)) err = errno;
-  if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
-  if (err == 0 && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(temp.c_str());
-    return ErrorText("Cannot write", target.string(), err);
-  }
+  const ReplaceFileResult r = ReplaceFileContents(path, Text());
+  if (r.stage == ReplaceFileResult::kCreate) return ErrorText("Cannot create a file beside", r.target, r.error);
+  if (r.stage == ReplaceFileResult::kWrite) return ErrorText("Cannot write", r.target, r.error);
   return {};
 }
 

@@ -75,6 +75,7 @@ class RecordingFormParts : public SettingsPart,
   }
   void SetPause(bool on) override { Log(std::string("SetPause ") + (on ? "1" : "0")); }
   bool Transmitting() const override { return transmitting; }
+  void ClearPausePoint() override { Log("ClearPausePoint"); }
   // MacroPart
   void RunMacro(int n) override { Log("RunMacro " + std::to_string(n)); }
   // RigPart
