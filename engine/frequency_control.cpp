@@ -28,6 +28,16 @@ int64_t Between(int64_t x, int64_t lo, int64_t hi) {
   return std::min(std::max(x, lo), hi);
 }
 
+// The MFSK band's lower edge for a clicked or given position: the position is the lower edge,
+// or with Reverse the upper edge; the whole span stays inside the tone range.
+int32_t MfskLowerEdge(int32_t position, int32_t shift, bool reverse) {
+  const int64_t span = std::max(shift, 0);
+  const int64_t lower =
+      reverse ? std::min<int64_t>(std::max<int64_t>(position, kMinToneUnits + span), kMaxToneUnits) - span
+              : std::max<int64_t>(std::min<int64_t>(position, kMaxToneUnits - span), kMinToneUnits);
+  return static_cast<int32_t>(lower);
+}
+
 // A tone pair stepped by `units` under its mode's layout, as the step buttons move either pair:
 // an MFSK lower edge stays where the whole span fits (the upper tone is left to the planner), a
 // single tone is clamped to the band, and a pair step that would push either tone off the band
@@ -528,17 +538,9 @@ void TFrequencyControl::SetRxPosition(int32_t position) {
       p.RxTone[0] = p.RxTone[1] = std::clamp(position, kMinToneUnits, kMaxToneUnits);
       SetRxBins();
       break;
-    case ToneLayout::kMfskPlan: {
-      // The position is the lower edge, or with Reverse the upper edge.
-      const int64_t span = std::max(p.RxShift, 0);
-      int64_t lower = p.Reverse != 0 ? std::min<int64_t>(std::max<int64_t>(position, kMinToneUnits + span),
-                                                         kMaxToneUnits) -
-                                           span
-                                     : std::max<int64_t>(std::min<int64_t>(position, kMaxToneUnits - span),
-                                                         kMinToneUnits);
-      p.RxTone[0] = static_cast<int32_t>(lower);
+    case ToneLayout::kMfskPlan:
+      p.RxTone[0] = MfskLowerEdge(position, p.RxShift, p.Reverse != 0);
       break;
-    }
     case ToneLayout::kPair:
     case ToneLayout::kPs33x5Band:
       PlaceTonePair(p.RxTone, p.RxToneBin, position, p.RxShift);
@@ -558,15 +560,9 @@ void TFrequencyControl::PlaceTx(int32_t position) {
       p.TxTone[0] = p.TxTone[1] = std::clamp(position, kMinToneUnits, kMaxToneUnits);
       SetTxBins();
       break;
-    case ToneLayout::kMfskPlan: {
-      const int64_t span = std::max(p.TxShift, 0);
-      const int64_t lower = p.Reverse != 0
-                                ? std::min<int64_t>(std::max<int64_t>(position, kMinToneUnits + span), kMaxToneUnits) -
-                                      span
-                                : std::max<int64_t>(std::min<int64_t>(position, kMaxToneUnits - span), kMinToneUnits);
-      SetTxMfskBase(static_cast<int32_t>(lower));
+    case ToneLayout::kMfskPlan:
+      SetTxMfskBase(MfskLowerEdge(position, p.TxShift, p.Reverse != 0));
       break;
-    }
     case ToneLayout::kPs33x5Band:
       PlaceTonePair(p.TxTone, p.TxToneBin, position, p.TxShift);
       SetTxPs33x5Centre(MeanHz(p.TxTone, TxRate()));
