@@ -1,5 +1,6 @@
 #include "engine/modes/amtor/arq_decoder.h"
 
+#include <bit>
 #include <cmath>
 
 #include "engine/dsp/block_clones.h"
@@ -11,6 +12,11 @@ namespace {
 
 constexpr int kSearchRun = 22;  // the first position and the 21 after it
 constexpr int kTrackReach = 6;  // sub-samples looked at either side while locked
+constexpr uint32_t kCharacter = 7 * TAmtorReceiver::kSubSamples;
+constexpr double kOverGap = 2.0;  // a block against the gap after it
+// Of the last 8 blocks, 6 with invalid characters lose the phase.
+constexpr uint32_t kBadWindowMask = 0xFF;
+constexpr int kBadBlocksLost = 6;
 
 // The three characters of a block, first received first.
 int CharacterOf(uint32_t bits, int i) {
@@ -35,6 +41,7 @@ void TArqDecoder::Reset() {
   ClearRing();
   counter_ = 0;
   invalidTotal_ = 0;
+  badBlocks_ = 0;
   lastBlock_ = 0;
 }
 
@@ -75,12 +82,40 @@ uint32_t TArqDecoder::ReadCombined(uint32_t k) const {
   return bits;
 }
 
-// A valid block 68 bits back and another a cycle later; the phase is the most confident of the
-// positions that read the same block after the first, at least 3 in all.
+// The confidence of the blocks at k and a cycle later, when both read valid; 0 otherwise.
+double TArqDecoder::TwoCycles(uint32_t k) const {
+  const Block a = Read(k);
+  const Block b = Read(k + kCycle);
+  if (InvalidCharacters(a.bits) != 0 || InvalidCharacters(b.bits) != 0) return 0.0;
+  return a.confidence + b.confidence;
+}
+
+// The confidence of the blocks at k and a cycle later, valid or not.
+double TArqDecoder::Strength(uint32_t k) const {
+  return Read(k).confidence + Read(k + kCycle).confidence;
+}
+
+// A valid block 75 bits back and another a cycle later; the phase is the most confident of the
+// positions that read the same block after the first, at least 3 in all. Noise read before or
+// after a block makes a valid character often enough that the block shifted by a character, or
+// a read half in the gap, is valid in two cycles as well: the block's phase is also where the
+// two cycles are strongest, against a bit either side and the valid reads a character either
+// side.
 void TArqDecoder::Search() {
   const uint32_t k = ringIndex_ - kLookBack;
   const Block first = Read(k);
-  if (InvalidCharacters(first.bits) != 0 || InvalidCharacters(Read(k + kCycle).bits) != 0) return;
+  if (InvalidCharacters(first.bits) != 0) return;
+  const double strength = TwoCycles(k);
+  if (strength == 0.0) return;
+  // Half a cycle on lies the gap, where the other station's signal takes at most a character:
+  // noise read as blocks is no stronger there.
+  if (first.confidence < kOverGap * Read(k + kCycle / 2).confidence) return;
+  // At the block's own phase the 21 values are all of the signal: read a bit earlier or later,
+  // one of them is of the gap, and the blocks are weaker.
+  for (uint32_t shift : {0u - kSubSamples, static_cast<uint32_t>(kSubSamples)})
+    if (Strength(k + shift) > strength) return;
+  for (uint32_t shift : {0u - kCharacter, kCharacter})
+    if (TwoCycles(k + shift) > strength) return;
   int count = 1;
   double best = 0.0;
   int bestOffset = 0;
@@ -97,21 +132,38 @@ void TArqDecoder::Search() {
   counter_ = -bestOffset;
   window_.SetPanelText(kDcdPanel, "*");
   invalidTotal_ = 0;
+  badBlocks_ = 0;
   Print(first.bits);
 }
 
 void TArqDecoder::LockedStep() {
   if (++counter_ < kCycle) return;
   counter_ = 0;
-  const uint32_t k = ringIndex_ - kLookBack;
-  const Block b = Read(k);
+  uint32_t k = ringIndex_ - kLookBack;
+  Block b = Read(k);
+  if (InvalidCharacters(b.bits) != 0) {
+    // A block a character off that reads whole, and stronger, is the phase.
+    for (uint32_t shift : {0u - kCharacter, kCharacter}) {
+      const Block near = Read(k + shift);
+      if (InvalidCharacters(near.bits) == 0 && near.confidence > b.confidence) {
+        k += shift;
+        b = near;
+        counter_ = shift == kCharacter ? -static_cast<int>(kCharacter) : static_cast<int>(kCharacter);
+        break;
+      }
+    }
+  }
+  // Invalid characters in most of the last blocks: the phase is lost, whatever valid blocks
+  // come between.
+  badBlocks_ = (badBlocks_ << 1 | (InvalidCharacters(b.bits) != 0 ? 1u : 0u)) & kBadWindowMask;
+  if (std::popcount(badBlocks_) >= kBadBlocksLost) {
+    Print(InvalidCharacters(b.bits) != 0 ? ReadCombined(k) : b.bits);
+    Lose();
+    return;
+  }
   if (InvalidCharacters(b.bits) != 0) {
     invalidTotal_ += Print(ReadCombined(k));
-    if (invalidTotal_ >= kLostAt) {
-      state_ = 0;
-      lastBlock_ = 0;
-      window_.SetPanelText(kDcdPanel, " ");
-    }
+    if (invalidTotal_ >= kLostAt) Lose();
     return;
   }
   invalidTotal_ = 0;
@@ -123,6 +175,12 @@ void TArqDecoder::LockedStep() {
   if (offset < 0) ++counter_;
   if (offset > 0) --counter_;
   Print(b.bits);
+}
+
+void TArqDecoder::Lose() {
+  state_ = 0;
+  lastBlock_ = 0;
+  window_.SetPanelText(kDcdPanel, " ");
 }
 
 // Returns the number of invalid characters, printed or not.

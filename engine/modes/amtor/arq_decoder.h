@@ -19,9 +19,9 @@ namespace vestrel {
 class TArqDecoder final : public TAmtorReceiver {
  public:
   static constexpr int kBlockBits = 21;
-  static constexpr int kCycle = 45 * kSubSamples;             // 990: 450 ms at 100 Bd
-  static constexpr uint32_t kLookBack = 68 * kSubSamples;     // 1496: where a read starts
-  static constexpr int kLostAt = 4;                           // invalid characters in a row
+  static constexpr int kCycle = 45 * kSubSamples;          // 990: 450 ms at 100 Bd
+  static constexpr uint32_t kLookBack = 75 * kSubSamples;  // 1650: where a read starts
+  static constexpr int kLostAt = 4;                        // invalid characters in a row
 
   TArqDecoder(const SineTable& sine, const TModemParams& params, EngineWindow& window, TBaudotDecoder& baudot,
               RxTextSink& sink, LevelRing* levels = nullptr, int32_t* levelIndex = nullptr)
@@ -54,10 +54,14 @@ class TArqDecoder final : public TAmtorReceiver {
   void LockedStep();
   Block Read(uint32_t k) const;
   uint32_t ReadCombined(uint32_t k) const;
+  double TwoCycles(uint32_t k) const;
+  double Strength(uint32_t k) const;
+  void Lose();
   int Print(uint32_t bits);
 
   int counter_ = 0;  // sub-samples within the cycle while locked
   int invalidTotal_ = 0;
+  uint32_t badBlocks_ = 0;  // one bit a block, newest in bit 0: it had invalid characters
   uint32_t lastBlock_ = 0;
 };
 

@@ -7,6 +7,7 @@
 
 #include "engine/frequency_unit.h"
 #include "engine/mode_number.h"
+#include "support/amtor_arq_link.h"
 #include "support/bit_signal.h"
 #include "support/fake_engine_window.h"
 #include "support/fake_rx_sink.h"
@@ -29,7 +30,8 @@ std::vector<uint32_t> BlocksOf(const std::string& text) {
   for (int b : test::BaudotCodesOf(text, 0)) codes.push_back(kCcir476[b & 31]);
   while (codes.size() % 3 != 0) codes.push_back(PhasingOne);
   std::vector<uint32_t> blocks;
-  for (size_t i = 0; i < codes.size(); i += 3) blocks.push_back(MakeBlock(codes[i], codes[i + 1], codes[i + 2]));
+  for (size_t i = 0; i < codes.size(); i += 3)
+    blocks.push_back(MakeBlock(codes[i], codes[i + 1], codes[i + 2]));
   return blocks;
 }
 
@@ -66,7 +68,8 @@ class ArqDecoderTest : public ::testing::Test {
     std::vector<float> x(samples.begin(), samples.end());
     x.resize(x.size() + static_cast<size_t>(tailBits * kSamplesPerBit), 0.0f);
     for (size_t at = 0; at < x.size(); at += 2048)
-      decoder.ProcessBlock(std::span<const float>(x).subspan(at, std::min<size_t>(2048, x.size() - at)), true);
+      decoder.ProcessBlock(std::span<const float>(x).subspan(at, std::min<size_t>(2048, x.size() - at)),
+                           true);
     return sink.text;
   }
 
@@ -85,9 +88,9 @@ const std::string kText = "CQ CQ DE TEST TEST 0123456789 RYRY THE QUICK BROWN FO
 // characters more send the monitor back to searching.
 const std::string kEnd = "___";
 
-// Where the last block read can be seen: the monitor reads a block 68 bits after it starts; a
-// tail of 55 bits reads the last block but not the silence a cycle later.
-constexpr double kReadLast = 55.0;
+// Where the last block read can be seen: the monitor reads a block 75 bits after it starts; a
+// tail of 62 bits after its end reads the last block but not the silence a cycle later.
+constexpr double kReadLast = 62.0;
 constexpr double kReadEnd = 4 * kCycleBits;
 
 // 21-bit blocks every 450 ms, from the first block on (the phase needs it and the next one),
@@ -99,7 +102,8 @@ TEST_F(ArqDecoderTest, BlocksEveryCyclePrintOnceEach) {
     bool reverse;
   };
   for (const Case c : {Case{0, 0, false}, Case{10, 0.0004, false}, Case{-10, -0.0004, true}}) {
-    SCOPED_TRACE(testing::Message() << c.offsetHz << " Hz, clock " << c.clockError << " reverse " << c.reverse);
+    SCOPED_TRACE(testing::Message() << c.offsetHz << " Hz, clock " << c.clockError << " reverse "
+                                    << c.reverse);
     test::BitSignalOptions o;
     o.offsetHz = c.offsetHz;
     o.clockError = c.clockError;
@@ -148,6 +152,7 @@ TEST_F(ArqDecoderTest, InvalidCharactersOfConsecutiveBadBlocksSendItBackToSearch
 class ArqRingTest : public ArqDecoderTest {
  protected:
   static constexpr int kLead = 100;
+  static constexpr size_t kCharacter = 7 * 22;
   // Sub-samples of whole cycles; block n starts at kLead + 990 n.
   std::vector<float> Cycles(const std::vector<uint32_t>& blocks) {
     std::vector<float> v(kLead + TArqDecoder::kCycle * (blocks.size() + 2), 0.0f);
@@ -177,6 +182,101 @@ TEST_F(ArqRingTest, AnInvalidBlockIsRepairedByItsNeighboursWhereTheyCan) {
   // Block 2, bit 10 (of "G") wrong at all three.
   for (int d = -1; d <= 1; ++d) v[ReadAt(2, 10) + d] = -v[ReadAt(2, 10) + d];
   EXPECT_EQ(Feed(v), "ABCDEF_HIJK" + kEnd);
+}
+
+// The link as an independent generator builds it from the code chart, with weak noise in the
+// gaps and before the first block. Noise read one character before a block, or after it, makes
+// a valid character now and then, so the block shifted by a character can read valid in two
+// cycles as well; the monitor must still take the block's own phase, and keep it.
+class ArqNoisyLinkTest : public ArqDecoderTest {
+ protected:
+  const std::string text = "CQ CQ DE TEST 0123456789 THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG";
+  std::string Decode(const test::ArqLinkOptions& o) {
+    decoder.SetBaud(100);
+    baudot.BaudotShift = 0;
+    return Run(test::ArqLinkSignal(test::ArqBlocksOf(text), o));
+  }
+};
+
+TEST_F(ArqNoisyLinkTest, TheCodeChartAgreesWithTheDecodeTable) {
+  for (uint32_t block : test::ArqBlocksOf(text)) EXPECT_EQ(InvalidCharacters(block), 0) << std::hex << block;
+}
+
+TEST_F(ArqNoisyLinkTest, NoiseInTheGapsDoesNotShiftTheBlockPhase) {
+  for (uint32_t seed = 1; seed <= 20; ++seed) {
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    test::ArqLinkOptions o;
+    o.seed = seed;
+    EXPECT_EQ(Decode(o), text);
+    EXPECT_EQ(decoder.State(), 1);
+  }
+}
+
+// A recording that starts inside a block: the phase is found on the blocks after it.
+TEST_F(ArqNoisyLinkTest, ASignalThatStartsMidBlockIsPickedUp) {
+  const std::vector<uint32_t> blocks = test::ArqBlocksOf(text);
+  for (uint32_t seed = 1; seed <= 5; ++seed) {
+    for (double cut : {4.0, 10.0, 17.0}) {
+      SCOPED_TRACE(testing::Message() << "seed " << seed << ", cut " << cut << " bits");
+      test::ArqLinkOptions o;
+      o.seed = seed;
+      o.cutBits = cut;
+      decoder.SetBaud(100);
+      baudot.BaudotShift = 0;
+      // The first whole block holds "CQ " after the LTRS of the first.
+      EXPECT_EQ(Run(test::ArqLinkSignal(blocks, o)), text.substr(2));
+    }
+  }
+}
+
+// The signal fades for 5 s; the station repeats its block meanwhile and goes on when it is heard
+// again. Whatever the noise of the fade prints, the monitor finds the phase again and the rest
+// of the text comes through whole.
+TEST_F(ArqNoisyLinkTest, AFadeOfFiveSecondsIsRiddenOut) {
+  for (uint32_t seed = 1; seed <= 5; ++seed) {
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    test::ArqLinkOptions o;
+    o.seed = seed;
+    // After the fifth block, "CQ CQ DE TEST "; the next sets figures itself, whatever shift the
+    // noise of the fade printed.
+    o.fadeStartMs = 300.0 + 450.0 * 4 + 300.0;
+    o.fadeMs = 5000.0;
+    const std::string got = Decode(o);
+    const std::string before = "CQ CQ DE TEST ";
+    ASSERT_GE(got.size(), text.size());
+    EXPECT_EQ(got.substr(0, before.size()), before);
+    EXPECT_EQ(got.substr(got.size() - (text.size() - before.size())), text.substr(before.size()));
+  }
+}
+
+// A character right before the first two blocks (the other station heard) makes the block read
+// a character early valid, and as strong: the monitor takes that phase, and at the first block
+// that reads invalid there moves to the block a character on, which reads whole.
+TEST_F(ArqRingTest, ALockACharacterEarlyMovesToTheWholeBlock) {
+  const std::vector<uint32_t> t = BlocksOf("ABCDEFGHIJK");  // LTRS A B, C D E, F G H, I J K
+  const std::vector<float> cycles = Cycles(t);
+  std::vector<float> v(kCharacter, 0.0f);  // room for the character before the first block
+  v.insert(v.end(), cycles.begin(), cycles.end());
+  for (size_t n = 0; n < 2; ++n)
+    for (int i = 0; i < 7; ++i)
+      for (int s = 0; s < 22; ++s)
+        v[kLead + TArqDecoder::kCycle * n + 22 * i + s] = (0x71 >> (6 - i)) & 1 ? 1.0f : -1.0f;  // "A"
+  // "A" LTRS "A", "A" "C" "D", then on the blocks' own phase.
+  EXPECT_EQ(Feed(v), "AAACDFGHIJK" + kEnd);
+}
+
+// Blocks with an invalid character, three of every four, never 4 in a row: invalid characters
+// that persist lose the phase all the same.
+TEST_F(ArqRingTest, InvalidCharactersThatPersistLoseThePhase) {
+  std::vector<uint32_t> t = BlocksOf("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHI");
+  t.resize(12);
+  for (size_t n = 2; n < t.size(); ++n)
+    if (n % 4 != 1) t[n] = Spoiled(t[n], 1);  // two whole blocks lock the phase
+  std::vector<float> v = Cycles(t);
+  v.resize(v.size() - 2 * TArqDecoder::kCycle);  // up to the read of the last block but one
+  EXPECT_EQ(Feed(v).substr(0, 5), "ABCDE");
+  EXPECT_EQ(decoder.State(), 0);
+  EXPECT_EQ(window.panels[9], " ");
 }
 
 TEST_F(ArqDecoderTest, SetBaudTakesThePathOfTheSpeedAndResets) {
