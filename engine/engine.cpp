@@ -10,6 +10,7 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetReceiver(RxFamily::kPactor, &pactor);
   modes.SetTransmitter(TxFamily::kStartStop, &txPump.CharacterSource());
   modes.SetReceiver(RxFamily::kPsk, &psk);
+  psk.SetSquelchSwitch(&rxBlocks.IsSquelch);
   modes.SetTransmitter(TxFamily::kPsk, &pskTx);
   synth.SetPskShaper(&pskShaper);
   modes.SetTransmitter(TxFamily::kAmtorFec, &amtorFecTx);

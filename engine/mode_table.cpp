@@ -50,7 +50,7 @@ constexpr ModeRow Psk(int32_t number, std::string_view item, std::string_view pa
   ModeRow r = Named(number, item, panel, report, RxFamily::kPsk);
   r.afc = AfcPass::kPsk;
   r.txFollowsAfc = true;
-  r.squelch = SquelchRule::kLowerTonePeak;
+  r.squelch = SquelchRule::kPskBand;
   r.transmitter = TxFamily::kPsk;
   r.tones = ToneLayout::kSingle;
   r.symbolRate = rate;

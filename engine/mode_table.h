@@ -77,6 +77,7 @@ enum class SquelchRule : uint8_t {
   kLowerTonePeak,      // SpectrumPeak[lo] > T (one tone)
   kEitherToneAverage,  // SpectrumAvg[lo] > T or SpectrumAvg[hi] > T (the smoothed array)
   kAnyPeakInSpan,      // some SpectrumPeak[k] > T for k = lo..hi
+  kPskBand,            // some SpectrumPeak[k] > T within the PSK signal's band around lo (PskSquelchBins)
 };
 
 // How a mode switch lays out the receive and transmit tone pairs.

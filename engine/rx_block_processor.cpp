@@ -107,7 +107,8 @@ void TRxBlockProcessor::ProcessInputBlock(const float* block) {
   if (AfcOn) RunAfc(row);
   // The squelch is decided once per block, from the spectrum of this same block.
   if (ModeReceiver* receiver = modes_.Receiver(row.receiver))
-    receiver->ProcessBlock(std::span<const float>(block, kBlockSize), SquelchOpen(row.squelch));
+    receiver->ProcessBlock(std::span<const float>(block, kBlockSize),
+                           SquelchOpen(row.squelch, row.symbolRate));
 }
 
 void TRxBlockProcessor::RunAfc(const ModeRow& row) {
@@ -118,7 +119,11 @@ void TRxBlockProcessor::RunAfc(const ModeRow& row) {
   if (row.txFollowsAfc) afc_->SyncTxFrequencyToRx();
 }
 
-bool TRxBlockProcessor::SquelchOpen(SquelchRule rule) const {
+int TRxBlockProcessor::PskSquelchBins(double symbolRate) {
+  return static_cast<int>(symbolRate / 2.0 / (kRxRate / kBlockSize)) + 1;
+}
+
+bool TRxBlockProcessor::SquelchOpen(SquelchRule rule, double symbolRate) const {
   if (!IsSquelch) return true;
   const SpectrumArrays& s = Spectrum;
   const double t = SquelchLevel;
@@ -134,6 +139,12 @@ bool TRxBlockProcessor::SquelchOpen(SquelchRule rule) const {
       return s.SpectrumPeak[lo] > t;
     case SquelchRule::kEitherToneAverage:
       return s.SpectrumAvg[lo] > t || s.SpectrumAvg[hi] > t;
+    case SquelchRule::kPskBand: {
+      const int reach = PskSquelchBins(symbolRate);
+      for (int k = std::max(0, lo - reach); k <= std::min(SpectrumArrays::kSize - 1, lo + reach); ++k)
+        if (s.SpectrumPeak[k] > t) return true;
+      return false;
+    }
     case SquelchRule::kAnyPeakInSpan:
       for (int k = std::min(lo, hi); k <= std::max(lo, hi); ++k)
         if (s.SpectrumPeak[k] > t) return true;

@@ -51,7 +51,12 @@ class TRxBlockProcessor {
   void ProcessInputBlock(const float* block);
 
   // The squelch decision of a rule from the current spectrum: always open while IsSquelch is off.
-  bool SquelchOpen(SquelchRule rule) const;
+  // symbolRate: the mode's, for kPskBand.
+  bool SquelchOpen(SquelchRule rule, double symbolRate = 0.0) const;
+  // The bins either side of the tone's that a PSK signal of this rate fills: its idle, a
+  // reversal every symbol, puts its energy half the rate either side of the carrier and none on
+  // it, so the squelch looks there too.
+  static int PskSquelchBins(double symbolRate);
 
   // SquelchLevel from the up-down position 0..100 (clamped): 2 exp(-(100 - position) x 0.0806),
   // 0.7 dB a step over 70 dB; position 50 gives 0.0356.

@@ -312,6 +312,25 @@ TEST_F(RxBlockProcessorTest, SquelchDetails) {
   EXPECT_FALSE(squelchOf(kModeAx25Hf));
   s.SpectrumAvg[340] = 0.2f;
   EXPECT_TRUE(squelchOf(kModeAx25Uhf));
+  // PSK: any bin of the signal's band, half the rate either side of the carrier (the idle's
+  // energy lies there, none on the carrier): 3 bins at 31.25 Bd, 12 at 125 Bd.
+  s.SpectrumPeak.fill(0.0f);
+  EXPECT_EQ(TRxBlockProcessor::PskSquelchBins(31.25), 3);
+  EXPECT_EQ(TRxBlockProcessor::PskSquelchBins(62.5), 6);
+  EXPECT_EQ(TRxBlockProcessor::PskSquelchBins(125.0), 12);
+  auto pskOpen = [&](int32_t mode) {
+    return rx.SquelchOpen(ModeRowOf(mode).squelch, ModeRowOf(mode).symbolRate);
+  };
+  s.SpectrumPeak[297] = 0.2f;
+  EXPECT_TRUE(pskOpen(kModeBpsk31));
+  s.SpectrumPeak[297] = 0.0f;
+  s.SpectrumPeak[296] = 0.2f;
+  EXPECT_FALSE(pskOpen(kModeBpsk31));
+  EXPECT_TRUE(pskOpen(kModeBpsk63));
+  s.SpectrumPeak[296] = 0.0f;
+  s.SpectrumPeak[312] = 0.2f;
+  EXPECT_TRUE(pskOpen(kModeBpsk125));
+  EXPECT_FALSE(pskOpen(kModeQpsk63));
   // PS33X5 is always open.
   s.SpectrumPeak.fill(0.0f);
   EXPECT_TRUE(squelchOf(kModePs33x5));

@@ -1,5 +1,6 @@
 #include "engine/modes/psk/psk_decoder.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 
@@ -10,7 +11,6 @@
 namespace vestrel {
 
 namespace {
-
 constexpr int kDcdPanel = 9;
 constexpr int kLevelEvery = 61;  // input samples per level written
 // The detector's products are of (16000 A)^2 for an input of amplitude A: 2^-60 brings a
@@ -20,6 +20,29 @@ constexpr double kLevelFloor = 1e-10;
 
 // The received phase step in quarter turns, by (cross > 0, dot > 0, |dot| > |cross|).
 constexpr int kQuadrantStep[8] = {3, 2, 3, 0, 1, 2, 1, 0};
+
+// The signal test of each decision. The phasor (the product's phase doubled, for QPSK
+// doubled again) is smoothed with this weight; a steady signal keeps it near 1, noise near 0
+// (about 0.18 rms). Above kSteadyAt the phase says a signal; the pair's power says the carrier
+// is still there while it keeps above a quarter of the over's (followed with kPowerWeight,
+// let down by kPowerDecay a decision while the squelch stays open without a signal).
+constexpr double kPhasorWeight = 1.0 / 16.0;
+constexpr double kSteadyAt = 0.3;
+constexpr double kPowerFall = 4.0;
+constexpr double kPowerWeight = 1.0 / 8.0;
+constexpr double kPowerDecay = 0.99;
+// The Viterbi output lags the channel by 20 symbols: QPSK bits are judged by the test of then,
+// and the decisions after them are known already.
+constexpr int kViterbiLag = 20;
+// A character passes with at most a third of its bits without a steady phase, and a signal in
+// at least half of the kAfter decisions after it.
+constexpr int kAbsentShare = 3;
+constexpr int kAfter = 8;
+constexpr uint64_t kAfterMask = (uint64_t{1} << kAfter) - 1;
+
+bool HalfOrMore(uint64_t bits) {
+  return std::popcount(bits & kAfterMask) * 2 >= kAfter;
+}
 
 }  // namespace
 
@@ -61,6 +84,12 @@ void TPskDecoder::Reset() {
   Decisions = 0;
   VaricodeReg = 0;
   Viterbi.Reset();
+  phasorRe_ = phasorIm_ = 0.0;
+  present_ = 0;
+  steady_ = 0;
+  charBits_ = charAbsent_ = 0;
+  pending_ = {};
+  overPower_ = 0.0;
   Locked = 0;
   window_.SetPanelText(kDcdPanel, " ");
 }
@@ -157,18 +186,92 @@ void TPskDecoder::DecideQpsk() {
                          (std::abs(dot) > std::abs(cross) ? 1 : 0)];
   // The other sideband turns the other way.
   if (params_.Reverse != 0) step = (4 - step) & 3;
+  Present(dot, cross);
   PushBit(Viterbi.Decode(step));
+}
+
+// The differential product's imaginary part (BPSK decides on the real part alone).
+double TPskDecoder::Cross() const {
+  const uint32_t old = (historyIndex_ - static_cast<uint32_t>(SymbolLag)) & kRingMask;
+  return historyI_[old] * front_.Q - historyQ_[old] * front_.I;
+}
+
+void TPskDecoder::Present(double dot, double cross) {
+  const double size = dot * dot + cross * cross;
+  double re = 0.0, im = 0.0;
+  if (size > 0.0) {
+    // The phase doubled: BPSK's two points fall together; doubled again, QPSK's four.
+    re = (dot * dot - cross * cross) / size;
+    im = 2.0 * dot * cross / size;
+    if (Quadrature) {
+      const double r = re * re - im * im;
+      im = 2.0 * re * im;
+      re = r;
+    }
+  }
+  phasorRe_ += (re - phasorRe_) * kPhasorWeight;
+  phasorIm_ += (im - phasorIm_) * kPhasorWeight;
+  // BPSK decisions sit on 0 or a half turn, so the doubled phase points to 1, turned by four
+  // times the frequency error a symbol: within a quarter turn for any signal BPSK decodes. A
+  // clock still slewing onto a new signal decides between symbols, where it points to -1.
+  const bool steady = Quadrature ? phasorRe_ * phasorRe_ + phasorIm_ * phasorIm_ > kSteadyAt * kSteadyAt
+                                 : phasorRe_ > kSteadyAt;
+  const double power = front_.I * front_.I + front_.Q * front_.Q;
+  const bool on = steady && power * kPowerFall > overPower_;
+  if (on) {
+    overPower_ += (power - overPower_) * kPowerWeight;
+  } else if (!SquelchOpen) {
+    overPower_ = 0.0;  // the next over sets its own
+  } else {
+    overPower_ *= kPowerDecay;
+  }
+  present_ = present_ << 1 | (on ? 1u : 0u);
+  steady_ = steady_ << 1 | (steady ? 1u : 0u);
+  // BPSK characters wait for the decisions after them.
+  for (Pending& p : pending_) {
+    if (p.c == 0 || --p.wait > 0) continue;
+    if (SquelchOpen && HalfOrMore(present_)) sink_.PutRxChar(p.c);
+    p.c = 0;
+  }
 }
 
 void TPskDecoder::PushBit(int bit) {
   VaricodeReg = (VaricodeReg << 1) | static_cast<uint32_t>(bit & 1);
+  // A character's bits count from its first 1 bit.
+  if (VaricodeReg == 0) {
+    charBits_ = charAbsent_ = 0;
+  } else {
+    ++charBits_;
+    if (!((steady_ >> (Quadrature ? kViterbiLag : 0)) & 1u)) ++charAbsent_;
+  }
   // A character ends with its last 1 bit and the two zeros of the gap.
   if ((VaricodeReg & 7u) != 4u) return;
   const uint32_t index = VaricodeReg >> 3;
   VaricodeReg = 0;
+  const int bits = charBits_, absent = charAbsent_;
+  charBits_ = charAbsent_ = 0;
   if (index >= kVaricodeDecodeSize) return;
   const uint8_t c = decode_[index];
-  if (c != 0 && SquelchOpen) sink_.PutRxChar(c);
+  if (c == 0) return;
+  if (!SquelchSwitchDown()) {
+    if (SquelchOpen) sink_.PutRxChar(c);
+    return;
+  }
+  // A weak signal loses a decision now and then; a character of noise, or one that straddles
+  // the carrier's coming, has more of its bits without one.
+  if (absent * kAbsentShare > bits) return;
+  // The signal must still be there after it: when the carrier goes, the noise's first
+  // characters come before the phase test has caught up, and the tail's last ones with the
+  // noise's first zeros make one.
+  if (Quadrature) {
+    if (SquelchOpen && HalfOrMore(present_ >> (kViterbiLag - kAfter))) sink_.PutRxChar(c);
+    return;
+  }
+  for (Pending& p : pending_) {
+    if (p.c != 0) continue;
+    p = {c, kAfter};
+    return;
+  }
 }
 
 // One input sample on the chain of Rate (the front end's RateCode), BPSK or QPSK: the front
@@ -193,13 +296,14 @@ void TPskDecoder::Sample(float x) {
   while (SubAcc >= SubStep) {
     SubAcc -= SubStep;
     if constexpr (Qpsk) {
-      if (!Clock(SquelchOpen ? QpskClockValue() : 0.0)) continue;
+      if (!Clock(Feeds() ? QpskClockValue() : 0.0)) continue;
       Decided();
       DecideQpsk();
     } else {
-      const double d = SquelchOpen ? Detector() : 0.0;
+      const double d = Feeds() ? Detector() : 0.0;
       if (!Clock(d)) continue;
       Decided();
+      Present(d, Feeds() ? Cross() : 0.0);
       PushBit(d > 0.0 ? 1 : 0);
     }
   }

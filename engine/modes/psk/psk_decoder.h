@@ -18,10 +18,10 @@ namespace vestrel {
 // Receiver of BPSK31/63/125 and QPSK31/63 at 11025 samples/s. The front end gives the
 // matched-filter pair (I, Q); a differential detector compares it with the pair one symbol
 // back, 22 times per symbol; a symbol clock keeps the newest of those sub-symbol values on the
-// energy peak (for QPSK the product's size, whatever the turn) and decides once per symbol. BPSK: same phase is a 1, a reversal a 0. QPSK: the
-// quarter-turn step goes through the Viterbi decoder. The bits fill the varicode register,
-// whose characters go to the received-text sink. Status panel 9 shows the clock's lock ("*")
-// or its loss (" "); the phase scope reads the decided pairs from Scope on its own timer.
+// energy peak (for QPSK the product's size, whatever the turn) and decides once per symbol. BPSK: same phase
+// is a 1, a reversal a 0. QPSK: the quarter-turn step goes through the Viterbi decoder. The bits fill the
+// varicode register, whose characters go to the received-text sink. Status panel 9 shows the clock's lock
+// ("*") or its loss (" "); the phase scope reads the decided pairs from Scope on its own timer.
 class TPskDecoder final : public ModeReceiver {
  public:
   static constexpr int kSubSymbols = 22;      // detector values per symbol
@@ -74,6 +74,14 @@ class TPskDecoder final : public ModeReceiver {
     levelIndex_ = index;
   }
 
+  // The "SQL" button (the block processor's IsSquelch); unset: off. While it is down the held
+  // spectrum peak that opens the squelch outlasts an over by seconds, so each character is
+  // judged as well: it passes when its decisions had a signal (the phase of the products
+  // steady, the pair's power not fallen from the over's) and the signal was still there in the
+  // decisions after it. BPSK characters wait those 8 decisions; the detector feeds the clock
+  // with the squelch closed too.
+  void SetSquelchSwitch(const int* isSquelch) { isSquelch_ = isSquelch; }
+
   int RateCode() const { return front_.RateCode(); }
   int32_t Step() const { return front_.Step(); }
   double I() const { return front_.I; }
@@ -113,10 +121,19 @@ class TPskDecoder final : public ModeReceiver {
   void Samples(std::span<const float> block);
   double Detector() const;
   double QpskClockValue() const;
+  double Cross() const;
+  bool SquelchSwitchDown() const { return isSquelch_ != nullptr && *isSquelch_ != 0; }
+  // The detector feeds the clock while the squelch is open, and always while the squelch switch
+  // is wired and down: the clock is then on a signal by the time it opens the squelch, and the
+  // characters are judged one by one.
+  bool Feeds() const { return SquelchOpen || SquelchSwitchDown(); }
   // One sub-symbol value into the clock; true when it decides a symbol now.
   bool Clock(double d);
   void DecideQpsk();
   void PushBit(int bit);
+  // The signal test of a decision: the differential product's phase, times 2 (BPSK) or 4
+  // (QPSK), smoothed over some symbols; a signal keeps it steady, noise spins it.
+  void Present(double dot, double cross);
   void WriteLevel(double level);
   void SetLocked(int locked);
   void Decided() {
@@ -136,6 +153,17 @@ class TPskDecoder final : public ModeReceiver {
   uint32_t historyIndex_ = 0;
   std::array<double, kRingSize> sub_{};
   uint32_t subIndex_ = 0;
+  const int* isSquelch_ = nullptr;
+  double phasorRe_ = 0.0, phasorIm_ = 0.0;  // the smoothed phase of the last decisions
+  uint64_t present_ = 0;                    // one bit a decision, newest in bit 0: a signal
+  uint64_t steady_ = 0;                     // the same for the phase test alone
+  struct Pending {
+    uint8_t c = 0;  // 0: free
+    int wait = 0;   // decisions still to come
+  };
+  std::array<Pending, 4> pending_{};   // BPSK characters waiting for the decisions after them
+  int charBits_ = 0, charAbsent_ = 0;  // bits of the character in the register; those without a signal
+  double overPower_ = 0.0;             // the pair's power over the signal
 };
 
 }  // namespace vestrel
