@@ -10,12 +10,14 @@ namespace vestrel {
 // Monitor of an AMTOR ARQ (mode A) link: the sending station's blocks of three 7-bit CCIR-476
 // characters (21 bits at 100 Bd), one per 450 ms cycle, a block repeated whenever the other
 // station asks. The front end is the AMTOR FEC decoder's (22 sub-samples a bit into a ring);
-// the monitor finds the block phase on two valid blocks a cycle apart, follows it on valid
-// blocks, and prints each block once: a monitor cannot tell a repetition from a new block of
-// the same content, so two equal blocks in a row print once. A block read invalid is read again
-// with each bit from three neighbouring positions; characters still invalid print "_", and
-// invalid characters in consecutive blocks adding up to 4 send it back to searching. Status
-// panel 9: " " searching, "*" on the block phase.
+// the monitor finds the block phase on two valid blocks a cycle apart that are also where the
+// signal is strongest (against a bit and a character either side, and the gap), follows it on
+// valid blocks, and prints each block once: a monitor cannot tell a repetition from a new block
+// of the same content, so two equal blocks in a row print once. A block read invalid is read
+// again with each bit from three neighbouring positions, or taken a character on where that
+// reads whole and stronger; characters still invalid print "_", and invalid characters in
+// consecutive blocks adding up to 4, or in 6 of the last 8 blocks, send it back to searching.
+// Status panel 9: " " searching, "*" on the block phase.
 class TArqDecoder final : public TAmtorReceiver {
  public:
   static constexpr int kBlockBits = 21;

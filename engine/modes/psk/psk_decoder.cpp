@@ -21,13 +21,17 @@ constexpr double kLevelFloor = 1e-10;
 // The received phase step in quarter turns, by (cross > 0, dot > 0, |dot| > |cross|).
 constexpr int kQuadrantStep[8] = {3, 2, 3, 0, 1, 2, 1, 0};
 
-// The signal test of each decision. The phasor (the product's phase doubled, for QPSK
-// doubled again) is smoothed with this weight; a steady signal keeps it near 1, noise near 0
-// (about 0.18 rms). Above kSteadyAt the phase says a signal; the pair's power says the carrier
-// is still there while it keeps above a quarter of the over's (followed with kPowerWeight,
-// let down by kPowerDecay a decision while the squelch stays open without a signal).
+// The signal test of each decision. BPSK: the cosine of the product's phase doubled, smoothed
+// with kPhasorWeight; a steady signal keeps it near 1, noise near 0 (about 0.13 rms), and
+// above kSteadyAt it says a signal. QPSK: the growth of the Viterbi decoder's best path metric,
+// smoothed with kGrowthWeight; 0 while the steps fit the code, near 1 a step on noise, below
+// kGrowthAt a signal. And the pair's power says the carrier is still there while it keeps
+// above a quarter of the over's (followed with kPowerWeight, let down by kPowerDecay a
+// decision while the squelch stays open without a signal).
 constexpr double kPhasorWeight = 1.0 / 16.0;
 constexpr double kSteadyAt = 0.3;
+constexpr double kGrowthWeight = 1.0 / 8.0;
+constexpr double kGrowthAt = 0.3;
 constexpr double kPowerFall = 4.0;
 constexpr double kPowerWeight = 1.0 / 8.0;
 constexpr double kPowerDecay = 0.99;
@@ -84,7 +88,8 @@ void TPskDecoder::Reset() {
   Decisions = 0;
   VaricodeReg = 0;
   Viterbi.Reset();
-  phasorRe_ = phasorIm_ = 0.0;
+  phasor_ = 0.0;
+  growth_ = 0.0;
   present_ = 0;
   steady_ = 0;
   charBits_ = charAbsent_ = 0;
@@ -186,8 +191,9 @@ void TPskDecoder::DecideQpsk() {
                          (std::abs(dot) > std::abs(cross) ? 1 : 0)];
   // The other sideband turns the other way.
   if (params_.Reverse != 0) step = (4 - step) & 3;
+  const int bit = Viterbi.Decode(step);
   Present(dot, cross);
-  PushBit(Viterbi.Decode(step));
+  PushBit(bit);
 }
 
 // The differential product's imaginary part (BPSK decides on the real part alone).
@@ -197,25 +203,19 @@ double TPskDecoder::Cross() const {
 }
 
 void TPskDecoder::Present(double dot, double cross) {
-  const double size = dot * dot + cross * cross;
-  double re = 0.0, im = 0.0;
-  if (size > 0.0) {
-    // The phase doubled: BPSK's two points fall together; doubled again, QPSK's four.
-    re = (dot * dot - cross * cross) / size;
-    im = 2.0 * dot * cross / size;
-    if (Quadrature) {
-      const double r = re * re - im * im;
-      im = 2.0 * re * im;
-      re = r;
-    }
+  bool steady = false;
+  if (Quadrature) {
+    growth_ += (Viterbi.Growth - growth_) * kGrowthWeight;
+    steady = growth_ < kGrowthAt;
+  } else {
+    // BPSK decisions sit on 0 or a half turn, so the doubled phase points to 1, turned by four
+    // times the frequency error a symbol: within a quarter turn for any signal BPSK decodes. A
+    // clock still slewing onto a new signal decides between symbols, where it points to -1.
+    const double size = dot * dot + cross * cross;
+    const double cos2 = size > 0.0 ? (dot * dot - cross * cross) / size : 0.0;
+    phasor_ += (cos2 - phasor_) * kPhasorWeight;
+    steady = phasor_ > kSteadyAt;
   }
-  phasorRe_ += (re - phasorRe_) * kPhasorWeight;
-  phasorIm_ += (im - phasorIm_) * kPhasorWeight;
-  // BPSK decisions sit on 0 or a half turn, so the doubled phase points to 1, turned by four
-  // times the frequency error a symbol: within a quarter turn for any signal BPSK decodes. A
-  // clock still slewing onto a new signal decides between symbols, where it points to -1.
-  const bool steady = Quadrature ? phasorRe_ * phasorRe_ + phasorIm_ * phasorIm_ > kSteadyAt * kSteadyAt
-                                 : phasorRe_ > kSteadyAt;
   const double power = front_.I * front_.I + front_.Q * front_.Q;
   const bool on = steady && power * kPowerFall > overPower_;
   if (on) {

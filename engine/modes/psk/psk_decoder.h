@@ -76,10 +76,10 @@ class TPskDecoder final : public ModeReceiver {
 
   // The "SQL" button (the block processor's IsSquelch); unset: off. While it is down the held
   // spectrum peak that opens the squelch outlasts an over by seconds, so each character is
-  // judged as well: it passes when its decisions had a signal (the phase of the products
-  // steady, the pair's power not fallen from the over's) and the signal was still there in the
-  // decisions after it. BPSK characters wait those 8 decisions; the detector feeds the clock
-  // with the squelch closed too.
+  // judged as well: it passes when its decisions had a signal (BPSK: the products' phase
+  // steady; QPSK: the steps fitting the code; the pair's power not fallen from the over's) and
+  // the signal was still there in the decisions after it. BPSK characters wait those 8 decisions; the
+  // detector feeds the clock with the squelch closed too.
   void SetSquelchSwitch(const int* isSquelch) { isSquelch_ = isSquelch; }
 
   int RateCode() const { return front_.RateCode(); }
@@ -131,8 +131,9 @@ class TPskDecoder final : public ModeReceiver {
   bool Clock(double d);
   void DecideQpsk();
   void PushBit(int bit);
-  // The signal test of a decision: the differential product's phase, times 2 (BPSK) or 4
-  // (QPSK), smoothed over some symbols; a signal keeps it steady, noise spins it.
+  // The signal test of a decision (BPSK: the differential product's phase, smoothed; QPSK: the
+  // Viterbi decoder's path metric growth, smoothed) and the pair's power against the over's;
+  // releases the BPSK characters whose wait is over.
   void Present(double dot, double cross);
   void WriteLevel(double level);
   void SetLocked(int locked);
@@ -154,9 +155,10 @@ class TPskDecoder final : public ModeReceiver {
   std::array<double, kRingSize> sub_{};
   uint32_t subIndex_ = 0;
   const int* isSquelch_ = nullptr;
-  double phasorRe_ = 0.0, phasorIm_ = 0.0;  // the smoothed phase of the last decisions
-  uint64_t present_ = 0;                    // one bit a decision, newest in bit 0: a signal
-  uint64_t steady_ = 0;                     // the same for the phase test alone
+  double phasor_ = 0.0;   // BPSK: the smoothed cosine of the doubled phase
+  double growth_ = 0.0;   // QPSK: the smoothed growth of the best path
+  uint64_t present_ = 0;  // one bit a decision, newest in bit 0: a signal
+  uint64_t steady_ = 0;   // the same for the phase test alone
   struct Pending {
     uint8_t c = 0;  // 0: free
     int wait = 0;   // decisions still to come

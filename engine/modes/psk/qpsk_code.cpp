@@ -28,6 +28,7 @@ int TQpskViterbi::Decode(int step) {
     history[t] = (Histories[t >> 1] << 1) | (t & 1u);
     if (metric[t] < smallest) smallest = metric[t];
   }
+  Growth = smallest;
   int ones = 0;
   for (int s = 0; s < kStates; ++s) {
     // The later candidate wins a tie.

@@ -42,6 +42,9 @@ class TQpskViterbi {
   int Decode(int step);
 
   std::array<int32_t, kStates> Metrics{};
+  // What the best path's metric grew by in the last step: 0 while the steps fit the code, about
+  // 1 a step on noise.
+  int32_t Growth = 0;
   std::array<uint32_t, kStates> Histories{};
 };
 
