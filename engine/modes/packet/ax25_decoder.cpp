@@ -21,7 +21,6 @@ constexpr int kDcdSteady = -1000;
 constexpr int kDcdMisplaced = -5333;
 constexpr int kDcdGood = 2000;
 constexpr int kSearch = 3;  // the timing search looks up to a third of a bit either way
-constexpr int kSearchBits = 10;
 
 struct PathRow {
   int maxBaud;  // the row serves speeds up to this one
@@ -44,7 +43,8 @@ const PathRow& ChoosePath(int baud) {
   return kPaths[std::size(kPaths) - 1];
 }
 
-constexpr int kSlicersUpTo = 300;  // Bd: several slicers up to this speed
+constexpr int kSlicersUpTo = 300;     // Bd: several slicers up to this speed
+constexpr int kThirdRateUpTo = 1200;  // Bd: the front end's outputs on every third sample
 // The same frame from another slicer comes within a few bits; a frame sent again comes no
 // sooner than 15 bytes and a flag later.
 constexpr int64_t kEchoBits = 64;
@@ -80,6 +80,10 @@ bool TAx25Decoder::SetBaud(int baud) {
   if (several && !slicers_[1].detector.SetupWithAverage(row.path, rtty_taps::kLp53_0555, average))
     return false;
   if (several && !slicers_[2].detector.SetupWithAverage(row.path, row.taps, average)) return false;
+  // Up to 1200 Bd the full-rate path's low-pass (half amplitude at 744 Hz, a 1 kHz band) leaves
+  // its outputs oversampled: every third one is computed, the others interpolated.
+  if (row.path == 11025 && baud <= kThirdRateUpTo && !slicers_[0].detector.SetOutputEvery(kOutputEvery))
+    return false;
   slicerCount_ = several ? kMaxSlicers : 1;
   // The first: the threshold follows the two tones' levels; the other two slice at 0.
   slicers_[0].decisionHalfWidth = several ? 1 : 0;
@@ -101,8 +105,10 @@ void TAx25Decoder::ResetSlicer(Slicer& s) {
   s.prevSign = false;
   s.subAcc = 0.0;
   s.discriminator = 0.0;
+  s.before = s.beforeThat = 0.0;
   s.high = s.low = 0.0f;
   s.ring.fill(0.0f);
+  s.columns.fill(0.0);
   s.hdlc.Reset();
 }
 
@@ -145,6 +151,10 @@ void TAx25Decoder::ProcessBlock(std::span<const float> block, bool squelchOpen) 
 
 void TAx25Decoder::ProcessSample(float x) {
   if (!enabled_) return;
+  if (slicers_[0].detector.OutputEvery() == kOutputEvery) {
+    RunThirds(std::span<const float>(&x, 1));
+    return;
+  }
   for (int k = 0; k < slicerCount_; ++k) {
     Slicer& s = slicers_[k];
     s.detector.StepDifference(x, s.discriminator);
@@ -164,6 +174,12 @@ void TAx25Decoder::ProcessSample(float x) {
 template <int Path>
 VESTREL_BLOCK_CLONES void TAx25Decoder::Run(std::span<const float> block) {
   Slicer& first = slicers_[0];
+  if constexpr (Path == 11025) {
+    if (first.detector.OutputEvery() == kOutputEvery) {
+      RunThirds(block);
+      return;
+    }
+  }
   if (slicerCount_ == 1) {
     first.detector.DifferenceParts<Path>(block, part_, first.discriminator,
                                          [&](size_t n) { Clock<true>(first, n); });
@@ -181,51 +197,73 @@ VESTREL_BLOCK_CLONES void TAx25Decoder::Run(std::span<const float> block) {
   }
 }
 
-// The per-sample work after the front end for the first n values of part_: the level for the
-// displays (first slicer) and the sub-samples, with the counters in locals.
+// The per-sample work after the front end for the first n values of part_.
 template <bool First>
 VESTREL_INLINE_IN_CLONES void TAx25Decoder::Clock(Slicer& s, size_t n) {
   int levelCount = levelCount_;
   double subAcc = s.subAcc;
-  const double subStep = subStep_;
-  for (size_t i = 0; i < n; ++i) {
-    const double d = part_[i];
-    if constexpr (First) {
-      if (++levelCount >= kLevelEvery) {
-        levelCount = 0;
-        if (levels_) levels_->Write(*levelIndex_, d * kLevelScale);
-      }
-    }
-    subAcc += 1.0;
-    if (subAcc < subStep) continue;
-    float v = 0.0f;
-    if (squelchOpen_) {
-      v = static_cast<float>(d);
-      if (s.track) v = s.Centred(v);
-    }
-    do {
-      subAcc -= subStep;
-      s.ringIndex = (s.ringIndex + 1) & kRingMask;
-      s.ring[s.ringIndex] = v;
-      if (++s.bitPhase >= kSubSamples) {
-        s.bitPhase = 0;
-        BitDecision<First>(s);
-      }
-    } while (subAcc >= subStep);
-  }
+  for (size_t i = 0; i < n; ++i) Tick<First>(s, part_[i], levelCount, subAcc);
   if constexpr (First) levelCount_ = levelCount;
   s.subAcc = subAcc;
+}
+
+// One sample's discriminator d: the level for the displays (first slicer) and the sub-samples,
+// with the counters in the caller's locals.
+template <bool First>
+VESTREL_INLINE_IN_CLONES void TAx25Decoder::Tick(Slicer& s, double d, int& levelCount, double& subAcc) {
+  if constexpr (First) {
+    if (++levelCount >= kLevelEvery) {
+      levelCount = 0;
+      if (levels_) levels_->Write(*levelIndex_, d * kLevelScale);
+    }
+  }
+  subAcc += 1.0;
+  if (subAcc < subStep_) return;
+  float v = 0.0f;
+  if (squelchOpen_) {
+    v = static_cast<float>(d);
+    if (s.track) v = s.Centred(v);
+  }
+  do {
+    subAcc -= subStep_;
+    s.Push(v);
+    if (++s.bitPhase >= kSubSamples) {
+      s.bitPhase = 0;
+      BitDecision<First>(s);
+    }
+  } while (subAcc >= subStep_);
+}
+
+// The single slicer with the front end's outputs on every third sample, front end and clock in
+// one pass. The held outputs' mean over three samples is the line between two outputs, two
+// samples late.
+VESTREL_INLINE_IN_CLONES void TAx25Decoder::RunThirds(std::span<const float> block) {
+  Slicer& s = slicers_[0];
+  int levelCount = levelCount_;
+  double subAcc = s.subAcc;
+  double held = s.discriminator, one = s.before, two = s.beforeThat;
+  for (const float x : block) {
+    if (s.detector.StepOn<11025>(x)) held = s.detector.ToneDifference();
+    const double d = (held + one + two) * (1.0 / 3);
+    two = one;
+    one = held;
+    Tick<true>(s, d, levelCount, subAcc);
+  }
+  levelCount_ = levelCount;
+  s.subAcc = subAcc;
+  s.discriminator = held;
+  s.before = one;
+  s.beforeThat = two;
 }
 
 template <bool First>
 void TAx25Decoder::BitDecision(Slicer& s) {
   // The centre one bit back, so the search has sub-samples on both sides of it.
   const uint32_t c = s.ringIndex - kSubSamples;
-  float best = 0.0f;
+  double best = 0.0;
   int bestK = 0;
   for (int k = -kSearch; k <= kSearch; ++k) {
-    float sum = 0.0f;
-    for (int m = 0; m < kSearchBits; ++m) sum += std::abs(s.R(c + k - kSubSamples * m));
+    const double sum = s.columns[(c + k) & kRingMask];
     if (sum > best) {
       best = sum;
       bestK = k;

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <span>
 
@@ -94,11 +95,21 @@ class TAx25Decoder final : public ModeReceiver {
   static constexpr size_t kPart = 2048;       // samples per pass of the block loop
   static constexpr size_t kSharedPart = 512;  // per pass with several slicers: frames stay in order
   static constexpr int kMaxSlicers = 3;
+  static constexpr int kSearchBits = 10;  // bits the timing search weighs
 
   // One demodulator: front end, sub-sample ring, bit clock and deframer. A plain value.
   struct Slicer {
     explicit Slicer(const SineTable& sine) : detector(sine) {}
     float R(uint32_t i) const { return ring[i & kRingMask]; }
+    // The next sub-sample into the ring, and the timing search's magnitude over the last ten
+    // bits at its phase, kept up to date per sub-sample rather than summed anew per bit.
+    void Push(float v) {
+      ringIndex = (ringIndex + 1) & kRingMask;
+      const uint32_t gone = (ringIndex - kSubSamples * kSearchBits) & kRingMask;
+      columns[ringIndex] =
+          columns[(ringIndex - kSubSamples) & kRingMask] + std::abs(v) - std::abs(ring[gone]);
+      ring[ringIndex] = v;
+    }
     TFskDetector detector;
     int decisionHalfWidth = 0;  // the bit's sign from 2 w + 1 sub-samples; 0: the newest one
     uint32_t ringIndex = 0;
@@ -106,6 +117,8 @@ class TAx25Decoder final : public ModeReceiver {
     bool prevSign = false;
     double subAcc = 0.0;
     double discriminator = 0.0;
+    double before = 0.0;      // the held output one sample back (interpolation)
+    double beforeThat = 0.0;  // and two
     // The sub-sample less the middle between the levels of the two tones, each followed at
     // once towards a sub-sample beyond it and over some 64 bits towards one inside: an offset
     // tune or a clock off by a percent moves one tone towards the other's filter, and the
@@ -121,13 +134,19 @@ class TAx25Decoder final : public ModeReceiver {
     float high = 0.0f;
     float low = 0.0f;
     std::array<float, kRingSize> ring{};
+    // columns[i]: the sum of |ring| at i and the nine sub-samples a bit apart before it.
+    std::array<double, kRingSize> columns{};
     THdlcDeframer hdlc;
   };
 
   template <int Path>
   void Run(std::span<const float> block);
+  static constexpr int kOutputEvery = 3;  // the full-rate front end up to 1200 Bd
   template <bool First>
   void Clock(Slicer& s, size_t n);
+  template <bool First>
+  void Tick(Slicer& s, double d, int& levelCount, double& subAcc);
+  void RunThirds(std::span<const float> block);
   template <bool First>
   void BitDecision(Slicer& s);
   void CarrierDetect(const Slicer& s, uint32_t c);
