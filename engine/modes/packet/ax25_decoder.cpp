@@ -79,7 +79,6 @@ bool TAx25Decoder::SetBaud(int baud) {
   if (!slicers_[0].detector.SetupWithAverage(row.path, row.taps, average)) return false;
   if (several && !slicers_[1].detector.SetupWithAverage(row.path, rtty_taps::kLp53_0555, average))
     return false;
-  if (several && !slicers_[2].detector.SetupWithAverage(row.path, row.taps, average)) return false;
   // Up to 1200 Bd the full-rate path's low-pass (half amplitude at 744 Hz, a 1 kHz band) leaves
   // its outputs oversampled: every third one is computed, the others interpolated.
   if (row.path == 11025 && baud <= kThirdRateUpTo && !slicers_[0].detector.SetOutputEvery(kOutputEvery))
@@ -155,16 +154,16 @@ void TAx25Decoder::ProcessSample(float x) {
     RunThirds(std::span<const float>(&x, 1));
     return;
   }
-  for (int k = 0; k < slicerCount_; ++k) {
-    Slicer& s = slicers_[k];
-    s.detector.StepDifference(x, s.discriminator);
-    part_[0] = s.discriminator;
-    if (k == 0) {
-      Clock<true>(s, 1);
-    } else {
-      Clock<false>(s, 1);
-    }
-  }
+  Slicer& first = slicers_[0];
+  first.detector.StepDifference(x, first.discriminator);
+  part_[0] = first.discriminator;
+  Clock<true>(first, 1);
+  if (slicerCount_ == 1) return;
+  Clock<false>(slicers_[kSharedFront], 1);
+  Slicer& second = slicers_[1];
+  second.detector.StepDifference(x, second.discriminator);
+  part_[0] = second.discriminator;
+  Clock<false>(second, 1);
 }
 
 // The block loop of one front-end path, a part at a time: the front end gives the
@@ -189,11 +188,10 @@ VESTREL_BLOCK_CLONES void TAx25Decoder::Run(std::span<const float> block) {
     const std::span<const float> piece = block.subspan(at, std::min(kSharedPart, block.size() - at));
     first.detector.DifferencesOn<Path>(piece, part_.data(), first.discriminator);
     Clock<true>(first, piece.size());
-    for (int k = 1; k < slicerCount_; ++k) {
-      Slicer& other = slicers_[k];
-      other.detector.DifferencesOn<Path>(piece, part_.data(), other.discriminator);
-      Clock<false>(other, piece.size());
-    }
+    Clock<false>(slicers_[kSharedFront], piece.size());
+    Slicer& second = slicers_[1];
+    second.detector.DifferencesOn<Path>(piece, part_.data(), second.discriminator);
+    Clock<false>(second, piece.size());
   }
 }
 

@@ -35,7 +35,7 @@ class Ax25FrameSink {
 // of one bit on the mixer products: the first with the 43-tap low-pass, the sign of three
 // sub-samples around the middle of the bit, and a threshold that follows the levels of the two
 // tones (Slicer::Centred); the second with a narrower 53-tap low-pass, the newest sub-sample,
-// at 0; the third as the first, at 0. Noise rarely breaks the same frame in all; a frame any
+// at 0; the third on the first's discriminator, at 0. Noise rarely breaks the same frame in all; a frame any
 // one finds goes to the sink once. Carrier detect, the level and the accessors follow
 // the first. Above 300 Bd one slicer runs, on the newest sub-sample, without the average.
 class TAx25Decoder final : public ModeReceiver {
@@ -95,6 +95,9 @@ class TAx25Decoder final : public ModeReceiver {
   static constexpr size_t kPart = 2048;       // samples per pass of the block loop
   static constexpr size_t kSharedPart = 512;  // per pass with several slicers: frames stay in order
   static constexpr int kMaxSlicers = 3;
+  // The third slicer has the first's front end and slices its discriminator (its own
+  // detector stays without a set-up).
+  static constexpr int kSharedFront = 2;
   static constexpr int kSearchBits = 10;  // bits the timing search weighs
 
   // One demodulator: front end, sub-sample ring, bit clock and deframer. A plain value.

@@ -465,7 +465,7 @@ TEST_F(DirewolfInterop, GenPacketsFramesComeOutByteForByte) {
 // gen_packets -n 100: a hundred frames in rising noise (its generator is seeded, so the file is
 // the same on every run), decoded by vestrel-decode and by direwolf's atest from the same file,
 // and at 1200 Bd by multimon-ng from it at 22050 samples/s. We decode at least as many frames
-// as the best of them (measured: 300 Bd ours 37, atest 35; 1200 Bd ours 34, atest 29,
+// as the best of them (measured: 300 Bd ours 37, atest 35; 1200 Bd ours 36, atest 29,
 // multimon-ng 34), and no more than were sent; every frame we print is one of them.
 TEST_F(DirewolfInterop, GenPacketsNoiseRampAtLeastAsManyAsThePeers) {
   struct Case {
