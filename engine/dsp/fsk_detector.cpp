@@ -55,14 +55,23 @@ bool TFskDetector::SetupWithAverage(int path, std::span<const double> table, int
     preTaps_ = kPre49.data();
     preCount_ = static_cast<int>(kPre49.size());
   }
+  outputEvery_ = 1;
   Reset();
   pathRate_ = path;
+  return true;
+}
+
+bool TFskDetector::SetOutputEvery(int n) {
+  if (pathRate_ != 11025 || n < 1 || n > 4) return false;
+  outputEvery_ = n;
+  Reset();
   return true;
 }
 
 void TFskDetector::Reset() {
   mixer_.ResetPhases();
   count1_ = count2_ = count3_ = 0;
+  countOut_ = 0;
   dec2Calls_ = 0;
   OutASin = OutBSin = OutACos = OutBCos = 0.0;
   for (int l = 0; l < kLanes; ++l) dec2Out_[l] = dec3Out_[l] = 0.0;

@@ -55,6 +55,11 @@ class TFskDetector {
 
   // Phases, decimation counters, outputs and all filter state to 0; set-up and tones stay.
   void Reset();
+  // On the 11025 path: the final FIR computed on every n-th sample only (1..4; 1, every
+  // sample, after a set-up), for a receiver whose bandwidth leaves the outputs oversampled.
+  // Refused (false) otherwise. Resets.
+  bool SetOutputEvery(int n);
+  int OutputEvery() const { return outputEvery_; }
   // Phase steps in FrequencyUnit: A the lower tone, B the upper (equal for single-tone modes).
   void SetTones(int32_t lowerStep, int32_t upperStep) { mixer_.SetTones(lowerStep, upperStep); }
 
@@ -195,6 +200,7 @@ class TFskDetector {
   bool StageOn(const double* frame);
   bool HalfBand(const double* frame);
   void FinalFir(const double* in);
+  void Convolve();  // the final FIR over the ring as it stands
   bool Stage919(const double* frame);
   bool Stage2756(const double* frame);
   bool Stage11025(const double* frame);
@@ -206,6 +212,8 @@ class TFskDetector {
   int count1_ = 0;
   int count2_ = 0;
   int count3_ = 0;
+  int outputEvery_ = 1;
+  int countOut_ = 0;
   uint32_t dec2Calls_ = 0;
 
   LaneAverage average_;
@@ -281,6 +289,10 @@ inline bool TFskDetector::HalfBand(const double* frame) {
 
 inline void TFskDetector::FinalFir(const double* in) {
   fir_.Push(in);
+  Convolve();
+}
+
+inline void TFskDetector::Convolve() {
   double out[kLanes];
   const int n = static_cast<int>(firTaps_.size());
   if (firSymmetric_) {
@@ -312,7 +324,14 @@ inline bool TFskDetector::Stage2756(const double* frame) {
 }
 
 inline bool TFskDetector::Stage11025(const double* frame) {
-  FinalFir(frame);
+  if (outputEvery_ == 1) {
+    FinalFir(frame);
+    return true;
+  }
+  fir_.Push(frame);
+  if (++countOut_ < outputEvery_) return false;
+  countOut_ = 0;
+  Convolve();
   return true;
 }
 

@@ -1,18 +1,16 @@
 #include "child_process.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
-
-extern char** environ;
 
 namespace vestrel::test {
 
@@ -20,21 +18,49 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, bool captureStd
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  int pipeFds[2] = {-1, -1};
-  if (captureStdout && pipe2(pipeFds, O_CLOEXEC) == 0) {
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  int outFds[2] = {-1, -1};
+  if (captureStdout && pipe2(outFds, O_CLOEXEC) != 0) outFds[0] = outFds[1] = -1;
+  // Closed by a successful exec; otherwise the child writes its errno into it.
+  int execFds[2] = {-1, -1};
+  if (pipe2(execFds, O_CLOEXEC) != 0) {
+    for (int fd : outFds)
+      if (fd >= 0) close(fd);
+    return;
   }
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) pid_ = pid;
-  posix_spawn_file_actions_destroy(&actions);
-  if (pipeFds[1] >= 0) close(pipeFds[1]);
-  outFd_ = pipeFds[0];
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls from here to the exec.
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);  // the test died before the line above
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, STDIN_FILENO);
+    dup2(outFds[1] >= 0 ? outFds[1] : null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    execvp(args[0], args.data());
+    const int e = errno;
+    (void)!write(execFds[1], &e, sizeof e);
+    _exit(127);
+  }
+  close(execFds[1]);
+  if (outFds[1] >= 0) close(outFds[1]);
+  outFd_ = outFds[0];
+  if (pid < 0) {
+    close(execFds[0]);
+    return;
+  }
+  setpgid(pid, pid);  // also here, so that no kill of the group comes before the child's own call
+  int e = 0;
+  ssize_t n;
+  while ((n = read(execFds[0], &e, sizeof e)) < 0 && errno == EINTR) {
+  }
+  close(execFds[0]);
+  if (n > 0) {
+    waitpid(pid, nullptr, 0);  // the program could not be started
+    return;
+  }
+  pid_ = pid;
 }
 
 ChildProcess::~ChildProcess() {
@@ -44,6 +70,7 @@ ChildProcess::~ChildProcess() {
 
 void ChildProcess::Kill() {
   if (pid_ <= 0) return;
+  kill(-pid_, SIGKILL);
   kill(pid_, SIGKILL);
   waitpid(pid_, nullptr, 0);
   pid_ = -1;
@@ -56,6 +83,8 @@ int ChildProcess::Wait(std::chrono::milliseconds limit) {
     int status = 0;
     const pid_t r = waitpid(pid_, &status, WNOHANG);
     if (r == pid_) {
+      // What it started and left behind in its group goes with it.
+      kill(-pid_, SIGKILL);
       pid_ = -1;
       return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -103,6 +132,21 @@ RunResult RunProgram(const std::vector<std::string>& argv, std::chrono::millisec
   return r;
 }
 
+std::string ReadProcFile(const std::string& path) {
+  std::string text;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // the end, or ESRCH: the process has gone since the open
+    text.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  return text;
+}
+
 std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& comm) {
   std::vector<pid_t> found;
   std::error_code ec;
@@ -110,8 +154,7 @@ std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& comm) {
     const std::string pid = entry.path().filename().string();
     if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
     // "pid (comm) state ppid ...": the name may hold blanks and parentheses.
-    std::ifstream in(entry.path() / "stat");
-    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string stat = ReadProcFile(entry.path() / "stat");
     const size_t open = stat.find('('), close = stat.rfind(')');
     if (open == std::string::npos || close == std::string::npos) continue;
     std::istringstream rest(stat.substr(close + 1));

@@ -207,6 +207,15 @@ Psk31lxPeer::Psk31lxPeer(PrivateSoundWorld& world, bool qpsk, int carrierHz) : w
             "CALL=\"N0CALL\"\nPTTDEV=\"/dev/null\"\nFREQ=" + std::to_string(carrierHz) + "\nLSB=0\nNET=1\n");
   std::string command = "cd '" + home + "' && env HOME='" + home + "' PULSE_SERVER='" + world.PulseServer() +
                         "' psk31lx" + (qpsk ? " -q" : "") + "; sleep 600";
+  // The tmux server in the foreground, as a child of the test's own: it goes with the test
+  // (and its panes with it, on the hang-up) however the test ends.
+  server_ = std::make_unique<ChildProcess>(std::vector<std::string>{"tmux", "-D", "-S", socket_});
+  bool listening = false;
+  for (int i = 0; i < 100 && server_->Started() && !listening; ++i) {
+    listening = fs::exists(socket_);
+    if (!listening) std::this_thread::sleep_for(milliseconds(50));
+  }
+  if (!listening) return;
   Tmux("new-session -d -s lx -x 200 -y 50 " + ShellQuote(command));
   for (int i = 0; i < 100 && !ready_; ++i) {
     std::this_thread::sleep_for(milliseconds(100));
@@ -215,7 +224,7 @@ Psk31lxPeer::Psk31lxPeer(PrivateSoundWorld& world, bool qpsk, int carrierHz) : w
 }
 
 Psk31lxPeer::~Psk31lxPeer() {
-  if (!socket_.empty()) Tmux("kill-server");
+  if (server_ && server_->Started()) Tmux("kill-server");
 }
 
 std::string Psk31lxPeer::Tmux(const std::string& args) const {

@@ -76,8 +76,8 @@ class FldigiPeer {
   bool ready_ = false;
 };
 
-// psk31lx, listening on the world's sound in a tmux session of the test's own; what it
-// received is read off its screen.
+// psk31lx, listening on the world's sound in a tmux session of the test's own (its server a
+// child of the test); what it received is read off its screen.
 class Psk31lxPeer {
  public:
   Psk31lxPeer(PrivateSoundWorld& world, bool qpsk, int carrierHz);
@@ -93,6 +93,7 @@ class Psk31lxPeer {
   std::string Tmux(const std::string& args) const;
   PrivateSoundWorld& world_;
   std::string socket_;
+  std::unique_ptr<ChildProcess> server_;
   bool ready_ = false;
 };
 

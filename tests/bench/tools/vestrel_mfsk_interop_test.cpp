@@ -5,7 +5,7 @@
 // the middle of the passband and moved away from it; and multimon-ng reads the CW
 // identification after MFSK text. The sound runs in real time, so the texts are short; under
 // load the sound server may drop a stretch of audio, so each exchange is tried up to three
-// times.
+// times, and a recording of fldigi with a dropout is made again.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -46,26 +46,21 @@ TEST_F(MfskFldigiInterop, DecodesOurTransmissions) {
   }
 }
 
+constexpr int kDropoutRetakes = 5;
+// As in the PSK modes: a character or two lost to a dropped stretch at most; a broken receiver
+// loses most.
+constexpr double kMaxErrorRate = 0.1;
+
 TEST_F(MfskFldigiInterop, OurReceiverDecodesFldigi) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << c.mode << " at " << c.centreHz << " Hz");
     const std::string text = std::string("fldigi sends ") + c.mode + " 4567";
-    std::string got;
-    for (int attempt = 0; attempt < kAttempts && got.find(text) == std::string::npos; ++attempt) {
-      ASSERT_TRUE(fldigi_->SetUp(c.mode, c.centreHz));
-      const std::string raw = test::TempPath("fldigi.raw");
-      ASSERT_TRUE(world_->StartRecording(raw, 11025));
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
-      const bool sent = fldigi_->Transmit(text, std::chrono::seconds(90));
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
-      world_->StopRecording();
-      ASSERT_TRUE(sent) << "fldigi did not finish its transmission";
-      const test::ToolResult r = RunTool(ShellQuote(decoder) + " --mode " + c.mode + " --rx-hz " +
-                                         std::to_string(c.centreHz) + " " + ShellQuote(raw));
-      EXPECT_EQ(r.exitCode, 0) << r.err;
-      got = r.out;
-    }
-    EXPECT_NE(got.find(text), std::string::npos) << "we received \"" << got << "\"";
+    const Take best = BestTakeOfFldigi(
+        text, c.mode, c.centreHz, std::string("--mode ") + c.mode + " --rx-hz " + std::to_string(c.centreHz),
+        kAttempts, kDropoutRetakes);
+    EXPECT_LE(best.errorRate, kMaxErrorRate)
+        << "we received \"" << best.decoded << "\" at best of " << best.takes << " takes (" << best.dropouts
+        << " made again for a dropout)";
   }
 }
 
@@ -90,7 +85,8 @@ TEST(MfskCwInterop, MultimonReadsTheIdentificationAfterMfskText) {
                       " -t raw -r 22050 -e signed -b 16 -c 1 " + ShellQuote(raw22) + " pad 0 1")
                   .exitCode,
               0);
-    const test::ToolResult r = RunTool("multimon-ng -q -c -a MORSE_CW -d 53 -g 53 -t raw " + ShellQuote(raw22));
+    const test::ToolResult r =
+        RunTool("multimon-ng -q -c -a MORSE_CW -d 53 -g 53 -t raw " + ShellQuote(raw22));
     EXPECT_NE(r.out.find("DE VESTREL"), std::string::npos) << r.out;
   }
 }

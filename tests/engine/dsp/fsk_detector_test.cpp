@@ -58,6 +58,47 @@ TEST(FskDetector, OutputCadencePerPath) {
   }
 }
 
+// On the full-rate path every n-th output is the every-sample detector's output on that sample;
+// other paths and counts outside 1..4 are refused, and a new set-up computes every sample again.
+TEST(FskDetector, OutputsOnEveryNthSampleAreTheFullRateOnes) {
+  SineTable sine;
+  std::mt19937 rng(7);
+  std::normal_distribution<float> noise(0.0f, 3000.0f);
+  std::vector<float> x(3000);
+  for (float& v : x) v = noise(rng);
+  for (int n : {2, 3, 4}) {
+    SCOPED_TRACE(n);
+    TFskDetector all(sine), some(sine);
+    for (TFskDetector* d : {&all, &some}) {
+      d->SetTones(4800, 5305);
+      ASSERT_TRUE(d->Setup(11025, kShortFir));
+    }
+    ASSERT_TRUE(some.SetOutputEvery(n));
+    EXPECT_EQ(some.OutputEvery(), n);
+    int outputs = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+      ASSERT_TRUE(all.Step(x[i]));
+      const bool out = some.Step(x[i]);
+      EXPECT_EQ(out, (i + 1) % n == 0) << i;
+      if (!out) continue;
+      ++outputs;
+      EXPECT_EQ(some.OutASin, all.OutASin);
+      EXPECT_EQ(some.OutBCos, all.OutBCos);
+      EXPECT_EQ(some.ToneDifference(), all.ToneDifference());
+    }
+    EXPECT_EQ(outputs, static_cast<int>(x.size()) / n);
+    ASSERT_TRUE(some.Setup(11025, kShortFir));
+    EXPECT_EQ(some.OutputEvery(), 1);
+  }
+  TFskDetector d(sine);
+  ASSERT_TRUE(d.Setup(11025, kShortFir));
+  EXPECT_FALSE(d.SetOutputEvery(0));
+  EXPECT_FALSE(d.SetOutputEvery(5));
+  ASSERT_TRUE(d.Setup(2756, kShortFir));
+  EXPECT_FALSE(d.SetOutputEvery(2));
+  EXPECT_EQ(d.OutputEvery(), 1);
+}
+
 TEST(FskDetector, WithoutSetupStepDoesNothing) {
   SineTable sine;
   TFskDetector d(sine);
