@@ -61,6 +61,7 @@ void TPskDecoder::Reset() {
   Decisions = 0;
   VaricodeReg = 0;
   Viterbi.Reset();
+  FrequencyError.Clear();
   Locked = 0;
   window_.SetPanelText(kDcdPanel, " ");
 }
@@ -194,12 +195,12 @@ void TPskDecoder::Sample(float x) {
     SubAcc -= SubStep;
     if constexpr (Qpsk) {
       if (!Clock(SquelchOpen ? QpskClockValue() : 0.0)) continue;
-      Decided();
+      Decided(4);
       DecideQpsk();
     } else {
       const double d = SquelchOpen ? Detector() : 0.0;
       if (!Clock(d)) continue;
-      Decided();
+      Decided(2);
       PushBit(d > 0.0 ? 1 : 0);
     }
   }
