@@ -5,22 +5,28 @@
 
 namespace vestrel {
 
-// The PSK AFC's loop, once per block. The spectrum's best guess jumps by whole bins in noise
-// and a PSK receiver loses its phase reference at each jump, so the tone follows what the
-// receiver itself measures: the decisions' frequency error (TPskFrequencyError), smoothed over
-// some 24 symbols, moves the tone by half of it, at most kMaxStepHz a block. It moves only
-// while that estimate is coherent (the smoothed phasor's length over the summed weights above
-// kCoherent): noise alone turns it every way and moves nothing, whatever the squelch.
-// The spectrum's carrier (from the pass's search) is taken only to capture a signal: when it
-// stands clearly above the noise of the window, lies more than half a bin off, and the
-// receiver does not say it is within half a bin of it (no coherent estimate, an estimate over
-// half a bin, or an offset beyond what the receiver can tell apart, as a tone k / (order T) off
-// turns d^order by whole turns). While signals come, a capture is taken only when two passes
-// in a row agree on it, and the loop then has kHoldBlocks blocks to settle before the next.
+// The PSK AFC's loop, once per block. Putting the tone on the spectrum's best place each block
+// jumps it by whole bins in noise, and a PSK receiver loses its phase reference at each jump;
+// so the tone follows what the receiver itself measures, the decisions' frequency error
+// (TPskFrequencyError), smoothed over some 48 symbols:
+// - A step: part of the error (kGain, less for a noisier estimate), at most kMaxStepHz a block,
+//   and only while the estimate is coherent (the smoothed phasor's length over its weight above
+//   kCoherent), the error exceeds kSignificance times the estimate's own spread, and it lies
+//   well inside the receiver's reach, 1 / (2 order T) (a tone k / (order T) off turns d^order
+//   by whole turns and looks on frequency). Noise alone turns the estimate every way and moves
+//   nothing, whatever the squelch. The oscillator moves by whole units once the loop's tone is
+//   kDeadUnits from it.
+// - A capture, the spectrum's carrier (from the pass's search): only when the signal stands
+//   clear of the window's noise (Spectrum::Excess), lies more than a bin off (half a bin right
+//   after a click), and the receiver is not on it: no lock (coherence over the short or the long
+//   smoothing), an estimate at the edge of its reach, or a clear signal beyond that reach. While
+//   signals come kConfirmPasses passes in a row must agree; the loop then has kHoldBlocks
+//   blocks before the next.
 // Tones in FrequencyUnit (double: the loop keeps the fraction a unit cannot hold).
 class TPskAfc {
  public:
-  static constexpr double kCoherent = 0.45;
+  // Coherence to step; noise alone stays below 0.36 over 48 symbols (mean 0.11).
+  static constexpr double kCoherent = 0.3;
   // The receiver says it is on the signal (no capture) from this coherence on.
   static constexpr double kLocked = 0.2;
   // The same over some 192 symbols, once there are kSlowLockSymbols: a weak QPSK signal, whose
@@ -28,6 +34,7 @@ class TPskAfc {
   static constexpr double kSlowSymbols = 192.0;
   static constexpr int kSlowLockSymbols = 96;
   static constexpr double kSlowLocked = 0.15;
+  // The largest step a block at 31.25 Bd, in proportion at the faster rates (2 Hz at 125 Bd).
   static constexpr double kMaxStepHz = 0.5;
   // The share of the error taken per block: kGain from a coherence of kFullGainCoherence on,
   // less below, down to a tenth of it at kCoherent, where the estimate is noisier.
@@ -44,12 +51,15 @@ class TPskAfc {
   // The excess a capture needs: noise alone stays below 7; a signal at -6 dB in 3 kHz reads 21
   // to 31, at -10 dB 11 to 16.
   static constexpr double kClearExcess = 18.0;
+  static constexpr double kClickExcess = 9.0;
   // A signal strong enough to overrule a coherent receiver.
   static constexpr double kStrongExcess = 36.0;
   // Passes in a row that must agree on a capture while signals come.
   static constexpr int kConfirmPasses = 3;
   // The share of the receiver's reach, 1 / (2 order T), within which its estimate moves the tone.
   static constexpr double kReach = 0.6;
+  // An error the estimate's spread explains moves nothing: it must exceed this many of it.
+  static constexpr double kSignificance = 3.5;
 
   // The spectrum's view of this block, from the pass's search.
   struct Spectrum {
@@ -82,6 +92,8 @@ class TPskAfc {
   // The smoothed estimate: coherence 0..1 and the error in Hz (signal above the tone positive).
   double Coherence() const;
   double ErrorHz(double baud, int order) const;
+  // The estimate's own spread (one standard deviation, Hz).
+  double SpreadHz(double baud, int order) const;
 
  private:
   double tone_ = 0.0;  // units, with the fraction
