@@ -56,9 +56,12 @@ double TPskAfc::SpreadHz(double baud, int order) const {
 double TPskAfc::Pass(const TPskFrequencyError::Sums& sums, const Spectrum& spectrum, double baud, int order,
                      bool click, bool& captured) {
   captured = false;
+  // Another rate or modulation: what was learnt, and this block's sums, belong to the old one.
+  const bool sameMode = baud == baud_ && order == order_;
+  if (!sameMode) Restart(placed_);
   baud_ = baud;
   order_ = order;
-  if (sums.symbols > 0) {
+  if (sameMode && sums.symbols > 0) {
     smooth_.FadeAndAdd(sums, std::exp(-sums.symbols / kSmoothSymbols));
     slow_.FadeAndAdd(sums, std::exp(-sums.symbols / kSlowSymbols));
     if (hold_ > 0) --hold_;

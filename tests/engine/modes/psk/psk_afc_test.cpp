@@ -318,6 +318,17 @@ TEST(PskAfcLoop, StepsSmallAndOnlyOnACoherentEstimate) {
   }
   EXPECT_NEAR(UnitsToHz(tone), signalHz, UnitsToHz(1));
 
+  // The same sums, but the mode is now QPSK31: they belong to BPSK31 and move nothing.
+  {
+    TPskFrequencyError error;
+    const double turn = 2.0 * std::numbers::pi * 3.0 / 31.25;
+    for (int k = 0; k < 60; ++k) error.Add(std::cos(turn), std::sin(turn), 1.0, 0.0, 4);
+    bool captured = true;
+    EXPECT_EQ(RoundToInt32(afc.Pass(error.Take(), flat, 31.25, 4, false, captured)), tone);
+    EXPECT_EQ(afc.Coherence(), 0.0);
+    afc.Placed(tone, false);
+  }
+
   // Decisions that turn every way: coherence near 0, nothing moves.
   afc.Restart(start);
   std::mt19937 rng(5);
