@@ -23,6 +23,7 @@ TEngine::TEngine(EngineWindow& window, RxTextSink& rxSink) : window(window), rxS
   modes.SetReceiver(RxFamily::kPs33x5, &ps33x5);
   modes.SetTransmitter(TxFamily::kPs33x5, &ps33x5Pump);
   rxBlocks.SetAfc(&freq);
+  freq.SetPskFrequencyError(&psk.FrequencyError);
   packetAccess.SetAfc(&freq);
 }
 

@@ -1,6 +1,7 @@
 #include "engine/frequency_control.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "engine/frequency_unit.h"
@@ -227,17 +228,18 @@ void TFrequencyControl::RetuneRx() {
 
 // ---- The AFC passes ----
 
-bool TFrequencyControl::AfcTunePsk() {
-  TModemParams& p = params_;
+// The spectrum's search of the PSK pass, kept for capture: the best-scoring signal of the
+// window, its carrier, its level and the window's noise floor. False when the window is empty,
+// its weight sum 0, or the squelch (while on) finds nothing above its level.
+bool TFrequencyControl::PskSpectrumCarrier(TPskAfc::Spectrum& out) const {
+  const TModemParams& p = params_;
   const ModeRow& row = ModeRowOf(p.Mode);
   // The two sidebands of the idle signal lie s bins apart, s = round(baud x 2048 / 11025):
   // 6 at 31.25 Bd, 12 at 62.5 Bd, 23 at 125 Bd; the carrier lies s/2 above the lower one.
-  // The pair is scored by its weaker sideband, and the tone is the centroid of the whole signal
-  // around the pair: while text is sent the carrier line itself is strong and the spectrum a
-  // hump, where a pair scored by its sum puts one sideband on the carrier, and a centroid of
-  // three bins at each sideband follows every one-bin change of the chosen pair; either jerks
-  // the tone by 5 to 16 Hz, which BPSK and QPSK do not survive. On an idle signal (two lines)
-  // the centroid gives the carrier as the sidebands' three-bin centroids would.
+  // The pair is scored by its weaker sideband, and the carrier is the centroid of the whole
+  // signal around the pair: while text is sent the carrier line itself is strong and the
+  // spectrum a hump, where a pair scored by its sum puts one sideband on the carrier. On an
+  // idle signal (two lines) the centroid gives the carrier as the sidebands' would.
   const int32_t s = std::max(1, RoundToInt32(SignalBaud(row, p) * 2048.0 / kRxRate));
   const int32_t L = LocalBins(), G = GlobalBins();
   const int32_t lo = p.RxToneBin[0], rlo = p.AfcRefBin[0];
@@ -258,13 +260,53 @@ bool TFrequencyControl::AfcTunePsk() {
     for (int32_t k = best; k < std::min(best + s, end); ++k) open = open || Peak(k) > Level();
     if (!open) return false;
   }
-  double sum = 0.0, weighted = 0.0;
+  // The noise floor: the lower third of the window and the signal's width either side, where a
+  // signal of s bins leaves most bins to the noise.
+  std::array<float, SpectrumArrays::kSize> bins{};
+  size_t n = 0;
+  for (int32_t j = std::max(start - s, kFirstBin); j <= std::min(end + 2 * s, kLastBin) && n < bins.size();
+       ++j)
+    bins[n++] = Peak(j);
+  std::nth_element(bins.begin(), bins.begin() + n / 3, bins.begin() + n);
+  out.floor = bins[n / 3];
+  // The carrier: the centroid of what stands above the floor (of the whole when nothing does),
+  // so that the noise in the window does not pull it toward the window's middle.
+  double sum = 0.0, weighted = 0.0, excess = 0.0, excessWeighted = 0.0;
   for (int32_t j = std::max(best - 2, kFirstBin); j <= std::min(best + s + 2, kLastBin); ++j) {
     sum += Peak(j);
     weighted += double{Peak(j)} * 16.0 * j;
+    const double above = std::max(0.0, double{Peak(j)} - out.floor);
+    excess += above;
+    excessWeighted += above * 16.0 * j;
   }
   if (!(sum > 0.0)) return false;
-  const int32_t tone = ClampResult(RoundToInt32(weighted / sum), p.RxTone[0], rlo, kMaxToneUnits);
+  out.carrierUnits = excess > 0.0 ? excessWeighted / excess : weighted / sum;
+  double level = 0.0;
+  for (int32_t j = best; j <= best + s; ++j) level += Peak(j);
+  out.level = level / (s + 1);
+  out.widthBins = s + 1;
+  return true;
+}
+
+// The PSK pass: the receiver's own frequency error moves the tone in small steps, the
+// spectrum only captures a clear signal the receiver is not on (TPskAfc says when).
+bool TFrequencyControl::AfcTunePsk() {
+  TModemParams& p = params_;
+  const ModeRow& row = ModeRowOf(p.Mode);
+  TPskFrequencyError::Sums sums;
+  if (pskError_ != nullptr) sums = pskError_->Take();
+  // Moved by anything else since the last pass: the sums are of the old tone.
+  if (p.RxTone[0] != pskAfc_.Placed()) {
+    pskAfc_.Restart(p.RxTone[0]);
+    sums = {};
+  }
+  TPskAfc::Spectrum spectrum;
+  if (!PskSpectrumCarrier(spectrum)) return false;
+  bool captured = false;
+  const double wanted =
+      pskAfc_.Pass(sums, spectrum, SignalBaud(row, p), row.quadrature ? 4 : 2, clickBusy_, captured);
+  const int32_t tone = ClampResult(RoundToInt32(wanted), p.RxTone[0], p.AfcRefBin[0], kMaxToneUnits);
+  pskAfc_.Placed(tone, captured);
   if (tone == p.RxTone[0] && tone == p.RxTone[1]) return false;
   p.RxTone[0] = p.RxTone[1] = tone;
   SetRxBins();

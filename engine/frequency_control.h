@@ -4,6 +4,8 @@
 #include "engine/afc_tuner.h"
 #include "engine/mode_registry.h"
 #include "engine/modes/mfsk/mfsk_tone_plan.h"
+#include "engine/modes/psk/psk_afc.h"
+#include "engine/modes/psk/psk_frequency_error.h"
 #include "engine/modem_params.h"
 #include "engine/rx_block_processor.h"
 #include "engine/sample_rates.h"
@@ -105,6 +107,10 @@ class TFrequencyControl final : public AfcTuner {
 
   bool Transmitting() const { return tx_.TxState != 0; }
 
+  // Where the PSK pass reads the receiver's own frequency error (none: only captures).
+  void SetPskFrequencyError(TPskFrequencyError* error) { pskError_ = error; }
+  const TPskAfc& PskAfc() const { return pskAfc_; }
+
  private:
   double TxRate() const;
   float Peak(int32_t k) const;
@@ -121,6 +127,7 @@ class TFrequencyControl final : public AfcTuner {
   void PlaceTx(int32_t position);  // position in transmit units
   bool TrackTone(int t);
   int32_t ClampResult(int32_t units, int32_t old, int32_t ref, int32_t bandTop) const;
+  bool PskSpectrumCarrier(TPskAfc::Spectrum& out) const;
 
   TModemParams& params_;
   TRxBlockProcessor& rx_;
@@ -128,6 +135,8 @@ class TFrequencyControl final : public AfcTuner {
   const TSampleRates& rates_;
   const TTxState& tx_;
   bool clickBusy_ = false;
+  TPskFrequencyError* pskError_ = nullptr;
+  TPskAfc pskAfc_;
 };
 
 }  // namespace vestrel

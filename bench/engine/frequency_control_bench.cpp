@@ -1,6 +1,7 @@
 // The AFC: one pass of each kind on a spectrum with a signal two bins off the tones (so every
-// pass moves the tones and retunes its receivers, the dearer case), and the receive chains of
-// RTTY and BPSK31 with AFC on, following a signal sent 20 Hz off, as multiples of real time.
+// pass moves the tones and retunes its receivers, the dearer case), the PSK pass on a signal it
+// follows, the receive chains of RTTY and BPSK31 with AFC on, following a signal sent 20 Hz
+// off, as multiples of real time, and every PSK mode's receive speed with AFC off and on.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -124,5 +125,46 @@ void ReceiveChainWithAfc(benchmark::State& state, int32_t mode, double baud) {
 BENCHMARK_CAPTURE(ReceiveChainWithAfc, Rtty45, kModeRtty, 45.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ReceiveChainWithAfc, Rtty100, kModeRtty, 100.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ReceiveChainWithAfc, Bpsk31, kModeBpsk31, 31.25)->Unit(benchmark::kMillisecond);
+
+// The PSK pass once the receiver follows a signal: the receiver's sums of a block, the
+// spectrum's search and noise floor, the loop; the tone stays (the dearer case of a move is
+// OnePass above).
+void PskPassOnASignal(benchmark::State& state, int32_t mode) {
+  harness::NullEngineWindow window;
+  harness::CountingRxSink sink;
+  TEngine engine(window, sink);
+  engine.Start();
+  engine.modeSwitch.SetMode(mode);
+  engine.freq.SetRxFrequency(1500.0);
+  engine.rxBlocks.AfcOn = 1;
+  const std::vector<float> x = BpskSignal(ModeRowOf(mode).symbolRate, 1500.0);
+  for (size_t i = 0; i + TRxBlockProcessor::kBlockSize <= x.size(); i += TRxBlockProcessor::kBlockSize)
+    engine.rxBlocks.ProcessInputBlock(&x[i]);
+  for (auto _ : state) benchmark::DoNotOptimize(engine.freq.AfcTunePsk());
+  state.counters["tone_hz"] = UnitsToHz(engine.params.RxTone[0]);
+}
+
+BENCHMARK_CAPTURE(PskPassOnASignal, Bpsk31, kModeBpsk31);
+BENCHMARK_CAPTURE(PskPassOnASignal, Bpsk125, kModeBpsk125);
+BENCHMARK_CAPTURE(PskPassOnASignal, Qpsk63, kModeQpsk63);
+
+// Receive speed of every PSK mode with AFC off (0) and on (1), on a signal on the tone: the
+// two should be within a few percent (the pass runs once per 2048 samples).
+void PskReceiveAfcOffOn(benchmark::State& state, int32_t mode) {
+  harness::NullEngineWindow window;
+  harness::CountingRxSink sink;
+  TEngine engine(window, sink);
+  engine.Start();
+  engine.modeSwitch.SetMode(mode);
+  engine.freq.SetRxFrequency(1500.0);
+  engine.rxBlocks.AfcOn = static_cast<int>(state.range(0));
+  harness::RunReceiveChain(state, engine, sink, BpskSignal(ModeRowOf(mode).symbolRate, 1500.0));
+}
+
+BENCHMARK_CAPTURE(PskReceiveAfcOffOn, Bpsk31, kModeBpsk31)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PskReceiveAfcOffOn, Bpsk63, kModeBpsk63)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PskReceiveAfcOffOn, Bpsk125, kModeBpsk125)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PskReceiveAfcOffOn, Qpsk31, kModeQpsk31)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PskReceiveAfcOffOn, Qpsk63, kModeQpsk63)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -31,20 +31,12 @@ using namespace std::chrono_literals;
 const std::string kProgram = VESTREL_BINARY_DIR "/app/vestrel";
 
 using test::ShellQuote;
+using test::WaitFor;
 
 size_t CountOf(const std::string& text, const std::string& part) {
   size_t n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
-}
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(100ms);
-  }
-  return true;
 }
 
 // The program started in a directory of its own, with a sound card made of files (so no

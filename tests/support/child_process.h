@@ -2,7 +2,9 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vestrel::test {
@@ -52,5 +54,15 @@ std::string ReadProcFile(const std::string& path);
 
 // The running processes (zombies left out) named `comm` whose parent is `parent`.
 std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& comm);
+
+// Polls `done` every 100 ms until it holds (true) or `limit` has passed (false).
+inline bool WaitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return true;
+}
 
 }  // namespace vestrel::test

@@ -63,12 +63,14 @@ std::vector<float> MakePskStepSignal(const std::vector<int>& steps, const PskSig
   const size_t body = static_cast<size_t>(std::ceil((points.size() - 1) * symbol));
   std::vector<float> out(2 * silence + body, 0.0f);
   const double w = 2.0 * std::numbers::pi * (o.toneHz + o.offsetHz) / kRate;
+  // The phase of a carrier drifting by d Hz/s: w t + pi d t^2 (t in seconds).
+  const double drift = std::numbers::pi * o.driftHzPerSecond / (kRate * kRate);
   for (size_t t = 0; t < body; ++t) {
     const double u = t / symbol;
     const size_t k = std::min(static_cast<size_t>(u), points.size() - 2);
     const double c = std::cos(std::numbers::pi * (u - k));
     const std::complex<double> z = points[k] * (1 + c) / 2.0 + points[k + 1] * (1 - c) / 2.0;
-    const double ph = w * static_cast<double>(t);
+    const double ph = w * static_cast<double>(t) + drift * static_cast<double>(t) * static_cast<double>(t);
     out[silence + t] = static_cast<float>(o.amplitude * (z.real() * std::sin(ph) + z.imag() * std::cos(ph)));
   }
   if (o.noiseRms > 0.0) {

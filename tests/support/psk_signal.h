@@ -15,7 +15,7 @@ namespace vestrel::test {
 // QPSK shifts each bit, inverted, into the rate-1/2 encoder and turns by its output in quarter
 // turns (the other way round for the other sideband). The carrier rises over the first symbol
 // and falls over the last; silence stands before and after. Channel: white Gaussian noise, a
-// frequency offset and a clock error (relative; 0.001 sends 0.1 % fast).
+// frequency offset, a drift and a clock error (relative; 0.001 sends 0.1 % fast).
 struct PskSignalOptions {
   double baud = 31.25;
   bool qpsk = false;
@@ -23,6 +23,7 @@ struct PskSignalOptions {
   double toneHz = 1000.0;
   double amplitude = 8000.0;  // peak of a steady carrier
   double offsetHz = 0.0;
+  double driftHzPerSecond = 0.0;  // the carrier moves linearly from toneHz + offsetHz
   double clockError = 0.0;
   double noiseRms = 0.0;
   uint32_t seed = 1;

@@ -95,6 +95,7 @@ void TPskDecoder::Reset() {
   charBits_ = charAbsent_ = 0;
   pending_ = {};
   overPower_ = 0.0;
+  FrequencyError.Clear();
   Locked = 0;
   window_.SetPanelText(kDcdPanel, " ");
 }
@@ -297,12 +298,12 @@ void TPskDecoder::Sample(float x) {
     SubAcc -= SubStep;
     if constexpr (Qpsk) {
       if (!Clock(Feeds() ? QpskClockValue() : 0.0)) continue;
-      Decided();
+      Decided(4);
       DecideQpsk();
     } else {
       const double d = Feeds() ? Detector() : 0.0;
       if (!Clock(d)) continue;
-      Decided();
+      Decided(2);
       Present(d, Feeds() ? Cross() : 0.0);
       PushBit(d > 0.0 ? 1 : 0);
     }

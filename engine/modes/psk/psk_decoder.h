@@ -8,6 +8,7 @@
 #include "engine/level_ring.h"
 #include "engine/mode_receiver.h"
 #include "engine/modem_params.h"
+#include "engine/modes/psk/psk_frequency_error.h"
 #include "engine/modes/psk/psk_front_end.h"
 #include "engine/modes/psk/qpsk_code.h"
 #include "engine/rx_text_sink.h"
@@ -113,6 +114,8 @@ class TPskDecoder final : public ModeReceiver {
   ScopePoint LastDecided() const { return Scope[(Decisions - 1) & kScopeMask]; }
   uint32_t VaricodeReg = 0;  // received bits, newest in bit 0; wraps on a steady carrier
   TQpskViterbi Viterbi;
+  // The tone's error as the decisions see it, for the AFC (which takes it once per block).
+  TPskFrequencyError FrequencyError;
 
  private:
   template <int Rate, bool Qpsk>
@@ -137,9 +140,11 @@ class TPskDecoder final : public ModeReceiver {
   void Present(double dot, double cross);
   void WriteLevel(double level);
   void SetLocked(int locked);
-  void Decided() {
+  void Decided(int order) {
     Scope[Decisions & kScopeMask] = {front_.I, front_.Q};
     ++Decisions;
+    const uint32_t old = (historyIndex_ - static_cast<uint32_t>(SymbolLag)) & kRingMask;
+    FrequencyError.Add(front_.I, front_.Q, historyI_[old], historyQ_[old], order);
   }
 
   const TModemParams& params_;
