@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 
 #include "engine/afc_tuner.h"
@@ -128,6 +129,16 @@ class TFrequencyControl final : public AfcTuner {
   const TSampleRates& rates_;
   const TTxState& tx_;
   bool clickBusy_ = false;
+  // The MFSK pass: capture votes for the candidate lower edge (units), and the fraction of a
+  // unit the tracking step has yet to move.
+  static constexpr int32_t kMfskFlank = 8;      // bins each side of the band
+  static constexpr double kMfskClear = 1.6;     // band over flanks
+  static constexpr int kMfskVotes = 5;          // clear passes in a row, their median taken
+  static constexpr int32_t kMfskStepUnits = 1;  // largest tracking step, units (1/16 bin)
+  static constexpr double kMfskDeadband = 8.0;  // offsets below spacing / this stay
+  int mfskVotes_ = 0;
+  std::array<int64_t, kMfskVotes> mfskPlaces_{};
+  double mfskCarry_ = 0.0;
 };
 
 }  // namespace vestrel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 
 #include "engine/codes/mfsk_varicode.h"
 #include "engine/frequency_unit.h"
@@ -47,6 +48,8 @@ void TMfskDecoder::SetMode(bool mfsk8) {
   spacingHz_ = m.spacingHz;
   bank_.SetLength(m.tones, m.average);
   deinterleaver_.SetBits(m.bits);
+  half_ = static_cast<uint32_t>(m.average / 2);
+  freqError_.SetHalf(half_, kRxRate);
   SetTones(kStartBase);
   levelDivider_ = 0;
   Reset();
@@ -60,6 +63,13 @@ void TMfskDecoder::SetTones(int32_t base) {
   lastStep_ = plan.lastStep;
   firstBin_ = plan.firstBin;
   lastBin_ = plan.lastBin;
+  const double moved = (static_cast<double>(base) - base_) * kRxRate / kUnitsPerCycle;
+  base_ = base;
+  if (std::fabs(moved) < spacingHz_ / 2.0) {
+    freqError_.Retuned(moved);
+  } else {
+    freqError_.Clear();
+  }
 }
 
 bool TMfskDecoder::SetTones(int32_t lower, int32_t) {
@@ -93,6 +103,7 @@ void TMfskDecoder::Reset() {
   difference_ = 0.0;
   window_.SetPanelText(kDcdPanel, " ");
   deinterleaver_.Reset();
+  freqError_.Clear();
   lastSoft_.fill(128);
   for (TMfskViterbi& v : viterbi_) v.Reset();
   pairs_ = {};
@@ -280,6 +291,11 @@ void MfskSoftBits(const double* m, int tones, int bits, int strongest, bool reve
 // closed), through the deinterleaver into the decoder.
 void TMfskDecoder::Decide() {
   ++symbols_;
+  std::complex<double> older, newer;
+  bank_.HalfSums(strongest_, half_, older, newer);
+  double all = 0.0;
+  for (int i = 0; i < tones_; ++i) all += mag_[i];
+  freqError_.Symbol(older, newer, all > 0.0 ? difference_ * tones_ / all : 0.0);
   std::array<uint8_t, kMfskMaxBits> soft;
   soft.fill(128);
   if (squelchOpen_)

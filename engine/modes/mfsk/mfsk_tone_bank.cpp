@@ -67,6 +67,25 @@ void TMfskToneBank::Reset() {
   sumQ_.fill(0.0);
 }
 
+void TMfskToneBank::HalfSums(int tone, uint32_t half, std::complex<double>& older,
+                             std::complex<double>& newer) const {
+  older = newer = {};
+  if (tone < 0 || tone >= tones_ || length_ == 0) return;
+  half = std::min(half, length_ / 2);
+  double s[2] = {0.0, 0.0}, c[2] = {0.0, 0.0};
+  uint32_t r = pos_;
+  for (uint32_t k = 0; k < 2 * half; ++k) {
+    r = r == 0 ? length_ - 1 : r - 1;  // newest first
+    const int32_t e =
+        entries_[static_cast<size_t>(r) * static_cast<size_t>(tones_) + static_cast<size_t>(tone)];
+    const int h = k < half ? 1 : 0;
+    s[h] += SinOf(e) * scales_[r];
+    c[h] += CosOf(e) * scales_[r];
+  }
+  older = {c[0], -s[0]};
+  newer = {c[1], -s[1]};
+}
+
 namespace {
 
 // Each sum formed afresh from its products, oldest first: sin[d] and cos[d] over the rows.

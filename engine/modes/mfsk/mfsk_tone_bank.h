@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <complex>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -86,6 +87,10 @@ class TMfskToneBank {
   // The magnitude of each tone (m[0..Tones()-1]): sqrt(I^2 + Q^2) of the averages, 0 below the
   // detectors' floor.
   void Magnitudes(double* m) const;
+  // Tone `tone`'s average split in two: the sums of its products over the newest `half`
+  // samples and over the `half` before them (half <= Length()/2), as (cosine, -sine) pairs, so
+  // a signal above the tone turns the newer ahead of the older. Once a symbol, not per sample.
+  void HalfSums(int tone, uint32_t half, std::complex<double>& older, std::complex<double>& newer) const;
 
   int Tones() const {
     return tones_;
