@@ -424,14 +424,17 @@ bool TFrequencyControl::TrackTone(int t) {
 
 // The MFSK pass moves the tones only by what the signal says. Tracking: the receiver's own
 // estimate of the signal's offset (the detectors' half-symbol phase advance, see
-// TMfskFrequencyError); while that estimate holds on a tone and says more than an eighth of a
-// spacing, an eighth of it moves the lower edge each block, at most kMfskStepUnits, the
-// fraction carried to the next block. Near its threshold a weak signal's errors change with
-// every fraction of a hertz, so on-frequency tones stay put. Capture: the band found by the
-// search must stand kMfskClear above the noise beside it for kMfskVotes passes in a row; the
-// median of their centroids is taken when it lies more than half a spacing off and the
-// receiver, given its settling time, hears no tone there (or the passes follow a click). Noise
-// opens neither path, whatever the squelch (still tested when it is on).
+// TMfskFrequencyError); while it holds on a tone and says more than an eighth of a spacing (a
+// quarter on a weak signal, whose estimate is the noisier), a quarter of it moves the lower
+// edge each block, at most kMfskStepUnits (1/16 bin), the fraction carried on, until it says
+// less than 1/32 of a spacing. Near its threshold a weak signal's errors change with every
+// fraction of a hertz, so on-frequency tones stay put. Grid: when the detectors beyond one end
+// of the band hear the signal's edge tone, the band steps a whole spacing that way. Capture:
+// the band the search finds must stand kMfskClear above the noise beside it (and above it in
+// this block too) for kMfskVotes passes in a row; the median of their centroids is taken when
+// it lies more than half a spacing off and the receiver, given its settling time, holds no
+// tone (or the passes follow a click). Noise opens none of these, whatever the squelch (still
+// tested when it is on).
 bool TFrequencyControl::AfcTuneMfsk() {
   TModemParams& p = params_;
   const ModeRow& row = ModeRowOf(p.Mode);
@@ -477,7 +480,15 @@ bool TFrequencyControl::AfcTuneMfsk() {
     }
   }
   const double floor = flankBins > 0 ? flank / flankBins : 0.0;
-  const bool clear = flankBins > 0 && B / tones > kMfskClear * floor;
+  // And the band must hold more than the flanks in this block's spectrum too: the peaks of a
+  // signal that has ended stand above a silent input's floor for seconds.
+  double nowBand = 0.0, nowFlank = 0.0;
+  for (int k = 0; k < tones; ++k) nowBand += rx_.Spectrum.SpectrumAvg[best + offset[k]];
+  for (int32_t k = 0; k < kMfskFlank; ++k)
+    for (const int32_t j : {best - 3 - k, best + S + 3 + k})
+      if (j >= kFirstBin && j <= kLastBin) nowFlank += rx_.Spectrum.SpectrumAvg[j];
+  const bool clear = flankBins > 0 && B / tones > kMfskClear * floor &&
+                     nowBand / tones > kMfskClearNow * nowFlank / flankBins;
   // The band's place from the centroid of its energy above that floor: every tone counts, where
   // the best score rests on the band's two edges alone and wanders along a ragged top.
   double sum = 0.0, weighted = 0.0;
@@ -509,19 +520,29 @@ bool TFrequencyControl::AfcTuneMfsk() {
       mfsk == nullptr || (mfsk->FrequencyError().Symbols() >= TMfskFrequencyError::kSettleSymbols && !locked);
   const double reach = clickBusy_ || lost ? 0.5 : -1.0;
   const bool far = reach > 0.0 && std::fabs(static_cast<double>(candidate - p.RxTone[0])) > reach * spacing;
+  const double deadband = mfskTracking_ ? kMfskSettled
+                          : locked && mfsk->FrequencyError().Lead() < TMfskFrequencyError::kSlipLead
+                              ? kMfskWeakDeadband
+                              : kMfskDeadband;
   int64_t lower = p.RxTone[0];
   if (far) {
     lower = candidate;
     mfskVotes_ = 0;
     mfskCarry_ = 0.0;
-  } else if (locked && std::fabs(mfsk->FrequencyError().ErrorHz()) > row.symbolRate / kMfskDeadband) {
-    const double step = std::clamp(mfsk->FrequencyError().ErrorHz() * kUnitsPerCycle / kRxRate / 8.0,
+    mfskTracking_ = true;
+  } else if (locked && mfsk->FrequencyError().GridSlip() != 0) {
+    lower += RoundToInt32(mfsk->FrequencyError().GridSlip() * spacing);
+    mfskCarry_ = 0.0;
+  } else if (locked && std::fabs(mfsk->FrequencyError().ErrorHz()) > row.symbolRate / deadband) {
+    mfskTracking_ = true;
+    const double step = std::clamp(mfsk->FrequencyError().ErrorHz() * kUnitsPerCycle / kRxRate / 4.0,
                                    -double{kMfskStepUnits}, double{kMfskStepUnits});
     mfskCarry_ += step;
     const double whole = std::trunc(mfskCarry_);
     mfskCarry_ -= whole;
     lower += static_cast<int64_t>(whole);
   } else {
+    mfskTracking_ = false;
     return false;
   }
   const int32_t moved = ClampResult(static_cast<int32_t>(lower), p.RxTone[0], rlo, bandTop);

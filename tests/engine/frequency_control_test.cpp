@@ -227,6 +227,7 @@ TEST_F(FrequencyControlTest, MfskSpectrumCapturesOnlyAClearBandAfterAClick) {
   auto& P = engine.rxBlocks.Spectrum.SpectrumPeak;
   P.fill(0.0f);
   for (int k = 0; k < 16; ++k) P[b + HzToBins(k * 15.625)] = 1.0f;
+  engine.rxBlocks.Spectrum.SpectrumAvg = P;  // the band sounds in this block too
   EXPECT_FALSE(f.AfcTuneMfsk());
   EXPECT_EQ(p.RxTone[0], before);
   f.AfterClick(true, false);
@@ -238,6 +239,7 @@ TEST_F(FrequencyControlTest, MfskSpectrumCapturesOnlyAClearBandAfterAClick) {
   const int32_t still = p.RxTone[0];
   P.fill(0.5f);
   for (int k = 0; k < 16; ++k) P[p.RxToneBin[0] + 3 + HzToBins(k * 15.625)] = 0.6f;
+  engine.rxBlocks.Spectrum.SpectrumAvg = P;
   f.AfterClick(true, false);
   EXPECT_EQ(p.RxTone[0], still);
 }
@@ -403,6 +405,7 @@ TEST_F(FrequencyControlTest, ModePassMovesTheReceiverInUse) {
   const int b = p.RxToneBin[0] + 3;
   engine.rxBlocks.Spectrum.SpectrumPeak.fill(0.0f);
   for (int k = 0; k < 16; ++k) engine.rxBlocks.Spectrum.SpectrumPeak[b + HzToBins(k * 15.625)] = 1.0f;
+  engine.rxBlocks.Spectrum.SpectrumAvg = engine.rxBlocks.Spectrum.SpectrumPeak;
   f.AfterClick(true, false);  // the spectrum captures on a click
   EXPECT_EQ(p.RxToneBin[0], b);
   EXPECT_EQ(engine.mfsk.FirstStep(), p.RxTone[0]);

@@ -50,6 +50,7 @@ void TMfskDecoder::SetMode(bool mfsk8) {
   deinterleaver_.SetBits(m.bits);
   half_ = static_cast<uint32_t>(m.average / 2);
   freqError_.SetHalf(half_, kRxRate);
+  freqError_.SetTones(m.tones);
   SetTones(kStartBase);
   levelDivider_ = 0;
   Reset();
@@ -65,8 +66,13 @@ void TMfskDecoder::SetTones(int32_t base) {
   lastBin_ = plan.lastBin;
   const double moved = (static_cast<double>(base) - base_) * kRxRate / kUnitsPerCycle;
   base_ = base;
+  // A move by whole spacings (the AFC's grid step) keeps the estimate: the signal's tones sit
+  // where they sat between the detectors, only read by others.
+  const double spacings = std::round(moved / spacingHz_);
   if (std::fabs(moved) < spacingHz_ / 2.0) {
     freqError_.Retuned(moved);
+  } else if (std::fabs(moved - spacings * spacingHz_) < 0.5) {
+    freqError_.Slipped(moved - spacings * spacingHz_);
   } else {
     freqError_.Clear();
   }
@@ -295,7 +301,15 @@ void TMfskDecoder::Decide() {
   bank_.HalfSums(strongest_, half_, older, newer);
   double all = 0.0;
   for (int i = 0; i < tones_; ++i) all += mag_[i];
-  freqError_.Symbol(older, newer, all > 0.0 ? difference_ * tones_ / all : 0.0);
+  // A silent input (the detectors' averages exactly 0) says nothing of any signal: the estimate
+  // starts again when sound returns.
+  if (all == 0.0) freqError_.Clear();
+  // The detectors a spacing beyond either end of the band, against the strongest in it.
+  const int32_t spacing = HzToUnits(spacingHz_);
+  const double strongest = std::abs(older + newer);
+  const bool below = std::abs(bank_.SumAt(firstStep_ - spacing, 2 * half_)) > strongest;
+  const bool above = std::abs(bank_.SumAt(lastStep_ + spacing, 2 * half_)) > strongest;
+  if (all > 0.0) freqError_.Symbol(older, newer, difference_ * tones_ / all, below, above);
   std::array<uint8_t, kMfskMaxBits> soft;
   soft.fill(128);
   if (squelchOpen_)

@@ -86,6 +86,20 @@ void TMfskToneBank::HalfSums(int tone, uint32_t half, std::complex<double>& olde
   newer = {c[1], -s[1]};
 }
 
+std::complex<double> TMfskToneBank::SumAt(int32_t step, uint32_t samples) const {
+  if (length_ == 0) return {};
+  samples = std::min(samples, length_);
+  double s = 0.0, c = 0.0;
+  uint32_t r = pos_, ph = 0;
+  for (uint32_t k = 0; k < samples; ++k) {
+    r = r == 0 ? length_ - 1 : r - 1;
+    ph = (ph - static_cast<uint32_t>(step)) & SineTable::kMask;  // newest first: backwards
+    s += SinOf(sinCos_[ph]) * scales_[r];
+    c += CosOf(sinCos_[ph]) * scales_[r];
+  }
+  return {c, -s};
+}
+
 namespace {
 
 // Each sum formed afresh from its products, oldest first: sin[d] and cos[d] over the rows.

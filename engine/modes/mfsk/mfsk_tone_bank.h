@@ -91,6 +91,10 @@ class TMfskToneBank {
   // samples and over the `half` before them (half <= Length()/2), as (cosine, -sine) pairs, so
   // a signal above the tone turns the newer ahead of the older. Once a symbol, not per sample.
   void HalfSums(int tone, uint32_t half, std::complex<double>& older, std::complex<double>& newer) const;
+  // The same sum for a detector of phase step `step` that the bank does not run, over the
+  // newest `samples` samples (at most Length()), its phase starting anywhere: only its
+  // magnitude counts, against HalfSums'.
+  std::complex<double> SumAt(int32_t step, uint32_t samples) const;
 
   int Tones() const {
     return tones_;

@@ -64,8 +64,13 @@ TEST(MfskFrequencyError, ReadsTheOffsetAndFollowsARetune) {
     const int32_t step = c.offsetHz > 0 ? HzToUnits(1.0) : -HzToUnits(1.0);
     r.rx().SetTones(r.rx().FirstStep() + step);
     EXPECT_NEAR(r.error().ErrorHz(), c.offsetHz - UnitsToHz(step), c.within);
-    // A move of half a spacing or more starts again.
+    // A move by a whole spacing keeps the estimate (the AFC's grid step); one of a spacing and
+    // a half starts again.
+    const double before = r.error().ErrorHz();
     r.rx().SetTones(r.rx().FirstStep() + HzToUnits(r.rx().SpacingHz()));
+    EXPECT_TRUE(r.error().Locked());
+    EXPECT_NEAR(r.error().ErrorHz(), before, 0.2);
+    r.rx().SetTones(r.rx().FirstStep() + HzToUnits(1.5 * r.rx().SpacingHz()));
     EXPECT_FALSE(r.error().Locked());
     EXPECT_EQ(r.error().Symbols(), 0u);
   }
