@@ -297,19 +297,19 @@ void MfskSoftBits(const double* m, int tones, int bits, int strongest, bool reve
 // closed), through the deinterleaver into the decoder.
 void TMfskDecoder::Decide() {
   ++symbols_;
-  std::complex<double> older, newer;
-  bank_.HalfSums(strongest_, half_, older, newer);
+  // The strongest detector's halves, and the detectors a spacing beyond either end of the band.
+  const int32_t spacing = HzToUnits(spacingHz_);
+  const TMfskToneBank::SymbolSums z =
+      bank_.SumsAt(strongest_, half_, firstStep_ - spacing, lastStep_ + spacing);
   double all = 0.0;
   for (int i = 0; i < tones_; ++i) all += mag_[i];
   // A silent input (the detectors' averages exactly 0) says nothing of any signal: the estimate
   // starts again when sound returns.
   if (all == 0.0) freqError_.Clear();
-  // The detectors a spacing beyond either end of the band, against the strongest in it.
-  const int32_t spacing = HzToUnits(spacingHz_);
-  const double strongest = std::abs(older + newer);
-  const bool below = std::abs(bank_.SumAt(firstStep_ - spacing, 2 * half_)) > strongest;
-  const bool above = std::abs(bank_.SumAt(lastStep_ + spacing, 2 * half_)) > strongest;
-  if (all > 0.0) freqError_.Symbol(older, newer, difference_ * tones_ / all, below, above);
+  const double strongest = std::abs(z.older + z.newer);
+  if (all > 0.0)
+    freqError_.Symbol(z.older, z.newer, difference_ * tones_ / all, std::abs(z.below) > strongest,
+                      std::abs(z.above) > strongest);
   std::array<uint8_t, kMfskMaxBits> soft;
   soft.fill(128);
   if (squelchOpen_)

@@ -95,6 +95,12 @@ class TMfskToneBank {
   // newest `samples` samples (at most Length()), its phase starting anywhere: only its
   // magnitude counts, against HalfSums'.
   std::complex<double> SumAt(int32_t step, uint32_t samples) const;
+  // What the receiver forms once a symbol, in one pass over the ring: HalfSums of `tone`, and
+  // SumAt of the steps `below` and `above` over the 2 x half samples of those halves.
+  struct SymbolSums {
+    std::complex<double> older, newer, below, above;
+  };
+  SymbolSums SumsAt(int tone, uint32_t half, int32_t below, int32_t above) const;
 
   int Tones() const {
     return tones_;
