@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 #include "engine/frequency_unit.h"
+#include "engine/modes/mfsk/mfsk_decoder.h"
 #include "engine/modes/ps33x5/ps33x5_band.h"
 #include "engine/spectrum_arrays.h"
 
@@ -462,6 +464,19 @@ bool TFrequencyControl::TrackTone(int t) {
   return true;
 }
 
+// The MFSK pass moves the tones only by what the signal says. Tracking: the receiver's own
+// estimate of the signal's offset (the detectors' half-symbol phase advance, see
+// TMfskFrequencyError); while it holds on a tone and says more than an eighth of a spacing (a
+// quarter on a weak signal, whose estimate is the noisier), a quarter of it moves the lower
+// edge each block, at most kMfskStepUnits (1/16 bin), the fraction carried on, until it says
+// less than 1/32 of a spacing. Near its threshold a weak signal's errors change with every
+// fraction of a hertz, so on-frequency tones stay put. Grid: when the detectors beyond one end
+// of the band hear the signal's edge tone, the band steps a whole spacing that way. Capture:
+// the band the search finds must stand kMfskClear above the noise beside it (and above it in
+// this block too) for kMfskVotes passes in a row; the median of their centroids is taken when
+// it lies more than half a spacing off and the receiver, given its settling time, holds no
+// tone (or the passes follow a click). Noise opens none of these, whatever the squelch (still
+// tested when it is on).
 bool TFrequencyControl::AfcTuneMfsk() {
   TModemParams& p = params_;
   const ModeRow& row = ModeRowOf(p.Mode);
@@ -491,19 +506,90 @@ bool TFrequencyControl::AfcTuneMfsk() {
     if (!open) return false;
   }
   if (B < 0.0001) return false;
-  // The sub-bin step from the neighbours of the first four tones.
-  double Lf = 0.0, R = 0.0;
-  for (int k = 0; k < std::min(tones, 4); ++k) {
-    Lf += Peak(best + offset[k] - 1);
-    R += Peak(best + offset[k] + 1);
+  const int64_t bandTop = int64_t{kMaxToneUnits} - p.RxShift;
+  const double spacing = row.symbolRate * kUnitsPerCycle / kRxRate;  // units
+  const auto* mfsk = dynamic_cast<const TMfskDecoder*>(modes_.Receiver(row.receiver));
+  const bool locked = mfsk != nullptr && mfsk->FrequencyError().Locked();
+
+  // Capture. The noise beside the band: kMfskFlank bins each side, 3 bins from its edges.
+  double flank = 0.0;
+  int flankBins = 0;
+  for (int32_t k = 0; k < kMfskFlank; ++k) {
+    for (const int32_t j : {best - 3 - k, best + S + 3 + k}) {
+      if (j < kFirstBin || j > kLastBin) continue;
+      flank += Peak(j);
+      ++flankBins;
+    }
   }
-  int64_t position = int64_t{best} * 16;
-  if (R > Lf && B - Lf >= 0.0001) position += RoundToInt32((R - Lf) * 8.0 / (B - Lf));
-  if (R < Lf && B - R >= 0.0001) position -= RoundToInt32((Lf - R) * 8.0 / (B - R));
-  const int32_t lower = ClampResult(static_cast<int32_t>(position), p.RxTone[0], rlo,
-                                    int64_t{kMaxToneUnits} - p.RxShift);
-  if (lower == p.RxTone[0]) return false;
-  SetRxMfskBase(lower);
+  const double floor = flankBins > 0 ? flank / flankBins : 0.0;
+  // And the band must hold more than the flanks in this block's spectrum too: the peaks of a
+  // signal that has ended stand above a silent input's floor for seconds.
+  double nowBand = 0.0, nowFlank = 0.0;
+  for (int k = 0; k < tones; ++k) nowBand += rx_.Spectrum.SpectrumAvg[best + offset[k]];
+  for (int32_t k = 0; k < kMfskFlank; ++k)
+    for (const int32_t j : {best - 3 - k, best + S + 3 + k})
+      if (j >= kFirstBin && j <= kLastBin) nowFlank += rx_.Spectrum.SpectrumAvg[j];
+  const bool clear = flankBins > 0 && B / tones > kMfskClear * floor &&
+                     nowBand / tones > kMfskClearNow * nowFlank / flankBins;
+  // The band's place from the centroid of its energy above that floor: every tone counts, where
+  // the best score rests on the band's two edges alone and wanders along a ragged top.
+  double sum = 0.0, weighted = 0.0;
+  for (int32_t j = std::max(best - 3, kFirstBin); j <= std::min(best + S + 3, kLastBin); ++j) {
+    const double w = std::max(double{Peak(j)} - floor, 0.0);
+    sum += w;
+    weighted += w * 16.0 * j;
+  }
+  const double span = (tones - 1) * spacing;
+  const int64_t position = sum > 0.0 ? RoundToInt32(weighted / sum - span / 2.0) : p.RxTone[0];
+  if (clear && sum > 0.0) {
+    mfskPlaces_[mfskVotes_ % kMfskVotes] = position;
+    ++mfskVotes_;
+  } else {
+    mfskVotes_ = 0;
+  }
+  int64_t candidate = p.RxTone[0];
+  if (mfskVotes_ >= kMfskVotes) {
+    std::array<int64_t, kMfskVotes> sorted = mfskPlaces_;
+    std::nth_element(sorted.begin(), sorted.begin() + kMfskVotes / 2, sorted.end());
+    candidate = sorted[kMfskVotes / 2];
+  }
+  // A receiver that holds a tone is on the signal's grid but perhaps for whole spacings, which
+  // this spectrum cannot tell (a text's short-term tone use moves the band's centroid by a
+  // spacing or more), so it is left to its own estimate. One that has had its settling time
+  // without finding a tone, or a click, jumps for half a spacing; while the receiver settles
+  // on a move, nothing.
+  const bool lost =
+      mfsk == nullptr || (mfsk->FrequencyError().Symbols() >= TMfskFrequencyError::kSettleSymbols && !locked);
+  const double reach = clickBusy_ || lost ? 0.5 : -1.0;
+  const bool far = reach > 0.0 && std::fabs(static_cast<double>(candidate - p.RxTone[0])) > reach * spacing;
+  const double deadband = mfskTracking_ ? kMfskSettled
+                          : locked && mfsk->FrequencyError().Lead() < TMfskFrequencyError::kSlipLead
+                              ? kMfskWeakDeadband
+                              : kMfskDeadband;
+  int64_t lower = p.RxTone[0];
+  if (far) {
+    lower = candidate;
+    mfskVotes_ = 0;
+    mfskCarry_ = 0.0;
+    mfskTracking_ = true;
+  } else if (locked && mfsk->FrequencyError().GridSlip() != 0) {
+    lower += RoundToInt32(mfsk->FrequencyError().GridSlip() * spacing);
+    mfskCarry_ = 0.0;
+  } else if (locked && std::fabs(mfsk->FrequencyError().ErrorHz()) > row.symbolRate / deadband) {
+    mfskTracking_ = true;
+    const double step = std::clamp(mfsk->FrequencyError().ErrorHz() * kUnitsPerCycle / kRxRate / 4.0,
+                                   -double{kMfskStepUnits}, double{kMfskStepUnits});
+    mfskCarry_ += step;
+    const double whole = std::trunc(mfskCarry_);
+    mfskCarry_ -= whole;
+    lower += static_cast<int64_t>(whole);
+  } else {
+    mfskTracking_ = false;
+    return false;
+  }
+  const int32_t moved = ClampResult(static_cast<int32_t>(lower), p.RxTone[0], rlo, bandTop);
+  if (moved == p.RxTone[0]) return false;
+  SetRxMfskBase(moved);
   return true;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 
 #include "engine/afc_tuner.h"
@@ -137,6 +138,20 @@ class TFrequencyControl final : public AfcTuner {
   bool clickBusy_ = false;
   TPskFrequencyError* pskError_ = nullptr;
   TPskAfc pskAfc_;
+  // The MFSK pass: capture votes for the candidate lower edge (units), and the fraction of a
+  // unit the tracking step has yet to move.
+  static constexpr int32_t kMfskFlank = 8;          // bins each side of the band
+  static constexpr double kMfskClear = 1.6;         // band over flanks
+  static constexpr int kMfskVotes = 5;              // clear passes in a row, their median taken
+  static constexpr int32_t kMfskStepUnits = 1;      // largest tracking step, units (1/16 bin)
+  static constexpr double kMfskClearNow = 1.1;      // the same in this block's spectrum
+  static constexpr double kMfskDeadband = 8.0;      // offsets below spacing / this stay put,
+  static constexpr double kMfskWeakDeadband = 4.0;  // the same on a signal near its threshold
+  static constexpr double kMfskSettled = 32.0;      // once moving, down to spacing / this
+  bool mfskTracking_ = false;
+  int mfskVotes_ = 0;
+  std::array<int64_t, kMfskVotes> mfskPlaces_{};
+  double mfskCarry_ = 0.0;
 };
 
 }  // namespace vestrel

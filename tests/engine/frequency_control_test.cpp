@@ -215,22 +215,33 @@ TEST_F(FrequencyControlTest, SeparatePassLetsTheShiftDriftWithinLimits) {
   EXPECT_LE(shift, 4 * S / 3 + 1);
 }
 
-// MFSK: the sub-bin step from the first four tones' neighbours.
-TEST_F(FrequencyControlTest, MfskPassTakesTheSubBinStep) {
+// MFSK: the spectrum only captures. One pass on a band three bins above the tones leaves them
+// while the receiver has heard nothing; the six passes of a click take the band's centroid
+// once five passes in a row have found it clear of the noise beside it.
+TEST_F(FrequencyControlTest, MfskSpectrumCapturesOnlyAClearBandAfterAClick) {
   Mode(kModeMfsk16);
   Limits(50, 300);
   const int lo = p.RxToneBin[0];
-  const int b = lo + 2;
-  engine.rxBlocks.Spectrum.SpectrumPeak.fill(0.0f);
+  const int32_t before = p.RxTone[0];
+  const int b = lo + 3;
   auto& P = engine.rxBlocks.Spectrum.SpectrumPeak;
+  P.fill(0.0f);
   for (int k = 0; k < 16; ++k) P[b + HzToBins(k * 15.625)] = 1.0f;
-  for (int k = 0; k < 4; ++k) P[b + HzToBins(k * 15.625) + 1] = 0.5f;
-  ASSERT_TRUE(f.AfcTuneMfsk());
-  // B = 16, Lf = 0, R = 2: one unit above the bin.
-  const int32_t expected = PlanMfskTones(16 * b + 1, 16, 15.625, kRxRate).firstStep;
-  EXPECT_EQ(p.RxTone[0], expected);
-  EXPECT_EQ(engine.mfsk.FirstStep(), expected);
+  engine.rxBlocks.Spectrum.SpectrumAvg = P;  // the band sounds in this block too
+  EXPECT_FALSE(f.AfcTuneMfsk());
+  EXPECT_EQ(p.RxTone[0], before);
+  f.AfterClick(true, false);
+  EXPECT_NEAR(p.RxTone[0], 16 * b, 4);
+  EXPECT_EQ(engine.mfsk.FirstStep(), p.RxTone[0]);
   EXPECT_EQ(p.AfcRefBin[0], lo);
+  // Noise as strong beside the band as in it: nothing to capture.
+  Mode(kModeMfsk16);
+  const int32_t still = p.RxTone[0];
+  P.fill(0.5f);
+  for (int k = 0; k < 16; ++k) P[p.RxToneBin[0] + 3 + HzToBins(k * 15.625)] = 0.6f;
+  engine.rxBlocks.Spectrum.SpectrumAvg = P;
+  f.AfterClick(true, false);
+  EXPECT_EQ(p.RxTone[0], still);
 }
 
 // PS33X5: the lower edge stays within 65..733 - S however wide the deviations.
@@ -394,7 +405,8 @@ TEST_F(FrequencyControlTest, ModePassMovesTheReceiverInUse) {
   const int b = p.RxToneBin[0] + 3;
   engine.rxBlocks.Spectrum.SpectrumPeak.fill(0.0f);
   for (int k = 0; k < 16; ++k) engine.rxBlocks.Spectrum.SpectrumPeak[b + HzToBins(k * 15.625)] = 1.0f;
-  EXPECT_TRUE(f.RunModePass());
+  engine.rxBlocks.Spectrum.SpectrumAvg = engine.rxBlocks.Spectrum.SpectrumPeak;
+  f.AfterClick(true, false);  // the spectrum captures on a click
   EXPECT_EQ(p.RxToneBin[0], b);
   EXPECT_EQ(engine.mfsk.FirstStep(), p.RxTone[0]);
 

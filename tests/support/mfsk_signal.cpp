@@ -31,7 +31,13 @@ std::vector<int16_t> Run(const std::vector<int32_t>& symbols, const MfskTxOption
   links.sound.OpenSoundOutput();
   engine->tx.TxState = 1;
   for (int32_t s : symbols) engine->TxQueue.QueueTxSymbol(s);
+  const double lowerHz = UnitsToHz(engine->params.TxTone[0], o.outRate);
   for (int guard = 0; engine->tx.TxState != 0 && guard < 100000; ++guard) {
+    if (o.driftHzPerSecond != 0.0) {
+      size_t sent = 0;
+      for (const auto& w : links.sound.written) sent += w.samples.size();
+      engine->freq.SetTxFrequency(lowerHz + o.driftHzPerSecond * static_cast<double>(sent) / o.outRate);
+    }
     engine->txPump.PumpTxAudio();
     while (links.sound.Complete()) {
     }

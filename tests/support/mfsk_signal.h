@@ -14,6 +14,7 @@ struct MfskTxOptions {
   double outRate = 11025.0;  // OutSamplingFreq: read at 11025, another rate is a clock error
   bool reverse = false;
   bool rxAtFreeBuffer = false;
+  double driftHzPerSecond = 0.0;  // the band moved this fast while it is sent (in steps of a unit)
 };
 
 // The whole transmission of `text` (preamble to postamble) as the pump writes it: the transmit

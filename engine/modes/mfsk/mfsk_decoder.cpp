@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 
 #include "engine/codes/mfsk_varicode.h"
 #include "engine/frequency_unit.h"
@@ -47,6 +48,9 @@ void TMfskDecoder::SetMode(bool mfsk8) {
   spacingHz_ = m.spacingHz;
   bank_.SetLength(m.tones, m.average);
   deinterleaver_.SetBits(m.bits);
+  half_ = static_cast<uint32_t>(m.average / 2);
+  freqError_.SetHalf(half_, kRxRate);
+  freqError_.SetTones(m.tones);
   SetTones(kStartBase);
   levelDivider_ = 0;
   Reset();
@@ -60,6 +64,18 @@ void TMfskDecoder::SetTones(int32_t base) {
   lastStep_ = plan.lastStep;
   firstBin_ = plan.firstBin;
   lastBin_ = plan.lastBin;
+  const double moved = (static_cast<double>(base) - base_) * kRxRate / kUnitsPerCycle;
+  base_ = base;
+  // A move by whole spacings (the AFC's grid step) keeps the estimate: the signal's tones sit
+  // where they sat between the detectors, only read by others.
+  const double spacings = std::round(moved / spacingHz_);
+  if (std::fabs(moved) < spacingHz_ / 2.0) {
+    freqError_.Retuned(moved);
+  } else if (std::fabs(moved - spacings * spacingHz_) < 0.5) {
+    freqError_.Slipped(moved - spacings * spacingHz_);
+  } else {
+    freqError_.Clear();
+  }
 }
 
 bool TMfskDecoder::SetTones(int32_t lower, int32_t) {
@@ -93,6 +109,7 @@ void TMfskDecoder::Reset() {
   difference_ = 0.0;
   window_.SetPanelText(kDcdPanel, " ");
   deinterleaver_.Reset();
+  freqError_.Clear();
   lastSoft_.fill(128);
   for (TMfskViterbi& v : viterbi_) v.Reset();
   pairs_ = {};
@@ -280,6 +297,19 @@ void MfskSoftBits(const double* m, int tones, int bits, int strongest, bool reve
 // closed), through the deinterleaver into the decoder.
 void TMfskDecoder::Decide() {
   ++symbols_;
+  // The strongest detector's halves, and the detectors a spacing beyond either end of the band.
+  const int32_t spacing = HzToUnits(spacingHz_);
+  const TMfskToneBank::SymbolSums z =
+      bank_.SumsAt(strongest_, half_, firstStep_ - spacing, lastStep_ + spacing);
+  double all = 0.0;
+  for (int i = 0; i < tones_; ++i) all += mag_[i];
+  // A silent input (the detectors' averages exactly 0) says nothing of any signal: the estimate
+  // starts again when sound returns.
+  if (all == 0.0) freqError_.Clear();
+  const double strongest = std::abs(z.older + z.newer);
+  if (all > 0.0)
+    freqError_.Symbol(z.older, z.newer, difference_ * tones_ / all, std::abs(z.below) > strongest,
+                      std::abs(z.above) > strongest);
   std::array<uint8_t, kMfskMaxBits> soft;
   soft.fill(128);
   if (squelchOpen_)

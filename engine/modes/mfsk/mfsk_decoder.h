@@ -7,6 +7,7 @@
 #include "engine/level_ring.h"
 #include "engine/mode_receiver.h"
 #include "engine/modem_params.h"
+#include "engine/modes/mfsk/mfsk_frequency_error.h"
 #include "engine/modes/mfsk/mfsk_interleaver.h"
 #include "engine/modes/mfsk/mfsk_tone_bank.h"
 #include "engine/modes/mfsk/mfsk_viterbi.h"
@@ -48,6 +49,7 @@ class TMfskDecoder final : public ModeReceiver {
   // tone kStartBase, a Reset; then enabled.
   void SetMode(bool mfsk8);
   // base: the lowest tone, FrequencyUnit; retunes the detectors and keeps the decoding state.
+  // The frequency estimate is turned by a move of less than half a spacing, else cleared.
   void SetTones(int32_t base);
   // One sample with the squelch decision of the last block.
   void ProcessSample(float x);
@@ -73,6 +75,9 @@ class TMfskDecoder final : public ModeReceiver {
   // Offsets of tone i from the first tone, bins.
   const std::array<int32_t, kMaxTones>& ToneOffsetBins() const { return offsetBins_; }
   bool SquelchOpen() const { return squelchOpen_; }
+  // The signal's offset from the tones as the detectors measure it (whatever the squelch).
+  const TMfskFrequencyError& FrequencyError() const { return freqError_; }
+  double SpacingHz() const { return spacingHz_; }
   bool Synced() const { return sync_ != 0; }
   int SyncIntegrator() const { return syncIntegrator_; }
   uint32_t VaricodeRegister() const { return varicodeRegister_; }
@@ -150,6 +155,10 @@ class TMfskDecoder final : public ModeReceiver {
   std::array<std::array<int64_t, kGainRing>, 2> gains_{};
   std::array<uint32_t, 2> gainIndex_{};
   std::array<TMfskViterbi, 2> viterbi_;
+
+  TMfskFrequencyError freqError_;
+  uint32_t half_ = 352;  // samples in half a detector average
+  int32_t base_ = kStartBase;
 
   std::array<int32_t, kMaxTones> offsetBins_{};
   int32_t firstBin_ = 0, lastBin_ = 0, firstStep_ = 0, lastStep_ = 0;

@@ -67,6 +67,74 @@ void TMfskToneBank::Reset() {
   sumQ_.fill(0.0);
 }
 
+void TMfskToneBank::HalfSums(int tone, uint32_t half, std::complex<double>& older,
+                             std::complex<double>& newer) const {
+  older = newer = {};
+  if (tone < 0 || tone >= tones_ || length_ == 0) return;
+  half = std::min(half, length_ / 2);
+  double s[2] = {0.0, 0.0}, c[2] = {0.0, 0.0};
+  uint32_t r = pos_;
+  for (uint32_t k = 0; k < 2 * half; ++k) {
+    r = r == 0 ? length_ - 1 : r - 1;  // newest first
+    const int32_t e =
+        entries_[static_cast<size_t>(r) * static_cast<size_t>(tones_) + static_cast<size_t>(tone)];
+    const int h = k < half ? 1 : 0;
+    s[h] += SinOf(e) * scales_[r];
+    c[h] += CosOf(e) * scales_[r];
+  }
+  older = {c[0], -s[0]};
+  newer = {c[1], -s[1]};
+}
+
+std::complex<double> TMfskToneBank::SumAt(int32_t step, uint32_t samples) const {
+  if (length_ == 0) return {};
+  samples = std::min(samples, length_);
+  double s = 0.0, c = 0.0;
+  uint32_t r = pos_, ph = 0;
+  for (uint32_t k = 0; k < samples; ++k) {
+    r = r == 0 ? length_ - 1 : r - 1;
+    ph = (ph - static_cast<uint32_t>(step)) & SineTable::kMask;  // newest first: backwards
+    s += SinOf(sinCos_[ph]) * scales_[r];
+    c += CosOf(sinCos_[ph]) * scales_[r];
+  }
+  return {c, -s};
+}
+
+TMfskToneBank::SymbolSums TMfskToneBank::SumsAt(int tone, uint32_t half, int32_t below, int32_t above) const {
+  SymbolSums out;
+  if (tone < 0 || tone >= tones_ || length_ == 0) return out;
+  half = std::min(half, length_ / 2);
+  double s[2] = {0.0, 0.0}, c[2] = {0.0, 0.0};
+  double bs = 0.0, bc = 0.0, as = 0.0, ac = 0.0;
+  uint32_t pb = 0, pa = 0;
+  const uint32_t db = static_cast<uint32_t>(below), da = static_cast<uint32_t>(above);
+  const int32_t* column = entries_.data() + tone;
+  const size_t stride = static_cast<size_t>(tones_);
+  // Newest first, in the ring's two runs (below pos_, then from its end down).
+  uint32_t k = 0;
+  for (const uint32_t top : {pos_, length_}) {
+    for (uint32_t r = top; r-- > (top == pos_ ? 0u : pos_) && k < 2 * half; ++k) {
+      const double sc = scales_[r];
+      const int32_t e = column[r * stride];
+      const int h = k < half ? 1 : 0;
+      s[h] += SinOf(e) * sc;
+      c[h] += CosOf(e) * sc;
+      pb = (pb - db) & SineTable::kMask;
+      pa = (pa - da) & SineTable::kMask;
+      const int32_t eb = sinCos_[pb], ea = sinCos_[pa];
+      bs += SinOf(eb) * sc;
+      bc += CosOf(eb) * sc;
+      as += SinOf(ea) * sc;
+      ac += CosOf(ea) * sc;
+    }
+  }
+  out.older = {c[0], -s[0]};
+  out.newer = {c[1], -s[1]};
+  out.below = {bc, -bs};
+  out.above = {ac, -as};
+  return out;
+}
+
 namespace {
 
 // Each sum formed afresh from its products, oldest first: sin[d] and cos[d] over the rows.

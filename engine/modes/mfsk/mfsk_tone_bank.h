@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <complex>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -86,6 +87,20 @@ class TMfskToneBank {
   // The magnitude of each tone (m[0..Tones()-1]): sqrt(I^2 + Q^2) of the averages, 0 below the
   // detectors' floor.
   void Magnitudes(double* m) const;
+  // Tone `tone`'s average split in two: the sums of its products over the newest `half`
+  // samples and over the `half` before them (half <= Length()/2), as (cosine, -sine) pairs, so
+  // a signal above the tone turns the newer ahead of the older. Once a symbol, not per sample.
+  void HalfSums(int tone, uint32_t half, std::complex<double>& older, std::complex<double>& newer) const;
+  // The same sum for a detector of phase step `step` that the bank does not run, over the
+  // newest `samples` samples (at most Length()), its phase starting anywhere: only its
+  // magnitude counts, against HalfSums'.
+  std::complex<double> SumAt(int32_t step, uint32_t samples) const;
+  // What the receiver forms once a symbol, in one pass over the ring: HalfSums of `tone`, and
+  // SumAt of the steps `below` and `above` over the 2 x half samples of those halves.
+  struct SymbolSums {
+    std::complex<double> older, newer, below, above;
+  };
+  SymbolSums SumsAt(int tone, uint32_t half, int32_t below, int32_t above) const;
 
   int Tones() const {
     return tones_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <random>
 #include <vector>
 
@@ -68,6 +69,36 @@ TEST(MfskToneBank, MatchesPlainDetectorsBitForBit) {
     }
     EXPECT_EQ(compared, static_cast<size_t>(total) * c.tones);
     EXPECT_EQ(m[0], 0.0);  // silence for more than a length
+  }
+}
+
+// The sums the receiver takes once a symbol: the one-pass SumsAt gives what HalfSums and
+// SumAt give, wherever the ring stands, and a detector SumAt forms at a
+// tone's own step has the magnitude of that tone's two halves together (to the rounding of
+// the table entries it meets at another phase).
+TEST(MfskToneBank, SymbolSumsMatchTheirReference) {
+  const SineTable sine;
+  for (const auto& [tones, length] : {std::pair{16, 705}, std::pair{32, 1411}}) {
+    TMfskToneBank bank(sine);
+    ASSERT_TRUE(bank.SetLength(tones, length));
+    for (int d = 0; d < tones; ++d) bank.SetStep(d, 2972 + 46 * d);
+    std::mt19937 rng(static_cast<uint32_t>(tones));
+    std::normal_distribution<double> noise(0.0, 3000.0);
+    const uint32_t half = static_cast<uint32_t>(length / 2);
+    for (int n = 0; n < 5 * length; ++n) {
+      bank.Step(std::round(8000.0 * std::sin(0.7 * n) + noise(rng)));
+      if (n % 331 != 0 || n < length) continue;
+      const int tone = n % tones;
+      std::complex<double> older, newer;
+      bank.HalfSums(tone, half, older, newer);
+      const TMfskToneBank::SymbolSums z = bank.SumsAt(tone, half, 2900, 5100);
+      EXPECT_EQ(z.older, older);
+      EXPECT_EQ(z.newer, newer);
+      EXPECT_NEAR(std::abs(z.below), std::abs(bank.SumAt(2900, 2 * half)), 1e-6 * std::abs(z.below) + 1e-9);
+      EXPECT_NEAR(std::abs(z.above), std::abs(bank.SumAt(5100, 2 * half)), 1e-6 * std::abs(z.above) + 1e-9);
+      EXPECT_NEAR(std::abs(bank.SumAt(bank.StepOf(tone), 2 * half)), std::abs(older + newer),
+                  1e-3 * std::abs(older + newer));
+    }
   }
 }
 
