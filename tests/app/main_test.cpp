@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "io/zozariri/exchange_segment.h"
 #include "support/alsa_test_config.h"
 #include "support/child_process.h"
 #include "support/tool_runner.h"
@@ -51,7 +52,10 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
 // device error box waits) and exchange channels of its own, its stderr kept in a file.
 class Program {
  public:
-  explicit Program(const std::string& envPrefix = "") {
+  // exchangePrefix: the exchange channels' prefix, for a test that uses them before the start.
+  explicit Program(const std::string& envPrefix = "", const std::string& exchangePrefix = "")
+      : exchangePrefix_(exchangePrefix.empty() ? "vestrel-main-test-" + std::to_string(getpid())
+                                               : exchangePrefix) {
     const fs::path silence = dir_.path() / "in.raw";
     std::ofstream(silence, std::ios::binary) << std::string(11025 * 2 * 60, '\0');
     const fs::path conf = test::AlsaTestConfig::WriteFilePcm(dir_.path(), silence, dir_.path() / "out.raw");
@@ -70,6 +74,8 @@ class Program {
     shm_unlink(("/" + exchangePrefix_ + "-1").c_str());
   }
   fs::path ErrPath() const { return dir_.path() / "stderr.txt"; }
+  // What the program played, raw 16-bit samples.
+  fs::path PlayedPath() const { return dir_.path() / "out.raw"; }
   std::string Stderr() const { return test::ReadWholeFile(ErrPath().string()); }
   pid_t Pid() const { return child_->Pid(); }
   // SIGTERM is the orderly way out; the exit status, -1 when it had to be killed.
@@ -80,7 +86,7 @@ class Program {
 
  private:
   test::SoundTestDir dir_;
-  const std::string exchangePrefix_ = "vestrel-main-test-" + std::to_string(getpid());
+  const std::string exchangePrefix_;
   std::unique_ptr<test::ChildProcess> child_;
 };
 
@@ -166,6 +172,58 @@ TEST(Main, UnderXWithoutASessionBusNoBusDaemonOutlivesIt) {
     EXPECT_TRUE(left.empty()) << daemon << " left running";
     for (pid_t pid : left) kill(pid, SIGKILL);
   }
+}
+
+// True when the played samples hold anything but silence. Only the start is read: the file
+// sound card is not paced, so a transmission that stays on fills the file at disk speed.
+bool HoldsSignal(const fs::path& played) {
+  std::ifstream f(played, std::ios::binary);
+  std::vector<char> bytes(1 << 20);
+  for (int block = 0; block < 8 && f.read(bytes.data(), std::streamsize(bytes.size())).gcount() > 0;
+       ++block) {
+    const auto n = static_cast<size_t>(f.gcount());
+    for (size_t i = 0; i + 1 < n; i += 2) {
+      const auto sample =
+          static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
+      if (sample > 64 || sample < -64) return true;
+    }
+  }
+  return false;
+}
+
+// The exchange channel outlives the programs on it: a command a peer queued while no program
+// ran, and text an earlier run left unread, must not be acted on or passed on at the next start.
+TEST(Main, WhatWaitedOnTheExchangeChannelBeforeTheStartIsNeitherSentNorPassedOn) {
+  const std::string prefix = "vestrel-main-stale-" + std::to_string(getpid());
+  setenv("VESTREL_ZOZARIRI_PREFIX", prefix.c_str(), 1);
+  const std::string peer = VESTREL_BINARY_DIR "/io/zozariri/zozariri-peer";
+  {
+    // What an earlier run left on the ring of received text, unread.
+    ExchangeSegment earlier;
+    ASSERT_TRUE(earlier.Open(1, ExchangeSegment::Side::kTerminal));
+    for (char c : std::string("TEXT OF AN EARLIER RUN")) ASSERT_TRUE(earlier.Put(static_cast<uint8_t>(c)));
+  }
+  ASSERT_EQ(test::RunProgram({peer, "put", "1", "~[tx]STALE FROM BEFORE"}).status, 0);
+
+  Program program("QT_QPA_PLATFORM=offscreen", prefix);
+  const std::string line = "Exchange channel 1: 22 bytes queued before this program opened it discarded\n";
+  // The channel opens at the engine start, some two seconds after the window appears; a
+  // transmission of what waited would be played at once.
+  ASSERT_TRUE(WaitFor(
+      [&] { return program.Stderr().find(line) != std::string::npos || HoldsSignal(program.PlayedPath()); },
+      60s))
+      << program.Stderr();
+  ASSERT_FALSE(HoldsSignal(program.PlayedPath()));
+  // The stale bytes are gone from the ring at the open; a short hold shows nothing plays later.
+  std::this_thread::sleep_for(2s);
+  EXPECT_FALSE(HoldsSignal(program.PlayedPath()));
+  EXPECT_EQ(CountOf(program.Stderr(), line), 1u) << program.Stderr();
+  // A peer that attaches now gets nothing of the earlier run.
+  const test::RunResult got = test::RunProgram({peer, "get", "1"});
+  EXPECT_EQ(got.status, 0);
+  EXPECT_EQ(got.out, "");
+  EXPECT_EQ(program.Terminate(), 0);
+  unsetenv("VESTREL_ZOZARIRI_PREFIX");
 }
 
 }  // namespace
