@@ -3,6 +3,7 @@
 // of its own (dbus-run-session), and under Xvfb without any session bus.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 #include "io/zozariri/exchange_segment.h"
 #include "support/alsa_test_config.h"
 #include "support/child_process.h"
+#include "support/pty_pair.h"
 #include "support/tool_runner.h"
 
 namespace vestrel {
@@ -53,11 +55,15 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
 class Program {
  public:
   // exchangePrefix: the exchange channels' prefix, for a test that uses them before the start.
-  explicit Program(const std::string& envPrefix = "", const std::string& exchangePrefix = "")
+  // prepare: called with the program's directory before the start, to write its settings
+  // file (VESTREL.INI) or replace the minute of silence it captures (in.raw).
+  explicit Program(const std::string& envPrefix = "", const std::string& exchangePrefix = "",
+                   const std::function<void(const fs::path&)>& prepare = {})
       : exchangePrefix_(exchangePrefix.empty() ? "vestrel-main-test-" + std::to_string(getpid())
                                                : exchangePrefix) {
     const fs::path silence = dir_.path() / "in.raw";
     std::ofstream(silence, std::ios::binary) << std::string(11025 * 2 * 60, '\0');
+    if (prepare) prepare(dir_.path());
     const fs::path conf = test::AlsaTestConfig::WriteFilePcm(dir_.path(), silence, dir_.path() / "out.raw");
     const std::string cmd =
         "cd " + ShellQuote(dir_.path().string()) +
@@ -79,9 +85,9 @@ class Program {
   std::string Stderr() const { return test::ReadWholeFile(ErrPath().string()); }
   pid_t Pid() const { return child_->Pid(); }
   // SIGTERM is the orderly way out; the exit status, -1 when it had to be killed.
-  int Terminate() {
+  int Terminate(std::chrono::milliseconds limit = 30s) {
     kill(child_->Pid(), SIGTERM);
-    return child_->Wait(30s);
+    return child_->Wait(limit);
   }
 
  private:
@@ -224,6 +230,46 @@ TEST(Main, WhatWaitedOnTheExchangeChannelBeforeTheStartIsNeitherSentNorPassedOn)
   EXPECT_EQ(got.out, "");
   EXPECT_EQ(program.Terminate(), 0);
   unsetenv("VESTREL_ZOZARIRI_PREFIX");
+}
+
+// The program's end never waits long for the data-exchange port: here a peer that stops the
+// port's output (XOFF) and never reads holds KISS frames in the writer when SIGTERM comes.
+TEST(Main, APeerThatDoesNotReadTheExchangePortDoesNotHoldTheEnd) {
+  for (const char* tool : {"gen_packets", "sox"})
+    if (!test::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+  test::PtyPair peer;
+  ASSERT_TRUE(peer.ok());
+  Program program("QT_QPA_PLATFORM=offscreen", "", [&](const fs::path& dir) {
+    // AX.25 frames, each of which goes out on the port as one KISS frame.
+    const std::string wav = (dir / "frames.wav").string(), raw = (dir / "in.raw").string();
+    ASSERT_EQ(test::RunTool("gen_packets -r 11025 -n 30 -o " + ShellQuote(wav)).exitCode, 0);
+    ASSERT_EQ(
+        test::RunTool("sox " + ShellQuote(wav) + " -t raw -e signed -b 16 -c 1 " + ShellQuote(raw)).exitCode,
+        0);
+    std::ofstream(raw, std::ios::binary | std::ios::app) << std::string(11025 * 2 * 60, '\0');
+    std::ofstream(dir / "VESTREL.INI")
+        << "[RTTY]\nMode=10\nExchangePortNumber=5\nExchangeSpeed=4800\nExCanal=0\n"
+        << "[AX25]\nIsKISS=1\n[ComPorts]\nCOM5=" << peer.slavePath() << "\n";
+  });
+  // The frames come out on the port; then the peer stops its output and reads no more.
+  size_t ends = 0;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        for (uint8_t b : peer.Read(50)) ends += b == 0xC0;
+        return ends >= 4;
+      },
+      60s))
+      << program.Stderr();
+  termios2 t = peer.SlaveSettings();
+  t.c_iflag |= IXON;
+  ASSERT_EQ(ioctl(peer.master(), TCSETS2, &t), 0);
+  peer.Write({0x13});
+  // A frame or more a second comes in: the next ones wait in the writer, which blocks on the
+  // stopped port. A kernel pseudo-terminal does not count what waits, so this is a hold.
+  std::this_thread::sleep_for(3s);
+  // The writer used to be given up only after the shutdown's 10.5 s wait; the end now takes
+  // well under a second. The bound leaves room for a loaded machine.
+  EXPECT_EQ(program.Terminate(5s), 0) << program.Stderr();
 }
 
 }  // namespace
