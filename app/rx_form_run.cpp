@@ -95,6 +95,7 @@ void TRxForm::Timer1Timer() {
     engineDriver_->ClearLevelsFlag();
   }
   FreeBufferPanel();
+  rig_->ReportRefusals();
   if (Transmitting() && engineDriver_->PlaybackBuffersQueued() < kPlaybackBuffers) {
     engineDriver_->PumpTxAudio();
   }
