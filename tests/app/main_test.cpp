@@ -20,9 +20,11 @@
 #include <vector>
 
 #include "io/zozariri/exchange_segment.h"
+#include "platform/tcp_line_socket.h"
 #include "support/alsa_test_config.h"
 #include "support/child_process.h"
 #include "support/pty_pair.h"
+#include "support/rigctld_daemon.h"
 #include "support/tool_runner.h"
 
 namespace vestrel {
@@ -211,7 +213,23 @@ TEST(Main, WhatWaitedOnTheExchangeChannelBeforeTheStartIsNeitherSentNorPassedOn)
   }
   ASSERT_EQ(test::RunProgram({peer, "put", "1", "~[tx]STALE FROM BEFORE"}).status, 0);
 
-  Program program("QT_QPA_PLATFORM=offscreen", prefix);
+  // The program keys the rig by CAT through rigctld, whose dummy rig keeps the PTT state.
+  std::unique_ptr<test::ChildProcess> rigctld;
+  uint16_t port = 0;
+  for (int attempt = 0; attempt < 3 && !rigctld; ++attempt)
+    rigctld = test::StartRigctld(port = test::FreeLoopbackPort());
+  ASSERT_TRUE(rigctld) << "rigctld did not start";
+  TcpLineSocket rig;
+  ASSERT_TRUE(rig.Connect("127.0.0.1", port, 5s));
+  auto keyed = [&] {
+    std::string line;
+    return rig.WriteAll("t\n", 5s) && rig.ReadLine(line, 5s) && line == "1";
+  };
+
+  Program program("QT_QPA_PLATFORM=offscreen", prefix, [port](const fs::path& dir) {
+    std::ofstream(dir / "VESTREL.INI")
+        << "[RTTY]\nPttPortType=5\n[Rigctld]\nRig1Host=127.0.0.1\nRig1Port=" << port << "\n";
+  });
   const std::string line = "Exchange channel 1: 22 bytes queued before this program opened it discarded\n";
   // The channel opens at the engine start, some two seconds after the window appears; a
   // transmission of what waited would be played at once.
@@ -220,9 +238,11 @@ TEST(Main, WhatWaitedOnTheExchangeChannelBeforeTheStartIsNeitherSentNorPassedOn)
       60s))
       << program.Stderr();
   ASSERT_FALSE(HoldsSignal(program.PlayedPath()));
+  ASSERT_FALSE(keyed());
   // The stale bytes are gone from the ring at the open; a short hold shows nothing plays later.
   std::this_thread::sleep_for(2s);
   EXPECT_FALSE(HoldsSignal(program.PlayedPath()));
+  EXPECT_FALSE(keyed());
   EXPECT_EQ(CountOf(program.Stderr(), line), 1u) << program.Stderr();
   // A peer that attaches now gets nothing of the earlier run.
   const test::RunResult got = test::RunProgram({peer, "get", "1"});
