@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Vestrel twice (Release; Debug with AddressSanitizer and
+# Installs what is missing (scripts/packages-run.txt and scripts/packages-test.txt), builds Vestrel twice (Release; Debug with AddressSanitizer and
 # UndefinedBehaviorSanitizer), builds the threaded units a third time with ThreadSanitizer,
 # and runs every test in each build. Then builds the libFuzzer targets with clang and runs each
 # for about a minute (VESTREL_FUZZ_SECONDS) on its seed corpus.
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
-scripts/setup.sh
+scripts/setup.sh run test
 mkdir -p build
 
 jobs=$(nproc)
@@ -31,15 +31,16 @@ run_ctest() {
   fi
 }
 
-scripts/build.sh release -DCMAKE_BUILD_TYPE=Release -DVESTREL_WERROR=ON
+# Tests and benchmarks on: ./run.sh may have configured this build for the program alone.
+scripts/build.sh release -DCMAKE_BUILD_TYPE=Release -DVESTREL_WERROR=ON -DVESTREL_BUILD_TESTS=ON -DVESTREL_BUILD_BENCH=ON
 run_ctest build/release --timeout 600
 
 scripts/build.sh asan -DCMAKE_BUILD_TYPE=Debug -DVESTREL_WERROR=ON "-DVESTREL_SANITIZE=address;undefined" \
-  -DVESTREL_BUILD_BENCH=OFF
+  -DVESTREL_BUILD_BENCH=OFF -DVESTREL_BUILD_TESTS=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build/asan --timeout 900 -LE interop
 
 scripts/build.sh tsan -DCMAKE_BUILD_TYPE=Debug -DVESTREL_WERROR=ON -DVESTREL_SANITIZE=thread \
-  -DVESTREL_TSAN_ONLY=ON -DVESTREL_BUILD_APP=OFF
+  -DVESTREL_TSAN_ONLY=ON -DVESTREL_BUILD_APP=OFF -DVESTREL_BUILD_TESTS=ON
 TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan --timeout 900 -L tsan --no-tests=ignore
 
 # The fuzz targets run side by side, each on a working copy of its corpus in build/fuzz/corpus

@@ -153,6 +153,8 @@ class RigPart {
   // receive tones onto the transmit tones. True when the tones moved, so that the caller pushes
   // the receive pair to the decoders again.
   virtual bool TuneToSignal() { return false; }
+  // Every tick of the main timer: writes the rig refused shown, and the not-keyed mark kept.
+  virtual void ReportRefusals() {}
 };
 
 // Capture files (text, KISS, wave), decoding from a file, the audio history, and opening the

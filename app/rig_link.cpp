@@ -29,7 +29,13 @@ RigServer& TRigLink::MakeServer() {
 }
 
 void TRigLink::SetTuneByPanel(std::string_view text) {
-  form_.SetPanelText(8, text);
+  tuneBy_ = std::string(text);
+  if (!notKeyed_) form_.SetPanelText(8, text);
+}
+
+void TRigLink::SetNotKeyedMark(bool shown) {
+  notKeyed_ = shown;
+  form_.SetPanelText(8, shown ? std::string_view(kNotKeyedMark) : std::string_view(tuneBy_));
 }
 
 void TRigLink::SetTxAfcButtonEnabled(bool enabled) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "app/form_parts.h"
 #include "io/ptt_ports.h"
@@ -27,12 +28,14 @@ class TRigLink final : public RigPart, public KeyingPortHooks, private RigWindow
   int ShowSetupDialog() override { return work_.ShowSetupDialog(); }
   void MouseWheel(int delta) override { work_.MouseWheel(delta); }
   bool TuneToSignal() override { return work_.TuneToSignal(); }
+  void ReportRefusals() override { work_.ReportRefusals(); }
 
   // KeyingPortHooks: the rig paths of the keying port.
   void OpenPttRig() override { work_.OpenPttRig(); }
   void RigSetPtt(bool on) override { work_.SetPtt(on); }
 
   TOmniWork& work() { return work_; }
+  static constexpr const char* kNotKeyedMark = "NoPTT";
 
  private:
   // RigWindow
@@ -40,11 +43,15 @@ class TRigLink final : public RigPart, public KeyingPortHooks, private RigWindow
   void SetTxAfcButtonEnabled(bool enabled) override;
   void Wait(std::chrono::milliseconds time) override;
   void ShiftRxFrequency(int units) override;
+  // Panel 8 shows kNotKeyedMark over its "tune by" text while the mark stands.
+  void SetNotKeyedMark(bool shown) override;
 
   RigServer& MakeServer();
 
   TRxForm& form_;
   RigServer* given_;
+  std::string tuneBy_;  // panel 8's own text, shown again when the mark goes
+  bool notKeyed_ = false;
   std::unique_ptr<RigctldServer> server_;
   TOmniWork work_;
 };

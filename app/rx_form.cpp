@@ -364,7 +364,7 @@ void TRxForm::BuildControls() {
       {"9999 Hz"},
       {"1200 Hz"},
       {"UoS"},
-      {"RIT", "VFO"},
+      {"RIT", "VFO", "NoPTT"},
       {"n:15 e:8"},
       {"BEA:999", "BEA:W"},
       {"FrB: 8"},

@@ -125,6 +125,8 @@ void TRxForm::Timer1Timer() {
     if (!Transmitting()) rig_->AdjustSplit();
   }
   if (engineDriver_->PacketTimingChanged()) engineDriver_->RecomputePacketTiming();
+  // Last: a refusal's message box waits for the operator, and the tick's audio work is done.
+  rig_->ReportRefusals();
   timerBusy_ = false;
 }
 

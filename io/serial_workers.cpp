@@ -36,9 +36,13 @@ bool SerialWorkers::MakeEvent(std::shared_ptr<AutoResetEvent>& event) {
   return true;
 }
 
-bool SerialWorkers::CreateComEvent() { return MakeEvent(shared_->comEvent) && shared_->comEvent; }
+bool SerialWorkers::CreateComEvent() {
+  return MakeEvent(shared_->comEvent) && shared_->comEvent;
+}
 
-bool SerialWorkers::CreateExTxEvent() { return MakeEvent(shared_->exTxEvent) && shared_->exTxEvent; }
+bool SerialWorkers::CreateExTxEvent() {
+  return MakeEvent(shared_->exTxEvent) && shared_->exTxEvent;
+}
 
 bool SerialWorkers::Launch(int index) {
   std::shared_ptr<WorkerShared> shared = shared_;
@@ -46,9 +50,15 @@ bool SerialWorkers::Launch(int index) {
   try {
     threads_[index] = std::thread([shared, bodies, index] {
       switch (index) {
-        case WorkerShared::kComWriter: bodies->RsThreadProc(*shared); break;
-        case WorkerShared::kExchangeWriter: bodies->ExchangeWriterProc(*shared); break;
-        default: bodies->ExchangeReaderProc(*shared); break;
+        case WorkerShared::kComWriter:
+          bodies->RsThreadProc(*shared);
+          break;
+        case WorkerShared::kExchangeWriter:
+          bodies->ExchangeWriterProc(*shared);
+          break;
+        default:
+          bodies->ExchangeReaderProc(*shared);
+          break;
       }
       shared->stop[index].store(0);
     });
@@ -74,6 +84,10 @@ void SerialWorkers::RequestStop() {
   for (auto& s : shared_->stop) s.store(1);
   // Only a TxD line: a keyer's port still has to take the unkeying command.
   if (const auto txd = shared_->PttComHandle.GetTxdLine()) txd->Interrupt();
+  // The exchange port's transfers end at once: a peer that does not read would hold the
+  // writer for its whole write time-out (a second a byte). A keying port shared with it
+  // keys by its lines, which an interrupted port still drives.
+  if (const auto exchange = shared_->ExchangeComHandle.Get()) exchange->Interrupt();
   if (shared_->comEvent) shared_->comEvent->Set();
   if (shared_->exTxEvent) shared_->exTxEvent->Set();
 }

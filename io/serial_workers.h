@@ -22,8 +22,8 @@ struct WorkerShared {
   // 1 asks the thread to end; the thread clears it when it has ended.
   std::array<std::atomic<int>, kCount> stop{};
   // Null when absent.
-  std::shared_ptr<AutoResetEvent> comEvent;    // bytes wait in the COM byte ring
-  std::shared_ptr<AutoResetEvent> exTxEvent;   // "RsExTxEvent": bytes wait for the exchange port
+  std::shared_ptr<AutoResetEvent> comEvent;   // bytes wait in the COM byte ring
+  std::shared_ptr<AutoResetEvent> exTxEvent;  // "RsExTxEvent": bytes wait for the exchange port
 
   // The keying port and the data-exchange port, and a semaphore for each (1 = free). The port
   // code takes both (PTT first) to open or close them; a worker takes the one of its port
@@ -89,7 +89,7 @@ class SerialWorkers {
   void StartExchangeThreads();
 
   // Sets every stop flag and wakes the waiting threads (only through events that exist); a
-  // write to the TxD line in progress ends at once.
+  // write to the TxD line and a transfer on the data-exchange port in progress end at once.
   void RequestStop();
   // True while a thread that was started has not acknowledged its stop flag. A thread that
   // never started is never waited for.

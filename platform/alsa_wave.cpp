@@ -1,11 +1,13 @@
 #include "platform/alsa_wave.h"
 
 #include <alsa/asoundlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -21,6 +23,31 @@ constexpr unsigned kPeriodMicros = 25000;                  // one transfer, abou
 constexpr uint32_t kMaxChunkFrames = 4096;                 // bounce buffer size, frames
 constexpr auto kDonePoll = std::chrono::milliseconds(10);  // playback position polling
 
+// The type of a PCM of the configuration ("" when the name has no definition of its own).
+std::string ConfiguredType(const char* name) {
+  std::string type;
+  snd_config_t* def = nullptr;
+  if (snd_config_update() < 0 || snd_config_search_definition(snd_config, "pcm", name, &def) < 0) return type;
+  snd_config_t* node = nullptr;
+  const char* text = nullptr;
+  if (snd_config_search(def, "type", &node) == 0 && snd_config_get_string(node, &text) == 0) type = text;
+  snd_config_delete(def);
+  return type;
+}
+
+// Whether the sound server behind "pipewire" or "pulse" listens for this user; the plug-ins'
+// configuration is installed whether or not a server runs.
+bool ServerRuns(const std::string& name) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string dir = runtime != nullptr ? runtime : "";
+  if (name == "pulse") {
+    if (const char* server = std::getenv("PULSE_SERVER"); server != nullptr && *server != '\0') return true;
+    return !dir.empty() && access((dir + "/pulse/native").c_str(), F_OK) == 0;
+  }
+  if (const char* remote = std::getenv("PIPEWIRE_REMOTE"); remote != nullptr && *remote != '\0') return true;
+  return !dir.empty() && access((dir + "/pipewire-0").c_str(), F_OK) == 0;
+}
+
 std::vector<WaveDeviceInfo> ListDevices(snd_pcm_stream_t stream) {
   std::vector<WaveDeviceInfo> list;
   const char* wanted = stream == SND_PCM_STREAM_CAPTURE ? "Input" : "Output";
@@ -30,11 +57,15 @@ std::vector<WaveDeviceInfo> ListDevices(snd_pcm_stream_t stream) {
       char* name = snd_device_name_get_hint(*h, "NAME");
       char* desc = snd_device_name_get_hint(*h, "DESC");
       char* ioid = snd_device_name_get_hint(*h, "IOID");  // absent: both directions
-      if (name != nullptr && (ioid == nullptr || std::strcmp(ioid, wanted) == 0) &&
-          IsListedAlsaDevice(name)) {
-        std::string d = desc != nullptr ? desc : name;
-        std::replace(d.begin(), d.end(), '\n', ' ');
-        list.push_back({name, d});
+      if (name != nullptr && (ioid == nullptr || std::strcmp(ioid, wanted) == 0)) {
+        const std::string n = name;
+        const bool server = n == "pipewire" || n == "pulse";
+        const bool plain = n.find(':') == std::string::npos && n != "default" && !server;
+        if (IsListedAlsaDevice(n, plain ? ConfiguredType(name) : std::string(), server && ServerRuns(n))) {
+          std::string d = desc != nullptr ? desc : n;
+          std::replace(d.begin(), d.end(), '\n', ' ');
+          list.push_back({n, d});
+        }
       }
       free(name);
       free(desc);
@@ -278,10 +309,11 @@ class AlsaWaveIn final : public WaveIn, private AlsaDevice {
 
   void HoldToRate(uint32_t frames) {
     paceFrames_ += frames;
-    const auto due = paceStart_ + std::chrono::milliseconds(static_cast<int64_t>(paceFrames_ * 1000 / rate_) -
-                                                            kMaxLeadMs);
+    const auto due =
+        paceStart_ + std::chrono::milliseconds(static_cast<int64_t>(paceFrames_ * 1000 / rate_) - kMaxLeadMs);
     std::unique_lock lock(mutex_);
-    wake_.wait_until(lock, std::min(due, std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs)),
+    wake_.wait_until(lock,
+                     std::min(due, std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs)),
                      [&] { return closed_ || !started_; });
   }
 
@@ -485,12 +517,18 @@ int AlsaOpenResult(int alsaError) {
   }
 }
 
-bool IsListedAlsaDevice(const std::string& name) {
-  static const char* const kSkipped[] = {"hw:", "dmix", "dsnoop", "surround", "iec958", "usbstream"};
+bool IsListedAlsaDevice(const std::string& name, const std::string& type, bool serverRuns) {
+  if (name == "default") return true;
+  if (name == "pipewire" || name == "pulse") return serverRuns;
+  // A card's entries carry its name as an argument; only these two take any rate.
+  if (name.find(':') != std::string::npos)
+    return name.rfind("sysdefault:", 0) == 0 || name.rfind("plughw:", 0) == 0;
   if (name == "null") return false;
-  for (const char* prefix : kSkipped)
-    if (name.rfind(prefix, 0) == 0) return false;
-  return true;
+  static const char* const kDeviceTypes[] = {"hw",   "plug", "asym",   "file",
+                                             "null", "dmix", "dsnoop", "softvol"};
+  for (const char* t : kDeviceTypes)
+    if (type == t) return true;
+  return false;
 }
 
 std::vector<WaveDeviceInfo> AlsaWaveBackend::InputDevices() {

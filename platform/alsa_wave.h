@@ -21,8 +21,12 @@ class AlsaWaveBackend final : public WaveBackend {
 
 // Maps an ALSA error (negative errno) from opening or configuring a PCM to a result code.
 int AlsaOpenResult(int alsaError);
-// Whether a hinted PCM name belongs in the device list (raw hardware and mixing plug-ins
-// cannot take 11025 frames/s, and "null" is no device).
-bool IsListedAlsaDevice(const std::string& name);
+// Whether a hinted PCM belongs in the device list, which holds what an operator can choose:
+// "default", the sound servers' "pipewire" and "pulse" (when `serverRuns`), each card by its
+// "sysdefault:" and "plughw:" entries, and a PCM of the configuration whose `type` ends at a
+// device (hw, plug, file, null, asym ...). Not listed: the plug-ins that the system's
+// configuration names (rate converters, jack, oss, speex, upmix ...), a card's raw and mixing
+// entries (they cannot take 11025 frames/s), and "null", which is no device.
+bool IsListedAlsaDevice(const std::string& name, const std::string& type = {}, bool serverRuns = false);
 
 }  // namespace vestrel

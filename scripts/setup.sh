@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/packages.txt that are not installed yet.
+# setup.sh LIST...: installs the Debian packages of scripts/packages-LIST.txt that are not
+# installed yet. "run" is what building and running Vestrel need; "test" what the tests add.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+if (($# == 0)); then
+  echo "usage: setup.sh run [test]" >&2
+  exit 2
+fi
 
 missing=()
-while read -r pkg; do
-  [[ -z "$pkg" || "$pkg" == \#* ]] && continue
-  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$pkg")
-  fi
-done < "$here/packages.txt"
+for list in "$@"; do
+  while read -r pkg; do
+    [[ -z "$pkg" || "$pkg" == \#* ]] && continue
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$pkg")
+    fi
+  done < "$here/packages-$list.txt"
+done
 
 if ((${#missing[@]} == 0)); then
   exit 0

@@ -122,6 +122,7 @@ int TOmniWork::OpenTuneRig() {
 void TOmniWork::OpenPttRig() {
   pttState_ = 0;
   pttRig_ = nullptr;
+  keyedByCat_ = false;
   const int type = ports_.PttPortType;
   if (type != 4 && type != 5) return;
   Rig* rig = TakeRig(ports_.PttPortNumber == 2 ? 2 : 1);
@@ -158,6 +159,14 @@ void TOmniWork::OpenPttRig() {
 int TOmniWork::SetPtt(bool on) {
   const bool cat = ports_.PttPortType == 5;
   if (on) unkeyOwed_ = false;  // a new keying takes its place
+  if (!on) {
+    // The transmission is over, and the mark with it.
+    keyedByCat_ = false;
+    if (notKeyedShown_) {
+      notKeyedShown_ = false;
+      links_.window->SetNotKeyedMark(false);
+    }
+  }
   if (pttState_ != 3) {
     if (!on && cat) unkeyOwed_ = true;
     return 2;
@@ -169,6 +178,7 @@ int TOmniWork::SetPtt(bool on) {
     if (st == RigStatus::kOk && (pttLines_ & kDtrLine)) st = bits.SetDtr(on);
   } else if (cat) {
     st = pttRig_->SetTx(on ? kPmTx : kPmRx);
+    keyedByCat_ = on && st == RigStatus::kOk;
     // A queued unkey may still be lost with the link: it counts once the rig shows it.
     if (!on) unkeyOwed_ = true;
   }
@@ -511,6 +521,45 @@ void TOmniWork::CommandSetMissing() {
   links_.boxes->ShowMessage(kErrorCaption, kNoCommandSet);
   s_.TuneRig = 0;
   StartRigControl();
+}
+
+std::string TOmniWork::RefusalText(const RigRefusal& refusal) {
+  const char* what = "";
+  switch (refusal.param) {
+    case RigRefusal::Param::kTx:
+      return "rigctld did not key the rig: it answered \"" + refusal.answer +
+             "\". Start rigctld with a PTT of its own: by CAT (-P RIG) or by a line of the rig's port "
+             "(for example -p /dev/ttyUSB0 -P RTS).";
+    case RigRefusal::Param::kFreq:
+      what = "the frequency";
+      break;
+    case RigRefusal::Param::kMode:
+      what = "the mode";
+      break;
+    case RigRefusal::Param::kRit:
+      what = "the RIT";
+      break;
+    case RigRefusal::Param::kVfo:
+      what = "the VFO change";
+      break;
+    case RigRefusal::Param::kSplit:
+      what = "the split";
+      break;
+  }
+  return std::string("rigctld refused ") + what + ": it answered \"" + refusal.answer + "\".";
+}
+
+void TOmniWork::ReportRefusals() {
+  for (Rig* rig : {tuneRig_, pttRig_ != tuneRig_ ? pttRig_ : nullptr}) {
+    if (rig == nullptr) continue;
+    while (const auto refusal = rig->TakeRefusal())
+      links_.boxes->ShowMessage(kErrorCaption, RefusalText(*refusal));
+  }
+  const bool notKeyed = keyedByCat_ && pttRig_ != nullptr && pttRig_->KeyRefused();
+  if (notKeyed != notKeyedShown_) {
+    notKeyedShown_ = notKeyed;
+    links_.window->SetNotKeyedMark(notKeyed);
+  }
 }
 
 void TOmniWork::EverySecond() {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "engine/modem_params.h"
@@ -28,6 +29,9 @@ class RigWindow {
   virtual void Wait(std::chrono::milliseconds time) = 0;
   // The receive tones moved by FrequencyUnit steps, as the tuning keys move them.
   virtual void ShiftRxFrequency(int units) = 0;
+  // The mark that the rig is not keyed although the program transmits (its daemon refused
+  // the keying), shown or taken away.
+  virtual void SetNotKeyedMark(bool shown) = 0;
 
  protected:
   ~RigWindow() = default;
@@ -123,6 +127,12 @@ class TOmniWork {
   bool TuneToSignal();
   // Once a second while receiving: an unkey still owed, then the split check (arg 0).
   void EverySecond();
+  // Every tick of the main timer: each refusal of a rig in use shown (once for each kind of
+  // write until one of its kind goes through), and the not-keyed mark kept while a keying by
+  // CAT that the rig refused lasts.
+  void ReportRefusals();
+  // The message for a refusal: what was refused and the daemon's answer.
+  static std::string RefusalText(const RigRefusal& refusal);
 
   int TuneState() const { return tuneState_; }
   int PttState() const { return pttState_; }
@@ -170,7 +180,9 @@ class TOmniWork {
   uint8_t pttLines_ = 0, powerLines_ = 0;
   bool portLinesReported_ = false;
 
-  bool unkeyOwed_ = false;  // an unkey by CAT not yet seen on the rig
+  bool unkeyOwed_ = false;   // an unkey by CAT not yet seen on the rig
+  bool keyedByCat_ = false;  // between a keying by CAT and its unkey
+  bool notKeyedShown_ = false;
   int64_t lastApplied_ = 0, lastSeen_ = 0;
   bool busy_ = false;  // a call with waits is under way
   bool restartOwed_ = false;

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace vestrel {
 
@@ -21,6 +23,14 @@ class PortBits {
 
  protected:
   ~PortBits() = default;
+};
+
+// A write the rig's server refused although the link to it held: what was written, and the
+// server's own answer to it.
+struct RigRefusal {
+  enum class Param { kTx, kFreq, kMode, kRit, kVfo, kSplit };
+  Param param = Param::kTx;
+  std::string answer;  // as the server sent it, e.g. "set_ptt: 1 RPRT -1"
 };
 
 // One rig. Every call returns at once: reads answer from a cache that the server keeps
@@ -56,6 +66,11 @@ class Rig {
   // The control lines of the rig's own port. Where the server cannot reach them, their
   // writes answer kNotSupported.
   virtual PortBits& GetPortBits() = 0;
+  // The next refusal not yet taken. Each kind of write is reported once, and again only after
+  // one of its kind has gone through. A server that cannot tell reports none.
+  virtual std::optional<RigRefusal> TakeRefusal() { return std::nullopt; }
+  // True while the last keying write (Tx := kPmTx) was refused: the rig is not keyed.
+  virtual bool KeyRefused() { return false; }
 
  protected:
   ~Rig() = default;

@@ -373,55 +373,134 @@ bool RigctldRig::CurrentVfo(char& letter) {
   return true;
 }
 
-bool RigctldRig::ApplyWrite(const Write& w) {
+bool RigctldRig::Send(const std::string& command, std::optional<std::string>* refused) {
   Reply r;
+  if (!Exchange(command, r)) return false;
+  if (r.code != 0 && !*refused) {
+    std::string answer;
+    for (const std::string& line : r.lines) answer += line + " ";
+    answer += r.code == Reply::kBadCode ? std::string("RPRT ?") : "RPRT " + std::to_string(r.code);
+    *refused = answer;
+  }
+  return true;
+}
+
+bool RigctldRig::ApplyWrite(const Write& w) {
+  std::optional<std::string> refused;
+  auto send = [&](const std::string& command) { return Send(command, &refused); };
   const std::string value = std::to_string(w.value);
+  bool linked = true;
   switch (w.param) {
     case Param::kFreq:
-      return Exchange(Cmd("F", value), r);
+      linked = send(Cmd("F", value));
+      break;
     case Param::kFreqA:
     case Param::kFreqB: {
       const char target = w.param == Param::kFreqA ? 'A' : 'B';
-      if (access_.vfoMode) return Exchange(Cmd("F", value, VfoName(target)), r);
       char current;
-      if (!CurrentVfo(current)) return false;
-      if (current == target) return Exchange("F " + value, r);
-      return Exchange(std::string("V ") + VfoName(target), r) && Exchange("F " + value, r) &&
-             Exchange(std::string("V ") + VfoName(current), r);
+      if (access_.vfoMode) {
+        linked = send(Cmd("F", value, VfoName(target)));
+      } else if (!CurrentVfo(current)) {
+        linked = false;
+      } else if (current == target) {
+        linked = send("F " + value);
+      } else {
+        linked = send(std::string("V ") + VfoName(target)) && send("F " + value) &&
+                 send(std::string("V ") + VfoName(current));
+      }
+      break;
     }
     case Param::kMode: {
       const char* name = ModeNameForBit(static_cast<uint32_t>(w.value), caps_);
       // Passband 0: the rig's normal filter for the mode.
-      return name == nullptr || Exchange(Cmd("M", std::string(name) + " 0"), r);
+      if (name == nullptr) return true;
+      linked = send(Cmd("M", std::string(name) + " 0"));
+      break;
     }
     case Param::kRit:
-      return Exchange(Cmd("U", w.value == kPmRitOn ? "RIT 1" : "RIT 0"), r);
+      linked = send(Cmd("U", w.value == kPmRitOn ? "RIT 1" : "RIT 0"));
+      break;
     case Param::kRitOffset:
-      return Exchange(Cmd("J", value), r);
+      linked = send(Cmd("J", value));
+      break;
     case Param::kTx:
-      return Exchange(Cmd("T", w.value == kPmTx ? "1" : "0"), r);
+      linked = send(Cmd("T", w.value == kPmTx ? "1" : "0"));
+      break;
     case Param::kSplit: {
       char current;
       if (!CurrentVfo(current)) return false;
       const char other = current == 'A' ? 'B' : 'A';
-      return w.value == kPmSplitOn ? Exchange(Cmd("S", std::string("1 ") + VfoName(other)), r)
-                                   : Exchange(Cmd("S", std::string("0 ") + VfoName(current)), r);
+      linked = w.value == kPmSplitOn ? send(Cmd("S", std::string("1 ") + VfoName(other)))
+                                     : send(Cmd("S", std::string("0 ") + VfoName(current)));
+      break;
     }
     case Param::kVfo: {
       const auto v = static_cast<uint32_t>(w.value);
-      if (v == kPmVfoSwap)
-        return Exchange(Cmd("G", caps_.vfoOpList.count("XCHG") != 0 ? "XCHG" : "TOGGLE"), r);
+      if (v == kPmVfoSwap) {
+        linked = send(Cmd("G", caps_.vfoOpList.count("XCHG") != 0 ? "XCHG" : "TOGGLE"));
+        break;
+      }
       const VfoState* state = FindVfoState(v);
       if (state == nullptr) return true;
-      if (!Exchange(std::string("V ") + VfoName(state->rx), r)) return false;
-      if (!state->split) return true;
-      const char other = state->rx == 'A' ? 'B' : 'A';
-      return Exchange(Cmd("S", *state->split ? std::string("1 ") + VfoName(other)
-                                             : std::string("0 ") + VfoName(state->rx)),
-                      r);
+      linked = send(std::string("V ") + VfoName(state->rx));
+      if (linked && state->split) {
+        const char other = state->rx == 'A' ? 'B' : 'A';
+        linked = send(Cmd("S", *state->split ? std::string("1 ") + VfoName(other)
+                                             : std::string("0 ") + VfoName(state->rx)));
+      }
+      break;
     }
   }
-  return true;
+  if (linked) NoteOutcome(w, refused);
+  return linked;
+}
+
+void RigctldRig::NoteOutcome(const Write& w, const std::optional<std::string>& refused) {
+  using Kind = RigRefusal::Param;
+  Kind kind = Kind::kTx;
+  switch (w.param) {
+    case Param::kFreq:
+    case Param::kFreqA:
+    case Param::kFreqB:
+      kind = Kind::kFreq;
+      break;
+    case Param::kMode:
+      kind = Kind::kMode;
+      break;
+    case Param::kRit:
+    case Param::kRitOffset:
+      kind = Kind::kRit;
+      break;
+    case Param::kVfo:
+      kind = Kind::kVfo;
+      break;
+    case Param::kSplit:
+      kind = Kind::kSplit;
+      break;
+    case Param::kTx:
+      kind = Kind::kTx;
+      break;
+  }
+  std::lock_guard lock(mutex_);
+  if (w.param == Param::kTx) keyRefused_ = w.value == kPmTx && refused.has_value();
+  if (!refused) {
+    refusedKinds_.erase(kind);
+    return;
+  }
+  if (refusedKinds_.insert(kind).second) refusals_.push_back({kind, *refused});
+}
+
+std::optional<RigRefusal> RigctldRig::TakeRefusal() {
+  std::lock_guard lock(mutex_);
+  if (refusals_.empty()) return std::nullopt;
+  RigRefusal r = refusals_.front();
+  refusals_.pop_front();
+  return r;
+}
+
+bool RigctldRig::KeyRefused() {
+  std::lock_guard lock(mutex_);
+  return keyRefused_;
 }
 
 bool RigctldRig::PollOnce() {

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,6 +70,8 @@ class RigctldRig final : public Rig, private PortBits {
   RigValue Tx() override;
   RigStatus SetTx(int64_t tx) override;
   PortBits& GetPortBits() override { return *this; }
+  std::optional<RigRefusal> TakeRefusal() override;
+  bool KeyRefused() override;
 
  private:
   // The daemon cannot drive the control lines of the rig's own port.
@@ -102,6 +105,12 @@ class RigctldRig final : public Rig, private PortBits {
   bool OpenLink();
   bool ApplyWrites();
   bool ApplyWrite(const Write& w);
+  // Sends one command of a write; false when the link failed. A refusal (an RPRT code other
+  // than 0) is noted in *refused, the first of the write's commands winning.
+  bool Send(const std::string& command, std::optional<std::string>* refused);
+  // The write's outcome: a refusal queued unless one of its kind is already reported, or the
+  // kind cleared for the next refusal.
+  void NoteOutcome(const Write& w, const std::optional<std::string>& refused);
   bool PollOnce();
   void DropLink();
   // Sends one command and reads its reply; false when the link failed.
@@ -125,6 +134,9 @@ class RigctldRig final : public Rig, private PortBits {
   RigParamMasks masks_;
   State state_;
   std::deque<Write> writes_;
+  std::deque<RigRefusal> refusals_;
+  std::set<RigRefusal::Param> refusedKinds_;  // reported, and none of the kind through since
+  bool keyRefused_ = false;
   uint64_t writeSeq_ = 0;  // counts writes queued, so a read round can tell it was overtaken
 
   std::thread poller_;

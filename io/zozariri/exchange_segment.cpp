@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -92,6 +93,19 @@ bool Guarded(ExchangeSegmentLayout* seg, F&& access) {
   return true;
 }
 
+// The terminal's rings emptied at its open: it consumes fromPeer, so it moves that tail up
+// to the head; it produces toPeer, so it moves that head back to the tail. A peer reading
+// toPeer meanwhile may leave its tail one past the head, which its next get resynchronises.
+// Returns how many bytes fromPeer held (a count no ring can hold counts as a full ring).
+uint32_t StartAfresh(ExchangeSegmentLayout& seg) {
+  const uint32_t head = Index(seg.fromPeer.head).load(std::memory_order_acquire);
+  const uint32_t count = head - Index(seg.fromPeer.tail).load(std::memory_order_relaxed);
+  Index(seg.fromPeer.tail).store(head, std::memory_order_release);
+  Index(seg.toPeer.head)
+      .store(Index(seg.toPeer.tail).load(std::memory_order_acquire), std::memory_order_release);
+  return std::min(count, ExchangeRing::kRingSize);
+}
+
 }  // namespace
 
 ExchangeSegment::~ExchangeSegment() {
@@ -110,6 +124,7 @@ std::string ExchangeSegment::SegmentName(int channel) {
 
 bool ExchangeSegment::Open(int channel, Side side) {
   Close();
+  discarded_ = 0;
   if (channel < kFirstChannel || channel > kLastChannel) return false;
   const std::string name = SegmentName(channel);
 
@@ -144,6 +159,7 @@ bool ExchangeSegment::Open(int channel, Side side) {
 
   InstallBusHandler();
   bool valid = false;
+  uint32_t discarded = 0;
   const bool mapped = Guarded(seg, [&] {
     // ftruncate zero-fills, so a new segment has empty rings; the magic goes in last.
     if (!created && !WaitFor([seg] { return Index(seg->magic).load(std::memory_order_acquire) != 0; })) {
@@ -156,6 +172,7 @@ bool ExchangeSegment::Open(int channel, Side side) {
     }
     valid = Index(seg->magic).load(std::memory_order_acquire) == ExchangeSegmentLayout::kMagic &&
             seg->version == ExchangeSegmentLayout::kVersion;
+    if (valid && side == Side::kTerminal) discarded = StartAfresh(*seg);
   });
   if (!mapped || !valid) {
     munmap(p, kSegmentSize);
@@ -164,6 +181,7 @@ bool ExchangeSegment::Open(int channel, Side side) {
   seg_ = seg;
   channel_ = channel;
   side_ = side;
+  discarded_ = discarded;
   return true;
 }
 

@@ -44,7 +44,12 @@ class ExchangeSegment {
   // Maps channel 1..9, creating its segment when no program has yet. False, with the
   // segment closed, for another channel number, a segment of another layout, or a system
   // failure. Opening again first closes the channel that was open.
+  // The segment outlives the programs, so the terminal starts both rings afresh: nothing a
+  // peer queued while no terminal held the channel is sent, and no text of an earlier run
+  // reaches a peer. A peer's open leaves the rings as they are.
   bool Open(int channel, Side side);
+  // What the terminal's last Open discarded of the bytes a peer had queued; 0 for a peer.
+  uint32_t DiscardedOnOpen() const { return discarded_; }
   void Close();
   bool IsOpen() const { return seg_ != nullptr; }
   int Channel() const { return channel_; }
@@ -66,6 +71,7 @@ class ExchangeSegment {
   ExchangeSegmentLayout* seg_ = nullptr;
   int channel_ = 0;
   Side side_ = Side::kTerminal;
+  uint32_t discarded_ = 0;
 };
 
 }  // namespace vestrel

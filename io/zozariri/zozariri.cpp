@@ -1,5 +1,6 @@
 #include "io/zozariri/zozariri.h"
 
+#include <cstdio>
 #include <mutex>
 
 #include "io/zozariri/exchange_segment.h"
@@ -15,7 +16,14 @@ vestrel::ExchangeSegment gSegment;
 
 extern "C" __attribute__((visibility("default"))) int _ZozariRichangeInit(int channel) {
   std::lock_guard lock(gMutex);
-  return gSegment.Open(channel, vestrel::ExchangeSegment::Side::kTerminal) ? 1 : 0;
+  // The channel this terminal holds already: its rings stay as they are, since the peer's
+  // bytes came while a terminal was there to take them.
+  if (gSegment.IsOpen() && gSegment.Channel() == channel) return 1;
+  if (!gSegment.Open(channel, vestrel::ExchangeSegment::Side::kTerminal)) return 0;
+  if (const uint32_t n = gSegment.DiscardedOnOpen(); n != 0)
+    std::fprintf(stderr, "Exchange channel %d: %u byte%s queued before this program opened it discarded\n",
+                 channel, n, n == 1 ? "" : "s");
+  return 1;
 }
 
 extern "C" __attribute__((visibility("default"))) int _PelmarGetSymFromTxBuffer(void) {

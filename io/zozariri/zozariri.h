@@ -4,7 +4,9 @@
 extern "C" {
 #endif
 
-// Opens exchange channel 1..9 (closing the one open before); non-zero on success.
+// Opens exchange channel 1..9 (closing the one open before); non-zero on success. A channel
+// newly opened starts with both rings empty (what a peer queued before is discarded, and
+// standard error says so); asking again for the channel already open changes nothing.
 int _ZozariRichangeInit(int channel);
 // The next symbol the other program wants sent, 0..255, or negative when none waits.
 // Never blocks.

@@ -105,7 +105,7 @@ bool OnPrivateBus(const char* name) {
   if (std::getenv("VESTREL_PRIVATE_BUS") != nullptr) return true;
   if (std::system("command -v dbus-run-session > /dev/null 2>&1") != 0 ||
       std::system("command -v gdbus > /dev/null 2>&1") != 0) {
-    ADD_FAILURE() << "dbus-run-session and gdbus are needed (scripts/packages.txt)";
+    ADD_FAILURE() << "dbus-run-session and gdbus are needed (scripts/packages-test.txt)";
     return false;
   }
   const std::string self = fs::read_symlink("/proc/self/exe").string();

@@ -3,6 +3,7 @@
 // of its own (dbus-run-session), and under Xvfb without any session bus.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -18,8 +19,12 @@
 #include <thread>
 #include <vector>
 
+#include "io/zozariri/exchange_segment.h"
+#include "platform/tcp_line_socket.h"
 #include "support/alsa_test_config.h"
 #include "support/child_process.h"
+#include "support/pty_pair.h"
+#include "support/rigctld_daemon.h"
 #include "support/tool_runner.h"
 
 namespace vestrel {
@@ -43,9 +48,16 @@ size_t CountOf(const std::string& text, const std::string& part) {
 // device error box waits) and exchange channels of its own, its stderr kept in a file.
 class Program {
  public:
-  explicit Program(const std::string& envPrefix = "") {
+  // exchangePrefix: the exchange channels' prefix, for a test that uses them before the start.
+  // prepare: called with the program's directory before the start, to write its settings
+  // file (VESTREL.INI) or replace the minute of silence it captures (in.raw).
+  explicit Program(const std::string& envPrefix = "", const std::string& exchangePrefix = "",
+                   const std::function<void(const fs::path&)>& prepare = {})
+      : exchangePrefix_(exchangePrefix.empty() ? "vestrel-main-test-" + std::to_string(getpid())
+                                               : exchangePrefix) {
     const fs::path silence = dir_.path() / "in.raw";
     std::ofstream(silence, std::ios::binary) << std::string(11025 * 2 * 60, '\0');
+    if (prepare) prepare(dir_.path());
     const fs::path conf = test::AlsaTestConfig::WriteFilePcm(dir_.path(), silence, dir_.path() / "out.raw");
     const std::string cmd =
         "cd " + ShellQuote(dir_.path().string()) +
@@ -62,17 +74,19 @@ class Program {
     shm_unlink(("/" + exchangePrefix_ + "-1").c_str());
   }
   fs::path ErrPath() const { return dir_.path() / "stderr.txt"; }
+  // What the program played, raw 16-bit samples.
+  fs::path PlayedPath() const { return dir_.path() / "out.raw"; }
   std::string Stderr() const { return test::ReadWholeFile(ErrPath().string()); }
   pid_t Pid() const { return child_->Pid(); }
   // SIGTERM is the orderly way out; the exit status, -1 when it had to be killed.
-  int Terminate() {
+  int Terminate(std::chrono::milliseconds limit = 30s) {
     kill(child_->Pid(), SIGTERM);
-    return child_->Wait(30s);
+    return child_->Wait(limit);
   }
 
  private:
   test::SoundTestDir dir_;
-  const std::string exchangePrefix_ = "vestrel-main-test-" + std::to_string(getpid());
+  const std::string exchangePrefix_;
   std::unique_ptr<test::ChildProcess> child_;
 };
 
@@ -158,6 +172,116 @@ TEST(Main, UnderXWithoutASessionBusNoBusDaemonOutlivesIt) {
     EXPECT_TRUE(left.empty()) << daemon << " left running";
     for (pid_t pid : left) kill(pid, SIGKILL);
   }
+}
+
+// True when the played samples hold anything but silence. Only the start is read: the file
+// sound card is not paced, so a transmission that stays on fills the file at disk speed.
+bool HoldsSignal(const fs::path& played) {
+  std::ifstream f(played, std::ios::binary);
+  std::vector<char> bytes(1 << 20);
+  for (int block = 0; block < 8 && f.read(bytes.data(), std::streamsize(bytes.size())).gcount() > 0;
+       ++block) {
+    const auto n = static_cast<size_t>(f.gcount());
+    for (size_t i = 0; i + 1 < n; i += 2) {
+      const auto sample =
+          static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
+      if (sample > 64 || sample < -64) return true;
+    }
+  }
+  return false;
+}
+
+// The exchange channel outlives the programs on it: a command a peer queued while no program
+// ran, and text an earlier run left unread, must not be acted on or passed on at the next start.
+TEST(Main, WhatWaitedOnTheExchangeChannelBeforeTheStartIsNeitherSentNorPassedOn) {
+  const std::string prefix = "vestrel-main-stale-" + std::to_string(getpid());
+  setenv("VESTREL_ZOZARIRI_PREFIX", prefix.c_str(), 1);
+  const std::string peer = VESTREL_BINARY_DIR "/io/zozariri/zozariri-peer";
+  {
+    // What an earlier run left on the ring of received text, unread.
+    ExchangeSegment earlier;
+    ASSERT_TRUE(earlier.Open(1, ExchangeSegment::Side::kTerminal));
+    for (char c : std::string("TEXT OF AN EARLIER RUN")) ASSERT_TRUE(earlier.Put(static_cast<uint8_t>(c)));
+  }
+  ASSERT_EQ(test::RunProgram({peer, "put", "1", "~[tx]STALE FROM BEFORE"}).status, 0);
+
+  // The program keys the rig by CAT through rigctld, whose dummy rig keeps the PTT state.
+  std::unique_ptr<test::ChildProcess> rigctld;
+  uint16_t port = 0;
+  for (int attempt = 0; attempt < 3 && !rigctld; ++attempt)
+    rigctld = test::StartRigctld(port = test::FreeLoopbackPort());
+  ASSERT_TRUE(rigctld) << "rigctld did not start";
+  TcpLineSocket rig;
+  ASSERT_TRUE(rig.Connect("127.0.0.1", port, 5s));
+  auto keyed = [&] {
+    std::string line;
+    return rig.WriteAll("t\n", 5s) && rig.ReadLine(line, 5s) && line == "1";
+  };
+
+  Program program("QT_QPA_PLATFORM=offscreen", prefix, [port](const fs::path& dir) {
+    std::ofstream(dir / "VESTREL.INI")
+        << "[RTTY]\nPttPortType=5\n[Rigctld]\nRig1Host=127.0.0.1\nRig1Port=" << port << "\n";
+  });
+  const std::string line = "Exchange channel 1: 22 bytes queued before this program opened it discarded\n";
+  // The channel opens at the engine start, some two seconds after the window appears; a
+  // transmission of what waited would be played at once.
+  ASSERT_TRUE(WaitFor(
+      [&] { return program.Stderr().find(line) != std::string::npos || HoldsSignal(program.PlayedPath()); },
+      60s))
+      << program.Stderr();
+  ASSERT_FALSE(HoldsSignal(program.PlayedPath()));
+  ASSERT_FALSE(keyed());
+  // The stale bytes are gone from the ring at the open; a short hold shows nothing plays later.
+  std::this_thread::sleep_for(2s);
+  EXPECT_FALSE(HoldsSignal(program.PlayedPath()));
+  EXPECT_FALSE(keyed());
+  EXPECT_EQ(CountOf(program.Stderr(), line), 1u) << program.Stderr();
+  // A peer that attaches now gets nothing of the earlier run.
+  const test::RunResult got = test::RunProgram({peer, "get", "1"});
+  EXPECT_EQ(got.status, 0);
+  EXPECT_EQ(got.out, "");
+  EXPECT_EQ(program.Terminate(), 0);
+  unsetenv("VESTREL_ZOZARIRI_PREFIX");
+}
+
+// The program's end never waits long for the data-exchange port: here a peer that stops the
+// port's output (XOFF) and never reads holds KISS frames in the writer when SIGTERM comes.
+TEST(Main, APeerThatDoesNotReadTheExchangePortDoesNotHoldTheEnd) {
+  for (const char* tool : {"gen_packets", "sox"})
+    if (!test::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+  test::PtyPair peer;
+  ASSERT_TRUE(peer.ok());
+  Program program("QT_QPA_PLATFORM=offscreen", "", [&](const fs::path& dir) {
+    // AX.25 frames, each of which goes out on the port as one KISS frame.
+    const std::string wav = (dir / "frames.wav").string(), raw = (dir / "in.raw").string();
+    ASSERT_EQ(test::RunTool("gen_packets -r 11025 -n 30 -o " + ShellQuote(wav)).exitCode, 0);
+    ASSERT_EQ(
+        test::RunTool("sox " + ShellQuote(wav) + " -t raw -e signed -b 16 -c 1 " + ShellQuote(raw)).exitCode,
+        0);
+    std::ofstream(raw, std::ios::binary | std::ios::app) << std::string(11025 * 2 * 60, '\0');
+    std::ofstream(dir / "VESTREL.INI")
+        << "[RTTY]\nMode=10\nExchangePortNumber=5\nExchangeSpeed=4800\nExCanal=0\n"
+        << "[AX25]\nIsKISS=1\n[ComPorts]\nCOM5=" << peer.slavePath() << "\n";
+  });
+  // The frames come out on the port; then the peer stops its output and reads no more.
+  size_t ends = 0;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        for (uint8_t b : peer.Read(50)) ends += b == 0xC0;
+        return ends >= 4;
+      },
+      60s))
+      << program.Stderr();
+  termios2 t = peer.SlaveSettings();
+  t.c_iflag |= IXON;
+  ASSERT_EQ(ioctl(peer.master(), TCSETS2, &t), 0);
+  peer.Write({0x13});
+  // A frame or more a second comes in: the next ones wait in the writer, which blocks on the
+  // stopped port. A kernel pseudo-terminal does not count what waits, so this is a hold.
+  std::this_thread::sleep_for(3s);
+  // The writer used to be given up only after the shutdown's 10.5 s wait; the end now takes
+  // well under a second. The bound leaves room for a loaded machine.
+  EXPECT_EQ(program.Terminate(5s), 0) << program.Stderr();
 }
 
 }  // namespace

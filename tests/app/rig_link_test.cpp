@@ -7,11 +7,16 @@
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <functional>
+#include <memory>
 
 #include "app/rx_form.h"
 #include "io/rig/rig_params.h"
+#include "io/rig/rigctld_server.h"
 #include "support/fake_rig_server.h"
 #include "support/recording_form.h"
+#include "support/rigctld_daemon.h"
+#include "support/tool_runner.h"
 
 namespace vestrel {
 namespace {
@@ -22,7 +27,7 @@ using test::UniqueSemaphoreName;
 
 // A started window whose rig link is the program's own, on fake rigs.
 struct RigForm : Form {
-  RigForm(RecordingFormParts& p, test::FakeRigServer& server, bool realPorts = false)
+  RigForm(RecordingFormParts& p, RigServer& server, bool realPorts = false)
       : Form(p, UniqueSemaphoreName("rig"), {}, nullptr, false, nullptr, [&](TRxFormDeps& d) {
           d.rig = nullptr;
           d.rigServer = &server;
@@ -115,6 +120,47 @@ TEST(RigLink, CatKeyingThroughTheKeyingPort) {
   EXPECT_EQ(server.rig2.tx, kPmTx);
   w.SetPtt(false);
   EXPECT_EQ(server.rig2.tx, kPmRx);
+}
+
+// PTT type 5 on a rigctld started without a PTT (-P): its refusal is said once, with the
+// daemon's answer, and panel 8 shows for each transmission that the rig is not keyed.
+TEST(RigLink, RefusedCatKeyingIsSaidOnceAndMarkedWhileItLasts) {
+  if (!test::HaveProgram("rigctld")) GTEST_SKIP() << "rigctld is not installed";
+  std::unique_ptr<test::ChildProcess> daemon;
+  uint16_t port = 0;
+  for (int attempt = 0; attempt < 3 && !daemon; ++attempt)
+    daemon = test::StartRigctld(port = test::FreeLoopbackPort(), false, false);
+  ASSERT_TRUE(daemon) << "rigctld did not start";
+  RigctldSettings where;
+  where.rig1 = {"127.0.0.1", port};
+  RigctldServer server(where);
+  RecordingFormParts parts;
+  parts.onLoadSettings = [](TAppSettings& s) { s.PttPortType = 5; };
+  RigForm f(parts, server, true);
+  TRxForm& w = f.w();
+  // Each keying must get to the rig and back: the daemon's answer comes on the poller thread.
+  auto ticksUntil = [&](const std::function<bool()>& done) {
+    return test::Eventually([&] {
+      f.Ticks(1);
+      return done();
+    });
+  };
+  const std::string box =
+      "Box rigctld did not key the rig: it answered \"set_ptt: 1 RPRT -1\". Start rigctld with a PTT of its "
+      "own: by "
+      "CAT (-P RIG) or by a line of the rig's port (for example -p /dev/ttyUSB0 -P RTS).";
+  for (int transmission = 0; transmission < 2; ++transmission) {
+    ASSERT_TRUE(ticksUntil([&] { return dynamic_cast<TRigLink&>(w.rig()).work().PttState() == 3; }))
+        << transmission;
+    w.SetPtt(true);
+    EXPECT_TRUE(ticksUntil([&] { return f.Panel8() == TRigLink::kNotKeyedMark; }))
+        << transmission << " panel " << f.Panel8() << " ptt "
+        << dynamic_cast<TRigLink&>(w.rig()).work().PttState() << " key refused "
+        << server.Rig1().KeyRefused();
+    EXPECT_EQ(parts.Count(box), 1) << transmission;
+    w.SetPtt(false);
+    EXPECT_EQ(f.Panel8(), "") << transmission;
+  }
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "engine/engine.h"
@@ -256,6 +258,51 @@ TEST_F(AlsaWaveTest, TheTestDeviceIsListedAndOpensByIndex) {
   devices.CloseSoundInput();
 }
 
+// While it lives, no sound server listens for this process: the runtime directory is one of
+// the test's own.
+class NoSoundServer {
+ public:
+  explicit NoSoundServer(const fs::path& runtime) {
+    if (const char* v = std::getenv("XDG_RUNTIME_DIR")) saved_ = v;
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    for (const char* v : {"PULSE_SERVER", "PIPEWIRE_REMOTE"}) unsetenv(v);
+  }
+  ~NoSoundServer() {
+    if (saved_)
+      setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
+    else
+      unsetenv("XDG_RUNTIME_DIR");
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+// A machine without a sound card but with the plug-in packages: their PCMs are no devices.
+TEST_F(AlsaWaveTest, PluginsAloneAreNoDevices) {
+  const NoSoundServer noServer(dir.path());
+  test::AlsaTestConfig::Use(test::AlsaTestConfig::WritePlugins(dir.path()));
+  EXPECT_TRUE(backend.InputDevices().empty());
+  EXPECT_TRUE(backend.OutputDevices().empty());
+  devices.OpenSoundInput();
+  devices.OpenSoundOutput();
+  using Message = std::pair<std::string, std::string>;
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[0], Message("Error", "No sound input device"));
+  EXPECT_EQ(messages.shown[1], Message("Error", "No sound output device"));
+}
+
+// A card among the plug-ins is listed, by its description, and alone.
+TEST_F(AlsaWaveTest, ACardIsListedByItsDescriptionWithoutThePlugins) {
+  const NoSoundServer noServer(dir.path());
+  test::AlsaTestConfig::Use(test::AlsaTestConfig::WritePlugins(dir.path(), "USB Audio CODEC"));
+  for (const auto& list : {backend.InputDevices(), backend.OutputDevices()}) {
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].name, "vestrel_card");
+    EXPECT_EQ(list[0].description, "USB Audio CODEC");
+  }
+}
+
 TEST_F(AlsaWaveTest, NoSoundDeviceAtAll) {
   test::AlsaTestConfig::Use(test::AlsaTestConfig::WriteNoDevice(dir.path()));
   EXPECT_TRUE(backend.InputDevices().empty());
@@ -303,13 +350,33 @@ TEST_F(AlsaWaveTest, ResetReturnsEveryQueuedBuffer) {
 }
 
 TEST(AlsaWaveNames, ListAndErrorMapping) {
-  EXPECT_FALSE(IsListedAlsaDevice("null"));
-  EXPECT_FALSE(IsListedAlsaDevice("hw:CARD=PCH,DEV=0"));
-  EXPECT_FALSE(IsListedAlsaDevice("dmix:CARD=PCH,DEV=0"));
-  EXPECT_TRUE(IsListedAlsaDevice("default"));
-  EXPECT_TRUE(IsListedAlsaDevice("pipewire"));
-  EXPECT_TRUE(IsListedAlsaDevice("plughw:CARD=PCH,DEV=0"));
-  EXPECT_TRUE(IsListedAlsaDevice("sysdefault:CARD=PCH"));
+  struct Case {
+    const char *name, *type;
+    bool serverRuns, listed;
+  };
+  const Case cases[] = {
+      {"null", "null", false, false},
+      {"hw:CARD=PCH,DEV=0", "", false, false},
+      {"dmix:CARD=PCH,DEV=0", "", false, false},
+      {"front:CARD=PCH,DEV=0", "", false, false},
+      {"default", "", false, true},
+      {"pipewire", "", true, true},
+      {"pipewire", "", false, false},
+      {"pulse", "", true, true},
+      {"pulse", "", false, false},
+      {"plughw:CARD=PCH,DEV=0", "", false, true},
+      {"sysdefault:CARD=PCH", "", false, true},
+      {"lavrate", "rate", false, false},
+      {"jack", "jack", false, false},
+      {"oss", "oss", false, false},
+      {"upmix", "upmix", false, false},
+      {"speex", "speex", false, false},
+      {"my_radio", "plug", false, true},
+      {"vestrel_card", "null", false, true},
+      {"vestrel_test", "asym", false, true},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(IsListedAlsaDevice(c.name, c.type, c.serverRuns), c.listed) << c.name << " " << c.type;
   EXPECT_EQ(AlsaOpenResult(-ENOENT), kWaveBadDeviceId);
   EXPECT_EQ(AlsaOpenResult(-EBUSY), kWaveAllocated);
   EXPECT_EQ(AlsaOpenResult(-ENODEV), kWaveNoDriver);

@@ -23,6 +23,11 @@ class AlsaTestConfig {
                                             const std::filesystem::path& output);
   // Writes `dir`/empty.conf: no device at all.
   static std::filesystem::path WriteNoDevice(const std::filesystem::path& dir);
+  // Writes `dir`/plugins.conf: the plug-in PCMs a Debian system names (rate converters, jack,
+  // oss, pulse, speex, upmix, vdownmix, each with its hint) and no card. With a
+  // `cardDescription`, also a card stand-in: PCM "vestrel_card" (type null) with that hint.
+  static std::filesystem::path WritePlugins(const std::filesystem::path& dir,
+                                            const std::string& cardDescription = {});
   // Points ALSA_CONFIG_PATH at `conf` and makes ALSA read it afresh.
   static void Use(const std::filesystem::path& conf);
 };

@@ -21,11 +21,13 @@ class FakeRigWindow : public RigWindow {
     if (onWait) onWait();
   }
   void ShiftRxFrequency(int units) override { rxShifts.push_back(units); }
+  void SetNotKeyedMark(bool shown) override { notKeyedMark = shown; }
 
   std::string panel = "(untouched)";
   std::optional<bool> txAfcEnabled;
   std::vector<std::chrono::milliseconds> waits;
   std::vector<int> rxShifts;
+  bool notKeyedMark = false;
   std::function<void()> onWait;
 };
 

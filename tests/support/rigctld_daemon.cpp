@@ -11,6 +11,7 @@
 
 #include "platform/tcp_line_socket.h"
 #include "support/loopback_listener.h"
+#include "support/tool_runner.h"
 
 namespace vestrel::test {
 
@@ -39,9 +40,9 @@ uint16_t FreeLoopbackPort() {
   return port;
 }
 
-std::unique_ptr<ChildProcess> StartRigctld(uint16_t port, bool vfoMode) {
-  std::vector<std::string> argv = {"rigctld",           "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t",
-                                   std::to_string(port)};
+std::unique_ptr<ChildProcess> StartRigctld(uint16_t port, bool vfoMode, bool pttByCat) {
+  std::vector<std::string> argv = {"rigctld", "-m", "1", "-T", "127.0.0.1", "-t", std::to_string(port)};
+  if (pttByCat) argv.insert(argv.end(), {"-P", "RIG"});
   if (vfoMode) argv.push_back("--vfo");
   auto daemon = std::make_unique<ChildProcess>(argv);
   if (!daemon->Started()) return nullptr;
@@ -49,7 +50,12 @@ std::unique_ptr<ChildProcess> StartRigctld(uint16_t port, bool vfoMode) {
     TcpLineSocket probe;
     return probe.Connect("127.0.0.1", port, 200ms);
   });
-  return up ? std::move(daemon) : nullptr;
+  // Another daemon may have taken the port meanwhile: then ours has ended (unable to listen)
+  // and the probe reached the other one.
+  const std::string stat = ReadWholeFile("/proc/" + std::to_string(daemon->Pid()) + "/stat");
+  const size_t end = stat.rfind(')');
+  const bool ours = end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z';
+  return up && ours ? std::move(daemon) : nullptr;
 }
 
 LinkProxy::LinkProxy(uint16_t daemonPort) : daemonPort_(daemonPort) {

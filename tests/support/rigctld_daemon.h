@@ -20,8 +20,9 @@ bool Eventually(const std::function<bool()>& done,
 uint16_t FreeLoopbackPort();
 
 // rigctld with the dummy rig (hamlib model 1) on `port`, PTT by CAT command so that the
-// daemon keeps the PTT state; null when it did not come up (the port was taken meanwhile).
-std::unique_ptr<ChildProcess> StartRigctld(uint16_t port, bool vfoMode = false);
+// daemon keeps the PTT state (without `pttByCat` it has no PTT, and refuses to key); null when
+// it did not come up (the port was taken meanwhile).
+std::unique_ptr<ChildProcess> StartRigctld(uint16_t port, bool vfoMode = false, bool pttByCat = true);
 
 // Relays connections from its own loopback port to a daemon's. Cut() drops every connection
 // and refuses new ones until Restore(): a link lost and back, with the daemon running on.

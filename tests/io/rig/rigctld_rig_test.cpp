@@ -15,6 +15,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "io/rig/rig_params.h"
@@ -56,7 +58,7 @@ class RigctldRigTest : public ::testing::Test {
   }
 
   bool StartDaemon() {
-    daemon_ = test::StartRigctld(port_, vfoMode_);
+    daemon_ = test::StartRigctld(port_, vfoMode_, pttByCat_);
     return daemon_ != nullptr;
   }
 
@@ -85,6 +87,7 @@ class RigctldRigTest : public ::testing::Test {
   }
 
   bool vfoMode_ = false;  // daemon started with --vfo: every command names its VFO
+  bool pttByCat_ = true;  // false: the daemon has no PTT and refuses every keying
   uint16_t port_ = 0;
   std::unique_ptr<test::ChildProcess> daemon_;
   std::unique_ptr<RigctldRig> observer_;
@@ -256,11 +259,13 @@ TEST_F(RigctldVfoModeTest, VfosSplitAndPttByName) {
 }
 
 // Stands between the rig object and the daemon and adds one stray "RPRT 0" record after
-// the daemon's first reply to `after`, as a daemon does that answers a command twice.
+// the daemon's first reply to `after`, as a daemon does that answers a command twice. With
+// `refuseAboveHz`, it answers a frequency write above that itself, as a rig's daemon does
+// that cannot tune there: "set_freq: <hz>", "RPRT -9" (rejected by the rig).
 class StrayRecordProxy {
  public:
-  StrayRecordProxy(uint16_t daemonPort, std::string after)
-      : daemonPort_(daemonPort), after_(std::move(after)) {
+  StrayRecordProxy(uint16_t daemonPort, std::string after, int64_t refuseAboveHz = 0)
+      : daemonPort_(daemonPort), after_(std::move(after)), refuseAboveHz_(refuseAboveHz) {
     listen_ = test::LoopbackListener(port_);
     thread_ = std::thread([this] { Serve(); });
   }
@@ -295,6 +300,12 @@ class StrayRecordProxy {
       for (size_t eol; (eol = fromClient.find('\n')) != std::string::npos;) {
         const std::string command = fromClient.substr(0, eol);
         fromClient.erase(0, eol + 1);
+        if (refuseAboveHz_ != 0 && command.rfind("+F ", 0) == 0 &&
+            std::stoll(command.substr(3)) > refuseAboveHz_) {
+          const std::string refusal = "set_freq: " + command.substr(3) + "\nRPRT -9\n";
+          if (send(client, refusal.data(), refusal.size(), MSG_NOSIGNAL) < 0) break;
+          continue;
+        }
         if (!daemon.WriteAll(command + "\n", 5000ms)) {
           stop_ = true;
           break;
@@ -317,6 +328,7 @@ class StrayRecordProxy {
 
   const uint16_t daemonPort_;
   const std::string after_;
+  const int64_t refuseAboveHz_;
   int listen_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false}, injected_{false};
@@ -348,6 +360,60 @@ TEST_F(RigctldRigTest, StrayRecordDoesNotShiftLaterReplies) {
         << ": A " << rig.FreqA().value << " B " << rig.FreqB().value << " mode " << std::hex
         << rig.Mode().value;
   }
+}
+
+// A frequency the rig's daemon refuses is reported once, with its answer, and again only
+// after a frequency write has gone through.
+TEST_F(RigctldRigTest, RefusedFrequencyIsReportedOnceUntilOneGoesThrough) {
+  StrayRecordProxy proxy(port_, "", 30'000'000);
+  ASSERT_NE(proxy.Port(), 0);
+  RigctldRig rig({"127.0.0.1", proxy.Port()}, {50ms, 10000ms, 5000ms, 100ms});
+  ASSERT_TRUE(Online(rig));
+  // A write the daemon takes, after the ones under test, shows they have all been sent.
+  auto sentUpTo = [&](int64_t mode) {
+    return rig.SetMode(mode) == RigStatus::kOk && RigShows(&Rig::Mode, mode);
+  };
+
+  ASSERT_EQ(rig.SetFreq(50'000'000), RigStatus::kOk);
+  ASSERT_EQ(rig.SetFreq(52'000'000), RigStatus::kOk);
+  ASSERT_TRUE(sentUpTo(kPmSsbU));
+  std::optional<RigRefusal> refusal = rig.TakeRefusal();
+  ASSERT_TRUE(refusal);
+  EXPECT_EQ(refusal->param, RigRefusal::Param::kFreq);
+  EXPECT_EQ(refusal->answer, "set_freq: 50000000 RPRT -9");
+  EXPECT_FALSE(rig.TakeRefusal());
+
+  ASSERT_EQ(rig.SetFreq(14'070'000), RigStatus::kOk);
+  ASSERT_TRUE(RigShows(&Rig::Freq, 14'070'000));
+  ASSERT_EQ(rig.SetFreq(54'000'000), RigStatus::kOk);
+  ASSERT_TRUE(sentUpTo(kPmSsbL));
+  refusal = rig.TakeRefusal();
+  ASSERT_TRUE(refusal);
+  EXPECT_EQ(refusal->answer, "set_freq: 54000000 RPRT -9");
+  EXPECT_FALSE(rig.KeyRefused());
+}
+
+// rigctld started without a PTT (-P) answers every keying with RPRT -1: said once, and the
+// rig is known not to be keyed for as long as each keying lasts.
+TEST_F(RigctldRigTest, KeyingADaemonWithoutPttIsRefused) {
+  daemon_.reset();
+  pttByCat_ = false;
+  ASSERT_TRUE(StartDaemon());
+  RigctldRig rig(Endpoint(), kFast);
+  ASSERT_TRUE(Online(rig));
+  ASSERT_EQ(rig.SetTx(kPmTx), RigStatus::kOk);
+  ASSERT_TRUE(Eventually([&] { return rig.KeyRefused(); }));
+  const std::optional<RigRefusal> refusal = rig.TakeRefusal();
+  ASSERT_TRUE(refusal);
+  EXPECT_EQ(refusal->param, RigRefusal::Param::kTx);
+  EXPECT_EQ(refusal->answer, "set_ptt: 1 RPRT -1");
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(rig.SetTx(kPmRx), RigStatus::kOk);
+    ASSERT_TRUE(Eventually([&] { return !rig.KeyRefused(); })) << round;
+    ASSERT_EQ(rig.SetTx(kPmTx), RigStatus::kOk);
+    ASSERT_TRUE(Eventually([&] { return rig.KeyRefused(); })) << round;
+  }
+  EXPECT_FALSE(rig.TakeRefusal());
 }
 
 // The capability dumps of real backends, as the daemon's own tool prints them: the dummy's

@@ -82,6 +82,40 @@ TEST_F(ExchangeSegmentTest, ReopeningSwitchesTheChannel) {
   EXPECT_EQ(peer3.Get(), -1);
 }
 
+// The segment outlives the programs: the terminal's open starts both rings afresh, and says
+// how much a peer had queued; a peer's open leaves the rings of a running terminal as they are.
+TEST_F(ExchangeSegmentTest, TheTerminalsOpenStartsBothRingsAfresh) {
+  ExchangeSegment early, earlierRun;
+  ASSERT_TRUE(earlierRun.Open(2, Side::kTerminal));
+  for (char c : std::string("old text")) ASSERT_TRUE(earlierRun.Put(static_cast<uint8_t>(c)));
+  earlierRun.Close();
+  ASSERT_TRUE(early.Open(2, Side::kPeer));
+  for (char c : std::string("~[tx]")) ASSERT_TRUE(early.Put(static_cast<uint8_t>(c)));
+
+  ExchangeSegment terminal;
+  ASSERT_TRUE(terminal.Open(2, Side::kTerminal));
+  EXPECT_EQ(terminal.DiscardedOnOpen(), 5u);
+  EXPECT_EQ(terminal.Get(), -1);
+  EXPECT_EQ(early.Get(), -1);
+
+  // Both ways work as before, for the peer that waited and for one that comes now.
+  ASSERT_TRUE(terminal.Put('r'));
+  ExchangeSegment late;
+  ASSERT_TRUE(late.Open(2, Side::kPeer));
+  EXPECT_EQ(late.DiscardedOnOpen(), 0u);
+  EXPECT_EQ(late.Get(), 'r');
+  ASSERT_TRUE(early.Put('t'));
+  EXPECT_EQ(terminal.Get(), 't');
+
+  // A full ring of received text is emptied too, and nothing counts as discarded.
+  for (uint32_t i = 0; i < ExchangeRing::kRingSize; ++i) ASSERT_TRUE(terminal.Put('z'));
+  ASSERT_TRUE(terminal.Open(2, Side::kTerminal));
+  EXPECT_EQ(terminal.DiscardedOnOpen(), 0u);
+  EXPECT_EQ(late.Get(), -1);
+  ASSERT_TRUE(terminal.Put('n'));
+  EXPECT_EQ(late.Get(), 'n');
+}
+
 // Another process may leave any indexes in the segment: reads stay inside the ring, and
 // the ring works again after the reader has resynchronised.
 TEST_F(ExchangeSegmentTest, CorruptedIndexesNeitherCrashNorWedge) {
