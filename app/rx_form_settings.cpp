@@ -90,11 +90,11 @@ void TRxForm::TakeSettingsFromControls() {
   s.SquelchThreshold = SqlUpDown->value();
   s.BeaconPeriod = BeaconUpDown->value();
   s.DoFastSync = engine_->amtorFec.AmtorFastSync;
-  const QRect g = geometry();
-  s.Left = g.x();
-  s.Top = g.y();
-  s.Height = g.height();
-  s.Width = g.width();
+  // The measures the start applies: the frame's position (move), the size inside it (resize).
+  s.Left = x();
+  s.Top = y();
+  s.Height = height();
+  s.Width = width();
   TakeFromModemParams(engine_->params, s);
 }
 
