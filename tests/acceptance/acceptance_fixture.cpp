@@ -4,8 +4,10 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +19,10 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/tcp_line_socket.h"
 #include "support/alsa_test_config.h"
+#include "support/child_process.h"
+#include "support/rigctld_daemon.h"
 #include "support/tool_runner.h"
 
 extern char** environ;
@@ -227,6 +232,10 @@ AcceptanceSession::~AcceptanceSession() {
   EndGroup(wm_, 5s);
   EndGroup(bus_, 5s);
   EndGroup(xserver_, 5s);
+  rig_.reset();
+  stopDrain_ = true;
+  if (drain_.joinable()) drain_.join();
+  if (fifo_ >= 0) close(fifo_);
   shm_unlink(("/" + exchangePrefix_ + "-1").c_str());
   if (!dir_.empty() && std::getenv("VESTREL_KEEP_ACCEPTANCE_DIR") == nullptr) {
     std::error_code ec;
@@ -298,7 +307,16 @@ bool AcceptanceSession::WaitFor(const std::function<bool()>& done, std::chrono::
   const fs::path captureFile = dir_ / "capture.raw";
   if (!test::WriteRawSamples(captureFile.string(), capture))
     return ::testing::AssertionFailure() << "cannot write " << captureFile;
-  test::AlsaTestConfig::WriteFilePcm(dir_, captureFile, PlaybackPath());
+  const fs::path fifoPath = dir_ / "playback.fifo";
+  if (mkfifo(fifoPath.c_str(), 0600) != 0) return ::testing::AssertionFailure() << "cannot make " << fifoPath;
+  // Read and write, so that the pipe never reports an end between transmissions; small, so
+  // that the program runs no further ahead than a card's buffer.
+  fifo_ = open(fifoPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (fifo_ < 0) return ::testing::AssertionFailure() << "cannot open " << fifoPath;
+  fcntl(fifo_, F_SETPIPE_SZ, 4096);
+  std::ofstream(PlaybackPath(), std::ios::binary).flush();
+  drain_ = std::thread([this] { Drain(); });
+  test::AlsaTestConfig::WriteFilePcm(dir_, captureFile, fifoPath);
 
   // The X server picks a free display and names it on fd 3; its frame buffer is a file.
   int pipeFds[2];
@@ -347,6 +365,16 @@ bool AcceptanceSession::WaitFor(const std::function<bool()>& done, std::chrono::
 }
 
 ::testing::AssertionResult AcceptanceSession::StartProgram() {
+  if (options_.rigKeying && !rig_) {
+    for (int attempt = 0; attempt < 5 && !rig_; ++attempt) {
+      rigPort_ = test::FreeLoopbackPort();
+      rig_ = test::StartRigctld(rigPort_);
+    }
+    if (!rig_) return ::testing::AssertionFailure() << "rigctld did not start";
+    if (!options_.settings) options_.settings = "[RTTY]\r\nPttPortType=5\r\n";
+    *options_.settings +=
+        "\r\n[Rigctld]\r\nRig1Host=127.0.0.1\r\nRig1Port=" + std::to_string(rigPort_) + "\r\n";
+  }
   if (options_.settings) {
     std::ofstream(SettingsPath(), std::ios::binary) << *options_.settings;
     options_.settings.reset();  // a restart finds what the program saved
@@ -530,11 +558,62 @@ void AcceptanceSession::KeepShot(const Screenshot& shot, const std::string& name
 
 // ---------------------------------------------------------------- hearing and files
 
-std::vector<int16_t> AcceptanceSession::Playback() const {
+void AcceptanceSession::Drain() {
+  // The played audio at the sample rate, and a tenth of a second ahead; a pause in the flow
+  // (between transmissions) starts the clock again.
+  const int out = open(PlaybackPath().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  constexpr int64_t kBytesPerSecond = int64_t(kSampleRate) * 2;
+  constexpr int64_t kLead = kBytesPerSecond / 10;
+  char buf[4096];
+  auto start = std::chrono::steady_clock::now();
+  int64_t taken = 0;
+  while (!stopDrain_) {
+    pollfd p{fifo_, POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0) {
+      start = std::chrono::steady_clock::now();
+      taken = 0;
+      continue;
+    }
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    const int64_t allowed = elapsed * kBytesPerSecond / 1000000 + kLead - taken;
+    if (allowed < 2) {
+      std::this_thread::sleep_for(5ms);
+      continue;
+    }
+    const ssize_t n = read(fifo_, buf, size_t(std::min<int64_t>(allowed & ~int64_t(1), sizeof buf)));
+    if (n <= 0) continue;
+    taken += n;
+    if (out >= 0 && write(out, buf, size_t(n)) != n) break;
+  }
+  if (out >= 0) close(out);
+}
+
+std::vector<int16_t> AcceptanceSession::Playback(size_t from) const {
   const std::string bytes = Slurp(PlaybackPath());
-  std::vector<int16_t> s(bytes.size() / 2);
-  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  const size_t count = bytes.size() / 2;
+  std::vector<int16_t> s(count > from ? count - from : 0);
+  std::memcpy(s.data(), bytes.data() + from * 2, s.size() * 2);
   return s;
+}
+
+bool AcceptanceSession::WaitPlaybackDrained(std::chrono::milliseconds limit) const {
+  int emptyChecks = 0;
+  return WaitFor(
+      [&] {
+        int waiting = 0;
+        if (ioctl(fifo_, FIONREAD, &waiting) != 0) return true;
+        emptyChecks = waiting == 0 ? emptyChecks + 1 : 0;
+        return emptyChecks >= 2;
+      },
+      limit);
+}
+
+size_t AcceptanceSession::PlaybackSamples() const {
+  std::error_code ec;
+  const auto bytes = fs::file_size(PlaybackPath(), ec);
+  return ec ? 0 : size_t(bytes / 2);
 }
 
 size_t AcceptanceSession::CapturedSamples() const {
@@ -559,6 +638,24 @@ bool AcceptanceSession::ClickCloseButton() {
   const int x = frame.x + frame.width - titleHeight / 2 - 2;
   const int y = frame.y + titleHeight / 2;
   return XdoTool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
+}
+
+std::optional<bool> AcceptanceSession::RigKeyed() const {
+  if (!rig_) return std::nullopt;
+  TcpLineSocket link;
+  if (!link.Connect("127.0.0.1", rigPort_, 2000ms)) return std::nullopt;
+  std::string line;
+  if (!link.WriteAll("t\n", 2000ms) || !link.ReadLine(line, 5000ms)) return std::nullopt;
+  if (line.empty() || (line[0] != '0' && line[0] != '1')) return std::nullopt;
+  return line[0] == '1';
+}
+
+bool AcceptanceSession::WaitRigKeyed(bool keyed, std::chrono::milliseconds limit) const {
+  return WaitFor([&] { return RigKeyed() == keyed; }, limit);
+}
+
+bool AcceptanceSession::WaitEngineStarted(std::chrono::milliseconds limit) const {
+  return WaitFor([&] { return CapturedSamples() > 0; }, limit);
 }
 
 bool AcceptanceSession::Terminate() {

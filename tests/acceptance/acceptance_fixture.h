@@ -6,13 +6,20 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
+
+namespace vestrel::test {
+class ChildProcess;
+}
 
 namespace vestrel::acceptance {
 
@@ -61,6 +68,10 @@ struct SessionOptions {
   // Extra environment for the program, "NAME=value".
   std::vector<std::string> env;
   int screenWidth = 1280, screenHeight = 1024;
+  // Key a rig through rigctld (Hamlib's dummy rig, PTT by CAT) so that RigKeyed() tells when
+  // the program transmits. The fixture adds a section [Rigctld] to the settings; `settings`
+  // must then set PttPortType=5 in its [RTTY] section (without settings the fixture writes one).
+  bool rigKeying = false;
 };
 
 class AcceptanceSession {
@@ -119,13 +130,28 @@ class AcceptanceSession {
   void KeepShot(const Screenshot& shot, const std::string& name) const;
 
   // ---- what a person hears and finds ----
-  // The samples played so far (16-bit mono at kSampleRate).
-  std::vector<int16_t> Playback() const;
-  // How many samples the sound card has delivered to the program so far (it delivers in real
-  // time from SessionOptions::capture, then silence).
+  // The samples played so far (16-bit mono at kSampleRate), every transmission one after the
+  // other, from sample `from` on. The sound card plays in real time: the program writes into a
+  // pipe that the fixture drains at the sample rate, so that a transmission lasts as long as
+  // on the air (ALSA's file plug-in alone would take its audio at once).
+  std::vector<int16_t> Playback(size_t from = 0) const;
+  size_t PlaybackSamples() const;
+  // Waits until everything the program has written to the sound card has been played.
+  bool WaitPlaybackDrained(std::chrono::milliseconds limit = std::chrono::seconds(30)) const;
+  // How many samples the sound card has delivered to the program since it last opened the
+  // sound input (it delivers in real time from SessionOptions::capture, then silence; the
+  // program closes the input while it transmits, and on reopening the file starts over).
   size_t CapturedSamples() const;
   // A file's bytes ("" when missing); a relative path is in WorkDir().
   std::string ReadFile(const fs::path& path) const;
+
+  // ---- the rig (SessionOptions::rigKeying) ----
+  // Whether the rig is keyed now; nullopt when its daemon does not answer.
+  std::optional<bool> RigKeyed() const;
+  // Waits until the rig is keyed (or released); false after `limit`.
+  bool WaitRigKeyed(bool keyed, std::chrono::milliseconds limit = std::chrono::seconds(60)) const;
+  // Waits for the engine start: the sound card begins to deliver.
+  bool WaitEngineStarted(std::chrono::milliseconds limit = std::chrono::seconds(60)) const;
 
   // ---- ending ----
   // A click on the close button of the window's title bar.
@@ -154,6 +180,12 @@ class AcceptanceSession {
   std::string exchangePrefix_;
   std::string window_;
   int exitStatus_ = -1;
+  void Drain();
+  std::thread drain_;
+  std::atomic<bool> stopDrain_{false};
+  int fifo_ = -1;
+  uint16_t rigPort_ = 0;
+  std::unique_ptr<test::ChildProcess> rig_;
 };
 
 // Audio helpers.
