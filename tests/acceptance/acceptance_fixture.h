@@ -93,7 +93,8 @@ class AcceptanceSession {
   fs::path Home() const { return dir_ / "home"; }
   fs::path SettingsPath() const { return WorkDir() / "VESTREL.INI"; }
   fs::path PlaybackPath() const { return dir_ / "playback.raw"; }
-  std::string Display() const { return ":" + std::to_string(display_); }
+  // Appended, not prefixed: GCC 12 takes the prefix insert inlined for an overlapping copy (-Wrestrict).
+  std::string Display() const { return std::string(":").append(std::to_string(display_)); }
   // The program's stderr and stdout so far.
   std::string ProgramOutput() const;
 
