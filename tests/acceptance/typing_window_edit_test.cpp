@@ -8,6 +8,7 @@
 #include <string>
 
 #include "acceptance/acceptance_fixture.h"
+#include "acceptance/text_windows.h"
 #include "support/child_process.h"
 #include "support/tool_runner.h"
 
@@ -17,30 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr const char* kText = "CQ DE XX0XXX";
-
-// The typing window in a shot of the blank main window: the lowest run of the text windows'
-// `background` down the middle column at least 10 pixels long (a line of a few pixels across
-// it does not split it).
-Rect FindTypingPane(const Screenshot& s, uint32_t background) {
-  const int x = s.width / 2;
-  for (int bottom = s.height - 1; bottom > 0;) {
-    while (bottom > 0 && s.At(x, bottom) != background) --bottom;
-    int top = bottom;
-    for (;;) {
-      while (top > 0 && s.At(x, top - 1) == background) --top;
-      int gap = top - 1;
-      while (gap > 0 && top - gap <= 3 && s.At(x, gap) != background) --gap;
-      if (gap > 0 && gap < top - 1 && top - gap <= 3 && s.At(x, gap) == background) {
-        top = gap;
-        continue;
-      }
-      break;
-    }
-    if (bottom - top >= 10) return {4, top + 2, s.width / 2, bottom - top - 3};
-    bottom = top - 1;
-  }
-  return {};
-}
 
 // Text as RTTY carries it: upper case, runs of blanks one blank.
 std::string Plain(const std::string& text) {
@@ -78,8 +55,10 @@ TEST_F(TypingWindow, UndoRedoCopyAndPasteWorkWithTheirUsualKeys) {
   const Rect receive = FindReceivePane(blank);
   ASSERT_GT(receive.height, 20) << "no receive window found";
   const uint32_t background = blank.MostCommon(receive);
-  const Rect typing = FindTypingPane(blank, background);
-  ASSERT_GT(typing.height, 20) << "no typing window found";
+  const std::vector<ColourRun> windows = TextWindows(blank, background);
+  ASSERT_EQ(windows.size(), 3u) << "no typing window found";
+  // Its text, left of the middle, inside its margin.
+  const Rect typing{4, windows.back().top + 2, blank.width / 2, windows.back().Length() - 4};
   // Clicked right of the part whose ink is counted: the pointer stays out of it.
   ASSERT_TRUE(session.Click(blank.width * 3 / 4, typing.y + typing.height / 2));
 
@@ -97,9 +76,8 @@ TEST_F(TypingWindow, UndoRedoCopyAndPasteWorkWithTheirUsualKeys) {
 
   // The line selected and copied: the desktop's clipboard holds it.
   ASSERT_TRUE(session.Key("shift+Home ctrl+c"));
-  std::string display = "DISPLAY=";
-  display += session.Display();
-  const std::vector<std::string> readClipboard{"env", display, "xclip", "-o", "-selection", "clipboard"};
+  const std::vector<std::string> readClipboard{
+      "env", DisplayVariable(session), "xclip", "-o", "-selection", "clipboard"};
   std::string clipboard;
   EXPECT_TRUE(AcceptanceSession::WaitFor(
       [&] {
