@@ -11,6 +11,8 @@ int FunctionKeyNumber(int key) {
   return 0;
 }
 
+// Every Alt key with an action is consumed: a character typed with Alt would otherwise land in
+// a line editor, where the window's own keys never type.
 KeyCommand AltKey(int key, bool ctrl) {
   using A = KeyAction;
   if (int f = FunctionKeyNumber(key)) return {A::kRunMacro, 24 + f};
@@ -42,12 +44,12 @@ KeyCommand AltKey(int key, bool ctrl) {
 
 KeyCommand CtrlKey(int key) {
   using A = KeyAction;
-  if (int f = FunctionKeyNumber(key)) return {A::kRunMacro, 12 + f};
+  if (int f = FunctionKeyNumber(key)) return {A::kRunMacro, 12 + f, f == 4 || f == 10};
   switch (key) {
     case Qt::Key_B: return {A::kBeaconClick};
     case Qt::Key_N: return {A::kOpenBufferInEditor};
     case Qt::Key_P: return {A::kTogglePause};
-    case Qt::Key_S: return {A::kSaveBuffer};
+    case Qt::Key_S: return {A::kSaveBuffer, 0, true};
     case Qt::Key_T: return {A::kToggleTransmit};
     case Qt::Key_U: return {A::kToggleTuneRig};
     case Qt::Key_Z: return {A::kToggleLogOscillogram};
@@ -59,10 +61,11 @@ KeyCommand CtrlKey(int key) {
 
 KeyCommand DecodeFormKey(int key, KeyModifiers mods) {
   using A = KeyAction;
-  if (mods.keypad && key == Qt::Key_Asterisk) return {A::kForceFigures};
-  if (mods.keypad && key == Qt::Key_Minus) return {A::kForceLetters};
+  if (mods.keypad && key == Qt::Key_Asterisk) return {A::kForceFigures, 0, true};
+  if (mods.keypad && key == Qt::Key_Minus) return {A::kForceLetters, 0, true};
   if (!mods.shift && !mods.ctrl && !mods.alt) {
-    if (int f = FunctionKeyNumber(key)) return {A::kRunMacro, f};
+    // F10 would open the menu.
+    if (int f = FunctionKeyNumber(key)) return {A::kRunMacro, f, f == 10};
     switch (key) {
       case Qt::Key_Pause: return {A::kTogglePause};
       case Qt::Key_Escape: return {A::kRunMacro, 0};
@@ -70,8 +73,13 @@ KeyCommand DecodeFormKey(int key, KeyModifiers mods) {
       default: return {};
     }
   }
-  if ((mods.alt || mods.ctrl) && key == Qt::Key_BracketRight) return {A::kInsertRxEscape};
-  if (mods.alt) return AltKey(key, mods.ctrl);
+  // The escape is the whole text the key makes.
+  if ((mods.alt || mods.ctrl) && key == Qt::Key_BracketRight) return {A::kInsertRxEscape, 0, true};
+  if (mods.alt) {
+    KeyCommand c = AltKey(key, mods.ctrl);
+    c.consumed = c.action != A::kNone;
+    return c;
+  }
   if (mods.ctrl) return CtrlKey(key);
   return {};
 }

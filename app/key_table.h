@@ -2,8 +2,9 @@
 
 namespace vestrel {
 
-// The hot keys of the main window, which sees every key before its controls do. A key that
-// decodes to an action is consumed: the control with the focus never sees it.
+// The hot keys of the main window, which sees every key before its controls do. Most keys that
+// decode to an action go on to the control with the focus after it (Ctrl+Z both toggles the
+// logarithmic oscillogram and undoes in the typing window); a consumed key stops at the window.
 enum class KeyAction {
   kNone,
   kForceFigures,        // keypad "*"
@@ -37,6 +38,7 @@ enum class KeyAction {
 struct KeyCommand {
   KeyAction action = KeyAction::kNone;
   int arg = 0;
+  bool consumed = false;  // the focused control does not see the key
 };
 
 struct KeyModifiers {

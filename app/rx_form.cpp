@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -211,22 +212,32 @@ void TRxForm::SetForms(TMacrosForm* macros, TSetupForm* setup, TFastMacrosForm* 
 
 void TRxForm::BuildControls() {
   auto* central = new QWidget(this);
-  auto* column = new QVBoxLayout(central);
-  column->setContentsMargins(2, 2, 2, 2);
-  column->setSpacing(2);
+  auto* frame = new QVBoxLayout(central);
+  frame->setContentsMargins(2, 2, 2, 2);
+  Panes = new QSplitter(Qt::Vertical, central);
+  Panes->setObjectName(QStringLiteral("Panes"));
+  Panes->setHandleWidth(2);
+  Panes->setChildrenCollapsible(false);
+  frame->addWidget(Panes);
+  // Each row joins the splitter with its share of a taller window.
+  auto addPane = [this](QWidget* pane, int stretch) {
+    Panes->addWidget(pane);
+    Panes->setStretchFactor(Panes->indexOf(pane), stretch);
+  };
 
   RxMemo = new StyledMemoWidget(central);
   RxMemo->setObjectName(QStringLiteral("RxMemo"));
   RxMemo->setReadOnly(true);
   // Received text comes in as one bracket per character; undo would take it all back at once.
   RxMemo->setUndoMaxLevel(0);
-  column->addWidget(RxMemo, 5);
+  addPane(RxMemo, 5);
 
   // Three rows of 12 macro buttons, placed by FormResize.
   Panel2 = new QWidget(central);
   Panel2->setObjectName(QStringLiteral("Panel2"));
   constexpr int kButtonHeight = kMacroButtonHeight;
-  Panel2->setFixedHeight(3 * (kButtonHeight + 2) + 2);
+  // One pixel below the last row, as a saved height of three rows gives it back.
+  Panel2->setFixedHeight(3 * (kButtonHeight + 2) + 1);
   for (int n = 1; n <= 36; ++n) {
     auto* b = new QPushButton(Panel2);
     b->setObjectName(QStringLiteral("ButMacro%1").arg(n));
@@ -235,7 +246,7 @@ void TRxForm::BuildControls() {
     b->setGeometry(2 + col * 52, 2 + row * (kButtonHeight + 2), 50, kButtonHeight);
     ButMacro[n] = b;
   }
-  column->addWidget(Panel2);
+  addPane(Panel2, 0);
 
   // The QSO panel, placed by hand: its last edit takes the width the others leave
   // (FormResize), so no layout may feed that width back into the window's minimum.
@@ -264,10 +275,13 @@ void TRxForm::BuildControls() {
   ClearEditButton->setObjectName(QStringLiteral("ClearEditButton"));
   ClearEditButton->setFocusPolicy(Qt::NoFocus);
   ClearEditButton->setGeometry(364 + 25 + 2, 1, 40, 22);
-  column->addWidget(QsoPanel);
+  addPane(QsoPanel, 0);
 
   // Buttons, spectrum with its scale and tuning row, oscillogram.
-  auto* displays = new QHBoxLayout();
+  DisplayPane = new QWidget(central);
+  DisplayPane->setObjectName(QStringLiteral("DisplayPane"));
+  auto* displays = new QHBoxLayout(DisplayPane);
+  displays->setContentsMargins(0, 0, 0, 0);
   auto* buttons = new QGridLayout();
   TxButton = MakeToggle(central, "TX", "TxButton");
   PauseButton = MakeToggle(central, "Pause", "PauseButton");
@@ -337,20 +351,24 @@ void TRxForm::BuildControls() {
   spectrum->addWidget(TunePanel);
   displays->addLayout(spectrum, 1);
 
-  column->addLayout(displays, 3);
+  addPane(DisplayPane, 3);
   // The oscillogram strip across the window.
   PaintBox1 = DarkBox(central, "PaintBox1");
   PaintBox1->setFixedHeight(kOscillogramHeight);
-  column->addWidget(PaintBox1);
+  addPane(PaintBox1, 0);
 
   Sent = new QPlainTextEdit(central);
   Sent->setObjectName(QStringLiteral("Sent"));
   Sent->setReadOnly(true);
-  Sent->setFixedHeight(48);
-  column->addWidget(Sent);
+  Sent->setMinimumHeight(kMinPaneHeight);
+  addPane(Sent, 0);
   Input = new StyledMemoWidget(central);
   Input->setObjectName(QStringLiteral("Input"));
-  column->addWidget(Input, 2);
+  Input->setMinimumHeight(kMinPaneHeight);
+  addPane(Input, 2);
+  // The designed rows; the splitter scales them to the window it is shown in.
+  Panes->setSizes({kDesignRxHeight, Panel2->maximumHeight(), QsoPanel->maximumHeight(), kDesignDisplayHeight,
+                   PaintBox1->maximumHeight(), kDesignSentHeight, kDesignInputHeight});
   setCentralWidget(central);
 
   // Panels 0..11 and the mode's extra panel 12, each as wide as the widest texts it shows

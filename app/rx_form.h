@@ -43,6 +43,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QGridLayout;
 class QToolButton;
 
@@ -387,6 +388,10 @@ class TRxForm : public QMainWindow,
   std::array<QPushButton*, 6> TuneButtons{};  // "<", ">", "<<", ">>", Replay, Save
   QPushButton* ReplayButton() const { return TuneButtons[4]; }
   QPushButton* SaveButton() const { return TuneButtons[5]; }
+  // The window's rows, one above the other; the operator drags the bars between them. The
+  // macro buttons, the QSO fields and the oscillogram keep the height they are given.
+  QSplitter* Panes = nullptr;
+  QWidget* DisplayPane = nullptr;  // the buttons beside the spectrum, its scale and tuning row
   QWidget* FFTBox = nullptr;
   QWidget* ScalePanel = nullptr;
   QWidget* PaintBox1 = nullptr;
@@ -410,6 +415,9 @@ class TRxForm : public QMainWindow,
 
   static constexpr int kMacroButtonHeight = 22;
   static constexpr int kOscillogramHeight = 15;
+  // The rows the operator sizes, as designed, and the least any of them keeps.
+  static constexpr int kDesignRxHeight = 160, kDesignDisplayHeight = 140, kDesignSentHeight = 48,
+                       kDesignInputHeight = 64, kMinPaneHeight = 16;
 
   // The design geometry, before the saved values are applied.
   static constexpr int kDesignLeft = 60, kDesignTop = 40, kDesignWidth = 800, kDesignHeight = 600;
@@ -432,6 +440,10 @@ class TRxForm : public QMainWindow,
   // controls' state back into the settings before a save.
   void ApplyLoadedSettings();
   void TakeSettingsFromControls();
+  // The saved row heights and editor rectangles, to the controls and back.
+  void ApplyPaneSettings();
+  void TakePaneSettings();
+  int DisplayPaneExtra() const;
   void ShowSaveFailure(const std::string& error);
   void ShowDefaultDirectoryNotice(const std::string& notice);
   void ConnectMacroButtons();

@@ -149,10 +149,10 @@ bool TRxForm::FormKeyDown(int key, KeyModifiers mods) {
   engine_->display.DisplayPause = 0;
   const KeyCommand cmd = DecodeFormKey(key, mods);
   // Once the shutdown has begun a hot key opens, starts or restarts nothing (its wait still
-  // delivers keys); the key is still taken from the text windows.
+  // delivers keys); a consumed key is still taken from the text windows.
   if (cmd.action != KeyAction::kNone && ShutdownDone == 0) RunKeyAction(cmd);
   ShowMacroBank(mods);
-  return cmd.action != KeyAction::kNone;
+  return cmd.consumed;
 }
 
 void TRxForm::FormKeyUp(KeyModifiers mods) { ShowMacroBank(mods); }

@@ -6,10 +6,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QToolButton>
 #include <cstdlib>
 
+#include "app/fast_macros_form.h"
 #include "app/font_setting_qt.h"
+#include "app/macros_form.h"
 #include "app/rx_form.h"
 #include "app/settings_file.h"
 #include "memo/qt/styled_memo_widget.h"
@@ -64,8 +67,78 @@ void TRxForm::ApplyLoadedSettings() {
   ShowEditFields(s.EditFieldsShow != 0);
   // The macro panel's saved height selects its rows; -1 leaves them as designed.
   if (s.ButMacroHeight != -1) ShowMacroRows(s.ButMacroHeight / kMacroButtonHeight);
+  ApplyPaneSettings();
+  // A beacon left on stays on: its first call comes after a full period.
+  BeaconOn = s.IsBeacon != 0;
+  BeaconSeconds = 0;
+  BeaconButton->setChecked(BeaconOn);
 
   ApplyFontSettings();
+}
+
+namespace {
+
+// An editor window's saved rectangle; -1 keeps that value as it is.
+void ApplyWindowRect(QWidget* w, int left, int top, int height, int width) {
+  if (w == nullptr) return;
+  w->move(left != -1 ? left : w->x(), top != -1 ? top : w->y());
+  w->resize(width != -1 ? width : w->width(), height != -1 ? height : w->height());
+}
+
+// An editor window's rectangle as a save writes it: kept as loaded while the window has never
+// been on the screen and no value placed it.
+void TakeWindowRect(const QWidget* w, int32_t& left, int32_t& top, int32_t& height, int32_t& width) {
+  if (w == nullptr) return;
+  if (!w->testAttribute(Qt::WA_WState_Created) && left == -1 && top == -1 && height == -1 && width == -1)
+    return;
+  left = w->x();
+  top = w->y();
+  height = w->height();
+  width = w->width();
+}
+
+}  // namespace
+
+int TRxForm::DisplayPaneExtra() const {
+  // The spectrum fills its pane's height but for the scale and the tuning row.
+  return ScalePanel->maximumHeight() + TunePanel->maximumHeight();
+}
+
+void TRxForm::ApplyPaneSettings() {
+  const TAppSettings& s = settings_;
+  // The fixed rows take their saved height while they are shown at all.
+  if (s.DHeight > 1 && s.OscShow != 0) PaintBox1->setFixedHeight(s.DHeight);
+  if (s.EditFieldsHeight > 1 && s.EditFieldsShow != 0) QsoPanel->setFixedHeight(s.EditFieldsHeight);
+  QList<int> sizes = Panes->sizes();
+  auto set = [&](QWidget* pane, int32_t height) {
+    if (height != -1) sizes[Panes->indexOf(pane)] = std::max(height, 1);
+  };
+  set(RxMemo, s.RHeight);
+  set(DisplayPane, s.FHeight == -1 ? -1 : s.FHeight + DisplayPaneExtra());
+  set(Sent, s.SHeight);
+  set(Input, s.IHeight);
+  for (QWidget* fixed : {Panel2, QsoPanel, PaintBox1}) sizes[Panes->indexOf(fixed)] = fixed->maximumHeight();
+  Panes->setSizes(sizes);
+  ApplyWindowRect(macrosForm_, s.MacroLeft, s.MacroTop, s.MacroHeight, s.MacroWidth);
+  ApplyWindowRect(fastMacrosForm_, s.FastMacroLeft, s.FastMacroTop, s.FastMacroHeight, s.FastMacroWidth);
+}
+
+void TRxForm::TakePaneSettings() {
+  TAppSettings& s = settings_;
+  // Until the window has been laid out on the screen its rows have no heights of their own.
+  if (isVisible()) {
+    const QList<int> sizes = Panes->sizes();
+    auto height = [&](QWidget* pane) { return sizes[Panes->indexOf(pane)]; };
+    s.RHeight = height(RxMemo);
+    s.FHeight = height(DisplayPane) - DisplayPaneExtra();
+    s.DHeight = height(PaintBox1);
+    s.SHeight = height(Sent);
+    s.IHeight = height(Input);
+    s.ButMacroHeight = height(Panel2);
+    s.EditFieldsHeight = height(QsoPanel);
+  }
+  TakeWindowRect(macrosForm_, s.MacroLeft, s.MacroTop, s.MacroHeight, s.MacroWidth);
+  TakeWindowRect(fastMacrosForm_, s.FastMacroLeft, s.FastMacroTop, s.FastMacroHeight, s.FastMacroWidth);
 }
 
 void TRxForm::ApplyFontSettings() {
@@ -90,11 +163,13 @@ void TRxForm::TakeSettingsFromControls() {
   s.SquelchThreshold = SqlUpDown->value();
   s.BeaconPeriod = BeaconUpDown->value();
   s.DoFastSync = engine_->amtorFec.AmtorFastSync;
-  const QRect g = geometry();
-  s.Left = g.x();
-  s.Top = g.y();
-  s.Height = g.height();
-  s.Width = g.width();
+  s.IsBeacon = BeaconOn ? 1 : 0;
+  TakePaneSettings();
+  // The measures the start applies: the frame's position (move), the size inside it (resize).
+  s.Left = x();
+  s.Top = y();
+  s.Height = height();
+  s.Width = width();
   TakeFromModemParams(engine_->params, s);
 }
 

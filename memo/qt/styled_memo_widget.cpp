@@ -428,7 +428,8 @@ void StyledMemoWidget::UpdateNow() {
 
 void StyledMemoWidget::SetScrollRange(TScrollBarKind bar, int32_t max, int32_t page) {
   QScrollBar* sb = bar == sbVertical ? verticalScrollBar() : horizontalScrollBar();
-  const QSignalBlocker block(sb);
+  // Not blocked: an as-needed bar shows or hides on the range's change signal. A value the
+  // new range clamps moves nothing (scrollContentsBy), and the memo sets the position next.
   sb->setRange(0, std::max(max - page + 1, 0));
   sb->setPageStep(std::max(page, 1));
   sb->setSingleStep(1);

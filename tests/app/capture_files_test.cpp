@@ -136,7 +136,7 @@ TEST_F(CaptureFilesTest, TextAndKissCaptureFromTheMenu) {
 
 TEST_F(CaptureFilesTest, CtrlNOpensTheReceiveWindowInTheEditor) {
   w().PutRxString("CQ DE XX0XXX\nPSE K");
-  EXPECT_TRUE(w().FormKeyDown(Qt::Key_N, KeyModifiers{false, true, false, false}));
+  w().FormKeyDown(Qt::Key_N, KeyModifiers{false, true, false, false});
   EXPECT_EQ(FileText("~~tmpbuf.txt"), "CQ DE XX0XXX\r\nPSE K");
   EXPECT_EQ(opener.opened, std::vector<std::string>{"~~tmpbuf.txt"});
   EXPECT_EQ(w().engine().display.DisplayPause, 400);

@@ -332,16 +332,14 @@ TEST(RxFormKeys, HotKeysAreConsumedAndOthersReachTheTextWindow) {
   EXPECT_TRUE(parts.Has("RunMacro 16"));
   QTest::keyClick(input, Qt::Key_F10);
   EXPECT_TRUE(parts.Has("RunMacro 10"));
-  QTest::keyClick(input, Qt::Key_Escape);
-  EXPECT_TRUE(parts.Has("RunMacro 0"));
   QTest::keyClick(input, Qt::Key_Asterisk, Qt::KeypadModifier);
   EXPECT_TRUE(parts.Has("ForceFigures"));
   QTest::keyClick(input, Qt::Key_Minus, Qt::KeypadModifier);
   EXPECT_TRUE(parts.Has("ForceLetters"));
-  QTest::keyClick(input, Qt::Key_P, Qt::ControlModifier);
-  EXPECT_TRUE(parts.Has("SetPause 1"));
   QTest::keyClick(input, Qt::Key_3, Qt::AltModifier);
   EXPECT_TRUE(parts.Has("SetZoom 3"));
+  QTest::keyClick(input, Qt::Key_Escape);  // reaches the window too, and types nothing
+  EXPECT_TRUE(parts.Has("RunMacro 0"));
   EXPECT_TRUE(typed().empty());  // none of them reached the typing window
 
   QTest::keyClick(input, Qt::Key_BracketRight, Qt::ControlModifier);
@@ -354,6 +352,35 @@ TEST(RxFormKeys, HotKeysAreConsumedAndOthersReachTheTextWindow) {
   w.RxMemo->SetTextBuf(ToBytes("x"));
   QTest::keyClick(input, Qt::Key_D, Qt::AltModifier);
   EXPECT_TRUE(test::RxText(w).empty());
+}
+
+// Keys the window acts on without consuming them go on to the typing window: Ctrl+Z toggles the
+// logarithmic oscillogram and undoes, Ctrl+Shift+Z redoes, Ctrl+T keys and types a tab, Ctrl+P
+// pauses and starts a page.
+TEST(RxFormKeys, UnconsumedHotKeysAlsoEditTheTypingWindow) {
+  RecordingFormParts parts;
+  Running r(parts);
+  TRxForm& w = *r.form;
+  w.show();
+  StyledMemoWidget* input = w.Input;
+  input->setFocus();
+  auto typed = [&] { return ToChars(input->GetTextContent()); };
+  const int32_t logOsc = w.settings().LogarithmicOscillogram;
+
+  QTest::keyClicks(input, "cq");
+  ASSERT_EQ(typed(), "cq");
+  QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(typed(), "");
+  EXPECT_NE(w.settings().LogarithmicOscillogram, logOsc);
+  QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(typed(), "cq");
+  EXPECT_EQ(w.settings().LogarithmicOscillogram, logOsc);
+  QTest::keyClick(input, Qt::Key_T, Qt::ControlModifier);
+  EXPECT_TRUE(parts.Has("SetTransmit 1"));
+  EXPECT_EQ(typed(), "cq\t");
+  QTest::keyClick(input, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_TRUE(parts.Has("SetPause 1"));
+  EXPECT_EQ(typed(), "cq\t\r\n\f");
 }
 
 TEST(RxFormKeys, NothingKeysTheTransmitterOrRunsAMacroBeforeTheEngineStart) {

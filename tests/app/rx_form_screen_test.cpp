@@ -20,12 +20,14 @@
 
 #include "app/engine_driver.h"
 #include "app/rx_form.h"
+#include "app/settings_file.h"
 #include "support/alsa_test_config.h"
 #include "support/child_process.h"
 #include "support/encoder_audio.h"
 #include "support/fake_sound_links.h"
 #include "support/qt_test_app.h"
 #include "support/recording_form.h"
+#include "support/test_dir.h"
 
 namespace vestrel {
 namespace {
@@ -183,10 +185,15 @@ TEST(RxFormScreen, UnderAWindowManagerTheSavedFramePositionComesBack) {
 
   test::SoundTestDir dir;
   const std::string ini = (dir.path() / "VESTREL.INI").string();
-  // Shows the window saved in `ini` and returns its frame's position, as Qt and as X see it.
-  auto open = [&](const char* tag, QPoint* onX) {
+  // Shows the window saved in `ini` and returns its frame's position, as Qt and as X see it;
+  // with `resave` the window then saves its own settings into `ini`.
+  // The settings file of the program itself, with a registry store that has no files.
+  TSettingsFile file(
+      RegistryStore({(dir.path() / "absent1.ini").string(), (dir.path() / "absent2.ini").string()}));
+  auto open = [&](const char* tag, QPoint* onX, bool resave = false) {
     test::RecordingFormParts parts;
-    test::Form f(parts, test::UniqueSemaphoreName(tag), {"/F" + ini});
+    test::Form f(parts, test::UniqueSemaphoreName(tag), {"/F" + ini}, nullptr, false, nullptr,
+                 [&](TRxFormDeps& d) { d.settings = &file; });
     TRxForm& w = *f.form;
     w.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -196,6 +203,10 @@ TEST(RxFormScreen, UnderAWindowManagerTheSavedFramePositionComesBack) {
     EXPECT_NE(w.frameGeometry(), w.geometry()) << "no frame: is the window manager running?";
     *onX = FrameOnX(w.winId());
     EXPECT_GT(w.geometry().top(), w.frameGeometry().top());  // the title bar lies above the client
+    if (resave) {
+      f.Ticks(20);  // the engine start loads the file; a save writes every key
+      EXPECT_TRUE(w.SaveSettings());
+    }
     return w.pos();
   };
   auto save = [&](QPoint at) {
@@ -214,6 +225,15 @@ TEST(RxFormScreen, UnderAWindowManagerTheSavedFramePositionComesBack) {
   save(first);
   EXPECT_EQ(open("wm3", &onX), first);
   EXPECT_EQ(onX, first);
+  // Saved by the window itself, three times over: the frame stays where it was, the size too.
+  save({100, 100});
+  for (const char* tag : {"wm4", "wm5", "wm6"}) {
+    SCOPED_TRACE(tag);
+    EXPECT_EQ(open(tag, &onX, true), QPoint(100, 100));
+    EXPECT_EQ(onX, QPoint(100, 100));
+    const std::string text = test::ReadFile(ini);
+    EXPECT_NE(text.find("\r\nLeft=100\r\nTop=100\r\nHeight=500\r\nWidth=830\r\n"), std::string::npos) << text;
+  }
 }
 
 }  // namespace

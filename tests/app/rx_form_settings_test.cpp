@@ -7,10 +7,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSplitter>
+#include <QTest>
 #include <QToolButton>
 #include <filesystem>
 #include <functional>
 
+#include "app/fast_macros_form.h"
+#include "app/macros_form.h"
 #include "app/rx_form.h"
 #include "app/settings_file.h"
 #include "engine/frequency_unit.h"
@@ -179,6 +183,91 @@ TEST_F(WindowSettingsTest, ControlsAndFontsFollowTheFileAndAFaceThisMachineLacks
   EXPECT_NE(saved.find("SquelchThreshold=60\r\n"), std::string::npos);
   EXPECT_NE(saved.find("AFC=0\r\n"), std::string::npos);
   EXPECT_NE(saved.find("DoFastSync=1\r\n"), std::string::npos);
+}
+
+// A key's value in a saved file ("" when it is missing).
+std::string KeyValue(const std::string& text, const std::string& key) {
+  const size_t at = text.find("\r\n" + key + "=");
+  if (at == std::string::npos) return "";
+  const size_t from = at + key.size() + 3;
+  return text.substr(from, text.find('\r', from) - from);
+}
+
+// Rows the operator dragged, the editors' windows and a running beacon: saved from the controls,
+// and back on them at the next start, whose save writes the same.
+TEST_F(WindowSettingsTest, PaneHeightsEditorWindowsAndTheBeaconComeBack) {
+  const fs::path ini = work() / "panes.ini";
+  WriteFile(ini, "[Screen]\r\nLeft=40\r\nTop=30\r\nHeight=640\r\nWidth=820\r\n");
+  TSettingsFile file(Store(""));
+  struct Rows {
+    int rx, fft, osc, sent, input, macros, fields;
+    bool operator==(const Rows&) const = default;
+  };
+  auto rows = [](TRxForm& w) {
+    return Rows{w.RxMemo->height(), w.FFTBox->height(), w.PaintBox1->height(), w.Sent->height(),
+                w.Input->height(),  w.Panel2->height(), w.QsoPanel->height()};
+  };
+  auto start = [&](const char* name,
+                   const std::function<void(TRxForm&, TMacrosForm&, TFastMacrosForm&)>& act) {
+    FakeWaveBackend backend;
+    RecordingFormParts parts;
+    Form f(parts, UniqueSemaphoreName(name), {"/F", ini.string()}, nullptr, false, &backend, UseFile(file));
+    TMacrosForm macros;
+    TFastMacrosForm fast;
+    f.form->SetForms(&macros, nullptr, &fast);
+    f.form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(f.form.get()));
+    f.Ticks(20);
+    QApplication::processEvents();
+    act(*f.form, macros, fast);
+    QApplication::processEvents();
+    const Rows r = rows(*f.form);
+    EXPECT_TRUE(f.form->SaveSettings());
+    for (const auto& [caption, text] : parts.boxes) ADD_FAILURE() << caption << ": " << text;
+    return r;
+  };
+  // The operator drags the bar under the receive window down and the one above the typing
+  // window up, moves the macro editor and turns the beacon on.
+  const Rows dragged = start("panes1", [](TRxForm& w, TMacrosForm& macros, TFastMacrosForm&) {
+    auto drag = [&](int handle, int dy) {
+      QWidget* bar = w.Panes->handle(handle);
+      const QPoint at(bar->width() / 2, 1);
+      QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, at);
+      QTest::mouseMove(bar, at + QPoint(0, dy / 2));
+      QTest::mouseMove(bar, at + QPoint(0, dy));
+      QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, at + QPoint(0, dy));
+    };
+    const int rx = w.RxMemo->height(), input = w.Input->height();
+    drag(w.Panes->indexOf(w.Panel2), 40);
+    drag(w.Panes->indexOf(w.Input), -20);
+    EXPECT_GT(w.RxMemo->height(), rx);
+    EXPECT_GT(w.Input->height(), input);
+    macros.show();
+    macros.move(123, 87);
+    macros.resize(500, 300);
+    QApplication::processEvents();
+    macros.hide();
+    w.BeaconButton->click();
+  });
+  const std::string first = ReadFile(ini);
+  EXPECT_EQ(KeyValue(first, "RHeight"), std::to_string(dragged.rx));
+  EXPECT_EQ(KeyValue(first, "FHeight"), std::to_string(dragged.fft));
+  EXPECT_EQ(KeyValue(first, "SHeight"), std::to_string(dragged.sent));
+  EXPECT_EQ(KeyValue(first, "IHeight"), std::to_string(dragged.input));
+  EXPECT_EQ(KeyValue(first, "DHeight"), std::to_string(dragged.osc));
+  EXPECT_EQ(KeyValue(first, "EditFieldsHeight"), std::to_string(dragged.fields));
+  EXPECT_EQ(KeyValue(first, "MacroLeft"), "123");
+  EXPECT_EQ(KeyValue(first, "MacroWidth"), "500");
+  EXPECT_EQ(KeyValue(first, "FastMacroLeft"), "-1");  // never shown nor placed
+  EXPECT_EQ(KeyValue(first, "IsBeacon"), "1");
+  const Rows again = start("panes2", [](TRxForm& w, TMacrosForm& macros, TFastMacrosForm&) {
+    EXPECT_TRUE(w.BeaconButton->isChecked());
+    EXPECT_TRUE(w.BeaconOn);
+    EXPECT_EQ(macros.pos(), QPoint(123, 87));
+    EXPECT_EQ(macros.size(), QSize(500, 300));
+  });
+  EXPECT_TRUE(again == dragged);
+  EXPECT_EQ(ReadFile(ini), first);
 }
 
 TEST_F(WindowSettingsTest, AFailedSaveIsReportedOnceAndLeavesTheFile) {

@@ -67,6 +67,29 @@ TEST(StyledMemoWidget, TheVerticalBarFollowsTheTopLine) {
   EXPECT_FALSE(bar->isVisible());
 }
 
+// An as-needed bar comes when text outgrows a shown window and goes when it fits again: the
+// bar hears of its new range (a window filled before it is shown hides this).
+TEST(StyledMemoWidget, AnAsNeededBarAppearsWhenTextArrivesAfterShowing) {
+  Shown s(1);
+  ASSERT_TRUE(s.w.Options() & smoAutoScrollBars);
+  QScrollBar* bar = s.w.verticalScrollBar();
+  QApplication::processEvents();
+  EXPECT_FALSE(bar->isVisible());
+  for (int i = 0; i < 60; ++i) {
+    s.w.setSelStart(s.w.getCharCount());
+    s.w.setSelText(ToBytes("\r\narrived " + std::to_string(i)));
+  }
+  QApplication::processEvents();
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_GT(bar->maximum(), 0);
+  s.w.ScrollInView();
+  EXPECT_EQ(bar->value(), s.w.getTopOrigin());
+  EXPECT_GT(bar->value(), 0);
+  s.w.SetTextBuf(ToBytes("short"));
+  QApplication::processEvents();
+  EXPECT_FALSE(bar->isVisible());
+}
+
 TEST(StyledMemoWidget, AWheelNotchScrollsThreeLines) {
   Shown s;
   QApplication::setWheelScrollLines(3);
