@@ -59,6 +59,7 @@ class NoRigWindow final : public RigWindow, public MessageBoxSink {
   void SetTxAfcButtonEnabled(bool) override {}
   void Wait(std::chrono::milliseconds) override {}
   void ShiftRxFrequency(int) override {}
+  void SetNotKeyedMark(bool) override {}
   void ShowMessage(std::string_view, std::string_view) override {}
 };
 
