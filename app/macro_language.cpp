@@ -15,11 +15,17 @@ namespace vestrel {
 
 namespace {
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
-bool EscapeMark(char c) { return c == '~' || c == '`'; }
+bool EscapeMark(char c) {
+  return c == '~' || c == '`';
+}
 
 std::string TwoDigits(int hour, int minute) {
   char buf[16];
@@ -277,6 +283,7 @@ void TMacroLanguage::Perform(const std::string& body, std::string& text, size_t 
     host_.ClearInput();
     host_.Queue().Clear();
     host_.Tx().PausePoint = false;
+    host_.Tx().EndQueued = false;  // an end that was queued is gone with the rest
   } else if (is("crx")) {
     host_.ClearRx();
   } else if (is("csn")) {
@@ -292,6 +299,7 @@ void TMacroLanguage::Perform(const std::string& body, std::string& text, size_t 
     for (char c : arg(3)) SendMorseChar(host_.Queue(), static_cast<uint8_t>(c));
     if (b.size() > 2 && b[2] == 'r') {
       PostSymbol(kTxEnd);
+      host_.Tx().EndQueued = true;
     } else {
       for (TxSymbol s : {kTxLineReset, kTxPreamble, kTxLtrs, kTxLtrs}) PostSymbol(s);
     }
@@ -344,9 +352,10 @@ void TMacroLanguage::Perform(const std::string& body, std::string& text, size_t 
     host_.Tx().PausePoint = true;
     PostSymbol(kTxPausePoint);
   } else if (is("rx")) {
-    if (host_.Transmitting() && host_.Tx().TxEnding == 0) {
+    if (host_.Transmitting() && host_.Tx().TxEnding == 0 && !host_.Tx().EndQueued) {
       QueueEnd();
       PostSymbol(kTxEnd);
+      host_.Tx().EndQueued = true;
       // A paused pump never reaches the end: the pause ends, what was queued still goes out.
       if (host_.Paused()) host_.SetPause(false);
     }

@@ -155,7 +155,7 @@ void TTransmitControl::Pump() {
     form_.SetTransmit(true);
     return;
   }
-  if (tx.TxState == 0 || tx.TxPaused || tx.PausePoint || tx.TxEnding != 0) return;
+  if (tx.TxState == 0 || tx.TxPaused || tx.PausePoint || tx.TxEnding != 0 || tx.EndQueued) return;
   if (!ExpandAtSendPosition()) return;
   if (form_.settings().WordMode != 0 && input_.GetParCount() < 2) {
     const int32_t count = input_.getCharCount();
@@ -215,7 +215,8 @@ bool TTransmitControl::ExpandAtSendPosition() {
     ReplaceInInput(SentCount, end - SentCount, CrLfLines(result));
     // A macro may have ended or paused the transmission.
     const TTxState& tx = form_.engine().tx;
-    if (tx.TxState == 0 || tx.TxPaused || tx.PausePoint || tx.TxEnding != 0 || RawSendActive) return false;
+    if (tx.TxState == 0 || tx.TxPaused || tx.PausePoint || tx.TxEnding != 0 || tx.EndQueued || RawSendActive)
+      return false;
   }
 }
 
@@ -374,7 +375,7 @@ void TTransmitControl::InputKeyDown(TMemoKey& key) {
   const TTxState& tx = form_.engine().tx;
   const int mode = form_.engine().params.Mode;
   if (form_.settings().BackspaceHandling != 0 && mode != kModeRtty && mode != kModeAmtorFec &&
-      tx.TxState != 0 && !tx.TxPaused && tx.TxEnding == 0) {
+      tx.TxState != 0 && !tx.TxPaused && tx.TxEnding == 0 && !tx.EndQueued) {
     form_.engine().TxQueue.PostTxSymbol(8);
     SentCount = std::max(SentCount - 1, 0);
     return;  // the memo deletes the last sent character
@@ -442,6 +443,7 @@ void TTransmitControl::AbandonTransmission() {
   form_.ports().SetPtt(false);
   tx.TxState = 0;
   tx.TxEnding = 0;
+  tx.EndQueued = false;
   tx.SoundDevicesBusy = true;
   form_.sound().CloseSoundOutput();
   tx.SoundDevicesBusy = false;
@@ -496,6 +498,7 @@ void TTransmitControl::MarkTransmitting() {
   tx.TxState |= 1;
   tx.TxActive = true;
   tx.TxEnding = 0;
+  tx.EndQueued = false;
   form_.BeaconSeconds = 0;
 }
 
@@ -527,7 +530,7 @@ void TTransmitControl::SetTransmit(bool on) {
     AnnounceStart();
     return;
   }
-  if (tx.TxState == 0 || tx.TxEnding != 0) return;
+  if (tx.TxState == 0 || tx.TxEnding != 0 || tx.EndQueued) return;
   form_.TxButton->setChecked(false);
   // A paused pump idles and would never reach the end: ending releases the pause, and what
   // was queued before the end still goes out.
@@ -538,6 +541,7 @@ void TTransmitControl::SetTransmit(bool on) {
   }
   queue.PostTxSymbol(EndIdle(mode));
   queue.PostTxSymbol(kTxEnd);
+  tx.EndQueued = true;
 }
 
 // ---- the file senders ----
@@ -603,6 +607,7 @@ void TTransmitControl::SendAfileRaw1Click() {
     return;
   }
   MarkTransmitting();
+  form_.engine().tx.EndQueued = true;  // the file's end pair is queued already
   rawStarted_ = true;
   AnnounceStart();
   form_.callsigns().ResetOwnCallWatch();

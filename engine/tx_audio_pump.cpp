@@ -93,6 +93,7 @@ void TTxAudioPump::EndTransmission() {
   if (links_.text) links_.text->SetTxButton(false);
   tx.TxState = 0;
   tx.TxEnding = 0;
+  tx.EndQueued = false;
   if (links_.logger) links_.logger->NotifyCommand(110);
   tx.SoundDevicesBusy = true;
   if (!tx.UseDuplex) links_.sound->CloseSoundOutput();
@@ -152,6 +153,7 @@ bool TTxAudioPump::WriteBuffer(uint32_t bufferIndex, uint32_t count) {
   if (links_.ptt) links_.ptt->SetPtt(false);
   tx.TxState = 0;
   tx.TxEnding = 0;
+  tx.EndQueued = false;
   Phase = 0;
   carryPos_ = carryLen_ = 0;
   carryEndMark_ = 0;

@@ -13,6 +13,9 @@ struct TTxState {
   bool TxPaused = false;
   bool PausePoint = false;
   bool TxActive = false;  // a transmission is keyed; cleared when the end mark comes back
+  // An end code is in the queue (TxEnding follows once the pump takes it): nothing more is
+  // queued behind it, or it would wait there for the next transmission. Cleared at each start.
+  bool EndQueued = false;
 
   // Settings (keys of the settings file).
   bool NoDittle = false;          // idle with steady mark instead of LTRS in the start-stop modes

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -727,6 +728,24 @@ std::optional<std::string> DecodeWithVestrel(const std::vector<int16_t>& samples
   const test::ToolResult r = test::RunTool(cmd, raw);
   std::remove(raw.c_str());
   return r.out;
+}
+
+std::string RttyPlain(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == ' ' || c == '\r' || c == '\n') {
+      if (!out.empty() && out.back() != ' ') out.push_back(' ');
+    } else {
+      out.push_back(char(std::toupper(static_cast<unsigned char>(c))));
+    }
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+std::string HeardRtty(const AcceptanceSession& session, size_t from) {
+  const std::optional<std::string> text = DecodeWithVestrel(session.Playback(from), "RTTY");
+  return text ? RttyPlain(*text) : std::string("(vestrel-decode is not built)");
 }
 
 std::vector<int16_t> TrimSilence(const std::vector<int16_t>& samples, int threshold, size_t margin) {

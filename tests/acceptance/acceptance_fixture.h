@@ -197,6 +197,12 @@ std::vector<int16_t> MinimodemRtty(const std::string& text);
 // What `vestrel-decode --mode <mode>` makes of samples; nullopt when the tool is missing.
 std::optional<std::string> DecodeWithVestrel(const std::vector<int16_t>& samples, const std::string& mode,
                                              const std::vector<std::string>& extraArgs = {});
+// Text as RTTY carries it: upper case, every run of blanks and line ends one blank, none at
+// either end.
+std::string RttyPlain(const std::string& text);
+// What the session played from sample `from` on, decoded as RTTY 45.45 Bd on the default
+// tones, in RttyPlain form.
+std::string HeardRtty(const AcceptanceSession& session, size_t from);
 // The samples between the first and the last that are not silent (|s| > threshold), with
 // `margin` samples either side; empty when everything is silent.
 std::vector<int16_t> TrimSilence(const std::vector<int16_t>& samples, int threshold = 200, size_t margin = 0);

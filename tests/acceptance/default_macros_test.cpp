@@ -14,27 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Text as RTTY carries it: upper case, every run of blanks and line ends one blank.
-std::string Plain(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    const bool blank = c == ' ' || c == '\r' || c == '\n';
-    if (blank) {
-      if (!out.empty() && out.back() != ' ') out.push_back(' ');
-    } else {
-      out.push_back(char(std::toupper(static_cast<unsigned char>(c))));
-    }
-  }
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
-}
-
-// The decoded text of what was played from sample `from` on.
-std::string Heard(const AcceptanceSession& session, size_t from) {
-  const std::optional<std::string> text = DecodeWithVestrel(session.Playback(from), "RTTY");
-  return text ? Plain(*text) : std::string("(vestrel-decode is not built)");
-}
-
 // Letters or digits: what a transmission of nothing but idle never decodes to.
 bool HasCharacters(const std::string& text) {
   for (char c : text)
@@ -44,7 +23,7 @@ bool HasCharacters(const std::string& text) {
 
 // The whole text was heard; with `ended`, nothing but the end's idle came after it.
 void ExpectWholeText(const std::string& heard, const std::string& text, bool ended) {
-  const std::string whole = Plain(text);
+  const std::string whole = RttyPlain(text);
   EXPECT_NE(heard.find(whole), std::string::npos) << heard;
   if (ended) {
     EXPECT_EQ(heard.substr(heard.size() - std::min(heard.size(), whole.size())), whole) << heard;
@@ -90,7 +69,7 @@ class DefaultMacros : public AcceptanceTest {
   std::string WaitEnd(const std::string& what) {
     EXPECT_TRUE(session_->WaitRigKeyed(false, 120s)) << what << ": the transmission does not end";
     EXPECT_TRUE(session_->WaitPlaybackDrained());
-    return Heard(*session_, start_);
+    return HeardRtty(*session_, start_);
   }
   // Presses `keys`, waits for the transmission they start to end.
   std::string Transmit(const std::string& keys) {
@@ -103,8 +82,8 @@ class DefaultMacros : public AcceptanceTest {
     std::string heard;
     EXPECT_TRUE(AcceptanceSession::WaitFor(
         [&] {
-          heard = Heard(*session_, start_);
-          if (heard.find(Plain(text)) == std::string::npos) return false;
+          heard = HeardRtty(*session_, start_);
+          if (heard.find(RttyPlain(text)) == std::string::npos) return false;
           if (heardAt == 0) heardAt = session_->PlaybackSamples();
           return session_->PlaybackSamples() > heardAt + 2 * size_t(kSampleRate);
         },

@@ -384,6 +384,28 @@ TEST(TransmitControlFaults, EndingWhilePausedReleasesThePause) {
   EXPECT_EQ(t.Drain(), (std::vector<TxSymbol>{'Q', kTxLtrs, kTxEnd}));
 }
 
+// Until the modulator takes the end code, the transmission is still on: what is typed then
+// stays in the typing window for the next one, neither queued behind the end nor marked sent.
+TEST(TransmitControlFaults, NothingIsQueuedBehindAnEndCode) {
+  TxForm t;
+  t.Mode(kModeRtty, 45.45);
+  t.StartTransmitting();
+  t.tc().SetTransmit(false);
+  t.Type("LATE");
+  for (int i = 0; i < 10; ++i) t.tc().PumpTxText();
+  EXPECT_EQ(t.Drain(), (std::vector<TxSymbol>{kTxLtrs, kTxEnd}));
+  EXPECT_EQ(t.tc().SentCount, 0);
+  // A second TX press while the end waits queues no second end.
+  t.tc().SetTransmit(false);
+  EXPECT_TRUE(t.queue().Empty());
+  // The next transmission sends it, once.
+  t.tx().TxState = 0;
+  t.w().SetTransmit(true);
+  std::vector<TxSymbol> next = t.Drain();
+  for (TxSymbol c : t.Send(10)) next.push_back(c);
+  EXPECT_EQ(next, (std::vector<TxSymbol>{kTxLtrs, kTxLtrs, 'L', 'A', 'T', 'E'}));
+}
+
 TEST(TransmitControlFaults, ARawSendFitsTheQueueWithItsEnd) {
   TxForm t;
   test::TempDir dir;
