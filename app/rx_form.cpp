@@ -350,6 +350,8 @@ void TRxForm::BuildControls() {
   column->addWidget(Sent);
   Input = new StyledMemoWidget(central);
   Input->setObjectName(QStringLiteral("Input"));
+  // The typing window is short and edited at the send position: laid out at once, no thread.
+  Input->setUpdateMode(umImmediate);
   column->addWidget(Input, 2);
   setCentralWidget(central);
 
