@@ -161,6 +161,17 @@ void TEngineDriver::SetAfc(bool on) {
   engine_.rxBlocks.AfcOn = on ? 1 : 0;
 }
 
+// The pass the block processor runs in this mode: the pair search or the tone-by-tone pass of
+// the two-tone modes (by speed and shift), PS33X5's own, and in PSK and MFSK theirs rather
+// than a two-tone search that would pull a single carrier off.
+void TEngineDriver::AfcPassNow() {
+  engine_.freq.RunModePass();
+}
+
+void TEngineDriver::SetTxAfc(bool on) {
+  engine_.freq.TxAfc = on ? 1 : 0;
+}
+
 void TEngineDriver::SetSquelch(bool on) {
   engine_.rxBlocks.IsSquelch = on ? 1 : 0;
 }

@@ -105,6 +105,8 @@ class TEngineDriver final : public EngineDriver, private SlotTimerControl {
   void SetAfc(bool on) override;
   void SetSquelch(bool on) override;
   void SetSquelchPosition(int position) override;
+  void AfcPassNow() override;
+  void SetTxAfc(bool on) override;
   SoundControl* Sound() override { return &sound_; }
   void SetSoundDevices(const SoundSettings& s) override { sound_.settings = s; }
 

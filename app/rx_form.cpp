@@ -365,6 +365,8 @@ void TRxForm::BuildControls() {
   Input = new StyledMemoWidget(central);
   Input->setObjectName(QStringLiteral("Input"));
   Input->setMinimumHeight(kMinPaneHeight);
+  // The typing window is short and edited at the send position: laid out at once, no thread.
+  Input->setUpdateMode(umImmediate);
   addPane(Input, 2);
   // The designed rows; the splitter scales them to the window it is shown in.
   Panes->setSizes({kDesignRxHeight, Panel2->maximumHeight(), QsoPanel->maximumHeight(), kDesignDisplayHeight,

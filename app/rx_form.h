@@ -462,6 +462,9 @@ class TRxForm : public QMainWindow,
   void StopBeacon() override;
   void ReportReceiveWindowFailure(const std::string& text) override;
   void FreeBufferPanel();
+  // Spectrum, waterfall and oscillogram repaints: skipped while 3 or more capture buffers wait,
+  // unless a file is decoded in real time.
+  bool DisplaysKeepUp() const;
   // CallHighlighter: a caught call in the receive window.
   void HighlightRange(int32_t start, int32_t stop, int32_t colour) override;
 

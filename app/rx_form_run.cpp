@@ -23,6 +23,12 @@ constexpr int kWorkerWaitRounds = 350;  // 30 ms each: about 10.5 s for the work
 constexpr int kWorkerWaitMs = 30;
 }  // namespace
 
+// A machine that lags behind the card drops display repaints, never samples; a file decoded
+// in real time is paced by the program, so its displays are always drawn.
+bool TRxForm::DisplaysKeepUp() const {
+  return engineDriver_->CaptureBuffersWaiting() < 3 || engineDriver_->DecodingFileInRealTime();
+}
+
 void TRxForm::Dispatch(uint32_t message) {
   switch (message) {
     case WM_SENT_ECHO: ShowSentChar(); break;
@@ -33,7 +39,7 @@ void TRxForm::Dispatch(uint32_t message) {
     case WM_TX_ON: if (EngineStarted) SetTransmit(true); break;
     case WM_BEACON_OFF: if (EngineStarted) StopBeacon(); break;
     case WM_SPECTRUM_READY:
-      if (engineDriver_->CaptureBuffersWaiting() < 3) display_.PaintSpectrum();
+      if (DisplaysKeepUp()) display_.PaintSpectrum();
       break;
     case WM_WAVEIN_DATA: engineDriver_->ProcessSoundInput(); break;
     case WM_WAVEOUT_DONE: engineDriver_->PumpTxAudio(); break;
@@ -88,8 +94,7 @@ void TRxForm::Timer1Timer() {
   int& pause = engine_->display.DisplayPause;
   if (pause != 0) --pause;
   if (!isActiveWindow()) pause = 0;
-  if (engineDriver_->LevelsFlagged() &&
-      (engineDriver_->CaptureBuffersWaiting() < 3 || engineDriver_->DecodingFileInRealTime())) {
+  if (engineDriver_->LevelsFlagged() && DisplaysKeepUp()) {
     display_.RepaintOscillogram();
     update();
     engineDriver_->ClearLevelsFlag();

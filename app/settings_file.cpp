@@ -440,8 +440,11 @@ void ReadSettings(const IniFile& ini, const SettingsTargets& t) {
     s.ComPorts.emplace(*n, value);
   }
 
-  TMacroTable defaultNames;
-  defaultNames.SetDefaultButtonNames();
+  static const TMacroTable defaultNames = [] {
+    TMacroTable names;
+    names.SetDefaultButtonNames();
+    return names;
+  }();
   for (int i = 0; i < TMacroTable::kCount; ++i) {
     if (auto v = ini.Value(kMacros, "Macro" + std::to_string(i))) t.macros.Macro[i] = std::move(*v);
   }

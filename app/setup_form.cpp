@@ -330,7 +330,7 @@ void TSetupForm::BuildFontsPage() {
   auto sampleGroup = [&](const char* title, const char* sampleName, const char* text, int row) {
     auto* group = new QGroupBox(Text(title), page);
     auto* g = new QGridLayout(group);
-    auto* sample = Named(new PlainTextSample(group), sampleName);
+    auto* sample = Named(new MemoTextSample(group), sampleName);
     sample->SetSampleText(text);
     sample->setFixedSize(340, 70);
     g->addWidget(sample, 0, 0, 4, 1);
@@ -347,20 +347,20 @@ void TSetupForm::BuildFontsPage() {
   };
   {
     auto [group, g] = sampleGroup("RX window", "RxSample", kRxSampleText, 0);
-    RxSample = group->findChild<PlainTextSample*>(QStringLiteral("RxSample"));
+    RxSample = group->findChild<MemoTextSample*>(QStringLiteral("RxSample"));
     RxFontButton = addSet(g, group, 0, "Font:", "RxFontButton");
     RxBackButton = addSet(g, group, 1, "Background:", "RxBackButton");
     CallColorButton = addSet(g, group, 2, "Received callsign:", "CallColorButton");
   }
   {
     auto [group, g] = sampleGroup("Sent window", "SentSample", kSentSampleText, 1);
-    SentSample = group->findChild<PlainTextSample*>(QStringLiteral("SentSample"));
+    SentSample = group->findChild<MemoTextSample*>(QStringLiteral("SentSample"));
     SentFontButton = addSet(g, group, 0, "Font:", "SentFontButton");
     SentBackButton = addSet(g, group, 1, "Background:", "SentBackButton");
   }
   {
     auto [group, g] = sampleGroup("TX window", "TxSample", kTxSampleText, 2);
-    TxSample = group->findChild<PlainTextSample*>(QStringLiteral("TxSample"));
+    TxSample = group->findChild<MemoTextSample*>(QStringLiteral("TxSample"));
     TxFontButton = addSet(g, group, 0, "Font:", "TxFontButton");
     TxBackButton = addSet(g, group, 1, "Background:", "TxBackButton");
     TxSentFontButton = addSet(g, group, 2, "Sent symbols:", "TxSentFontButton");

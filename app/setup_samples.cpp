@@ -2,75 +2,51 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <cmath>
 
 #include "app/font_setting_qt.h"
 #include "app/waterfall_palette.h"
-#include "memo/code_pages.h"
+#include "memo/byte_string.h"
+#include "memo/styled_navigator.h"
 
 namespace vestrel {
 
-PlainTextSample::PlainTextSample(QWidget* parent) : QTextEdit(parent) {
+MemoTextSample::MemoTextSample(QWidget* parent) : StyledMemoWidget(parent) {
+  setUpdateMode(umImmediate);
   setReadOnly(true);
-  setUndoRedoEnabled(false);
-  setLineWrapMode(QTextEdit::NoWrap);
+  setUndoMaxLevel(0);
   // A sample longer than the box is cut, as the window would show it without scrolling.
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setScrollBars(ssNone);
   setFocusPolicy(Qt::NoFocus);
-  setTextInteractionFlags(Qt::NoTextInteraction);
 }
 
-void PlainTextSample::SetSampleText(std::string_view text) {
-  text_.assign(text);
-  QString shown = QString::fromStdU16String(
-      ToUtf16(TByteView(reinterpret_cast<const unsigned char*>(text.data()), text.size()), 1252));
-  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  setPlainText(shown);
+void MemoTextSample::SetSampleText(std::string_view text) {
+  length_ = static_cast<int32_t>(text.size());
+  SetTextBuf(ToBytes(text));
 }
 
-void PlainTextSample::SetFontSetting(const TFontSetting& font) {
-  ApplyFontSetting(*this, font, QPalette::Text, true);
-  document()->setDefaultFont(this->font());
+void MemoTextSample::SetFontSetting(const TFontSetting& font) {
+  ApplyMemoFontSetting(*this, font);
+  // The widget's own font too, for whoever asks the control what it shows.
+  QAbstractScrollArea::setFont(FontOf(font));
 }
 
-int PlainTextSample::Position(int offset) const {
-  // Each CR LF before the offset is one character of the document.
-  int breaks = 0;
-  for (size_t i = 0; i + 1 < text_.size() && int(i) + 1 < offset; ++i) {
-    if (text_[i] == '\r' && text_[i + 1] == '\n') ++breaks;
-  }
-  return std::max(0, offset - breaks);
+void MemoTextSample::ClearStyleRange() {
+  TStyledMemo::ClearStyleRange(0, length_);
 }
 
-void PlainTextSample::ClearStyleRange() {
-  QTextCursor c(document());
-  c.select(QTextCursor::Document);
-  c.setCharFormat(QTextCharFormat());
+void MemoTextSample::SetDynStyle(int start, int length, int32_t colour) {
+  TStyledMemo::SetDynStyle(start, start + length, 0, false, 0, 0, clNone, colour, false);
 }
 
-void PlainTextSample::SetDynStyle(int start, int length, int32_t colour) {
-  const int last = document()->characterCount() - 1;
-  const int from = std::min(Position(start), last);
-  const int to = std::min(Position(start + length), last);
-  if (to <= from) return;
-  QTextCursor c(document());
-  c.setPosition(from);
-  c.setPosition(to, QTextCursor::KeepAnchor);
-  QTextCharFormat f;
-  f.setForeground(ColourOf(colour, palette().color(QPalette::Text)));
-  c.mergeCharFormat(f);
-}
-
-QColor PlainTextSample::ColourAt(int offset) const {
-  QTextCursor c(document());
-  // The format of a position is that of the character before it.
-  c.setPosition(Position(offset) + 1);
-  const QTextCharFormat f = c.charFormat();
-  return f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color()
-                                                     : palette().color(QPalette::Text);
+QColor MemoTextSample::ColourAt(int offset) {
+  TStyledNavigator n(&NavContext());
+  n.SetPos(offset);
+  n.RightOfDyn();
+  const DynInfoRec rec = n.GetpDynInfo();
+  const QColor own = ColourOf(Font().Color, palette().color(QPalette::Text));
+  if ((rec.Flags & kDynActive) == 0 || rec.Foregnd == clNone || rec.Foregnd == -1) return own;
+  return ColourOf(rec.Foregnd, own);
 }
 
 ColoursPreview::ColoursPreview(Kind kind, QWidget* parent) : QWidget(parent), kind_(kind) {

@@ -1,6 +1,5 @@
 #pragma once
 #include <QImage>
-#include <QTextEdit>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -9,6 +8,7 @@
 #include <string_view>
 
 #include "app/app_settings.h"
+#include "memo/qt/styled_memo_widget.h"
 
 namespace vestrel {
 
@@ -29,21 +29,21 @@ class TextSample {
   ~TextSample() = default;
 };
 
-// The sample on a plain text control, until the text windows are memo controls.
-class PlainTextSample final : public QTextEdit, public TextSample {
+// The sample on a memo control, as the windows draw text: laid out at once, no formatting
+// thread, read-only, no scroll bars; the ranges are dynamic colours over the text.
+class MemoTextSample final : public StyledMemoWidget, public TextSample {
  public:
-  explicit PlainTextSample(QWidget* parent);
+  explicit MemoTextSample(QWidget* parent);
   void SetSampleText(std::string_view text) override;
   void SetFontSetting(const TFontSetting& font) override;
   void ClearStyleRange() override;
   void SetDynStyle(int start, int length, int32_t colour) override;
   QWidget& Widget() override { return *this; }
-  // The colour the character at memo offset `offset` is drawn in.
-  QColor ColourAt(int offset) const;
+  // The colour the character at offset `offset` is drawn in.
+  QColor ColourAt(int offset);
 
  private:
-  int Position(int offset) const;  // memo offset to document position
-  std::string text_;
+  int32_t length_ = 0;
 };
 
 // The display colours in the order of the "Spectr. && Osc. colors" tab: spectrum background,

@@ -56,6 +56,7 @@ constexpr ModeRow Psk(int32_t number, std::string_view item, std::string_view pa
   r.symbolRate = rate;
   r.quadrature = qpsk;
   r.speedPanel = ratePanel;
+  r.speedPanelFixed = true;
   r.receiverBuilt = r.transmitterBuilt = true;
   return r;
 }
@@ -83,6 +84,7 @@ constexpr ModeRow Mfsk(int32_t number, std::string_view item, std::string_view n
   r.symbolRate = rate;
   r.mfskTones = tones;
   r.speedPanel = ratePanel;
+  r.speedPanelFixed = true;
   r.spanPanel = spanPanel;
   r.receiverBuilt = r.transmitterBuilt = true;
   return r;

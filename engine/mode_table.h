@@ -125,8 +125,10 @@ struct ModeRow {
   uint8_t lowSpeeds = kLowSpeedsNone;  // LowSpeeds bits
   bool lowShifts = false;              // "4 Hz" .. "20 Hz" shown
   std::string_view speedPanel;         // panel 1 when the mode is chosen ("" leaves it to the speed)
-  bool speedPanelFixed = false;        // the speed switch keeps writing speedPanel
-  std::string_view spanPanel;          // panels 3 and 6 when the mode is chosen (MFSK)
+  // The speed switch keeps writing speedPanel: the mode runs at a rate of its own, whatever
+  // speed the start (which sets the loaded speed after the mode) or a macro sets.
+  bool speedPanelFixed = false;
+  std::string_view spanPanel;  // panels 3 and 6 when the mode is chosen (MFSK)
 
   bool receiverBuilt = false;  // this build has the receiver, the transmitter
   bool transmitterBuilt = false;

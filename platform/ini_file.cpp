@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -19,7 +20,9 @@ namespace {
 
 constexpr size_t npos = std::string::npos;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -27,12 +30,16 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+// ASCII lower case by table: names are hashed and compared on every lookup.
+constexpr std::array<unsigned char, 256> kLower = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[size_t(c)] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return t;
+}();
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = AsciiLower(c);
-  return out;
+unsigned char AsciiLower(char c) {
+  return kLower[static_cast<unsigned char>(c)];
 }
 
 // The name of a section header line, or nullopt for any other line. The name ends at the
@@ -56,17 +63,17 @@ bool SplitKeyLine(std::string_view line, std::string_view& key, std::string_view
   return !key.empty();
 }
 
-std::string Unquote(std::string_view v) {
-  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
-  return std::string(v);
-}
-
 // No line break may reach the file inside a value.
 std::string OneLine(std::string_view v) {
   std::string out(v);
   for (char& c : out)
     if (c == '\r' || c == '\n') c = ' ';
   return out;
+}
+
+std::string_view Unquote(std::string_view v) {
+  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+  return v;
 }
 
 std::string ErrorText(const char* what, const std::string& path, int err) {
@@ -80,6 +87,20 @@ std::string Quoted(std::string_view v) {
 }
 
 }  // namespace
+
+size_t IniFile::NoCaseHash::operator()(std::string_view s) const noexcept {
+  uint64_t h = 1469598103934665603ull;  // FNV-1a
+  for (const char c : s) h = (h ^ AsciiLower(c)) * 1099511628211ull;
+  return static_cast<size_t>(h);
+}
+
+bool IniFile::NoCaseEqual::operator()(std::string_view a, std::string_view b) const noexcept {
+  if (a.size() != b.size()) return false;
+  if (std::memcmp(a.data(), b.data(), a.size()) == 0) return true;  // spelled alike, the usual case
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
 
 IniFile IniFile::FromText(std::string_view bytes) {
   IniFile ini;
@@ -104,12 +125,13 @@ void IniFile::Index() {
   for (size_t i = 0; i < lines_.size(); ++i) {
     if (const auto name = HeaderName(lines_[i])) {
       sections_.back().end = i;
-      firstSection_.emplace(Lower(*name), sections_.size());
+      firstSection_.emplace(std::string(*name), sections_.size());
       sections_.push_back(Section{i + 1, i + 1, {}});
       continue;
     }
     std::string_view k, v;
-    if (SplitKeyLine(lines_[i], k, v)) sections_.back().keys.emplace(Lower(k), i);
+    if (SplitKeyLine(lines_[i], k, v))
+      sections_.back().keys.emplace(std::string(k), i - sections_.back().first);
   }
   sections_.back().end = lines_.size();
 }
@@ -155,24 +177,25 @@ std::string IniFile::Text() const {
 
 std::string IniFile::Save(const std::string& path) const {
   const ReplaceFileResult r = ReplaceFileContents(path, Text());
-  if (r.stage == ReplaceFileResult::kCreate) return ErrorText("Cannot create a file beside", r.target, r.error);
+  if (r.stage == ReplaceFileResult::kCreate)
+    return ErrorText("Cannot create a file beside", r.target, r.error);
   if (r.stage == ReplaceFileResult::kWrite) return ErrorText("Cannot write", r.target, r.error);
   return {};
 }
 
 const IniFile::Section* IniFile::FindSection(std::string_view section) const {
   if (section.empty()) return &sections_[0];
-  const auto it = firstSection_.find(Lower(section));
+  const auto it = firstSection_.find(section);
   return it == firstSection_.end() ? nullptr : &sections_[it->second];
 }
 
 size_t IniFile::FindKey(const Section* s, std::string_view key) const {
   if (s == nullptr) return npos;
-  const auto it = s->keys.find(Lower(key));
-  return it == s->keys.end() ? npos : it->second;
+  const auto it = s->keys.find(key);
+  return it == s->keys.end() ? npos : s->first + it->second;
 }
 
-std::optional<std::string> IniFile::Value(std::string_view section, std::string_view key) const {
+std::optional<std::string_view> IniFile::RawValue(std::string_view section, std::string_view key) const {
   const size_t i = FindKey(FindSection(section), key);
   if (i == npos) return std::nullopt;
   std::string_view k, v;
@@ -180,13 +203,23 @@ std::optional<std::string> IniFile::Value(std::string_view section, std::string_
   return Unquote(v);
 }
 
-std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
+// A CR inside a line (a line ends at LF) reads as the blank it would be written as, so that
+// whatever is read writes back and reads again as the same value.
+std::optional<std::string> IniFile::Value(std::string_view section, std::string_view key) const {
+  const auto v = RawValue(section, key);
+  if (!v) return std::nullopt;
+  return OneLine(*v);
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view fallback) const {
   auto v = Value(section, key);
   return v ? std::move(*v) : std::string(fallback);
 }
 
 int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, int32_t fallback) const {
-  const auto v = Value(section, key);
+  // A CR reads as a blank: either ends the number.
+  const auto v = RawValue(section, key);
   if (!v) return fallback;
   return ParseInt32(*v).value_or(fallback);
 }
@@ -198,7 +231,8 @@ std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(std::strin
   for (size_t i = s->first; i < s->end; ++i) {
     std::string_view k, v;
     // Only a key's first line.
-    if (SplitKeyLine(lines_[i], k, v) && FindKey(s, k) == i) out.emplace_back(std::string(k), Unquote(v));
+    if (SplitKeyLine(lines_[i], k, v) && FindKey(s, k) == i)
+      out.emplace_back(std::string(k), OneLine(Unquote(v)));
   }
   return out;
 }
@@ -207,12 +241,12 @@ void IniFile::WriteRaw(std::string_view section, std::string_view key, std::stri
   size_t si;
   if (section.empty()) {
     si = 0;
-  } else if (const auto it = firstSection_.find(Lower(section)); it != firstSection_.end()) {
+  } else if (const auto it = firstSection_.find(section); it != firstSection_.end()) {
     si = it->second;
   } else {
     lines_.push_back(std::string("[").append(section).append("]"));
     si = sections_.size();
-    firstSection_.emplace(Lower(section), si);
+    firstSection_.emplace(std::string(section), si);
     sections_.push_back(Section{lines_.size(), lines_.size(), {}});
   }
   Section& sec = sections_[si];
@@ -228,13 +262,12 @@ void IniFile::WriteRaw(std::string_view section, std::string_view key, std::stri
   size_t at = sec.end;
   while (at > sec.first && Trim(lines_[at - 1]).empty()) --at;
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::string(key).append("=").append(value));
-  sec.keys.emplace(Lower(key), at);
+  sec.keys.emplace(std::string(key), at - sec.first);
   ++sec.end;
+  // Their keys are counted from their first line, which moves with them.
   for (size_t n = si + 1; n < sections_.size(); ++n) {
-    Section& later = sections_[n];
-    ++later.first;
-    ++later.end;
-    for (auto& [name, line] : later.keys) ++line;
+    ++sections_[n].first;
+    ++sections_[n].end;
   }
 }
 

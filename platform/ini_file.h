@@ -15,7 +15,7 @@ namespace vestrel {
 // - Section and key names compare without regard to ASCII case; the first section of a name
 //   is the only one read or written, and in it the first line of a key.
 // - Blanks (space, tab) around names and values are not part of them; one pair of double
-//   quotes around a value is dropped on reading.
+//   quotes around a value is dropped on reading. A CR inside a value reads as a blank.
 // - Values are bytes: 8-bit text comes back unchanged. A value is never written with a line
 //   break in it (a CR or LF becomes a blank), so no value can start a line of its own.
 // - Numbers are read and written without the C locale, always with "." as decimal mark.
@@ -57,22 +57,35 @@ class IniFile {
   void WriteInteger(std::string_view section, std::string_view key, int64_t value);
 
  private:
-  // A section's lines and the first line of each of its keys, by lower-case name. Entry 0 of
-  // sections_ holds the lines before the first header (no header, no name).
+  // Names compared and hashed without regard to ASCII case, looked up without a copy.
+  struct NoCaseHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const noexcept;
+  };
+  struct NoCaseEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept;
+  };
+  using NameMap = std::unordered_map<std::string, size_t, NoCaseHash, NoCaseEqual>;
+  // A section's lines and the first line of each of its keys, counted from `first`, so that a
+  // line added to one section moves only the bounds of those after it. Entry 0 of sections_
+  // holds the lines before the first header (no header, no name).
   struct Section {
     size_t first;  // the first line after the header
     size_t end;    // the next header, or the end of the file
-    std::unordered_map<std::string, size_t> keys;
+    NameMap keys;
   };
   void Index();
   const Section* FindSection(std::string_view section) const;
   // The line of the key, or npos.
   size_t FindKey(const Section* s, std::string_view key) const;
+  // The value with its blanks and one pair of quotes removed, as it stands in the line.
+  std::optional<std::string_view> RawValue(std::string_view section, std::string_view key) const;
   void WriteRaw(std::string_view section, std::string_view key, std::string value);
 
-  std::vector<std::string> lines_;  // without their line ends
+  std::vector<std::string> lines_;                    // without their line ends
   std::vector<Section> sections_{Section{0, 0, {}}};  // in file order
-  std::unordered_map<std::string, size_t> firstSection_;  // lower-case name -> sections_ entry
+  NameMap firstSection_;                              // name -> sections_ entry
 };
 
 // "%d" on the text: leading blanks, an optional sign, decimal digits; anything after them is

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/settings_file.h"
 #include "engine/frequency_unit.h"
@@ -97,8 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   Loaded first = Load(ini);
   const std::string once = Save(first, ini);
-  const IniFile written = IniFile::FromText(once);
+  IniFile written = IniFile::FromText(once);
   Loaded second = Load(written);
-  if (Save(second, written) != once) Fail("write-load-write changed the file");
+  if (Save(second, std::move(written)) != once) Fail("write-load-write changed the file");
   return 0;
 }

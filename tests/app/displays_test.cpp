@@ -13,10 +13,12 @@
 #include <set>
 #include <vector>
 
+#include "app/engine_driver.h"
 #include "app/rx_form.h"
 #include "engine/engine.h"
 #include "engine/frequency_unit.h"
 #include "engine/messages.h"
+#include "platform/fake_wave.h"
 #include "support/fake_clock.h"
 #include "support/fake_engine_window.h"
 #include "support/fake_rx_sink.h"
@@ -387,14 +389,24 @@ TEST(Displays, ClicksOnTheStripAndTheScale) {
 namespace vestrel {
 namespace {
 
-TEST(DisplaysInTheWindow, TheSpectrumBoxShowsTheBandWithItsMarkersAndTheStripFollowsOscShow) {
+// The window with its own displays, shown at 900 x 700 and started.
+struct ShownWindow {
+  ShownWindow(const char* name, WaveBackend* backend)
+      : f(parts, test::UniqueSemaphoreName(name), {}, nullptr, false, backend,
+          [](TRxFormDeps& d) { d.display = nullptr; }),
+        w(*f.form) {
+    w.resize(900, 700);
+    w.show();
+    f.Ticks(30);
+  }
   test::RecordingFormParts parts;
-  test::Form f(parts, test::UniqueSemaphoreName("displays"), {}, nullptr, false, nullptr,
-               [](TRxFormDeps& d) { d.display = nullptr; });
-  TRxForm& w = *f.form;
-  w.resize(900, 700);
-  w.show();
-  f.Ticks(30);
+  test::Form f;
+  TRxForm& w;
+};
+
+TEST(DisplaysInTheWindow, TheSpectrumBoxShowsTheBandWithItsMarkersAndTheStripFollowsOscShow) {
+  ShownWindow window("displays", nullptr);
+  TRxForm& w = window.w;
   ASSERT_TRUE(w.EngineStarted);
   w.display().SetZoom(2);
   ASSERT_NE(w.MenuItem("2:1 (Alt-2)"), nullptr);
@@ -424,6 +436,45 @@ TEST(DisplaysInTheWindow, TheSpectrumBoxShowsTheBandWithItsMarkersAndTheStripFol
   EXPECT_EQ(w.settings().OscShow, 0);
   w.ShowOscillogram(true);
   EXPECT_EQ(w.PaintBox1->maximumHeight(), 15);
+}
+
+}  // namespace
+}  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+// A new spectrum is drawn unless the window lags three or more capture buffers behind the
+// card; a file decoded in real time is drawn whatever waits.
+TEST(DisplaysInTheWindow, TheSpectrumIsSkippedOnlyWhileLiveAudioLags) {
+  FakeWaveBackend backend;
+  ShownWindow window("lag", &backend);
+  TRxForm& w = window.w;
+  ASSERT_TRUE(w.EngineStarted);
+  auto& driver = dynamic_cast<TEngineDriver&>(w.engineDriver());
+  TEngine& e = w.engine();
+  DisplayGeometry g;
+  g.spectrumWidth = w.FFTBox->width();
+  const int x = g.BoxToneX(e.params.RxTone[0]);
+  const struct {
+    uint32_t waiting;
+    int feedMode;
+    bool drawn;
+  } cases[] = {{2, 0, true}, {3, 0, false}, {3, 1, true}, {8, 1, true}, {8, 2, false}};
+  int32_t colour = 0x00FF00;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.waiting << " waiting, feed mode " << c.feedMode);
+    colour ^= 0x0000FF;  // a marker colour of its own for each case
+    w.settings().RxMarkColor = colour;
+    driver.soundDevices().capture.full = c.waiting;
+    e.rxBlocks.FeedMode = c.feedMode;
+    w.Dispatch(WM_SPECTRUM_READY);
+    driver.soundDevices().capture.full = 0;
+    e.rxBlocks.FeedMode = 0;
+    const QColor shown = w.FFTBox->grab().toImage().pixelColor(x, 2);
+    EXPECT_EQ(shown == Rgb(colour), c.drawn) << shown.name().toStdString();
+  }
+  w.ShutdownEngine();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QToolButton>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -174,6 +175,56 @@ TEST(EngineDriver, TuningSeamsMoveTheTones) {
   w.engine().freq.TxAfc = 1;
   d.SyncTxFrequencyToRx();
   EXPECT_EQ(p.TxTone[0], p.RxTone[0]);
+  w.ShutdownEngine();
+}
+
+}  // namespace
+}  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+// "~[afr1]" in a macro on the program's own driver: the AFC button goes down and one pass of
+// the mode runs at once, so the pair moves onto a signal beside it; "~[aft1]" and "~[aft0]"
+// switch the transmit follow of the engine.
+TEST(EngineDriver, TheAfcEscapesRunAPassAndSwitchTheTransmitFollow) {
+  FakeWaveBackend backend;
+  RecordingFormParts parts;
+  // The program's own macro language, not the recording one.
+  Form f(parts, test::UniqueSemaphoreName("afr"), {}, nullptr, false, &backend,
+         [](TRxFormDeps& d) { d.macros = nullptr; });
+  TRxForm& w = *f.form;
+  f.Ticks(20);
+  TEngine& e = w.engine();
+  ASSERT_EQ(e.params.Mode, kModeRtty);
+  w.AfcButton->setChecked(false);
+  w.TxAfcButton->setChecked(false);
+  e.freq.LocalDeviationHz = 50;
+  e.freq.GlobalDeviationHz = 300;
+  const int32_t lo = e.params.RxToneBin[0];
+  const int32_t shift = e.params.RxShiftBin;
+  // Two tones four bins above the pair.
+  auto& peak = e.rxBlocks.Spectrum.SpectrumPeak;
+  peak.fill(0.0f);
+  for (int d = -3; d <= 3; ++d) {
+    const float h = static_cast<float>(4 - std::abs(d)) / 4.0f;
+    peak[size_t(lo + 4 + d)] = h;
+    peak[size_t(lo + 4 + shift + d)] = h;
+  }
+  w.macroTable().Macro[20] = "~[afr1]";
+  w.RunMacro(20);
+  EXPECT_TRUE(w.AfcButton->isChecked());
+  // Onto the signal (to within the pass's own rounding), not left where it stood.
+  EXPECT_NEAR(e.params.RxToneBin[0], lo + 4, 1);
+  EXPECT_NEAR(e.params.RxToneBin[1], lo + 4 + shift, 1);
+
+  w.macroTable().Macro[21] = "~[aft1]";
+  w.RunMacro(21);
+  EXPECT_EQ(e.freq.TxAfc, 1);
+  EXPECT_NEAR(e.params.TxToneBin[0], e.params.RxToneBin[0], 1);  // the transmit pair followed
+  w.macroTable().Macro[21] = "~[aft0]";
+  w.RunMacro(21);
+  EXPECT_EQ(e.freq.TxAfc, 0);
   w.ShutdownEngine();
 }
 

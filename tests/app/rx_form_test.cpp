@@ -70,5 +70,21 @@ TEST(RxForm, ReceivedTextSurvivesUndo) {
   EXPECT_FALSE(w.RxMemo->CanUndo());
 }
 
+// The typing window lays out what it is given at once and has no formatting thread; the
+// receive window, which may grow long, formats in the background.
+TEST(RxForm, TheTypingWindowFormatsAtOnce) {
+  RecordingFormParts parts;
+  Form f(parts);
+  TRxForm& w = *f.form;
+  w.show();
+  f.Ticks(20);
+  EXPECT_FALSE(w.Input->FormatThreadRunning());
+  EXPECT_TRUE(w.RxMemo->FormatThreadRunning());
+  std::string text;
+  for (int i = 0; i < 400; ++i) text += "CQ CQ CQ de DL1ABC DL1ABC DL1ABC pse k\r\n";
+  w.Input->SetTextBuf(ToBytes(text));
+  EXPECT_EQ(w.Input->getFormatCompleted(), 100);
+}
+
 }  // namespace
 }  // namespace vestrel

@@ -299,7 +299,13 @@ TEST(SettingsFile, EveryKeyIsReadAndWritten) {
 
 TEST(SettingsFile, WriteLoadWriteIsByteIdenticalAndKeepsUnknownLines) {
   const std::string odd = "; a comment of the user\r\n[RTTY]\r\nFutureKey=1\r\nMode=1\r\n\r\n[Somebody]\r\nx = \"y\"\r\n";
-  for (const std::string& start : {std::string(), AllKeysFile(), odd}) {
+  // A call that starts with a quote, then blanks, ten letters and lone CRs (no closing quote):
+  // the CRs, written as blanks, are what the cut to 15 characters left at its end.
+  const std::string crs =
+      ReadFile(VESTREL_SOURCE_DIR "/fuzz/app/settings_file_fuzz_corpus/finding-mycall-line-blanks");
+  ASSERT_FALSE(crs.empty());
+  EXPECT_EQ(Load(crs).settings.MyCall, "\"  ABCDEFGHIJ");
+  for (const std::string& start : {std::string(), AllKeysFile(), odd, crs}) {
     Loaded first = Load(start);
     const std::string once = Save(first, IniFile::FromText(start));
     Loaded second = Load(once);

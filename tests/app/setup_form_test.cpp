@@ -482,8 +482,15 @@ TEST(SetupForm, TheSamplesShowTheCallSignAndTheSentTextInTheirColours) {
     w.settings().RxFont.FontColor = 0x000000;
     w.settings().InputFont.FontColor = 0x000000;
   });
-  auto* rx = dynamic_cast<PlainTextSample*>(t.d().RxSample);
-  auto* tx = dynamic_cast<PlainTextSample*>(t.d().TxSample);
+  // The samples are memo controls, as the windows are, and lay their text out at once.
+  for (TextSample* sample : {t.d().RxSample, t.d().SentSample, t.d().TxSample}) {
+    auto* memo = dynamic_cast<StyledMemoWidget*>(&sample->Widget());
+    ASSERT_NE(memo, nullptr);
+    EXPECT_FALSE(memo->FormatThreadRunning());
+    EXPECT_EQ(memo->getFormatCompleted(), 100);
+  }
+  auto* rx = dynamic_cast<MemoTextSample*>(t.d().RxSample);
+  auto* tx = dynamic_cast<MemoTextSample*>(t.d().TxSample);
   ASSERT_NE(rx, nullptr);
   ASSERT_NE(tx, nullptr);
   // "DL0ABC" at 32..37 of the receive sample; the 30 characters of the sample's first line.

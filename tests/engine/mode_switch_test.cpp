@@ -140,6 +140,29 @@ TEST_F(ModeSwitchTest, SetBaudRateRemembersPerModeAndPs2x5RunsWholeSpeeds) {
   EXPECT_EQ(p.RttySpeed, 45);  // only mode 0 remembers the start-stop speed
 }
 
+// The start applies speed, shift, mode, then speed and shift again, with the loaded speed
+// (45.45 Bd by default): the modes that run at a rate of their own keep showing that rate.
+TEST_F(ModeSwitchTest, TheStartOrderKeepsTheSpeedPanelOfSingleRateModes) {
+  const struct {
+    int mode;
+    const char* panel;
+  } cases[] = {{1, "31.25 Bd"}, {3, "31.25 Bd"},   {5, "62.5 Bd"},    {7, "125 Bd"},
+               {9, "62.5 Bd"},  {12, "15.625 Bd"}, {16, "7.8125 Bd"}, {18, "100/200 Bd"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    p.Mode = 0;
+    sw.SetBaudRate(45);
+    sw.SetShift(170);
+    sw.SetMode(c.mode);
+    sw.SetBaudRate(45);
+    sw.SetShift(170);
+    EXPECT_EQ(window.panels[1], c.panel);
+  }
+  sw.SetMode(0);
+  sw.SetBaudRate(45);
+  EXPECT_EQ(window.panels[1], "45.45 Bd");
+}
+
 // In PS33X5 a speed that is no step becomes step 4 (6.25 Bd) for receiver and transmitter;
 // the tones, the shifts and panel 3 come from the planned bands. Step 4 spaces the tones
 // 12.5 Hz: receive band 1699.95 -/+ 200 Hz, a span of 400 Hz = 1188.9 units.

@@ -61,6 +61,8 @@ TEST(IniFile, ReadAndWriteTable) {
        "[S]\r\nA=\"3\"\r\nB=2\r\n"},
       {"a line break in a value becomes a blank", "", "S", "k", std::nullopt, "S", "k", "one\r\ntwo\nthree",
        "[S]\r\nk=\"one  two three\"\r\n"},
+      {"a CR inside a line reads as the blank it is written as", "[S]\r\nk=\"  v\r\r x\r\r\r\n", "S", "k",
+       "\"  v   x", "S", "k", "\"  v   x", "[S]\r\nk=\"\"  v   x\"\r\n"},
       {"keys before the first section belong to none", "k=top\r\n[S]\r\nk=in\r\n", "", "k", "top", "S", "k", "w",
        "k=top\r\n[S]\r\nk=\"w\"\r\n"},
       {"a 100000-character value", "", "S", "k", std::nullopt, "S", "k", big, "[S]\r\nk=\"" + big + "\"\r\n"},
