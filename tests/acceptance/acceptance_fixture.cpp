@@ -730,6 +730,19 @@ std::optional<std::string> DecodeWithVestrel(const std::vector<int16_t>& samples
   return r.out;
 }
 
+Screenshot WaitReceivePane(const AcceptanceSession& session, int minWidth, int minHeight, Rect& pane) {
+  Screenshot shot;
+  pane = {};
+  AcceptanceSession::WaitFor(
+      [&] {
+        shot = session.WindowShot();
+        pane = FindReceivePane(shot);
+        return pane.height > minHeight && pane.width > minWidth;
+      },
+      std::chrono::seconds(30));
+  return shot;
+}
+
 std::string RttyPlain(const std::string& text) {
   std::string out;
   for (char c : text) {

@@ -200,6 +200,10 @@ std::optional<std::string> DecodeWithVestrel(const std::vector<int16_t>& samples
 // Text as RTTY carries it: upper case, every run of blanks and line ends one blank, none at
 // either end.
 std::string RttyPlain(const std::string& text);
+
+// Waits until the receive window is drawn at least minWidth by minHeight (see FindReceivePane)
+// and sets `pane`; returns the shot it was found in. `pane` stays empty when it never shows.
+Screenshot WaitReceivePane(const AcceptanceSession& session, int minWidth, int minHeight, Rect& pane);
 // What the session played from sample `from` on, decoded as RTTY 45.45 Bd on the default
 // tones, in RttyPlain form.
 std::string HeardRtty(const AcceptanceSession& session, size_t from);

@@ -34,16 +34,9 @@ TEST_F(FirstStart, RttyFromTheSoundCardShowsInTheReceiveWindowAndTheCaptureFile)
   ASSERT_TRUE(session.Start());
 
   // The window as it is first drawn, before any signal.
-  Screenshot blank;
   Rect pane;
-  ASSERT_TRUE(AcceptanceSession::WaitFor(
-      [&] {
-        blank = session.WindowShot();
-        pane = FindReceivePane(blank);
-        return pane.height > 40 && pane.width > 100;
-      },
-      30s))
-      << "no receive window found";
+  const Screenshot blank = WaitReceivePane(session, 100, 40, pane);
+  ASSERT_TRUE(pane.height > 40 && pane.width > 100) << "no receive window found";
   const uint32_t background = blank.MostCommon(pane);
 
   // The receive window shows the text: glyphs on its background where there were none.

@@ -40,16 +40,9 @@ TEST_F(ReceiveScrollBar, ALongReceptionShowsTheBarWhichScrollsBackAndReturnsToTh
   AcceptanceSession session(options);
   ASSERT_TRUE(session.Start());
 
-  Screenshot blank;
   Rect pane;
-  ASSERT_TRUE(AcceptanceSession::WaitFor(
-      [&] {
-        blank = session.WindowShot();
-        pane = FindReceivePane(blank);
-        return pane.height > 60 && pane.width > 200;
-      },
-      30s))
-      << "no receive window found";
+  const Screenshot blank = WaitReceivePane(session, 200, 60, pane);
+  ASSERT_TRUE(pane.height > 60 && pane.width > 200) << "no receive window found";
   const uint32_t background = blank.MostCommon(pane);
   // The bar takes the right edge of the window; the short lines never reach it. The text
   // area is the upper left, where the lines are and the caret (on the last line) is not.

@@ -19,19 +19,6 @@ using namespace std::chrono_literals;
 
 constexpr const char* kText = "CQ DE XX0XXX";
 
-// Text as RTTY carries it: upper case, runs of blanks one blank.
-std::string Plain(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == ' ' || c == '\r' || c == '\n') {
-      if (!out.empty() && out.back() != ' ') out.push_back(' ');
-    } else {
-      out.push_back(char(std::toupper(static_cast<unsigned char>(c))));
-    }
-  }
-  return out;
-}
-
 size_t CountOf(const std::string& text, const std::string& part) {
   size_t n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
@@ -100,7 +87,7 @@ TEST_F(TypingWindow, UndoRedoCopyAndPasteWorkWithTheirUsualKeys) {
   std::string plain;
   auto hear = [&] {
     const std::optional<std::string> heard = DecodeWithVestrel(session.Playback(start), "RTTY");
-    plain = heard ? Plain(*heard) : "(vestrel-decode is not built)";
+    plain = heard ? RttyPlain(*heard) : "(vestrel-decode is not built)";
   };
   EXPECT_TRUE(AcceptanceSession::WaitFor(
       [&] {
