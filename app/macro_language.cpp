@@ -15,17 +15,11 @@ namespace vestrel {
 
 namespace {
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool EscapeMark(char c) {
-  return c == '~' || c == '`';
-}
+bool EscapeMark(char c) { return c == '~' || c == '`'; }
 
 std::string TwoDigits(int hour, int minute) {
   char buf[16];

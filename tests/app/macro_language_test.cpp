@@ -197,9 +197,14 @@ TEST_F(Macros, ControlEscapesQueueTheirSymbols) {
   EXPECT_EQ(host.Symbols(), S{kTxPausePoint});
   Expand("~[rx]");
   EXPECT_EQ(host.Symbols(), (S{kTxLtrs, kTxEnd}));
+  // One end is enough: a second one queues nothing behind the first.
+  Expand("~[rx]");
+  EXPECT_TRUE(host.Symbols().empty());
+  host.tx.EndQueued = false;
   host.mode = 20;
   Expand("~[rx]");
   EXPECT_EQ(host.Symbols(), (S{kTxBlockPad, kTxEnd}));
+  host.tx.EndQueued = false;
   host.tx.TxEnding = 1;
   Expand("~[rx]");
   EXPECT_TRUE(host.Symbols().empty());
