@@ -105,7 +105,7 @@ class DefaultMacros : public AcceptanceTest {
   }
   // Ends the transmission with the TX key; what it played, decoded.
   std::string EndWithTxKey() {
-    EXPECT_TRUE(session_->Key("ctrl+t"));
+    EXPECT_TRUE(session_->Key("Scroll_Lock"));
     return WaitEnd("the TX key");
   }
 
@@ -123,7 +123,7 @@ TEST_F(DefaultMacros, F1SendsTheWholeCqCallThenEndsWithNothingLeftQueued) {
   EXPECT_LT(played, size_t(kSampleRate) * 22) << "the transmission went on after the text";
 
   // A second transmission, started and ended with the TX key, carries nothing of the first.
-  StartWith("ctrl+t");
+  StartWith("Scroll_Lock");
   const std::string second = EndWithTxKey();
   EXPECT_FALSE(HasCharacters(second)) << second;
 }
@@ -153,7 +153,7 @@ TEST_F(DefaultMacros, MacrosForUseDuringATransmissionSendTheirWholeTextAfterWhat
   };
   for (const MacroCase& c : cases) {
     SCOPED_TRACE(c.keys);
-    StartWith("ctrl+t");
+    StartWith("Scroll_Lock");
     ASSERT_TRUE(session_->Type("qrv"));
     ASSERT_TRUE(session_->Key(c.keys));
     ExpectOnTheAir("qrv " + c.text, c);

@@ -32,11 +32,11 @@ TEST_F(Typing, EachTypedCharacterGoesOutOnceInItsOwnTransmission) {
   // comes after what was already handed to the modulator.
   ASSERT_TRUE(session.Type("first "));
   const size_t first = session.PlaybackSamples();
-  ASSERT_TRUE(session.Key("ctrl+t"));
+  ASSERT_TRUE(session.Key("Scroll_Lock"));
   ASSERT_TRUE(session.WaitRigKeyed(true)) << "the TX key keyed nothing";
   const std::string typed = "first more text to come";
   ASSERT_TRUE(session.Type("more text to come"));
-  ASSERT_TRUE(session.Key("ctrl+t"));
+  ASSERT_TRUE(session.Key("Scroll_Lock"));
   ASSERT_TRUE(session.WaitRigKeyed(false)) << "the TX key did not end the transmission";
   ASSERT_TRUE(session.WaitPlaybackDrained());
   // A beginning of the typed text, each character once.
@@ -49,7 +49,7 @@ TEST_F(Typing, EachTypedCharacterGoesOutOnceInItsOwnTransmission) {
 
   // The next transmission carries only what is typed for it.
   const size_t second = session.PlaybackSamples();
-  ASSERT_TRUE(session.Key("ctrl+t"));
+  ASSERT_TRUE(session.Key("Scroll_Lock"));
   ASSERT_TRUE(session.WaitRigKeyed(true)) << "the TX key keyed nothing";
   ASSERT_TRUE(session.Type("next"));
   std::string heard;
@@ -63,7 +63,7 @@ TEST_F(Typing, EachTypedCharacterGoesOutOnceInItsOwnTransmission) {
       },
       60s))
       << heard;
-  ASSERT_TRUE(session.Key("ctrl+t"));
+  ASSERT_TRUE(session.Key("Scroll_Lock"));
   ASSERT_TRUE(session.WaitRigKeyed(false)) << "the TX key did not end the transmission";
   ASSERT_TRUE(session.WaitPlaybackDrained());
   EXPECT_EQ(heardFrom(second), "NEXT");
