@@ -4,6 +4,7 @@
 // transmission, and the program ends with status 0.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "acceptance/acceptance_fixture.h"
@@ -17,6 +18,9 @@ using namespace std::chrono_literals;
 constexpr const char* kLine = "CQ CQ DE XX0XXX XX0XXX PSE K";
 
 enum class CloseBy { kCloseButton, kSigterm };
+void PrintTo(CloseBy by, std::ostream* os) {
+  *os << (by == CloseBy::kCloseButton ? "the close button" : "SIGTERM");
+}
 
 class CloseWhileTransmitting : public AcceptanceTest, public ::testing::WithParamInterface<CloseBy> {};
 
@@ -39,7 +43,7 @@ TEST_P(CloseWhileTransmitting, ReleasesTheRigKeepsTheCaptureFileAndExitsWithZero
   const size_t heard = options.capture.size() + size_t(kSampleRate) * 2;
   ASSERT_TRUE(AcceptanceSession::WaitFor([&] { return session.CapturedSamples() > heard; }, 90s));
   ASSERT_TRUE(session.Activate());
-  ASSERT_TRUE(session.Key("ctrl+t"));
+  ASSERT_TRUE(session.Key("Scroll_Lock"));
   ASSERT_TRUE(session.WaitRigKeyed(true)) << "Ctrl+T keyed nothing";
 
   if (GetParam() == CloseBy::kCloseButton) {
