@@ -19,9 +19,9 @@
 #include <thread>
 #include <vector>
 
-#include "support/alsa_test_config.h"
 #include "support/child_process.h"
 #include "support/encoder_audio.h"
+#include "support/file_sound_program.h"
 #include "support/fsk_signal.h"
 #include "support/temp_dir.h"
 #include "support/tool_runner.h"
@@ -37,22 +37,6 @@ using test::WaitFor;
 constexpr const char* kText =
     "the people of the long day called out water for the first time and then they made more "
     "of it over two days as many would like to write some number down";
-
-// How far a process has read the file `path` (the offset of its first descriptor open on it),
-// -1 when it has none open.
-int64_t ReadOffset(pid_t pid, const fs::path& path) {
-  std::error_code ec;
-  const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
-  for (const auto& fd : fs::directory_iterator(fds, ec)) {
-    if (fs::read_symlink(fd.path(), ec) != path) continue;
-    std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + fd.path().filename().string());
-    std::string key;
-    int64_t value = 0;
-    while (info >> key >> value)
-      if (key == "pos:") return value;
-  }
-  return -1;
-}
 
 void WriteRaw(const fs::path& path, const std::vector<int16_t>& samples) {
   std::ofstream out(path, std::ios::binary);
@@ -95,22 +79,16 @@ TEST(AfcWindow, WeakBpsk31ReachesTheCaptureFileAsTheHeadlessDecoderReadsIt) {
   const fs::path input = dir / "in.raw";
   fs::copy_file(noisy, input);
   std::ofstream(input, std::ios::binary | std::ios::app) << std::string(11025 * 2 * 60, '\0');
-  const fs::path conf = test::AlsaTestConfig::WriteFilePcm(dir.path(), input, dir / "out.raw");
   std::ofstream(dir / "VESTREL.INI", std::ios::binary) << "[RTTY]\r\nMode=1\r\nRxFrequency=1500\r\n";
 
   const std::string prefix = "vestrel-afc-window-test-" + std::to_string(getpid());
-  const std::string cmd =
-      "cd " + ShellQuote(dir.path().string()) +
-      " && exec env QT_QPA_PLATFORM=offscreen ALSA_CONFIG_PATH=" + ShellQuote(conf.string()) +
-      " XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
-      " XDG_CONFIG_HOME=" + ShellQuote(dir.path().string()) + " VESTREL_ZOZARIRI_PREFIX=" + prefix + " " +
-      ShellQuote(VESTREL_BINARY_DIR "/app/vestrel") + " /F VESTREL.INI /C capture.txt";
-  auto child = std::make_unique<test::ChildProcess>(std::vector<std::string>{"sh", "-c", cmd});
+  auto child = test::StartFileSoundProgram(dir.path(), input, prefix, "QT_QPA_PLATFORM=offscreen");
   ASSERT_TRUE(child->Started());
   // Done once the sound card has handed over the whole recording (the file device is not
   // paced: the program reads it as fast as it processes it).
   const int64_t bytes = static_cast<int64_t>(2 * audio.size());
-  const bool read = WaitFor([&] { return ReadOffset(child->Pid(), fs::absolute(input)) >= bytes; }, 90s);
+  const bool read =
+      WaitFor([&] { return test::ReadOffset(child->Pid(), fs::absolute(input)) >= bytes; }, 90s);
   kill(child->Pid(), SIGTERM);
   EXPECT_EQ(child->Wait(30s), 0);
   child.reset();

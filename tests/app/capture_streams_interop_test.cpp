@@ -15,8 +15,8 @@
 #include <string>
 #include <thread>
 
-#include "support/alsa_test_config.h"
 #include "support/child_process.h"
+#include "support/file_sound_program.h"
 #include "support/temp_dir.h"
 #include "support/tool_runner.h"
 
@@ -35,22 +35,16 @@ TEST(CaptureStreamsInterop, TheTextCaptureOfTheCommandLineSurvivesSigterm) {
   }
   test::TempDir dir;
   const fs::path wav = dir / "tx.wav", raw = dir / "in.raw";
-  const test::ToolResult made = test::RunTool(
-      "printf %s " + ShellQuote(kSent) + " | minimodem --tx rtty -M 1785 -S 1615 -R 11025 -f " +
-      ShellQuote(wav.string()) + " && sox " + ShellQuote(wav.string()) + " -t raw -r 11025 -e signed -b 16 -c 1 -L " +
-      ShellQuote(raw.string()) + " gain -6");
+  const test::ToolResult made =
+      test::RunTool("printf %s " + ShellQuote(kSent) + " | minimodem --tx rtty -M 1785 -S 1615 -R 11025 -f " +
+                    ShellQuote(wav.string()) + " && sox " + ShellQuote(wav.string()) +
+                    " -t raw -r 11025 -e signed -b 16 -c 1 -L " + ShellQuote(raw.string()) + " gain -6");
   ASSERT_EQ(made.exitCode, 0) << made.err;
   std::ofstream(raw, std::ios::binary | std::ios::app) << std::string(11025 * 2 * 60, '\0');
-  const fs::path conf = test::AlsaTestConfig::WriteFilePcm(dir.path(), raw, dir / "out.raw");
   std::ofstream(dir / "VESTREL.INI", std::ios::binary) << "[RTTY]\r\nPutTimeToFile=1\r\n";
 
   const std::string prefix = "vestrel-capture-test-" + std::to_string(getpid());
-  const std::string cmd =
-      "cd " + ShellQuote(dir.path().string()) + " && exec env ALSA_CONFIG_PATH=" + ShellQuote(conf.string()) +
-      " XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
-      " XDG_CONFIG_HOME=" + ShellQuote(dir.path().string()) + " VESTREL_ZOZARIRI_PREFIX=" + prefix + " " +
-      ShellQuote(VESTREL_BINARY_DIR "/app/vestrel") + " /F VESTREL.INI /C capture.txt";
-  auto child = std::make_unique<test::ChildProcess>(std::vector<std::string>{"sh", "-c", cmd});
+  auto child = test::StartFileSoundProgram(dir.path(), raw, prefix);
   ASSERT_TRUE(child->Started());
   // The engine starts after 2 s; the file device delivers the 6 s of signal at once.
   std::this_thread::sleep_for(10s);

@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/alsa_test_config.h"
 #include "support/child_process.h"
+#include "support/file_sound_program.h"
 #include "support/fsk_signal.h"
 #include "support/mfsk_signal.h"
 #include "support/temp_dir.h"
@@ -30,20 +30,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::ShellQuote;
-
-// How far the process has read the file at `path`, bytes; -1 while it has it not open.
-long long ReadOffset(pid_t pid, const fs::path& path) {
-  std::error_code ec;
-  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
-    if (fs::read_symlink(fd.path(), ec) != path) continue;
-    std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + fd.path().filename().string());
-    std::string key;
-    long long pos = -1;
-    while (info >> key)
-      if (key == "pos:" && info >> pos) return pos;
-  }
-  return -1;
-}
 
 TEST(MfskAfcWindow, Mfsk16AtMinus8DbReachesTheCaptureFileAsTheDecoderReadsIt) {
   const std::string decoder = test::BenchToolPath("vestrel-decode");
@@ -69,24 +55,18 @@ TEST(MfskAfcWindow, Mfsk16AtMinus8DbReachesTheCaptureFileAsTheDecoderReadsIt) {
   // repeat stale frames.
   const long long signalEnd = static_cast<long long>(audio.size() * 2);
   std::ofstream(raw, std::ios::binary | std::ios::app) << std::string(11025 * 2 * 60, '\0');
-  const fs::path conf = test::AlsaTestConfig::WriteFilePcm(dir.path(), raw, dir.path() / "out.raw");
   std::ofstream(dir.path() / "VESTREL.INI", std::ios::binary) << "[RTTY]\r\nMode=12\r\nRxFrequency=1500\r\n";
 
   const std::string prefix = "vestrel-mfsk-afc-test-" + std::to_string(getpid());
-  const std::string cmd =
-      "cd " + ShellQuote(dir.path().string()) + " && exec env ALSA_CONFIG_PATH=" + ShellQuote(conf.string()) +
-      " XDG_DATA_HOME=" + ShellQuote(dir.path().string()) +
-      " XDG_CONFIG_HOME=" + ShellQuote(dir.path().string()) + " VESTREL_ZOZARIRI_PREFIX=" + prefix + " " +
-      ShellQuote(VESTREL_BINARY_DIR "/app/vestrel") + " /F VESTREL.INI /C capture.txt";
-  auto child = std::make_unique<test::ChildProcess>(std::vector<std::string>{"sh", "-c", cmd});
+  auto child = test::StartFileSoundProgram(dir.path(), raw, prefix);
   ASSERT_TRUE(child->Started());
   // Done when the program has read the signal and 10 s of the silence after it (the decoder's
   // lag is some 5 s); the capture file is written out when the program ends.
   const auto limit = std::chrono::steady_clock::now() + 60s;
-  while (ReadOffset(child->Pid(), raw) < signalEnd + 11025 * 2 * 10 &&
+  while (test::ReadOffset(child->Pid(), raw) < signalEnd + 11025 * 2 * 10 &&
          std::chrono::steady_clock::now() < limit)
     std::this_thread::sleep_for(100ms);
-  EXPECT_GE(ReadOffset(child->Pid(), raw), signalEnd + 11025 * 2 * 8)
+  EXPECT_GE(test::ReadOffset(child->Pid(), raw), signalEnd + 11025 * 2 * 8)
       << "the program did not read the signal";
   kill(child->Pid(), SIGTERM);
   EXPECT_EQ(child->Wait(30s), 0);
