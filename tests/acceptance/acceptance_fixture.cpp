@@ -424,6 +424,14 @@ bool AcceptanceSession::WaitFor(const std::function<bool()>& done, std::chrono::
   return StartProgram();
 }
 
+::testing::AssertionResult AcceptanceSession::StartReadyToKey() {
+  if (::testing::AssertionResult started = Start(); !started) return started;
+  if (!WaitEngineStarted())
+    return ::testing::AssertionFailure() << "the engine did not start\n" << ProgramOutput();
+  if (!WaitRigKeyed(false)) return ::testing::AssertionFailure() << "the rig does not answer";
+  return ::testing::AssertionSuccess();
+}
+
 ::testing::AssertionResult AcceptanceSession::Restart() {
   if (ProgramRunning()) return ::testing::AssertionFailure() << "the program is still running";
   return StartProgram();

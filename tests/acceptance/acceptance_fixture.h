@@ -87,6 +87,9 @@ class AcceptanceSession {
   ::testing::AssertionResult Start();
   // Starts the program again (after it ended) in the same world: same files, same X server.
   ::testing::AssertionResult Restart();
+  // Start, then waits until the engine runs and the rig answers unkeyed (SessionOptions::rigKeying):
+  // the program is ready for the TX key.
+  ::testing::AssertionResult StartReadyToKey();
 
   const fs::path& Dir() const { return dir_; }  // holds WorkDir() and Home()
   fs::path WorkDir() const { return dir_ / "work"; }

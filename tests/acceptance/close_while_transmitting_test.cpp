@@ -35,9 +35,7 @@ TEST_P(CloseWhileTransmitting, ReleasesTheRigKeepsTheCaptureFileAndExitsWithZero
   options.capture.insert(options.capture.end(), rtty.begin(), rtty.end());
   options.args = {"/C", "received.txt"};
   AcceptanceSession session(options);
-  ASSERT_TRUE(session.Start());
-  ASSERT_TRUE(session.WaitEngineStarted()) << session.ProgramOutput();
-  ASSERT_TRUE(session.WaitRigKeyed(false)) << "the rig does not answer";
+  ASSERT_TRUE(session.StartReadyToKey());
 
   // The whole signal and a little more has come in before the transmission starts.
   const size_t heard = options.capture.size() + size_t(kSampleRate) * 2;

@@ -47,9 +47,7 @@ class DefaultMacros : public AcceptanceTest {
     SessionOptions options;
     options.rigKeying = true;  // and otherwise a first start: the default macros
     session_ = std::make_unique<AcceptanceSession>(options);
-    ASSERT_TRUE(session_->Start());
-    ASSERT_TRUE(session_->WaitEngineStarted()) << session_->ProgramOutput();
-    ASSERT_TRUE(session_->WaitRigKeyed(false)) << "the rig does not answer";
+    ASSERT_TRUE(session_->StartReadyToKey());
     ASSERT_TRUE(session_->Activate());
   }
   void TearDown() override {

@@ -22,9 +22,7 @@ TEST_F(Typing, EachTypedCharacterGoesOutOnceInItsOwnTransmission) {
   SessionOptions options;
   options.rigKeying = true;
   AcceptanceSession session(options);
-  ASSERT_TRUE(session.Start());
-  ASSERT_TRUE(session.WaitEngineStarted()) << session.ProgramOutput();
-  ASSERT_TRUE(session.WaitRigKeyed(false)) << "the rig does not answer";
+  ASSERT_TRUE(session.StartReadyToKey());
   ASSERT_TRUE(session.Activate());
   auto heardFrom = [&](size_t from) { return HeardRtty(session, from); };
 

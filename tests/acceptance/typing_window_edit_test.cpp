@@ -33,9 +33,7 @@ TEST_F(TypingWindow, UndoRedoCopyAndPasteWorkWithTheirUsualKeys) {
   SessionOptions options;
   options.rigKeying = true;
   AcceptanceSession session(options);
-  ASSERT_TRUE(session.Start());
-  ASSERT_TRUE(session.WaitEngineStarted()) << session.ProgramOutput();
-  ASSERT_TRUE(session.WaitRigKeyed(false)) << "the rig does not answer";
+  ASSERT_TRUE(session.StartReadyToKey());
   ASSERT_TRUE(session.Activate());
 
   const Screenshot blank = session.WindowShot();
